@@ -1,0 +1,9 @@
+#!/usr/bin/env bash
+# Installs what is missing, builds, and runs every test suite under CTest.
+set -euo pipefail
+here="$(cd "$(dirname "$0")/.." && pwd)"
+"$here/scripts/install-deps.sh"
+dir="$(bash "$here/scripts/build.sh" debug | tail -n 1)"
+export QT_QPA_PLATFORM=offscreen
+cd "$dir"
+ctest --output-on-failure --parallel "$(nproc)" --timeout 300

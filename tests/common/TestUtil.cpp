@@ -1,0 +1,33 @@
+#include "TestUtil.h"
+
+#include <QCoreApplication>
+#include <QElapsedTimer>
+#include <QThread>
+
+namespace tuvik::test {
+
+bool WaitUntil(const std::function<bool()>& pred, std::chrono::milliseconds limit) {
+    QElapsedTimer t;
+    t.start();
+    while (!pred()) {
+        if (t.elapsed() >= limit.count()) {
+            return pred();
+        }
+        QCoreApplication::processEvents(QEventLoop::AllEvents, 10);
+        QThread::msleep(1);
+    }
+    return true;
+}
+
+void Pump(std::chrono::milliseconds d) {
+    QElapsedTimer t;
+    t.start();
+    while (t.elapsed() < d.count()) {
+        QCoreApplication::processEvents(QEventLoop::AllEvents, 10);
+        QThread::msleep(1);
+    }
+}
+
+QByteArray Hex(const char* spaced) { return QByteArray::fromHex(QByteArray(spaced).replace(' ', "")); }
+
+}  // namespace tuvik::test

@@ -1,0 +1,33 @@
+#pragma once
+// Helpers shared by the test suites.
+
+#include <QByteArray>
+#include <QString>
+
+#include <chrono>
+#include <cstdint>
+#include <functional>
+#include <span>
+#include <utility>
+#include <vector>
+
+#include "link/DeviceLink.h"
+
+namespace tuvik::test {
+
+// Runs the event loop until pred() holds or the time runs out; returns pred().
+bool WaitUntil(const std::function<bool()>& pred, std::chrono::milliseconds limit = std::chrono::milliseconds(5000));
+// Runs the event loop for the given time.
+void Pump(std::chrono::milliseconds d);
+
+QByteArray Hex(const char* spaced);  // "85 03 2C 01" -> bytes
+
+// Records every reply handed to it.
+struct RecordingReceiver : ReplyReceiver {
+    std::vector<std::pair<uint8_t, std::vector<uint8_t>>> replies;
+    void HandleReply(uint8_t command, std::span<const uint8_t> data) override {
+        replies.emplace_back(command, std::vector<uint8_t>(data.begin(), data.end()));
+    }
+};
+
+}  // namespace tuvik::test
