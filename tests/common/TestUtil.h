@@ -7,11 +7,17 @@
 #include <chrono>
 #include <cstdint>
 #include <functional>
+#include <ostream>
 #include <span>
 #include <utility>
 #include <vector>
 
 #include "link/DeviceLink.h"
+
+// Readable QString values in test failure messages.
+QT_BEGIN_NAMESPACE
+inline void PrintTo(const QString& s, std::ostream* os) { *os << '"' << s.toStdString() << '"'; }
+QT_END_NAMESPACE
 
 namespace tuvik::test {
 

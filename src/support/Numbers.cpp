@@ -1,0 +1,243 @@
+#include "support/Numbers.h"
+
+#include <cfloat>
+#include <cmath>
+
+namespace tuvik {
+
+namespace {
+
+QChar g_decimalSeparator = QLatin1Char('.');
+
+bool IsBlank(QChar c) {
+    return c == QLatin1Char(' ') || c == QLatin1Char('\t') || c == QLatin1Char('\n') ||
+           c == QLatin1Char('\r');
+}
+
+double ReadRadixInteger(const QString& t, int i, int radix) {
+    double v = 0;
+    for (; i < t.size(); ++i) {
+        const QChar c = t.at(i);
+        if (IsBlank(c)) {
+            continue;
+        }
+        const int d = c.isDigit() ? c.digitValue()
+                      : (radix == 16 && c.toUpper() >= QLatin1Char('A') && c.toUpper() <= QLatin1Char('F'))
+                          ? c.toUpper().unicode() - 'A' + 10
+                          : -1;
+        if (d < 0 || d >= radix) {
+            break;
+        }
+        v = v * radix + d;
+    }
+    // &H and &O read as 16-bit values: &HFFFF is -1, as the firmware headers mean it.
+    if (v <= 65535 && v > 32767) {
+        v -= 65536;
+    }
+    return v;
+}
+
+// Formats with p significant digits; fixed notation within the usual range.
+QString FormatSignificant(double v, int p, int fixedLimit, QChar sep) {
+    if (v == 0) {
+        return QStringLiteral("0");
+    }
+    const QString e = QString::number(v, 'e', p - 1);
+    const int exp = e.mid(e.indexOf(QLatin1Char('e')) + 1).toInt();
+    QString s;
+    if (exp >= -4 && exp < fixedLimit) {
+        s = QString::number(v, 'f', std::max(0, p - 1 - exp));
+        if (s.contains(QLatin1Char('.'))) {
+            while (s.endsWith(QLatin1Char('0'))) {
+                s.chop(1);
+            }
+            if (s.endsWith(QLatin1Char('.'))) {
+                s.chop(1);
+            }
+        }
+    } else {
+        s = QString::number(v, 'E', p - 1);
+        // Mantissa without trailing zeros: 1E+07, 1.5E-06.
+        const int ePos = s.indexOf(QLatin1Char('E'));
+        QString mant = s.left(ePos);
+        if (mant.contains(QLatin1Char('.'))) {
+            while (mant.endsWith(QLatin1Char('0'))) {
+                mant.chop(1);
+            }
+            if (mant.endsWith(QLatin1Char('.'))) {
+                mant.chop(1);
+            }
+        }
+        s = mant + s.mid(ePos);
+    }
+    if (s == QLatin1String("-0")) {
+        s = QStringLiteral("0");
+    }
+    if (sep != QLatin1Char('.')) {
+        s.replace(QLatin1Char('.'), sep);
+    }
+    return s;
+}
+
+}  // namespace
+
+double TextToNumber(const QString& text) {
+    const int n = static_cast<int>(text.size());
+    int i = 0;
+    auto skip = [&] {
+        while (i < n && IsBlank(text.at(i))) {
+            ++i;
+        }
+    };
+    skip();
+    if (i + 1 < n && text.at(i) == QLatin1Char('&')) {
+        const QChar r = text.at(i + 1).toUpper();
+        if (r == QLatin1Char('H')) {
+            return ReadRadixInteger(text, i + 2, 16);
+        }
+        if (r == QLatin1Char('O')) {
+            return ReadRadixInteger(text, i + 2, 8);
+        }
+        return 0;
+    }
+    QByteArray num;
+    if (i < n && (text.at(i) == QLatin1Char('+') || text.at(i) == QLatin1Char('-'))) {
+        num.append(static_cast<char>(text.at(i).unicode()));
+        ++i;
+    }
+    bool digits = false;
+    bool point = false;
+    for (; i < n; ++i) {
+        const QChar c = text.at(i);
+        if (IsBlank(c)) {
+            continue;
+        }
+        if (c >= QLatin1Char('0') && c <= QLatin1Char('9')) {
+            num.append(static_cast<char>(c.unicode()));
+            digits = true;
+        } else if (c == QLatin1Char('.') && !point) {
+            num.append('.');
+            point = true;
+        } else {
+            break;
+        }
+    }
+    if (!digits) {
+        return 0;
+    }
+    // Optional exponent: E or D, optional sign, at least one digit.
+    if (i < n && (text.at(i).toUpper() == QLatin1Char('E') || text.at(i).toUpper() == QLatin1Char('D'))) {
+        int j = i + 1;
+        QByteArray ex("e");
+        while (j < n && IsBlank(text.at(j))) {
+            ++j;
+        }
+        if (j < n && (text.at(j) == QLatin1Char('+') || text.at(j) == QLatin1Char('-'))) {
+            ex.append(static_cast<char>(text.at(j).unicode()));
+            ++j;
+        }
+        bool expDigits = false;
+        for (; j < n; ++j) {
+            const QChar c = text.at(j);
+            if (IsBlank(c)) {
+                continue;
+            }
+            if (c >= QLatin1Char('0') && c <= QLatin1Char('9')) {
+                ex.append(static_cast<char>(c.unicode()));
+                expDigits = true;
+            } else {
+                break;
+            }
+        }
+        if (expDigits) {
+            num.append(ex);
+        }
+    }
+    bool ok = false;
+    const double v = num.toDouble(&ok);
+    return ok && std::isfinite(v) ? v : 0;
+}
+
+double RoundHalfEven(double v) { return std::nearbyint(v); }
+
+std::optional<int16_t> RoundToInt16(double v) {
+    if (!std::isfinite(v)) {
+        return std::nullopt;
+    }
+    const double r = std::nearbyint(v);
+    if (r < -32768.0 || r > 32767.0) {
+        return std::nullopt;
+    }
+    return static_cast<int16_t>(r);
+}
+
+std::optional<int32_t> RoundToInt32(double v) {
+    if (!std::isfinite(v)) {
+        return std::nullopt;
+    }
+    const double r = std::nearbyint(v);
+    if (r < -2147483648.0 || r > 2147483647.0) {
+        return std::nullopt;
+    }
+    return static_cast<int32_t>(r);
+}
+
+QChar DecimalSeparator() { return g_decimalSeparator; }
+void SetDecimalSeparator(QChar sep) { g_decimalSeparator = sep; }
+
+QChar DetectDecimalSeparator(const QLocale& locale) {
+    bool ok = false;
+    locale.toFloat(QStringLiteral("0.5"), &ok);
+    return ok ? QLatin1Char('.') : QLatin1Char(',');
+}
+
+QString SingleText(float v, QChar sep) {
+    if (std::isnan(v)) {
+        return QStringLiteral("NaN");
+    }
+    if (std::isinf(v)) {
+        return v > 0 ? QStringLiteral("Infinity") : QStringLiteral("-Infinity");
+    }
+    for (int p = 1; p < 7; ++p) {
+        const QString s = QString::number(static_cast<double>(v), 'e', p - 1);
+        if (static_cast<float>(s.toDouble()) == v) {
+            return FormatSignificant(static_cast<double>(v), p, 7, sep);
+        }
+    }
+    return FormatSignificant(static_cast<double>(v), 7, 7, sep);
+}
+
+QString DoubleText(double v, QChar sep) {
+    if (!std::isfinite(v)) {
+        return std::isnan(v) ? QStringLiteral("NaN")
+                             : (v > 0 ? QStringLiteral("Infinity") : QStringLiteral("-Infinity"));
+    }
+    for (int p = 1; p < 15; ++p) {
+        const QString s = QString::number(v, 'e', p - 1);
+        if (s.toDouble() == v) {
+            return FormatSignificant(v, p, 15, sep);
+        }
+    }
+    return FormatSignificant(v, 15, 15, sep);
+}
+
+std::optional<float> LocaleTextToSingle(const QString& text, QChar sep) {
+    QString t = text.trimmed();
+    if (sep != QLatin1Char('.')) {
+        if (t.contains(QLatin1Char('.'))) {
+            return std::nullopt;  // a "." is not a decimal point under this locale
+        }
+        t.replace(sep, QLatin1Char('.'));
+    }
+    if (t.isEmpty()) {
+        return std::nullopt;
+    }
+    bool ok = false;
+    const double d = t.toDouble(&ok);
+    if (!ok || !std::isfinite(d) || std::fabs(d) > static_cast<double>(FLT_MAX)) {
+        return std::nullopt;
+    }
+    return static_cast<float>(d);
+}
+
+}  // namespace tuvik

@@ -1,0 +1,102 @@
+#include "trend/TrendArray.h"
+
+namespace tuvik {
+
+namespace {
+const TrendCell kEmptyCell;
+}
+
+std::optional<double> TrendCell::toNumber() const {
+    switch (kind_) {
+        case Kind::Empty:
+            return 0.0;
+        case Kind::Number:
+            return num_;
+        case Kind::Text: {
+            bool ok = false;
+            const double v = text_.trimmed().toDouble(&ok);
+            if (ok) {
+                return v;
+            }
+            return std::nullopt;
+        }
+    }
+    return std::nullopt;
+}
+
+bool TrendCell::operator==(const TrendCell& o) const {
+    if (kind_ != o.kind_) {
+        return false;
+    }
+    switch (kind_) {
+        case Kind::Empty:
+            return true;
+        case Kind::Number:
+            return num_ == o.num_;
+        case Kind::Text:
+            return text_ == o.text_;
+    }
+    return false;
+}
+
+TrendArray::TrendArray(int series) : series_(static_cast<size_t>(series > 0 ? series : 0)) {}
+
+TrendCell& TrendArray::cellRef(Series& s, int point) {
+    if (point == 0) {
+        return s.name;
+    }
+    if (point == 1) {
+        return s.unit;
+    }
+    int i = s.head + (point - kFirstSample);
+    if (i >= kRing) {
+        i -= kRing;
+    }
+    return s.ring[static_cast<size_t>(i)];
+}
+
+const TrendCell& TrendArray::cellRef(const Series& s, int point) const {
+    return const_cast<TrendArray*>(this)->cellRef(const_cast<Series&>(s), point);
+}
+
+const TrendCell& TrendArray::at(int series, int point) const {
+    if (!inRange(series, point)) {
+        return kEmptyCell;
+    }
+    return cellRef(series_[static_cast<size_t>(series)], point);
+}
+
+void TrendArray::set(int series, int point, const TrendCell& cell) {
+    if (inRange(series, point)) {
+        cellRef(series_[static_cast<size_t>(series)], point) = cell;
+    }
+}
+
+void TrendArray::Shift(int series) {
+    if (series < 0 || series >= seriesCount()) {
+        return;
+    }
+    Series& s = series_[static_cast<size_t>(series)];
+    // The slot of the oldest sample (point 400) becomes point 2, holding a
+    // copy of the previous newest sample, which now also sits at point 3.
+    const int newHead = s.head == 0 ? kRing - 1 : s.head - 1;
+    s.ring[static_cast<size_t>(newHead)] = s.ring[static_cast<size_t>(s.head)];
+    s.head = newHead;
+}
+
+void TrendArray::PushSample(int series, const TrendCell& v) {
+    if (series < 0 || series >= seriesCount()) {
+        return;
+    }
+    Series& s = series_[static_cast<size_t>(series)];
+    s.head = s.head == 0 ? kRing - 1 : s.head - 1;
+    s.ring[static_cast<size_t>(s.head)] = v;
+}
+
+void TrendArray::Clear() {
+    for (auto& s : series_) {
+        s = Series{};
+    }
+}
+
+}  // namespace tuvik

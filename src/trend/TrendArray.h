@@ -1,0 +1,86 @@
+#pragma once
+// Table of trend cells indexed (series, point): point 0 the series name, point
+// 1 its unit text, point 2 the newest sample, higher points older samples up
+// to point 400. The samples of each series sit in a ring, so appending a new
+// newest sample is O(1) while every reader still sees the indexes above.
+
+#include <QString>
+
+#include <cstdint>
+#include <optional>
+#include <vector>
+
+namespace tuvik {
+
+class TrendCell {
+public:
+    enum class Kind : uint8_t { Empty, Number, Text };
+
+    TrendCell() = default;
+    TrendCell(double v) : kind_(Kind::Number), num_(v) {}  // NOLINT(implicit)
+    TrendCell(const QString& t) : kind_(Kind::Text), text_(t) {}  // NOLINT(implicit)
+    TrendCell(const char* t) : TrendCell(QString::fromUtf8(t)) {}  // NOLINT(implicit)
+
+    Kind kind() const { return kind_; }
+    bool isEmpty() const { return kind_ == Kind::Empty; }
+    bool isNumber() const { return kind_ == Kind::Number; }
+    bool isText() const { return kind_ == Kind::Text; }
+    double number() const { return num_; }
+    const QString& text() const { return text_; }
+
+    // The value as a number: empty counts as 0; a text counts when it reads as
+    // a number; anything else gives nothing.
+    std::optional<double> toNumber() const;
+    // Empty, or a text that is empty.
+    bool isBlank() const { return kind_ == Kind::Empty || (kind_ == Kind::Text && text_.isEmpty()); }
+
+    bool operator==(const TrendCell& o) const;
+
+private:
+    Kind kind_ = Kind::Empty;
+    double num_ = 0.0;
+    QString text_;
+};
+
+class TrendArray {
+public:
+    static constexpr int kLastPoint = 400;
+    static constexpr int kPoints = kLastPoint + 1;
+    static constexpr int kFirstSample = 2;
+
+    explicit TrendArray(int series = 5);
+
+    int seriesCount() const { return static_cast<int>(series_.size()); }
+
+    // Out-of-range indexes read as an empty cell and are ignored on write.
+    const TrendCell& at(int series, int point) const;
+    void set(int series, int point, const TrendCell& cell);
+    bool inRange(int series, int point) const {
+        return series >= 0 && series < seriesCount() && point >= 0 && point <= kLastPoint;
+    }
+
+    // Moves every sample of the series one point older (point 400's value is
+    // lost) and stores v as the newest sample at point 2. O(1).
+    void PushSample(int series, const TrendCell& v);
+    // Only the shift of PushSample: point 2 keeps its value, now also at point 3.
+    void Shift(int series);
+
+    // Empties every cell.
+    void Clear();
+
+private:
+    static constexpr int kRing = kPoints - kFirstSample;  // 399 samples
+
+    struct Series {
+        TrendCell name;
+        TrendCell unit;
+        std::vector<TrendCell> ring = std::vector<TrendCell>(kRing);
+        int head = 0;  // ring index of point 2
+    };
+    TrendCell& cellRef(Series& s, int point);
+    const TrendCell& cellRef(const Series& s, int point) const;
+
+    std::vector<Series> series_;
+};
+
+}  // namespace tuvik
