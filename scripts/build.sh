@@ -9,5 +9,7 @@ case "$mode" in
   *) echo "usage: $0 [release|debug] [cmake args...]" >&2; exit 2 ;;
 esac
 cmake -S "$here" -B "$dir" -G Ninja -DCMAKE_BUILD_TYPE="$type" "$@" >/dev/null
+# Autogen misses headers that appear after the first configure; make it rescan.
+find "$dir" -path "*_autogen/timestamp" -delete 2>/dev/null || true
 cmake --build "$dir" --parallel "$(nproc)"
 echo "$dir"

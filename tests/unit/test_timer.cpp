@@ -1,0 +1,104 @@
+#include <gtest/gtest.h>
+
+#include <chrono>
+
+#include "TestUtil.h"
+#include "support/clsTimer.h"
+
+using namespace tuvik;
+using namespace std::chrono_literals;
+
+namespace {
+
+struct Events {
+    int ticks = 0, started = 0, stopped = 0;
+    explicit Events(clsTimer& t) {
+        QObject::connect(&t, &clsTimer::Timer, [this](int32_t, bool*) { ++ticks; });
+        QObject::connect(&t, &clsTimer::TimerStarted, [this] { ++started; });
+        QObject::connect(&t, &clsTimer::TimerStopped, [this] { ++stopped; });
+    }
+};
+
+class RefusingTimer : public clsTimer {
+protected:
+    int StartSystemTimer(int32_t) override { return 0; }
+};
+
+}  // namespace
+
+TEST(clsTimer, StartRulesAndEvents) {
+    clsTimer t;
+    Events ev(t);
+    EXPECT_FALSE(t.StartTimer());  // interval 0
+    EXPECT_EQ(ev.started, 0);
+    t.setInterval(-5);
+    EXPECT_EQ(t.Interval(), 0);
+    t.setInterval(10);
+    EXPECT_TRUE(t.StartTimer());
+    EXPECT_FALSE(t.StartTimer());  // already running
+    EXPECT_EQ(ev.started, 1);
+    ASSERT_TRUE(test::WaitUntil([&] { return ev.ticks >= 3; }));
+    t.setInterval(10);  // same value: no restart
+    EXPECT_EQ(ev.started, 1);
+    EXPECT_EQ(ev.stopped, 0);
+    t.setInterval(20);  // new value: stop and start
+    EXPECT_EQ(ev.stopped, 1);
+    EXPECT_EQ(ev.started, 2);
+    EXPECT_TRUE(t.isRunning());
+    t.setInterval(0);  // stops for good
+    EXPECT_FALSE(t.isRunning());
+    EXPECT_EQ(ev.stopped, 2);
+    EXPECT_FALSE(modTimerCallBack::RegistryExists());
+}
+
+TEST(clsTimer, HandlerClearingKeepRunningStopsWithinTheTick) {
+    clsTimer t;
+    Events ev(t);
+    int stoppedDuringTick = -1;
+    QObject::connect(&t, &clsTimer::Timer, [&](int32_t, bool* keep) {
+        *keep = false;
+        stoppedDuringTick = ev.stopped;
+    });
+    t.setInterval(5);
+    ASSERT_TRUE(t.StartTimer());
+    ASSERT_TRUE(test::WaitUntil([&] { return ev.stopped == 1; }));
+    test::Pump(60ms);
+    EXPECT_EQ(ev.ticks, 1);
+    EXPECT_EQ(stoppedDuringTick, 0);
+    EXPECT_FALSE(t.isRunning());
+}
+
+TEST(clsTimer, RegistryLivesOnlyWhileTimersRun) {
+    EXPECT_FALSE(modTimerCallBack::RegistryExists());
+    {
+        clsTimer a, b;
+        a.setInterval(1000);
+        b.setInterval(1000);
+        a.StartTimer();
+        b.StartTimer();
+        EXPECT_EQ(modTimerCallBack::RegisteredCount(), 2);
+        a.StopTimer();
+        EXPECT_EQ(modTimerCallBack::RegisteredCount(), 1);
+        // b is stopped by its destructor
+    }
+    EXPECT_FALSE(modTimerCallBack::RegistryExists());
+    clsTimer c;
+    c.setInterval(1000);
+    EXPECT_TRUE(c.StartTimer());
+    EXPECT_TRUE(modTimerCallBack::RegistryExists());
+    modTimerCallBack::TimerProc(c.TimerID() + 12345, 0);  // unknown id: ignored
+    c.StopTimer();
+    EXPECT_FALSE(modTimerCallBack::RegistryExists());
+}
+
+TEST(clsTimer, RefusedStartLeavesItStopped) {
+    RefusingTimer t;
+    Events ev(t);
+    t.setInterval(10);
+    EXPECT_FALSE(t.StartTimer());
+    EXPECT_FALSE(t.isRunning());
+    EXPECT_EQ(ev.started, 0);
+    EXPECT_FALSE(modTimerCallBack::RegistryExists());
+    t.StopTimer();
+    EXPECT_EQ(ev.stopped, 0);
+}
