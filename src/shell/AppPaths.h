@@ -1,0 +1,47 @@
+#pragma once
+// Where the program finds its files and writes its daily files. A copy run
+// from its build or unpacked folder keeps everything beside the executable;
+// an installed copy, whose folder is not writable, writes its daily files to
+// the user's application data folder and finds PARAMS.h and the default loop
+// settings in the installed data folder.
+
+#include <QString>
+#include <QStringList>
+
+namespace tuvik {
+
+class AppPaths {
+  public:
+    // Folders of the running program (needs the application object).
+    static AppPaths Detect();
+    // The same rules applied to a given program folder.
+    static AppPaths ForProgramDir(const QString& programDir);
+
+    // Everything given explicitly, as tests do. Folders are kept without a
+    // trailing separator.
+    AppPaths(const QString& programDir, const QString& dailyDir, const QStringList& dataDirs);
+
+    // The program's folder followed by a separator.
+    QString AppPath() const { return programDir_ + QLatin1Char('/'); }
+    QString ProgramDir() const { return programDir_; }
+    // The folder for the daily log and measurement files.
+    QString DailyDir() const { return dailyDir_; }
+    QString DailyFilePath(const QString& fileName) const {
+        return dailyDir_ + QLatin1Char('/') + fileName;
+    }
+    // Folders searched for data files, the program's folder first.
+    QStringList DataDirs() const { return dataDirs_; }
+
+    // The first existing file of that relative path (for example
+    // "Settings/PID_def.PID") in the data folders; when none exists, the path
+    // in the program's folder, so that a failure names the usual place.
+    QString FindDataFile(const QString& relativePath) const;
+    QString ParamsHeaderPath() const { return FindDataFile(QStringLiteral("PARAMS.h")); }
+
+  private:
+    QString programDir_;
+    QString dailyDir_;
+    QStringList dataDirs_;
+};
+
+}  // namespace tuvik

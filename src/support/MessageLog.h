@@ -1,0 +1,104 @@
+#pragma once
+// The message log: burner activity reports shown newest first, and appended
+// one line each to a daily semicolon-separated file together with the
+// burner's live readings.
+
+#include <QDate>
+#include <QDateTime>
+#include <QLocale>
+#include <QObject>
+#include <QString>
+#include <QStringList>
+#include <QTime>
+
+#include <functional>
+
+namespace tuvik {
+
+// The four live readings of the burner window that go with every message,
+// as they stand on the screen.
+class BurnerLabelSource {
+  public:
+    virtual ~BurnerLabelSource() = default;
+    virtual QString TgasText() const = 0;    // flue gas temperature
+    virtual QString TwaterText() const = 0;  // water temperature
+    virtual QString IRsigText() const = 0;   // flame signal
+    virtual QString VFDText() const = 0;     // fan drive
+};
+
+// Until a burner window is there, the readings are empty.
+class NoBurnerLabels : public BurnerLabelSource {
+  public:
+    QString TgasText() const override { return {}; }
+    QString TwaterText() const override { return {}; }
+    QString IRsigText() const override { return {}; }
+    QString VFDText() const override { return {}; }
+};
+
+class MessageLog : public QObject {
+    Q_OBJECT
+  public:
+    // When the screen text grows beyond the limit, its newest part is kept.
+    static constexpr qsizetype kLogTextLimit = 100000;
+    static constexpr qsizetype kLogTextKeep = 90000;
+    static const QString kHeader;
+
+    using Clock = std::function<QDateTime()>;
+
+    // Daily files go into the given folder, which is created when missing.
+    explicit MessageLog(const QString& folder, QObject* parent = nullptr);
+    // Lines that could not be written yet get one more try.
+    ~MessageLog() override;
+
+    QString folder() const { return folder_; }
+    void setFolder(const QString& folder) { folder_ = folder; }
+    void setClock(Clock clock);
+    void setLocale(const QLocale& locale) { locale_ = locale; }
+    // Not owned; nullptr gives empty readings.
+    void setBurnerLabels(const BurnerLabelSource* labels) { labels_ = labels; }
+
+    // Shows the message on top of the screen text and appends its line to
+    // today's file before returning. A line that cannot be written stays
+    // pending and goes out with the next successful write.
+    void AddMessage(const QString& inputStr);
+
+    // Everything on the screen, newest line first, lines ending in CR LF.
+    const QString& logText() const { return logText_; }
+    // Empties the screen text; the files keep their lines.
+    void Clear();
+
+    // Lines not yet on disk.
+    qsizetype pendingCount() const { return pending_.size(); }
+    const QStringList& pendingLines() const { return pending_; }
+
+    // Appends the pending lines to today's file, writing the header first
+    // when the file is new or shorter than 2 bytes. True when all of them
+    // are on disk. The first failure after a success is reported through
+    // userNotice; further failures stay quiet until a write succeeds again.
+    bool saveLogData();
+    // The final write when the log window goes for good: also creates
+    // today's file with its header when there is nothing to write.
+    bool Unload() { return saveLogData(); }
+
+    QString DailyFilePath(const QDate& day) const;
+    // Date and time as they appear in both the screen and the file lines.
+    QString DateText(const QDate& date) const;
+    QString TimeText(const QTime& time) const;
+
+  signals:
+    void logTextChanged(const QString& text);
+    void userNotice(const QString& text);
+
+  private:
+    QDateTime Now() const { return clock_(); }
+
+    QString folder_;
+    Clock clock_;
+    QLocale locale_;
+    const BurnerLabelSource* labels_ = nullptr;
+    QString logText_;
+    QStringList pending_;
+    bool failureReported_ = false;
+};
+
+}  // namespace tuvik

@@ -1,0 +1,37 @@
+#pragma once
+// The message log window: the log's screen text and a button that empties
+// it. Closing it with the close box only hides it; the log goes on.
+
+#include <QPointer>
+#include <QWidget>
+
+class QPlainTextEdit;
+class QPushButton;
+
+namespace tuvik {
+
+class MessageLog;
+
+class frmMessage : public QWidget {
+    Q_OBJECT
+  public:
+    explicit frmMessage(MessageLog* log, QWidget* parent = nullptr);
+
+    // The final unload at the end of the program: writes what the log still
+    // holds (creating today's file with its header) and closes for good.
+    void Unload();
+    bool isUnloaded() const { return unloading_; }
+
+  protected:
+    void closeEvent(QCloseEvent* event) override;
+
+  private:
+    void ShowText(const QString& text);
+
+    QPointer<MessageLog> log_;
+    QPlainTextEdit* Text1 = nullptr;
+    QPushButton* Command1 = nullptr;
+    bool unloading_ = false;
+};
+
+}  // namespace tuvik
