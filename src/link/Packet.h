@@ -41,6 +41,9 @@ inline constexpr uint8_t Measurements = 0x97;
 inline constexpr uint8_t MeasRequest = 0x98;
 inline constexpr uint8_t Boot = 0x99;
 inline constexpr uint8_t DeviceStarted = 0xAA;
+// The relay server's own refresh command: the two letters D and G, sent bare.
+inline constexpr uint8_t RelayRefreshD = 0x44;
+inline constexpr uint8_t RelayRefreshG = 0x47;
 }  // namespace Cmd
 
 // The 25 reply command bytes that the receive framing accepts while hunting.
