@@ -4,7 +4,7 @@
 #include <QEventLoop>
 #include <QPointer>
 
-#include "link/LeadingNumber.h"
+#include "support/Numbers.h"
 #include "link/Packet.h"
 #include "link/W32_speed_api.h"
 #include "shell/AppContext.h"
@@ -190,7 +190,7 @@ std::optional<LinkError> SerialLink::OpenPort() {
     if (auto err = TogglePort()) {
         return err;
     }
-    if (auto err = SetPortBaudRate(port_, LeadingWholeNumber(speedText))) {
+    if (auto err = SetPortBaudRate(port_, TextToWholeNumber(speedText))) {
         // The port is left closed rather than running at a speed nobody asked for.
         TogglePort();
         SetWindowCaption(ErrorCaption(err->description));
@@ -198,14 +198,14 @@ std::optional<LinkError> SerialLink::OpenPort() {
     }
     (void)GetPortBaudRate(port_);
     ctx_.setLinkConnected(true);
-    SetRequestInterval(LeadingWholeNumber(refreshText));
+    SetRequestInterval(TextToWholeNumber(refreshText));
     SetRefreshTimer(true);
     return std::nullopt;
 }
 
 void SerialLink::Disconnect() {
     if (const LinkSettingsSource* s = ctx_.linkSettings()) {
-        SetRequestInterval(LeadingWholeNumber(s->RefreshText()));
+        SetRequestInterval(TextToWholeNumber(s->RefreshText()));
     }
     SetRefreshTimer(false);
     const bool wasOpen = port_.isOpen();

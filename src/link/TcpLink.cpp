@@ -2,7 +2,7 @@
 
 #include <QPointer>
 
-#include "link/LeadingNumber.h"
+#include "support/Numbers.h"
 #include "link/Packet.h"
 #include "shell/AppContext.h"
 #include "support/LocaleText.h"
@@ -95,7 +95,7 @@ bool TcpLink::PortOpen() const {
 
 void TcpLink::TakeRefreshPeriod() {
     if (const LinkSettingsSource* s = ctx_.linkSettings()) {
-        requestIntervalMs_ = LeadingWholeNumber(s->RefreshText());
+        requestIntervalMs_ = TextToWholeNumber(s->RefreshText());
         reqTimer_.setInterval(requestIntervalMs_ > 0 ? requestIntervalMs_ : kRequestMs);
     }
 }

@@ -158,6 +158,17 @@ double TextToNumber(const QString& text) {
     return ok && std::isfinite(v) ? v : 0;
 }
 
+int TextToWholeNumber(const QString& text) {
+    const double r = std::nearbyint(TextToNumber(text));
+    if (r >= 2147483647.0) {
+        return 2147483647;
+    }
+    if (r <= -2147483648.0) {
+        return -2147483647 - 1;
+    }
+    return static_cast<int>(r);
+}
+
 double RoundHalfEven(double v) { return std::nearbyint(v); }
 
 std::optional<int16_t> RoundToInt16(double v) {

@@ -19,6 +19,10 @@ namespace tuvik {
 // gives 0.
 double TextToNumber(const QString& text);
 
+// TextToNumber rounded to a whole number (a half to the even neighbour),
+// kept within the int range: how the speed and refresh boxes are read.
+int TextToWholeNumber(const QString& text);
+
 // Rounds to the nearest whole number, a half going to the even neighbour.
 double RoundHalfEven(double v);
 // The same, failing when the result does not fit (or v is not finite).

@@ -4,7 +4,7 @@
 #include <QSerialPort>
 #include <QTime>
 
-#include "link/LeadingNumber.h"
+#include "support/Numbers.h"
 #include "link/QuietTime.h"
 #include "link/SerialLink.h"
 #include "link/W32_speed_api.h"
@@ -78,20 +78,20 @@ TEST(LocaleText, TimeTextHasNoZone) {
               QStringLiteral("1:05:07 PM"));
 }
 
-TEST(LeadingNumber, ReadsTheNumberATextStartsWith) {
-    EXPECT_EQ(LeadingWholeNumber(QStringLiteral("76800")), 76800);
-    EXPECT_EQ(LeadingWholeNumber(QStringLiteral(" 333 ms")), 333);
-    EXPECT_EQ(LeadingWholeNumber(QStringLiteral("7 68 00")), 76800);
-    EXPECT_EQ(LeadingWholeNumber(QStringLiteral("abc")), 0);
-    EXPECT_EQ(LeadingWholeNumber(QString()), 0);
-    EXPECT_EQ(LeadingWholeNumber(QStringLiteral("2.5")), 2);
-    EXPECT_EQ(LeadingWholeNumber(QStringLiteral("3.5")), 4);
-    EXPECT_EQ(LeadingWholeNumber(QStringLiteral("-12x")), -12);
-    EXPECT_EQ(LeadingWholeNumber(QStringLiteral("1e3")), 1000);
-    EXPECT_EQ(LeadingWholeNumber(QStringLiteral("1e")), 1);
-    EXPECT_EQ(LeadingWholeNumber(QStringLiteral("9e99")), std::numeric_limits<int>::max());
-    EXPECT_DOUBLE_EQ(LeadingNumber(QStringLiteral(".5")), 0.5);
-    EXPECT_DOUBLE_EQ(LeadingNumber(QStringLiteral("-.")), 0.0);
+TEST(TextToWholeNumber, ReadsTheNumberATextStartsWith) {
+    EXPECT_EQ(TextToWholeNumber(QStringLiteral("76800")), 76800);
+    EXPECT_EQ(TextToWholeNumber(QStringLiteral(" 333 ms")), 333);
+    EXPECT_EQ(TextToWholeNumber(QStringLiteral("7 68 00")), 76800);
+    EXPECT_EQ(TextToWholeNumber(QStringLiteral("abc")), 0);
+    EXPECT_EQ(TextToWholeNumber(QString()), 0);
+    EXPECT_EQ(TextToWholeNumber(QStringLiteral("2.5")), 2);
+    EXPECT_EQ(TextToWholeNumber(QStringLiteral("3.5")), 4);
+    EXPECT_EQ(TextToWholeNumber(QStringLiteral("-12x")), -12);
+    EXPECT_EQ(TextToWholeNumber(QStringLiteral("1e3")), 1000);
+    EXPECT_EQ(TextToWholeNumber(QStringLiteral("1e")), 1);
+    EXPECT_EQ(TextToWholeNumber(QStringLiteral("9e99")), std::numeric_limits<int>::max());
+    EXPECT_DOUBLE_EQ(TextToNumber(QStringLiteral(".5")), 0.5);
+    EXPECT_DOUBLE_EQ(TextToNumber(QStringLiteral("-.")), 0.0);
 }
 
 TEST(SpeedApi, ClosedPortIsRefusedWithItsName) {
