@@ -126,27 +126,18 @@ void ReplyDispatcher::StatusRecord(std::span<const uint8_t> d) {
 }
 
 void ReplyDispatcher::LiveValues(std::span<const uint8_t> d, bool refresh) {
-    // The selected loop is looked up again before every step.
+    using Field = clsPID::LiveField;
+    static constexpr Field kOrder[] = {Field::ControllerOut, Field::Measurement, Field::Setpoint,
+                                       Field::y_fw};
+    for (size_t i = 0; i < 4; ++i) {
+        // The selected loop is looked up again before every step.
+        clsPID* loop = loops_.Selected();
+        if (!loop || !Has(d, 4 * i, 4) || !loop->WriteLiveSingle(kOrder[i], GetSingle(d, 4 * i))) {
+            return;
+        }
+    }
     clsPID* loop = loops_.Selected();
-    if (!loop || !Has(d, 0, 4)) {
-        return;
-    }
-    loop->ControllerOut(SingleText(GetSingle(d, 0)));
-    if (!(loop = loops_.Selected()) || !Has(d, 4, 4)) {
-        return;
-    }
-    loop->Measurement(SingleText(GetSingle(d, 4)));
-    if (!(loop = loops_.Selected()) || !Has(d, 8, 4)) {
-        return;
-    }
-    if (!loop->Setpoint(SingleText(GetSingle(d, 8)))) {
-        return;
-    }
-    if (!(loop = loops_.Selected()) || !Has(d, 12, 4)) {
-        return;
-    }
-    loop->y_fw(SingleText(GetSingle(d, 12)));
-    if (!(loop = loops_.Selected())) {
+    if (!loop) {
         return;
     }
     loop->AddTrendSample();

@@ -2,7 +2,10 @@
 
 #include <QStringList>
 
+#include <bit>
+#include <charconv>
 #include <cmath>
+#include <optional>
 
 #include "link/Packet.h"
 #include "pid/DecimalText.h"
@@ -33,6 +36,98 @@ std::optional<float> ParseDotText(const QString& text, QString* whyNot) {
             ok && std::isfinite(d) ? QStringLiteral("Overflow") : QStringLiteral("Type mismatch");
     }
     return std::nullopt;
+}
+
+// d rounded to p significant digits as the number texts round it (a tie
+// goes away from zero), read back as a single.
+float RoundedThroughText(double d, int p) {
+    char buf[64];
+    // One digit more than wanted tells which way to round.
+    char* const end = std::to_chars(buf, buf + sizeof buf, d, std::chars_format::scientific, p).ptr;
+    const char* q = buf;
+    const bool negative = *q == '-';
+    if (negative) {
+        ++q;
+    }
+    int64_t mantissa = 0;
+    int digits = 0;
+    char last = '0';
+    for (; q < end && *q != 'e'; ++q) {
+        if (*q == '.') {
+            continue;
+        }
+        if (digits < p) {
+            mantissa = mantissa * 10 + (*q - '0');
+        } else {
+            last = *q;
+        }
+        ++digits;
+    }
+    int exponent = 0;
+    if (q < end) {
+        ++q;  // 'e'
+        if (q < end && *q == '+') {
+            ++q;
+        }
+        std::from_chars(q, end, exponent);
+    }
+    bool up = last > '5';
+    if (last == '5') {
+        double written = 0;
+        std::from_chars(buf, end, written);
+        if (written != d) {
+            // The extra digit was itself rounded: no tie, let the library decide.
+            char* const e2 =
+                std::to_chars(buf, buf + sizeof buf, d, std::chars_format::scientific, p - 1).ptr;
+            double r = 0;
+            std::from_chars(buf, e2, r);
+            return static_cast<float>(r);
+        }
+        up = true;
+    }
+    if (up) {
+        ++mantissa;
+    }
+    char out[48];
+    char* o = out;
+    if (negative) {
+        *o++ = '-';
+    }
+    // At most 8 digits, a sign and a 3-digit exponent: out is large enough.
+    o = std::to_chars(o, out + 20, mantissa).ptr;
+    *o++ = 'e';
+    o = std::to_chars(o, out + sizeof out, exponent - p + 1).ptr;
+    double r = 0;
+    std::from_chars(out, o, r);
+    return static_cast<float>(r);
+}
+
+// The single that SingleText(v) reads back as: v itself when a text of at
+// most 7 significant digits reads back to it, otherwise the 7-digit rounding.
+// Nothing for NaN and infinities, which have no number text.
+std::optional<float> ThroughSingleText(float v) {
+    if (!std::isfinite(v)) {
+        return std::nullopt;
+    }
+    if (v == 0.0f) {
+        return 0.0f;  // the text of -0 is "0"
+    }
+    const double d = v;
+    const float r7 = RoundedThroughText(d, 7);
+    if (r7 == v) {
+        return v;
+    }
+    // The 7-digit rounding is the closest short decimal; a shorter one can
+    // still read back to v only where the gap below v is half the gap above,
+    // at a power of two.
+    if ((std::bit_cast<uint32_t>(v) & 0x7FFFFFu) == 0) {
+        for (int p = 1; p < 7; ++p) {
+            if (RoundedThroughText(d, p) == v) {
+                return v;
+            }
+        }
+    }
+    return r7;
 }
 
 QString FlagText(bool v) {
@@ -94,6 +189,30 @@ void clsPID::SetQuietly(float& member, const QString& text) {
     if (const auto v = ParseDotText(text, nullptr)) {
         member = *v;
     }
+}
+
+bool clsPID::WriteLiveSingle(LiveField field, float v) {
+    const std::optional<float> taken = ThroughSingleText(v);
+    float* member = nullptr;
+    switch (field) {
+        case LiveField::ControllerOut:
+            member = &live_.ControllerOut;
+            break;
+        case LiveField::Measurement:
+            member = &live_.Measurement;
+            break;
+        case LiveField::Setpoint:
+            member = &s_.Setpoint;
+            break;
+        case LiveField::y_fw:
+            member = &live_.y_fw;
+            break;
+    }
+    if (!taken) {
+        return field != LiveField::Setpoint;  // the only one of the four that reports
+    }
+    *member = *taken;
+    return true;
 }
 
 QString clsPID::DecimToDot(const QString& sin) {

@@ -93,6 +93,8 @@ struct PidLiveValues {
 
 class clsPID {
   public:
+    // The four values of a live-values reply.
+    enum class LiveField { ControllerOut, Measurement, Setpoint, y_fw };
     static constexpr int kStatusSize = 88;
     using StatusRecord = std::array<uint8_t, kStatusSize>;
     static constexpr int kTrendSeries = 5;
@@ -188,6 +190,11 @@ class clsPID {
     bool SetStatusData(std::span<const uint8_t> inbdata);
 
     void SetActiveConrollerOut(float Value) { live_.ControllerOut = Value; }
+
+    // Writes a single as if its SingleText were given to the field's text
+    // writer, without building the text (this runs for every live reply).
+    // Returns false where that writer would report a conversion error.
+    bool WriteLiveSingle(LiveField field, float v);
 
     // The loop summary the main window shows in a message box, lines joined by CR LF.
     QString info() const;

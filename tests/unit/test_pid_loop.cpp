@@ -4,6 +4,7 @@
 
 #include <array>
 #include <cmath>
+#include <cstring>
 #include <limits>
 #include <vector>
 
@@ -496,4 +497,61 @@ TEST(EventLogTest, ScopedLogCollectsAndRestores) {
     }
     EXPECT_EQ(outer.texts(), QStringList{"three"});
     EXPECT_EQ(&CurrentEventLog(), before);
+}
+
+TEST_F(PidLoopTest, LiveSingleMatchesWritingItsText) {
+    // Values whose shortest text is short, ones that need 8 or 9 digits,
+    // extremes, signed zero and the non-numbers.
+    std::vector<float> values = {0.0f,
+                                 -0.0f,
+                                 1.0f / 3.0f,
+                                 16777217.0f,
+                                 123456789.0f,
+                                 0.1f,
+                                 37.26f,
+                                 -1.0e-40f,
+                                 std::numeric_limits<float>::max(),
+                                 std::numeric_limits<float>::lowest(),
+                                 std::numeric_limits<float>::denorm_min(),
+                                 std::numeric_limits<float>::quiet_NaN(),
+                                 std::numeric_limits<float>::infinity(),
+                                 -std::numeric_limits<float>::infinity()};
+    for (int k = -149; k <= 127; ++k) {
+        values.push_back(std::ldexp(1.0f, k));
+        values.push_back(-std::ldexp(1.0f, k));
+    }
+    for (float tie : {7874876.5f, 1234567.5f, 0.5f, 2.5f, 1e-7f}) {
+        values.push_back(tie);
+        values.push_back(-tie);
+    }
+    uint32_t bits = 0x12345678u;
+    for (int i = 0; i < 20000; ++i) {
+        bits = bits * 1664525u + 1013904223u;  // every exponent and mantissa
+        float f;
+        std::memcpy(&f, &bits, 4);
+        values.push_back(f);
+    }
+    for (QChar sep : {QLatin1Char('.'), QLatin1Char(',')}) {
+        SeparatorGuard guard(sep);
+        for (float v : values) {
+            clsPID viaText;
+            clsPID direct;
+            const QString text = SingleText(v);
+            viaText.ControllerOut(text);
+            viaText.Measurement(text);
+            const bool setpointTaken = viaText.Setpoint(text).ok();
+            viaText.y_fw(text);
+            EXPECT_TRUE(direct.WriteLiveSingle(clsPID::LiveField::ControllerOut, v));
+            EXPECT_TRUE(direct.WriteLiveSingle(clsPID::LiveField::Measurement, v));
+            EXPECT_EQ(direct.WriteLiveSingle(clsPID::LiveField::Setpoint, v), setpointTaken)
+                << text.toStdString();
+            EXPECT_TRUE(direct.WriteLiveSingle(clsPID::LiveField::y_fw, v));
+            const auto same = [](float a, float b) { return std::memcmp(&a, &b, 4) == 0; };
+            ASSERT_TRUE(same(direct.LiveValues().ControllerOut, viaText.LiveValues().ControllerOut))
+                << text.toStdString();
+            ASSERT_TRUE(same(direct.LiveValues().Measurement, viaText.LiveValues().Measurement));
+            ASSERT_TRUE(same(direct.Settings().Setpoint, viaText.Settings().Setpoint));
+            ASSERT_TRUE(same(direct.LiveValues().y_fw, viaText.LiveValues().y_fw));
+        }
+    }
 }
