@@ -1,0 +1,203 @@
+#include "link/ReplyDispatcher.h"
+
+#include <cmath>
+#include <limits>
+
+#include "link/Packet.h"
+#include "shell/GlobalTables.h"
+#include "support/Numbers.h"
+#include "support/TimeText.h"
+
+namespace tuvik {
+
+namespace {
+
+bool Has(std::span<const uint8_t> d, size_t first, size_t count) {
+    return first + count <= d.size();
+}
+
+}  // namespace
+
+void PushTrendValue(float v, TrendArray& arr, int16_t series) {
+    if (v > static_cast<float>(ReplyDispatcher::kAnalogCeiling)) {
+        v = static_cast<float>(ReplyDispatcher::kAnalogCeiling);
+    }
+    const double hundredths = RoundHalfEven(static_cast<double>(v * 100.0f));
+    if (!std::isfinite(hundredths)) {
+        arr.Shift(series);
+        return;
+    }
+    arr.PushSample(series, TrendCell(hundredths / 100.0));
+}
+
+ReplyDispatcher::ReplyDispatcher(PidLoops& loops, DispatchState& state)
+    : loops_(loops), state_(state), timeText_([] { return TimeText(); }) {}
+
+void ReplyDispatcher::SetTimeTextSource(std::function<QString()> fn) {
+    timeText_ = fn ? std::move(fn) : std::function<QString()>([] { return TimeText(); });
+}
+
+void ReplyDispatcher::HandleReply(uint8_t command, std::span<const uint8_t> data) {
+    // The framing runs inside the link's receive event: whatever a window
+    // does wrong must not unwind through it.
+    try {
+        Dispatch(command, data);
+    } catch (...) {
+    }
+}
+
+void ReplyDispatcher::Dispatch(uint8_t command, std::span<const uint8_t> d) {
+    if (d.empty()) {
+        return;  // the framing always hands on at least one byte
+    }
+    switch (command) {
+        case Cmd::StatusRecord:
+            StatusRecord(d);
+            break;
+        case Cmd::LiveValues:
+            LiveValues(d, true);
+            break;
+        case Cmd::LiveValuesQuiet:
+            LiveValues(d, false);
+            break;
+        case Cmd::WriteAck:
+            if (d[0] != 0 && state_.WriteAckCount < std::numeric_limits<int16_t>::max()) {
+                ++state_.WriteAckCount;
+            }
+            break;
+        case Cmd::ByteValue:
+            ByteRead(d);
+            break;
+        case Cmd::ReadWord:
+            WordRead(d);
+            break;
+        case Cmd::AnalogValues:
+            AnalogInputs(d);
+            break;
+        case Cmd::ActuatorEvent:
+            ActuatorEvent(d);
+            break;
+        case Cmd::DeviceStarted:
+            Caption(QStringLiteral("Device started (") + QString::number(d[0]) +
+                    QStringLiteral(") ") + timeText_());
+            break;
+        case Cmd::Alarm:
+            if (main_) {
+                main_->SetAlarm(d[0] != 0);
+            }
+            break;
+        case Cmd::Measurements:
+            if (burner_) {
+                const BurnerMeasurements m = DecodeBurnerMeasurements(d, state_.burner);
+                burner_->ShowMeasurements(m);
+                if (m.complete) {
+                    burner_->MeasuresUpdated();
+                }
+            }
+            break;
+        case Cmd::UsageReply:
+            if (burner_) {
+                burner_->ShowUsageTimes(DecodeBurnerUsageTimes(d));
+            }
+            break;
+        case Cmd::ParamSet:
+            if (burner_) {
+                burner_->ParamSetReceived(d);
+            }
+            break;
+        default:
+            // 0x80, 0x81, 0x85, 0x88, 0x8E, 0x8F, 0x91, 0x93, 0x95, 0x99 are
+            // accepted without action; 0x83 and 0x8A have no handler.
+            break;
+    }
+}
+
+void ReplyDispatcher::Caption(const QString& text) {
+    if (main_) {
+        main_->SetCaption(text);
+    }
+}
+
+void ReplyDispatcher::StatusRecord(std::span<const uint8_t> d) {
+    Caption(QStringLiteral("PID luku onnistui ") + timeText_());
+    if (clsPID* loop = loops_.Selected()) {
+        loop->SetStatusData(d);
+    }
+}
+
+void ReplyDispatcher::LiveValues(std::span<const uint8_t> d, bool refresh) {
+    using Field = clsPID::LiveField;
+    static constexpr Field kOrder[] = {Field::ControllerOut, Field::Measurement, Field::Setpoint,
+                                       Field::y_fw};
+    for (size_t i = 0; i < 4; ++i) {
+        // The selected loop is looked up again before every step.
+        clsPID* loop = loops_.Selected();
+        if (!loop || !Has(d, 4 * i, 4) || !loop->WriteLiveSingle(kOrder[i], GetSingle(d, 4 * i))) {
+            return;
+        }
+    }
+    clsPID* loop = loops_.Selected();
+    if (!loop) {
+        return;
+    }
+    loop->AddTrendSample();
+    if (refresh && main_) {
+        main_->TrendRefresh();
+    }
+}
+
+void ReplyDispatcher::ByteRead(std::span<const uint8_t> d) {
+    if (!Has(d, 0, 3)) {
+        return;
+    }
+    const int32_t value = d[0];
+    const int32_t address = U16(d, 1);
+    if (burner_) {
+        burner_->SetValueText(QString::number(value));
+    }
+    if (allParams_ && allParams_->AllParamsOpen()) {
+        allParams_->DataUpdate(value, address);
+    }
+}
+
+void ReplyDispatcher::WordRead(std::span<const uint8_t> d) {
+    if (!Has(d, 0, 4)) {
+        return;
+    }
+    const int32_t value = U16(d, 0);
+    const int32_t address = U16(d, 2);
+    if (burner_) {
+        burner_->SetValueText(QString::number(value));
+    }
+    // Counters above 32767 are passed on as read rather than lost.
+    if (histogram_ && address >= kHistogramFirst && address < kHistogramEnd) {
+        histogram_->addHistogramEntry(value, address);
+    }
+}
+
+void ReplyDispatcher::AnalogInputs(std::span<const uint8_t> d) {
+    if (!Has(d, 0, 16)) {
+        return;
+    }
+    for (int k = 0; k < 8; ++k) {
+        const auto v = static_cast<float>(U16(d, static_cast<size_t>(2 * k)));
+        TrendArray& arr = k < 4 ? state_.AnalogTrend1 : state_.AnalogTrend2;
+        PushTrendValue(v, arr, static_cast<int16_t>(k % 4));
+    }
+}
+
+void ReplyDispatcher::ActuatorEvent(std::span<const uint8_t> d) {
+    if (!Has(d, 0, 5) || d[0] >= kActivityCount || !messages_) {
+        return;
+    }
+    const uint8_t s = d[1];
+    const uint32_t u24 = d[2] | (d[3] << 8) | (d[4] << 16);
+    const auto value = static_cast<float>(u24 / 10.0);
+    const QString message =
+        ActivityNames()[d[0]] + QLatin1Char(';') +
+        ((s & 0x80) ? QStringLiteral(" started ") : QStringLiteral(" stopped ")) +
+        QLatin1Char(';') + SingleText(value) + QLatin1Char(';') + StateNames()[s & 0x7F];
+    messages_->AddMessage(message);
+}
+
+}  // namespace tuvik

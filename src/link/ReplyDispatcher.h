@@ -1,0 +1,73 @@
+#pragma once
+// Routes every complete reply from either link: live values and status
+// records to the selected loop, burner measurements and counters to the
+// burner window, memory reads to the parameter and histogram windows,
+// actuator events to the message log, acknowledgements to the write counter
+// and a few status lines to the main window. It keeps nothing of its own
+// between replies. A reply too short for what a case reads does what its
+// bytes allow and stops there; nothing is read past the data and nothing is
+// thrown out of HandleReply.
+
+#include <QString>
+
+#include <cstdint>
+#include <functional>
+#include <span>
+
+#include "link/DeviceLink.h"
+#include "link/DispatchState.h"
+#include "link/DispatchTargets.h"
+#include "pid/PidLoops.h"
+#include "trend/TrendArray.h"
+
+namespace tuvik {
+
+// Stores v (held at 30000, rounded to 0.01 with halves to even) as the newest
+// sample of the series; older samples move one point back. O(1).
+void PushTrendValue(float v, TrendArray& arr, int16_t series);
+
+class ReplyDispatcher final : public ReplyReceiver {
+  public:
+    // Addresses of the histogram words in the burner's memory: [first, end).
+    static constexpr int kHistogramFirst = 1696;
+    static constexpr int kHistogramEnd = 1940;
+    // Actuator numbers at or above this are not events we know.
+    static constexpr int kActivityCount = 11;
+    static constexpr double kAnalogCeiling = 30000.0;
+
+    ReplyDispatcher(PidLoops& loops, DispatchState& state);
+
+    void SetMainWindow(MainWindowTarget* t) { main_ = t; }
+    void SetBurnerWindow(BurnerWindowTarget* t) { burner_ = t; }
+    void SetAllParams(AllParamsTarget* t) { allParams_ = t; }
+    void SetHistogram(HistogramTarget* t) { histogram_ = t; }
+    void SetMessageLog(MessageLogTarget* t) { messages_ = t; }
+    // The time of day in captions; the locale's time of now unless replaced.
+    void SetTimeTextSource(std::function<QString()> fn);
+
+    void HandleReply(uint8_t command, std::span<const uint8_t> data) override;
+
+    PidLoops& loops() { return loops_; }
+    DispatchState& state() { return state_; }
+
+  private:
+    void Dispatch(uint8_t command, std::span<const uint8_t> d);
+    void LiveValues(std::span<const uint8_t> d, bool refresh);
+    void StatusRecord(std::span<const uint8_t> d);
+    void ByteRead(std::span<const uint8_t> d);
+    void WordRead(std::span<const uint8_t> d);
+    void AnalogInputs(std::span<const uint8_t> d);
+    void ActuatorEvent(std::span<const uint8_t> d);
+    void Caption(const QString& text);
+
+    PidLoops& loops_;
+    DispatchState& state_;
+    MainWindowTarget* main_ = nullptr;
+    BurnerWindowTarget* burner_ = nullptr;
+    AllParamsTarget* allParams_ = nullptr;
+    HistogramTarget* histogram_ = nullptr;
+    MessageLogTarget* messages_ = nullptr;
+    std::function<QString()> timeText_;
+};
+
+}  // namespace tuvik

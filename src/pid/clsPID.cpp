@@ -1,0 +1,373 @@
+#include "pid/clsPID.h"
+
+#include <QStringList>
+
+#include <bit>
+#include <charconv>
+#include <cmath>
+#include <optional>
+
+#include "link/Packet.h"
+#include "pid/DecimalText.h"
+#include "support/EventLog.h"
+#include "support/Numbers.h"
+
+namespace tuvik {
+
+namespace {
+
+constexpr int32_t kIndexGroup = 16416;
+constexpr uint8_t kAutoModeBit = 0x02;
+constexpr uint8_t kAutoSetPointBit = 0x08;
+constexpr uint8_t kInvertedBit = 0x01;
+
+// Takes a text in the "." form as a single.
+std::optional<float> ParseDotText(const QString& text, QString* whyNot) {
+    const QString local = ToDecimalSeparator(text);
+    if (const auto v = LocaleTextToSingle(local)) {
+        return v;
+    }
+    if (whyNot) {
+        QString plain = local.trimmed();
+        plain.replace(DecimalSeparator(), QLatin1Char('.'));
+        bool ok = false;
+        const double d = plain.toDouble(&ok);
+        *whyNot =
+            ok && std::isfinite(d) ? QStringLiteral("Overflow") : QStringLiteral("Type mismatch");
+    }
+    return std::nullopt;
+}
+
+// d rounded to p significant digits as the number texts round it (a tie
+// goes away from zero), read back as a single.
+float RoundedThroughText(double d, int p) {
+    char buf[64];
+    // One digit more than wanted tells which way to round.
+    char* const end = std::to_chars(buf, buf + sizeof buf, d, std::chars_format::scientific, p).ptr;
+    const char* q = buf;
+    const bool negative = *q == '-';
+    if (negative) {
+        ++q;
+    }
+    int64_t mantissa = 0;
+    int digits = 0;
+    char last = '0';
+    for (; q < end && *q != 'e'; ++q) {
+        if (*q == '.') {
+            continue;
+        }
+        if (digits < p) {
+            mantissa = mantissa * 10 + (*q - '0');
+        } else {
+            last = *q;
+        }
+        ++digits;
+    }
+    int exponent = 0;
+    if (q < end) {
+        ++q;  // 'e'
+        if (q < end && *q == '+') {
+            ++q;
+        }
+        std::from_chars(q, end, exponent);
+    }
+    bool up = last > '5';
+    if (last == '5') {
+        double written = 0;
+        std::from_chars(buf, end, written);
+        if (written != d) {
+            // The extra digit was itself rounded: no tie, let the library decide.
+            char* const e2 =
+                std::to_chars(buf, buf + sizeof buf, d, std::chars_format::scientific, p - 1).ptr;
+            double r = 0;
+            std::from_chars(buf, e2, r);
+            return static_cast<float>(r);
+        }
+        up = true;
+    }
+    if (up) {
+        ++mantissa;
+    }
+    char out[48];
+    char* o = out;
+    if (negative) {
+        *o++ = '-';
+    }
+    // At most 8 digits, a sign and a 3-digit exponent: out is large enough.
+    o = std::to_chars(o, out + 20, mantissa).ptr;
+    *o++ = 'e';
+    o = std::to_chars(o, out + sizeof out, exponent - p + 1).ptr;
+    double r = 0;
+    std::from_chars(out, o, r);
+    return static_cast<float>(r);
+}
+
+// The single that SingleText(v) reads back as: v itself when a text of at
+// most 7 significant digits reads back to it, otherwise the 7-digit rounding.
+// Nothing for NaN and infinities, which have no number text.
+std::optional<float> ThroughSingleText(float v) {
+    if (!std::isfinite(v)) {
+        return std::nullopt;
+    }
+    if (v == 0.0f) {
+        return 0.0f;  // the text of -0 is "0"
+    }
+    const double d = v;
+    const float r7 = RoundedThroughText(d, 7);
+    if (r7 == v) {
+        return v;
+    }
+    // The 7-digit rounding is the closest short decimal; a shorter one can
+    // still read back to v only where the gap below v is half the gap above,
+    // at a power of two.
+    if ((std::bit_cast<uint32_t>(v) & 0x7FFFFFu) == 0) {
+        for (int p = 1; p < 7; ++p) {
+            if (RoundedThroughText(d, p) == v) {
+                return v;
+            }
+        }
+    }
+    return r7;
+}
+
+QString FlagText(bool v) {
+    return v ? QStringLiteral("True") : QStringLiteral("False");
+}
+
+}  // namespace
+
+clsPID::clsPID() {
+    static const char* const kNames[] = {"Measurement", "Control output", "Setpoint",
+                                         "FeedForward"};
+    for (int s = 0; s < 4; ++s) {
+        trend_.set(s, 0, TrendCell(QString::fromLatin1(kNames[s])));
+        trend_.set(s, 1, TrendCell(QString(QLatin1String(""))));
+    }
+}
+
+void clsPID::Alusta(int16_t name_ID, const QString& Desc, int16_t Offset, QObject* SQLcon,
+                    DeviceLink* ADSConnection) {
+    nameId_ = name_ID;
+    name_ = QStringLiteral("PID 1");
+    desc_ = Desc;
+    offset_ = Offset;
+    link_ = ADSConnection;
+    sqlcon_ = SQLcon;
+    useDisabled_ = false;
+}
+
+void clsPID::AutoSetPoint(uint8_t v) {
+    s_.AutoSetPoint = v != 0;
+    if (!link_) {
+        return;
+    }
+    uint8_t mode = status_[0];
+    if (v != 0) {
+        mode |= kAutoSetPointBit;
+    } else {
+        mode &= static_cast<uint8_t>(~kAutoSetPointBit);
+    }
+    const std::array<uint8_t, 2> bytes{mode, 0};
+    link_->AdsSyncWriteReq(kIndexGroup, offset_, 1, bytes);
+}
+
+QString clsPID::Text(float v) {
+    return DecimToDot(SingleText(v));
+}
+
+ConversionResult clsPID::SetFromText(float& member, const QString& text) {
+    QString why;
+    const auto v = ParseDotText(text, &why);
+    if (!v) {
+        return ConversionResult::Failed(why);
+    }
+    member = *v;
+    return ConversionResult::Ok();
+}
+
+void clsPID::SetQuietly(float& member, const QString& text) {
+    if (const auto v = ParseDotText(text, nullptr)) {
+        member = *v;
+    }
+}
+
+bool clsPID::WriteLiveSingle(LiveField field, float v) {
+    const std::optional<float> taken = ThroughSingleText(v);
+    float* member = nullptr;
+    switch (field) {
+        case LiveField::ControllerOut:
+            member = &live_.ControllerOut;
+            break;
+        case LiveField::Measurement:
+            member = &live_.Measurement;
+            break;
+        case LiveField::Setpoint:
+            member = &s_.Setpoint;
+            break;
+        case LiveField::y_fw:
+            member = &live_.y_fw;
+            break;
+    }
+    if (!taken) {
+        return field != LiveField::Setpoint;  // the only one of the four that reports
+    }
+    *member = *taken;
+    return true;
+}
+
+QString clsPID::DecimToDot(const QString& sin) {
+    return ToDot(sin);
+}
+QString clsPID::DotToDecim(const QString& sin) {
+    return ToDecimalSeparator(sin);
+}
+
+void clsPID::UpdateData() {
+    if (useDisabled_ || !pointer_) {
+        return;
+    }
+    status_ = *pointer_;
+    DecodeStatus();
+    AddTrendSample();
+}
+
+bool clsPID::SetStatusData(std::span<const uint8_t> inbdata) {
+    if (inbdata.size() < static_cast<size_t>(kStatusSize)) {
+        CurrentEventLog().Warning(
+            QStringLiteral("PIDstatus error: %1 status record of %2 bytes, %3 expected")
+                .arg(name_)
+                .arg(inbdata.size())
+                .arg(kStatusSize));
+        return false;
+    }
+    std::copy_n(inbdata.begin(), kStatusSize, status_.begin());
+    DecodeStatus();
+    AddTrendSample();
+    return true;
+}
+
+void clsPID::DecodeStatus() {
+    const uint8_t* s = status_.data();
+    s_.AutoMode = (s[0] & kAutoModeBit) != 0;
+    s_.AutoSetPoint = (s[0] & kAutoSetPointBit) != 0;
+    s_.Enable = s[1] != 0;
+    s_.MeasurePort = s[2];
+    s_.forwardPort = s[3];
+    s_.InvertedMode = (s[4] & kInvertedBit) != 0;
+    s_.RemoteSetpoint = s[5] != 0;
+    s_.RemoteSetpointPort = s[6];
+
+    struct Field {
+        int offset;
+        float* target;
+        const char* label;
+    };
+    const Field fields[] = {
+        {8, &s_.ManualVal, "ManualVal"},
+        {12, &s_.Setpoint, "Setpoint"},
+        {16, &s_.K, "K"},
+        {20, &s_.Ti, "Ti"},
+        {24, &s_.Td, "Td"},
+        {28, &s_.ForwardK, "ForwardK"},
+        {32, &s_.tt, "tt"},
+        {36, &s_.N, "N"},
+        {40, &s_.b, "b"},
+        {44, &s_.MinContr, "MinContr"},
+        {48, &s_.MaxContr, "MaxContr"},
+        {52, &s_.Tm, "Tm"},
+        {56, &live_.y_fw, "y_fw"},
+        {60, &live_.Measurement, "Measurement"},
+        {64, &s_.h, "h"},
+        {68, &live_.P, "P"},
+        {72, &live_.I, "I"},
+        {76, &live_.D, "D"},
+        {80, &live_.Feed_fw, "Feed_fw"},
+        {84, &live_.PIDControllerOut, "PIDControllerOut"},
+    };
+    for (const Field& f : fields) {
+        const float v = GetSingle(status_, static_cast<size_t>(f.offset));
+        // A NaN or infinite single is not a value the loop can hold: stop here
+        // so that the fields after it keep what they had.
+        if (!std::isfinite(v)) {
+            WriteEventLog(QStringLiteral("PIDstatus error: %1 invalid number at offset %2 (%3)")
+                              .arg(name_)
+                              .arg(f.offset)
+                              .arg(QLatin1String(f.label)));
+            return;
+        }
+        *f.target = v;
+    }
+    live_.ControllerOut = live_.PIDControllerOut;
+    s_.MeasureScale = 1.0f;
+    s_.SetpointScale = 1.0f;
+    s_.ForwardScale = 1.0f;
+}
+
+void clsPID::AddTrendSample() {
+    const float values[4] = {live_.Measurement, live_.ControllerOut, s_.Setpoint, live_.y_fw};
+    for (int s = 0; s < 4; ++s) {
+        const auto hundredths = RoundToInt32(values[s] * 100.0f);
+        if (!hundredths) {
+            trend_.Shift(s);
+            continue;
+        }
+        double v = static_cast<double>(*hundredths) / 100.0;
+        if (v > kTrendCeiling) {
+            v = kTrendCeiling;
+        }
+        trend_.PushSample(s, TrendCell(v));
+    }
+}
+
+bool clsPID::getTrendData(TrendArray& arr, bool withLimits, int16_t indx, int16_t Item) const {
+    if (withLimits) {
+        arr = trend_;
+        return true;
+    }
+    const int series = Item == kDefaultTrendItem ? 1 : Item;
+    if (series < 0 || series >= kTrendSeries || !arr.inRange(indx, 0)) {
+        WriteEventLog(QStringLiteral("error getTrendData:Subscript out of range"));
+        return false;
+    }
+    for (int i = 0; i <= TrendArray::kLastPoint; ++i) {
+        arr.set(indx, i, trend_.at(series, i));
+    }
+    return true;
+}
+
+QString clsPID::info() const {
+    const auto num = [](float v) { return SingleText(v); };
+    const QStringList lines = {
+        QStringLiteral("sName : ") + name_,
+        QString(),
+        QStringLiteral("sDesc: ") + desc_,
+        QStringLiteral("InvertedMode: ") + FlagText(s_.InvertedMode),
+        QStringLiteral("AutomMode: ") + FlagText(s_.AutoMode),
+        QStringLiteral("AutoSetPoint: ") + FlagText(s_.AutoSetPoint),
+        QStringLiteral("Setpoint: ") + num(s_.Setpoint),
+        QStringLiteral("Measurement: ") + num(live_.Measurement),
+        QStringLiteral("MaxContr: ") + num(s_.MaxContr),
+        QStringLiteral("MinContr: ") + num(s_.MinContr),
+        QStringLiteral("ControllerOut: ") + num(live_.ControllerOut),
+        QStringLiteral("PIDControllerOut: ") + num(live_.PIDControllerOut),
+        QStringLiteral("K: ") + num(s_.K),
+        QStringLiteral("Ti: ") + num(s_.Ti),
+        QStringLiteral("Td: ") + num(s_.Td),
+        QStringLiteral("Tt: ") + num(s_.tt),
+        QStringLiteral("N: ") + num(s_.N),
+        QStringLiteral("b: ") + num(s_.b),
+        QStringLiteral("y_fw: ") + num(live_.y_fw),
+        QStringLiteral("Feed_fw: ") + num(live_.Feed_fw),
+        QStringLiteral("ForwardK: ") + num(s_.ForwardK),
+        QStringLiteral("ManualVal: ") + num(s_.ManualVal),
+        QStringLiteral("Tm: ") + num(s_.Tm),
+        QString(),
+        QStringLiteral("P: ") + num(live_.P),
+        QStringLiteral("I: ") + num(live_.I),
+        QStringLiteral("D: ") + num(live_.D),
+        QStringLiteral("H: ") + num(s_.h),
+    };
+    return lines.join(QStringLiteral("\r\n"));
+}
+
+}  // namespace tuvik

@@ -1,0 +1,97 @@
+// Arbitrary bytes through the receive framing into the reply dispatcher, with
+// the real loop objects and analog trends behind it and recording stand-ins
+// for the windows. The first three bytes choose the selected loop, the
+// burner's identification, the decimal separator and the read chunk size.
+#include <cstddef>
+#include <cstdint>
+#include <span>
+
+#include "../common/RecordingTargets.h"
+#include "link/ReplyDispatcher.h"
+#include "link/RxState.h"
+#include "support/EventLog.h"
+#include "support/Numbers.h"
+
+namespace {
+
+struct DispatchSink : tuvik::RxSink {
+    tuvik::ReplyReceiver* receiver = nullptr;
+    void OnPacket(uint8_t c, std::span<const uint8_t> d) override { receiver->HandleReply(c, d); }
+    void OnBrokenPacket(uint8_t, int, uint8_t) override {}
+};
+
+void Check(bool ok) {
+    if (!ok) {
+        __builtin_trap();
+    }
+}
+
+// Every sample the dispatcher stores is a number no larger than the ceiling.
+void CheckTrend(const tuvik::TrendArray& t, int series) {
+    for (int s = 0; s < series; ++s) {
+        for (int p = tuvik::TrendArray::kFirstSample; p <= tuvik::TrendArray::kLastPoint; ++p) {
+            const tuvik::TrendCell& c = t.at(s, p);
+            Check(c.isEmpty() || (c.isNumber() && c.number() <= 30000.0));
+        }
+    }
+}
+
+}  // namespace
+
+extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
+    if (size < 3) {
+        return 0;
+    }
+    static const float kVersions[] = {0.0f, 1.498f, 1.499f, 1.505f, 1.506f, 2.0f};
+
+    tuvik::RecordingEventLog log;
+    tuvik::ScopedEventLog scoped(log);
+    tuvik::PidLoops loops;
+    loops.InitialiseStartupLoops();
+    loops.SetSelectedIndex(static_cast<int>(data[0] % 6) - 1);
+    tuvik::DispatchState state;
+    state.burner.BurnerHwVersion = kVersions[data[1] % 6];
+    state.burner.BurnerDevType = (data[1] & 0x10) ? 100 : data[1];
+    const QChar savedSeparator = tuvik::DecimalSeparator();
+    tuvik::SetDecimalSeparator((data[1] & 0x20) ? QLatin1Char(',') : QLatin1Char('.'));
+
+    tuvik::ReplyDispatcher dispatcher(loops, state);
+    dispatcher.SetTimeTextSource([] { return QStringLiteral("00:00:00"); });
+    tuvik::test::RecordingMainWindow main;
+    tuvik::test::RecordingBurnerWindow burner;
+    tuvik::test::RecordingAllParams allParams;
+    tuvik::test::RecordingHistogram histogram;
+    tuvik::test::RecordingMessageLog messages;
+    allParams.open = (data[1] & 0x40) != 0;
+    dispatcher.SetMainWindow(&main);
+    dispatcher.SetBurnerWindow(&burner);
+    dispatcher.SetAllParams(&allParams);
+    dispatcher.SetHistogram(&histogram);
+    if ((data[1] & 0x80) == 0) {
+        dispatcher.SetMessageLog(&messages);
+    }
+
+    DispatchSink sink;
+    sink.receiver = &dispatcher;
+    tuvik::RxState rx;
+    const size_t chunk = static_cast<size_t>(data[2]) + 1;
+    for (size_t i = 3; i < size; i += chunk) {
+        const size_t n = std::min(chunk, size - i);
+        rx.Feed(std::span<const uint8_t>(data + i, n), sink);
+    }
+
+    for (int i = 0; i < tuvik::PidLoops::kCount; ++i) {
+        CheckTrend(loops[i].getTrendData(), 4);
+    }
+    CheckTrend(state.AnalogTrend1, 4);
+    CheckTrend(state.AnalogTrend2, 4);
+    Check(state.WriteAckCount >= 0);
+    for (const auto& [value, address] : histogram.entries) {
+        Check(address >= 1696 && address < 1940 && value >= 0 && value <= 65535);
+    }
+    for (const auto& m : burner.measurements) {
+        Check(!m.complete || m.lblTwater.has_value());
+    }
+    tuvik::SetDecimalSeparator(savedSeparator);
+    return 0;
+}
