@@ -1,0 +1,148 @@
+#include "trend/PainterSurface.h"
+
+#include <QFontMetrics>
+#include <QGuiApplication>
+#include <QPalette>
+#include <QPen>
+
+#include <algorithm>
+#include <cmath>
+
+namespace tuvik {
+
+namespace {
+
+constexpr double kTwipsPerInch = 1440.0;
+constexpr double kFontPoints = 8.0;
+
+QFont ChartFont(double dpiY, bool bold) {
+    QFont f = QGuiApplication::font();
+    // Pixel size from our own resolution, so text and twips stay in step
+    // whatever the painter's device claims.
+    f.setPixelSize(std::max(1, static_cast<int>(std::lround(kFontPoints * dpiY / 72.0))));
+    f.setBold(bold);
+    return f;
+}
+
+}  // namespace
+
+PainterSurface::PainterSurface(QPainter& painter, QSize pixelSize, double dpiX, double dpiY)
+    : painter_(painter),
+      size_(pixelSize),
+      pxPerTwX_((dpiX > 0 ? dpiX : 96.0) / kTwipsPerInch),
+      pxPerTwY_((dpiY > 0 ? dpiY : 96.0) / kTwipsPerInch),
+      buttonFace_(QGuiApplication::palette().color(QPalette::Button)),
+      font_(ChartFont(dpiY > 0 ? dpiY : 96.0, false)),
+      boldFont_(ChartFont(dpiY > 0 ? dpiY : 96.0, true)) {
+    const QFontMetrics fm(font_);
+    const QFontMetrics bfm(boldFont_);
+    ascent_ = fm.ascent();
+    boldAscent_ = bfm.ascent();
+    lineHeightTw_ = std::max(fm.height(), bfm.height()) / pxPerTwY_;
+    painter_.setRenderHint(QPainter::Antialiasing, false);
+    painter_.setBackgroundMode(Qt::TransparentMode);
+}
+
+PainterSurface::~PainterSurface() {
+    Flush();
+}
+
+float PainterSurface::ScaleWidth() const {
+    return static_cast<float>(size_.width() / pxPerTwX_);
+}
+
+float PainterSurface::ScaleHeight() const {
+    return static_cast<float>(size_.height() / pxPerTwY_);
+}
+
+QColor PainterSurface::Resolve(SurfaceColor c) const {
+    if (c == kButtonFace) {
+        return buttonFace_;
+    }
+    return QColor::fromRgb(static_cast<QRgb>(c & 0xFFFFFFu));
+}
+
+int PainterSurface::PxX(double tw) const {
+    const double p = tw * pxPerTwX_;
+    // Far outside the device: keep the int conversion defined; clipping does the rest.
+    return static_cast<int>(std::lround(std::clamp(p, -1.0e6, 1.0e6)));
+}
+
+int PainterSurface::PxY(double tw) const {
+    const double p = tw * pxPerTwY_;
+    return static_cast<int>(std::lround(std::clamp(p, -1.0e6, 1.0e6)));
+}
+
+void PainterSurface::UsePen(SurfaceColor c) {
+    if (penSet_ && pen_ == c) {
+        return;
+    }
+    QPen pen(Resolve(c));
+    pen.setWidth(0);  // cosmetic: one pixel whatever the transformation
+    pen.setStyle(Qt::SolidLine);
+    painter_.setPen(pen);
+    pen_ = c;
+    penSet_ = true;
+}
+
+void PainterSurface::UseFont(bool bold) {
+    const int want = bold ? 1 : 0;
+    if (fontInUse_ != want) {
+        painter_.setFont(bold ? boldFont_ : font_);
+        fontInUse_ = want;
+    }
+}
+
+void PainterSurface::Flush() {
+    if (pending_.empty()) {
+        return;
+    }
+    UsePen(pendingColor_);
+    painter_.drawLines(pending_.data(), static_cast<int>(pending_.size()));
+    pending_.clear();
+}
+
+void PainterSurface::Cls() {
+    pending_.clear();  // covered by the fill anyway
+    painter_.fillRect(QRect(QPoint(0, 0), size_), Resolve(back_));
+    x_ = 0;
+    y_ = 0;
+}
+
+void PainterSurface::Line(double x1, double y1, double x2, double y2, SurfaceColor color,
+                          LineForm form) {
+    if (!std::isfinite(x1) || !std::isfinite(y1) || !std::isfinite(x2) || !std::isfinite(y2)) {
+        return;
+    }
+    if (!pending_.empty() && pendingColor_ != color) {
+        Flush();
+    }
+    pendingColor_ = color;
+    const QPoint a(PxX(x1), PxY(y1));
+    const QPoint b(PxX(x2), PxY(y2));
+    if (form == LineForm::Segment) {
+        pending_.emplace_back(a, b);
+        return;
+    }
+    pending_.emplace_back(a.x(), a.y(), b.x(), a.y());
+    pending_.emplace_back(b.x(), a.y(), b.x(), b.y());
+    pending_.emplace_back(b.x(), b.y(), a.x(), b.y());
+    pending_.emplace_back(a.x(), b.y(), a.x(), a.y());
+}
+
+void PainterSurface::Print(const QString& text) {
+    Flush();
+    if (std::isfinite(x_) && std::isfinite(y_) && !text.isEmpty()) {
+        UseFont(bold_);
+        UsePen(fore_);
+        painter_.drawText(QPoint(PxX(x_), PxY(y_) + (bold_ ? boldAscent_ : ascent_)), text);
+    }
+    x_ = 0;
+    y_ += lineHeightTw_;
+}
+
+void PainterSurface::setFontBold(bool on) {
+    bold_ = on;
+}
+
+}  // namespace tuvik
