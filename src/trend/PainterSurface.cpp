@@ -26,14 +26,36 @@ QFont ChartFont(double dpiY, bool bold) {
 
 }  // namespace
 
-PainterSurface::PainterSurface(QPainter& painter, QSize pixelSize, double dpiX, double dpiY)
+const QStaticText& PainterTextCache::Get(const QString& text, const QFont& font, bool bold) {
+    if (!(font == font_)) {
+        texts_[0].clear();
+        texts_[1].clear();
+        font_ = font;  // the normal weight stands for both
+    }
+    QHash<QString, QStaticText>& map = texts_[bold ? 1 : 0];
+    auto it = map.find(text);
+    if (it == map.end()) {
+        if (map.size() >= kMaxEntries) {
+            map.clear();  // legend values change all the time; start afresh
+        }
+        QStaticText st(text);
+        st.setTextFormat(Qt::PlainText);
+        st.setPerformanceHint(QStaticText::AggressiveCaching);
+        it = map.insert(text, st);
+    }
+    return *it;
+}
+
+PainterSurface::PainterSurface(QPainter& painter, QSize pixelSize, double dpiX, double dpiY,
+                               PainterTextCache* cache)
     : painter_(painter),
       size_(pixelSize),
       pxPerTwX_((dpiX > 0 ? dpiX : 96.0) / kTwipsPerInch),
       pxPerTwY_((dpiY > 0 ? dpiY : 96.0) / kTwipsPerInch),
       buttonFace_(QGuiApplication::palette().color(QPalette::Button)),
       font_(ChartFont(dpiY > 0 ? dpiY : 96.0, false)),
-      boldFont_(ChartFont(dpiY > 0 ? dpiY : 96.0, true)) {
+      boldFont_(ChartFont(dpiY > 0 ? dpiY : 96.0, true)),
+      cache_(cache) {
     const QFontMetrics fm(font_);
     const QFontMetrics bfm(boldFont_);
     ascent_ = fm.ascent();
@@ -94,16 +116,41 @@ void PainterSurface::UseFont(bool bold) {
 }
 
 void PainterSurface::Flush() {
-    if (pending_.empty()) {
+    if (points_.empty()) {
         return;
     }
-    UsePen(pendingColor_);
-    painter_.drawLines(pending_.data(), static_cast<int>(pending_.size()));
-    pending_.clear();
+    runs_.push_back(static_cast<int>(points_.size()));
+    const QColor colour = Resolve(pendingColor_);
+    for (size_t r = 0; r + 1 < runs_.size(); ++r) {
+        const int from = runs_[r];
+        const int count = runs_[r + 1] - from;
+        const QPoint* p = points_.data() + from;
+        // Grid lines and frame edges are level or upright: a one-pixel fill
+        // covers the same pixels as the line and costs far less.
+        bool straight = true;
+        for (int k = 1; k < count && straight; ++k) {
+            straight = p[k].x() == p[k - 1].x() || p[k].y() == p[k - 1].y();
+        }
+        if (straight && count <= 5) {
+            for (int k = 1; k < count; ++k) {
+                painter_.fillRect(
+                    QRect(
+                        QPoint(std::min(p[k].x(), p[k - 1].x()), std::min(p[k].y(), p[k - 1].y())),
+                        QPoint(std::max(p[k].x(), p[k - 1].x()), std::max(p[k].y(), p[k - 1].y()))),
+                    colour);
+            }
+            continue;
+        }
+        UsePen(pendingColor_);
+        painter_.drawPolyline(p, count);
+    }
+    points_.clear();
+    runs_.clear();
 }
 
 void PainterSurface::Cls() {
-    pending_.clear();  // covered by the fill anyway
+    points_.clear();  // covered by the fill anyway
+    runs_.clear();
     painter_.fillRect(QRect(QPoint(0, 0), size_), Resolve(back_));
     x_ = 0;
     y_ = 0;
@@ -114,20 +161,23 @@ void PainterSurface::Line(double x1, double y1, double x2, double y2, SurfaceCol
     if (!std::isfinite(x1) || !std::isfinite(y1) || !std::isfinite(x2) || !std::isfinite(y2)) {
         return;
     }
-    if (!pending_.empty() && pendingColor_ != color) {
+    if (!points_.empty() && pendingColor_ != color) {
         Flush();
     }
     pendingColor_ = color;
     const QPoint a(PxX(x1), PxY(y1));
     const QPoint b(PxX(x2), PxY(y2));
-    if (form == LineForm::Segment) {
-        pending_.emplace_back(a, b);
+    if (form == LineForm::Box) {
+        runs_.push_back(static_cast<int>(points_.size()));
+        points_.insert(points_.end(), {a, QPoint(b.x(), a.y()), b, QPoint(a.x(), b.y()), a});
         return;
     }
-    pending_.emplace_back(a.x(), a.y(), b.x(), a.y());
-    pending_.emplace_back(b.x(), a.y(), b.x(), b.y());
-    pending_.emplace_back(b.x(), b.y(), a.x(), b.y());
-    pending_.emplace_back(a.x(), b.y(), a.x(), a.y());
+    // A curve's next segment starts where the last one ended: extend it.
+    if (points_.empty() || points_.back() != a) {
+        runs_.push_back(static_cast<int>(points_.size()));
+        points_.push_back(a);
+    }
+    points_.push_back(b);
 }
 
 void PainterSurface::Print(const QString& text) {
@@ -135,7 +185,11 @@ void PainterSurface::Print(const QString& text) {
     if (std::isfinite(x_) && std::isfinite(y_) && !text.isEmpty()) {
         UseFont(bold_);
         UsePen(fore_);
-        painter_.drawText(QPoint(PxX(x_), PxY(y_) + (bold_ ? boldAscent_ : ascent_)), text);
+        if (cache_ != nullptr) {
+            painter_.drawStaticText(QPoint(PxX(x_), PxY(y_)), cache_->Get(text, font_, bold_));
+        } else {
+            painter_.drawText(QPoint(PxX(x_), PxY(y_) + (bold_ ? boldAscent_ : ascent_)), text);
+        }
     }
     x_ = 0;
     y_ += lineHeightTw_;

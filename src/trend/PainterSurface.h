@@ -1,14 +1,17 @@
 #pragma once
 // A drawing surface on a QPainter: twips are turned into the device's pixels
 // by its resolution (15 twips per pixel at 96 dots per inch), text is set in
-// a font about 8 points high. Lines of one colour are collected and drawn
-// together; Flush (or the destructor) draws what is still pending.
+// a font about 8 points high. Segments of one colour that join end to start
+// are collected and drawn as one polyline; Flush (or the destructor) draws
+// what is still pending.
 
 #include <QColor>
 #include <QFont>
-#include <QLine>
+#include <QHash>
 #include <QPainter>
+#include <QPoint>
 #include <QSize>
+#include <QStaticText>
 
 #include <vector>
 
@@ -16,11 +19,24 @@
 
 namespace tuvik {
 
+// Laid-out texts kept from one paint to the next: grid labels and names
+// repeat in every frame. Owned by whoever paints repeatedly (the chart widget).
+class PainterTextCache {
+  public:
+    const QStaticText& Get(const QString& text, const QFont& font, bool bold);
+
+  private:
+    static constexpr qsizetype kMaxEntries = 512;
+    QHash<QString, QStaticText> texts_[2];  // normal, bold
+    QFont font_;
+};
+
 class PainterSurface : public DrawSurface {
   public:
     // pixelSize: the painted area in the painter's (logical) pixels; dpiX and
-    // dpiY: the device's resolution in dots per inch.
-    PainterSurface(QPainter& painter, QSize pixelSize, double dpiX, double dpiY);
+    // dpiY: the device's resolution in dots per inch. cache: optional.
+    PainterSurface(QPainter& painter, QSize pixelSize, double dpiX, double dpiY,
+                   PainterTextCache* cache = nullptr);
     ~PainterSurface() override;
     PainterSurface(const PainterSurface&) = delete;
     PainterSurface& operator=(const PainterSurface&) = delete;
@@ -73,7 +89,11 @@ class PainterSurface : public DrawSurface {
     bool penSet_ = false;
     SurfaceColor pen_ = 0;
 
-    std::vector<QLine> pending_;
+    PainterTextCache* cache_;
+
+    // Pending polylines of one colour: points, and where each polyline starts.
+    std::vector<QPoint> points_;
+    std::vector<int> runs_;
     SurfaceColor pendingColor_ = 0;
 };
 

@@ -13,6 +13,7 @@ RecordSetError NoCurrentRecord() {
 }  // namespace
 
 SqlRecordSet::SqlRecordSet(QSqlQuery query) : query_(std::move(query)) {
+    columns_ = query_.record();
     if (query_.isActive() && query_.isSelect()) {
         query_.first();
     }
@@ -34,7 +35,7 @@ void SqlRecordSet::MoveNext() {
 QVariant SqlRecordSet::Fields(const QString& name) {
     // The column is looked up before the position is checked, so a wrong
     // name is reported even on an empty result.
-    const int column = query_.record().indexOf(name);
+    const int column = columns_.indexOf(name);
     if (column < 0) {
         throw RecordSetError(RecordSetError::kItemNotFound,
                              QStringLiteral("Item not found in this collection."));

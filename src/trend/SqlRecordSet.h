@@ -2,6 +2,7 @@
 // A record set over the result of a Qt SQL query (SQLite in the program).
 
 #include <QSqlQuery>
+#include <QSqlRecord>
 
 #include "trend/RecordSet.h"
 
@@ -22,6 +23,7 @@ class SqlRecordSet : public RecordSet {
 
   private:
     QSqlQuery query_;
+    QSqlRecord columns_;  // names only, taken once
 };
 
 }  // namespace tuvik

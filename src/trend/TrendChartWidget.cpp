@@ -96,7 +96,7 @@ void TrendChartWidget::paintEvent(QPaintEvent*) {
     ++paints_;
     lastPaint_.start();
     QPainter painter(this);
-    PainterSurface surface(painter, size(), logicalDpiX(), logicalDpiY());
+    PainterSurface surface(painter, size(), logicalDpiX(), logicalDpiY(), &texts_);
     switch (content_) {
         case Content::Nothing:
             painter.fillRect(rect(), Qt::black);

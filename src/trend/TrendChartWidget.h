@@ -10,6 +10,7 @@
 
 #include <memory>
 
+#include "trend/PainterSurface.h"
 #include "trend/RecordSet.h"
 #include "trend/RecordingSurface.h"
 #include "trend/TrendArray.h"
@@ -66,6 +67,7 @@ class TrendChartWidget : public QWidget {
     bool percentAxis_ = false;
     Content content_ = Content::Nothing;
     std::unique_ptr<RecordingSurface> recording_;
+    PainterTextCache texts_;
 
     QTimer frameTimer_;
     QElapsedTimer lastPaint_;
