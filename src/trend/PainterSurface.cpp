@@ -24,6 +24,13 @@ QFont ChartFont(double dpiY, bool bold) {
     return f;
 }
 
+// Nearest pixel, halves away from zero. Far outside the device the value is
+// held to a range where the conversion stays defined; clipping does the rest.
+int ToPixel(double p) {
+    p = std::clamp(p, -1.0e6, 1.0e6);
+    return static_cast<int>(p >= 0 ? p + 0.5 : p - 0.5);
+}
+
 }  // namespace
 
 const QStaticText& PainterTextCache::Get(const QString& text, const QFont& font, bool bold) {
@@ -85,14 +92,11 @@ QColor PainterSurface::Resolve(SurfaceColor c) const {
 }
 
 int PainterSurface::PxX(double tw) const {
-    const double p = tw * pxPerTwX_;
-    // Far outside the device: keep the int conversion defined; clipping does the rest.
-    return static_cast<int>(std::lround(std::clamp(p, -1.0e6, 1.0e6)));
+    return ToPixel(tw * pxPerTwX_);
 }
 
 int PainterSurface::PxY(double tw) const {
-    const double p = tw * pxPerTwY_;
-    return static_cast<int>(std::lround(std::clamp(p, -1.0e6, 1.0e6)));
+    return ToPixel(tw * pxPerTwY_);
 }
 
 void PainterSurface::UsePen(SurfaceColor c) {

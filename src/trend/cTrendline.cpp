@@ -180,9 +180,10 @@ void cTrendline::AutoScaleY(const TrendArray& arr) {
         }
     }
     // The scale is an Integer: a sum that does not fit leaves it unchanged.
-    if (peak + 5 > INT16_MAX || maxY_ - 15 < INT16_MIN) {
+    if (peak + 5 > INT16_MAX) {
         return;
     }
+    // (maxY - 15 is only worked out when maxY is above 5, so it always fits.)
     if (peak + 5 >= maxY_ || peak < maxY_ - 15) {
         if (peak + 10 > INT16_MAX) {
             return;

@@ -138,18 +138,16 @@ TEST(TrendChartWidget, ManyRedrawsMakeOnePaintPerFrame) {
     before = w.paintCount();
     QElapsedTimer clock;
     clock.start();
-    int redraws = 0;
     for (int i = 0; i < 80; ++i) {
         w.DrawTrend(a, true);
-        ++redraws;
         Pump(3ms);
     }
     Pump(50ms);  // the last requested paint
     const qint64 elapsed = clock.elapsed();
     const int paints = w.paintCount() - before;
     EXPECT_GE(paints, 1);
+    // 80 redraws; the paints are bounded by the time they took, not by their number.
     EXPECT_LE(paints, elapsed / 40 + 2) << paints << " paints in " << elapsed << " ms";
-    EXPECT_LT(paints, redraws);
 }
 
 TEST(TrendChartWidget, SettingsAreTakenWhenTheRedrawIsAsked) {

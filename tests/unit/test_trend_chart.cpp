@@ -166,7 +166,8 @@ TEST(TrendAutoScale, DeadBandAroundThePeak) {
     // No named series: the peak stays 0.
     TrendArray unnamed(5);
     Fill(unnamed, 0, [](int) { return TrendCell(250.0); });
-    for (auto [from, to] : {std::pair{20, 10}, {12, 12}, {3, 10}, {16, 10}, {15, 15}}) {
+    for (auto [from, to] :
+         {std::pair{20, 10}, {12, 12}, {3, 10}, {16, 10}, {15, 15}, {-32760, 10}}) {
         c.setMaxY(static_cast<int16_t>(from));
         c.AutoScaleY(unnamed);
         EXPECT_EQ(c.maxY(), to) << from;
