@@ -13,12 +13,12 @@
 namespace tuvik {
 
 class TrendCell {
-public:
+  public:
     enum class Kind : uint8_t { Empty, Number, Text };
 
     TrendCell() = default;
-    TrendCell(double v) : kind_(Kind::Number), num_(v) {}  // NOLINT(implicit)
-    TrendCell(const QString& t) : kind_(Kind::Text), text_(t) {}  // NOLINT(implicit)
+    TrendCell(double v) : kind_(Kind::Number), num_(v) {}          // NOLINT(implicit)
+    TrendCell(const QString& t) : kind_(Kind::Text), text_(t) {}   // NOLINT(implicit)
     TrendCell(const char* t) : TrendCell(QString::fromUtf8(t)) {}  // NOLINT(implicit)
 
     Kind kind() const { return kind_; }
@@ -32,18 +32,20 @@ public:
     // a number; anything else gives nothing.
     std::optional<double> toNumber() const;
     // Empty, or a text that is empty.
-    bool isBlank() const { return kind_ == Kind::Empty || (kind_ == Kind::Text && text_.isEmpty()); }
+    bool isBlank() const {
+        return kind_ == Kind::Empty || (kind_ == Kind::Text && text_.isEmpty());
+    }
 
     bool operator==(const TrendCell& o) const;
 
-private:
+  private:
     Kind kind_ = Kind::Empty;
     double num_ = 0.0;
     QString text_;
 };
 
 class TrendArray {
-public:
+  public:
     static constexpr int kLastPoint = 400;
     static constexpr int kPoints = kLastPoint + 1;
     static constexpr int kFirstSample = 2;
@@ -68,7 +70,7 @@ public:
     // Empties every cell.
     void Clear();
 
-private:
+  private:
     static constexpr int kRing = kPoints - kFirstSample;  // 399 samples
 
     struct Series {

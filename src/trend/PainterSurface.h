@@ -1,0 +1,100 @@
+#pragma once
+// A drawing surface on a QPainter: twips are turned into the device's pixels
+// by its resolution (15 twips per pixel at 96 dots per inch), text is set in
+// a font about 8 points high. Segments of one colour that join end to start
+// are collected and drawn as one polyline; Flush (or the destructor) draws
+// what is still pending.
+
+#include <QColor>
+#include <QFont>
+#include <QHash>
+#include <QPainter>
+#include <QPoint>
+#include <QSize>
+#include <QStaticText>
+
+#include <vector>
+
+#include "trend/DrawSurface.h"
+
+namespace tuvik {
+
+// Laid-out texts kept from one paint to the next: grid labels and names
+// repeat in every frame. Owned by whoever paints repeatedly (the chart widget).
+class PainterTextCache {
+  public:
+    const QStaticText& Get(const QString& text, const QFont& font, bool bold);
+
+  private:
+    static constexpr qsizetype kMaxEntries = 512;
+    QHash<QString, QStaticText> texts_[2];  // normal, bold
+    QFont font_;
+};
+
+class PainterSurface : public DrawSurface {
+  public:
+    // pixelSize: the painted area in the painter's (logical) pixels; dpiX and
+    // dpiY: the device's resolution in dots per inch. cache: optional.
+    PainterSurface(QPainter& painter, QSize pixelSize, double dpiX, double dpiY,
+                   PainterTextCache* cache = nullptr);
+    ~PainterSurface() override;
+    PainterSurface(const PainterSurface&) = delete;
+    PainterSurface& operator=(const PainterSurface&) = delete;
+
+    float ScaleWidth() const override;
+    float ScaleHeight() const override;
+    void setBackColor(SurfaceColor c) override { back_ = c; }
+    void setForeColor(SurfaceColor c) override { fore_ = c; }
+    void Cls() override;
+    void Line(double x1, double y1, double x2, double y2, SurfaceColor color,
+              LineForm form) override;
+    void setCurrentX(double x) override { x_ = x; }
+    void setCurrentY(double y) override { y_ = y; }
+    void Print(const QString& text) override;
+    void setFontBold(bool on) override;
+
+    // The colour used for kButtonFace (the application palette's button colour
+    // unless set).
+    void setButtonFace(const QColor& c) { buttonFace_ = c; }
+    // Height of one text line in twips.
+    double lineHeight() const { return lineHeightTw_; }
+
+    void Flush();
+
+  private:
+    QColor Resolve(SurfaceColor c) const;
+    int PxX(double tw) const;
+    int PxY(double tw) const;
+    void UsePen(SurfaceColor c);
+    void UseFont(bool bold);
+
+    QPainter& painter_;
+    QSize size_;
+    double pxPerTwX_;
+    double pxPerTwY_;
+    QColor buttonFace_;
+    SurfaceColor back_ = kWhite;
+    SurfaceColor fore_ = kBlack;
+    double x_ = 0;
+    double y_ = 0;
+    bool bold_ = false;
+
+    QFont font_;
+    QFont boldFont_;
+    int ascent_ = 0;
+    int boldAscent_ = 0;
+    double lineHeightTw_ = 0;
+    int fontInUse_ = -1;  // -1 none yet, 0 normal, 1 bold
+
+    bool penSet_ = false;
+    SurfaceColor pen_ = 0;
+
+    PainterTextCache* cache_;
+
+    // Pending polylines of one colour: points, and where each polyline starts.
+    std::vector<QPoint> points_;
+    std::vector<int> runs_;
+    SurfaceColor pendingColor_ = 0;
+};
+
+}  // namespace tuvik

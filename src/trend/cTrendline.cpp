@@ -1,0 +1,459 @@
+#include "trend/cTrendline.h"
+
+#include <algorithm>
+#include <cmath>
+#include <optional>
+
+#include "support/Numbers.h"
+
+namespace tuvik {
+
+namespace {
+
+constexpr SurfaceColor kColours[2][cTrendline::kSeries] = {
+    {kWhite, kYellow, kRed, kCyan, kMagenta},
+    {kWhite, kRed, kMagenta, kRed, kMagenta},
+};
+
+// Labels sit this far left of / above the line they belong to.
+constexpr double kLabelOffset = 85;
+constexpr double kValueLabelX = 50;
+constexpr double kPercentLabelGap = 10;
+constexpr double kLegendGap = 200;
+constexpr double kLegendValueLine = 150;
+constexpr double kLegendOffset = 50;
+constexpr double kLegendOffsetPercent = 400;
+// Records between the lines of the database chart's time grid.
+constexpr int kSqlTimeStep = 600;
+
+// No valid Integer setting needs more grid lines than this on one axis; a
+// grid that would need more (or never reaches its end) is not drawn.
+constexpr double kMaxGridLines = 65536;
+
+// Whether "g := start; while g <= end: ...; g := g + step", with g held in
+// single precision, comes to an end within kMaxGridLines passes.
+bool SingleSumEnds(float start, double end, double step) {
+    if (!(static_cast<double>(start) <= end)) {
+        return true;  // not even one pass
+    }
+    if (!std::isfinite(step) || !(step > 0) || !std::isfinite(end)) {
+        return false;
+    }
+    if ((end - static_cast<double>(start)) / step > kMaxGridLines) {
+        return false;
+    }
+    // The spacing of singles grows with magnitude: if the step still moves
+    // the largest value the loop adds to, it moves every smaller one.
+    const float top = std::max(std::fabs(start), std::fabs(static_cast<float>(end)));
+    return static_cast<float>(static_cast<double>(top) + step) > top;
+}
+
+// A cell joined into a text: a number in its shortest form with the user's
+// decimal separator, a text unchanged, an empty cell as nothing.
+QString JoinedText(const TrendCell& c) {
+    switch (c.kind()) {
+        case TrendCell::Kind::Number:
+            return DoubleText(c.number());
+        case TrendCell::Kind::Text:
+            return c.text();
+        case TrendCell::Kind::Empty:
+            break;
+    }
+    return {};
+}
+
+// A cell printed on its own.
+QString PrintedCell(const TrendCell& c) {
+    if (c.isNumber()) {
+        return PrintedNumber(c.number());
+    }
+    return c.isText() ? c.text() : QString();
+}
+
+// Height of a value: clamped to the top edge, rounded, clamped to the bottom
+// edge. Nothing when it cannot be worked out.
+std::optional<double> Height(double value, const cTrendline::Geometry& g, double divisor) {
+    if (divisor == 0) {
+        return std::nullopt;
+    }
+    double v = static_cast<double>(g.B) + g.Z - value * g.H / divisor;
+    if (std::isnan(v)) {
+        return std::nullopt;
+    }
+    if (v < g.T) {
+        v = g.T;
+    }
+    v = RoundHalfEven(v);
+    if (v > static_cast<double>(g.B)) {
+        v = static_cast<double>(g.B);
+    }
+    return v;
+}
+
+struct Failure {
+    int number;
+    QString description;
+};
+
+// A database value as a number, or the failure of taking it as one.
+double FieldNumber(const QVariant& v) {
+    if (v.isNull()) {
+        throw Failure{94, QStringLiteral("Invalid use of Null")};
+    }
+    bool ok = false;
+    double d = 0;
+    if (v.typeId() == QMetaType::QString) {
+        QString t = v.toString().trimmed();
+        d = t.toDouble(&ok);
+        if (!ok && DecimalSeparator() != QLatin1Char('.') && !t.contains(QLatin1Char('.'))) {
+            d = t.replace(DecimalSeparator(), QLatin1Char('.')).toDouble(&ok);
+        }
+    } else if (v.typeId() != QMetaType::QByteArray) {
+        d = v.toDouble(&ok);
+    }
+    if (!ok) {
+        throw Failure{13, QStringLiteral("Type mismatch")};
+    }
+    return d;
+}
+
+struct Effective {
+    int maxY;
+    int resolution;
+    int maxX;
+};
+
+}  // namespace
+
+QString PrintedNumber(double v) {
+    const QString t = DoubleText(v);
+    if (t.startsWith(QLatin1Char('-'))) {
+        return t + QLatin1Char(' ');
+    }
+    return QLatin1Char(' ') + t + QLatin1Char(' ');
+}
+
+SurfaceColor cTrendline::SeriesColor(int s, bool showLimits) {
+    if (s < 0 || s >= kSeries) {
+        return kWhite;
+    }
+    return kColours[showLimits ? 1 : 0][s];
+}
+
+cTrendline::Geometry cTrendline::ComputeGeometry(const DrawSurface& s, int16_t minY) {
+    Geometry g;
+    g.W = s.ScaleWidth() * 4.0f / 5.0f;
+    g.B = s.ScaleHeight() - 300.0f;
+    // Sizes held in 32 bits: a large window must not turn the plot flat.
+    if (minY < 0) {
+        g.Z = RoundToInt32((static_cast<float>(g.T) - g.B) / 10.0f).value_or(0);
+    }
+    g.H = RoundToInt32(g.B - static_cast<float>(g.T)).value_or(0);
+    g.P = RoundToInt32(static_cast<float>(g.X0) - g.W).value_or(0);
+    return g;
+}
+
+void cTrendline::AutoScaleY(const TrendArray& arr) {
+    int peak = 0;
+    const int last = maxX_ - 2;
+    for (int s = 0; s < kSeries; ++s) {
+        if (arr.at(s, 0).isBlank()) {
+            continue;
+        }
+        for (int j = 2; j <= last; ++j) {
+            // A point the table does not have, a sample that is not a number
+            // or one too large for the scale: leave the scale as it is.
+            if (!arr.inRange(s, j)) {
+                return;
+            }
+            const std::optional<double> v = arr.at(s, j).toNumber();
+            if (!v) {
+                return;
+            }
+            if (*v > peak) {
+                const std::optional<int16_t> r = RoundToInt16(*v);
+                if (!r) {
+                    return;
+                }
+                peak = *r;
+            }
+        }
+    }
+    // The scale is an Integer: a sum that does not fit leaves it unchanged.
+    if (peak + 5 > INT16_MAX) {
+        return;
+    }
+    // (maxY - 15 is only worked out when maxY is above 5, so it always fits.)
+    if (peak + 5 >= maxY_ || peak < maxY_ - 15) {
+        if (peak + 10 > INT16_MAX) {
+            return;
+        }
+        maxY_ = static_cast<int16_t>(peak + 10);
+    }
+}
+
+void cTrendline::ReplaceZeroSettings() {
+    if (maxY_ == 0) {
+        maxY_ = 100;
+    }
+    if (resolution_ == 0) {
+        resolution_ = 10;
+    }
+    if (maxX_ == 0) {
+        maxX_ = 600;
+    }
+}
+
+void cTrendline::PrepareRedraw(const TrendArray& arr) {
+    if (autoScale_) {
+        AutoScaleY(arr);
+    }
+    ReplaceZeroSettings();
+}
+
+void cTrendline::DrawTrend(const TrendArray& arr, bool PercentAxis) {
+    PrepareRedraw(arr);
+    PaintTrend(arr, PercentAxis);
+}
+
+namespace {
+Effective EffectiveSettings(int16_t maxY, int16_t resolution, int16_t maxX) {
+    return {maxY != 0 ? maxY : 100, resolution != 0 ? resolution : 10, maxX != 0 ? maxX : 600};
+}
+}  // namespace
+
+double cTrendline::PaintGrid(DrawSurface& s, const Geometry& g, bool percentAxis, Mode mode) const {
+    const Effective e = EffectiveSettings(maxY_, resolution_, maxX_);
+    s.setForeColor(kWhite);
+    s.Cls();
+
+    // Value grid, from 0 (or one step below it when the zero line is lifted).
+    const double step = static_cast<double>(e.maxY) / e.resolution;
+    const float start = g.Z != 0 ? static_cast<float>(-step) : 0.0f;
+    if (SingleSumEnds(start, e.maxY, step)) {
+        for (float v = start; v <= static_cast<float>(e.maxY);
+             v = static_cast<float>(static_cast<double>(v) + step)) {
+            const double y =
+                static_cast<double>(g.B) + g.Z - (static_cast<double>(v) / e.maxY) * g.H;
+            s.Line(g.X0, y, g.W, y, kGrey, LineForm::Segment);
+            s.setCurrentX(kValueLabelX);
+            s.setCurrentY(y - kLabelOffset);
+            s.Print(PrintedNumber(std::floor(static_cast<double>(v))));
+        }
+    }
+
+    if (!percentAxis) {
+        return kLegendOffset;
+    }
+    // Percent axis for series 1, level with the value grid when minY is 0.
+    const SurfaceColor colour = SeriesColor(1, showLimits_);
+    auto label = [&](float v) {
+        s.setForeColor(colour);
+        s.setCurrentX(static_cast<double>(g.W) + kPercentLabelGap);
+        s.setCurrentY(static_cast<double>(g.B) + g.Z - (static_cast<double>(v) / 100.0) * g.H -
+                      kLabelOffset);
+        s.Print(PrintedNumber(RoundHalfEven(v)));
+        s.setForeColor(kWhite);
+    };
+    const int span = e.maxY - minY_;
+    if (span == 0) {
+        // The step cannot be worked out. Drawing from the table leaves the
+        // axis out; drawing from a database stops after the first label.
+        if (mode == Mode::Strict) {
+            if (start <= 100.0f) {
+                label(start);
+            }
+            throw Failure{11, QStringLiteral("Division by zero")};
+        }
+        return kLegendOffsetPercent;
+    }
+    const double pstep = 100.0 * step / span;
+    if (SingleSumEnds(start, 100.0, pstep)) {
+        for (float v = start; v <= 100.0f; v = static_cast<float>(static_cast<double>(v) + pstep)) {
+            label(v);
+        }
+    }
+    return kLegendOffsetPercent;
+}
+
+void cTrendline::PaintTimeGrid(DrawSurface& s, const Geometry& g) const {
+    const Effective e = EffectiveSettings(maxY_, resolution_, maxX_);
+    const double scale = xTitleScale_;
+    // i is rounded after every step, so a step of half a sample or less never
+    // moves it; from the right edge |i| grows whichever way it steps.
+    const bool ends = std::isfinite(scale) && (toRight_ ? scale > 0.5 : std::fabs(scale) > 0.5);
+    if (!ends) {
+        return;
+    }
+    auto line = [&](double i, double x) {
+        s.Line(x, g.B, x, g.T, kGrey, LineForm::Segment);
+        s.setCurrentX(x - kLabelOffset);
+        s.setCurrentY(static_cast<double>(g.B) + kLabelOffset);
+        if (xTitleShow_) {
+            s.Print(DoubleText(std::fabs(i) / scale) + xTitleEnd_);
+        }
+    };
+    if (!toRight_) {
+        for (double i = 0; std::fabs(i) <= e.maxX; i = RoundHalfEven(i - scale)) {
+            line(i, static_cast<double>(g.W) - (i / e.maxX) * g.P);
+        }
+    } else {
+        for (double i = 0; i <= e.maxX; i = RoundHalfEven(i + scale)) {
+            line(i, g.X0 - (i / e.maxX) * g.P);
+        }
+    }
+}
+
+void cTrendline::PaintTrend(const TrendArray& arr, bool PercentAxis) const {
+    DrawSurface* surface = picBox_;
+    if (surface == nullptr) {
+        return;
+    }
+    DrawSurface& s = *surface;
+    const Effective e = EffectiveSettings(maxY_, resolution_, maxX_);
+    s.setBackColor(kBlack);
+    const Geometry g = ComputeGeometry(s, minY_);
+    const double legendX = static_cast<double>(g.W) + PaintGrid(s, g, PercentAxis, Mode::Lenient);
+    PaintTimeGrid(s, g);
+    s.Line(g.X0, g.B, g.W, g.T, kButtonFace, LineForm::Box);
+    s.setFontBold(true);
+
+    auto pointX = [&](int k) {
+        return toRight_ ? g.X0 - static_cast<double>(k) * g.P / e.maxX
+                        : static_cast<double>(g.W) + static_cast<double>(k) * g.P / e.maxX;
+    };
+    // A point whose height cannot be worked out takes the last one that
+    // could; before any, the zero line.
+    double lastHeight = Height(0, g, 1).value_or(g.B);
+    double R = 0;
+    for (int series = 0; series < kSeries; ++series) {
+        const TrendCell& name = arr.at(series, 0);
+        if (name.isBlank()) {
+            continue;
+        }
+        const SurfaceColor colour = SeriesColor(series, showLimits_);
+        s.setCurrentX(legendX);
+        R = series == 0 ? RoundHalfEven(g.T + g.H * 5.0 / 100.0) : R + kLegendGap;
+        s.setCurrentY(R);
+        s.setForeColor(colour);
+        s.Print(PrintedCell(name));
+        s.setCurrentX(legendX);
+        R += kLegendValueLine;
+        s.setCurrentY(R);
+        if (showValue_) {
+            s.Print(QStringLiteral(" ( ") + JoinedText(arr.at(series, 2)) +
+                    JoinedText(arr.at(series, 1)) + QStringLiteral(" )"));
+        }
+
+        const double divisor = (series == 1 && PercentAxis) ? 100.0 : e.maxY;
+        auto heightOf = [&](int k) {
+            if (arr.inRange(series, k)) {
+                if (const std::optional<double> v = arr.at(series, k).toNumber()) {
+                    if (const std::optional<double> h = Height(*v, g, divisor)) {
+                        lastHeight = *h;
+                    }
+                }
+            }
+            return lastHeight;
+        };
+        if (e.maxX - 2 < 2) {
+            continue;
+        }
+        double x1 = pointX(2);
+        double y1 = heightOf(2);
+        for (int j = 2; j <= e.maxX - 2; ++j) {
+            const double x2 = pointX(j + 1);
+            const double y2 = heightOf(j + 1);
+            s.Line(x1, y1, x2, y2, colour, LineForm::Segment);
+            x1 = x2;
+            y1 = y2;
+        }
+    }
+    s.setFontBold(false);
+}
+
+void cTrendline::DrawSQLTrend(RecordSet& rs, QStringList& FieldNames, bool PercentAxis) {
+    QString message;
+    try {
+        DrawSQLTrendSteps(rs, FieldNames, PercentAxis);
+        return;
+    } catch (const RecordSetError& e) {
+        if (e.number() == RecordSetError::kNoCurrentRecord) {
+            return;  // out of records: the drawing simply ends here
+        }
+        message = e.description() + QString::number(e.number());
+    } catch (const Failure& f) {
+        message = f.description + QString::number(f.number);
+    }
+    if (notifier_ != nullptr) {
+        notifier_->ShowMessage(QStringLiteral("Error: cDrawSQLTrend ") + message);
+    }
+}
+
+void cTrendline::DrawSQLTrendSteps(RecordSet& rs, QStringList& FieldNames, bool PercentAxis) {
+    if (picBox_ == nullptr) {
+        throw Failure{91, QStringLiteral("Object variable or With block variable not set")};
+    }
+    DrawSurface& s = *picBox_;
+    s.setBackColor(kBlack);
+    const Geometry g = ComputeGeometry(s, minY_);
+    ReplaceZeroSettings();
+    const double legendX = static_cast<double>(g.W) + PaintGrid(s, g, PercentAxis, Mode::Strict);
+
+    // Time grid from the right edge, labelled with record counts.
+    for (int i = 0; std::abs(i) <= maxX_; i -= kSqlTimeStep) {
+        const double x = static_cast<double>(g.W) - (static_cast<double>(i) / maxX_) * g.P;
+        s.Line(x, g.B, x, g.T, kGrey, LineForm::Segment);
+        s.setCurrentX(x - kLabelOffset);
+        s.setCurrentY(static_cast<double>(g.B) + kLabelOffset);
+        s.Print(PrintedNumber(std::abs(i)));
+    }
+    s.Line(g.X0, g.B, g.W, g.T, kButtonFace, LineForm::Box);
+    s.setFontBold(true);
+
+    auto heightOf = [&](const QVariant& value, double divisor) {
+        const std::optional<double> h = Height(FieldNumber(value), g, divisor);
+        if (!h) {
+            throw Failure{6, QStringLiteral("Overflow")};
+        }
+        return *h;
+    };
+    auto pointX = [&](int k) {
+        return static_cast<double>(g.W) + static_cast<double>(k) * g.P / maxX_;
+    };
+
+    double R = 0;
+    for (int series = 0; series < kSeries; ++series) {
+        if (series >= FieldNames.size()) {
+            throw Failure{9, QStringLiteral("Subscript out of range")};
+        }
+        const QString name = FieldNames[series];
+        if (name.isEmpty()) {
+            continue;
+        }
+        const SurfaceColor colour = SeriesColor(series, showLimits_);
+        s.setCurrentX(legendX);
+        R = series == 0 ? RoundHalfEven(g.T + g.H * 5.0 / 100.0) : R + kLegendGap;
+        s.setCurrentY(R);
+        s.setForeColor(colour);
+        s.Print(name);
+        s.setCurrentX(legendX);
+        R += kLegendValueLine;
+        s.setCurrentY(R);
+
+        QString column = name;
+        column.remove(QLatin1Char('-'));
+        FieldNames[series] = column;
+        rs.MoveFirst();
+        const double divisor = (series == 1 && PercentAxis) ? 100.0 : maxY_;
+        for (int j = 2; j <= maxX_ - 2; ++j) {
+            const double ya = heightOf(rs.Fields(column), divisor);
+            rs.MoveNext();
+            const double yb = heightOf(rs.Fields(column), divisor);
+            s.Line(pointX(j), ya, pointX(j + 1), yb, colour, LineForm::Segment);
+        }
+    }
+    s.setFontBold(false);
+}
+
+}  // namespace tuvik

@@ -1,0 +1,124 @@
+#pragma once
+// A strip chart: up to five series of a trend table (or of a database result)
+// drawn onto a drawing surface, with a value grid, an optional percent axis
+// for series 1, a time grid, a frame and a legend with the newest values.
+// The chart keeps only its settings; every redraw is given the data again and
+// repaints everything.
+
+#include <QString>
+#include <QStringList>
+
+#include <array>
+#include <cstdint>
+
+#include "trend/DrawSurface.h"
+#include "trend/RecordSet.h"
+#include "trend/TrendArray.h"
+
+namespace tuvik {
+
+class cTrendline {
+  public:
+    static constexpr int kSeries = 5;
+
+    // Settings. A setter stores any value unchanged; 0 in maxY, Resolution and
+    // maxX is replaced (by 100, 10 and 600) at the next redraw.
+    int16_t DrawPoints() const { return drawPoints_; }  // kept, not used for drawing
+    void setDrawPoints(int16_t v) { drawPoints_ = v; }
+    bool AutoScale() const { return autoScale_; }
+    void setAutoScale(bool v) { autoScale_ = v; }
+    int16_t maxY() const { return maxY_; }
+    void setMaxY(int16_t v) { maxY_ = v; }
+    int16_t minY() const { return minY_; }  // only its sign matters
+    void setMinY(int16_t v) { minY_ = v; }
+    int16_t Resolution() const { return resolution_; }
+    void setResolution(int16_t v) { resolution_ = v; }
+    int16_t maxX() const { return maxX_; }
+    void setMaxX(int16_t v) { maxX_ = v; }
+    bool ShowLimits() const { return showLimits_; }
+    void setShowLimits(bool v) { showLimits_ = v; }
+    bool ToRight() const { return toRight_; }
+    void setToRight(bool v) { toRight_ = v; }
+    bool ShowValue() const { return showValue_; }
+    void setShowValue(bool v) { showValue_ = v; }
+    void setXTitleShow(bool v) { xTitleShow_ = v; }
+    void setXTitleScale(double v) { xTitleScale_ = v; }
+    void setXTitleEnd(const QString& v) { xTitleEnd_ = v; }
+    bool XTitleShow() const { return xTitleShow_; }
+    double XTitleScale() const { return xTitleScale_; }
+    const QString& XTitleEnd() const { return xTitleEnd_; }
+    // The surface drawn on; owned by whoever set it.
+    DrawSurface* PicBox() const { return picBox_; }
+    void setPicBox(DrawSurface* s) { picBox_ = s; }
+    // Where DrawSQLTrend reports a failure; without one the message is dropped.
+    void setNotifier(UserNotifier* n) { notifier_ = n; }
+    UserNotifier* notifier() const { return notifier_; }
+
+    // Redraws the whole chart from the table onto PicBox. PercentAxis: series
+    // 1 is a percentage, drawn against a 0..100 axis right of the plot. A step
+    // that cannot be carried out is left out; nothing is reported.
+    void DrawTrend(const TrendArray& arr, bool PercentAxis);
+
+    // The two halves of DrawTrend, for a caller that paints later than it is
+    // asked to redraw: PrepareRedraw changes the settings as a redraw does
+    // (automatic scale, replacement of 0); PaintTrend then draws with the
+    // settings as they stand, changing none of them.
+    void PrepareRedraw(const TrendArray& arr);
+    void PaintTrend(const TrendArray& arr, bool PercentAxis) const;
+
+    // Redraws from consecutive records of a result: FieldNames[s] names the
+    // column of series s (an empty entry: no series s). Each used entry is
+    // rewritten without its hyphens, and the column found under that name.
+    // The first failure ends the drawing; running out of records does so
+    // quietly, any other failure is reported through the notifier.
+    void DrawSQLTrend(RecordSet& rs, QStringList& FieldNames, bool PercentAxis);
+
+    // Keeps maxY a little above the highest sample of the named series, with
+    // a dead band. Run by DrawTrend when AutoScale is set.
+    void AutoScaleY(const TrendArray& arr);
+
+    // Colour of series s under the given colour scheme.
+    static SurfaceColor SeriesColor(int s, bool showLimits);
+
+    // Layout of one redraw, in twips.
+    struct Geometry {
+        float W = 0;   // right edge of the plot; the legend lies right of it
+        int T = 100;   // top edge
+        int X0 = 500;  // left edge
+        float B = 0;   // bottom edge; the time labels lie below it
+        int Z = 0;     // offset of the zero line (negative lifts it)
+        int H = 0;     // plot height
+        int P = 0;     // signed plot width (X0 - W)
+    };
+    static Geometry ComputeGeometry(const DrawSurface& s, int16_t minY);
+
+  private:
+    enum class Mode { Lenient, Strict };
+    // Steps shared by both drawing operations: background, grid, percent
+    // axis. Returns the legend offset. In strict mode a failure is thrown.
+    double PaintGrid(DrawSurface& s, const Geometry& g, bool percentAxis, Mode mode) const;
+    void PaintTimeGrid(DrawSurface& s, const Geometry& g) const;
+    void ReplaceZeroSettings();
+    void DrawSQLTrendSteps(RecordSet& rs, QStringList& FieldNames, bool PercentAxis);
+
+    int16_t drawPoints_ = 300;
+    bool autoScale_ = false;
+    int16_t maxY_ = 100;
+    int16_t minY_ = 0;
+    int16_t resolution_ = 10;
+    int16_t maxX_ = 300;
+    bool showLimits_ = false;
+    bool toRight_ = false;
+    bool showValue_ = true;
+    bool xTitleShow_ = true;
+    double xTitleScale_ = 60;
+    QString xTitleEnd_ = QStringLiteral(" min");
+    DrawSurface* picBox_ = nullptr;
+    UserNotifier* notifier_ = nullptr;
+};
+
+// A number printed on its own: a space (or the minus sign) before it and a
+// space after it: " 20 ", "-10 ".
+QString PrintedNumber(double v);
+
+}  // namespace tuvik
