@@ -383,12 +383,12 @@ void BurnerSim::Step() {
         default:
             break;
     }
-    for (int c : {0, cat}) {
-        usageSeconds_[c] += kStep;
-        if (usageSeconds_[c] >= 60.0) {
-            usageSeconds_[c] -= 60.0;
-            Bump32(Addr::kUsage + 4 * c);
-        }
+    // Each whole minute of power-on time also goes to the state the burner is in.
+    usageSeconds_ += kStep;
+    if (usageSeconds_ >= 60.0) {
+        usageSeconds_ -= 60.0;
+        Bump32(Addr::kUsage);
+        Bump32(Addr::kUsage + 4 * cat);
     }
 
     if (ignited_) {

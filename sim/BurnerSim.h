@@ -115,7 +115,7 @@ class BurnerSim {
     double lowFlameTime_ = 0;
     double burnMinutes_ = 0;  // since the last cleaning
     double histTimer_ = 0;
-    std::array<double, 5> usageSeconds_{};
+    double usageSeconds_ = 0;
 
     // physics
     double bed_ = 0;  // g of fuel on the grate

@@ -37,6 +37,8 @@ class Endpoint : public QObject, public RxSink {
     virtual bool Present() const = 0;
     // Ends the current client's connection now.
     virtual void Close() = 0;
+    // Time between a response and the close that the close fault asks for.
+    virtual int CloseGraceMs() const { return 0; }
 
     void Deliver(const FaultInjector::Transmission& t) {
         if (!Present() || closing_) {
@@ -104,7 +106,7 @@ class Endpoint : public QObject, public RxSink {
     void ScheduleClose() {
         closing_ = true;
         ++server_.stats_.closes;
-        QTimer::singleShot(0, this, [this] {
+        QTimer::singleShot(CloseGraceMs(), this, [this] {
             if (closing_) {
                 Close();
             }
@@ -146,6 +148,9 @@ class PtyEndpoint : public Endpoint {
   public:
     static constexpr int kPresencePollMs = 20;
     static constexpr qsizetype kMaxBacklog = 64 * 1024;
+    // A hang-up throws away what the client has not read yet; give it the
+    // time to read the response that came before the close.
+    static constexpr int kHangUpGraceMs = 200;
 
     PtyEndpoint(SimServer& server, const QString& link) : Endpoint(server, "pty"), link_(link) {
         presence_.setInterval(kPresencePollMs);
@@ -193,6 +198,7 @@ class PtyEndpoint : public Endpoint {
 
     const QString& path() const { return path_; }
     bool Present() const override { return present_; }
+    int CloseGraceMs() const override { return kHangUpGraceMs; }
 
     // Hangs up: the client sees the device vanish; a fresh terminal takes
     // its place behind the same link so that the client can come back.
