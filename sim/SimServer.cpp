@@ -146,7 +146,7 @@ class Endpoint : public QObject, public RxSink {
 // open; the master then stops reporting a hang-up.
 class PtyEndpoint : public Endpoint {
   public:
-    static constexpr int kPresencePollMs = 20;
+    static constexpr int kPresencePollMs = 50;
     static constexpr qsizetype kMaxBacklog = 64 * 1024;
     // A hang-up throws away what the client has not read yet; give it the
     // time to read the response that came before the close.
@@ -480,7 +480,10 @@ void SimServer::SetTickInterval(int ms) {
 
 void SimServer::SetClockRunning(bool running) {
     if (running && options_.tickMs > 0) {
-        lastTickNs_ = clock_.isValid() ? clock_.nsecsElapsed() : 0;
+        if (!clock_.isValid()) {
+            clock_.start();
+        }
+        lastTickNs_ = clock_.nsecsElapsed();
         tick_.start(options_.tickMs);
     } else {
         tick_.stop();

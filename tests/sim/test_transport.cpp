@@ -343,3 +343,23 @@ TEST(TransportSetup, LinkIsReplacedWhenStaleAndLeftAloneWhenItIsAFile) {
     EXPECT_TRUE(error.contains("not a symbolic link"));
     EXPECT_EQ(QFileInfo(link).size(), 4);
 }
+
+TEST(TransportClock, SpeedScalesTimeAndAStoppedClockLeavesTimeToTheTest) {
+    SimServerOptions o;
+    o.pty = false;
+    o.tcpPort = 0;
+    o.tickMs = 5;
+    SimServer server(o);
+    ASSERT_TRUE(server.Start());
+    ASSERT_TRUE(WaitUntil([&] { return server.device().TimeMs() > 0; }));
+    server.SetClockRunning(false);
+    const double t = server.device().TimeMs();
+    Pump(std::chrono::milliseconds(50));
+    EXPECT_EQ(server.device().TimeMs(), t);
+    server.device().Advance(1000);
+    EXPECT_EQ(server.device().TimeMs(), t + 1000);
+    // A hundred times faster: ten simulated seconds pass within a bounded wait.
+    server.SetSpeed(100);
+    server.SetClockRunning(true);
+    EXPECT_TRUE(WaitUntil([&] { return server.device().TimeMs() > t + 11'000; }));
+}
