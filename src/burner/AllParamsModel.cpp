@@ -1,0 +1,348 @@
+#include "burner/AllParamsModel.h"
+
+#include <QFile>
+
+#include <cmath>
+
+#include "burner/NumberText.h"
+#include "burner/PrintZones.h"
+#include "burner/SingleParam.h"
+#include "link/DeviceLink.h"
+#include "support/Numbers.h"
+
+namespace tuvik {
+
+namespace {
+
+bool g_allParamsOpen = false;
+
+// Only blanks are trimmed, as the files are written.
+QString TrimBlanks(const QString& s) {
+    qsizetype b = 0;
+    qsizetype e = s.size();
+    while (b < e && s.at(b) == QLatin1Char(' ')) {
+        ++b;
+    }
+    while (e > b && s.at(e - 1) == QLatin1Char(' ')) {
+        --e;
+    }
+    return s.mid(b, e - b);
+}
+
+struct ParFields {
+    int32_t address;
+    QString name;
+    int32_t value;
+};
+
+// Address, name and value of one line; nothing when it has fewer than three
+// fields or a number does not fit 32 bits.
+std::optional<ParFields> ParseParLine(const QString& raw) {
+    const QString line = TrimBlanks(raw);
+    const qsizetype s1 = line.indexOf(QLatin1Char(' '));
+    if (s1 < 0) {
+        return std::nullopt;
+    }
+    const std::optional<int32_t> address = RoundToInt32(TextToNumber(line.left(s1 + 1)));
+    const QString rest = TrimBlanks(line.mid(s1 + 1));
+    const qsizetype s2 = rest.indexOf(QLatin1Char(' '));
+    if (!address || s2 < 0) {
+        return std::nullopt;
+    }
+    const QString valueField = TrimBlanks(rest.mid(s2 + 1));
+    const qsizetype s3 = valueField.indexOf(QLatin1Char(' '));
+    const std::optional<int32_t> value =
+        RoundToInt32(TextToNumber(s3 < 0 ? valueField : valueField.left(s3)));
+    if (!value) {
+        return std::nullopt;
+    }
+    return ParFields{*address, rest.left(s2), *value};
+}
+
+}  // namespace
+
+bool AllParamsOpen() {
+    return g_allParamsOpen;
+}
+void SetAllParamsOpen(bool open) {
+    g_allParamsOpen = open;
+}
+
+const QString AllParamsModel::kPlaceholderAddress = QStringLiteral("9999");
+const QString AllParamsModel::kPlaceholderName = QStringLiteral("Label1");
+const QString AllParamsModel::kFileNotFoundText = QStringLiteral("File not found:");
+
+AllParamsModel::AllParamsModel(QObject* parent) : QAbstractTableModel(parent) {
+    AddRow(kPlaceholderAddress, kPlaceholderName);
+}
+
+void AllParamsModel::AddRow(const QString& addressText, const QString& name) {
+    Row r;
+    r.addressText = addressText;
+    r.address = TextToNumber(addressText);
+    r.name = name;
+    rows_.push_back(std::move(r));
+}
+
+void AllParamsModel::Build(const ParamTable& table) {
+    // The table's loaded entries end at the first free one.
+    Build(table.loaded());
+}
+
+void AllParamsModel::Build(std::span<const ParamDef> defs) {
+    beginResetModel();
+    rows_.clear();
+    rows_.reserve(defs.size());
+    for (const ParamDef& d : defs) {
+        if (d.name.size() < 2) {
+            break;
+        }
+        AddRow(QString::number(d.address), d.name);
+    }
+    if (rows_.empty()) {
+        AddRow(kPlaceholderAddress, kPlaceholderName);
+    }
+    endResetModel();
+}
+
+int AllParamsModel::rowCount(const QModelIndex& parent) const {
+    return parent.isValid() ? 0 : rows();
+}
+
+int AllParamsModel::columnCount(const QModelIndex& parent) const {
+    return parent.isValid() ? 0 : ColumnCount;
+}
+
+QVariant AllParamsModel::data(const QModelIndex& index, int role) const {
+    if (!index.isValid() || index.row() >= rows()) {
+        return {};
+    }
+    const Row& r = rows_[static_cast<size_t>(index.row())];
+    switch (index.column()) {
+        case ColCheck:
+            if (role == Qt::CheckStateRole) {
+                return r.checked ? Qt::Checked : Qt::Unchecked;
+            }
+            return {};
+        case ColAddress:
+            return role == Qt::DisplayRole ? QVariant(r.addressText) : QVariant();
+        case ColName:
+            return role == Qt::DisplayRole ? QVariant(r.name) : QVariant();
+        case ColValue:
+            return role == Qt::DisplayRole || role == Qt::EditRole ? QVariant(r.value) : QVariant();
+        default:
+            return {};
+    }
+}
+
+bool AllParamsModel::setData(const QModelIndex& index, const QVariant& value, int role) {
+    if (!index.isValid() || index.row() >= rows()) {
+        return false;
+    }
+    if (index.column() == ColCheck && role == Qt::CheckStateRole) {
+        setChecked(index.row(), value.toInt() == Qt::Checked);
+        return true;
+    }
+    if (index.column() == ColValue && role == Qt::EditRole) {
+        setValueText(index.row(), value.toString());
+        return true;
+    }
+    return false;
+}
+
+Qt::ItemFlags AllParamsModel::flags(const QModelIndex& index) const {
+    if (!index.isValid()) {
+        return Qt::NoItemFlags;
+    }
+    Qt::ItemFlags f = Qt::ItemIsEnabled | Qt::ItemIsSelectable;
+    if (index.column() == ColCheck) {
+        f |= Qt::ItemIsUserCheckable;
+    } else if (index.column() == ColValue) {
+        f |= Qt::ItemIsEditable;
+    }
+    return f;
+}
+
+QVariant AllParamsModel::headerData(int section, Qt::Orientation orientation, int role) const {
+    if (orientation != Qt::Horizontal || role != Qt::DisplayRole) {
+        return {};
+    }
+    switch (section) {
+        case ColAddress:
+            return QStringLiteral("Address");
+        case ColName:
+            return QStringLiteral("Name");
+        case ColValue:
+            return QStringLiteral("Value");
+        default:
+            return QString();
+    }
+}
+
+void AllParamsModel::setChecked(int row, bool on) {
+    Row& r = rows_.at(static_cast<size_t>(row));
+    if (r.checked != on) {
+        r.checked = on;
+        const QModelIndex i = index(row, ColCheck);
+        emit dataChanged(i, i, {Qt::CheckStateRole});
+    }
+}
+
+void AllParamsModel::setValueText(int row, const QString& text) {
+    Row& r = rows_.at(static_cast<size_t>(row));
+    if (r.value != text) {
+        r.value = text;
+        ValueChanged(row);
+    }
+}
+
+void AllParamsModel::ValueChanged(int row) {
+    const QModelIndex i = index(row, ColValue);
+    emit dataChanged(i, i, {Qt::DisplayRole, Qt::EditRole});
+}
+
+int AllParamsModel::checkedCount() const {
+    int n = 0;
+    for (const Row& r : rows_) {
+        n += r.checked ? 1 : 0;
+    }
+    return n;
+}
+
+void AllParamsModel::chkAll(bool on) {
+    for (Row& r : rows_) {
+        r.checked = on;
+    }
+    if (!rows_.empty()) {
+        emit dataChanged(index(0, ColCheck), index(rows() - 1, ColCheck), {Qt::CheckStateRole});
+    }
+}
+
+void AllParamsModel::DataUpdate(int32_t val, int32_t adr) {
+    const QString text = QString::number(val);
+    for (int i = 0; i < rows(); ++i) {
+        if (rows_[static_cast<size_t>(i)].address == adr) {
+            setValueText(i, text);
+        }
+    }
+}
+
+int AllParamsModel::ReadChecked(DeviceLink& link) {
+    int sent = 0;
+    for (const Row& r : rows_) {
+        if (r.checked && link.ReadEE(static_cast<int>(std::floor(r.address)))) {
+            ++sent;
+        }
+    }
+    return sent;
+}
+
+QList<AllParamsModel::NotSent> AllParamsModel::SendChecked(DeviceLink& link) {
+    QList<NotSent> refused;
+    for (int i = 0; i < rows(); ++i) {
+        const Row& r = rows_[static_cast<size_t>(i)];
+        if (!r.checked) {
+            continue;
+        }
+        const QString who =
+            TrimBlanks(r.name) + QStringLiteral(" (") + r.addressText + QStringLiteral("): ");
+        const std::optional<double> n = StrictNumber(r.value);
+        if (!n) {
+            refused.append({i, who + QStringLiteral("\"") + r.value +
+                                   QStringLiteral("\" is not a number, not sent.")});
+            continue;
+        }
+        const std::optional<int16_t> v = RoundToInt16(*n);
+        if (!v || *v < -256 || *v > 255) {
+            refused.append({i, who + QStringLiteral("value ") + r.value +
+                                   QStringLiteral(" is outside -256 to 255, not sent.")});
+            continue;
+        }
+        const uint8_t byte[1] = {static_cast<uint8_t>(*v < 0 ? *v + 256 : *v)};
+        const auto address = static_cast<int32_t>(std::floor(r.address));
+        if (!link.AdsSyncWriteReq(kEepromIndexGroup, address, 1, byte)) {
+            refused.append({i, who + NotSentMessage()});
+        }
+    }
+    return refused;
+}
+
+QString AllParamsModel::ParLine(const QString& addressText, const QString& name,
+                                const QString& valueText) {
+    const double v = TextToNumber(valueText);
+    // A number is written with a leading blank where a minus sign would go,
+    // and a trailing blank.
+    const QString number = DoubleText(v, QLatin1Char('.'));
+    const QString field =
+        (number.startsWith(QLatin1Char('-')) ? number : QLatin1Char(' ') + number) +
+        QLatin1Char(' ');
+    return PrintZones({addressText, name, field});
+}
+
+QByteArray AllParamsModel::ParData() const {
+    QByteArray out;
+    out.reserve(static_cast<qsizetype>(rows_.size()) * 80);
+    for (const Row& r : rows_) {
+        out += ParLine(r.addressText, r.name, r.value).toLatin1() + "\r\n";
+    }
+    return out;
+}
+
+std::optional<QString> AllParamsModel::SaveParFile(const QString& path) const {
+    QFile file(path);
+    bool ok = file.open(QIODevice::WriteOnly | QIODevice::Append);
+    if (ok) {
+        const QByteArray out = ParData();
+        ok = file.write(out) == out.size() && file.flush();
+        file.close();
+        ok = ok && file.error() == QFileDevice::NoError;
+    }
+    if (!ok) {
+        return QStringLiteral("Error saveparData: ") + file.errorString() +
+               QString::number(static_cast<int>(file.error()));
+    }
+    return std::nullopt;
+}
+
+int AllParamsModel::LoadParFile(const QString& path) {
+    QFile file(path);
+    if (!file.open(QIODevice::ReadOnly)) {
+        return 0;
+    }
+    const QByteArray bytes = file.readAll();
+    file.close();
+    return LoadParData(bytes);
+}
+
+int AllParamsModel::LoadParData(const QByteArray& bytes) {
+    const qsizetype n = bytes.size();
+    qsizetype start = 0;
+    int lines = 0;
+    while (start < n) {
+        qsizetype end = start;
+        while (end < n && bytes.at(end) != '\r' && bytes.at(end) != '\n') {
+            ++end;
+        }
+        qsizetype next = end + 1;
+        if (end < n && bytes.at(end) == '\r' && next < n && bytes.at(next) == '\n') {
+            ++next;
+        }
+        const std::optional<ParFields> f =
+            ParseParLine(QString::fromLatin1(bytes.constData() + start, end - start));
+        if (!f) {
+            break;
+        }
+        ++lines;
+        const QString text = QString::number(f->value);
+        for (int i = 0; i < rows(); ++i) {
+            const Row& r = rows_[static_cast<size_t>(i)];
+            if (r.address == f->address && r.name.contains(f->name, Qt::CaseSensitive)) {
+                setValueText(i, text);
+            }
+        }
+        start = next;
+    }
+    return lines;
+}
+
+}  // namespace tuvik

@@ -1,0 +1,110 @@
+#pragma once
+// The rows of the all-parameters window: one per parameter definition, with
+// a check box, the address, the 50-character name and a value box. Reads and
+// writes go one byte each; the grid can be saved to and filled from *.par
+// files. A model, so that a thousand rows open at once.
+
+#include <QAbstractTableModel>
+#include <QByteArray>
+#include <QList>
+#include <QString>
+
+#include <cstdint>
+#include <optional>
+#include <span>
+#include <vector>
+
+#include "burner/ParamTable.h"
+
+namespace tuvik {
+
+class DeviceLink;
+
+// True while the all-parameters window is loaded: the reply dispatcher then
+// passes every byte-read reply to its DataUpdate.
+bool AllParamsOpen();
+void SetAllParamsOpen(bool open);
+
+class AllParamsModel : public QAbstractTableModel {
+    Q_OBJECT
+  public:
+    enum Column { ColCheck = 0, ColAddress, ColName, ColValue, ColumnCount };
+
+    // The one row an empty definition table leaves.
+    static const QString kPlaceholderAddress;  // "9999"
+    static const QString kPlaceholderName;     // "Label1"
+    // What the window shows when a file dialog is cancelled.
+    static const QString kFileNotFoundText;  // "File not found:"
+
+    struct NotSent {
+        int row;
+        QString reason;  // names the parameter and says why
+    };
+
+    explicit AllParamsModel(QObject* parent = nullptr);
+
+    // One row per loaded definition (unchecked, empty value box), or the
+    // placeholder row when there is none.
+    void Build(const ParamTable& table);
+    void Build(std::span<const ParamDef> defs);
+
+    int rowCount(const QModelIndex& parent = {}) const override;
+    int columnCount(const QModelIndex& parent = {}) const override;
+    QVariant data(const QModelIndex& index, int role = Qt::DisplayRole) const override;
+    bool setData(const QModelIndex& index, const QVariant& value, int role = Qt::EditRole) override;
+    Qt::ItemFlags flags(const QModelIndex& index) const override;
+    QVariant headerData(int section, Qt::Orientation orientation,
+                        int role = Qt::DisplayRole) const override;
+
+    int rows() const { return static_cast<int>(rows_.size()); }
+    bool checked(int row) const { return rows_.at(static_cast<size_t>(row)).checked; }
+    void setChecked(int row, bool on);
+    QString addressText(int row) const { return rows_.at(static_cast<size_t>(row)).addressText; }
+    QString name(int row) const { return rows_.at(static_cast<size_t>(row)).name; }
+    QString valueText(int row) const { return rows_.at(static_cast<size_t>(row)).value; }
+    void setValueText(int row, const QString& text);
+    int checkedCount() const;
+
+    // "check all": every row's check box takes the given state.
+    void chkAll(bool on);
+
+    // A byte-read reply: every row at that address shows the value.
+    void DataUpdate(int32_t val, int32_t adr);
+
+    // Byte reads for the checked rows, in row order. Returns the number of
+    // requests the link took.
+    int ReadChecked(DeviceLink& link);
+    // Byte writes for the checked rows, in row order (after the window's
+    // confirmation). A value box that holds no number, or whose number
+    // rounded to a whole number lies outside -256..255, is not sent (-1 goes
+    // as FF). Returns the rows not sent, with the reason.
+    QList<NotSent> SendChecked(DeviceLink& link);
+
+    // *.par files: one line per row, appended. Returns the error text
+    // ("Error saveparData: " + description + number) when the file could not
+    // be written.
+    std::optional<QString> SaveParFile(const QString& path) const;
+    QByteArray ParData() const;
+    static QString ParLine(const QString& addressText, const QString& name,
+                           const QString& valueText);
+    // Fills value boxes from a *.par file. A line that cannot be read (fewer
+    // than three fields) ends the loading; what was filled stays. Returns the
+    // number of lines read.
+    int LoadParFile(const QString& path);
+    int LoadParData(const QByteArray& bytes);
+
+  private:
+    struct Row {
+        bool checked = false;
+        QString addressText;
+        double address = 0;  // the address caption read as a number
+        QString name;
+        QString value;
+    };
+    void AddRow(const QString& addressText, const QString& name);
+    void ValueChanged(int row);
+
+    std::vector<Row> rows_;
+};
+
+}  // namespace tuvik

@@ -1,0 +1,115 @@
+#pragma once
+// The burner window's measurement log: while "Save measurements to file" is
+// checked, every measurement reply leaves one row of fixed-width fields, and
+// rows are appended to the day's text file in batches of 182.
+//
+// No row is lost quietly: the rows still buffered are written when logging is
+// switched off, when the window closes (Flush) and when the log goes away.
+// Rows that could not be written wait for the next attempt, up to a bound
+// (pendingLimit, the newest rows are kept), and the user is told once per run
+// of failures.
+
+#include <QByteArray>
+#include <QDate>
+#include <QDateTime>
+#include <QObject>
+#include <QString>
+
+#include <array>
+#include <deque>
+#include <functional>
+
+namespace tuvik {
+
+// The captions of the burner window's measurement labels at the moment of a
+// reply, in the order of the file's columns 1 to 9.
+struct MeasLabels {
+    QString tgas;       // lblTgas
+    QString lambda;     // lblLambda
+    QString twater;     // lblTwater
+    QString vfd;        // lblVFD
+    QString tdevice;    // lblBAfan
+    QString irSig;      // lblIRsig
+    QString progState;  // lblProgState
+    QString devState;   // lblDevState
+    QString theater;    // lblTempKTYPE1
+};
+
+class MeasLog : public QObject {
+    Q_OBJECT
+  public:
+    static constexpr int kRows = 201;
+    static constexpr int kColumns = 11;
+    static constexpr int kFieldWidth = 10;
+    static constexpr int kZoneWidth = 14;
+    // Rows 0..181 make one batch.
+    static constexpr int kBatchRows = 182;
+    // About an hour of rows at two replies a second.
+    static constexpr int kDefaultPendingLimit = 7200;
+
+    using Clock = std::function<QDateTime()>;
+    using Row = std::array<QString, kColumns>;
+
+    // Files go into the given folder (the daily-files folder), created when missing.
+    explicit MeasLog(const QString& folder, QObject* parent = nullptr);
+    // Rows not yet on disk get one more try.
+    ~MeasLog() override;
+
+    QString folder() const { return folder_; }
+    void setFolder(const QString& folder) { folder_ = folder; }
+    void setClock(Clock clock);
+    void setPendingLimit(int rows) { pendingLimit_ = rows > 0 ? rows : 1; }
+    int pendingLimit() const { return pendingLimit_; }
+
+    // The check box: switching logging off writes the rows buffered so far.
+    bool saving() const { return saving_; }
+    void setSaving(bool on);
+
+    // One measurement reply: stores a row when logging is on; the 182nd row
+    // of a batch sends the batch to the file.
+    void MeasuresUpdated(const MeasLabels& labels);
+    void MeasuresUpdated(const MeasLabels& labels, const QDateTime& now);
+
+    // Appends the buffered rows, and any left from a failed attempt, to the
+    // file of the day of writing. True when every row is on disk. Nothing is
+    // written while the computer's year is 2000 or earlier (a clock that was
+    // never set); the rows wait.
+    bool SaveMeasToFile();
+    // For the window's close and the end of the program.
+    bool Flush() { return SaveMeasToFile(); }
+
+    // The next row of the buffer, 0..181.
+    int measPlace() const { return measPlace_; }
+    // One 10-character field of the buffer.
+    const QString& MeasRows(int row, int column) const { return rows_.at(row).at(column); }
+    // Rows waiting for a write that failed, and rows dropped past the bound.
+    qsizetype pendingCount() const { return static_cast<qsizetype>(pending_.size()); }
+    qint64 droppedRows() const { return dropped_; }
+
+    QString FilePath(const QDate& day) const;
+    // A text left-aligned in exactly 10 characters, padded with blanks or cut.
+    static QString Field(const QString& text);
+    // The file's lines, without their CR LF.
+    static QString HeaderLine();
+    static QString DataLine(const Row& row);
+
+  signals:
+    void userNotice(const QString& text);
+
+  private:
+    QDateTime Now() const { return clock_(); }
+    void MoveToPending(int count);
+    void ReportFailure(const QString& text);
+
+    QString folder_;
+    Clock clock_;
+    std::array<Row, kRows> rows_;
+    int measPlace_ = 0;
+    bool saving_ = false;
+    std::deque<QByteArray> pending_;  // formatted lines, oldest first
+    int pendingLimit_ = kDefaultPendingLimit;
+    qint64 dropped_ = 0;
+    bool failureReported_ = false;
+};
+
+}  // namespace tuvik

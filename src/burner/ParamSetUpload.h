@@ -1,0 +1,90 @@
+#pragma once
+// Writes the burner's parameter set back as three memory-write blocks,
+// counting the burner's acknowledgements, as a sequence on a timer so that
+// the window stays responsive:
+//
+//   refresh request off, block 1, pause, blocks 2 and 3, pause,
+//   refresh request back, pause, pause, judge by the acknowledgements.
+//
+// Acknowledgements are counted by the reply dispatcher into a counter owned
+// elsewhere (shared with the PID settings send); the upload sets it to 0 at
+// its start and reads it at its end. More than two means all three blocks
+// were taken, and the burner is told to take the new set into use (0x34).
+
+#include <QObject>
+#include <QPointer>
+#include <QString>
+#include <QStringList>
+#include <QTimer>
+
+#include <cstdint>
+#include <vector>
+
+#include "burner/ParamSet.h"
+#include "support/ExchangeGuard.h"
+
+namespace tuvik {
+
+class DeviceLink;
+
+class ParamSetUpload : public QObject {
+    Q_OBJECT
+  public:
+    // The pauses that leave the burner time to write and acknowledge.
+    static constexpr int kPauseMs = 700;
+    static constexpr int kSteps = 6;
+    static const QString kOkText;    // "Flamora parameters upload OK"
+    static const QString kFailText;  // "Parameters upload FAILLED!!"
+    static const QString kExchangeName;
+
+    enum class Start {
+        Started,     // the sequence runs; finished() follows
+        GetInstead,  // the set was never read: a read request (0x83) went out instead
+        Refused,     // nothing was sent; the reason says why
+    };
+
+    // writeAckCount: the shared acknowledgement counter (not owned).
+    explicit ParamSetUpload(int16_t* writeAckCount = nullptr, QObject* parent = nullptr);
+    // A running upload is abandoned quietly: the refresh request is put back.
+    ~ParamSetUpload() override;
+
+    void setWriteAckCounter(int16_t* counter) { ackCount_ = counter; }
+    void setPauseMs(int ms) { pauseMs_ = ms; }
+    int pauseMs() const { return pauseMs_; }
+
+    // Takes the box texts as they stand now. Every box is checked before
+    // anything is sent, so a bad box never leaves the burner with a partly
+    // written set.
+    Start start(DeviceLink* link, const QStringList& boxTexts, QString* reason = nullptr);
+    bool running() const { return step_ != 0; }
+
+  signals:
+    void progress(int done, int total);
+    // ok: "Flamora parameters upload OK" (0x34 has gone out); otherwise
+    // "Parameters upload FAILLED!!".
+    void finished(bool ok, const QString& message);
+
+  private:
+    void Next();
+    bool SendBlock(int block);
+    void Fail();
+    void RestoreRefresh();
+    void Finish(bool ok);
+    void Advance(int done, int pauseMs);
+
+    int16_t* ackCount_ = nullptr;
+    int16_t ownCount_ = 0;  // stands in when no shared counter is given
+    int pauseMs_ = kPauseMs;
+    QPointer<DeviceLink> link_;
+    std::vector<UploadBlock> blocks_;
+    ExchangeLock lock_;
+    QTimer timer_;
+    QMetaObject::Connection lostConn_;
+    QMetaObject::Connection goneConn_;
+    bool refreshWasOn_ = true;
+    bool refreshOff_ = false;
+    bool lostDuringStart_ = false;
+    int step_ = 0;
+};
+
+}  // namespace tuvik
