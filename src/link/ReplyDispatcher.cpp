@@ -6,7 +6,7 @@
 #include "link/Packet.h"
 #include "shell/GlobalTables.h"
 #include "support/Numbers.h"
-#include "support/TimeText.h"
+#include "support/LocaleText.h"
 
 namespace tuvik {
 

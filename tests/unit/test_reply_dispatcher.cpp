@@ -14,7 +14,7 @@
 #include "link/RxState.h"
 #include "support/EventLog.h"
 #include "support/Numbers.h"
-#include "support/TimeText.h"
+#include "support/LocaleText.h"
 
 using namespace tuvik;
 using namespace tuvik::test;
