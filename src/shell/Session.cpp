@@ -1,0 +1,39 @@
+#include "shell/Session.h"
+
+#include <QLocale>
+
+#include "shell/InitGlobals.h"
+#include "support/Numbers.h"
+
+namespace tuvik {
+
+// Actuator events from the dispatcher become log messages.
+class Session::LogTarget : public MessageLogTarget {
+public:
+    explicit LogTarget(MessageLog& log) : log_(log) {}
+    void AddMessage(const QString& text) override { log_.AddMessage(text); }
+
+private:
+    MessageLog& log_;
+};
+
+Session::Session(const AppPaths& paths, QObject* parent)
+    : QObject(parent),
+      paths_(paths),
+      log_(std::make_unique<MessageLog>(paths.DailyDir())),
+      logTarget_(std::make_unique<LogTarget>(*log_)) {
+    connect(log_.get(), &MessageLog::userNotice, &ctx_, &AppContext::notifyUser);
+}
+
+Session::~Session() {
+    dispatcher_.SetMessageLog(nullptr);
+}
+
+void Session::Start() {
+    SetDecimalSeparator(DetectDecimalSeparator(QLocale::system()));
+    InitGlobals(params_, paths_);
+    dispatcher_.SetMessageLog(logTarget_.get());
+    ctx_.setReplyReceiver(&dispatcher_);
+}
+
+}  // namespace tuvik

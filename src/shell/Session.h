@@ -1,0 +1,54 @@
+#pragma once
+// Everything the program keeps for the whole run that is not a window: the
+// application context (active link, LinkConnected), the four loops, the reply
+// dispatcher with the state replies feed, the parameter table, the folders
+// and the message log. The windows are given a Session and hook themselves
+// onto it; tests build one without any window.
+
+#include <QObject>
+
+#include <memory>
+
+#include "burner/ParamTable.h"
+#include "link/DispatchState.h"
+#include "link/ReplyDispatcher.h"
+#include "pid/PidLoops.h"
+#include "shell/AppContext.h"
+#include "shell/AppPaths.h"
+#include "support/MessageLog.h"
+
+namespace tuvik {
+
+class Session : public QObject {
+    Q_OBJECT
+public:
+    explicit Session(const AppPaths& paths, QObject* parent = nullptr);
+    ~Session() override;
+
+    // The start-up steps that need no window: decimal separator, the
+    // parameter table from PARAMS.h, replies routed to the dispatcher, the
+    // message log writing into the daily-files folder.
+    void Start();
+
+    AppContext& ctx() { return ctx_; }
+    const AppPaths& paths() const { return paths_; }
+    PidLoops& loops() { return loops_; }
+    DispatchState& state() { return state_; }
+    ReplyDispatcher& dispatcher() { return dispatcher_; }
+    ParamTable& params() { return params_; }
+    MessageLog& log() { return *log_; }
+
+private:
+    class LogTarget;
+
+    AppPaths paths_;
+    AppContext ctx_;
+    PidLoops loops_;
+    DispatchState state_;
+    ReplyDispatcher dispatcher_{loops_, state_};
+    ParamTable params_;
+    std::unique_ptr<MessageLog> log_;
+    std::unique_ptr<LogTarget> logTarget_;
+};
+
+}  // namespace tuvik
