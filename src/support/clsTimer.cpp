@@ -1,6 +1,7 @@
 #include "support/clsTimer.h"
 
 #include <QElapsedTimer>
+#include <QPointer>
 #include <QTimerEvent>
 
 #include <algorithm>
@@ -91,8 +92,11 @@ void clsTimer::StopTimer() {
 
 void clsTimer::TimerElapsed(int32_t lTicks) {
     bool keepRunning = true;
+    // A handler may delete the timer it is handling; its destructor has
+    // stopped it then, and nothing of it may be touched afterwards.
+    QPointer<clsTimer> self(this);
     emit Timer(lTicks, &keepRunning);
-    if (!keepRunning) {
+    if (self && !keepRunning) {
         StopTimer();
     }
 }

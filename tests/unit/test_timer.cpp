@@ -102,3 +102,22 @@ TEST(clsTimer, RefusedStartLeavesItStopped) {
     t.StopTimer();
     EXPECT_EQ(ev.stopped, 0);
 }
+
+TEST(clsTimer, HandlerMayDeleteTheTimerItHandles) {
+    auto* t = new clsTimer;
+    int stopped = 0;
+    int ticks = 0;
+    QObject::connect(t, &clsTimer::TimerStopped, [&] { ++stopped; });
+    QObject::connect(t, &clsTimer::Timer, [&](int32_t, bool* keep) {
+        ++ticks;
+        *keep = false;  // and done with it altogether
+        delete t;
+    });
+    t->setInterval(5);
+    ASSERT_TRUE(t->StartTimer());
+    ASSERT_TRUE(test::WaitUntil([&] { return ticks == 1; }));
+    test::Pump(30ms);
+    EXPECT_EQ(ticks, 1);
+    EXPECT_EQ(stopped, 1);  // by the destruction, not a second time after it
+    EXPECT_FALSE(modTimerCallBack::RegistryExists());
+}

@@ -1,0 +1,114 @@
+#include "support/frmADinputs.h"
+
+#include <QCloseEvent>
+#include <QShowEvent>
+#include <QTimer>
+#include <QVBoxLayout>
+
+#include <cmath>
+
+#include "shell/Session.h"
+#include "support/AnalogPolling.h"
+#include "trend/TrendChartWidget.h"
+
+namespace tuvik {
+
+namespace {
+// Each chart is 9315 x 2415 twips; the lower one starts 2460 twips down.
+constexpr double kChartWidthTwips = 9315;
+constexpr double kChartHeightTwips = 2415;
+constexpr double kChartGapTwips = 2460 - kChartHeightTwips;
+constexpr double kTwipsPerInch = 1440;
+
+int ToPixels(double twips, int dpi) {
+    return static_cast<int>(std::lround(twips * dpi / kTwipsPerInch));
+}
+}  // namespace
+
+frmADinputs::frmADinputs(Session& session, QWidget* parent)
+    : QWidget(parent, Qt::Window), session_(session) {
+    setObjectName(QStringLiteral("frmADinputs"));
+    setWindowTitle(QStringLiteral("ADinput[]"));
+
+    polling_ = new AnalogPolling(session.ctx(), session.state(), this);
+
+    Picture1 = new TrendChartWidget(this);
+    Picture1->setObjectName(QStringLiteral("Picture1"));
+    Picture2 = new TrendChartWidget(this);
+    Picture2->setObjectName(QStringLiteral("Picture2"));
+
+    auto* layout = new QVBoxLayout(this);
+    layout->setContentsMargins(0, 0, 0, 0);
+    layout->setSpacing(ToPixels(kChartGapTwips, logicalDpiY()));
+    layout->addWidget(Picture1, 1);
+    layout->addWidget(Picture2, 1);
+    resize(ToPixels(kChartWidthTwips, logicalDpiX()),
+           2 * ToPixels(kChartHeightTwips, logicalDpiY()) + layout->spacing());
+
+    Timer1 = new QTimer(this);
+    Timer1->setObjectName(QStringLiteral("Timer1"));
+    Timer1->setInterval(AnalogPolling::kRedrawMs);
+    connect(Timer1, &QTimer::timeout, this, &frmADinputs::Redraw);
+
+    Timer2 = new QTimer(this);
+    Timer2->setObjectName(QStringLiteral("Timer2"));
+    connect(Timer2, &QTimer::timeout, polling_, &AnalogPolling::SendRequest);
+}
+
+frmADinputs::~frmADinputs() {
+    if (loaded_) {
+        Unload();
+    }
+}
+
+void frmADinputs::showEvent(QShowEvent* event) {
+    QWidget::showEvent(event);
+    // A window restored from the task bar is shown again without a new load.
+    if (!loaded_) {
+        Load();
+    }
+}
+
+void frmADinputs::closeEvent(QCloseEvent* event) {
+    if (loaded_) {
+        Unload();
+    }
+    event->accept();  // hidden, not destroyed: the next show loads it again
+}
+
+void frmADinputs::Load() {
+    loaded_ = true;
+    if (QWidget* p = parentWidget()) {
+        setWindowIcon(p->window()->windowIcon());
+    }
+    polling_->Begin();
+
+    // Fresh charts at every load; the samples they show are the ones held.
+    for (TrendChartWidget* w : {Picture1, Picture2}) {
+        w->chart() = cTrendline();
+        AnalogPolling::SetupChart(w->chart());
+    }
+    Redraw();
+
+    // A period of 0 would make the timer fire whenever the event loop is
+    // idle; no period means no requests.
+    Timer2->setInterval(polling_->RequestInterval());
+    if (Timer2->interval() > 0) {
+        Timer2->start();
+    }
+    Timer1->start();
+}
+
+void frmADinputs::Unload() {
+    loaded_ = false;
+    Timer1->stop();
+    Timer2->stop();
+    polling_->End();
+}
+
+void frmADinputs::Redraw() {
+    Picture1->DrawTrend(session_.state().AnalogTrend1, false);
+    Picture2->DrawTrend(session_.state().AnalogTrend2, false);
+}
+
+}  // namespace tuvik

@@ -1,0 +1,48 @@
+#pragma once
+// The analog inputs window: AD0..AD3 on the upper chart, AD4..AD7 on the
+// lower one. While it is open it polls the analog inputs in place of the
+// link's periodic request and redraws both charts every second.
+//
+// Showing the window loads it; closing it unloads it and only hides it, so
+// the object can be shown again (the samples live in the session's tables
+// and carry over). Destroying an open window unloads it first. The window
+// must not outlive the session it was given.
+
+#include <QWidget>
+
+class QTimer;
+
+namespace tuvik {
+
+class AnalogPolling;
+class Session;
+class TrendChartWidget;
+
+class frmADinputs : public QWidget {
+    Q_OBJECT
+  public:
+    explicit frmADinputs(Session& session, QWidget* parent = nullptr);
+    ~frmADinputs() override;
+
+    // True between a load and the next unload.
+    bool isLoaded() const { return loaded_; }
+
+  protected:
+    void showEvent(QShowEvent* event) override;
+    void closeEvent(QCloseEvent* event) override;
+
+  private:
+    void Load();
+    void Unload();
+    void Redraw();
+
+    Session& session_;
+    AnalogPolling* polling_ = nullptr;
+    TrendChartWidget* Picture1 = nullptr;
+    TrendChartWidget* Picture2 = nullptr;
+    QTimer* Timer1 = nullptr;  // redraws both charts
+    QTimer* Timer2 = nullptr;  // sends the analog-input request
+    bool loaded_ = false;
+};
+
+}  // namespace tuvik

@@ -1,0 +1,233 @@
+// The analog inputs window against the simulator, over the serial link on a
+// pseudo-terminal and over the TCP link on loopback: the eight inputs arrive
+// in their tables and move on the two charts while the window is open, and
+// the link's own polling takes over again when it closes.
+#include <gtest/gtest.h>
+
+#include <QDir>
+#include <QImage>
+#include <QPixmap>
+#include <QSet>
+#include <QTemporaryDir>
+
+#include <memory>
+
+#include "SimServer.h"
+#include "TestUtil.h"
+#include "link/SerialLink.h"
+#include "link/TcpLink.h"
+#include "shell/Session.h"
+#include "support/frmADinputs.h"
+#include "trend/TrendChartWidget.h"
+
+using namespace tuvik;
+using namespace tuvik::sim;
+using tuvik::test::Pump;
+using tuvik::test::WaitUntil;
+using namespace std::chrono_literals;
+
+namespace {
+
+enum class Via { Pty, Tcp };
+
+// Samples held for series k of the inputs' tables (k = 0..7).
+int Held(const DispatchState& st, int k) {
+    const TrendArray& a = k < 4 ? st.AnalogTrend1 : st.AnalogTrend2;
+    int n = 0;
+    while (n + 2 <= TrendArray::kLastPoint && a.at(k % 4, n + 2).isNumber()) {
+        ++n;
+    }
+    return n;
+}
+
+int FewestHeld(const DispatchState& st) {
+    int least = INT_MAX;
+    for (int k = 0; k < 8; ++k) {
+        least = std::min(least, Held(st, k));
+    }
+    return least;
+}
+
+// Distinct values among the newest n samples of series s.
+int Distinct(const TrendArray& a, int s, int n) {
+    QSet<double> seen;
+    for (int p = 2; p < 2 + n; ++p) {
+        seen.insert(a.at(s, p).number());
+    }
+    return static_cast<int>(seen.size());
+}
+
+int MostDistinct(const TrendArray& a, int n) {
+    int most = 0;
+    for (int s = 0; s < 4; ++s) {
+        most = std::max(most, Distinct(a, s, n));
+    }
+    return most;
+}
+
+class Harness {
+  public:
+    explicit Harness(Via via, const QString& refresh, double simSpeed = 1.0) : via_(via) {
+        SimServerOptions o;
+        o.pty = via == Via::Pty;
+        o.ptyLink = dir_.filePath(QStringLiteral("tty"));
+        o.tcpPort = via == Via::Tcp ? 0 : -1;
+        o.tickMs = 10;
+        o.speed = simSpeed;
+        server = std::make_unique<SimServer>(o);
+        session = std::make_unique<Session>(AppPaths(dir_.path(), dir_.path(), {}));
+        settings.refresh = refresh;
+        settings.speed = QStringLiteral("76800");
+        session->ctx().setLinkSettings(&settings);
+        session->ctx().setReplyReceiver(&session->dispatcher());
+    }
+    ~Harness() {
+        window.reset();
+        link.reset();
+        server.reset();
+    }
+
+    // Starts the simulator and connects the chosen link to it.
+    ::testing::AssertionResult Connect() {
+        QString error;
+        if (!dir_.isValid() || !server->Start(&error)) {
+            return ::testing::AssertionFailure() << "simulator: " << error.toStdString();
+        }
+        if (via_ == Via::Pty) {
+            settings.comPort = server->PtyLink();
+            auto serial = std::make_unique<SerialLink>(session->ctx());
+            session->ctx().setActiveLink(serial.get());
+            if (const auto err = serial->OpenPort()) {
+                return ::testing::AssertionFailure() << err->description.toStdString();
+            }
+            link = std::move(serial);
+        } else {
+            auto tcp = std::make_unique<TcpLink>(session->ctx());
+            tcp->SetRemotePort(server->TcpPort());
+            tcp->TimerConnectionMaker().setInterval(20);
+            session->ctx().setActiveLink(tcp.get());
+            tcp->Connect();
+            link = std::move(tcp);
+        }
+        if (!WaitUntil([&] { return link->PortOpen(); })) {
+            return ::testing::AssertionFailure() << "link did not open";
+        }
+        return ::testing::AssertionSuccess();
+    }
+
+    void OpenWindow() {
+        window = std::make_unique<frmADinputs>(*session);
+        window->show();
+    }
+    TrendChartWidget* Chart(const char* name) {
+        return window->findChild<TrendChartWidget*>(QString::fromLatin1(name));
+    }
+    const DispatchState& state() { return session->state(); }
+
+    std::unique_ptr<SimServer> server;
+    std::unique_ptr<Session> session;
+    FixedLinkSettings settings;
+    std::unique_ptr<DeviceLink> link;
+    std::unique_ptr<frmADinputs> window;
+
+  private:
+    Via via_;
+    QTemporaryDir dir_;
+};
+
+class AnalogInputsLive : public ::testing::TestWithParam<Via> {};
+
+std::string Name(const ::testing::TestParamInfo<Via>& i) {
+    return i.param == Via::Pty ? "Pty" : "Tcp";
+}
+
+}  // namespace
+
+TEST_P(AnalogInputsLive, EightInputsMoveOnTheTwoCharts) {
+    Harness h(GetParam(), QStringLiteral("50"));
+    ASSERT_TRUE(h.Connect());
+    EXPECT_TRUE(h.link->RefreshTimerEnabled());
+    EXPECT_EQ(FewestHeld(h.state()), 0);
+
+    h.OpenWindow();
+    EXPECT_FALSE(h.link->RefreshTimerEnabled());
+    ASSERT_TRUE(WaitUntil([&] { return FewestHeld(h.state()) >= 10; }, 10s));
+    const int first = FewestHeld(h.state());
+    // New samples keep arriving for every input, so every curve moves along.
+    ASSERT_TRUE(WaitUntil([&] { return FewestHeld(h.state()) >= first + 20; }, 10s));
+    const DispatchState& st = h.state();
+    EXPECT_GE(MostDistinct(st.AnalogTrend1, 30), 2);           // the loops' noisy measurements
+    EXPECT_GE(MostDistinct(st.AnalogTrend2, 30), 2);           // outdoor sensor, supply voltage
+    EXPECT_NEAR(st.AnalogTrend2.at(1, 2).number(), 2400, 50);  // AD5: the 24 V supply
+
+    // The charts follow at their next redraw: scaled to the inputs, not left at 10.
+    TrendChartWidget* upper = h.Chart("Picture1");
+    TrendChartWidget* lower = h.Chart("Picture2");
+    ASSERT_TRUE(WaitUntil([&] { return lower->chart().maxY() > 2400; }, 5s));
+    EXPECT_LT(lower->chart().maxY(), 2500);
+    EXPECT_GT(upper->chart().maxY(), 10);
+    const int painted = lower->paintCount();
+    ASSERT_TRUE(WaitUntil([&] { return lower->paintCount() > painted; }, 5s));
+
+    // Closed: the analog samples stop and the link's own requests go out again.
+    h.window->close();
+    EXPECT_TRUE(h.link->RefreshTimerEnabled());
+    Pump(200ms);  // replies still on their way
+    const int held = FewestHeld(st);
+    const TrendCell newest = st.AnalogTrend2.at(0, 2);
+    const uint64_t bytesIn = h.server->stats().bytesIn;
+    ASSERT_TRUE(WaitUntil([&] { return h.server->stats().bytesIn >= bytesIn + 9; }));
+    Pump(100ms);
+    if (held < 399) {
+        EXPECT_EQ(FewestHeld(st), held);
+    }
+    EXPECT_EQ(st.AnalogTrend2.at(0, 2), newest);
+}
+
+INSTANTIATE_TEST_SUITE_P(Links, AnalogInputsLive, ::testing::Values(Via::Pty, Via::Tcp), Name);
+
+// A rendering of the window after some seconds of simulated inputs (time in
+// the simulator runs faster, so that the slow loops show some movement).
+// Written as analog-inputs.png when TUVIK_SCREENSHOT_DIR names a folder.
+TEST(AnalogInputsPicture, AfterSomeSecondsOfSimulatedInputs) {
+    Harness h(Via::Tcp, QStringLiteral("10"), 30.0);
+    ASSERT_TRUE(h.Connect());
+    h.OpenWindow();
+    ASSERT_TRUE(WaitUntil([&] { return FewestHeld(h.state()) >= 300; }, 20s));
+    TrendChartWidget* lower = h.Chart("Picture2");
+    const int painted = lower->paintCount();
+    ASSERT_TRUE(WaitUntil([&] { return lower->paintCount() > painted; }, 5s));
+    // Every input has its curve and legend entry in its colour, and the
+    // curves are not all flat: some climb or fall over many rows.
+    for (const char* name : {"Picture1", "Picture2"}) {
+        SCOPED_TRACE(name);
+        TrendChartWidget* c = h.Chart(name);
+        const QImage chart = c->grab().toImage();
+        const int plotRight = c->width() * 4 / 5;
+        int steepest = 0;
+        for (QRgb colour : {0xFFFFFFu, 0xFFFF00u, 0xFF0000u, 0x00FFFFu}) {
+            int pixels = 0;
+            int rows = 0;
+            for (int y = 0; y < chart.height(); ++y) {
+                int inRow = 0;
+                for (int x = 40; x < plotRight; ++x) {
+                    inRow += (chart.pixel(x, y) & 0xFFFFFF) == colour ? 1 : 0;
+                }
+                pixels += inRow;
+                rows += inRow > 0 ? 1 : 0;
+            }
+            EXPECT_GT(pixels, plotRight / 2) << std::hex << colour;
+            steepest = std::max(steepest, rows);
+        }
+        EXPECT_GT(steepest, 15);
+    }
+
+    const QImage img = h.window->grab().toImage();
+
+    const QByteArray dir = qgetenv("TUVIK_SCREENSHOT_DIR");
+    if (!dir.isEmpty()) {
+        QDir().mkpath(QString::fromLocal8Bit(dir));
+        EXPECT_TRUE(img.save(
+            QDir(QString::fromLocal8Bit(dir)).filePath(QStringLiteral("analog-inputs.png"))));
+    }
+}
