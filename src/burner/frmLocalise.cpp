@@ -108,7 +108,10 @@ void LocaliseCaptions(QWidget* form, Language language) {
         LocaliseControl(CaptionKind::Label, TagOf(form), {}, form->windowTitle(), language);
     Apply(own.caption, [form](const QString& t) { form->setWindowTitle(t); });
     for (QWidget* w : form->findChildren<QWidget*>()) {
-        LocaliseWidget(w, language);
+        // Windows owned by this one translate their own captions when they load.
+        if (w->window() == form) {
+            LocaliseWidget(w, language);
+        }
     }
 }
 

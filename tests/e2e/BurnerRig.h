@@ -8,6 +8,7 @@
 #include <QTemporaryDir>
 
 #include <memory>
+#include <ostream>
 
 #include "BurnerParams.h"
 #include "RecordingDialogs.h"

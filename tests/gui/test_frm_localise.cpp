@@ -118,8 +118,13 @@ TEST(Localise, EveryKindOfControl) {
     tree->setHeaderLabels({QStringLiteral("a"), QStringLiteral("b")});
     tree->headerItem()->setData(1, Qt::UserRole, QStringLiteral("10152"));
 
+    auto* owned = new QWidget(&form, Qt::Window);
+    auto* ownedLabel = new QLabel(QStringLiteral("Arina"), owned);
+    SetTag(ownedLabel, QStringLiteral("10101"));
+
     LocaliseCaptions(&form, Language::English);
     EXPECT_EQ(form.windowTitle(), QStringLiteral("Read params"));
+    EXPECT_EQ(ownedLabel->text(), QStringLiteral("Arina"));  // another window
     EXPECT_EQ(label->text(), QStringLiteral("Grate"));
     EXPECT_EQ(plain->text(), QStringLiteral("Tgas"));
     EXPECT_EQ(plain->toolTip(), QStringLiteral("10001"));
