@@ -1,6 +1,7 @@
 #include "burner/Captions.h"
 
-#include <array>
+#include <QFile>
+
 #include <cmath>
 
 #include "burner/NumberText.h"
@@ -9,26 +10,18 @@ namespace tuvik {
 
 namespace {
 
-struct Entry {
-    int number;
-    const char* english;
-    const char* finnish;  // UTF-8
-};
-
-constexpr std::array<Entry, 12> kStrings = {{
-    {10001, "Save to file", "Tallenna tiedostoon"},
-    {10002, "Read from file", "Lue tiedostosta"},
-    {10003, "Send params", "Lähetä arvot"},
-    {10004, "Read params", "Lue arvot"},
-    {10101, "Grate", "Arina"},
-    {10102, "Fuel auger", "Polttoaineruuvi"},
-    {10103, "Flame ignition", "Kipinä"},
-    {10104, "Startup heater", "Sytytysvastys"},
-    {10105, "Air blower", "Ilmapuhallus"},
-    {10150, "Save measurements to file", "Tallenna mittaukset tiedostoon"},
-    {10151, "Address", "Osoite"},
-    {10152, "Value", "Arvo"},
-}};
+// Read once per run and language; the tables are part of the program.
+const QHash<int, QString>& Table(Language language) {
+    static const QHash<int, QString> english = [] {
+        QFile f(StringTablePath(Language::English));
+        return f.open(QIODevice::ReadOnly) ? ParseStringTable(f.readAll()) : QHash<int, QString>();
+    }();
+    static const QHash<int, QString> finnish = [] {
+        QFile f(StringTablePath(Language::Finnish));
+        return f.open(QIODevice::ReadOnly) ? ParseStringTable(f.readAll()) : QHash<int, QString>();
+    }();
+    return language == Language::Finnish ? finnish : english;
+}
 
 std::optional<QString> Lookup(const std::optional<int>& number, Language language,
                               bool onlyPositive) {
@@ -48,13 +41,33 @@ Language UiLanguage(const QLocale& locale) {
     return locale.language() == QLocale::Finnish ? Language::Finnish : Language::English;
 }
 
-QString LookupString(int number, Language language) {
-    for (const Entry& e : kStrings) {
-        if (e.number == number) {
-            return QString::fromUtf8(language == Language::Finnish ? e.finnish : e.english);
+QString StringTablePath(Language language) {
+    return language == Language::Finnish ? QStringLiteral(":/strings_fi.txt")
+                                         : QStringLiteral(":/strings_en.txt");
+}
+
+QHash<int, QString> ParseStringTable(const QByteArray& bytes) {
+    QHash<int, QString> table;
+    const QString text = QString::fromUtf8(bytes);
+    for (QStringView line : QStringView(text).split(QLatin1Char('\n'))) {
+        if (line.endsWith(QLatin1Char('\r'))) {
+            line.chop(1);
+        }
+        const qsizetype tab = line.indexOf(QLatin1Char('\t'));
+        if (line.startsWith(QLatin1Char('#')) || tab <= 0) {
+            continue;
+        }
+        bool ok = false;
+        const int number = line.left(tab).trimmed().toInt(&ok);
+        if (ok) {
+            table.insert(number, line.mid(tab + 1).toString());
         }
     }
-    return QString();
+    return table;
+}
+
+QString LookupString(int number, Language language) {
+    return Table(language).value(number);
 }
 
 std::optional<int> NumberFromText(const QString& text) {

@@ -4,6 +4,8 @@
 // number in its tag (or, for menu items, in its caption), and at load time
 // its caption becomes the text of that number in the interface language.
 
+#include <QByteArray>
+#include <QHash>
 #include <QLocale>
 #include <QString>
 
@@ -16,8 +18,15 @@ enum class Language { English, Finnish };
 // Finnish when the locale's language is Finnish, English otherwise.
 Language UiLanguage(const QLocale& locale = QLocale::system());
 
+// The string tables are program resources, one text file per language
+// (":/strings_en.txt", ":/strings_fi.txt"): one "number<TAB>text" per line in
+// UTF-8; blank lines, lines starting with "#" and lines without a whole
+// number before the tab are skipped.
+QString StringTablePath(Language language);
+QHash<int, QString> ParseStringTable(const QByteArray& bytes);
+
 // The text of a number in the string table; a null QString when the table
-// does not hold the number.
+// does not hold the number (or the table is not there).
 QString LookupString(int number, Language language);
 
 // A number taken from a tag, tooltip or caption: the text read as a number

@@ -1,6 +1,9 @@
 #include <gtest/gtest.h>
 
+#include <QFile>
 #include <QLocale>
+
+#include <algorithm>
 
 #include "TestUtil.h"
 #include "burner/Captions.h"
@@ -95,4 +98,33 @@ TEST(Captions, WhatAControlTakes) {
                               QStringLiteral("10002"), QStringLiteral("10001"), Language::English)
                   .caption,
               QStringLiteral("Save to file"));
+}
+
+TEST(Captions, StringTableFileFormat) {
+    const QHash<int, QString> t = ParseStringTable(
+        "# comment 10001\tnot this\r\n"
+        "10001\tSave to file\r\n"
+        "\n"
+        "abc\tskipped\n"
+        "\tskipped too\n"
+        "10003 \tL\xC3\xA4het\xC3\xA4 arvot\n"
+        "10150\twith\ttab\n"
+        "10004\tlast line without its end");
+    EXPECT_EQ(t.size(), 4);
+    EXPECT_EQ(t.value(10001), QStringLiteral("Save to file"));
+    EXPECT_EQ(t.value(10003), QString::fromUtf8("Lähetä arvot"));
+    EXPECT_EQ(t.value(10150), QStringLiteral("with\ttab"));
+    EXPECT_EQ(t.value(10004), QStringLiteral("last line without its end"));
+
+    // Both languages come from the program's resources and hold the same numbers.
+    QFile en(StringTablePath(Language::English));
+    QFile fi(StringTablePath(Language::Finnish));
+    ASSERT_TRUE(en.open(QIODevice::ReadOnly));
+    ASSERT_TRUE(fi.open(QIODevice::ReadOnly));
+    auto keys = [](const QHash<int, QString>& h) {
+        QList<int> k = h.keys();
+        std::sort(k.begin(), k.end());
+        return k;
+    };
+    EXPECT_EQ(keys(ParseStringTable(en.readAll())), keys(ParseStringTable(fi.readAll())));
 }

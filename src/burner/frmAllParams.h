@@ -1,0 +1,78 @@
+#pragma once
+// The all-parameters window: every parameter of PARAMS.h as a row with a
+// check box, the address, the name and a value box. The checked rows can be
+// read from the burner and written back after a confirmation; the grid can be
+// saved to and filled from *.par files. A table view over a model, so that a
+// thousand rows open at once.
+
+#include <QWidget>
+
+#include "burner/AllParamsModel.h"
+#include "burner/frmDialogs.h"
+#include "link/DispatchTargets.h"
+
+class QCheckBox;
+class QPushButton;
+class QTableView;
+
+namespace tuvik {
+
+class Session;
+
+class frmAllParams : public QWidget, public AllParamsTarget {
+    Q_OBJECT
+  public:
+    static const QString kConfirmText;   // "Haluatko varmasti lähettää arvoja polttimeen?"
+    static const QString kConfirmTitle;  // "Varoitus"
+    static const QString kParFilter;     // "All Files (*.par)"
+
+    // Registers with the session's dispatcher; the rows are built on Load
+    // (the first show). dialogs: nullptr for the real boxes and file dialogs.
+    explicit frmAllParams(Session& session, UserDialogs* dialogs = nullptr,
+                          QWidget* parent = nullptr);
+    ~frmAllParams() override;
+
+    // The load handling: open for byte-read replies, captions in the
+    // interface language, the rows from the parameter table (once per run;
+    // what the boxes hold survives a close).
+    void Load();
+    // Closed: byte-read replies no longer reach the grid.
+    void Unload();
+
+    // AllParamsTarget
+    bool AllParamsOpen() const override { return loaded_; }
+    void DataUpdate(int32_t value, int32_t address) override;
+
+    AllParamsModel& model() { return model_; }
+    QTableView* grid() const { return Frame1; }
+
+    // The buttons' actions, for the buttons and for tests.
+    void ReadParams();    // btnRead
+    void SendParams();    // Command3
+    void SaveToFile();    // Command1
+    void LoadFromFile();  // Command2
+
+  protected:
+    void showEvent(QShowEvent* event) override;
+    void closeEvent(QCloseEvent* event) override;
+
+  private:
+    DeviceLink* OpenLinkOrTell();
+    void Tell(const QString& text, UserDialogs::Icon icon);
+
+    Session& session_;
+    UserDialogs& dialogs_;
+    AllParamsModel model_;
+    bool built_ = false;
+    bool loaded_ = false;
+
+    QWidget* Frame2 = nullptr;
+    QPushButton* btnRead = nullptr;
+    QPushButton* Command3 = nullptr;
+    QPushButton* Command1 = nullptr;
+    QPushButton* Command2 = nullptr;
+    QCheckBox* chkAll = nullptr;
+    QTableView* Frame1 = nullptr;
+};
+
+}  // namespace tuvik

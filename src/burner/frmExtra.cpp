@@ -1,0 +1,85 @@
+#include "burner/frmExtra.h"
+
+#include <QGroupBox>
+#include <QHBoxLayout>
+#include <QPlainTextEdit>
+#include <QPushButton>
+#include <QVBoxLayout>
+
+#include "shell/Session.h"
+
+namespace tuvik {
+
+frmExtra::frmExtra(Session& session, UserDialogs* dialogs, QWidget* parent)
+    : QWidget(parent, Qt::Window),
+      session_(session),
+      dialogs_(dialogs ? *dialogs : DefaultDialogs()) {
+    setObjectName(QStringLiteral("frmExtra"));
+    setWindowTitle(QStringLiteral("Extras"));
+
+    Frame1 = new QGroupBox(QStringLiteral("Histogram"), this);
+    Frame1->setObjectName(QStringLiteral("Frame1"));
+    txtHistoData = new QPlainTextEdit(Frame1);
+    txtHistoData->setObjectName(QStringLiteral("txtHistoData"));
+    txtHistoData->setReadOnly(true);
+    txtHistoData->setLineWrapMode(QPlainTextEdit::NoWrap);
+    btnReadHistogram = new QPushButton(QStringLiteral("Read Histogram"), Frame1);
+    btnReadHistogram->setObjectName(QStringLiteral("btnReadHistogram"));
+    btnClear = new QPushButton(QStringLiteral("Clear"), Frame1);
+    btnClear->setObjectName(QStringLiteral("btnClear"));
+
+    auto* buttons = new QHBoxLayout;
+    buttons->addWidget(btnReadHistogram);
+    buttons->addWidget(btnClear);
+    buttons->addStretch(1);
+    auto* inner = new QVBoxLayout(Frame1);
+    inner->addWidget(txtHistoData, 1);
+    inner->addLayout(buttons);
+    auto* layout = new QVBoxLayout(this);
+    layout->addWidget(Frame1);
+    resize(420, 480);
+
+    connect(btnReadHistogram, &QPushButton::clicked, this, &frmExtra::ReadHistogram);
+    connect(btnClear, &QPushButton::clicked, &histogram_, &Histogram::Clear);
+    connect(&histogram_, &Histogram::textChanged, this, &frmExtra::ShowText);
+    connect(&histogram_, &Histogram::progress, this, [this](int sent, int total) {
+        btnReadHistogram->setText(
+            QStringLiteral("Read Histogram") +
+            (sent < total ? QStringLiteral(" (%1/%2)").arg(sent).arg(total) : QString()));
+    });
+    connect(&histogram_, &Histogram::readFinished, this, [this](bool ok, const QString& message) {
+        btnReadHistogram->setEnabled(true);
+        btnReadHistogram->setText(QStringLiteral("Read Histogram"));
+        if (!ok) {
+            dialogs_.Message(this, message, windowTitle(), UserDialogs::Icon::Exclamation);
+        }
+    });
+
+    session_.dispatcher().SetHistogram(this);
+}
+
+frmExtra::~frmExtra() {
+    session_.dispatcher().SetHistogram(nullptr);
+}
+
+void frmExtra::addHistogramEntry(int32_t value, int32_t address) {
+    histogram_.addHistogramEntry(static_cast<uint16_t>(value), address);
+}
+
+void frmExtra::ReadHistogram() {
+    if (const std::optional<QString> why = histogram_.ReadHistogram(session_.ctx().activeLink())) {
+        dialogs_.Message(this, *why, windowTitle(), UserDialogs::Icon::Exclamation);
+        return;
+    }
+    // Back on when the last request has gone out.
+    btnReadHistogram->setEnabled(!histogram_.reading());
+}
+
+void frmExtra::ShowText(const QString& text) {
+    // Lines are kept with CR LF; the text box wants bare line feeds.
+    QString shown = text;
+    shown.remove(QLatin1Char('\r'));
+    txtHistoData->setPlainText(shown);
+}
+
+}  // namespace tuvik
