@@ -1,0 +1,50 @@
+#include "shell/StandardDialogsWidget.h"
+
+#include <QFileDialog>
+#include <QMessageBox>
+
+namespace tuvik {
+
+namespace {
+
+QMessageBox::Icon BoxIcon(UserDialogs::Icon icon) {
+    switch (icon) {
+        case UserDialogs::Icon::Information:
+            return QMessageBox::Information;
+        case UserDialogs::Icon::Warning:
+            return QMessageBox::Warning;
+        case UserDialogs::Icon::Critical:
+            return QMessageBox::Critical;
+        case UserDialogs::Icon::None:
+            break;
+    }
+    return QMessageBox::NoIcon;
+}
+
+}  // namespace
+
+void StandardDialogsWidget::Message(const QString& title, const QString& text, Icon icon) {
+    QMessageBox box(BoxIcon(icon), title, text, QMessageBox::Ok, parent_);
+    box.exec();
+}
+
+bool StandardDialogsWidget::Confirm(const QString& title, const QString& text, Icon icon) {
+    QMessageBox box(BoxIcon(icon), title, text, QMessageBox::Ok | QMessageBox::Cancel, parent_);
+    return box.exec() == QMessageBox::Ok;
+}
+
+QString StandardDialogsWidget::SaveFileName(const QString& title, const QString& filter) {
+    QFileDialog dlg(parent_, title, QString(), filter);
+    dlg.setAcceptMode(QFileDialog::AcceptSave);
+    dlg.setDefaultSuffix(QStringLiteral("PID"));
+    if (dlg.exec() != QDialog::Accepted || dlg.selectedFiles().isEmpty()) {
+        return {};
+    }
+    return dlg.selectedFiles().first();
+}
+
+QString StandardDialogsWidget::OpenFileName(const QString& title, const QString& filter) {
+    return QFileDialog::getOpenFileName(parent_, title, QString(), filter);
+}
+
+}  // namespace tuvik

@@ -1,0 +1,25 @@
+#pragma once
+// The running program's answer to UserDialogs: modal message boxes and the
+// platform's file dialogs, over a parent window.
+
+#include <QPointer>
+#include <QWidget>
+
+#include "shell/UserDialogs.h"
+
+namespace tuvik {
+
+class StandardDialogsWidget : public UserDialogs {
+  public:
+    explicit StandardDialogsWidget(QWidget* parent = nullptr) : parent_(parent) {}
+
+    void Message(const QString& title, const QString& text, Icon icon = Icon::None) override;
+    bool Confirm(const QString& title, const QString& text, Icon icon = Icon::None) override;
+    QString SaveFileName(const QString& title, const QString& filter) override;
+    QString OpenFileName(const QString& title, const QString& filter) override;
+
+  private:
+    QPointer<QWidget> parent_;
+};
+
+}  // namespace tuvik
