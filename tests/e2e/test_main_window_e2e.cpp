@@ -38,6 +38,9 @@ using tuvik::test::WaitUntil;
 namespace {
 
 enum class Via { Pty, Tcp };
+void PrintTo(Via v, std::ostream* os) {
+    *os << (v == Via::Pty ? "pty" : "tcp");
+}
 
 const QString kNotSuccessful = QStringLiteral("PID settings upload not successfull!");
 const QString kSendError = QStringLiteral(
