@@ -1,25 +1,42 @@
-// Until the main window exists the program shows the TCP client window, so
-// that it can be connected to the relay (the bundled simulator's, by default).
+// The program starts with the main window; closing it ends the program.
+//
+// TUVIK_STARTUP_TIMING=1 prints the milliseconds from the start of main to
+// the first paint of the main window on stderr; TUVIK_STARTUP_TIMING=exit
+// also ends the program there (for measuring the start-up).
 #include <QApplication>
+#include <QElapsedTimer>
+#include <QTimer>
 
-#include "link/frmClient.h"
-#include "link/frmRS232.h"
-#include "shell/AppContext.h"
+#include <cstdio>
+
+#include "shell/AppPaths.h"
+#include "shell/Session.h"
+#include "shell/frmPID.h"
 
 int main(int argc, char** argv) {
+    QElapsedTimer sinceStart;
+    sinceStart.start();
     QApplication app(argc, argv);
     QApplication::setApplicationName(QStringLiteral("VUD_OV"));
+    QApplication::setOrganizationName(QStringLiteral("VUD_OV"));
+    QApplication::setQuitOnLastWindowClosed(false);
 
-    tuvik::AppContext ctx;
-    tuvik::FixedLinkSettings settings;
-    ctx.setLinkSettings(&settings);
+    tuvik::Session session(tuvik::AppPaths::Detect());
+    tuvik::frmPID main(session);
+    QObject::connect(&main, &tuvik::frmPID::unloaded, &app, &QApplication::quit,
+                     Qt::QueuedConnection);
 
-    tuvik::frmRS232 serial(ctx);  // hidden, as it always is
-    ctx.setActiveLink(&serial.link());
+    const QByteArray timing = qgetenv("TUVIK_STARTUP_TIMING");
+    if (!timing.isEmpty()) {
+        QObject::connect(&main, &tuvik::frmPID::firstPainted, &app, [&] {
+            std::fprintf(stderr, "tuvik: main window painted after %lld ms\n",
+                         static_cast<long long>(sinceStart.elapsed()));
+            if (timing == "exit") {
+                QTimer::singleShot(0, &app, &QApplication::quit);
+            }
+        });
+    }
 
-    tuvik::frmClient client(ctx);
-    QObject::connect(&client, &tuvik::frmClient::closedByUser, &app, &QApplication::quit);
-    ctx.setActiveLink(&client.link());
-    client.show();
+    main.Form_Load();
     return app.exec();
 }

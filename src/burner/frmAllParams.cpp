@@ -131,13 +131,13 @@ void frmAllParams::DataUpdate(int32_t value, int32_t address) {
 }
 
 void frmAllParams::Tell(const QString& text, UserDialogs::Icon icon) {
-    dialogs_.Message(this, text, windowTitle(), icon);
+    dialogs_.Message(windowTitle(), text, icon);
 }
 
 DeviceLink* frmAllParams::OpenLinkOrTell() {
     DeviceLink* link = session_.ctx().activeLink();
     if (!link || !link->PortOpen()) {
-        Tell(QStringLiteral("Not connected: nothing was sent."), UserDialogs::Icon::Exclamation);
+        Tell(QStringLiteral("Not connected: nothing was sent."), UserDialogs::Icon::Warning);
         return nullptr;
     }
     return link;
@@ -150,7 +150,7 @@ void frmAllParams::ReadParams() {
 }
 
 void frmAllParams::SendParams() {
-    if (!dialogs_.AskYesNo(this, kConfirmText, kConfirmTitle)) {
+    if (!dialogs_.AskYesNo(kConfirmTitle, kConfirmText)) {
         return;
     }
     DeviceLink* link = OpenLinkOrTell();
@@ -167,11 +167,11 @@ void frmAllParams::SendParams() {
         lines << n.reason;
     }
     Tell(QStringLiteral("These parameters were not sent:\n") + lines.join(QLatin1Char('\n')),
-         UserDialogs::Icon::Exclamation);
+         UserDialogs::Icon::Warning);
 }
 
 void frmAllParams::SaveToFile() {
-    const QString path = dialogs_.SaveFileName(this, QStringLiteral("Save settings"), kParFilter);
+    const QString path = dialogs_.SaveFileName(QStringLiteral("Save settings"), kParFilter, true);
     if (path.isEmpty()) {
         Tell(AllParamsModel::kFileNotFoundText, UserDialogs::Icon::None);
         return;
@@ -182,7 +182,7 @@ void frmAllParams::SaveToFile() {
 }
 
 void frmAllParams::LoadFromFile() {
-    const QString path = dialogs_.OpenFileName(this, QStringLiteral("Open settings"), kParFilter);
+    const QString path = dialogs_.OpenFileName(QStringLiteral("Open settings"), kParFilter);
     if (path.isEmpty()) {
         Tell(AllParamsModel::kFileNotFoundText, UserDialogs::Icon::None);
         return;

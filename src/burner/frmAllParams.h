@@ -8,7 +8,7 @@
 #include <QWidget>
 
 #include "burner/AllParamsModel.h"
-#include "burner/frmDialogs.h"
+#include "shell/StandardDialogsWidget.h"
 #include "link/DispatchTargets.h"
 
 class QCheckBox;

@@ -51,7 +51,7 @@ frmExtra::frmExtra(Session& session, UserDialogs* dialogs, QWidget* parent)
         btnReadHistogram->setEnabled(true);
         btnReadHistogram->setText(QStringLiteral("Read Histogram"));
         if (!ok) {
-            dialogs_.Message(this, message, windowTitle(), UserDialogs::Icon::Exclamation);
+            dialogs_.Message(windowTitle(), message, UserDialogs::Icon::Warning);
         }
     });
 
@@ -68,7 +68,7 @@ void frmExtra::addHistogramEntry(int32_t value, int32_t address) {
 
 void frmExtra::ReadHistogram() {
     if (const std::optional<QString> why = histogram_.ReadHistogram(session_.ctx().activeLink())) {
-        dialogs_.Message(this, *why, windowTitle(), UserDialogs::Icon::Exclamation);
+        dialogs_.Message(windowTitle(), *why, UserDialogs::Icon::Warning);
         return;
     }
     // Back on when the last request has gone out.

@@ -5,7 +5,7 @@
 #include <QWidget>
 
 #include "burner/Histogram.h"
-#include "burner/frmDialogs.h"
+#include "shell/StandardDialogsWidget.h"
 #include "link/DispatchTargets.h"
 
 class QGroupBox;

@@ -20,7 +20,7 @@
 #include "burner/ParamTable.h"
 #include "burner/SingleParam.h"
 #include "burner/frmAllParams.h"
-#include "burner/frmDialogs.h"
+#include "shell/StandardDialogsWidget.h"
 #include "burner/frmExtra.h"
 #include "burner/frmLocalise.h"
 #include "link/Packet.h"
@@ -353,7 +353,7 @@ DeviceLink* frmFlamora::OpenLink() {
 }
 
 void frmFlamora::Tell(const QString& text, UserDialogs::Icon icon) {
-    dialogs_.Message(this, text, windowTitle(), icon);
+    dialogs_.Message(windowTitle(), text, icon);
 }
 
 void frmFlamora::OnTimer1() {
@@ -368,7 +368,7 @@ void frmFlamora::RequestParamSet(bool quiet) {
     DeviceLink* link = OpenLink();
     if (!link || !link->SendPacket(Cmd::ReadParamSet)) {
         if (!quiet) {
-            Tell(NotSentMessage(), UserDialogs::Icon::Exclamation);
+            Tell(NotSentMessage(), UserDialogs::Icon::Warning);
         }
     }
 }
@@ -408,7 +408,7 @@ void frmFlamora::ComboToAddress() {
 void frmFlamora::SingleParamAction(int which) {
     DeviceLink* link = session_.ctx().activeLink();
     if (!link) {
-        Tell(NotSentMessage(), UserDialogs::Icon::Exclamation);
+        Tell(NotSentMessage(), UserDialogs::Icon::Warning);
         return;
     }
     std::optional<QString> error;
@@ -427,7 +427,7 @@ void frmFlamora::SingleParamAction(int which) {
             break;
     }
     if (error) {
-        Tell(*error, UserDialogs::Icon::Exclamation);
+        Tell(*error, UserDialogs::Icon::Warning);
     }
 }
 

@@ -18,7 +18,7 @@
 #include "burner/MeasLog.h"
 #include "burner/ParamSet.h"
 #include "burner/ParamSetUpload.h"
-#include "burner/frmDialogs.h"
+#include "shell/StandardDialogsWidget.h"
 #include "link/DispatchTargets.h"
 #include "shell/LedWidget.h"
 #include "support/MessageLog.h"

@@ -1,51 +1,97 @@
 #pragma once
-// Stands in for the modal boxes and file dialogs of the burner windows: it
-// records every text and title it is shown and gives the answers the test
-// set, so no modal loop ever runs.
+// Answers the windows' message boxes and file dialogs without a modal loop,
+// keeping every text it was shown.
 
 #include <QList>
 #include <QString>
 #include <QStringList>
 
-#include "burner/frmDialogs.h"
+#include <deque>
+#include <vector>
+
+#include "shell/UserDialogs.h"
 
 namespace tuvik::test {
 
-struct RecordingDialogs : UserDialogs {
+class RecordingDialogs : public UserDialogs {
+  public:
     struct Shown {
-        QString text;
+        QString kind;  // "message" or "confirm"
         QString title;
+        QString text;
         Icon icon;
     };
+    // Every message and OK/Cancel question, in order.
+    std::vector<Shown> shown;
+    // Only the messages.
     QList<Shown> messages;
-    QStringList questions;  // "title|text"
+    // Every Yes/No question as "title|text".
+    QStringList questions;
     bool answerYes = true;
-    QString saveFileName;  // what the save dialog returns; empty = cancelled
+    // Answers of the next Confirm calls, oldest first; OK once they run out.
+    std::deque<bool> confirmAnswers;
+    // Paths the next file dialogs return, oldest first; once they run out,
+    // saveFileName or openFileName (empty = cancelled).
+    std::deque<QString> files;
+    QString saveFileName;
     QString openFileName;
+    QStringList fileTitles;
     QStringList fileDialogs;  // "title|filter"
 
-    void Message(QWidget*, const QString& text, const QString& title, Icon icon) override {
-        messages.append({text, title, icon});
+    void Message(const QString& title, const QString& text, Icon icon) override {
+        shown.push_back({QStringLiteral("message"), title, text, icon});
+        messages.append(shown.back());
     }
-    bool AskYesNo(QWidget*, const QString& text, const QString& title) override {
+    bool Confirm(const QString& title, const QString& text, Icon icon) override {
+        shown.push_back({QStringLiteral("confirm"), title, text, icon});
+        if (confirmAnswers.empty()) {
+            return true;
+        }
+        const bool a = confirmAnswers.front();
+        confirmAnswers.pop_front();
+        return a;
+    }
+    bool AskYesNo(const QString& title, const QString& text) override {
         questions.append(title + QLatin1Char('|') + text);
         return answerYes;
     }
-    QString SaveFileName(QWidget*, const QString& title, const QString& filter) override {
-        fileDialogs.append(title + QLatin1Char('|') + filter);
-        return saveFileName;
+    QString SaveFileName(const QString& title, const QString& filter, bool) override {
+        return NextFile(title, filter, saveFileName);
     }
-    QString OpenFileName(QWidget*, const QString& title, const QString& filter) override {
-        fileDialogs.append(title + QLatin1Char('|') + filter);
-        return openFileName;
+    QString OpenFileName(const QString& title, const QString& filter) override {
+        return NextFile(title, filter, openFileName);
     }
 
+    QStringList texts() const {
+        QStringList out;
+        for (const Shown& s : shown) {
+            out << s.text;
+        }
+        return out;
+    }
     QStringList Texts() const {
         QStringList out;
         for (const Shown& s : messages) {
-            out.append(s.text);
+            out << s.text;
         }
         return out;
+    }
+    QString lastText() const { return shown.empty() ? QString() : shown.back().text; }
+    void clear() {
+        shown.clear();
+        messages.clear();
+    }
+
+  private:
+    QString NextFile(const QString& title, const QString& filter, const QString& fallback) {
+        fileTitles << title;
+        fileDialogs << title + QLatin1Char('|') + filter;
+        if (files.empty()) {
+            return fallback;
+        }
+        QString f = files.front();
+        files.pop_front();
+        return f;
     }
 };
 

@@ -1,0 +1,523 @@
+#include "pid/PidEditorWidget.h"
+
+#include <QCheckBox>
+#include <QComboBox>
+#include <QGridLayout>
+#include <QGroupBox>
+#include <QHBoxLayout>
+#include <QKeyEvent>
+#include <QLabel>
+#include <QLineEdit>
+#include <QProgressBar>
+#include <QPushButton>
+#include <QRadioButton>
+#include <QSlider>
+#include <QVBoxLayout>
+
+#include "link/DeviceLink.h"
+#include "link/Packet.h"
+#include "pid/PidFiles.h"
+#include "shell/Session.h"
+#include "shell/UserDialogs.h"
+#include "support/EventLog.h"
+#include "support/ExchangeGuard.h"
+
+namespace tuvik {
+
+namespace {
+
+constexpr int kGetCurrentValuesMs = 300;
+
+template <typename T>
+T* Named(T* w, const QString& name) {
+    w->setObjectName(name);
+    return w;
+}
+
+QString Indexed(const char* name, int i) {
+    return QString::fromLatin1(name) + QLatin1Char('_') + QString::number(i);
+}
+
+QPushButton* Button(const char* name, const QString& text, QWidget* parent,
+                    const QString& tip = {}) {
+    auto* b = Named(new QPushButton(text, parent), QString::fromLatin1(name));
+    if (!tip.isEmpty()) {
+        b->setToolTip(tip);
+    }
+    return b;
+}
+
+}  // namespace
+
+PidEditorWidget::PidEditorWidget(Session& session, UserDialogs& dialogs, QWidget* parent)
+    : QWidget(parent), session_(session), dialogs_(dialogs), send_(&session.state().WriteAckCount) {
+    setObjectName(QStringLiteral("PidEditor"));
+    timerGetCurrentValues_.setObjectName(QStringLiteral("TimerGetCurrentValues"));
+    timerGetCurrentValues_.setInterval(kGetCurrentValuesMs);
+
+    auto* top = new QVBoxLayout(this);
+    top->setContentsMargins(0, 0, 0, 0);
+    top->addWidget(BuildSelector());
+    top->addWidget(BuildMode());
+    auto* middle = new QHBoxLayout;
+    middle->addWidget(BuildSettings(), 1);
+    middle->addWidget(BuildSliders());
+    top->addLayout(middle, 1);
+    top->addWidget(BuildButtons());
+
+    connect(&timerGetCurrentValues_, &QTimer::timeout, this,
+            &PidEditorWidget::TimerGetCurrentValues_Tick);
+    connect(&send_, &PidSettingsSend::progress, this, [this](int done, int total) {
+        prgSend_->setMaximum(total);
+        prgSend_->setValue(done);
+    });
+    connect(&send_, &PidSettingsSend::finished, this, &PidEditorWidget::SendFinished);
+}
+
+PidEditorWidget::~PidEditorWidget() = default;
+
+QWidget* PidEditorWidget::BuildSelector() {
+    auto* frame = Named(new QGroupBox(QStringLiteral("Select PID loop"), this),
+                        QStringLiteral("FrameSelectPID"));
+    comboPID_ = Named(new QComboBox(frame), QStringLiteral("comboPID"));
+    comboPID_->setMinimumContentsLength(16);
+    OptionPID_[0] =
+        Named(new QRadioButton(QStringLiteral("TICZA-107"), frame), Indexed("OptionPID", 0));
+    OptionPID_[1] =
+        Named(new QRadioButton(QStringLiteral("PICZA-209"), frame), Indexed("OptionPID", 1));
+    OptionPID_[0]->setChecked(true);
+    lblPIDdesc_ = Named(new QLabel(QStringLiteral("PID ???"), frame), QStringLiteral("lblPIDdesc"));
+    QPalette pal = lblPIDdesc_->palette();
+    pal.setColor(QPalette::WindowText, QColor(0, 0, 255));
+    lblPIDdesc_->setPalette(pal);
+    QFont bold = lblPIDdesc_->font();
+    bold.setBold(true);
+    lblPIDdesc_->setFont(bold);
+
+    auto* grid = new QGridLayout(frame);
+    grid->addWidget(comboPID_, 0, 0);
+    grid->addWidget(OptionPID_[0], 0, 1);
+    grid->addWidget(OptionPID_[1], 0, 2);
+    grid->addWidget(lblPIDdesc_, 1, 0, 1, 3);
+    grid->setColumnStretch(0, 1);
+    // The two tag buttons change nothing: they only mark the plant's loops.
+    return frame;
+}
+
+QWidget* PidEditorWidget::BuildMode() {
+    auto* row = new QWidget(this);
+    auto* frame =
+        Named(new QGroupBox(QStringLiteral("PID MODE"), row), QStringLiteral("FramePIDMode"));
+    OptionPIDmode_[0] =
+        Named(new QRadioButton(QStringLiteral("Automatic"), frame), Indexed("OptionPIDmode", 0));
+    OptionPIDmode_[1] =
+        Named(new QRadioButton(QStringLiteral("Manual"), frame), Indexed("OptionPIDmode", 1));
+    OptionPIDmode_[0]->setChecked(true);
+    auto* modes = new QHBoxLayout(frame);
+    modes->addWidget(OptionPIDmode_[0]);
+    modes->addWidget(OptionPIDmode_[1]);
+
+    chkEnable_ = Named(new QCheckBox(QStringLiteral("Enable"), row), QStringLiteral("chkEnable"));
+    chkRemoteSetpoint_ = Named(new QCheckBox(QStringLiteral("Remote setpoint"), row),
+                               QStringLiteral("chkRemoteSetpoint"));
+    auto* layout = new QHBoxLayout(row);
+    layout->setContentsMargins(0, 0, 0, 0);
+    layout->addWidget(frame);
+    layout->addSpacing(12);
+    layout->addWidget(chkEnable_);
+    layout->addWidget(chkRemoteSetpoint_);
+    layout->addStretch(1);
+    return row;
+}
+
+QWidget* PidEditorWidget::BuildSettings() {
+    auto* frame = Named(new QGroupBox(QStringLiteral("Automatic mode settings"), this),
+                        QStringLiteral("FrameAutoSettings"));
+    auto* grid = new QGridLayout(frame);
+    grid->setHorizontalSpacing(6);
+    grid->setVerticalSpacing(3);
+    constexpr int kRows = (PidBox::kCount + 1) / 2;
+    for (int i = 0; i < PidBox::kCount; ++i) {
+        auto* label = Named(new QLabel(PidBoxCaption(i), frame), Indexed("Label2", i));
+        auto* box = Named(new QLineEdit(frame), Indexed("TextAutoPID", i));
+        box->setMaximumWidth(72);
+        box->setMinimumWidth(56);
+        const QString tip = PidBoxToolTip(i);
+        if (!tip.isEmpty()) {
+            box->setToolTip(tip);
+            label->setToolTip(tip);
+        }
+        label->setBuddy(box);
+        box->installEventFilter(this);
+        TextAutoPID_[static_cast<size_t>(i)] = box;
+        const int col = i < kRows ? 0 : 2;
+        grid->addWidget(label, i % kRows, col);
+        grid->addWidget(box, i % kRows, col + 1);
+    }
+    grid->setColumnMinimumWidth(2, 8);
+    return frame;
+}
+
+QWidget* PidEditorWidget::BuildSliders() {
+    auto* box = new QWidget(this);
+    auto* layout = new QHBoxLayout(box);
+    layout->setContentsMargins(0, 0, 0, 0);
+
+    auto* manual =
+        Named(new QGroupBox(QStringLiteral("Manual"), box), QStringLiteral("FrameManual"));
+    SliderManual_ = Named(new QSlider(Qt::Vertical, manual), QStringLiteral("SliderManual"));
+    SliderManual_->setRange(0, kManualSliderMax);
+    SliderManual_->setValue(50);
+    SliderManual_->setTickPosition(QSlider::TicksRight);
+    SliderManual_->setTickInterval(10);
+    LabelManualValue_ =
+        Named(new QLabel(QStringLiteral("  50 %"), manual), QStringLiteral("LabelManualValue"));
+    auto* scale = new QVBoxLayout;
+    scale->addWidget(
+        Named(new QLabel(QStringLiteral("- 100%"), manual), QStringLiteral("lblScale100")));
+    scale->addStretch(1);
+    scale->addWidget(
+        Named(new QLabel(QStringLiteral("- 50%"), manual), QStringLiteral("lblScale50")));
+    scale->addStretch(1);
+    scale->addWidget(
+        Named(new QLabel(QStringLiteral("- 0%"), manual), QStringLiteral("lblScale0")));
+    auto* manualGrid = new QGridLayout(manual);
+    manualGrid->addWidget(SliderManual_, 0, 0);
+    manualGrid->addLayout(scale, 0, 1);
+    manualGrid->addWidget(LabelManualValue_, 1, 0, 1, 2, Qt::AlignHCenter);
+
+    auto* setpoint =
+        Named(new QGroupBox(QStringLiteral("Setpoint"), box), QStringLiteral("FrameSetpoint"));
+    SliderSetpoint_ = Named(new QSlider(Qt::Vertical, setpoint), QStringLiteral("SliderSetpoint"));
+    SliderSetpoint_->setRange(0, kSetpointSliderMax);
+    SliderSetpoint_->setValue(50);
+    LabelSetpointValue_ =
+        Named(new QLabel(QStringLiteral("50"), setpoint), QStringLiteral("LabelSetpointValue"));
+    auto* spLayout = new QVBoxLayout(setpoint);
+    spLayout->addWidget(SliderSetpoint_, 1, Qt::AlignHCenter);
+    spLayout->addWidget(LabelSetpointValue_, 0, Qt::AlignHCenter);
+
+    layout->addWidget(manual);
+    layout->addWidget(setpoint);
+
+    connect(SliderManual_, &QSlider::valueChanged, this, &PidEditorWidget::SliderManualChanged);
+    connect(SliderSetpoint_, &QSlider::valueChanged, this, &PidEditorWidget::SliderSetpointChanged);
+    return box;
+}
+
+QWidget* PidEditorWidget::BuildButtons() {
+    auto* box = new QWidget(this);
+    auto* grid = new QGridLayout(box);
+    grid->setContentsMargins(0, 0, 0, 0);
+
+    auto* cmd1 = Button("Command1", QStringLiteral("Command1"), box);
+    auto* plus = Button("Command2", QStringLiteral("+"), box);
+    auto* minus = Button("Command3", QStringLiteral("-"), box);
+    auto* e = Button("Command4", QStringLiteral("e"), box);
+    auto* dis = Button("Command5", QStringLiteral("dis"), box);
+    auto* commands = new QHBoxLayout;
+    for (QPushButton* b : {cmd1, plus, minus, e, dis}) {
+        commands->addWidget(b);
+    }
+    grid->addLayout(commands, 0, 0, 1, 3);
+
+    btnGetCurrentValues_ = Button("btnGetCurrentValues", QStringLiteral("Get current values"), box,
+                                  QStringLiteral("Get actual values from PLC"));
+    auto* defaults = Button("cmdDefaults", QStringLiteral("Load defaults"), box,
+                            QStringLiteral("Load factory setting"));
+    auto* load = Button("cmdLoadSettings", QStringLiteral("Load settings"), box,
+                        QStringLiteral("Load your own setting from disk"));
+    auto* save = Button("cmdSaveSettings", QStringLiteral("Save settings"), box,
+                        QStringLiteral("Save your own settings to disk"));
+    cmdOK_ = Button("cmdOK", QStringLiteral("Apply changes"), box,
+                    QStringLiteral("Send new settings to PLC"));
+    auto* quit = Button("cmdCancel", QStringLiteral("Quit"), box);
+    grid->addWidget(btnGetCurrentValues_, 1, 0);
+    grid->addWidget(defaults, 1, 1);
+    grid->addWidget(load, 1, 2);
+    grid->addWidget(save, 2, 2);
+    grid->addWidget(cmdOK_, 2, 0);
+    grid->addWidget(quit, 2, 1);
+
+    prgSend_ = Named(new QProgressBar(box), QStringLiteral("prgSend"));
+    prgSend_->setRange(0, PidSettingsSend::kSteps);
+    prgSend_->setFormat(QStringLiteral("Sending %v/%m"));
+    prgSend_->setVisible(false);
+    grid->addWidget(prgSend_, 3, 0, 1, 3);
+
+    connect(cmd1, &QPushButton::clicked, this, [this] {
+        if (const clsPID* L = session_.loops().Selected()) {
+            dialogs_.Message(AppTitle(), L->info());
+        }
+    });
+    connect(plus, &QPushButton::clicked, this, [this] { SendCommand(Cmd::Plus); });
+    connect(minus, &QPushButton::clicked, this, [this] { SendCommand(Cmd::Minus); });
+    connect(e, &QPushButton::clicked, this, [this] { SendCommand(Cmd::LetterE); });
+    connect(dis, &QPushButton::clicked, this, [this] { SendCommand(Cmd::LetterW); });
+    connect(btnGetCurrentValues_, &QPushButton::clicked, this,
+            &PidEditorWidget::btnGetCurrentValues_Click);
+    connect(defaults, &QPushButton::clicked, this, &PidEditorWidget::cmdDefaults_Click);
+    connect(load, &QPushButton::clicked, this, &PidEditorWidget::cmdLoadSettings_Click);
+    connect(save, &QPushButton::clicked, this, &PidEditorWidget::cmdSaveSettings_Click);
+    connect(cmdOK_, &QPushButton::clicked, this, &PidEditorWidget::cmdOK_Click);
+    connect(quit, &QPushButton::clicked, this, &PidEditorWidget::quitRequested);
+    return box;
+}
+
+// ---- filling and reading the editor -----------------------------------------
+
+void PidEditorWidget::FillLoopSelector() {
+    const QSignalBlocker block(comboPID_);
+    comboPID_->clear();
+    comboPID_->addItem(session_.loops()[0].GetDesc());
+    comboPID_->addItem(session_.loops()[1].GetDesc());
+    comboPID_->setCurrentIndex(0);
+    session_.loops().SetSelectedIndex(0);
+    connect(comboPID_, &QComboBox::currentIndexChanged, this, &PidEditorWidget::comboPID_Click,
+            Qt::UniqueConnection);
+}
+
+void PidEditorWidget::SetSlider(QSlider* slider, double value) {
+    if (value < slider->minimum() || value > slider->maximum()) {
+        // The slider shows the nearest end; the rest of the editor is still filled.
+        WriteEventLog(QStringLiteral("Error TextRefresh Invalid property value"));
+        value = value < slider->minimum() ? slider->minimum() : slider->maximum();
+    }
+    slider->setValue(static_cast<int>(value));
+}
+
+void PidEditorWidget::ShowLoopSettings() {
+    const clsPID* L = session_.loops().Selected();
+    if (L == nullptr) {
+        WriteEventLog(QStringLiteral("Error TextRefresh Subscript out of range"));
+        return;
+    }
+    const LoopSettingsView v = MakeLoopSettingsView(*L);
+    filling_ = true;
+    lblPIDdesc_->setText(v.desc);
+    OptionPIDmode_[v.automatic ? 0 : 1]->setChecked(true);
+    for (int i = 0; i < PidBox::kCount; ++i) {
+        TextAutoPID_[static_cast<size_t>(i)]->setText(v.boxes[static_cast<size_t>(i)]);
+    }
+    SetSlider(SliderManual_, v.manualSlider);
+    SetSlider(SliderSetpoint_, v.setpointSlider);
+    chkEnable_->setChecked(v.enable != 0);
+    chkRemoteSetpoint_->setChecked(v.remoteSetpoint != 0);
+    filling_ = false;
+}
+
+PidEditorValues PidEditorWidget::values() const {
+    PidEditorValues v;
+    for (int i = 0; i < PidBox::kCount; ++i) {
+        v.boxes[static_cast<size_t>(i)] = TextAutoPID_[static_cast<size_t>(i)]->text();
+    }
+    v.automatic = OptionPIDmode_[0]->isChecked();
+    v.enable = chkEnable_->isChecked() ? 1 : 0;
+    v.remoteSetpoint = chkRemoteSetpoint_->isChecked() ? 1 : 0;
+    v.manual = SliderManual_->value();
+    return v;
+}
+
+QString PidEditorWidget::ValidateSettings() {
+    const int index = comboPID_->currentIndex();
+    const ValidationOutcome out =
+        tuvik::ValidateSettings(session_.loops().at(index), index, values());
+    for (int i = 0; i < PidBox::kCount; ++i) {
+        TextAutoPID_[static_cast<size_t>(i)]->setText(out.boxes[static_cast<size_t>(i)]);
+    }
+    if (!out.ok) {
+        dialogs_.Message(AppTitle(), out.messageText);
+    }
+    return out.result();
+}
+
+// ---- event handlers ---------------------------------------------------------
+
+bool PidEditorWidget::eventFilter(QObject* watched, QEvent* event) {
+    if (event->type() != QEvent::KeyPress) {
+        return QWidget::eventFilter(watched, event);
+    }
+    auto* box = qobject_cast<QLineEdit*>(watched);
+    auto* key = static_cast<QKeyEvent*>(event);
+    const QString text = key->text();
+    // Only typed characters are filtered; editing and moving keys and the
+    // clipboard shortcuts keep working.
+    if (box == nullptr || text.size() != 1 || text[0].unicode() < 0x20 ||
+        (key->modifiers() & (Qt::ControlModifier | Qt::MetaModifier))) {
+        return QWidget::eventFilter(watched, event);
+    }
+    const std::optional<QChar> passed = FilterEditorKey(text[0]);
+    if (!passed) {
+        return true;
+    }
+    if (*passed != text[0]) {
+        box->insert(QString(*passed));
+        return true;
+    }
+    return QWidget::eventFilter(watched, event);
+}
+
+void PidEditorWidget::comboPID_Click(int index) {
+    session_.loops().SetSelectedIndex(index);
+    if (index == 0 || index == 1) {
+        if (DeviceLink* link = session_.ctx().activeLink()) {
+            // 80 01 index 7F: the controller reports this loop from now on.
+            link->Send(Cmd::SelectLoop) && link->Send(1) && link->Send(index) &&
+                link->Send(Cmd::SelectLoop, true);
+        }
+    }
+    ShowLoopSettings();
+    emit selectedLoopChanged();
+}
+
+void PidEditorWidget::SliderManualChanged() {
+    LabelManualValue_->setText(SliderValueText(SliderManual_->value()));
+}
+
+void PidEditorWidget::SliderSetpointChanged() {
+    LabelSetpointValue_->setText(SliderValueText(SliderSetpoint_->value()));
+    // Only a move by the user is a new setpoint: filling the editor from a
+    // loop must not round the loop's setpoint to the slider's whole numbers.
+    if (!filling_) {
+        TextAutoPID_[PidBox::Setpoint]->setText(QString::number(SliderSetpoint_->value()));
+    }
+}
+
+void PidEditorWidget::SendCommand(uint8_t cmd) {
+    if (DeviceLink* link = session_.ctx().activeLink()) {
+        link->SendRequest(cmd);
+    }
+}
+
+void PidEditorWidget::btnGetCurrentValues_Click() {
+    DeviceLink* link = session_.ctx().activeLink();
+    if (link == nullptr) {
+        return;
+    }
+    link->SetRefreshTimer(false);
+    if (link->PortOpen()) {
+        link->SendRequest(Cmd::ReadStatus);
+        btnGetCurrentValues_->setEnabled(false);
+        timerGetCurrentValues_.start();
+        ShowLoopSettings();
+    }
+}
+
+void PidEditorWidget::TimerGetCurrentValues_Tick() {
+    ShowLoopSettings();
+    btnGetCurrentValues_->setEnabled(!send_.running());
+    timerGetCurrentValues_.stop();
+    // A send that started meanwhile keeps the data request off until it ends.
+    if (DeviceLink* link = session_.ctx().activeLink(); link && !ExchangeGuard::Busy()) {
+        link->SetRefreshTimer(true);
+    }
+}
+
+void PidEditorWidget::cmdOK_Click() {
+    if (send_.running() || ExchangeGuard::Busy()) {
+        dialogs_.Message(AppTitle(), ExchangeGuard::BusyMessage());
+        return;
+    }
+    if (ValidateSettings() != QStringLiteral("OK")) {
+        return;
+    }
+    const QString text = QStringLiteral("    Confirm current settings ! ") + QStringLiteral("\n") +
+                         QStringLiteral("You are now changing systems PID-regulation settings!");
+    if (!dialogs_.Confirm(QStringLiteral("PID control settings confirmation."), text)) {
+        return;
+    }
+    SendPIDSettings();
+}
+
+void PidEditorWidget::SendPIDSettings() {
+    const int index = comboPID_->currentIndex();
+    DeviceLink* link = session_.ctx().activeLink();
+    PidSettingsSend::Built built = PidSettingsSend::BuildLoop(values(), index, link);
+    if (!built.loop) {
+        dialogs_.Message(AppTitle(), QStringLiteral(" Error SendPIDSettings ") + built.error);
+        return;
+    }
+    const clsPID* selected = session_.loops().Selected();
+    const uint8_t autoSetPoint = selected ? selected->AutoSetPoint() : 0;
+    const bool overTcp = useTcp_ && useTcp_();
+    prgSend_->setValue(0);
+    prgSend_->setVisible(true);
+    cmdOK_->setEnabled(false);
+    btnGetCurrentValues_->setEnabled(false);
+    if (!send_.start(std::move(*built.loop), autoSetPoint, link, overTcp)) {
+        prgSend_->setVisible(false);
+        cmdOK_->setEnabled(true);
+        btnGetCurrentValues_->setEnabled(true);
+        dialogs_.Message(AppTitle(), ExchangeGuard::BusyMessage());
+    }
+}
+
+void PidEditorWidget::SendFinished(PidSettingsSend::Outcome outcome, const QString& detail) {
+    prgSend_->setVisible(false);
+    cmdOK_->setEnabled(true);
+    btnGetCurrentValues_->setEnabled(!timerGetCurrentValues_.isActive());
+    switch (outcome) {
+        case PidSettingsSend::Outcome::Sent:
+            session_.ctx().setMainCaption(detail);
+            break;
+        case PidSettingsSend::Outcome::NotAcknowledged:
+            dialogs_.Message(QStringLiteral("PID error"),
+                             QStringLiteral("PID settings upload not successfull!"),
+                             UserDialogs::Icon::Critical);
+            break;
+        case PidSettingsSend::Outcome::Failed:
+            // The answer does not matter: the user is only warned.
+            dialogs_.Confirm(AppTitle(),
+                             QStringLiteral("ERROR sending parameters! Please try again. False "
+                                            "parameters may drive the system unstable!"));
+            break;
+    }
+}
+
+void PidEditorWidget::cmdDefaults_Click() {
+    const PidLoadOutcome out =
+        LoadPidDefaults(session_.loops(), comboPID_->currentIndex(), session_.paths());
+    if (out.kind == PidLoadOutcome::Kind::Failed) {
+        dialogs_.Message(AppTitle(), out.messageText);
+        return;
+    }
+    ShowLoopSettings();
+    emit selectedLoopChanged();
+}
+
+void PidEditorWidget::cmdLoadSettings_Click() {
+    const QString path = dialogs_.OpenFileName(PidFile::LoadTitle(), PidFile::Filter());
+    if (path.isEmpty()) {
+        return;
+    }
+    const PidLoadOutcome out = LoadPidSettings(session_.loops(), comboPID_->currentIndex(), path);
+    if (out.kind == PidLoadOutcome::Kind::Failed) {
+        dialogs_.Message(AppTitle(), out.messageText);
+        return;
+    }
+    if (out.kind == PidLoadOutcome::Kind::NotAllowed) {
+        dialogs_.Message(AppTitle(), out.messageText);
+    }
+    ShowLoopSettings();
+    emit selectedLoopChanged();
+}
+
+void PidEditorWidget::cmdSaveSettings_Click() {
+    if (ValidateSettings() != QStringLiteral("OK")) {
+        return;
+    }
+    const QString path = dialogs_.SaveFileName(PidFile::SaveTitle(), PidFile::Filter());
+    if (path.isEmpty()) {
+        return;
+    }
+    if (SavePidFile(path, session_.loops().Selected())) {
+        dialogs_.Message(AppTitle(), SaveErrorText());
+    }
+}
+
+void PidEditorWidget::Unload() {
+    timerGetCurrentValues_.stop();
+    send_.abandon();
+}
+
+}  // namespace tuvik

@@ -1,0 +1,113 @@
+#pragma once
+// The PID part of the main window: the loop selector, the editor of the
+// selected loop's settings with its checks, the sliders, the command buttons,
+// reading the loop's settings from the controller, sending them to it, and
+// the *.PID file buttons. The logic lives in core (PidEditorModel,
+// PidValidation, PidSettingsSend, PidFiles); this panel owns the controls.
+
+#include <QTimer>
+#include <QWidget>
+
+#include <array>
+#include <functional>
+
+#include "pid/PidEditorModel.h"
+#include "pid/PidSettingsSend.h"
+#include "pid/PidValidation.h"
+
+class QCheckBox;
+class QComboBox;
+class QGroupBox;
+class QLabel;
+class QLineEdit;
+class QProgressBar;
+class QPushButton;
+class QRadioButton;
+class QSlider;
+
+namespace tuvik {
+
+class Session;
+class UserDialogs;
+
+class PidEditorWidget : public QWidget {
+    Q_OBJECT
+  public:
+    PidEditorWidget(Session& session, UserDialogs& dialogs, QWidget* parent = nullptr);
+    ~PidEditorWidget() override;
+
+    // comboPID gets the descriptions of loops 0 and 1; loop 0 is selected.
+    void FillLoopSelector();
+    // Fills the editor from the selected loop.
+    void ShowLoopSettings();
+    // Checks the editor, stores what passes into the selected loop and tells
+    // the user about the first failure. Returns "OK" or "Error".
+    QString ValidateSettings();
+    // The editor's state as the controls hold it.
+    PidEditorValues values() const;
+    // Runs the manual slider's change handling (its label).
+    void SliderManualChanged();
+
+    // Whether the send goes over the TCP relay (it waits longer then).
+    void setUseTcpSource(std::function<bool()> f) { useTcp_ = std::move(f); }
+
+    // The window is closing: timers stop, a running send is abandoned.
+    void Unload();
+
+    QTimer& TimerGetCurrentValues() { return timerGetCurrentValues_; }
+    PidSettingsSend& sender() { return send_; }
+    QComboBox* comboPID() const { return comboPID_; }
+
+  signals:
+    // Another loop was selected, or the selected loop was replaced.
+    void selectedLoopChanged();
+    // cmdCancel: the user wants the program to end.
+    void quitRequested();
+
+  protected:
+    bool eventFilter(QObject* watched, QEvent* event) override;
+
+  private:
+    QWidget* BuildSelector();
+    QWidget* BuildMode();
+    QWidget* BuildSettings();
+    QWidget* BuildSliders();
+    QWidget* BuildButtons();
+    void SetSlider(QSlider* slider, double value);
+
+    void comboPID_Click(int index);
+    void SliderSetpointChanged();
+    void cmdOK_Click();
+    void SendPIDSettings();
+    void SendFinished(PidSettingsSend::Outcome outcome, const QString& detail);
+    void btnGetCurrentValues_Click();
+    void TimerGetCurrentValues_Tick();
+    void SendCommand(uint8_t cmd);
+    void cmdDefaults_Click();
+    void cmdLoadSettings_Click();
+    void cmdSaveSettings_Click();
+
+    Session& session_;
+    UserDialogs& dialogs_;
+    std::function<bool()> useTcp_;
+    PidSettingsSend send_;
+    QTimer timerGetCurrentValues_;
+    bool filling_ = false;  // the editor is being filled from a loop
+
+    QComboBox* comboPID_ = nullptr;
+    std::array<QRadioButton*, 2> OptionPID_{};
+    QLabel* lblPIDdesc_ = nullptr;
+    std::array<QRadioButton*, 2> OptionPIDmode_{};
+    std::array<QLineEdit*, PidBox::kCount> TextAutoPID_{};
+    QCheckBox* chkEnable_ = nullptr;
+    QCheckBox* chkRemoteSetpoint_ = nullptr;
+    QSlider* SliderManual_ = nullptr;
+    QLabel* LabelManualValue_ = nullptr;
+    QSlider* SliderSetpoint_ = nullptr;
+    QLabel* LabelSetpointValue_ = nullptr;
+    QPushButton* cmdOK_ = nullptr;
+    QPushButton* btnGetCurrentValues_ = nullptr;
+    QProgressBar* prgSend_ = nullptr;
+};
+
+}  // namespace tuvik

@@ -1,0 +1,70 @@
+#include "shell/StandardDialogsWidget.h"
+
+#include <QFileDialog>
+#include <QMessageBox>
+#include <QRegularExpression>
+
+namespace tuvik {
+
+namespace {
+
+QMessageBox::Icon BoxIcon(UserDialogs::Icon icon) {
+    switch (icon) {
+        case UserDialogs::Icon::Information:
+            return QMessageBox::Information;
+        case UserDialogs::Icon::Warning:
+            return QMessageBox::Warning;
+        case UserDialogs::Icon::Critical:
+            return QMessageBox::Critical;
+        case UserDialogs::Icon::None:
+            break;
+    }
+    return QMessageBox::NoIcon;
+}
+
+}  // namespace
+
+void StandardDialogsWidget::Message(const QString& title, const QString& text, Icon icon) {
+    QMessageBox box(BoxIcon(icon), title, text, QMessageBox::Ok, parent_);
+    box.exec();
+}
+
+bool StandardDialogsWidget::Confirm(const QString& title, const QString& text, Icon icon) {
+    QMessageBox box(BoxIcon(icon), title, text, QMessageBox::Ok | QMessageBox::Cancel, parent_);
+    return box.exec() == QMessageBox::Ok;
+}
+
+bool StandardDialogsWidget::AskYesNo(const QString& title, const QString& text) {
+    QMessageBox box(QMessageBox::Warning, title, text, QMessageBox::Yes | QMessageBox::No, parent_);
+    box.setDefaultButton(QMessageBox::No);
+    return box.exec() == QMessageBox::Yes;
+}
+
+QString StandardDialogsWidget::SaveFileName(const QString& title, const QString& filter,
+                                            bool appendsTo) {
+    QFileDialog dlg(parent_, title, QString(), filter);
+    dlg.setAcceptMode(QFileDialog::AcceptSave);
+    // The extension the filter names ("All Files (*.PID)" gives PID).
+    const QRegularExpressionMatch ext = QRegularExpression(QStringLiteral("\\*\\.(\\w+)")).match(filter);
+    if (ext.hasMatch()) {
+        dlg.setDefaultSuffix(ext.captured(1));
+    }
+    if (appendsTo) {
+        dlg.setOption(QFileDialog::DontConfirmOverwrite);
+    }
+    if (dlg.exec() != QDialog::Accepted || dlg.selectedFiles().isEmpty()) {
+        return {};
+    }
+    return dlg.selectedFiles().first();
+}
+
+QString StandardDialogsWidget::OpenFileName(const QString& title, const QString& filter) {
+    return QFileDialog::getOpenFileName(parent_, title, QString(), filter);
+}
+
+UserDialogs& DefaultDialogs() {
+    static StandardDialogsWidget dialogs;
+    return dialogs;
+}
+
+}  // namespace tuvik

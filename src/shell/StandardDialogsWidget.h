@@ -1,0 +1,30 @@
+#pragma once
+// The running program's answer to UserDialogs: modal message boxes and the
+// platform's file dialogs, over a parent window.
+
+#include <QPointer>
+#include <QWidget>
+
+#include "shell/UserDialogs.h"
+
+namespace tuvik {
+
+class StandardDialogsWidget : public UserDialogs {
+  public:
+    explicit StandardDialogsWidget(QWidget* parent = nullptr) : parent_(parent) {}
+
+    void Message(const QString& title, const QString& text, Icon icon = Icon::None) override;
+    bool Confirm(const QString& title, const QString& text, Icon icon = Icon::None) override;
+    bool AskYesNo(const QString& title, const QString& text) override;
+    QString SaveFileName(const QString& title, const QString& filter,
+                         bool appendsTo = false) override;
+    QString OpenFileName(const QString& title, const QString& filter) override;
+
+  private:
+    QPointer<QWidget> parent_;
+};
+
+// The program-wide boxes without a parent window, for windows given no other.
+UserDialogs& DefaultDialogs();
+
+}  // namespace tuvik

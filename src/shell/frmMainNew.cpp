@@ -1,0 +1,25 @@
+#include "shell/frmMainNew.h"
+
+#include "shell/GlobalTables.h"
+#include "shell/Session.h"
+#include "shell/frmPID.h"
+
+namespace tuvik {
+
+void Main_new(Session& session, frmPID& main) {
+    ShellWindows& w = main.shell();
+    session.Start();
+    session.dispatcher().SetMainWindow(&main);
+
+    w.message = std::make_unique<frmMessage>(&session.log());
+    w.serial = std::make_unique<frmRS232>(session.ctx());
+    session.ctx().setActiveLink(&w.serial->link());
+
+    main.show();
+
+    main.CreateBurnerWindow();
+    w.leds = LoadLedPictures();
+    (void)StateNames();  // the table is built once, here rather than on the first reply
+}
+
+}  // namespace tuvik
