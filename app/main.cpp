@@ -12,6 +12,7 @@
 #include "shell/AppPaths.h"
 #include "shell/Session.h"
 #include "shell/frmPID.h"
+#include "shell/frmToolWindows.h"
 
 int main(int argc, char** argv) {
     QElapsedTimer sinceStart;
@@ -23,6 +24,7 @@ int main(int argc, char** argv) {
 
     tuvik::Session session(tuvik::AppPaths::Detect());
     tuvik::frmPID main(session);
+    tuvik::AttachToolWindows(session, main);
     QObject::connect(&main, &tuvik::frmPID::unloaded, &app, &QApplication::quit,
                      Qt::QueuedConnection);
 

@@ -1,0 +1,26 @@
+#include "shell/frmToolWindows.h"
+
+#include <QPointer>
+
+#include "burner/frmFlamora.h"
+#include "shell/Session.h"
+#include "shell/frmPID.h"
+#include "support/frmADinputs.h"
+
+namespace tuvik {
+
+void AttachToolWindows(Session& session, frmPID& main) {
+    auto burner = std::make_shared<QPointer<frmFlamora>>();
+    main.setBurnerWindowFactory([&session, burner]() -> QWidget* {
+        *burner = new frmFlamora(session);
+        return burner->data();
+    });
+    main.loadBurnerWindow = [burner] {
+        if (*burner) {
+            (*burner)->Load();
+        }
+    };
+    main.setAnalogWindowFactory([&session]() -> QWidget* { return new frmADinputs(session); });
+}
+
+}  // namespace tuvik

@@ -1,0 +1,13 @@
+#pragma once
+// Hooks the burner window (with its all-parameters and histogram windows) and
+// the analog inputs window onto the main window: the burner window is created
+// by Main_new and loaded at every connect, the analog window on first use.
+
+namespace tuvik {
+
+class Session;
+class frmPID;
+
+void AttachToolWindows(Session& session, frmPID& main);
+
+}  // namespace tuvik
