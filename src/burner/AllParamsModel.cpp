@@ -16,18 +16,6 @@ namespace {
 
 bool g_allParamsOpen = false;
 
-// Only blanks are trimmed, as the files are written.
-QString TrimBlanks(const QString& s) {
-    qsizetype b = 0;
-    qsizetype e = s.size();
-    while (b < e && s.at(b) == QLatin1Char(' ')) {
-        ++b;
-    }
-    while (e > b && s.at(e - 1) == QLatin1Char(' ')) {
-        --e;
-    }
-    return s.mid(b, e - b);
-}
 
 struct ParFields {
     int32_t address;

@@ -12,18 +12,6 @@ namespace {
 const QString kDefine = QStringLiteral("#define");
 const QString kComment = QStringLiteral("//");
 
-// Only blanks are trimmed; other control characters stay part of the text.
-QString TrimBlanks(const QString& s) {
-    qsizetype b = 0;
-    qsizetype e = s.size();
-    while (b < e && s.at(b) == QLatin1Char(' ')) {
-        ++b;
-    }
-    while (e > b && s.at(e - 1) == QLatin1Char(' ')) {
-        --e;
-    }
-    return s.mid(b, e - b);
-}
 
 QString PadName(const QString& name) {
     return name.left(kParamNameWidth).leftJustified(kParamNameWidth, QLatin1Char(' '));

@@ -169,6 +169,18 @@ int TextToWholeNumber(const QString& text) {
     return static_cast<int>(r);
 }
 
+QString TrimBlanks(const QString& s) {
+    qsizetype b = 0;
+    qsizetype e = s.size();
+    while (b < e && s.at(b) == QLatin1Char(' ')) {
+        ++b;
+    }
+    while (e > b && s.at(e - 1) == QLatin1Char(' ')) {
+        --e;
+    }
+    return s.mid(b, e - b);
+}
+
 double RoundHalfEven(double v) { return std::nearbyint(v); }
 
 std::optional<int16_t> RoundToInt16(double v) {

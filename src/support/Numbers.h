@@ -23,6 +23,10 @@ double TextToNumber(const QString& text);
 // kept within the int range: how the speed and refresh boxes are read.
 int TextToWholeNumber(const QString& text);
 
+// Trims blanks (spaces only) from both ends; tabs and other control
+// characters stay part of the text, as the device's files are written.
+QString TrimBlanks(const QString& s);
+
 // Rounds to the nearest whole number, a half going to the even neighbour.
 double RoundHalfEven(double v);
 // The same, failing when the result does not fit (or v is not finite).

@@ -23,6 +23,7 @@
 #include <termios.h>
 #include <unistd.h>
 
+#include "PtyPeer.h"
 #include "RecordingDialogs.h"
 #include "RecordingLink.h"
 #include "TestUtil.h"
@@ -45,43 +46,6 @@ using tuvik::test::WaitUntil;
 
 namespace {
 
-// The slave side of a pseudo-terminal stands in for a serial port.
-class PtyPort {
-  public:
-    PtyPort() {
-        char name[256] = {};
-        if (::openpty(&master_, &slave_, name, nullptr, nullptr) != 0) {
-            master_ = slave_ = -1;
-            return;
-        }
-        path_ = QString::fromLocal8Bit(name);
-        ::fcntl(master_, F_SETFL, ::fcntl(master_, F_GETFL) | O_NONBLOCK);
-        termios t{};
-        ::tcgetattr(slave_, &t);
-        ::cfmakeraw(&t);
-        ::tcsetattr(slave_, TCSANOW, &t);
-    }
-    ~PtyPort() {
-        if (master_ >= 0) {
-            ::close(master_);
-        }
-        if (slave_ >= 0) {
-            ::close(slave_);
-        }
-    }
-    bool ok() const { return master_ >= 0; }
-    QString path() const { return path_; }
-    QByteArray Read() {
-        char buf[512];
-        const ssize_t r = ::read(master_, buf, sizeof buf);
-        return r > 0 ? QByteArray(buf, r) : QByteArray();
-    }
-
-  private:
-    int master_ = -1;
-    int slave_ = -1;
-    QString path_;
-};
 
 class SeparatorGuard {
   public:
@@ -286,7 +250,7 @@ TEST_F(MainWindow, StoredTextsAreShownAndAnEmptyOneGivesItsDefault) {
 }
 
 TEST_F(MainWindow, SerialConnectStoresTheLeadingNumbersAndTheButtonFollowsTheLink) {
-    PtyPort pty;
+    test::Pty pty;
     ASSERT_TRUE(pty.ok());
     Start();
     int loads = 0;
@@ -308,7 +272,7 @@ TEST_F(MainWindow, SerialConnectStoresTheLeadingNumbersAndTheButtonFollowsTheLin
     // Polling runs over the port.
     QByteArray got;
     ASSERT_TRUE(WaitUntil([&] {
-        got += pty.Read();
+        got += pty.Take();
         return got.contains(Hex("91 00 6E"));
     }));
     Click("btnCon");
@@ -337,7 +301,7 @@ TEST_F(MainWindow, APortThatCannotOpenIsReportedAndLeftClosed) {
     EXPECT_EQ(Text("btnCon"), QStringLiteral("Connect"));
 
     // A speed the port cannot take closes it again.
-    PtyPort pty;
+    test::Pty pty;
     ASSERT_TRUE(pty.ok());
     dialogs.clear();
     Find<QLineEdit>("txtComPort")->setText(pty.path());
@@ -352,7 +316,7 @@ TEST_F(MainWindow, APortThatCannotOpenIsReportedAndLeftClosed) {
 }
 
 TEST_F(MainWindow, ClosingWhileConnectedDisconnectsFirstAndEndsHalfASecondLater) {
-    PtyPort pty;
+    test::Pty pty;
     ASSERT_TRUE(pty.ok());
     Start();
     Find<QLineEdit>("txtComPort")->setText(pty.path());

@@ -13,6 +13,7 @@
 #include <termios.h>
 #include <unistd.h>
 
+#include "PtyPeer.h"
 #include "TestUtil.h"
 #include "link/Packet.h"
 #include "link/SerialLink.h"
@@ -25,72 +26,11 @@ using namespace std::chrono_literals;
 using tuvik::test::Hex;
 using tuvik::test::Pump;
 using tuvik::test::RecordingReceiver;
+using tuvik::test::Pty;
 using tuvik::test::WaitUntil;
 
 namespace {
 
-class Pty {
-  public:
-    Pty() {
-        char name[256] = {};
-        if (::openpty(&master_, &slave_, name, nullptr, nullptr) != 0) {
-            master_ = slave_ = -1;
-            return;
-        }
-        path_ = QString::fromLocal8Bit(name);
-        ::fcntl(master_, F_SETFL, ::fcntl(master_, F_GETFL) | O_NONBLOCK);
-        termios t{};
-        ::tcgetattr(slave_, &t);
-        ::cfmakeraw(&t);
-        ::tcsetattr(slave_, TCSANOW, &t);
-    }
-    ~Pty() {
-        CloseMaster();
-        if (slave_ >= 0) {
-            ::close(slave_);
-        }
-    }
-    bool ok() const { return master_ >= 0; }
-    QString path() const { return path_; }
-
-    // Everything the link wrote since the last call.
-    QByteArray Take() {
-        Drain();
-        QByteArray out = got_;
-        got_.clear();
-        return out;
-    }
-    // Waits until at least n bytes have arrived (bounded), without taking them.
-    bool WaitFor(qsizetype n, std::chrono::milliseconds limit = 5000ms) {
-        return WaitUntil([&] { return Drain() >= n; }, limit);
-    }
-    qsizetype Drain() {
-        char buf[512];
-        for (;;) {
-            const ssize_t r = master_ >= 0 ? ::read(master_, buf, sizeof buf) : -1;
-            if (r <= 0) {
-                break;
-            }
-            got_.append(buf, r);
-        }
-        return got_.size();
-    }
-    void Write(const QByteArray& b) {
-        ASSERT_EQ(::write(master_, b.constData(), static_cast<size_t>(b.size())), b.size());
-    }
-    void CloseMaster() {
-        if (master_ >= 0) {
-            ::close(master_);
-            master_ = -1;
-        }
-    }
-
-  private:
-    int master_ = -1;
-    int slave_ = -1;
-    QString path_;
-    QByteArray got_;
-};
 
 int CountRequests(const QByteArray& b) {
     return static_cast<int>(b.count(Hex("91 00 6E")));
