@@ -5,7 +5,7 @@ set -euo pipefail
 
 PACKAGES=(
   build-essential cmake ninja-build pkg-config
-  qt6-base-dev qt6-base-dev-tools libqt6serialport6-dev qt6-serialport-dev
+  qt6-base-dev qt6-base-dev-tools qt6-serialport-dev
   libqt6sql6-sqlite qt6-qpa-plugins
   libgtest-dev libgmock-dev googletest libbenchmark-dev
   clang libclang-rt-dev
