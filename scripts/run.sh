@@ -11,10 +11,17 @@ sim_pid=""
 cleanup() { [ -n "$sim_pid" ] && kill "$sim_pid" 2>/dev/null || true; }
 trap cleanup EXIT INT TERM
 
-if [ -x "$dir/sim/tuvik-sim" ]; then
-  pty="${TUVIK_SIM_PTY:-/tmp/tuvik-sim-pty}"
-  "$dir/sim/tuvik-sim" --pty "$pty" --tcp "${TUVIK_SIM_PORT:-10001}" &
-  sim_pid=$!
-  echo "Simulator: serial port $pty, TCP relay 127.0.0.1:${TUVIK_SIM_PORT:-10001}"
-fi
-"$dir/app/tuvik" "$@"
+pty="${TUVIK_SIM_PTY:-/tmp/tuvik-sim-pty}"
+port="${TUVIK_SIM_PORT:-10001}"
+"$dir/sim/tuvik-sim" --pty "$pty" --tcp "$port" &
+sim_pid=$!
+echo "Simulator: serial port $pty, TCP relay 127.0.0.1:$port"
+
+# The demonstration keeps its own settings store, so the operator's stored
+# port is left alone, and starts with the simulator's port in the port box:
+# one click on Connect shows live data.
+demo="$dir/demo-config"
+mkdir -p "$demo/VUD_OV"
+printf '[Settings]\nComPort=%s\nComSpeed=57600\nRefreshRate=333\n' "$pty" > "$demo/VUD_OV/VUD_OV.conf"
+for _ in $(seq 50); do [ -e "$pty" ] && break; sleep 0.1; done
+XDG_CONFIG_HOME="$demo" "$dir/app/tuvik" "$@"
