@@ -37,6 +37,15 @@ void Save(QWidget& w, const QString& name) {
     EXPECT_TRUE(QPixmap(path).size() == shot.size());
 }
 
+// Readings as the burner window would show them beside each message.
+class FixedBurnerLabels : public BurnerLabelSource {
+  public:
+    QString TgasText() const override { return QStringLiteral("270"); }
+    QString TwaterText() const override { return QStringLiteral("50.6"); }
+    QString IRsigText() const override { return QStringLiteral("756"); }
+    QString VFDText() const override { return QStringLiteral("70"); }
+};
+
 class GuideScreens : public ::testing::Test {
   protected:
     void SetUp() override {
@@ -54,6 +63,8 @@ TEST_F(GuideScreens, MessageLog) {
     ASSERT_TRUE(dir.isValid());
     MessageLog log(dir.path());
     log.setLocale(QLocale::c());
+    const FixedBurnerLabels labels;
+    log.setBurnerLabels(&labels);
     int second = 0;
     log.setClock(
         [&second] { return QDateTime(QDate(2026, 12, 5), QTime(8, 0, 0).addSecs(7 * second++)); });
