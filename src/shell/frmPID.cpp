@@ -316,8 +316,16 @@ void frmPID::btnCon_Click() {
     AppContext& ctx = session_.ctx();
     if (btnCon_->text() != QStringLiteral("Disconnect")) {
         if (chkUseTCP_->isChecked()) {
+            // A new TCP window at every connect, but the relay address the
+            // operator typed into the previous one is kept.
+            const QString relay = shell_.client ? shell_.client->link().RemoteHost() : QString();
             shell_.client.reset();
             shell_.client = std::make_unique<frmClient>(ctx);
+            if (!relay.isEmpty()) {
+                if (auto* box = shell_.client->findChild<QLineEdit*>(QStringLiteral("txtRemoteIpAddress"))) {
+                    box->setText(relay);
+                }
+            }
             if (prepareClient_) {
                 prepareClient_(*shell_.client);
             }

@@ -360,10 +360,15 @@ TEST_F(MainWindow, EveryTcpConnectMakesANewClientWindow) {
     Click("btnCon");
     EXPECT_FALSE(ctx().LinkConnected());
     EXPECT_EQ(Text("btnCon"), QStringLiteral("Connect"));
+    // The operator typed another relay address into the TCP window.
+    first->findChild<QLineEdit*>("txtRemoteIpAddress")->setText(QStringLiteral("localhost"));
     Click("btnCon");
     EXPECT_TRUE(first.isNull()) << "the previous window is dropped";
     ASSERT_NE(w->shell().client, nullptr);
     EXPECT_EQ(ctx().activeLink(), &w->shell().client->link());
+    EXPECT_EQ(w->shell().client->findChild<QLineEdit*>("txtRemoteIpAddress")->text(),
+              QStringLiteral("localhost"));
+    EXPECT_EQ(w->shell().client->link().RemoteHost(), QStringLiteral("localhost"));
 }
 
 TEST_F(MainWindow, ShellButtonsSendTheirPacketsAndShowTheirWindows) {
