@@ -4,12 +4,17 @@
 # against the bars. scripts/bench.sh [repetitions, default 5] [start-up runs, default 7]
 # The soak figure (whole-program CPU share) is read from build/release/soak.txt
 # when scripts/soak.sh has written it; run that script for a fresh figure.
+# TUVIK_NO_BUILD=1 uses build/release as it is.
 # Exits non-zero only when building or running fails; a missed bar says MISSED.
 set -euo pipefail
 here="$(cd "$(dirname "$0")/.." && pwd)"
 reps="${1:-5}"
 runs="${2:-7}"
-dir="$(bash "$here/scripts/build.sh" release | tail -n 1)"
+if [ "${TUVIK_NO_BUILD:-}" = 1 ]; then
+  dir="$here/build/release"
+else
+  dir="$(bash "$here/scripts/build.sh" release | tail -n 1)"
+fi
 bench="$dir/tests/bench/benchmarks"
 json="$dir/bench.json"
 startup="$dir/startup.txt"
@@ -18,7 +23,8 @@ echo "Running benchmarks ($reps repetitions) ..." >&2
 QT_QPA_PLATFORM=offscreen "$bench" \
   --benchmark_filter='Framing|Dispatch|Trend|AllParams' \
   --benchmark_repetitions="$reps" --benchmark_report_aggregates_only=true \
-  --benchmark_format=json --benchmark_out="$json" --benchmark_out_format=json >/dev/null
+  --benchmark_format=json --benchmark_out="$json" --benchmark_out_format=json \
+  >/dev/null 2>"$dir/bench.stderr"
 
 echo "Measuring start-up ($runs runs) ..." >&2
 : >"$startup"
@@ -32,7 +38,7 @@ for _ in $(seq "$runs"); do
   echo "$line" | sed -E 's/.*after ([0-9]+) ms.*/\1/' >>"$startup"
 done
 
-python3 - "$json" "$startup" "$dir/soak.txt" <<'PY'
+python3 - "$json" "$startup" "$dir/soak.txt" "$reps" <<'PY'
 import json, statistics, sys, os
 
 data = json.load(open(sys.argv[1]))
@@ -97,7 +103,7 @@ else:
 ctx = data.get("context", {})
 print("Release build; %s x %s MHz, load average %s; medians of %s repetitions"
       % (ctx.get("num_cpus"), ctx.get("mhz_per_cpu"),
-         "/".join("%.1f" % x for x in ctx.get("load_avg", [])), ctx.get("repetitions", "?")))
+         "/".join("%.1f" % x for x in ctx.get("load_avg", [])), sys.argv[4]))
 print()
 print("| measure | median wall | median CPU | bar | verdict |")
 print("|---|---|---|---|---|")
