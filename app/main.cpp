@@ -17,6 +17,7 @@
 #include <QPushButton>
 #include <QTimer>
 
+#include <algorithm>
 #include <cstdio>
 #include <memory>
 #include <span>
@@ -103,22 +104,24 @@ int main(int argc, char** argv) {
 
     std::unique_ptr<CountingReceiver> counter;
     RunStats stats;
+    QMetaObject::Connection brokenCount;
+    QMetaObject::Connection messageCount;
     const QString statsFile = qEnvironmentVariable("TUVIK_STATS_FILE");
     if (!statsFile.isEmpty()) {
         counter = std::make_unique<CountingReceiver>(session.ctx().replyReceiver());
         session.ctx().setReplyReceiver(counter.get());
-        QObject::connect(&session.ctx(), &tuvik::AppContext::mainCaptionRequested, &app,
-                         [&stats](const QString& text) {
-                             if (text.contains(QStringLiteral(" Broken packet: "))) {
-                                 ++stats.broken;
-                             }
-                         });
-        QObject::connect(&session.log(), &tuvik::MessageLog::logTextChanged, &app,
-                         [&stats](const QString& text) {
-                             if (!text.isEmpty()) {
-                                 ++stats.messages;
-                             }
-                         });
+        brokenCount = QObject::connect(&session.ctx(), &tuvik::AppContext::mainCaptionRequested,
+                                       &app, [&stats](const QString& text) {
+                                           if (text.contains(QStringLiteral(" Broken packet: "))) {
+                                               ++stats.broken;
+                                           }
+                                       });
+        messageCount = QObject::connect(&session.log(), &tuvik::MessageLog::logTextChanged, &app,
+                                        [&stats](const QString& text) {
+                                            if (!text.isEmpty()) {
+                                                ++stats.messages;
+                                            }
+                                        });
     }
     const QString autoConnect = qEnvironmentVariable("TUVIK_AUTOCONNECT");
     if (!autoConnect.isEmpty()) {
@@ -127,11 +130,15 @@ int main(int argc, char** argv) {
     bool secondsOk = false;
     const int runSeconds = qEnvironmentVariableIntValue("TUVIK_RUN_SECONDS", &secondsOk);
     if (secondsOk && runSeconds > 0) {
-        QTimer::singleShot(runSeconds * 1000, &app, &QApplication::quit);
+        QTimer::singleShot(std::min(runSeconds, 1000000) * 1000, &app, &QApplication::quit);
     }
 
     const int rc = app.exec();
     if (counter) {
+        // The windows and links go after this; nothing may count into a
+        // receiver or totals that are gone by then.
+        QObject::disconnect(brokenCount);
+        QObject::disconnect(messageCount);
         session.ctx().setReplyReceiver(counter->next());
         QFile out(statsFile);
         if (out.open(QIODevice::WriteOnly | QIODevice::Truncate | QIODevice::Text)) {
