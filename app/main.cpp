@@ -3,16 +3,77 @@
 // TUVIK_STARTUP_TIMING=1 prints the milliseconds from the start of main to
 // the first paint of the main window on stderr; TUVIK_STARTUP_TIMING=exit
 // also ends the program there (for measuring the start-up).
+//
+// For unattended runs (scripts/soak.sh), all unset in normal use:
+// TUVIK_AUTOCONNECT=serial:<port>:<refresh ms> fills the connection boxes and
+// presses Connect once the main window is up; TUVIK_RUN_SECONDS=N ends the
+// program after N seconds; TUVIK_STATS_FILE=<path> receives, at the end, the
+// number of replies dispatched, broken packets and messages logged.
 #include <QApplication>
+#include <QCheckBox>
 #include <QElapsedTimer>
+#include <QFile>
+#include <QLineEdit>
+#include <QPushButton>
 #include <QTimer>
 
+#include <algorithm>
 #include <cstdio>
+#include <memory>
+#include <span>
 
 #include "shell/AppPaths.h"
 #include "shell/Session.h"
 #include "shell/frmPID.h"
 #include "shell/frmToolWindows.h"
+
+namespace {
+
+// Counts the replies on their way to the real receiver.
+class CountingReceiver : public tuvik::ReplyReceiver {
+  public:
+    explicit CountingReceiver(tuvik::ReplyReceiver* next) : next_(next) {}
+    void HandleReply(uint8_t command, std::span<const uint8_t> data) override {
+        ++replies;
+        if (next_) {
+            next_->HandleReply(command, data);
+        }
+    }
+    tuvik::ReplyReceiver* next() const { return next_; }
+    long long replies = 0;
+
+  private:
+    tuvik::ReplyReceiver* next_;
+};
+
+struct RunStats {
+    long long broken = 0;
+    long long messages = 0;
+};
+
+// "serial:<port>:<refresh>"; the port may itself hold colons.
+void AutoConnect(tuvik::frmPID& main, const QString& spec) {
+    const qsizetype first = spec.indexOf(QLatin1Char(':'));
+    const qsizetype last = spec.lastIndexOf(QLatin1Char(':'));
+    if (spec.left(first) != QStringLiteral("serial") || last <= first) {
+        std::fprintf(stderr, "tuvik: TUVIK_AUTOCONNECT wants serial:<port>:<refresh ms>\n");
+        return;
+    }
+    auto* port = main.findChild<QLineEdit*>(QStringLiteral("txtComPort"));
+    auto* refresh = main.findChild<QLineEdit*>(QStringLiteral("txtRefresh"));
+    auto* tcp = main.findChild<QCheckBox*>(QStringLiteral("chkUseTCP"));
+    auto* connect = main.findChild<QPushButton*>(QStringLiteral("btnCon"));
+    if (!port || !refresh || !tcp || !connect) {
+        std::fprintf(stderr, "tuvik: TUVIK_AUTOCONNECT: connection controls not found\n");
+        return;
+    }
+    port->setText(spec.mid(first + 1, last - first - 1));
+    refresh->setText(spec.mid(last + 1));
+    tcp->setChecked(false);
+    connect->click();
+}
+
+}  // namespace
 
 int main(int argc, char** argv) {
     QElapsedTimer sinceStart;
@@ -40,5 +101,53 @@ int main(int argc, char** argv) {
     }
 
     main.Form_Load();
-    return app.exec();
+
+    std::unique_ptr<CountingReceiver> counter;
+    RunStats stats;
+    QMetaObject::Connection brokenCount;
+    QMetaObject::Connection messageCount;
+    const QString statsFile = qEnvironmentVariable("TUVIK_STATS_FILE");
+    if (!statsFile.isEmpty()) {
+        counter = std::make_unique<CountingReceiver>(session.ctx().replyReceiver());
+        session.ctx().setReplyReceiver(counter.get());
+        brokenCount = QObject::connect(&session.ctx(), &tuvik::AppContext::mainCaptionRequested,
+                                       &app, [&stats](const QString& text) {
+                                           if (text.contains(QStringLiteral(" Broken packet: "))) {
+                                               ++stats.broken;
+                                           }
+                                       });
+        messageCount = QObject::connect(&session.log(), &tuvik::MessageLog::logTextChanged, &app,
+                                        [&stats](const QString& text) {
+                                            if (!text.isEmpty()) {
+                                                ++stats.messages;
+                                            }
+                                        });
+    }
+    const QString autoConnect = qEnvironmentVariable("TUVIK_AUTOCONNECT");
+    if (!autoConnect.isEmpty()) {
+        QTimer::singleShot(0, &main, [&main, autoConnect] { AutoConnect(main, autoConnect); });
+    }
+    bool secondsOk = false;
+    const int runSeconds = qEnvironmentVariableIntValue("TUVIK_RUN_SECONDS", &secondsOk);
+    if (secondsOk && runSeconds > 0) {
+        QTimer::singleShot(std::min(runSeconds, 1000000) * 1000, &app, &QApplication::quit);
+    }
+
+    const int rc = app.exec();
+    if (counter) {
+        // The windows and links go after this; nothing may count into a
+        // receiver or totals that are gone by then.
+        QObject::disconnect(brokenCount);
+        QObject::disconnect(messageCount);
+        session.ctx().setReplyReceiver(counter->next());
+        QFile out(statsFile);
+        if (out.open(QIODevice::WriteOnly | QIODevice::Truncate | QIODevice::Text)) {
+            out.write(QStringLiteral("replies %1\nbroken_packets %2\nmessages %3\n")
+                          .arg(counter->replies)
+                          .arg(stats.broken)
+                          .arg(stats.messages)
+                          .toUtf8());
+        }
+    }
+    return rc;
 }

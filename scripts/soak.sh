@@ -1,0 +1,131 @@
+#!/usr/bin/env bash
+# Runs the tool (release, offscreen) against the bundled simulator over a
+# pseudo-terminal at the link's fastest live-value refresh for a bounded time
+# and reports the tool's CPU share, its resident memory at the start and end of
+# the measured window, broken packets and messages logged.
+#   scripts/soak.sh [seconds, default 60] [refresh ms, default 5]
+# The figures also go to build/release/soak.txt (key=value), which
+# scripts/bench.sh puts into its table. The tool's settings are written into a
+# scratch folder, not the user's. TUVIK_NO_BUILD=1 uses build/release as it is.
+set -euo pipefail
+here="$(cd "$(dirname "$0")/.." && pwd)"
+secs="${1:-60}"
+refresh="${2:-5}"
+warm=3
+if [ "${TUVIK_NO_BUILD:-}" = 1 ]; then
+  dir="$here/build/release"
+else
+  dir="$(bash "$here/scripts/build.sh" release | tail -n 1)"
+fi
+sim="$dir/sim/tuvik-sim"
+tool="$dir/app/tuvik"
+
+work="$(mktemp -d /tmp/tuvik-soak.XXXXXX)"
+sim_pid=""
+tool_pid=""
+cleanup() {
+  [ -n "$tool_pid" ] && kill "$tool_pid" 2>/dev/null || true
+  [ -n "$sim_pid" ] && kill "$sim_pid" 2>/dev/null || true
+  wait 2>/dev/null || true
+  rm -rf "$work"
+}
+trap cleanup EXIT INT TERM
+
+# utime + stime in clock ticks (fields 14 and 15; the name in field 2 is in
+# parentheses and has no spaces for these programs).
+ticks() { awk '{print $14 + $15}' "/proc/$1/stat"; }
+rss_kb() { awk '/^VmRSS:/ {print $2}' "/proc/$1/status"; }
+log_lines() { { cat "$dir"/app/Flamorifier_*.csv 2>/dev/null || true; } | wc -l; }
+
+"$sim" --no-tcp --pty "$work/pty" --trace >"$work/sim.out" 2>"$work/sim.trace" &
+sim_pid=$!
+for _ in $(seq 100); do
+  grep -q "ready" "$work/sim.out" 2>/dev/null && break
+  sleep 0.1
+done
+if ! grep -q "ready" "$work/sim.out"; then
+  echo "soak.sh: the simulator did not start" >&2
+  cat "$work/sim.out" >&2
+  exit 1
+fi
+
+lines_before="$(log_lines)"
+XDG_CONFIG_HOME="$work/config" QT_QPA_PLATFORM=offscreen \
+  TUVIK_AUTOCONNECT="serial:$work/pty:$refresh" \
+  TUVIK_RUN_SECONDS="$((warm + secs + 2))" \
+  TUVIK_STATS_FILE="$work/stats.txt" \
+  "$tool" >"$work/tool.out" 2>&1 &
+tool_pid=$!
+
+sleep "$warm"
+if ! kill -0 "$tool_pid" 2>/dev/null; then
+  echo "soak.sh: the tool ended early" >&2
+  cat "$work/tool.out" >&2
+  exit 1
+fi
+hz="$(getconf CLK_TCK)"
+t0="$(date +%s.%N)"; c0="$(ticks "$tool_pid")"; s0="$(ticks "$sim_pid")"; r0="$(rss_kb "$tool_pid")"
+sleep "$secs"
+t1="$(date +%s.%N)"; c1="$(ticks "$tool_pid")"; s1="$(ticks "$sim_pid")"; r1="$(rss_kb "$tool_pid")"
+
+rc=0
+wait "$tool_pid" || rc=$?
+tool_pid=""
+if [ "$rc" -ne 0 ] || [ ! -s "$work/stats.txt" ]; then
+  echo "soak.sh: the tool failed (exit $rc)" >&2
+  cat "$work/tool.out" >&2
+  exit 1
+fi
+kill "$sim_pid"
+wait "$sim_pid" 2>/dev/null || true
+sim_pid=""
+lines_after="$(log_lines)"
+
+python3 - "$work/stats.txt" "$work/sim.trace" "$dir/soak.txt" <<PY
+import sys
+stats = dict(l.split() for l in open(sys.argv[1]) if l.strip())
+elapsed = $t1 - $t0
+cpu = ($c1 - $c0) / $hz
+sim_cpu = ($s1 - $s0) / $hz
+run = $warm + $secs + 2
+replies = int(stats["replies"])
+# Every unsolicited actuator event the simulator sent, from its trace: one
+# line per transmission, packets of command 0x8C within it.
+# A transmission is packets back to back: command, length, data, trailer.
+events = 0
+for line in open(sys.argv[2], errors="replace"):
+    parts = line.split()
+    if len(parts) < 3 or parts[1] != "->":
+        continue
+    b = [int(x, 16) for x in parts[2:]]
+    i = 0
+    while i + 1 < len(b):
+        events += b[i] == 0x8C
+        i += b[i + 1] + 3
+out = {
+    "seconds": "%d" % $secs,
+    "refresh_ms": "$refresh",
+    "cpu_percent": "%.2f" % (100 * cpu / elapsed),
+    "sim_cpu_percent": "%.2f" % (100 * sim_cpu / elapsed),
+    "rss_start_kb": "$r0",
+    "rss_end_kb": "$r1",
+    "replies": str(replies),
+    "replies_per_s": "%.0f" % (replies / run),
+    "broken_packets": stats["broken_packets"],
+    "messages": stats["messages"],
+    "log_file_lines": str($lines_after - $lines_before),
+    "sim_events": str(events),
+}
+with open(sys.argv[3], "w") as f:
+    for k, v in out.items():
+        f.write("%s=%s\n" % (k, v))
+print("Tool (release, offscreen) against tuvik-sim over a pseudo-terminal, refresh $refresh ms")
+print("measured window: %.1f s after %d s of warm-up" % (elapsed, $warm))
+print("replies dispatched:   %d in %d s (about %s per second)" % (replies, run, out["replies_per_s"]))
+print("tool CPU share:       %s %% of one core (%.2f s CPU)" % (out["cpu_percent"], cpu))
+print("simulator CPU share:  %s %% of one core" % out["sim_cpu_percent"])
+print("tool VmRSS:           %s kB at start, %s kB at end" % ("$r0", "$r1"))
+print("broken packets:       %s" % out["broken_packets"])
+print("messages logged:      %s (lines added to the daily file: %s)" % (out["messages"], out["log_file_lines"]))
+print("actuator events (0x8C) the simulator sent: %d" % events)
+PY
