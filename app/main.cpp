@@ -52,10 +52,10 @@ struct RunStats {
 };
 
 // "serial:<port>:<refresh>"; the port may itself hold colons.
-void AutoConnect(tuvik::frmPID& main, const QString& spec) {
-    const qsizetype first = spec.indexOf(QLatin1Char(':'));
-    const qsizetype last = spec.lastIndexOf(QLatin1Char(':'));
-    if (spec.left(first) != QStringLiteral("serial") || last <= first) {
+void AutoConnect(tuvik::frmPID& main, const QString& target) {
+    const qsizetype first = target.indexOf(QLatin1Char(':'));
+    const qsizetype last = target.lastIndexOf(QLatin1Char(':'));
+    if (target.left(first) != QStringLiteral("serial") || last <= first) {
         std::fprintf(stderr, "tuvik: TUVIK_AUTOCONNECT wants serial:<port>:<refresh ms>\n");
         return;
     }
@@ -67,8 +67,8 @@ void AutoConnect(tuvik::frmPID& main, const QString& spec) {
         std::fprintf(stderr, "tuvik: TUVIK_AUTOCONNECT: connection controls not found\n");
         return;
     }
-    port->setText(spec.mid(first + 1, last - first - 1));
-    refresh->setText(spec.mid(last + 1));
+    port->setText(target.mid(first + 1, last - first - 1));
+    refresh->setText(target.mid(last + 1));
     tcp->setChecked(false);
     connect->click();
 }

@@ -30,4 +30,13 @@ void Pump(std::chrono::milliseconds d) {
 
 QByteArray Hex(const char* spaced) { return QByteArray::fromHex(QByteArray(spaced).replace(' ', "")); }
 
+QByteArray LiveValues(uint8_t trailer) {
+    QByteArray p = Hex("92 10");
+    for (int i = 0; i < 16; ++i) {
+        p.append(static_cast<char>(i + 1));
+    }
+    p.append(static_cast<char>(trailer));
+    return p;
+}
+
 }  // namespace tuvik::test

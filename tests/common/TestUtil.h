@@ -28,6 +28,10 @@ void Pump(std::chrono::milliseconds d);
 
 QByteArray Hex(const char* spaced);  // "85 03 2C 01" -> bytes
 
+// A live-values reply 92 10, data bytes 01..10, then the given trailer
+// (6D is the good one).
+QByteArray LiveValues(uint8_t trailer);
+
 // Records every reply handed to it.
 struct RecordingReceiver : ReplyReceiver {
     std::vector<std::pair<uint8_t, std::vector<uint8_t>>> replies;

@@ -27,6 +27,7 @@ using tuvik::test::Hex;
 using tuvik::test::Pump;
 using tuvik::test::RecordingReceiver;
 using tuvik::test::Pty;
+using tuvik::test::LiveValues;
 using tuvik::test::WaitUntil;
 
 namespace {
@@ -41,14 +42,6 @@ bool OnlyRequests(const QByteArray& b) {
     return b.size() % 3 == 0 && CountRequests(b) * 3 == b.size();
 }
 
-QByteArray LiveValues(uint8_t trailer) {
-    QByteArray p = Hex("92 10");
-    for (int i = 0; i < 16; ++i) {
-        p.append(static_cast<char>(i + 1));
-    }
-    p.append(static_cast<char>(trailer));
-    return p;
-}
 
 struct SerialFixture : ::testing::Test {
     AppContext ctx;

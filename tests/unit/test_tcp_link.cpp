@@ -18,18 +18,11 @@ using namespace std::chrono_literals;
 using tuvik::test::Hex;
 using tuvik::test::Pump;
 using tuvik::test::RecordingReceiver;
+using tuvik::test::LiveValues;
 using tuvik::test::WaitUntil;
 
 namespace {
 
-QByteArray LiveValues(uint8_t trailer) {
-    QByteArray p = Hex("92 10");
-    for (int i = 0; i < 16; ++i) {
-        p.append(static_cast<char>(i + 1));
-    }
-    p.append(static_cast<char>(trailer));
-    return p;
-}
 
 struct TcpFixture : ::testing::Test {
     AppContext ctx;
