@@ -78,6 +78,16 @@ void AutoConnect(tuvik::frmPID& main, const QString& target) {
 int main(int argc, char** argv) {
     QElapsedTimer sinceStart;
     sinceStart.start();
+    // Qt's own event loop rather than GLib's: at hundreds of replies a second
+    // GLib's wake-ups for every socket-notifier change double the system calls
+    // per reply. GTK's native file dialogs need GLib's loop, so Qt's own
+    // dialogs are used then. QT_NO_GLIB set by the user is left as it is.
+    if (!qEnvironmentVariableIsSet("QT_NO_GLIB")) {
+        qputenv("QT_NO_GLIB", "1");
+    }
+    if (!qEnvironmentVariableIsEmpty("QT_NO_GLIB")) {
+        QApplication::setAttribute(Qt::AA_DontUseNativeDialogs);
+    }
     QApplication app(argc, argv);
     QApplication::setApplicationName(QStringLiteral("VUD_OV"));
     QApplication::setOrganizationName(QStringLiteral("VUD_OV"));

@@ -132,11 +132,7 @@ void SerialLink::OnRequestTick() {
         return;
     }
     // The periodic request is never held back by the quiet time.
-    for (char c : EncodeRequest(Cmd::DataRequest)) {
-        if (!WriteByte(static_cast<uint8_t>(c))) {
-            return;
-        }
-    }
+    WriteBytes(EncodeRequest(Cmd::DataRequest));
 }
 
 // ---- opening and closing ----------------------------------------------------
@@ -281,7 +277,17 @@ void SerialLink::OnPortError(QSerialPort::SerialPortError error) {
 
 bool SerialLink::WriteByte(uint8_t b) {
     const char c = static_cast<char>(b);
-    return port_.isOpen() && port_.write(&c, 1) == 1;
+    return WriteBytes(QByteArray(&c, 1));
+}
+
+// The port buffers what is written and would send it on a later pass of the
+// event loop; handing it to the driver now saves that wake-up per request.
+bool SerialLink::WriteBytes(const QByteArray& bytes) {
+    if (!port_.isOpen() || port_.write(bytes) != bytes.size()) {
+        return false;
+    }
+    port_.flush();
+    return true;
 }
 
 // Waits, handling events, while the quiet time after a broken packet holds.
@@ -318,24 +324,14 @@ bool SerialLink::WritePacket(const QByteArray& bytes) {
     if (!port_.isOpen() || !WaitQuiet()) {
         return false;
     }
-    for (char c : bytes) {
-        if (!WriteByte(static_cast<uint8_t>(c))) {
-            return false;
-        }
-    }
-    return true;
+    return WriteBytes(bytes);
 }
 
 bool SerialLink::ReadEE_16bit(int osote, bool paluu) {
     if (paluu || !port_.isOpen()) {
         return false;
     }
-    for (char c : EncodeReadWord(static_cast<uint16_t>(osote))) {
-        if (!WriteByte(static_cast<uint8_t>(c))) {
-            return false;
-        }
-    }
-    return true;
+    return WriteBytes(EncodeReadWord(static_cast<uint16_t>(osote)));
 }
 
 // ---- receiving --------------------------------------------------------------

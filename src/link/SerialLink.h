@@ -92,6 +92,7 @@ class SerialLink : public DeviceLink, private RxSink {
     QString ErrorCaption(const QString& description) const;
     bool WaitQuiet();
     bool WriteByte(uint8_t b);
+    bool WriteBytes(const QByteArray& bytes);
     void OnRequestTick();
     void OnReadyRead();
     void OnPortError(QSerialPort::SerialPortError error);

@@ -124,9 +124,9 @@ void TcpLink::OnRequestTick() {
     if (State() != kStateConnected) {
         return;
     }
-    for (char c : EncodeRequest(Cmd::DataRequest)) {
-        socket_.write(&c, 1);
-    }
+    // Handed to the socket now rather than on a later pass of the event loop.
+    socket_.write(EncodeRequest(Cmd::DataRequest));
+    socket_.flush();
 }
 
 // ---- connecting -------------------------------------------------------------

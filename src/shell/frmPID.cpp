@@ -46,7 +46,8 @@ frmPID::frmPID(Session& session, Options options, QWidget* parent)
       openSettings_(options.openSettings ? std::move(options.openSettings)
                                          : DefaultSettingsOpener()),
       dialogs_(options.dialogs),
-      prepareClient_(std::move(options.prepareClient)) {
+      prepareClient_(std::move(options.prepareClient)),
+      liveRefresh_([this] { ShowLiveValues(); }) {
     setObjectName(QStringLiteral("frmPID"));
     if (dialogs_ == nullptr) {
         ownDialogs_ = std::make_unique<StandardDialogsWidget>(this);
@@ -79,7 +80,7 @@ frmPID::frmPID(Session& session, Options options, QWidget* parent)
     connect(&timer1_, &QTimer::timeout, this, &frmPID::Timer1_Tick);
     connect(&timerExit_, &QTimer::timeout, this, &frmPID::close);
     connect(editor_, &PidEditorWidget::quitRequested, this, &frmPID::close);
-    connect(editor_, &PidEditorWidget::selectedLoopChanged, this, &frmPID::TrendRefresh);
+    connect(editor_, &PidEditorWidget::selectedLoopChanged, this, &frmPID::ShowLiveValues);
 
     AppContext& ctx = session_.ctx();
     ctx.setLinkSettings(this);
@@ -241,7 +242,7 @@ void frmPID::Form_Load() {
     c.setMaxY(500);
     c.setMinY(0);
     c.setResolution(5);
-    TrendRefresh();
+    ShowLiveValues();
     editor_->SliderManualChanged();
 
     timer1_.start();
@@ -278,6 +279,11 @@ void frmPID::SetAlarm(bool on) {
 }
 
 void frmPID::TrendRefresh() {
+    liveRefresh_.setInterval(std::max(Picture1_->frameInterval(), kLiveFrameMs));
+    liveRefresh_.Request();
+}
+
+void frmPID::ShowLiveValues() {
     clsPID* L = session_.loops().Selected();
     if (L == nullptr) {
         return;
@@ -393,7 +399,7 @@ void frmPID::Command6_Click() {
 
 void frmPID::Timer1_Tick() {
     timer1_.stop();
-    TrendRefresh();
+    ShowLiveValues();
 }
 
 // ---- end of the program -------------------------------------------------------------

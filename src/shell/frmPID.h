@@ -25,6 +25,7 @@
 #include "shell/AppContext.h"
 #include "shell/ConnectionSettings.h"
 #include "shell/frmMainNew.h"
+#include "support/FrameThrottle.h"
 
 class QCheckBox;
 class QFrame;
@@ -56,6 +57,9 @@ class frmPID : public QWidget, public MainWindowTarget, public LinkSettingsSourc
   public:
     static constexpr int kTimer1Ms = 500;
     static constexpr int kTimerExitMs = 500;
+    // Live values refresh the chart and the value labels at most this often
+    // (about 30 times a second), however fast the replies come.
+    static constexpr int kLiveFrameMs = 33;
     using Options = MainWindowOptions;
 
     explicit frmPID(Session& session, Options options = {}, QWidget* parent = nullptr);
@@ -70,7 +74,12 @@ class frmPID : public QWidget, public MainWindowTarget, public LinkSettingsSourc
     // MainWindowTarget
     void SetCaption(const QString& text) override;
     void SetAlarm(bool on) override;
+    // Live values arrive hundreds of times a second; the chart and the value
+    // labels follow at most once per screen refresh, the newest state always
+    // shown.
     void TrendRefresh() override;
+    // Shows the selected loop's live values and trend now.
+    void ShowLiveValues();
 
     // LinkSettingsSource: the three connection boxes.
     QString ComPortText() const override;
@@ -131,6 +140,7 @@ class frmPID : public QWidget, public MainWindowTarget, public LinkSettingsSourc
 
     QTimer timer1_;
     QTimer timerExit_;
+    FrameThrottle liveRefresh_;
     bool exitPending_ = false;
     bool painted_ = false;
 

@@ -1,8 +1,10 @@
 #include <gtest/gtest.h>
 
 #include <chrono>
+#include <vector>
 
 #include "TestUtil.h"
+#include "support/FrameThrottle.h"
 #include "support/clsTimer.h"
 
 using namespace tuvik;
@@ -120,4 +122,44 @@ TEST(clsTimer, HandlerMayDeleteTheTimerItHandles) {
     EXPECT_EQ(ticks, 1);
     EXPECT_EQ(stopped, 1);  // by the destruction, not a second time after it
     EXPECT_FALSE(modTimerCallBack::RegistryExists());
+}
+
+// A burst of requests runs the action once at once and once more at the end
+// of the interval, and that last run sees the newest state.
+TEST(FrameThrottle, BurstRunsNowAndOnceMoreWithTheNewestState) {
+    int state = 0;
+    std::vector<int> seen;
+    FrameThrottle throttle([&] { seen.push_back(state); });
+    throttle.setInterval(30);
+
+    for (state = 1; state <= 50; ++state) {
+        throttle.Request();
+    }
+    --state;  // 50, the newest
+    ASSERT_EQ(seen, std::vector<int>({1}));
+    EXPECT_TRUE(throttle.pending());
+    ASSERT_TRUE(test::WaitUntil([&] { return seen.size() == 2; }));
+    EXPECT_EQ(seen.back(), 50);
+    test::Pump(60ms);
+    EXPECT_EQ(seen.size(), 2u) << "no run without a request";
+    EXPECT_FALSE(throttle.pending());
+
+    // After a quiet interval a request runs at once again.
+    state = 51;
+    throttle.Request();
+    EXPECT_EQ(seen.back(), 51);
+
+    // Flush runs a scheduled run now, and nothing when none is due.
+    state = 52;
+    throttle.Request();
+    ASSERT_TRUE(throttle.pending());
+    throttle.Flush();
+    EXPECT_EQ(seen.back(), 52);
+    EXPECT_FALSE(throttle.pending());
+    const size_t runs = seen.size();
+    throttle.Flush();
+    EXPECT_EQ(seen.size(), runs);
+
+    throttle.setInterval(0);
+    EXPECT_EQ(throttle.interval(), 1) << "an interval of 0 would spin";
 }

@@ -1,0 +1,40 @@
+#pragma once
+// Runs an action at most once per frame interval. A request when the last run
+// is at least one interval old runs the action at once; a request inside the
+// interval schedules one run at its end, and further requests before then
+// fold into that run. So a burst of requests gives one run now and one at the
+// end of the burst, and the last state is always shown.
+
+#include <QElapsedTimer>
+#include <QObject>
+#include <QTimer>
+
+#include <functional>
+
+namespace tuvik {
+
+class FrameThrottle : public QObject {
+    Q_OBJECT
+  public:
+    explicit FrameThrottle(std::function<void()> action, QObject* parent = nullptr);
+
+    // Shortest time between two runs, in ms (at least 1).
+    void setInterval(int ms);
+    int interval() const { return intervalMs_; }
+
+    void Request();
+    // A run is scheduled for the end of the present interval.
+    bool pending() const { return timer_.isActive(); }
+    // Runs a scheduled run now (nothing when none is due).
+    void Flush();
+
+  private:
+    void Run();
+
+    std::function<void()> action_;
+    QTimer timer_;
+    QElapsedTimer lastRun_;
+    int intervalMs_ = 16;
+};
+
+}  // namespace tuvik
