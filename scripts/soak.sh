@@ -2,8 +2,10 @@
 # Runs the tool (release, offscreen) against the bundled simulator over a
 # pseudo-terminal at the link's fastest live-value refresh for a bounded time
 # and reports the tool's CPU share, its resident memory at the start and end of
-# the measured window, broken packets and messages logged.
-#   scripts/soak.sh [seconds, default 60] [refresh ms, default 5]
+# the measured window, broken packets and messages logged. Every line the tool
+# added to its daily message file is checked against the events the simulator
+# sent, in order; a mismatch fails the run.
+#   scripts/soak.sh [seconds, default 60] [refresh ms, default 5] [sim speed, default 10]
 # The figures also go to build/release/soak.txt (key=value), which
 # scripts/bench.sh puts into its table. The tool's settings are written into a
 # scratch folder, not the user's. TUVIK_NO_BUILD=1 uses build/release as it is.
@@ -11,6 +13,7 @@ set -euo pipefail
 here="$(cd "$(dirname "$0")/.." && pwd)"
 secs="${1:-60}"
 refresh="${2:-5}"
+speed="${3:-10}"
 warm=3
 if [ "${TUVIK_NO_BUILD:-}" = 1 ]; then
   dir="$here/build/release"
@@ -36,8 +39,9 @@ trap cleanup EXIT INT TERM
 ticks() { awk '{print $14 + $15}' "/proc/$1/stat"; }
 rss_kb() { awk '/^VmRSS:/ {print $2}' "/proc/$1/status"; }
 log_lines() { { cat "$dir"/app/Flamorifier_*.csv 2>/dev/null || true; } | wc -l; }
+log_tail() { { cat "$dir"/app/Flamorifier_*.csv 2>/dev/null || true; } | tail -n "$1"; }
 
-"$sim" --no-tcp --pty "$work/pty" --trace >"$work/sim.out" 2>"$work/sim.trace" &
+"$sim" --no-tcp --pty "$work/pty" --speed "$speed" --trace >"$work/sim.out" 2>"$work/sim.trace" &
 sim_pid=$!
 for _ in $(seq 100); do
   grep -q "ready" "$work/sim.out" 2>/dev/null && break
@@ -80,8 +84,9 @@ kill "$sim_pid"
 wait "$sim_pid" 2>/dev/null || true
 sim_pid=""
 lines_after="$(log_lines)"
+log_tail "$((lines_after - lines_before))" >"$work/logged.txt"
 
-python3 - "$work/stats.txt" "$work/sim.trace" "$dir/soak.txt" <<PY
+python3 - "$work/stats.txt" "$work/sim.trace" "$dir/soak.txt" "$work/logged.txt" <<PY
 import sys
 stats = dict(l.split() for l in open(sys.argv[1]) if l.strip())
 elapsed = $t1 - $t0
@@ -92,7 +97,7 @@ replies = int(stats["replies"])
 # Every unsolicited actuator event the simulator sent, from its trace: one
 # line per transmission, packets of command 0x8C within it.
 # A transmission is packets back to back: command, length, data, trailer.
-events = 0
+sent = []  # (activity, started, clock text, state) of every event sent
 for line in open(sys.argv[2], errors="replace"):
     parts = line.split()
     if len(parts) < 3 or parts[1] != "->":
@@ -100,8 +105,36 @@ for line in open(sys.argv[2], errors="replace"):
     b = [int(x, 16) for x in parts[2:]]
     i = 0
     while i + 1 < len(b):
-        events += b[i] == 0x8C
+        if b[i] == 0x8C and b[i + 1] == 5 and i + 7 <= len(b):
+            d = b[i + 2:i + 7]
+            tenths = d[2] | d[3] << 8 | d[4] << 16
+            sent.append((d[0], bool(d[1] & 0x80), tenths, d[1] & 0x7F))
         i += b[i + 1] + 3
+events = len(sent)
+
+# The daily file's lines: date;time;activity;started/stopped;clock;state;...
+# Each must be the event sent at its place: the same start or stop, the same
+# clock reading, and one name for each activity and state code throughout.
+logged = [l.rstrip("\n").split(";") for l in open(sys.argv[4], errors="replace") if l.strip()]
+problems = []
+if len(logged) != len(sent):
+    problems.append("%d events sent, %d lines logged" % (len(sent), len(logged)))
+names = {}
+for k, (ev, row) in enumerate(zip(sent, logged)):
+    activity, started, tenths, state = ev
+    if len(row) < 6:
+        problems.append("line %d has %d fields" % (k + 1, len(row)))
+        continue
+    if row[3].strip() != ("started" if started else "stopped"):
+        problems.append("line %d: %r, but the event was %s" % (k + 1, row[3], "a start" if started else "a stop"))
+    try:
+        if abs(float(row[4]) - tenths / 10.0) > 0.05 + tenths * 1e-6:
+            problems.append("line %d: clock %s, sent %.1f" % (k + 1, row[4], tenths / 10.0))
+    except ValueError:
+        problems.append("line %d: clock %r is no number" % (k + 1, row[4]))
+    for key, text in ((("a", activity), row[2].strip()), (("s", state), row[5].strip())):
+        if names.setdefault(key, text) != text:
+            problems.append("line %d: code %s shown as %r and as %r" % (k + 1, key, names[key], text))
 out = {
     "seconds": "%d" % $secs,
     "refresh_ms": "$refresh",
@@ -115,6 +148,8 @@ out = {
     "messages": stats["messages"],
     "log_file_lines": str($lines_after - $lines_before),
     "sim_events": str(events),
+    "sim_speed": "$speed",
+    "log_mismatches": str(len(problems)),
 }
 with open(sys.argv[3], "w") as f:
     for k, v in out.items():
@@ -127,5 +162,11 @@ print("simulator CPU share:  %s %% of one core" % out["sim_cpu_percent"])
 print("tool VmRSS:           %s kB at start, %s kB at end" % ("$r0", "$r1"))
 print("broken packets:       %s" % out["broken_packets"])
 print("messages logged:      %s (lines added to the daily file: %s)" % (out["messages"], out["log_file_lines"]))
-print("actuator events (0x8C) the simulator sent: %d" % events)
+print("actuator events (0x8C) the simulator sent: %d (simulated time x$speed)" % events)
+if problems:
+    print("logged lines that do not match what the simulator sent:")
+    for p in problems[:20]:
+        print("  " + p)
+    sys.exit(1)
+print("every logged line matches the event the simulator sent")
 PY

@@ -7,3 +7,5 @@ dir="$(bash "$here/scripts/build.sh" debug | tail -n 1)"
 export QT_QPA_PLATFORM=offscreen
 cd "$dir"
 ctest --output-on-failure --parallel "$(nproc)" --timeout 300
+# The installed copy, run from a read-only program folder.
+bash "$here/scripts/check-install.sh" "$dir"
