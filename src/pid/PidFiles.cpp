@@ -119,6 +119,15 @@ PidFileRead ReadPidFile(const QString& path) {
         r.error = kTooLarge;
         return r;
     }
+    return ParsePidFile(bytes);
+}
+
+PidFileRead ParsePidFile(const QByteArray& bytes) {
+    PidFileRead r;
+    if (bytes.size() > PidFile::kMaxBytes) {
+        r.error = kTooLarge;
+        return r;
+    }
     QString why;
     const auto lines = SplitLines(bytes, &why);
     if (!lines) {

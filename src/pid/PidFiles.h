@@ -59,6 +59,8 @@ struct PidFileRead {
     QString error;  // the failure's description when loop is empty
 };
 PidFileRead ReadPidFile(const QString& path);
+// The same from the file's bytes.
+PidFileRead ParsePidFile(const QByteArray& bytes);
 
 // The relative path of the default file for a list index of the loop selector.
 QString DefaultPidFile(int listIndex);
