@@ -119,6 +119,7 @@ void ReplyDispatcher::Caption(const QString& text) {
 }
 
 void ReplyDispatcher::StatusRecord(std::span<const uint8_t> d) {
+    ++statusRecords_;
     Caption(QStringLiteral("PID luku onnistui ") + timeText_());
     if (clsPID* loop = loops_.Selected()) {
         loop->SetStatusData(d);
