@@ -63,6 +63,9 @@ void ReplyDispatcher::Dispatch(uint8_t command, std::span<const uint8_t> d) {
         case Cmd::WriteAck:
             if (d[0] != 0 && state_.WriteAckCount < std::numeric_limits<int16_t>::max()) {
                 ++state_.WriteAckCount;
+            } else if (d[0] == 0 &&
+                       state_.WriteRefusedCount < std::numeric_limits<int16_t>::max()) {
+                ++state_.WriteRefusedCount;
             }
             break;
         case Cmd::ByteValue:

@@ -56,7 +56,10 @@ QPushButton* Button(const char* name, const QString& text, QWidget* parent,
 }  // namespace
 
 PidEditorWidget::PidEditorWidget(Session& session, UserDialogs& dialogs, QWidget* parent)
-    : QWidget(parent), session_(session), dialogs_(dialogs), send_(&session.state().WriteAckCount) {
+    : QWidget(parent),
+      session_(session),
+      dialogs_(dialogs),
+      send_(&session.state().WriteAckCount, nullptr, &session.state().WriteRefusedCount) {
     setObjectName(QStringLiteral("PidEditor"));
     timerGetCurrentValues_.setObjectName(QStringLiteral("TimerGetCurrentValues"));
     timerGetCurrentValues_.setInterval(kGetCurrentValuesMs);

@@ -364,6 +364,13 @@ TEST_P(MainWindowE2E, SendUnderEveryFaultModeNeverClaimsAFalseSuccess) {
     };
     const std::vector<Mode> modes = {
         {"refused write", [](auto& f) { f.SetNext(Fault::NakWrite, 1); }, Fails},
+        // A stray positive acknowledgement makes up the count of a refused write.
+        {"refused write, stray ack",
+         [](auto& f) {
+             f.SetNext(Fault::NakWrite, 1);
+             f.SetNext(Fault::ExtraAck, 1);
+         },
+         Fails},
         {"no replies", [](auto& f) { f.SetProbability(Fault::DropReply, 1.0); }, Fails},
         {"bad trailers", [](auto& f) { f.SetProbability(Fault::CorruptTrailer, 1.0); }, Fails},
         {"stops after one", [](auto& f) { f.StopAfter(1); }, Fails},
