@@ -7,10 +7,10 @@
 
 #include <QPlainTextEdit>
 
-#include <functional>
 #include <random>
 
 #include "BurnerRig.h"
+#include "FaultModes.h"
 #include "burner/ParamSetUpload.h"
 #include "burner/frmAllParams.h"
 #include "burner/frmExtra.h"
@@ -18,7 +18,6 @@
 using namespace tuvik;
 using namespace tuvik::test;
 using namespace std::chrono_literals;
-using sim::Fault;
 
 namespace {
 
@@ -159,33 +158,8 @@ TEST_P(FaultsE2E, AMegabyteOfNoiseIsSkippedReportedAndForgotten) {
 // Each fault mode of the simulator during an upload: either the failure
 // message with nothing committed, or success with the new set in the device.
 TEST_P(FaultsE2E, UploadUnderEveryFaultModeNeverClaimsAFalseSuccess) {
-    enum Expect { Fails, Succeeds, Either };
-    struct Mode {
-        const char* name;
-        std::function<void(sim::FaultInjector&)> set;
-        Expect expect;
-    };
-    const std::vector<Mode> modes = {
-        {"refused write", [](auto& f) { f.SetNext(Fault::NakWrite, 1); }, Fails},
-        // A stray positive acknowledgement makes up the count of a refused write.
-        {"refused write, stray ack",
-         [](auto& f) {
-             f.SetNext(Fault::NakWrite, 1);
-             f.SetNext(Fault::ExtraAck, 1);
-         },
-         Fails},
-        {"no replies", [](auto& f) { f.SetProbability(Fault::DropReply, 1.0); }, Fails},
-        {"bad trailers", [](auto& f) { f.SetProbability(Fault::CorruptTrailer, 1.0); }, Fails},
-        {"silent device", [](auto& f) { f.SetStopped(true); }, Fails},
-        {"stops after one", [](auto& f) { f.StopAfter(1); }, Fails},
-        {"slower than the pauses", [](auto& f) { f.SetDelay(1500); }, Fails},
-        {"noise before replies", [](auto& f) { f.SetProbability(Fault::Garbage, 1.0); }, Succeeds},
-        {"extra positive acks", [](auto& f) { f.SetProbability(Fault::ExtraAck, 1.0); }, Succeeds},
-        {"slightly slow", [](auto& f) { f.SetDelay(20); }, Succeeds},
-        {"connection closed", [](auto& f) { f.SetNext(Fault::Close, 1); }, Either},
-    };
     int value = 1000;
-    for (const Mode& mode : modes) {
+    for (const FaultMode& mode : FaultModes(Expect::Succeeds)) {
         SCOPED_TRACE(mode.name);
         if (!rig->link()->PortOpen()) {
             ASSERT_TRUE(Reconnect());
@@ -200,11 +174,11 @@ TEST_P(FaultsE2E, UploadUnderEveryFaultModeNeverClaimsAFalseSuccess) {
         rig->server->faults().ClearAll();
         Pump(std::chrono::milliseconds(300 + delay));  // late replies, a commit, are in
         if (outcome == ParamSetUpload::kOkText) {
-            EXPECT_NE(mode.expect, Fails);
+            EXPECT_NE(mode.expect, Expect::Fails);
             EXPECT_EQ(rig->Word(4), value) << "success with the new value in the device";
             EXPECT_EQ(Commits(), commits + 1);
         } else {
-            EXPECT_NE(mode.expect, Succeeds);
+            EXPECT_NE(mode.expect, Expect::Succeeds);
             EXPECT_EQ(outcome, ParamSetUpload::kFailText);
             EXPECT_EQ(rig->dialogs.messages.last().icon, UserDialogs::Icon::Critical);
             EXPECT_EQ(Commits(), commits);

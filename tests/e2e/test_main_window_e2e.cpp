@@ -18,6 +18,7 @@
 #include <cstring>
 #include <functional>
 
+#include "FaultModes.h"
 #include "RecordingDialogs.h"
 #include "SimServer.h"
 #include "TestUtil.h"
@@ -34,6 +35,9 @@
 using namespace tuvik;
 using namespace tuvik::sim;
 using namespace std::chrono_literals;
+using tuvik::test::Expect;
+using tuvik::test::FaultMode;
+using tuvik::test::FaultModes;
 using tuvik::test::Pump;
 using tuvik::test::RecordingDialogs;
 using tuvik::test::WaitUntil;
@@ -356,32 +360,8 @@ TEST_P(MainWindowE2E, AVanishedDeviceEndsTheSendWithTheFailureReport) {
 // Every fault mode of the simulator during a send: either a failure report
 // with nothing committed, or success with the values in the controller.
 TEST_P(MainWindowE2E, SendUnderEveryFaultModeNeverClaimsAFalseSuccess) {
-    enum Expect { Fails, Succeeds, Either };
-    struct Mode {
-        const char* name;
-        std::function<void(FaultInjector&)> set;
-        Expect expect;
-    };
-    const std::vector<Mode> modes = {
-        {"refused write", [](auto& f) { f.SetNext(Fault::NakWrite, 1); }, Fails},
-        // A stray positive acknowledgement makes up the count of a refused write.
-        {"refused write, stray ack",
-         [](auto& f) {
-             f.SetNext(Fault::NakWrite, 1);
-             f.SetNext(Fault::ExtraAck, 1);
-         },
-         Fails},
-        {"no replies", [](auto& f) { f.SetProbability(Fault::DropReply, 1.0); }, Fails},
-        {"bad trailers", [](auto& f) { f.SetProbability(Fault::CorruptTrailer, 1.0); }, Fails},
-        {"stops after one", [](auto& f) { f.StopAfter(1); }, Fails},
-        {"slower than the pauses", [](auto& f) { f.SetDelay(1500); }, Fails},
-        {"noise before replies", [](auto& f) { f.SetProbability(Fault::Garbage, 1.0); }, Succeeds},
-        {"extra positive acks", [](auto& f) { f.SetProbability(Fault::ExtraAck, 1.0); }, Either},
-        {"slightly slow", [](auto& f) { f.SetDelay(10); }, Succeeds},
-        {"connection closed", [](auto& f) { f.SetNext(Fault::Close, 1); }, Either},
-    };
     int setpoint = 100;
-    for (const Mode& mode : modes) {
+    for (const FaultMode& mode : FaultModes(Expect::Fails)) {
         SCOPED_TRACE(mode.name);
         if (!link() || !link()->PortOpen()) {
             ASSERT_TRUE(Connect());
@@ -399,12 +379,12 @@ TEST_P(MainWindowE2E, SendUnderEveryFaultModeNeverClaimsAFalseSuccess) {
         Pump(std::chrono::milliseconds(300 + delay));  // late replies, a commit, are in
         const PidParams p = PidParams::Decode(std::span<const uint8_t>(Memory()).subspan(700, 72));
         if (SentOk()) {
-            EXPECT_NE(mode.expect, Fails);
+            EXPECT_NE(mode.expect, Expect::Fails);
             EXPECT_EQ(dialogs.shown.size(), 1u) << "only the confirmation";
             EXPECT_EQ(p.setpoint, float(setpoint)) << "success with the values in the controller";
             EXPECT_EQ(Commits(), commits + 1);
         } else {
-            EXPECT_NE(mode.expect, Succeeds);
+            EXPECT_NE(mode.expect, Expect::Succeeds);
             ASSERT_EQ(dialogs.shown.size(), 2u);
             EXPECT_TRUE(dialogs.lastText() == kNotSuccessful || dialogs.lastText() == kSendError)
                 << dialogs.lastText().toStdString();
