@@ -292,13 +292,22 @@ std::optional<QString> AllParamsModel::SaveParFile(const QString& path) const {
     return std::nullopt;
 }
 
-int AllParamsModel::LoadParFile(const QString& path) {
+int AllParamsModel::LoadParFile(const QString& path, QString* error) {
     QFile file(path);
     if (!file.open(QIODevice::ReadOnly)) {
         return 0;
     }
-    const QByteArray bytes = file.readAll();
+    // One byte more than allowed tells a file that is too large.
+    const QByteArray bytes = file.read(kMaxParFileBytes + 1);
     file.close();
+    if (bytes.size() > kMaxParFileBytes) {
+        if (error) {
+            *error = QStringLiteral(
+                "Error loadparData: the file is too large to be a parameter file; nothing was "
+                "loaded.");
+        }
+        return 0;
+    }
     return LoadParData(bytes);
 }
 

@@ -87,10 +87,14 @@ class AllParamsModel : public QAbstractTableModel {
     QByteArray ParData() const;
     static QString ParLine(const QString& addressText, const QString& name,
                            const QString& valueText);
+    // Larger *.par files are refused unread (a thousand rows take under 100
+    // kB, so this leaves room for well over a hundred saves appended).
+    static constexpr qint64 kMaxParFileBytes = 16 * 1024 * 1024;
     // Fills value boxes from a *.par file. A line that cannot be read (fewer
     // than three fields) ends the loading; what was filled stays. Returns the
-    // number of lines read.
-    int LoadParFile(const QString& path);
+    // number of lines read. A file too large is refused, no box changed, and
+    // *error says so.
+    int LoadParFile(const QString& path, QString* error = nullptr);
     int LoadParData(const QByteArray& bytes);
 
   private:

@@ -63,6 +63,9 @@ ParamSetUpload::Start ParamSetUpload::start(DeviceLink* link, const QStringList&
     } else {
         ownCount_ = 0;
     }
+    if (refusedCount_) {
+        *refusedCount_ = 0;
+    }
     refreshWasOn_ = link->RefreshTimerEnabled();
     link->SetRefreshTimer(false);
     refreshOff_ = true;
@@ -129,7 +132,7 @@ void ParamSetUpload::Next() {
             return;
         case 5: {
             const int16_t acks = ackCount_ ? *ackCount_ : ownCount_;
-            Finish(acks > 2);
+            Finish(acks > 2 && !(refusedCount_ && *refusedCount_ > 0));
             return;
         }
         default:

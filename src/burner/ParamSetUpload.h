@@ -49,6 +49,9 @@ class ParamSetUpload : public QObject {
     ~ParamSetUpload() override;
 
     void setWriteAckCounter(int16_t* counter) { ackCount_ = counter; }
+    // The counter of refused acknowledgements: any refusal fails the upload,
+    // whatever the count of positive ones.
+    void setWriteRefusedCounter(int16_t* counter) { refusedCount_ = counter; }
     void setPauseMs(int ms) { pauseMs_ = ms; }
     int pauseMs() const { return pauseMs_; }
 
@@ -73,6 +76,7 @@ class ParamSetUpload : public QObject {
     void Advance(int done, int pauseMs);
 
     int16_t* ackCount_ = nullptr;
+    int16_t* refusedCount_ = nullptr;
     int16_t ownCount_ = 0;  // stands in when no shared counter is given
     int pauseMs_ = kPauseMs;
     QPointer<DeviceLink> link_;

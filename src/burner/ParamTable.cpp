@@ -3,6 +3,7 @@
 #include <QFile>
 #include <QIODevice>
 
+#include "support/EventLog.h"
 #include "support/Numbers.h"
 
 namespace tuvik {
@@ -101,9 +102,15 @@ std::vector<ParamDef> ReadParamDefsFile(const QString& path, std::size_t maxCoun
     if (!file.open(QIODevice::ReadOnly)) {
         return {};
     }
-    std::vector<ParamDef> defs = ReadParamDefs(file, maxCount);
+    // One byte more than allowed tells a file that is too large.
+    const QByteArray bytes = file.read(kMaxParamsHeaderBytes + 1);
     file.close();
-    return defs;
+    if (bytes.size() > kMaxParamsHeaderBytes) {
+        WriteEventLog(QStringLiteral("Error ReadParams: ") + path +
+                      QStringLiteral(" is too large to be a parameter header; no parameters read"));
+        return {};
+    }
+    return ReadParamDefs(bytes, maxCount);
 }
 
 QString ParamListItem(const ParamDef& def) {

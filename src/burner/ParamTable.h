@@ -43,7 +43,11 @@ inline constexpr std::size_t kNoLimit = std::numeric_limits<std::size_t>::max();
 // The first maxCount definitions of a header.
 std::vector<ParamDef> ReadParamDefs(const QByteArray& bytes, std::size_t maxCount = kNoLimit);
 std::vector<ParamDef> ReadParamDefs(QIODevice& device, std::size_t maxCount = kNoLimit);
-// A file that is missing or cannot be opened gives no definitions.
+// A header larger than this is refused unread: a real one is a few hundred
+// kilobytes at most, and reading a huge file would only eat memory.
+inline constexpr qint64 kMaxParamsHeaderBytes = 4 * 1024 * 1024;
+// A file that is missing, cannot be opened or is too large gives no
+// definitions; a too large one is written to the event log.
 std::vector<ParamDef> ReadParamDefsFile(const QString& path, std::size_t maxCount = kNoLimit);
 
 // One item of the burner window's parameter list: the padded name, "#" and

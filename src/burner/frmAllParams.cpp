@@ -187,7 +187,11 @@ void frmAllParams::LoadFromFile() {
         Tell(AllParamsModel::kFileNotFoundText, UserDialogs::Icon::None);
         return;
     }
-    model_.LoadParFile(path);
+    QString error;
+    model_.LoadParFile(path, &error);
+    if (!error.isEmpty()) {
+        Tell(error, UserDialogs::Icon::Warning);
+    }
 }
 
 }  // namespace tuvik

@@ -85,6 +85,7 @@ frmFlamora::frmFlamora(Session& session, UserDialogs* dialogs, QWidget* parent)
       leds_(LoadLedPictures()),
       measLog_(session.paths().DailyDir()),
       upload_(&session.state().WriteAckCount) {
+    upload_.setWriteRefusedCounter(&session.state().WriteRefusedCount);
     setObjectName(QStringLiteral("frmFlamora"));
     setWindowTitle(kDesignTitle);
 

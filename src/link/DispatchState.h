@@ -17,6 +17,10 @@ struct DispatchState {
 
     // Positive write acknowledgements; stays at 32767 rather than wrapping.
     int16_t WriteAckCount = 0;
+    // Refused write acknowledgements (first byte 0). A stray positive
+    // acknowledgement can make up the count of a refused write, so the
+    // exchanges that count acknowledgements also fail on any refusal.
+    int16_t WriteRefusedCount = 0;
     TrendArray AnalogTrend1{kAnalogRows};  // AD0..AD3
     TrendArray AnalogTrend2{kAnalogRows};  // AD4..AD7
     BurnerIdentity burner;

@@ -63,6 +63,9 @@ void ReplyDispatcher::Dispatch(uint8_t command, std::span<const uint8_t> d) {
         case Cmd::WriteAck:
             if (d[0] != 0 && state_.WriteAckCount < std::numeric_limits<int16_t>::max()) {
                 ++state_.WriteAckCount;
+            } else if (d[0] == 0 &&
+                       state_.WriteRefusedCount < std::numeric_limits<int16_t>::max()) {
+                ++state_.WriteRefusedCount;
             }
             break;
         case Cmd::ByteValue:
@@ -119,6 +122,7 @@ void ReplyDispatcher::Caption(const QString& text) {
 }
 
 void ReplyDispatcher::StatusRecord(std::span<const uint8_t> d) {
+    ++statusRecords_;
     Caption(QStringLiteral("PID luku onnistui ") + timeText_());
     if (clsPID* loop = loops_.Selected()) {
         loop->SetStatusData(d);

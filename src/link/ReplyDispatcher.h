@@ -49,6 +49,8 @@ class ReplyDispatcher final : public ReplyReceiver {
 
     PidLoops& loops() { return loops_; }
     DispatchState& state() { return state_; }
+    // Loop status records taken so far: a read that saw none did not happen.
+    uint64_t statusRecords() const { return statusRecords_; }
 
   private:
     void Dispatch(uint8_t command, std::span<const uint8_t> d);
@@ -68,6 +70,7 @@ class ReplyDispatcher final : public ReplyReceiver {
     HistogramTarget* histogram_ = nullptr;
     MessageLogTarget* messages_ = nullptr;
     std::function<QString()> timeText_;
+    uint64_t statusRecords_ = 0;
 };
 
 }  // namespace tuvik

@@ -83,6 +83,12 @@ int TcpLink::StateNumber(QAbstractSocket::SocketState state, bool errored) {
     return kStateClosed;
 }
 
+QString TcpLink::NoRelayText(const QString& host, quint16 port) {
+    const QString text = QStringLiteral("No connection to the TCP relay at %1:%2. ") +
+                         QStringLiteral("Check the relay and connect again.");
+    return text.arg(host).arg(port);
+}
+
 int TcpLink::State() const {
     return StateNumber(socket_.state(), errored_);
 }
@@ -143,6 +149,7 @@ void TcpLink::cmdConnect() {
         return;
     }
     connectRequested_ = true;
+    tellNoRelay_ = true;
     closingByUs_ = false;
     errored_ = false;
     socket_.connectToHost(remoteHost_, remotePort_);
@@ -171,6 +178,12 @@ void TcpLink::OnWatcherTick() {
         default:
             if (retryCount_ >= kMaxRetries) {
                 watcher_.stop();
+                // Otherwise the operator is left looking at a link that
+                // silently never came up.
+                if (tellNoRelay_) {
+                    tellNoRelay_ = false;
+                    ctx_.notifyUser(NoRelayText(remoteHost_, remotePort_));
+                }
             }
             ++retryCount_;
             break;
@@ -199,6 +212,7 @@ void TcpLink::Disconnect() {
     TakeRefreshPeriod();
     SetRefreshTimer(false);
     const bool wasConnected = State() == kStateConnected;
+    tellNoRelay_ = false;  // the operator gave up first
     if (State() != kStateClosed) {
         CloseSocket(true);
     }

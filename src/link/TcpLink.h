@@ -60,6 +60,8 @@ class TcpLink : public DeviceLink, private RxSink {
 
     int State() const;  // kStateClosed .. kStateError
     static int StateNumber(QAbstractSocket::SocketState state, bool errored);
+    // Told once the watcher gives up on a connection that was asked for.
+    static QString NoRelayText(const QString& host, quint16 port);
 
     QString RemoteHost() const { return remoteHost_; }
     void SetRemoteHost(const QString& host) { remoteHost_ = host; }
@@ -123,6 +125,7 @@ class TcpLink : public DeviceLink, private RxSink {
     int requestIntervalMs_ = kRequestMs;
     bool refreshEnabled_ = false;
     bool connectRequested_ = false;
+    bool tellNoRelay_ = false;  // a connect was asked for and not yet given up
     bool connected_ = false;
     bool errored_ = false;      // the last attempt or connection failed; shown as state 9
     bool closingByUs_ = false;  // our own close, not the peer's

@@ -14,6 +14,8 @@
 #include <QSlider>
 #include <QVBoxLayout>
 
+#include <utility>
+
 #include "link/DeviceLink.h"
 #include "link/Packet.h"
 #include "pid/PidFiles.h"
@@ -23,6 +25,10 @@
 #include "support/ExchangeGuard.h"
 
 namespace tuvik {
+
+const QString PidEditorWidget::kNoStatusText = QStringLiteral(
+    "No reply from the controller: the loop's settings were not read. The editor shows the "
+    "values held by the program.");
 
 namespace {
 
@@ -50,7 +56,10 @@ QPushButton* Button(const char* name, const QString& text, QWidget* parent,
 }  // namespace
 
 PidEditorWidget::PidEditorWidget(Session& session, UserDialogs& dialogs, QWidget* parent)
-    : QWidget(parent), session_(session), dialogs_(dialogs), send_(&session.state().WriteAckCount) {
+    : QWidget(parent),
+      session_(session),
+      dialogs_(dialogs),
+      send_(&session.state().WriteAckCount, nullptr, &session.state().WriteRefusedCount) {
     setObjectName(QStringLiteral("PidEditor"));
     timerGetCurrentValues_.setObjectName(QStringLiteral("TimerGetCurrentValues"));
     timerGetCurrentValues_.setInterval(kGetCurrentValuesMs);
@@ -396,6 +405,7 @@ void PidEditorWidget::btnGetCurrentValues_Click() {
     }
     link->SetRefreshTimer(false);
     if (link->PortOpen()) {
+        statusRecordsAtRead_ = session_.dispatcher().statusRecords();
         link->SendRequest(Cmd::ReadStatus);
         btnGetCurrentValues_->setEnabled(false);
         timerGetCurrentValues_.start();
@@ -410,6 +420,10 @@ void PidEditorWidget::TimerGetCurrentValues_Tick() {
     // A send that started meanwhile keeps the data request off until it ends.
     if (DeviceLink* link = session_.ctx().activeLink(); link && !ExchangeGuard::Busy()) {
         link->SetRefreshTimer(true);
+    }
+    const std::optional<uint64_t> before = std::exchange(statusRecordsAtRead_, std::nullopt);
+    if (before && session_.dispatcher().statusRecords() == *before) {
+        dialogs_.Message(AppTitle(), kNoStatusText, UserDialogs::Icon::Warning);
     }
 }
 

@@ -9,7 +9,9 @@
 #include <QWidget>
 
 #include <array>
+#include <cstdint>
 #include <functional>
+#include <optional>
 
 #include "pid/PidEditorModel.h"
 #include "pid/PidSettingsSend.h"
@@ -33,6 +35,10 @@ class UserDialogs;
 class PidEditorWidget : public QWidget {
     Q_OBJECT
   public:
+    // Told when a read of the loop's settings got no status record back: the
+    // editor then shows what the program held, not what the controller has.
+    static const QString kNoStatusText;
+
     PidEditorWidget(Session& session, UserDialogs& dialogs, QWidget* parent = nullptr);
     ~PidEditorWidget() override;
 
@@ -92,6 +98,8 @@ class PidEditorWidget : public QWidget {
     std::function<bool()> useTcp_;
     PidSettingsSend send_;
     QTimer timerGetCurrentValues_;
+    // Status records taken when the running read started; empty when none runs.
+    std::optional<uint64_t> statusRecordsAtRead_;
     bool filling_ = false;  // the editor is being filled from a loop
 
     QComboBox* comboPID_ = nullptr;

@@ -139,8 +139,9 @@ QString PidSettingsSend::SuccessCaption() {
            QStringLiteral(" ") + TimeText() + QStringLiteral(" PID settings sent successfully!");
 }
 
-PidSettingsSend::PidSettingsSend(int16_t* writeAckCount, QObject* parent)
-    : QObject(parent), ackCount_(writeAckCount) {
+PidSettingsSend::PidSettingsSend(int16_t* writeAckCount, QObject* parent,
+                                 int16_t* writeRefusedCount)
+    : QObject(parent), ackCount_(writeAckCount), refusedCount_(writeRefusedCount) {
     timer_.setSingleShot(true);
     connect(&timer_, &QTimer::timeout, this, &PidSettingsSend::Next);
 }
@@ -204,6 +205,9 @@ bool PidSettingsSend::start(clsPID T, uint8_t autoSetPoint, DeviceLink* link, bo
     if (ackCount_) {
         *ackCount_ = 0;
     }
+    if (refusedCount_) {
+        *refusedCount_ = 0;
+    }
     Next();
     return true;
 }
@@ -243,7 +247,8 @@ void PidSettingsSend::Next() {
         return;
     }
     const int16_t acks = ackCount_ ? *ackCount_ : 0;
-    if (acks == kExpectedAcks) {
+    const bool refused = refusedCount_ && *refusedCount_ > 0;
+    if (acks == kExpectedAcks && !refused) {
         Finish(Outcome::Sent, SuccessCaption());
     } else {
         Finish(Outcome::NotAcknowledged, QString());

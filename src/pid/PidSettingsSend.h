@@ -73,8 +73,10 @@ class PidSettingsSend : public QObject {
     };
     static std::array<Write, kWrites> ParameterWrites(const clsPID& T);
 
-    // writeAckCount: the acknowledgement counter the reply dispatcher raises.
-    explicit PidSettingsSend(int16_t* writeAckCount, QObject* parent = nullptr);
+    // writeAckCount, writeRefusedCount: the counters of positive and refused
+    // acknowledgements the reply dispatcher raises (the second may be absent).
+    explicit PidSettingsSend(int16_t* writeAckCount, QObject* parent = nullptr,
+                             int16_t* writeRefusedCount = nullptr);
     // A running send is abandoned quietly; the data request is put back on.
     ~PidSettingsSend() override;
 
@@ -104,6 +106,7 @@ class PidSettingsSend : public QObject {
     void Finish(Outcome outcome, const QString& detail);
 
     int16_t* ackCount_;
+    int16_t* refusedCount_;
     int writePauseMs_ = kWritePauseMs;
     int settleMs_ = kSettleMs;
     int tcpExtraMs_ = kTcpExtraMs;

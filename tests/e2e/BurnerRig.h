@@ -5,7 +5,12 @@
 
 #include <QDir>
 #include <QFile>
+#include <QLineEdit>
+#include <QPushButton>
 #include <QTemporaryDir>
+#include <QTest>
+
+#include <gtest/gtest.h>
 
 #include <memory>
 #include <ostream>
@@ -15,6 +20,7 @@
 #include "SimServer.h"
 #include "TestUtil.h"
 #include "burner/frmFlamora.h"
+#include "link/Packet.h"
 #include "link/SerialLink.h"
 #include "link/TcpLink.h"
 #include "shell/Session.h"
@@ -104,6 +110,49 @@ struct BurnerRig {
     std::unique_ptr<SerialLink> serial;
     std::unique_ptr<TcpLink> tcp;
     std::unique_ptr<frmFlamora> form;
+};
+
+// The burner window loaded against the simulator over either link, with the
+// device timings shortened.
+class BurnerE2EFixture : public ::testing::TestWithParam<Via> {
+  protected:
+    void SetUp() override {
+        rig = std::make_unique<BurnerRig>(GetParam());
+        ASSERT_TRUE(rig->ok) << rig->error.toStdString();
+        form = rig->form.get();
+        form->Timer1().setInterval(50);
+        form->paramSetUpload().setPauseMs(150);
+        form->Load();
+        ASSERT_TRUE(WaitUntil([&] { return form->windowTitle().startsWith("FlamoraBurner"); }));
+    }
+    void TearDown() override { rig.reset(); }
+
+    template <class T>
+    T* Find(QWidget* in, const QString& name) {
+        T* w = in->findChild<T*>(name);
+        EXPECT_NE(w, nullptr) << name.toStdString();
+        return w;
+    }
+    QLineEdit* Edit(const QString& name) { return Find<QLineEdit>(form, name); }
+    void Click(QWidget* in, const QString& name) {
+        QTest::mouseClick(Find<QPushButton>(in, name), Qt::LeftButton);
+    }
+    int Commits() {
+        return static_cast<int>(rig->server->device().stats().perCommand[Cmd::Commit]);
+    }
+    // The upload's message box, once it has been shown.
+    QString UploadOutcome() {
+        const qsizetype before = rig->dialogs.messages.size();
+        Click(form, "btnSendValues");
+        if (!WaitUntil([&] { return rig->dialogs.messages.size() > before; },
+                       std::chrono::seconds(10))) {
+            return QStringLiteral("(no message)");
+        }
+        return rig->dialogs.messages.last().text;
+    }
+
+    std::unique_ptr<BurnerRig> rig;
+    frmFlamora* form = nullptr;
 };
 
 }  // namespace tuvik::test

@@ -184,6 +184,34 @@ TEST_P(AnalogInputsLive, EightInputsMoveOnTheTwoCharts) {
     EXPECT_EQ(st.AnalogTrend2.at(0, 2), newest);
 }
 
+TEST_P(AnalogInputsLive, AVanishingDeviceStopsTheSamplesAndPollingResumesAfterReconnect) {
+    Harness h(GetParam(), QStringLiteral("50"));
+    ASSERT_TRUE(h.Connect());
+    h.OpenWindow();
+    ASSERT_TRUE(WaitUntil([&] { return FewestHeld(h.state()) >= 5; }, 10s));
+    h.server->CloseConnections();
+    ASSERT_TRUE(WaitUntil([&] { return !h.link->PortOpen(); }));
+    Pump(200ms);  // what was on its way is in
+    const int held = FewestHeld(h.state());
+    Pump(300ms);
+    EXPECT_EQ(FewestHeld(h.state()), held) << "no samples without a device";
+    EXPECT_FALSE(h.session->ctx().LinkConnected());
+
+    // Connected again while the window is open, the samples come again; when
+    // it closes the link's own polling takes over.
+    if (auto* serial = dynamic_cast<SerialLink*>(h.link.get())) {
+        ASSERT_FALSE(serial->OpenPort().has_value());
+    } else {
+        static_cast<TcpLink*>(h.link.get())->Connect();
+    }
+    ASSERT_TRUE(WaitUntil([&] { return h.link->PortOpen(); }));
+    ASSERT_TRUE(WaitUntil([&] { return FewestHeld(h.state()) >= held + 5; }, 10s));
+    h.window->close();
+    EXPECT_TRUE(h.link->RefreshTimerEnabled());
+    const uint64_t requests = h.server->device().stats().perCommand[0x91];
+    EXPECT_TRUE(WaitUntil([&] { return h.server->device().stats().perCommand[0x91] > requests; }));
+}
+
 INSTANTIATE_TEST_SUITE_P(Links, AnalogInputsLive, ::testing::Values(Via::Pty, Via::Tcp), Name);
 
 // A rendering of the window after some seconds of simulated inputs (time in

@@ -10,11 +10,15 @@
 #include <QLineEdit>
 #include <QPushButton>
 #include <QSettings>
+#include <QTcpServer>
+#include <QTcpSocket>
 #include <QTemporaryDir>
 #include <QTest>
 
 #include <cstring>
+#include <functional>
 
+#include "FaultModes.h"
 #include "RecordingDialogs.h"
 #include "SimServer.h"
 #include "TestUtil.h"
@@ -31,6 +35,9 @@
 using namespace tuvik;
 using namespace tuvik::sim;
 using namespace std::chrono_literals;
+using tuvik::test::Expect;
+using tuvik::test::FaultMode;
+using tuvik::test::FaultModes;
 using tuvik::test::Pump;
 using tuvik::test::RecordingDialogs;
 using tuvik::test::WaitUntil;
@@ -87,7 +94,9 @@ class MainWindowE2E : public ::testing::TestWithParam<Via> {
             return std::make_unique<QSettings>(dir.filePath("store.ini"), QSettings::IniFormat);
         };
         opts.dialogs = &dialogs;
-        opts.prepareClient = [this](frmClient& c) { c.link().SetRemotePort(sim->TcpPort()); };
+        opts.prepareClient = [this](frmClient& c) {
+            c.link().SetRemotePort(relayPort != 0 ? relayPort : sim->TcpPort());
+        };
         w = std::make_unique<frmPID>(*session, std::move(opts));
         w->Form_Load();
         w->editor().sender().setPauses(20, 200, 100);
@@ -142,7 +151,24 @@ class MainWindowE2E : public ::testing::TestWithParam<Via> {
         Find<QCheckBox>("chkRemoteSetpoint")->setChecked(false);
     }
 
+    bool SentOk() {
+        return w->windowTitle().endsWith(QStringLiteral(" PID settings sent successfully!"));
+    }
+    // Reads the loop's settings; true when the read was taken as a success.
+    bool GetCurrentValues(const std::function<void()>& meanwhile = {}) {
+        w->setWindowTitle(QString());
+        Click("btnGetCurrentValues");
+        if (meanwhile) {
+            meanwhile();
+        }
+        auto* btn = Find<QPushButton>("btnGetCurrentValues");
+        EXPECT_TRUE(WaitUntil([&] { return btn->isEnabled(); }));
+        Pump(50ms);
+        return w->windowTitle().startsWith(QStringLiteral("PID luku onnistui "));
+    }
+
     QTemporaryDir dir;
+    quint16 relayPort = 0;  // another relay than the simulator's, when set
     RecordingDialogs dialogs;
     RecordingEventLog events;
     ScopedEventLog scopedLog{events};
@@ -329,6 +355,90 @@ TEST_P(MainWindowE2E, AVanishedDeviceEndsTheSendWithTheFailureReport) {
     EXPECT_TRUE(active->RefreshTimerEnabled());
     EXPECT_FALSE(ExchangeGuard::Busy());
     EXPECT_EQ(Find<QPushButton>("btnCon")->text(), QStringLiteral("Connect"));
+}
+
+// Every fault mode of the simulator during a send: either a failure report
+// with nothing committed, or success with the values in the controller.
+TEST_P(MainWindowE2E, SendUnderEveryFaultModeNeverClaimsAFalseSuccess) {
+    int setpoint = 100;
+    for (const FaultMode& mode : FaultModes(Expect::Fails)) {
+        SCOPED_TRACE(mode.name);
+        if (!link() || !link()->PortOpen()) {
+            ASSERT_TRUE(Connect());
+        }
+        Fill(ValuesFor(0));
+        Box(PidBox::Setpoint)->setText(QString::number(++setpoint));
+        const uint64_t commits = Commits();
+        dialogs.clear();
+        w->setWindowTitle(QString());
+        mode.set(sim->faults());
+        Click("cmdOK");
+        ASSERT_TRUE(WaitUntil([&] { return SendFinished(); }, 15s));
+        const int delay = sim->faults().Delay();
+        sim->faults().ClearAll();
+        Pump(std::chrono::milliseconds(300 + delay));  // late replies, a commit, are in
+        const PidParams p = PidParams::Decode(std::span<const uint8_t>(Memory()).subspan(700, 72));
+        if (SentOk()) {
+            EXPECT_NE(mode.expect, Expect::Fails);
+            EXPECT_EQ(dialogs.shown.size(), 1u) << "only the confirmation";
+            EXPECT_EQ(p.setpoint, float(setpoint)) << "success with the values in the controller";
+            EXPECT_EQ(Commits(), commits + 1);
+        } else {
+            EXPECT_NE(mode.expect, Expect::Succeeds);
+            ASSERT_EQ(dialogs.shown.size(), 2u);
+            EXPECT_TRUE(dialogs.lastText() == kNotSuccessful || dialogs.lastText() == kSendError)
+                << dialogs.lastText().toStdString();
+            EXPECT_EQ(Commits(), commits);
+        }
+        EXPECT_FALSE(ExchangeGuard::Busy());
+    }
+}
+
+// A peer that takes the connection and never answers: the loopback relay of
+// the test, or the simulator with its replies switched off on the pty.
+TEST_P(MainWindowE2E, ASilentPeerFailsTheSendAndTheRead) {
+    QTcpServer relay;
+    std::vector<std::unique_ptr<QTcpSocket>> held;
+    if (GetParam() == Via::Tcp) {
+        ASSERT_TRUE(relay.listen(QHostAddress::LocalHost, 0));
+        QObject::connect(&relay, &QTcpServer::newConnection, [&] {
+            while (relay.hasPendingConnections()) {
+                held.emplace_back(relay.nextPendingConnection());
+            }
+        });
+        relayPort = relay.serverPort();
+        Find<QCheckBox>("chkUseTCP")->setChecked(true);
+        Click("btnCon");
+        ASSERT_TRUE(WaitUntil([&] { return !held.empty() && session->ctx().LinkConnected(); }));
+    } else {
+        ASSERT_TRUE(Connect());
+        sim->faults().SetStopped(true);
+    }
+    EXPECT_FALSE(GetCurrentValues());
+    ASSERT_FALSE(dialogs.messages.empty()) << "the user is told";
+    EXPECT_EQ(dialogs.messages.last().text, PidEditorWidget::kNoStatusText);
+    EXPECT_TRUE(link()->RefreshTimerEnabled());
+
+    Fill(ValuesFor(0));
+    dialogs.clear();
+    Click("cmdOK");
+    ASSERT_TRUE(WaitUntil([&] { return SendFinished(); }, 10s));
+    EXPECT_FALSE(SentOk());
+    EXPECT_EQ(dialogs.lastText(), kNotSuccessful);
+    EXPECT_TRUE(link()->RefreshTimerEnabled());
+    EXPECT_FALSE(ExchangeGuard::Busy());
+}
+
+TEST_P(MainWindowE2E, GetCurrentValuesFromAVanishingDeviceIsNoReadAndTheLinkComesBack) {
+    ASSERT_TRUE(Connect());
+    EXPECT_FALSE(GetCurrentValues([&] { sim->CloseConnections(); }));
+    EXPECT_EQ(dialogs.messages.last().text, PidEditorWidget::kNoStatusText);
+    ASSERT_TRUE(WaitUntil([&] { return !session->ctx().LinkConnected(); }));
+    EXPECT_TRUE(link()->RefreshTimerEnabled());
+    ASSERT_TRUE(Connect());
+    dialogs.clear();
+    EXPECT_TRUE(GetCurrentValues());
+    EXPECT_TRUE(dialogs.messages.empty());
 }
 
 INSTANTIATE_TEST_SUITE_P(Links, MainWindowE2E, ::testing::Values(Via::Pty, Via::Tcp), Name);

@@ -164,6 +164,25 @@ TEST_F(MeasLogTest, FailedWriteKeepsRowsAndTellsOnce) {
     EXPECT_EQ(notices.size(), 2);
 }
 
+// A disk that takes the open but refuses the bytes (the day's file is a link
+// to /dev/full): the rows wait, the user is told once, and they are written
+// exactly once when the disk takes them again.
+TEST_F(MeasLogTest, DiskThatRefusesTheBytesKeepsTheRowsUntilItTakesThem) {
+    ASSERT_TRUE(QFile::link(QStringLiteral("/dev/full"), Today()));
+    log->setSaving(true);
+    AddRows(182 + 3);
+    EXPECT_FALSE(log->Flush());
+    EXPECT_FALSE(log->Flush());
+    EXPECT_EQ(log->pendingCount(), 185);
+    ASSERT_EQ(notices.size(), 1);
+    EXPECT_TRUE(notices[0].startsWith(QStringLiteral("Error SaveMeasToFile: ")));
+
+    ASSERT_TRUE(QFile::remove(Today()));
+    ASSERT_TRUE(log->Flush());
+    EXPECT_EQ(log->pendingCount(), 0);
+    EXPECT_EQ(ReadAll(Today()), kHeader + kRow.repeated(185));
+}
+
 TEST_F(MeasLogTest, WaitingRowsAreBoundedNewestKept) {
     BlockFolder();
     log->setPendingLimit(4);

@@ -161,6 +161,25 @@ TEST_F(MessageLogTest, FailedWriteKeepsLinesAndTellsOnce) {
                     .endsWith("5 Dec 2026;14:05:09;D; Tg:;300; Tw:;55.0; IR:;80; VFD:;45\r\n"));
 }
 
+// The day's file is a link to /dev/full: opening works, writing does not.
+TEST_F(MessageLogTest, DiskThatRefusesTheBytesKeepsTheLinesUntilItTakesThem) {
+    ASSERT_TRUE(QFile::link(QStringLiteral("/dev/full"), Today()));
+    log->AddMessage(QStringLiteral("A"));
+    log->AddMessage(QStringLiteral("B"));
+    EXPECT_EQ(log->pendingCount(), 2);
+    ASSERT_EQ(notices.size(), 1);
+    EXPECT_TRUE(notices[0].startsWith(QStringLiteral("Error saveLogData: ")));
+
+    ASSERT_TRUE(QFile::remove(Today()));
+    log->AddMessage(QStringLiteral("C"));
+    EXPECT_EQ(log->pendingCount(), 0);
+    const QByteArray written = ReadAll(Today());
+    EXPECT_EQ(written.count(kHeaderLine), 1);
+    EXPECT_EQ(written.count("\r\n"), 4) << "header and A, B, C once each";
+    EXPECT_TRUE(written.startsWith(kHeaderLine + "5 Dec 2026;14:05:09;A;"));
+    EXPECT_TRUE(written.endsWith("5 Dec 2026;14:05:09;C; Tg:;300; Tw:;55.0; IR:;80; VFD:;45\r\n"));
+}
+
 TEST_F(MessageLogTest, MidnightStartsNewDaysFile) {
     now = QDateTime(QDate(2026, 12, 5), QTime(23, 59, 59));
     log->AddMessage(QStringLiteral("late"));

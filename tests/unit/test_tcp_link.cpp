@@ -234,6 +234,8 @@ TEST_F(TcpFixture, WatcherGivesUpWhenNobodyListens) {
     link->SetRemotePort(deadPort);
     QList<int> states;
     QObject::connect(link.get(), &TcpLink::socketStatus, [&](int s, quint16) { states << s; });
+    QStringList notices;
+    QObject::connect(&ctx, &AppContext::userNotice, [&](const QString& t) { notices << t; });
 
     link->Connect();
     ASSERT_TRUE(WaitUntil([&] { return !link->TimerConnectionMaker().isActive(); }, 10000ms));
@@ -245,4 +247,5 @@ TEST_F(TcpFixture, WatcherGivesUpWhenNobodyListens) {
     const int atStop = link->retryCount();
     Pump(100ms);
     EXPECT_EQ(link->retryCount(), atStop) << "stopped watching";
+    EXPECT_EQ(notices, QStringList{TcpLink::NoRelayText("127.0.0.1", deadPort)}) << "told once";
 }
