@@ -11,7 +11,7 @@
 #include <ostream>
 
 #include "BurnerParams.h"
-#include "Controls.h"
+#include "E2E.h"
 #include "RecordingDialogs.h"
 #include "SimServer.h"
 #include "TestUtil.h"

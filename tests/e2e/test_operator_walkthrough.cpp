@@ -23,7 +23,7 @@
 #include <memory>
 
 #include "BurnerParams.h"
-#include "Controls.h"
+#include "E2E.h"
 #include "RecordingDialogs.h"
 #include "SimServer.h"
 #include "TestUtil.h"
@@ -455,6 +455,7 @@ void OperatorWalk::HistogramWindow() {
         const int a = Histogram::kFirstAddress + 2 * i;
         EXPECT_EQ(lines[i + 1], HistogramLine(Word(a), a)) << i;
     }
+    EXPECT_TRUE(lines[1].startsWith(QStringLiteral("IRavg: ")));
     EXPECT_TRUE(lines[122].startsWith(QStringLiteral("Temperature: 795 value: ")));
     w->close();
     sim->SetClockRunning(true);
@@ -462,27 +463,12 @@ void OperatorWalk::HistogramWindow() {
 
 void OperatorWalk::AnalogInputs() {
     const DispatchState& st = session->state();
-    auto held = [&](int k) {
-        const TrendArray& a = k < 4 ? st.AnalogTrend1 : st.AnalogTrend2;
-        int n = 0;
-        while (n + 2 <= TrendArray::kLastPoint && a.at(k % 4, n + 2).isNumber()) {
-            ++n;
-        }
-        return n;
-    };
-    auto fewest = [&] {
-        int least = TrendArray::kLastPoint;
-        for (int k = 0; k < 8; ++k) {
-            least = std::min(least, held(k));
-        }
-        return least;
-    };
     Click(main.get(), "bntADinputs");
     QWidget* w = main->shell().analog;
     ASSERT_NE(w, nullptr);
     EXPECT_TRUE(w->isVisible());
     EXPECT_FALSE(link()->RefreshTimerEnabled()) << "the inputs' requests replace the data request";
-    ASSERT_TRUE(WaitUntil([&] { return fewest() >= 20; }, 10s));
+    ASSERT_TRUE(WaitUntil([&] { return AnalogFewestHeld(st) >= 20; }, 10s));
     // The inputs move: the measurement of the loop on AD0 is noisy.
     QSet<double> seen;
     for (int p = 2; p < 22; ++p) {
@@ -490,10 +476,23 @@ void OperatorWalk::AnalogInputs() {
     }
     EXPECT_GE(seen.size(), 2);
     EXPECT_NEAR(st.AnalogTrend2.at(1, 2).number(), 2400, 50) << "AD5: the 24 V supply";
+    // The charts scale to the inputs at their next redraw.
     auto* lower = Find<TrendChartWidget>(w, "Picture2");
     EXPECT_TRUE(WaitUntil([&] { return lower->chart().maxY() > 2400; }));
+    EXPECT_LT(lower->chart().maxY(), 2500);
+    EXPECT_GT(Find<TrendChartWidget>(w, "Picture1")->chart().maxY(), 10);
+
+    // Closed: the samples stop and the link's own data request goes out again.
     w->close();
     EXPECT_TRUE(link()->RefreshTimerEnabled());
+    Pump(200ms);  // replies still on their way
+    const int held = AnalogFewestHeld(st);
+    const uint64_t requests = Requests(Cmd::DataRequest);
+    ASSERT_TRUE(WaitUntil([&] { return Requests(Cmd::DataRequest) >= requests + 2; }));
+    Pump(100ms);
+    if (held < TrendArray::kLastPoint - 1) {
+        EXPECT_EQ(AnalogFewestHeld(st), held);
+    }
 }
 
 void OperatorWalk::MessageLogAndDailyFile() {

@@ -1,6 +1,7 @@
 #pragma once
-// What the end-to-end tests share: the two links they run over, and finding
-// a window's controls by their object names and clicking them.
+// What the end-to-end tests share: the two links they run over, finding a
+// window's controls by their object names and clicking them, and counting
+// the analog input samples that have arrived.
 
 #include <gtest/gtest.h>
 
@@ -9,7 +10,11 @@
 #include <QString>
 #include <QTest>
 
+#include <algorithm>
+
 #include <string>
+
+#include "link/DispatchState.h"
 
 namespace tuvik::test {
 
@@ -36,6 +41,24 @@ inline void Click(const QObject* in, const QString& name) {
     if (auto* b = Find<QAbstractButton>(in, name)) {
         QTest::mouseClick(b, Qt::LeftButton);
     }
+}
+
+// Samples held for analog input k (0..7).
+inline int AnalogHeld(const DispatchState& st, int k) {
+    const TrendArray& a = k < 4 ? st.AnalogTrend1 : st.AnalogTrend2;
+    int n = 0;
+    while (n + 2 <= TrendArray::kLastPoint && a.at(k % 4, n + 2).isNumber()) {
+        ++n;
+    }
+    return n;
+}
+// Samples held for the input that has the fewest.
+inline int AnalogFewestHeld(const DispatchState& st) {
+    int least = TrendArray::kLastPoint;
+    for (int k = 0; k < 8; ++k) {
+        least = std::min(least, AnalogHeld(st, k));
+    }
+    return least;
 }
 
 }  // namespace tuvik::test
