@@ -260,6 +260,7 @@ void OperatorWalk::EditValidateAndSend() {
     EXPECT_TRUE(dialogs.messages[0].text.contains(QStringLiteral(" K must be 0-10!")))
         << dialogs.messages[0].text.toStdString();
     EXPECT_EQ(dialogs.shown.size(), 1u) << "no confirmation for a refused value";
+    EXPECT_EQ(sim->device().stats().writes, writes);
     // A setpoint the plant cannot reach (the alarm step needs that).
     Box(PidBox::Setpoint)->setText("950");
     Box(PidBox::K)->setText("2.5");
@@ -552,20 +553,38 @@ void OperatorWalk::BootCommand() {
 }
 
 void OperatorWalk::Disconnect() {
+    auto* con = Find<QPushButton>(main.get(), "btnCon");
+    const auto disconnect = [&] {
+        Click(main.get(), "btnCon");
+        ASSERT_TRUE(WaitUntil([&] { return !session->ctx().LinkConnected(); }));
+        EXPECT_EQ(con->text(), QStringLiteral("Connect"));
+        Pump(300ms);  // requests already on the line
+        const uint64_t requests = sim->device().stats().requests;
+        Pump(500ms);
+        EXPECT_EQ(sim->device().stats().requests, requests) << "polling stopped";
+    };
+    disconnect();
+    // Connected again: the live values and the burner's measurements come back.
+    const uint64_t data = Requests(Cmd::DataRequest);
+    const uint64_t meas = Requests(Cmd::MeasRequest);
     Click(main.get(), "btnCon");
-    ASSERT_TRUE(WaitUntil([&] { return !session->ctx().LinkConnected(); }));
-    EXPECT_EQ(Find<QPushButton>(main.get(), "btnCon")->text(), QStringLiteral("Connect"));
-    Pump(300ms);  // requests already on the line
-    const uint64_t requests = sim->device().stats().requests;
-    Pump(500ms);
-    EXPECT_EQ(sim->device().stats().requests, requests) << "polling stopped";
+    EXPECT_TRUE(WaitUntil([&] {
+        return con->text() == QStringLiteral("Disconnect") &&
+               Requests(Cmd::DataRequest) > data + 2 && Requests(Cmd::MeasRequest) > meas + 2;
+    }));
 }
 
 void OperatorWalk::Exit() {
+    // Closed while connected: the link is closed first, the rest follows.
+    ASSERT_TRUE(session->ctx().LinkConnected());
     const QPointer<QWidget> windows[] = {burner, burner->allParams(), burner->extras(),
                                          main->shell().analog, main->shell().message.get()};
     main->close();
     ASSERT_TRUE(WaitUntil([&] { return unloaded->size() == 1; }));
+    EXPECT_FALSE(session->ctx().LinkConnected());
+    EXPECT_TRUE(WaitUntil([&] {
+        return GetParam() == Via::Pty ? !sim->PtyClientPresent() : !sim->TcpClientConnected();
+    }));
     for (const QPointer<QWidget>& w : windows) {
         EXPECT_TRUE(w.isNull()) << "a window outlived the main window";
     }
@@ -593,8 +612,8 @@ TEST_P(OperatorWalk, EveryWorkflowInTurn) {
         {"measurement file", &OperatorWalk::MeasurementFile},
         {"alarm colour", &OperatorWalk::AlarmColour},
         {"boot", &OperatorWalk::BootCommand},
-        {"disconnect", &OperatorWalk::Disconnect},
-        {"exit", &OperatorWalk::Exit},
+        {"disconnect, connect again", &OperatorWalk::Disconnect},
+        {"exit while connected", &OperatorWalk::Exit},
     };
     for (const auto& [name, step] : steps) {
         SCOPED_TRACE(name);
