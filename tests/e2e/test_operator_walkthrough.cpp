@@ -19,7 +19,6 @@
 #include <QTemporaryDir>
 
 #include <cmath>
-#include <functional>
 #include <memory>
 
 #include "BurnerParams.h"
@@ -213,13 +212,11 @@ void OperatorWalk::LiveTrend() {
     EXPECT_NEAR(trend.at(0, 2).number(), measurement, 0.01);
     EXPECT_TRUE(WaitUntil([&] {
         return Text(main.get(), "LabelMeasurement") ==
-               LiveValueText(loop.Measurement(), 3).value_or("-");
+                   LiveValueText(loop.Measurement(), 3).value_or("-") &&
+               Text(main.get(), "LabelControl") ==
+                   LiveValueText(loop.ControllerOut(), 2).value_or("-");
     }));
     EXPECT_EQ(trend.at(0, 0).text(), QStringLiteral("Measurement"));
-    EXPECT_TRUE(WaitUntil([&] {
-        return Text(main.get(), "LabelControl") ==
-               LiveValueText(loop.ControllerOut(), 2).value_or("-");
-    }));
     EXPECT_EQ(Text(main.get(), "LabelMode"), ModeText(loop.AutoMode()));
     ASSERT_TRUE(WaitUntil([&] { return main->chart().paintCount() > 0; }));
     EXPECT_EQ(main->chart().chart().maxX(), 360);
