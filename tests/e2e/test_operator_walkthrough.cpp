@@ -249,8 +249,13 @@ void OperatorWalk::ReadLoopSettings() {
 void OperatorWalk::EditValidateAndSend() {
     const sim::PidParams before = controller().Params(1);
     const uint64_t writes = sim->device().stats().writes;
-    // Out of range for this loop: refused with its message, nothing written.
-    Box(PidBox::K)->setText("50");
+    // Typed as the operator types. Out of range for this loop: refused with
+    // its message, nothing written.
+    const auto type = [&](int box, const char* text) {
+        Box(box)->clear();
+        QTest::keyClicks(Box(box), text);
+    };
+    type(PidBox::K, "50");
     dialogs.clear();
     Click(main.get(), "cmdOK");
     ASSERT_EQ(dialogs.messages.size(), 1);
@@ -259,9 +264,9 @@ void OperatorWalk::EditValidateAndSend() {
     EXPECT_EQ(dialogs.shown.size(), 1u) << "no confirmation for a refused value";
     EXPECT_EQ(sim->device().stats().writes, writes);
     // A setpoint the plant cannot reach (the alarm step needs that).
-    Box(PidBox::Setpoint)->setText("950");
-    Box(PidBox::K)->setText("2.5");
-    Box(PidBox::Ti)->setText("75");
+    type(PidBox::Setpoint, "950");
+    type(PidBox::K, "2.5");
+    type(PidBox::Ti, "75");
     dialogs.clear();
     ASSERT_TRUE(ApplyChanges());
     ASSERT_EQ(dialogs.shown.size(), 1u) << dialogs.lastText().toStdString();
