@@ -116,6 +116,14 @@ frmFlamora::frmFlamora(Session& session, UserDialogs* dialogs, QWidget* parent)
     timer1_.setInterval(BurnerPolling::kTickMs);
     connect(&timer1_, &QTimer::timeout, this, &frmFlamora::OnTimer1);
 
+    // A TCP link connects only after the load has run, so the parameter-set
+    // request of the load found no link; the burner's identification decides
+    // how its measurements are read, so it is asked for once the link is up.
+    connect(&session_.ctx(), &AppContext::linkConnectedChanged, this, [this](bool connected) {
+        if (connected && loaded_) {
+            RequestParamSet(true);
+        }
+    });
     connect(&measLog_, &MeasLog::userNotice, &session_.ctx(), &AppContext::notifyUser);
     connect(CheckSaveMeas, &QCheckBox::toggled, &measLog_, &MeasLog::setSaving);
 

@@ -9,10 +9,10 @@
 
 namespace tuvik {
 
-void AttachToolWindows(Session& session, frmPID& main) {
+void AttachToolWindows(Session& session, frmPID& main, UserDialogs* dialogs) {
     auto burner = std::make_shared<QPointer<frmFlamora>>();
-    main.setBurnerWindowFactory([&session, burner]() -> QWidget* {
-        *burner = new frmFlamora(session);
+    main.setBurnerWindowFactory([&session, burner, dialogs]() -> QWidget* {
+        *burner = new frmFlamora(session, dialogs);
         return burner->data();
     });
     main.loadBurnerWindow = [burner] {

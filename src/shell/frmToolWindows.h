@@ -6,8 +6,11 @@
 namespace tuvik {
 
 class Session;
+class UserDialogs;
 class frmPID;
 
-void AttachToolWindows(Session& session, frmPID& main);
+// dialogs: the burner windows' message boxes and file dialogs; nullptr for
+// the real ones.
+void AttachToolWindows(Session& session, frmPID& main, UserDialogs* dialogs = nullptr);
 
 }  // namespace tuvik

@@ -16,6 +16,7 @@
 #include <ostream>
 
 #include "BurnerParams.h"
+#include "E2E.h"
 #include "RecordingDialogs.h"
 #include "SimServer.h"
 #include "TestUtil.h"
@@ -26,12 +27,6 @@
 #include "shell/Session.h"
 
 namespace tuvik::test {
-
-enum class Via { Pty, Tcp };
-
-inline const char* ViaName(Via v) {
-    return v == Via::Pty ? "Pty" : "Tcp";
-}
 
 struct BurnerRig {
     explicit BurnerRig(Via via, double simSpeed = 1.0) {

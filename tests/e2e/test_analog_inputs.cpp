@@ -1,17 +1,16 @@
-// The analog inputs window against the simulator, over the serial link on a
-// pseudo-terminal and over the TCP link on loopback: the eight inputs arrive
-// in their tables and move on the two charts while the window is open, and
-// the link's own polling takes over again when it closes.
+// The analog inputs window against the simulator, drawn: every input has its
+// curve on the two charts. (The inputs arriving and moving while the window
+// is open, over both links, are part of the operator walk-through.)
 #include <gtest/gtest.h>
 
 #include <QDir>
 #include <QImage>
 #include <QPixmap>
-#include <QSet>
 #include <QTemporaryDir>
 
 #include <memory>
 
+#include "E2E.h"
 #include "SimServer.h"
 #include "TestUtil.h"
 #include "link/SerialLink.h"
@@ -22,48 +21,10 @@
 
 using namespace tuvik;
 using namespace tuvik::sim;
-using tuvik::test::Pump;
-using tuvik::test::WaitUntil;
+using namespace tuvik::test;
 using namespace std::chrono_literals;
 
 namespace {
-
-enum class Via { Pty, Tcp };
-
-// Samples held for series k of the inputs' tables (k = 0..7).
-int Held(const DispatchState& st, int k) {
-    const TrendArray& a = k < 4 ? st.AnalogTrend1 : st.AnalogTrend2;
-    int n = 0;
-    while (n + 2 <= TrendArray::kLastPoint && a.at(k % 4, n + 2).isNumber()) {
-        ++n;
-    }
-    return n;
-}
-
-int FewestHeld(const DispatchState& st) {
-    int least = INT_MAX;
-    for (int k = 0; k < 8; ++k) {
-        least = std::min(least, Held(st, k));
-    }
-    return least;
-}
-
-// Distinct values among the newest n samples of series s.
-int Distinct(const TrendArray& a, int s, int n) {
-    QSet<double> seen;
-    for (int p = 2; p < 2 + n; ++p) {
-        seen.insert(a.at(s, p).number());
-    }
-    return static_cast<int>(seen.size());
-}
-
-int MostDistinct(const TrendArray& a, int n) {
-    int most = 0;
-    for (int s = 0; s < 4; ++s) {
-        most = std::max(most, Distinct(a, s, n));
-    }
-    return most;
-}
 
 class Harness {
   public:
@@ -137,64 +98,19 @@ class Harness {
 
 class AnalogInputsLive : public ::testing::TestWithParam<Via> {};
 
-std::string Name(const ::testing::TestParamInfo<Via>& i) {
-    return i.param == Via::Pty ? "Pty" : "Tcp";
-}
-
 }  // namespace
-
-TEST_P(AnalogInputsLive, EightInputsMoveOnTheTwoCharts) {
-    Harness h(GetParam(), QStringLiteral("50"));
-    ASSERT_TRUE(h.Connect());
-    EXPECT_TRUE(h.link->RefreshTimerEnabled());
-    EXPECT_EQ(FewestHeld(h.state()), 0);
-
-    h.OpenWindow();
-    EXPECT_FALSE(h.link->RefreshTimerEnabled());
-    ASSERT_TRUE(WaitUntil([&] { return FewestHeld(h.state()) >= 10; }, 10s));
-    const int first = FewestHeld(h.state());
-    // New samples keep arriving for every input, so every curve moves along.
-    ASSERT_TRUE(WaitUntil([&] { return FewestHeld(h.state()) >= first + 20; }, 10s));
-    const DispatchState& st = h.state();
-    EXPECT_GE(MostDistinct(st.AnalogTrend1, 30), 2);           // the loops' noisy measurements
-    EXPECT_GE(MostDistinct(st.AnalogTrend2, 30), 2);           // outdoor sensor, supply voltage
-    EXPECT_NEAR(st.AnalogTrend2.at(1, 2).number(), 2400, 50);  // AD5: the 24 V supply
-
-    // The charts follow at their next redraw: scaled to the inputs, not left at 10.
-    TrendChartWidget* upper = h.Chart("Picture1");
-    TrendChartWidget* lower = h.Chart("Picture2");
-    ASSERT_TRUE(WaitUntil([&] { return lower->chart().maxY() > 2400; }, 5s));
-    EXPECT_LT(lower->chart().maxY(), 2500);
-    EXPECT_GT(upper->chart().maxY(), 10);
-    const int painted = lower->paintCount();
-    ASSERT_TRUE(WaitUntil([&] { return lower->paintCount() > painted; }, 5s));
-
-    // Closed: the analog samples stop and the link's own requests go out again.
-    h.window->close();
-    EXPECT_TRUE(h.link->RefreshTimerEnabled());
-    Pump(200ms);  // replies still on their way
-    const int held = FewestHeld(st);
-    const TrendCell newest = st.AnalogTrend2.at(0, 2);
-    const uint64_t bytesIn = h.server->stats().bytesIn;
-    ASSERT_TRUE(WaitUntil([&] { return h.server->stats().bytesIn >= bytesIn + 9; }));
-    Pump(100ms);
-    if (held < 399) {
-        EXPECT_EQ(FewestHeld(st), held);
-    }
-    EXPECT_EQ(st.AnalogTrend2.at(0, 2), newest);
-}
 
 TEST_P(AnalogInputsLive, AVanishingDeviceStopsTheSamplesAndPollingResumesAfterReconnect) {
     Harness h(GetParam(), QStringLiteral("50"));
     ASSERT_TRUE(h.Connect());
     h.OpenWindow();
-    ASSERT_TRUE(WaitUntil([&] { return FewestHeld(h.state()) >= 5; }, 10s));
+    ASSERT_TRUE(WaitUntil([&] { return AnalogFewestHeld(h.state()) >= 5; }, 10s));
     h.server->CloseConnections();
     ASSERT_TRUE(WaitUntil([&] { return !h.link->PortOpen(); }));
     Pump(200ms);  // what was on its way is in
-    const int held = FewestHeld(h.state());
+    const int held = AnalogFewestHeld(h.state());
     Pump(300ms);
-    EXPECT_EQ(FewestHeld(h.state()), held) << "no samples without a device";
+    EXPECT_EQ(AnalogFewestHeld(h.state()), held) << "no samples without a device";
     EXPECT_FALSE(h.session->ctx().LinkConnected());
 
     // Connected again while the window is open, the samples come again; when
@@ -205,14 +121,15 @@ TEST_P(AnalogInputsLive, AVanishingDeviceStopsTheSamplesAndPollingResumesAfterRe
         static_cast<TcpLink*>(h.link.get())->Connect();
     }
     ASSERT_TRUE(WaitUntil([&] { return h.link->PortOpen(); }));
-    ASSERT_TRUE(WaitUntil([&] { return FewestHeld(h.state()) >= held + 5; }, 10s));
+    ASSERT_TRUE(WaitUntil([&] { return AnalogFewestHeld(h.state()) >= held + 5; }, 10s));
     h.window->close();
     EXPECT_TRUE(h.link->RefreshTimerEnabled());
     const uint64_t requests = h.server->device().stats().perCommand[0x91];
     EXPECT_TRUE(WaitUntil([&] { return h.server->device().stats().perCommand[0x91] > requests; }));
 }
 
-INSTANTIATE_TEST_SUITE_P(Links, AnalogInputsLive, ::testing::Values(Via::Pty, Via::Tcp), Name);
+INSTANTIATE_TEST_SUITE_P(Links, AnalogInputsLive, ::testing::Values(Via::Pty, Via::Tcp),
+                         ViaParamName);
 
 // A rendering of the window after some seconds of simulated inputs (time in
 // the simulator runs faster, so that the slow loops show some movement).
@@ -221,7 +138,7 @@ TEST(AnalogInputsPicture, AfterSomeSecondsOfSimulatedInputs) {
     Harness h(Via::Tcp, QStringLiteral("10"), 30.0);
     ASSERT_TRUE(h.Connect());
     h.OpenWindow();
-    ASSERT_TRUE(WaitUntil([&] { return FewestHeld(h.state()) >= 300; }, 20s));
+    ASSERT_TRUE(WaitUntil([&] { return AnalogFewestHeld(h.state()) >= 300; }, 20s));
     TrendChartWidget* lower = h.Chart("Picture2");
     const int painted = lower->paintCount();
     ASSERT_TRUE(WaitUntil([&] { return lower->paintCount() > painted; }, 5s));

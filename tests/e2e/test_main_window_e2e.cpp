@@ -1,12 +1,12 @@
 // The main window against the simulated controller, in-process, over a
-// pseudo-terminal and over the loopback TCP relay: live values, reading a
-// loop's settings, sending them with every way a send can end.
+// pseudo-terminal and over the loopback TCP relay: sending a loop's settings
+// to every loop, and every way a send can fail. (Live values and reading a
+// loop's settings are part of the operator walk-through.)
 #include <gtest/gtest.h>
 
 #include <QCheckBox>
 #include <QComboBox>
 #include <QDir>
-#include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
 #include <QSettings>
@@ -18,6 +18,7 @@
 #include <cstring>
 #include <functional>
 
+#include "E2E.h"
 #include "FaultModes.h"
 #include "RecordingDialogs.h"
 #include "SimServer.h"
@@ -29,8 +30,6 @@
 #include "shell/frmPID.h"
 #include "support/EventLog.h"
 #include "support/ExchangeGuard.h"
-#include "support/Numbers.h"
-#include "trend/TrendChartWidget.h"
 
 using namespace tuvik;
 using namespace tuvik::sim;
@@ -40,14 +39,11 @@ using tuvik::test::FaultMode;
 using tuvik::test::FaultModes;
 using tuvik::test::Pump;
 using tuvik::test::RecordingDialogs;
+using tuvik::test::Via;
+using tuvik::test::ViaParamName;
 using tuvik::test::WaitUntil;
 
 namespace {
-
-enum class Via { Pty, Tcp };
-void PrintTo(Via v, std::ostream* os) {
-    *os << (v == Via::Pty ? "pty" : "tcp");
-}
 
 const QString kNotSuccessful = QStringLiteral("PID settings upload not successfull!");
 const QString kSendError = QStringLiteral(
@@ -177,54 +173,7 @@ class MainWindowE2E : public ::testing::TestWithParam<Via> {
     std::unique_ptr<frmPID> w;
 };
 
-std::string Name(const ::testing::TestParamInfo<Via>& i) {
-    return i.param == Via::Pty ? "Pty" : "Tcp";
-}
-
 }  // namespace
-
-TEST_P(MainWindowE2E, LiveValuesReachTheLabelsAndTheTrend) {
-    ASSERT_TRUE(Connect());
-    EXPECT_EQ(Find<QPushButton>("btnCon")->text(), QStringLiteral("Disconnect"));
-    clsPID& loop = session->loops()[0];
-    ASSERT_TRUE(WaitUntil([&] {
-        return loop.getTrendData().at(0, 5).isNumber() &&
-               !Find<QLabel>("LabelMeasurement")->text().isEmpty();
-    }));
-    // The labels show the loop's latest values, as the latest reply left them.
-    EXPECT_EQ(Find<QLabel>("LabelMeasurement")->text(), *LiveValueText(loop.Measurement(), 3));
-    EXPECT_EQ(Find<QLabel>("LabelControl")->text(), *LiveValueText(loop.ControllerOut(), 2));
-    EXPECT_EQ(Find<QLabel>("LabelMode")->text(), ModeText(loop.AutoMode()));
-    // The simulated plant is running: its measurement reaches the trend.
-    const double newest = loop.getTrendData().at(0, 2).number();
-    EXPECT_NEAR(newest, loop.LiveValues().Measurement, 0.01);
-    EXPECT_EQ(loop.getTrendData().at(0, 0).text(), QStringLiteral("Measurement"));
-    ASSERT_TRUE(WaitUntil([&] { return w->chart().paintCount() > 0; }));
-    EXPECT_TRUE(w->chart().chart().AutoScale());
-    EXPECT_EQ(w->chart().chart().maxX(), 360);
-}
-
-TEST_P(MainWindowE2E, GetCurrentValuesFillsTheEditorFromTheSimulatedLoop) {
-    ASSERT_TRUE(Connect());
-    Find<QComboBox>("comboPID")->setCurrentIndex(1);
-    ASSERT_TRUE(WaitUntil([&] { return sim->device().controller().Selected() == 1; }));
-    Click("btnGetCurrentValues");
-    auto* btn = Find<QPushButton>("btnGetCurrentValues");
-    EXPECT_FALSE(btn->isEnabled());
-    EXPECT_FALSE(link()->RefreshTimerEnabled()) << "polling pauses during the read";
-    ASSERT_TRUE(WaitUntil([&] { return btn->isEnabled(); }));
-    EXPECT_TRUE(link()->RefreshTimerEnabled());
-    EXPECT_TRUE(w->windowTitle().startsWith(QStringLiteral("PID luku onnistui ")));
-    const PidParams p = sim->device().controller().Params(1);
-    const auto text = [](float f) { return SingleText(f, QLatin1Char('.')); };
-    EXPECT_EQ(Box(PidBox::Setpoint)->text(), text(p.setpoint));
-    EXPECT_EQ(Box(PidBox::K)->text(), text(p.K));
-    EXPECT_EQ(Box(PidBox::Ti)->text(), text(p.Ti));
-    EXPECT_EQ(Box(PidBox::MaxContr)->text(), text(p.maxContr));
-    EXPECT_EQ(Box(PidBox::MeasurePort)->text(), QString::number(p.measurePort));
-    EXPECT_EQ(Box(PidBox::MeasureScale)->text(), QStringLiteral("1"));
-    EXPECT_EQ(Find<QWidget>("OptionPIDmode_0")->property("checked").toBool(), p.AutoMode());
-}
 
 TEST_P(MainWindowE2E, AConfirmedSendLandsInTheControllerForEveryLoop) {
     ASSERT_TRUE(Connect());
@@ -441,7 +390,7 @@ TEST_P(MainWindowE2E, GetCurrentValuesFromAVanishingDeviceIsNoReadAndTheLinkCome
     EXPECT_TRUE(dialogs.messages.empty());
 }
 
-INSTANTIATE_TEST_SUITE_P(Links, MainWindowE2E, ::testing::Values(Via::Pty, Via::Tcp), Name);
+INSTANTIATE_TEST_SUITE_P(Links, MainWindowE2E, ::testing::Values(Via::Pty, Via::Tcp), ViaParamName);
 
 // With TUVIK_SCREENSHOT_DIR set, a picture of the main window after a few
 // seconds of live data goes there as main-window.png.

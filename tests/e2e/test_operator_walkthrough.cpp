@@ -1,0 +1,629 @@
+// The whole program as an operator uses it, against the simulated controller
+// and burner, over a pseudo-terminal and over the loopback TCP relay: the
+// main window with the tool windows hooked on as at start-up, every workflow
+// clicked in turn, each checked against what the simulated device holds.
+#include <gtest/gtest.h>
+
+#include <QCheckBox>
+#include <QComboBox>
+#include <QDate>
+#include <QFile>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPlainTextEdit>
+#include <QPointer>
+#include <QPushButton>
+#include <QSet>
+#include <QSettings>
+#include <QSignalSpy>
+#include <QTemporaryDir>
+
+#include <cmath>
+#include <memory>
+
+#include "BurnerParams.h"
+#include "E2E.h"
+#include "RecordingDialogs.h"
+#include "SimServer.h"
+#include "TestUtil.h"
+#include "burner/BurnerMeasurements.h"
+#include "burner/Histogram.h"
+#include "burner/ParamSet.h"
+#include "burner/frmAllParams.h"
+#include "burner/frmExtra.h"
+#include "burner/frmFlamora.h"
+#include "link/Packet.h"
+#include "pid/PidEditorModel.h"
+#include "pid/PidEditorWidget.h"
+#include "shell/GlobalTables.h"
+#include "shell/LedWidget.h"
+#include "shell/Session.h"
+#include "shell/frmPID.h"
+#include "shell/frmToolWindows.h"
+#include "support/Numbers.h"
+#include "trend/TrendChartWidget.h"
+
+using namespace tuvik;
+using namespace tuvik::test;
+using namespace std::chrono_literals;
+
+namespace {
+
+const QColor kAlarmRed(255, 0, 0);
+
+class OperatorWalk : public ::testing::TestWithParam<Via> {
+  protected:
+    void SetUp() override {
+        ASSERT_TRUE(dir.isValid());
+        QFile params(dir.filePath("PARAMS.h"));
+        ASSERT_TRUE(params.open(QIODevice::WriteOnly));
+        ASSERT_GT(params.write(sim::ParamsHeaderText()), 0);
+        params.close();
+
+        sim::SimServerOptions o;
+        o.pty = GetParam() == Via::Pty;
+        o.ptyLink = dir.filePath("tty");
+        o.tcpPort = GetParam() == Via::Tcp ? 0 : -1;
+        o.tickMs = 10;
+        sim = std::make_unique<sim::SimServer>(o);
+        QString error;
+        ASSERT_TRUE(sim->Start(&error)) << error.toStdString();
+
+        // As the program starts: the main window, the tool windows hooked on,
+        // then the main window's load.
+        session = std::make_unique<Session>(
+            AppPaths(dir.path(), dir.path(), {dir.path(), QStringLiteral(TUVIK_SOURCE_DATA_DIR)}));
+        MainWindowOptions opts;
+        opts.openSettings = [this] {
+            return std::make_unique<QSettings>(dir.filePath("store.ini"), QSettings::IniFormat);
+        };
+        opts.dialogs = &dialogs;
+        opts.prepareClient = [this](frmClient& c) {
+            c.link().SetRemotePort(sim->TcpPort());
+            c.link().TimerConnectionMaker().setInterval(20);
+        };
+        main = std::make_unique<frmPID>(*session, std::move(opts));
+        AttachToolWindows(*session, *main, &dialogs);
+        unloaded = std::make_unique<QSignalSpy>(main.get(), &frmPID::unloaded);
+        main->Form_Load();
+        burner = qobject_cast<frmFlamora*>(main->shell().burner.data());
+        ASSERT_NE(burner, nullptr);
+        // Shorter device pauses and polling, so the walk does not take minutes.
+        main->editor().sender().setPauses(20, 200, 100);
+        burner->Timer1().setInterval(50);
+        burner->paramSetUpload().setPauseMs(150);
+        Find<QLineEdit>(main.get(), "txtRefresh")->setText("100");
+    }
+    void TearDown() override {
+        main.reset();
+        session.reset();
+        sim.reset();
+    }
+
+    // ---- helpers for the steps ----
+    DeviceLink* link() { return session->ctx().activeLink(); }
+    QLineEdit* Box(int i) {
+        return Find<QLineEdit>(main.get(), QStringLiteral("TextAutoPID_%1").arg(i));
+    }
+    QString Text(QWidget* in, const char* name) { return Find<QLabel>(in, name)->text(); }
+    QLineEdit* Edit(const QString& name) { return Find<QLineEdit>(burner, name); }
+    sim::ControllerSim& controller() { return sim->device().controller(); }
+    const sim::BurnerSim& burnerSim() { return sim->device().burner(); }
+    uint8_t Byte(int a) { return burnerSim().Byte(a); }
+    uint16_t Word(int a) { return burnerSim().Word(a); }
+    uint64_t Requests(uint8_t cmd) { return sim->device().stats().perCommand[cmd]; }
+    QStringList Boxes(int count) {
+        QStringList out;
+        for (int i = 0; i < count; ++i) {
+            out << Box(i)->text();
+        }
+        return out;
+    }
+    bool Red() {
+        return Find<QWidget>(main.get(), "Frame1")->palette().color(QPalette::Window) == kAlarmRed;
+    }
+    // The newest message box's text once one more than `before` has been shown.
+    QString NextMessage(qsizetype before) {
+        if (!WaitUntil([&] { return dialogs.messages.size() > before; }, 10s)) {
+            return QStringLiteral("(no message)");
+        }
+        return dialogs.messages.last().text;
+    }
+    // Apply changes with the confirmation answered OK; true once the send is over.
+    bool ApplyChanges() {
+        Click(main.get(), "cmdOK");
+        return WaitUntil([&] {
+            return !main->editor().sender().running() &&
+                   Find<QPushButton>(main.get(), "cmdOK")->isEnabled();
+        });
+    }
+    static QStringList FileLines(const QString& path) {
+        QFile f(path);
+        if (!f.open(QIODevice::ReadOnly)) {
+            return {};
+        }
+        return QString::fromLatin1(f.readAll()).split(QStringLiteral("\r\n"), Qt::SkipEmptyParts);
+    }
+
+  public:
+    // ---- the workflows, in the order the walk clicks them ----
+    void Connect();
+    void LiveTrend();
+    void ReadLoopSettings();
+    void EditValidateAndSend();
+    void SaveLoadAndDefaults();
+    void BurnerWindow();
+    void SingleParameter();
+    void ParameterSet();
+    void AllParameters();
+    void HistogramWindow();
+    void AnalogInputs();
+    void MessageLogAndDailyFile();
+    void MeasurementFile();
+    void AlarmColour();
+    void BootCommand();
+    void Disconnect();
+    void Exit();
+
+  protected:
+    QTemporaryDir dir;
+    RecordingDialogs dialogs;
+    std::unique_ptr<sim::SimServer> sim;
+    std::unique_ptr<Session> session;
+    std::unique_ptr<frmPID> main;
+    std::unique_ptr<QSignalSpy> unloaded;
+    frmFlamora* burner = nullptr;
+};
+
+void OperatorWalk::Connect() {
+    if (GetParam() == Via::Pty) {
+        Find<QLineEdit>(main.get(), "txtComPort")->setText(sim->PtyLink());
+    } else {
+        Find<QCheckBox>(main.get(), "chkUseTCP")->setChecked(true);
+    }
+    Click(main.get(), "btnCon");
+    ASSERT_TRUE(WaitUntil([&] {
+        return session->ctx().LinkConnected() &&
+               (GetParam() == Via::Pty ? sim->PtyClientPresent() : sim->TcpClientConnected());
+    }));
+    EXPECT_EQ(Find<QPushButton>(main.get(), "btnCon")->text(), QStringLiteral("Disconnect"));
+    if (GetParam() == Via::Tcp) {
+        ASSERT_TRUE(main->shell().client);
+        EXPECT_EQ(link(), &main->shell().client->link());
+    }
+    EXPECT_TRUE(burner->isLoaded()) << "the burner window is loaded at every connect";
+    EXPECT_TRUE(link()->RefreshTimerEnabled());
+}
+
+void OperatorWalk::LiveTrend() {
+    clsPID& loop = session->loops()[0];
+    const TrendArray& trend = loop.getTrendData();
+    ASSERT_TRUE(WaitUntil([&] { return trend.at(0, 3).isNumber(); }));
+    // A still plant: every reply carries the same values, which the labels
+    // and the trend must then show.
+    sim->SetClockRunning(false);
+    const auto& simLive = controller().LiveOf(0);
+    const auto measurement = static_cast<float>(simLive.measurement);
+    ASSERT_NE(measurement, 0.0f) << "the plant has started";
+    // The values go through their 7-digit text on the way into the loop.
+    const auto same = [](float a, double b) { return std::fabs(a - b) <= 1e-5 * std::fabs(b); };
+    ASSERT_TRUE(WaitUntil([&] { return same(loop.LiveValues().Measurement, measurement); }));
+    EXPECT_TRUE(same(loop.LiveValues().ControllerOut, simLive.terms.out));
+    EXPECT_NEAR(trend.at(0, 2).number(), measurement, 0.01);
+    EXPECT_TRUE(WaitUntil([&] {
+        return Text(main.get(), "LabelMeasurement") ==
+                   LiveValueText(loop.Measurement(), 3).value_or("-") &&
+               Text(main.get(), "LabelControl") ==
+                   LiveValueText(loop.ControllerOut(), 2).value_or("-");
+    }));
+    EXPECT_EQ(trend.at(0, 0).text(), QStringLiteral("Measurement"));
+    EXPECT_EQ(Text(main.get(), "LabelMode"), ModeText(loop.AutoMode()));
+    ASSERT_TRUE(WaitUntil([&] { return main->chart().paintCount() > 0; }));
+    EXPECT_EQ(main->chart().chart().maxX(), 360);
+    sim->SetClockRunning(true);
+}
+
+void OperatorWalk::ReadLoopSettings() {
+    Find<QComboBox>(main.get(), "comboPID")->setCurrentIndex(1);
+    ASSERT_TRUE(WaitUntil([&] { return controller().Selected() == 1; }));
+    auto* get = Find<QPushButton>(main.get(), "btnGetCurrentValues");
+    Click(main.get(), "btnGetCurrentValues");
+    EXPECT_FALSE(get->isEnabled());
+    EXPECT_FALSE(link()->RefreshTimerEnabled()) << "polling pauses during the read";
+    ASSERT_TRUE(WaitUntil([&] { return get->isEnabled(); }));
+    EXPECT_TRUE(link()->RefreshTimerEnabled());
+    EXPECT_TRUE(main->windowTitle().startsWith(QStringLiteral("PID luku onnistui ")));
+    const sim::PidParams p = controller().Params(1);
+    const auto text = [](float f) { return SingleText(f, QLatin1Char('.')); };
+    EXPECT_EQ(Box(PidBox::Setpoint)->text(), text(p.setpoint));
+    EXPECT_EQ(Box(PidBox::MaxContr)->text(), text(p.maxContr));
+    EXPECT_EQ(Box(PidBox::K)->text(), text(p.K));
+    EXPECT_EQ(Box(PidBox::Ti)->text(), text(p.Ti));
+    EXPECT_EQ(Box(PidBox::tt)->text(), text(p.tt));
+    EXPECT_EQ(Box(PidBox::MeasurePort)->text(), QString::number(p.measurePort));
+    EXPECT_EQ(Find<QWidget>(main.get(), "OptionPIDmode_0")->property("checked").toBool(),
+              p.AutoMode());
+    EXPECT_EQ(Find<QCheckBox>(main.get(), "chkEnable")->isChecked(), p.enable != 0);
+}
+
+void OperatorWalk::EditValidateAndSend() {
+    const sim::PidParams before = controller().Params(1);
+    const uint64_t writes = sim->device().stats().writes;
+    // Typed as the operator types. Out of range for this loop: refused with
+    // its message, nothing written.
+    const auto type = [&](int box, const char* text) {
+        Box(box)->clear();
+        QTest::keyClicks(Box(box), text);
+    };
+    type(PidBox::K, "50");
+    dialogs.clear();
+    Click(main.get(), "cmdOK");
+    ASSERT_EQ(dialogs.messages.size(), 1);
+    EXPECT_TRUE(dialogs.messages[0].text.contains(QStringLiteral(" K must be 0-10!")))
+        << dialogs.messages[0].text.toStdString();
+    EXPECT_EQ(dialogs.shown.size(), 1u) << "no confirmation for a refused value";
+    EXPECT_EQ(sim->device().stats().writes, writes);
+    // A setpoint the plant cannot reach (the alarm step needs that).
+    type(PidBox::Setpoint, "950");
+    type(PidBox::K, "2.5");
+    type(PidBox::Ti, "75");
+    dialogs.clear();
+    ASSERT_TRUE(ApplyChanges());
+    ASSERT_EQ(dialogs.shown.size(), 1u) << dialogs.lastText().toStdString();
+    EXPECT_EQ(dialogs.shown[0].title, QStringLiteral("PID control settings confirmation."));
+    EXPECT_TRUE(main->windowTitle().endsWith(QStringLiteral(" PID settings sent successfully!")));
+    EXPECT_GT(sim->device().stats().writes, writes);
+    const sim::PidParams after = controller().Params(1);
+    EXPECT_EQ(after.setpoint, 950.0f);
+    EXPECT_EQ(after.K, 2.5f);
+    EXPECT_EQ(after.Ti, 75.0f);
+    EXPECT_EQ(after.maxContr, before.maxContr);
+    EXPECT_EQ(after.Td, before.Td);
+    EXPECT_TRUE(WaitUntil([&] { return link()->RefreshTimerEnabled(); }));
+}
+
+void OperatorWalk::SaveLoadAndDefaults() {
+    const QString file = dir.filePath("boiler.PID");
+    const QStringList saved = Boxes(PidBox::Tm + 1);  // the boxes a *.PID keeps
+    dialogs.clear();
+    dialogs.files = {file};
+    Click(main.get(), "cmdSaveSettings");
+    ASSERT_TRUE(QFile::exists(file));
+    EXPECT_TRUE(dialogs.messages.isEmpty()) << dialogs.lastText().toStdString();
+
+    Box(PidBox::Setpoint)->setText("11");
+    Box(PidBox::Ti)->setText("3");
+    dialogs.files = {file};
+    Click(main.get(), "cmdLoadSettings");
+    EXPECT_TRUE(dialogs.messages.isEmpty()) << dialogs.lastText().toStdString();
+    EXPECT_EQ(Boxes(PidBox::Tm + 1), saved);
+
+    // The factory file of this loop: lines 2..11 are Setpoint..ForwardK, 13 is Tm.
+    const QStringList def =
+        FileLines(QStringLiteral(TUVIK_SOURCE_DATA_DIR "/Settings/PICZA303_def.PID"));
+    ASSERT_EQ(def.size(), 14);
+    Click(main.get(), "cmdDefaults");
+    EXPECT_TRUE(dialogs.messages.isEmpty()) << dialogs.lastText().toStdString();
+    for (int i = 0; i < 10; ++i) {
+        EXPECT_EQ(Box(i)->text().toDouble(), def[i + 2].trimmed().toDouble()) << "box " << i;
+    }
+    EXPECT_EQ(Box(PidBox::Tm)->text().toDouble(), def[13].trimmed().toDouble());
+}
+
+void OperatorWalk::BurnerWindow() {
+    Click(main.get(), "btnFlamora");
+    EXPECT_TRUE(burner->isVisible());
+    EXPECT_EQ(burner->windowTitle(),
+              QStringLiteral("FlamoraBurner, hw_ver 1506 feat 3 devType:100"));
+    // A still burner: the window must come to show exactly its state.
+    sim->SetClockRunning(false);
+    const auto m = burnerSim().Measurement();
+    const uint16_t devState = burnerSim().DeviceStateWord();
+    ASSERT_TRUE(WaitUntil([&] {
+        return Text(burner, "lblDevState") == QString::number(devState) &&
+               Text(burner, "lblTgas") == QString::number(m[0] | (m[1] << 8)) &&
+               Text(burner, "lblVFD") == QString::number(m[10]);
+    }));
+    EXPECT_EQ(Text(burner, "lblProgState"), StateNames()[burnerSim().ProgramState()]);
+    EXPECT_EQ(Text(burner, "lblIRsig"), QString::number(m[12] | (m[13] << 8)));
+    const QImage green = LedPicture(QStringLiteral("GREEN")).toImage();
+    const QImage red = LedPicture(QStringLiteral("RED")).toImage();
+    const QImage grey = LedPicture(QStringLiteral("GREY")).toImage();
+    for (int i = 0; i < 10; ++i) {
+        const bool on = (devState >> i) & 1;
+        const QImage& lit = i == 9 ? red : green;
+        EXPECT_EQ(Find<LedWidget>(burner, QStringLiteral("imgDev_%1").arg(i))->picture().toImage(),
+                  on ? lit : grey)
+            << "LED " << i;
+    }
+    for (int i = 0; i < frmFlamora::kUsageCount; ++i) {
+        const int a = 1600 + 4 * i;
+        const auto minutes = static_cast<int32_t>(Word(a) | (Word(a + 2) << 16));
+        auto* usage = Find<QLabel>(burner, QStringLiteral("lblUsageTime_%1").arg(i));
+        EXPECT_TRUE(WaitUntil([&] { return usage->toolTip() == QString::number(minutes); }))
+            << "counter " << i;
+        EXPECT_EQ(usage->text(), UsageTimeCaption(minutes));
+    }
+    sim->SetClockRunning(true);
+}
+
+void OperatorWalk::SingleParameter() {
+    Edit("txtOso")->setText("300");
+    Edit("txtValue")->setText("255");
+    Click(burner, "btnWrite");
+    ASSERT_TRUE(WaitUntil([&] { return Byte(300) == 0xFF; }));
+    Edit("txtValue")->setText("9");
+    Click(burner, "btnRead");
+    EXPECT_TRUE(WaitUntil([&] { return Edit("txtValue")->text() == QStringLiteral("255"); }));
+    Edit("txtValue")->setText("-2");
+    Click(burner, "btnWrite16bit");
+    ASSERT_TRUE(WaitUntil([&] { return Word(300) == 0xFFFE; }));
+    Edit("txtValue")->clear();
+    Click(burner, "btnRead16Bit");
+    EXPECT_TRUE(WaitUntil([&] { return Edit("txtValue")->text() == QStringLiteral("65534"); }));
+    EXPECT_TRUE(dialogs.messages.isEmpty()) << dialogs.lastText().toStdString();
+}
+
+void OperatorWalk::ParameterSet() {
+    const auto& defs = ParamBoxes();
+    auto box = [&](int i) { return Edit(QStringLiteral("txtFlamoraParams_%1").arg(i)); };
+    auto memoryText = [&](int i) {
+        const int a = defs[i].address;
+        return QString::number(defs[i].width == 16 ? static_cast<int16_t>(Word(a)) : Byte(a));
+    };
+    box(0)->setText("1");
+    Click(burner, "btnGetvalues");
+    ASSERT_TRUE(WaitUntil([&] { return box(0)->text() == memoryText(0); }));
+    for (int i = 0; i < kParamBoxCount; ++i) {
+        EXPECT_EQ(box(i)->text(), memoryText(i)) << i;
+    }
+
+    box(0)->setText("321");
+    box(10)->setText("77");
+    box(18)->setText("-5");
+    const uint64_t commits = Requests(Cmd::Commit);
+    dialogs.clear();
+    Click(burner, "btnSendValues");
+    EXPECT_EQ(NextMessage(0), QStringLiteral("Flamora parameters upload OK"));
+    EXPECT_EQ(Word(defs[0].address), 321);
+    EXPECT_EQ(Byte(defs[10].address), 77);
+    EXPECT_EQ(Word(defs[18].address), 0xFFFB);
+    EXPECT_TRUE(WaitUntil([&] { return Requests(Cmd::Commit) == commits + 1; }));
+    EXPECT_TRUE(WaitUntil([&] { return link()->RefreshTimerEnabled(); }));
+}
+
+void OperatorWalk::AllParameters() {
+    Click(burner, "cmdAllParams");
+    frmAllParams* w = burner->allParams();
+    ASSERT_TRUE(w->isVisible());
+    AllParamsModel& m = w->model();
+    auto rowOf = [&](int address) {
+        for (int r = 0; r < m.rows(); ++r) {
+            if (m.addressText(r) == QString::number(address)) {
+                return r;
+            }
+        }
+        return -1;
+    };
+    const int r24 = rowOf(24);
+    const int r40 = rowOf(40);
+    ASSERT_GE(r24, 0);
+    ASSERT_GE(r40, 0);
+    m.setChecked(r24, true);
+    m.setChecked(r40, true);
+    Click(w, "btnRead");
+    ASSERT_TRUE(WaitUntil([&] {
+        return m.valueText(r24) == QString::number(Byte(24)) &&
+               m.valueText(r40) == QString::number(Byte(40));
+    }));
+    EXPECT_TRUE(m.valueText(rowOf(25)).isEmpty()) << "not checked, not read";
+
+    m.setValueText(r24, "12");
+    m.setValueText(r40, "-1");
+    dialogs.clear();
+    dialogs.questions.clear();
+    Click(w, "Command3");
+    ASSERT_EQ(dialogs.questions.size(), 1);
+    EXPECT_TRUE(WaitUntil([&] { return Byte(24) == 12 && Byte(40) == 0xFF; }));
+
+    const QString par = dir.filePath("burner.par");
+    dialogs.files = {par};
+    Click(w, "Command1");
+    ASSERT_TRUE(QFile::exists(par));
+    m.setValueText(r24, "99");
+    m.setValueText(r40, "");
+    dialogs.files = {par};
+    Click(w, "Command2");
+    EXPECT_EQ(m.valueText(r24), QStringLiteral("12"));
+    EXPECT_EQ(m.valueText(r40), QStringLiteral("-1"));
+    EXPECT_TRUE(dialogs.messages.isEmpty()) << dialogs.lastText().toStdString();
+    w->close();
+}
+
+void OperatorWalk::HistogramWindow() {
+    sim->SetClockRunning(false);  // the counters must not move while compared
+    Click(burner, "btnExtras");
+    frmExtra* w = burner->extras();
+    ASSERT_TRUE(w->isVisible());
+    w->histogram().setSpacingMs(2);
+    auto* text = Find<QPlainTextEdit>(w, "txtHistoData");
+    Click(w, "btnClear");
+    Click(w, "btnReadHistogram");
+    ASSERT_TRUE(
+        WaitUntil([&] { return text->toPlainText().count(QLatin1Char('\n')) >= 122; }, 10s));
+    Pump(100ms);
+    const QStringList lines = text->toPlainText().split(QLatin1Char('\n'));
+    ASSERT_EQ(lines.size(), 123);
+    for (int i = 0; i < 122; ++i) {
+        const int a = Histogram::kFirstAddress + 2 * i;
+        EXPECT_EQ(lines[i + 1], HistogramLine(Word(a), a)) << i;
+    }
+    EXPECT_TRUE(lines[1].startsWith(QStringLiteral("IRavg: ")));
+    EXPECT_TRUE(lines[122].startsWith(QStringLiteral("Temperature: 795 value: ")));
+    w->close();
+    sim->SetClockRunning(true);
+}
+
+void OperatorWalk::AnalogInputs() {
+    const DispatchState& st = session->state();
+    Click(main.get(), "bntADinputs");
+    QWidget* w = main->shell().analog;
+    ASSERT_NE(w, nullptr);
+    EXPECT_TRUE(w->isVisible());
+    EXPECT_FALSE(link()->RefreshTimerEnabled()) << "the inputs' requests replace the data request";
+    ASSERT_TRUE(WaitUntil([&] { return AnalogFewestHeld(st) >= 20; }, 10s));
+    // The inputs move: the measurement of the loop on AD0 is noisy.
+    QSet<double> seen;
+    for (int p = 2; p < 22; ++p) {
+        seen.insert(st.AnalogTrend1.at(0, p).number());
+    }
+    EXPECT_GE(seen.size(), 2);
+    EXPECT_NEAR(st.AnalogTrend2.at(1, 2).number(), 2400, 50) << "AD5: the 24 V supply";
+    // The charts scale to the inputs at their next redraw.
+    auto* lower = Find<TrendChartWidget>(w, "Picture2");
+    EXPECT_TRUE(WaitUntil([&] { return lower->chart().maxY() > 2400; }));
+    EXPECT_LT(lower->chart().maxY(), 2500);
+    EXPECT_GT(Find<TrendChartWidget>(w, "Picture1")->chart().maxY(), 10);
+
+    // Closed: the samples stop and the link's own data request goes out again.
+    w->close();
+    EXPECT_TRUE(link()->RefreshTimerEnabled());
+    Pump(200ms);  // replies still on their way
+    const int held = AnalogFewestHeld(st);
+    const uint64_t requests = Requests(Cmd::DataRequest);
+    ASSERT_TRUE(WaitUntil([&] { return Requests(Cmd::DataRequest) >= requests + 2; }));
+    Pump(100ms);
+    if (held < TrendArray::kLastPoint - 1) {
+        EXPECT_EQ(AnalogFewestHeld(st), held);
+    }
+}
+
+void OperatorWalk::MessageLogAndDailyFile() {
+    Click(main.get(), "Command6");
+    ASSERT_TRUE(main->shell().message);
+    EXPECT_TRUE(main->shell().message->isVisible());
+    // Fuel screw started in the running state at 123.4 s of burner time.
+    const uint8_t event[] = {1, 0x80 | 20, 0xD2, 0x04, 0x00};
+    sim->PushReply(Cmd::ActuatorEvent, event);
+    const QString line =
+        ActivityNames()[1] + QStringLiteral("; started ;123.4;") + StateNames()[20];
+    auto* text = Find<QPlainTextEdit>(main->shell().message.get(), "Text1");
+    ASSERT_TRUE(WaitUntil([&] { return text->toPlainText().contains(line); }))
+        << text->toPlainText().toStdString();
+    const QString file = session->log().DailyFilePath(QDate::currentDate());
+    EXPECT_TRUE(file.startsWith(dir.path()));
+    EXPECT_TRUE(FileLines(file).filter(line).size() == 1) << file.toStdString();
+}
+
+void OperatorWalk::MeasurementFile() {
+    MeasLog& log = burner->measLog();
+    const QString file = log.FilePath(QDate::currentDate());
+    EXPECT_TRUE(file.startsWith(dir.path()));
+    Find<QCheckBox>(burner, "CheckSaveMeas")->setChecked(true);
+    ASSERT_TRUE(WaitUntil([&] { return log.measPlace() >= 3; }));
+    // Switched off: every row gathered so far goes to the day's file.
+    const int rows = log.measPlace();
+    Find<QCheckBox>(burner, "CheckSaveMeas")->setChecked(false);
+    const QStringList lines = FileLines(file);
+    ASSERT_EQ(lines.size(), 1 + rows) << file.toStdString();
+    EXPECT_EQ(lines[0], MeasLog::HeaderLine());
+    // The newest row: the time, then the flue gas temperature as shown.
+    EXPECT_EQ(lines[rows].split(QLatin1Char(' '), Qt::SkipEmptyParts).value(1),
+              Text(burner, "lblTgas"))
+        << lines[rows].toStdString();
+}
+
+void OperatorWalk::AlarmColour() {
+    // The loop on its way to an unreachable setpoint raises the alarm once
+    // enabled, and drops it when disabled.
+    Click(main.get(), "Command5");  // dis
+    ASSERT_TRUE(WaitUntil([&] { return !Red(); }));
+    Click(main.get(), "Command4");  // e
+    ASSERT_TRUE(WaitUntil([&] { return controller().Alarm(1) && Red(); }));
+    Click(main.get(), "Command5");
+    EXPECT_TRUE(WaitUntil([&] { return !controller().Alarm(1) && !Red(); }));
+}
+
+void OperatorWalk::BootCommand() {
+    const int boots = controller().BootCount();
+    Click(main.get(), "btnBoot");
+    ASSERT_TRUE(WaitUntil([&] { return controller().BootCount() == boots + 1; }));
+    EXPECT_TRUE(WaitUntil([&] {
+        return main->windowTitle().startsWith(
+            QStringLiteral("Device started (%1) ").arg((boots + 1) & 0xFF));
+    })) << main->windowTitle().toStdString();
+}
+
+void OperatorWalk::Disconnect() {
+    auto* con = Find<QPushButton>(main.get(), "btnCon");
+    const auto disconnect = [&] {
+        Click(main.get(), "btnCon");
+        ASSERT_TRUE(WaitUntil([&] { return !session->ctx().LinkConnected(); }));
+        EXPECT_EQ(con->text(), QStringLiteral("Connect"));
+        Pump(300ms);  // requests already on the line
+        const uint64_t requests = sim->device().stats().requests;
+        Pump(500ms);
+        EXPECT_EQ(sim->device().stats().requests, requests) << "polling stopped";
+    };
+    disconnect();
+    // Connected again: the live values and the burner's measurements come back.
+    const uint64_t data = Requests(Cmd::DataRequest);
+    const uint64_t meas = Requests(Cmd::MeasRequest);
+    Click(main.get(), "btnCon");
+    EXPECT_TRUE(WaitUntil([&] {
+        return con->text() == QStringLiteral("Disconnect") &&
+               Requests(Cmd::DataRequest) > data + 2 && Requests(Cmd::MeasRequest) > meas + 2;
+    }));
+}
+
+void OperatorWalk::Exit() {
+    // Closed while connected: the link is closed first, the rest follows.
+    ASSERT_TRUE(session->ctx().LinkConnected());
+    const QPointer<QWidget> windows[] = {burner, burner->allParams(), burner->extras(),
+                                         main->shell().analog, main->shell().message.get()};
+    main->close();
+    ASSERT_TRUE(WaitUntil([&] { return unloaded->size() == 1; }));
+    EXPECT_FALSE(session->ctx().LinkConnected());
+    EXPECT_TRUE(WaitUntil([&] {
+        return GetParam() == Via::Pty ? !sim->PtyClientPresent() : !sim->TcpClientConnected();
+    }));
+    for (const QPointer<QWidget>& w : windows) {
+        EXPECT_TRUE(w.isNull()) << "a window outlived the main window";
+    }
+    EXPECT_FALSE(main->shell().message);
+    EXPECT_FALSE(main->shell().serial);
+    EXPECT_FALSE(main->shell().client);
+}
+
+}  // namespace
+
+TEST_P(OperatorWalk, EveryWorkflowInTurn) {
+    const std::pair<const char*, void (OperatorWalk::*)()> steps[] = {
+        {"connect", &OperatorWalk::Connect},
+        {"live trend", &OperatorWalk::LiveTrend},
+        {"read loop settings", &OperatorWalk::ReadLoopSettings},
+        {"edit, validate, send", &OperatorWalk::EditValidateAndSend},
+        {"*.PID save, load, defaults", &OperatorWalk::SaveLoadAndDefaults},
+        {"burner window", &OperatorWalk::BurnerWindow},
+        {"single parameter", &OperatorWalk::SingleParameter},
+        {"parameter set", &OperatorWalk::ParameterSet},
+        {"all parameters", &OperatorWalk::AllParameters},
+        {"histogram", &OperatorWalk::HistogramWindow},
+        {"analog inputs", &OperatorWalk::AnalogInputs},
+        {"message log", &OperatorWalk::MessageLogAndDailyFile},
+        {"measurement file", &OperatorWalk::MeasurementFile},
+        {"alarm colour", &OperatorWalk::AlarmColour},
+        {"boot", &OperatorWalk::BootCommand},
+        {"disconnect, connect again", &OperatorWalk::Disconnect},
+        {"exit while connected", &OperatorWalk::Exit},
+    };
+    for (const auto& [name, step] : steps) {
+        SCOPED_TRACE(name);
+        (this->*step)();
+        if (HasFatalFailure()) {
+            return;
+        }
+    }
+}
+
+INSTANTIATE_TEST_SUITE_P(Links, OperatorWalk, ::testing::Values(Via::Pty, Via::Tcp), ViaParamName);
