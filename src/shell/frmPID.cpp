@@ -15,6 +15,8 @@
 #include <QToolButton>
 #include <QVBoxLayout>
 
+#include <algorithm>
+
 #include "link/Packet.h"
 #include "pid/PidEditorModel.h"
 #include "pid/PidEditorWidget.h"
@@ -166,10 +168,16 @@ QWidget* frmPID::BuildLivePanel() {
 
     auto* panel = new QWidget(this);
     auto* status = Named(new QGroupBox(QStringLiteral("PID status"), panel), "FramePIDStatus");
+    // The values change with every reply. A label of fixed size that paints
+    // its own background changes neither the layout nor the group box around
+    // it, so only the label itself is repainted.
     auto value = [status](const char* name) {
         auto* l = Named(new QLabel(status), name);
-        l->setMinimumWidth(70);
         l->setFrameShape(QFrame::StyledPanel);
+        l->setAutoFillBackground(true);
+        const int width = l->fontMetrics().horizontalAdvance(QStringLiteral("-00000.000 ")) +
+                          2 * l->frameWidth() + 2 * l->margin() + 6;
+        l->setFixedSize(std::max(70, width), l->sizeHint().height());
         return l;
     };
     LabelMode_ = value("LabelMode");
@@ -194,8 +202,7 @@ QWidget* frmPID::BuildLivePanel() {
                         row, col);
         grid->addWidget(item.label, row, col + 1);
     }
-    grid->setColumnStretch(1, 1);
-    grid->setColumnStretch(3, 1);
+    grid->setColumnStretch(4, 1);
 
     auto* frame = new QVBoxLayout(Frame1_);
     frame->setContentsMargins(4, 4, 4, 4);

@@ -58,8 +58,9 @@ class frmPID : public QWidget, public MainWindowTarget, public LinkSettingsSourc
     static constexpr int kTimer1Ms = 500;
     static constexpr int kTimerExitMs = 500;
     // Live values refresh the chart and the value labels at most this often
-    // (about 30 times a second), however fast the replies come.
-    static constexpr int kLiveFrameMs = 33;
+    // (20 times a second, smooth for a strip chart), however fast the
+    // replies come.
+    static constexpr int kLiveFrameMs = 50;
     using Options = MainWindowOptions;
 
     explicit frmPID(Session& session, Options options = {}, QWidget* parent = nullptr);
