@@ -94,7 +94,9 @@ soak = sys.argv[3]
 if os.path.exists(soak):
     vals = dict(l.split("=", 1) for l in open(soak).read().split() if "=" in l)
     share = float(vals["cpu_percent"])
-    row("whole program at %s replies/s (%s s soak)" % (vals["replies_per_s"], vals["seconds"]),
+    runs = vals.get("cpu_percent_runs", vals["cpu_percent"]).split(",")
+    row("whole program at %s replies/s (%s s soak, median of %d: %s)"
+        % (vals["replies_per_s"], vals["seconds"], len(runs), ", ".join(runs)),
         "-", "%.2f %% of one core" % share, "< 5 % of one core", share < 5)
 else:
     rows.append(("whole program at the maximum live-value rate", "-", "-", "< 5 % of one core",
