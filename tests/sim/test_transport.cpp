@@ -145,10 +145,14 @@ TEST_P(Transport, EveryRequestGetsItsReply) {
     EXPECT_EQ(dev.controller().Selected(), 2);
 
     const std::pair<QByteArray, uint8_t> exchanges[] = {
-        {Hex("81 00 7E"), Cmd::StatusRecord},       {Hex("88 00 77"), Cmd::AnalogValues},
-        {Hex("83 00 7C"), Cmd::ParamSet},           {EncodeReadByte(25), Cmd::ByteValue},
-        {EncodeReadWord(1698), Cmd::ReadWord},      {Hex("98 00 67"), Cmd::Measurements},
-        {Hex("5B 00 A4"), Cmd::UsageReply},         {Hex("99 00 66"), Cmd::DeviceStarted},
+        {Hex("81 00 7E"), Cmd::StatusRecord},
+        {Hex("88 00 77"), Cmd::AnalogValues},
+        {Hex("83 00 7C"), Cmd::ParamSet},
+        {EncodeReadByte(25), Cmd::ByteValue},
+        {EncodeReadWord(1698), Cmd::ReadWord},
+        {Hex("98 00 67"), Cmd::Measurements},
+        {Hex("5B 00 A4"), Cmd::UsageReply},
+        {Hex("99 00 66"), Cmd::DeviceStarted},
         {EncodeMemWrite(25, 1, std::array<uint8_t, 1>{44}).value(), Cmd::WriteAck},
     };
     for (const auto& [request, reply] : exchanges) {
