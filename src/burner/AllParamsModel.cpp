@@ -8,6 +8,7 @@
 #include "burner/PrintZones.h"
 #include "burner/SingleParam.h"
 #include "link/DeviceLink.h"
+#include "support/CappedRead.h"
 #include "support/Numbers.h"
 
 namespace tuvik {
@@ -297,10 +298,9 @@ int AllParamsModel::LoadParFile(const QString& path, QString* error) {
     if (!file.open(QIODevice::ReadOnly)) {
         return 0;
     }
-    // One byte more than allowed tells a file that is too large.
-    const QByteArray bytes = file.read(kMaxParFileBytes + 1);
+    const std::optional<QByteArray> bytes = ReadAtMost(file, kMaxParFileBytes);
     file.close();
-    if (bytes.size() > kMaxParFileBytes) {
+    if (!bytes) {
         if (error) {
             *error = QStringLiteral(
                 "Error loadparData: the file is too large to be a parameter file; nothing was "
@@ -308,7 +308,7 @@ int AllParamsModel::LoadParFile(const QString& path, QString* error) {
         }
         return 0;
     }
-    return LoadParData(bytes);
+    return LoadParData(*bytes);
 }
 
 int AllParamsModel::LoadParData(const QByteArray& bytes) {

@@ -3,6 +3,7 @@
 #include <QFile>
 #include <QIODevice>
 
+#include "support/CappedRead.h"
 #include "support/EventLog.h"
 #include "support/Numbers.h"
 
@@ -102,15 +103,14 @@ std::vector<ParamDef> ReadParamDefsFile(const QString& path, std::size_t maxCoun
     if (!file.open(QIODevice::ReadOnly)) {
         return {};
     }
-    // One byte more than allowed tells a file that is too large.
-    const QByteArray bytes = file.read(kMaxParamsHeaderBytes + 1);
+    const std::optional<QByteArray> bytes = ReadAtMost(file, kMaxParamsHeaderBytes);
     file.close();
-    if (bytes.size() > kMaxParamsHeaderBytes) {
+    if (!bytes) {
         WriteEventLog(QStringLiteral("Error ReadParams: ") + path +
                       QStringLiteral(" is too large to be a parameter header; no parameters read"));
         return {};
     }
-    return ReadParamDefs(bytes, maxCount);
+    return ReadParamDefs(*bytes, maxCount);
 }
 
 QString ParamListItem(const ParamDef& def) {

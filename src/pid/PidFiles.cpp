@@ -112,13 +112,9 @@ PidFileRead ReadPidFile(const QString& path) {
         r.error = file.errorString();
         return r;
     }
-    // One byte more than allowed tells a file that is too large.
+    // One byte more than allowed, which the parser refuses as too large.
     const QByteArray bytes = file.read(PidFile::kMaxBytes + 1);
     file.close();
-    if (bytes.size() > PidFile::kMaxBytes) {
-        r.error = kTooLarge;
-        return r;
-    }
     return ParsePidFile(bytes);
 }
 

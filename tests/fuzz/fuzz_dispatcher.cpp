@@ -7,10 +7,13 @@
 #include <span>
 
 #include "../common/RecordingTargets.h"
+#include "FuzzUtil.h"
 #include "link/ReplyDispatcher.h"
 #include "link/RxState.h"
 #include "support/EventLog.h"
 #include "support/Numbers.h"
+
+using tuvik::fuzz::Check;
 
 namespace {
 
@@ -19,12 +22,6 @@ struct DispatchSink : tuvik::RxSink {
     void OnPacket(uint8_t c, std::span<const uint8_t> d) override { receiver->HandleReply(c, d); }
     void OnBrokenPacket(uint8_t, int, uint8_t) override {}
 };
-
-void Check(bool ok) {
-    if (!ok) {
-        __builtin_trap();
-    }
-}
 
 // Every sample the dispatcher stores is a number no larger than the ceiling.
 void CheckTrend(const tuvik::TrendArray& t, int series) {

@@ -9,16 +9,13 @@
 #include <cstdint>
 #include <cstdlib>
 
+#include "FuzzUtil.h"
 #include "burner/AllParamsModel.h"
 #include "burner/ParamTable.h"
 
-namespace {
+using tuvik::fuzz::Check;
 
-void Check(bool ok) {
-    if (!ok) {
-        std::abort();
-    }
-}
+namespace {
 
 // P and P_MAX share an address, and P's name is contained in P_MAX's.
 const QByteArray kHeader =
@@ -31,8 +28,7 @@ void BuildGrid(tuvik::AllParamsModel& m) {
 }  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
-    const QByteArray bytes =
-        QByteArray::fromRawData(reinterpret_cast<const char*>(data), static_cast<qsizetype>(size));
+    const QByteArray bytes = tuvik::fuzz::Bytes(data, size);
 
     tuvik::AllParamsModel grid;
     BuildGrid(grid);

@@ -7,21 +7,13 @@
 #include <cstdint>
 #include <cstdlib>
 
+#include "FuzzUtil.h"
 #include "burner/ParamTable.h"
 
-namespace {
-
-void Check(bool ok) {
-    if (!ok) {
-        std::abort();
-    }
-}
-
-}  // namespace
+using tuvik::fuzz::Check;
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
-    const QByteArray bytes =
-        QByteArray::fromRawData(reinterpret_cast<const char*>(data), static_cast<qsizetype>(size));
+    const QByteArray bytes = tuvik::fuzz::Bytes(data, size);
 
     tuvik::ParamTable table;
     table.LoadParamTable(bytes);
