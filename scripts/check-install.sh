@@ -11,11 +11,13 @@ build="${1:-$here/build/debug}"
 work="$(mktemp -d /tmp/tuvik-install.XXXXXX)"
 prefix="$work/prefix"
 mounted=""
+guard=()
 sim_pid=""
 cleanup() {
   [ -n "$sim_pid" ] && kill "$sim_pid" 2>/dev/null || true
   wait 2>/dev/null || true
   [ -n "$mounted" ] && umount "$prefix" 2>/dev/null || true
+  chmod -R u+w "$work" 2>/dev/null || true
   rm -rf "$work"
 }
 trap cleanup EXIT INT TERM
@@ -35,11 +37,26 @@ if mount --bind "$prefix" "$prefix" 2>/dev/null; then
   touch "$prefix/bin/probe" 2>/dev/null && fail "the prefix is still writable"
   ro="read-only"
 else
+  # No bind mount here: take the write bits away instead. Root would write
+  # through them, so root runs the programs without the capabilities that
+  # override file permissions.
   chmod -R a-w "$prefix"
-  ro="write-protected (no bind mount here; root could still write)"
+  ro="write-protected"
+  if [ "$(id -u)" -eq 0 ]; then
+    caps="-dac_override,-dac_read_search,-fowner"
+    guard=(setpriv --inh-caps="$caps" --bounding-set="$caps")
+    "${guard[@]}" touch "$prefix/bin/probe" 2>/dev/null && fail "the prefix is still writable"
+    ro="write-protected (root without the capability to override file permissions)"
+  fi
 fi
 
-"$prefix/bin/tuvik-sim" --no-tcp --pty "$work/pty" --speed 50 >"$work/sim.out" 2>&1 &
+# What the program folder holds before anything runs from it. Installed files
+# keep the build's timestamps, in whatever order the build made them, so the
+# folder is compared with this listing rather than with any one file's age.
+listing() { find "$prefix" -printf '%P %y %s %T@\n' | LC_ALL=C sort; }
+listing >"$work/before.txt"
+
+"${guard[@]}" "$prefix/bin/tuvik-sim" --no-tcp --pty "$work/pty" --speed 50 >"$work/sim.out" 2>&1 &
 sim_pid=$!
 for _ in $(seq 100); do
   grep -q "ready" "$work/sim.out" 2>/dev/null && break
@@ -50,14 +67,16 @@ grep -q "ready" "$work/sim.out" || fail "the installed simulator did not start"
 XDG_DATA_HOME="$work/data" XDG_CONFIG_HOME="$work/config" QT_QPA_PLATFORM=offscreen \
   TUVIK_AUTOCONNECT="serial:$work/pty:50" TUVIK_RUN_SECONDS=6 \
   TUVIK_STATS_FILE="$work/stats.txt" \
-  "$prefix/bin/tuvik" >"$work/tool.out" 2>&1 || { cat "$work/tool.out" >&2; fail "the installed tool failed"; }
+  "${guard[@]}" "$prefix/bin/tuvik" >"$work/tool.out" 2>&1 || { cat "$work/tool.out" >&2; fail "the installed tool failed"; }
 
 grep -q "^replies [1-9]" "$work/stats.txt" || fail "no live values reached the installed tool"
 messages="$(awk '/^messages/ {print $2}' "$work/stats.txt")"
 [ "${messages:-0}" -gt 0 ] || fail "no simulator event was logged in 6 s"
-daily="$(find "$work/data" -name 'Flamorifier_*.csv' | head -n 1)"
+daily="$(find "$work/data" -name 'Flamorifier_*.csv' 2>/dev/null | head -n 1 || true)"
 [ -n "$daily" ] || fail "no daily message file under the user's data folder"
 lines="$(($(wc -l <"$daily") - 1))"
 [ "$lines" -eq "$messages" ] || fail "$messages messages logged but $lines lines in $daily"
-[ -z "$(find "$prefix" -newer "$prefix/bin/tuvik" -type f)" ] || fail "the tool wrote into its program folder"
+listing >"$work/after.txt"
+diff "$work/before.txt" "$work/after.txt" >"$work/changed.txt" ||
+  { cat "$work/changed.txt" >&2; fail "the tool or the simulator wrote into the program folder"; }
 echo "check-install.sh: installed into a $ro prefix; the tool ran from it, took live values and logged $messages events to ${daily#"$work"/}"
