@@ -13,16 +13,20 @@
 #include <vector>
 
 #include "link/DeviceLink.h"
+#include "support/Numbers.h"
 
 // Readable QString values in test failure messages.
 QT_BEGIN_NAMESPACE
-inline void PrintTo(const QString& s, std::ostream* os) { *os << '"' << s.toStdString() << '"'; }
+inline void PrintTo(const QString& s, std::ostream* os) {
+    *os << '"' << s.toStdString() << '"';
+}
 QT_END_NAMESPACE
 
 namespace tuvik::test {
 
 // Runs the event loop until pred() holds or the time runs out; returns pred().
-bool WaitUntil(const std::function<bool()>& pred, std::chrono::milliseconds limit = std::chrono::milliseconds(5000));
+bool WaitUntil(const std::function<bool()>& pred,
+               std::chrono::milliseconds limit = std::chrono::milliseconds(5000));
 // Runs the event loop for the given time.
 void Pump(std::chrono::milliseconds d);
 
@@ -31,6 +35,20 @@ QByteArray Hex(const char* spaced);  // "85 03 2C 01" -> bytes
 // A live-values reply 92 10, data bytes 01..10, then the given trailer
 // (6D is the good one).
 QByteArray LiveValues(uint8_t trailer);
+
+// Puts the program's decimal separator back as it was when the guard ends;
+// the second form also sets it for the guard's lifetime.
+class SeparatorGuard {
+  public:
+    SeparatorGuard() : saved_(DecimalSeparator()) {}
+    explicit SeparatorGuard(QChar sep) : SeparatorGuard() { SetDecimalSeparator(sep); }
+    ~SeparatorGuard() { SetDecimalSeparator(saved_); }
+    SeparatorGuard(const SeparatorGuard&) = delete;
+    SeparatorGuard& operator=(const SeparatorGuard&) = delete;
+
+  private:
+    QChar saved_;
+};
 
 // Records every reply handed to it.
 struct RecordingReceiver : ReplyReceiver {

@@ -42,19 +42,10 @@ using tuvik::test::Hex;
 using tuvik::test::Pump;
 using tuvik::test::RecordingDialogs;
 using tuvik::test::RecordingLink;
+using tuvik::test::SeparatorGuard;
 using tuvik::test::WaitUntil;
 
 namespace {
-
-
-class SeparatorGuard {
-  public:
-    SeparatorGuard() : saved_(DecimalSeparator()) {}
-    ~SeparatorGuard() { SetDecimalSeparator(saved_); }
-
-  private:
-    QChar saved_;
-};
 
 class MainWindow : public ::testing::Test {
   protected:

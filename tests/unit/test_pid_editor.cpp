@@ -6,17 +6,9 @@
 #include "support/Numbers.h"
 
 using namespace tuvik;
+using tuvik::test::SeparatorGuard;
 
 namespace {
-
-class Separator {
-  public:
-    explicit Separator(QChar sep) : saved_(DecimalSeparator()) { SetDecimalSeparator(sep); }
-    ~Separator() { SetDecimalSeparator(saved_); }
-
-  private:
-    QChar saved_;
-};
 
 // Values every rule set accepts.
 PidEditorValues Good() {
@@ -37,7 +29,7 @@ struct Case {
 };
 
 void Check(int listIndex, const Case& c) {
-    Separator sep(QLatin1Char('.'));
+    SeparatorGuard sep(QLatin1Char('.'));
     clsPID loop;
     PidEditorValues v = Good();
     v.boxes[static_cast<size_t>(c.box)] = QString::fromLatin1(c.text);
@@ -151,7 +143,7 @@ TEST(PidValidation, OtherLoopsHaveTighterBoundsAndSkipTheRest) {
 }
 
 TEST(PidValidation, RowsBeforeAFailureStayStoredAndLaterOnesDoNot) {
-    Separator sep(QLatin1Char('.'));
+    SeparatorGuard sep(QLatin1Char('.'));
     clsPID loop;
     PidEditorValues v = Good();
     v.automatic = true;
@@ -172,7 +164,7 @@ TEST(PidValidation, RowsBeforeAFailureStayStoredAndLaterOnesDoNot) {
 }
 
 TEST(PidValidation, AcceptedValuesAreAllStoredForTheLambdaLoop) {
-    Separator sep(QLatin1Char('.'));
+    SeparatorGuard sep(QLatin1Char('.'));
     clsPID loop;
     PidEditorValues v = Good();
     v.automatic = false;
@@ -197,7 +189,7 @@ TEST(PidValidation, AcceptedValuesAreAllStoredForTheLambdaLoop) {
 }
 
 TEST(PidValidation, ConversionErrorsCarryTheirDescriptionAndNoRowMessage) {
-    Separator sep(QLatin1Char('.'));
+    SeparatorGuard sep(QLatin1Char('.'));
     struct {
         int box;
         const char* text;
@@ -221,7 +213,7 @@ TEST(PidValidation, ConversionErrorsCarryTheirDescriptionAndNoRowMessage) {
 }
 
 TEST(PidValidation, ManualSliderRowAndIndexesOutsideTheLoops) {
-    Separator sep(QLatin1Char('.'));
+    SeparatorGuard sep(QLatin1Char('.'));
     clsPID loop;
     PidEditorValues v = Good();
     v.manual = 101;
@@ -236,7 +228,7 @@ TEST(PidValidation, ManualSliderRowAndIndexesOutsideTheLoops) {
 }
 
 TEST(PidValidation, CommaLocaleReadsDotBoxesAndShowsThemWithDotsAgain) {
-    Separator sep(QLatin1Char(','));
+    SeparatorGuard sep(QLatin1Char(','));
     clsPID loop;
     PidEditorValues v = Good();
     v.boxes[PidBox::K] = "0.5";
@@ -272,7 +264,7 @@ TEST(PidEditorModel, KeyFilterPassesDigitsPointMinusAndEditingKeys) {
 }
 
 TEST(PidEditorModel, LabelTexts) {
-    Separator sep(QLatin1Char('.'));
+    SeparatorGuard sep(QLatin1Char('.'));
     EXPECT_EQ(SliderValueText(50), QStringLiteral("50  %"));
     EXPECT_EQ(SliderValueText(0), QStringLiteral("0  %"));
     EXPECT_EQ(ModeText(1), QStringLiteral(" Autom "));
@@ -281,12 +273,12 @@ TEST(PidEditorModel, LabelTexts) {
     EXPECT_EQ(LiveValueText("0.125", 2), QStringLiteral("0.12  ")) << "half to even";
     EXPECT_EQ(LiveValueText("-7", 2), QStringLiteral("-7  "));
     EXPECT_EQ(LiveValueText("1E+30", 2), std::nullopt) << "too large to round";
-    Separator comma(QLatin1Char(','));
+    SeparatorGuard comma(QLatin1Char(','));
     EXPECT_EQ(LiveValueText("12.3456", 3), QStringLiteral("12,346  "));
 }
 
 TEST(PidEditorModel, LoopSettingsViewRoundsTheSlidersHalfToEven) {
-    Separator sep(QLatin1Char('.'));
+    SeparatorGuard sep(QLatin1Char('.'));
     clsPID loop;
     loop.Alusta(1, QStringLiteral("Temperature PID"), 200, nullptr, nullptr);
     ASSERT_TRUE(loop.ManualVal(QStringLiteral("30.5")).ok());

@@ -4,22 +4,15 @@
 #include <QFile>
 #include <QTemporaryDir>
 
+#include "TestUtil.h"
 #include "pid/PidFiles.h"
 #include "shell/AppPaths.h"
 #include "support/Numbers.h"
 
 using namespace tuvik;
+using tuvik::test::SeparatorGuard;
 
 namespace {
-
-class FileSeparator {
-  public:
-    explicit FileSeparator(QChar sep) : saved_(DecimalSeparator()) { SetDecimalSeparator(sep); }
-    ~FileSeparator() { SetDecimalSeparator(saved_); }
-
-  private:
-    QChar saved_;
-};
 
 void WriteBytes(const QString& path, const QByteArray& bytes) {
     QDir().mkpath(QFileInfo(path).absolutePath());
@@ -63,13 +56,13 @@ TEST(PidFiles, SavedUnderACommaLocaleHoldsDotsAndLoadsTheSameUnderDots) {
     QTemporaryDir dir;
     const QString path = dir.filePath("mine.PID");
     {
-        FileSeparator comma(QLatin1Char(','));
+        SeparatorGuard comma(QLatin1Char(','));
         const clsPID L = SampleLoop();
         ASSERT_EQ(SavePidFile(path, &L), std::nullopt);
     }
     EXPECT_EQ(ReadBytes(path), kSample);
 
-    FileSeparator dot(QLatin1Char('.'));
+    SeparatorGuard dot(QLatin1Char('.'));
     const PidFileRead r = ReadPidFile(path);
     ASSERT_TRUE(r.loop.has_value()) << r.error.toStdString();
     PidSettings want = SampleLoop().Settings();
@@ -81,14 +74,14 @@ TEST(PidFiles, SavedUnderACommaLocaleHoldsDotsAndLoadsTheSameUnderDots) {
     EXPECT_EQ(r.loop->link(), nullptr);
 
     // And read under a comma locale the values are the same.
-    FileSeparator comma(QLatin1Char(','));
+    SeparatorGuard comma(QLatin1Char(','));
     const PidFileRead again = ReadPidFile(path);
     ASSERT_TRUE(again.loop.has_value()) << again.error.toStdString();
     EXPECT_EQ(again.loop->Settings(), want);
 }
 
 TEST(PidFiles, ModeLineIsANumberAndOnlyOneMeansAutomatic) {
-    FileSeparator dot(QLatin1Char('.'));
+    SeparatorGuard dot(QLatin1Char('.'));
     QTemporaryDir dir;
     const QString path = dir.filePath("m.PID");
     for (const auto& [line, automatic] : std::vector<std::pair<QByteArray, bool>>{{" 1 ", true},
@@ -107,7 +100,7 @@ TEST(PidFiles, ModeLineIsANumberAndOnlyOneMeansAutomatic) {
 }
 
 TEST(PidFiles, MalformedFilesGiveAnErrorAndNoLoop) {
-    FileSeparator dot(QLatin1Char('.'));
+    SeparatorGuard dot(QLatin1Char('.'));
     QTemporaryDir dir;
     const QString path = dir.filePath("bad.PID");
     QByteArray binary;
@@ -153,7 +146,7 @@ TEST(PidFiles, MalformedFilesGiveAnErrorAndNoLoop) {
 }
 
 TEST(PidFiles, LoadingChecksTheNameAndLeavesTheLoopsAloneOnFailure) {
-    FileSeparator dot(QLatin1Char('.'));
+    SeparatorGuard dot(QLatin1Char('.'));
     QTemporaryDir dir;
     PidLoops loops;
     loops.InitialiseStartupLoops();
@@ -202,7 +195,7 @@ TEST(PidFiles, LoadingChecksTheNameAndLeavesTheLoopsAloneOnFailure) {
 }
 
 TEST(PidFiles, DefaultsReplaceTheLoopWithoutANameCheck) {
-    FileSeparator dot(QLatin1Char('.'));
+    SeparatorGuard dot(QLatin1Char('.'));
     QTemporaryDir dir;
     const AppPaths paths(dir.path(), dir.path(), {});
     QByteArray tagged = kSample;
@@ -233,7 +226,7 @@ TEST(PidFiles, DefaultsReplaceTheLoopWithoutANameCheck) {
 }
 
 TEST(PidFiles, TheShippedDefaultsAllLoad) {
-    FileSeparator dot(QLatin1Char('.'));
+    SeparatorGuard dot(QLatin1Char('.'));
     const AppPaths paths(QStringLiteral(TUVIK_SOURCE_DATA_DIR), QDir::tempPath(), {});
     for (int i = 0; i < 4; ++i) {
         PidLoops loops;
@@ -243,7 +236,7 @@ TEST(PidFiles, TheShippedDefaultsAllLoad) {
 }
 
 TEST(PidFiles, AnInterruptedSaveLeavesTheOldFileAndNoLeftovers) {
-    FileSeparator dot(QLatin1Char('.'));
+    SeparatorGuard dot(QLatin1Char('.'));
     QTemporaryDir dir;
     const QString path = dir.filePath("keep.PID");
     WriteBytes(path, kSample);

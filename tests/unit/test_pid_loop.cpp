@@ -18,6 +18,7 @@
 
 using namespace tuvik;
 using tuvik::test::Hex;
+using tuvik::test::SeparatorGuard;
 
 namespace {
 
@@ -39,15 +40,6 @@ class CapturingLink : public DeviceLink {
         written.append(bytes);
         return true;
     }
-};
-
-class SeparatorGuard {
-  public:
-    explicit SeparatorGuard(QChar sep) : saved_(DecimalSeparator()) { SetDecimalSeparator(sep); }
-    ~SeparatorGuard() { SetDecimalSeparator(saved_); }
-
-  private:
-    QChar saved_;
 };
 
 // A status record whose single at offset n holds n + 0.5 (offset 84: 84.5),

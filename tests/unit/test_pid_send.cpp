@@ -14,18 +14,10 @@ using namespace tuvik;
 using namespace std::chrono_literals;
 using tuvik::test::Hex;
 using tuvik::test::RecordingLink;
+using tuvik::test::SeparatorGuard;
 using tuvik::test::WaitUntil;
 
 namespace {
-
-class SendSeparator {
-  public:
-    explicit SendSeparator(QChar sep) : saved_(DecimalSeparator()) { SetDecimalSeparator(sep); }
-    ~SendSeparator() { SetDecimalSeparator(saved_); }
-
-  private:
-    QChar saved_;
-};
 
 PidEditorValues Editor() {
     PidEditorValues v;
@@ -83,7 +75,7 @@ struct AckingLink : RecordingLink {
 };
 
 struct PidSendSequence : ::testing::Test {
-    SendSeparator sep{QLatin1Char('.')};
+    SeparatorGuard sep{QLatin1Char('.')};
     AckingLink link;
     PidSettingsSend send{&link.acks};
     QSignalSpy finished{&send, &PidSettingsSend::finished};
@@ -116,7 +108,7 @@ TEST(PidSend, TargetsByListIndex) {
 }
 
 TEST(PidSend, BuiltLoopHoldsTheEditorAndItsWritesTheBlockLayout) {
-    SendSeparator sep(QLatin1Char('.'));
+    SeparatorGuard sep(QLatin1Char('.'));
     auto built = PidSettingsSend::BuildLoop(Editor(), 1, nullptr);
     ASSERT_TRUE(built.loop.has_value());
     const clsPID& T = *built.loop;
@@ -151,7 +143,7 @@ TEST(PidSend, BuiltLoopHoldsTheEditorAndItsWritesTheBlockLayout) {
 }
 
 TEST(PidSend, BoxesThatAreNoNumbersAreFoundBeforeAnythingIsSent) {
-    SendSeparator sep(QLatin1Char('.'));
+    SeparatorGuard sep(QLatin1Char('.'));
     PidEditorValues v = Editor();
     v.boxes[PidBox::h] = "";
     EXPECT_EQ(PidSettingsSend::BuildLoop(v, 1, nullptr).error, QStringLiteral("Type mismatch"));
@@ -164,7 +156,7 @@ TEST(PidSend, BoxesThatAreNoNumbersAreFoundBeforeAnythingIsSent) {
 }
 
 TEST(PidSend, CommaLocaleSendsTheDotBoxesAsTheirValues) {
-    SendSeparator sep(QLatin1Char(','));
+    SeparatorGuard sep(QLatin1Char(','));
     PidEditorValues v = Editor();
     v.boxes[PidBox::b] = "0.5";
     auto built = PidSettingsSend::BuildLoop(v, 0, nullptr);
