@@ -1,5 +1,8 @@
 #!/usr/bin/env bash
 # Configures and builds into a build folder: scripts/build.sh [release|debug] [extra cmake args...]
+# The build's progress goes to standard error, so that callers which take the
+# folder from standard output still show the build working; the last line on
+# standard output is the build folder.
 set -euo pipefail
 here="$(cd "$(dirname "$0")/.." && pwd)"
 mode="${1:-release}"; shift || true
@@ -8,8 +11,16 @@ case "$mode" in
   debug)   dir="$here/build/debug";   type=RelWithDebInfo ;;
   *) echo "usage: $0 [release|debug] [cmake args...]" >&2; exit 2 ;;
 esac
-cmake -S "$here" -B "$dir" -G Ninja -DCMAKE_BUILD_TYPE="$type" "$@" >/dev/null
+launcher=()
+if command -v ccache >/dev/null 2>&1; then
+  # Copies of the tree in other folders share the cache.
+  export CCACHE_BASEDIR="$here"
+  launcher=(-DCMAKE_CXX_COMPILER_LAUNCHER=ccache)
+fi
+echo "Configuring $dir ($type)" >&2
+cmake -S "$here" -B "$dir" -G Ninja -DCMAKE_BUILD_TYPE="$type" "${launcher[@]}" "$@" >/dev/null
 # Autogen misses headers that appear after the first configure; make it rescan.
 find "$dir" -path "*_autogen/timestamp" -delete 2>/dev/null || true
-cmake --build "$dir" --parallel "$(nproc)"
+echo "Building $dir" >&2
+cmake --build "$dir" --parallel "$(nproc)" >&2
 echo "$dir"
