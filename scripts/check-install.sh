@@ -24,12 +24,15 @@ trap cleanup EXIT INT TERM
 fail() { echo "check-install.sh: $*" >&2; exit 1; }
 
 cmake --install "$build" --prefix "$prefix" >/dev/null
-for f in bin/tuvik bin/tuvik-sim share/tuvik/PARAMS.h \
+for f in bin/tuvik bin/tuvik-sim share/tuvik-sim/PARAMS.h \
          share/tuvik/Settings/PID_def.PID share/tuvik/Settings/PICZA303_def.PID \
          share/tuvik/Settings/PICZA304_def.PID share/tuvik/Settings/TICZA116_def.PID \
          share/applications/tuvik.desktop share/icons/hicolor/scalable/apps/tuvik.svg; do
   [ -s "$prefix/$f" ] || fail "$f was not installed"
 done
+# The simulator's memory map is the simulator's: the tool must not find it
+# and read or write a real burner by it.
+[ ! -e "$prefix/share/tuvik/PARAMS.h" ] || fail "the simulator's PARAMS.h was installed for the tool"
 
 if mount --bind "$prefix" "$prefix" 2>/dev/null; then
   mounted=1
@@ -64,6 +67,10 @@ for _ in $(seq 100); do
 done
 grep -q "ready" "$work/sim.out" || fail "the installed simulator did not start"
 
+# The operator puts the burner firmware's PARAMS.h into the user's data
+# folder, as the tool asks when it finds none; here the simulator's.
+mkdir -p "$work/data/VUD_OV/VUD_OV"
+cp "$prefix/share/tuvik-sim/PARAMS.h" "$work/data/VUD_OV/VUD_OV/PARAMS.h"
 XDG_DATA_HOME="$work/data" XDG_CONFIG_HOME="$work/config" QT_QPA_PLATFORM=offscreen \
   TUVIK_AUTOCONNECT="serial:$work/pty:50" TUVIK_RUN_SECONDS=6 \
   TUVIK_STATS_FILE="$work/stats.txt" \

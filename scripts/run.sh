@@ -24,4 +24,9 @@ demo="$dir/demo-config"
 mkdir -p "$demo/VUD_OV"
 printf '[Settings]\nComPort=%s\nComSpeed=57600\nRefreshRate=333\n' "$pty" > "$demo/VUD_OV/VUD_OV.conf"
 for _ in $(seq 50); do [ -e "$pty" ] && break; sleep 0.1; done
-XDG_CONFIG_HOME="$demo" "$dir/app/tuvik" "$@"
+# The tool ships no parameter map of its own; the demonstration reads the
+# simulated burner's PARAMS.h from a data folder of its own.
+demo_data="$dir/demo-data"
+mkdir -p "$demo_data/tuvik"
+cp "$dir/sim/PARAMS.h" "$demo_data/tuvik/PARAMS.h"
+XDG_CONFIG_HOME="$demo" XDG_DATA_HOME="$demo_data" "$dir/app/tuvik" "$@"

@@ -82,7 +82,9 @@ if ! grep -q "ready" "$work/sim.out"; then
 fi
 
 lines_before="$(log_lines)"
-XDG_CONFIG_HOME="$work/config" QT_QPA_PLATFORM=offscreen \
+mkdir -p "$work/data/tuvik"
+cp "$dir/sim/PARAMS.h" "$work/data/tuvik/PARAMS.h"
+XDG_CONFIG_HOME="$work/config" XDG_DATA_HOME="$work/data" QT_QPA_PLATFORM=offscreen \
   TUVIK_AUTOCONNECT="serial:$work/pty:$refresh" \
   TUVIK_RUN_SECONDS="$((warm + secs + 2))" \
   TUVIK_STATS_FILE="$work/stats.txt" \

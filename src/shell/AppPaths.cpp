@@ -68,4 +68,19 @@ QString AppPaths::FindDataFile(const QString& relativePath) const {
     return QDir(programDir_).filePath(rel);
 }
 
+bool AppPaths::HasParamsHeader() const {
+    return QFileInfo(ParamsHeaderPath()).isFile();
+}
+
+QString AppPaths::ParamsHeaderHome() const {
+    return dataDirs_.contains(dailyDir_) ? dailyDir_ : programDir_;
+}
+
+QString NoParamsHeaderMessage(const AppPaths& paths) {
+    return QStringLiteral("No PARAMS.h was found, so the burner's parameter list is empty. Copy "
+                          "the PARAMS.h of the burner's firmware into ") +
+           QDir::toNativeSeparators(paths.ParamsHeaderHome()) +
+           QStringLiteral(" and start the program again.");
+}
+
 }  // namespace tuvik

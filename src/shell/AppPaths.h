@@ -37,11 +37,21 @@ class AppPaths {
     // in the program's folder, so that a failure names the usual place.
     QString FindDataFile(const QString& relativePath) const;
     QString ParamsHeaderPath() const { return FindDataFile(QStringLiteral("PARAMS.h")); }
+    // Whether any data folder holds a PARAMS.h. The program ships none: the
+    // burner's firmware defines its parameters, and a guessed map would read
+    // and write the wrong addresses.
+    bool HasParamsHeader() const;
+    // Where the operator should put the firmware's PARAMS.h: the program's
+    // folder when the program writes there, else the user's data folder.
+    QString ParamsHeaderHome() const;
 
   private:
     QString programDir_;
     QString dailyDir_;
     QStringList dataDirs_;
 };
+
+// The notice shown once when no PARAMS.h was found.
+QString NoParamsHeaderMessage(const AppPaths& paths);
 
 }  // namespace tuvik

@@ -32,6 +32,9 @@ Session::~Session() {
 void Session::Start() {
     SetDecimalSeparator(DetectDecimalSeparator(QLocale::system()));
     InitGlobals(params_, paths_);
+    if (!paths_.HasParamsHeader()) {
+        log_->AddMessage(NoParamsHeaderMessage(paths_));
+    }
     dispatcher_.SetMessageLog(logTarget_.get());
     ctx_.setReplyReceiver(&dispatcher_);
 }

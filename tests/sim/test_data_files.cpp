@@ -4,6 +4,7 @@
 
 #include <QDir>
 #include <QFile>
+#include <QFileInfo>
 
 #include <map>
 #include <set>
@@ -22,19 +23,23 @@ QByteArray ReadAll(const QString& path) {
 
 const QString kData = QStringLiteral(TUVIK_SOURCE_DATA_DIR);
 const QString kApp = QStringLiteral(TUVIK_BUILD_APP_DIR);
+const QString kSimData = QStringLiteral(TUVIK_SOURCE_SIM_DATA_DIR);
+const QString kSimBin = QFileInfo(QStringLiteral(TUVIK_SIM_EXE)).absolutePath();
 
 }  // namespace
 
 TEST(ParamsHeader, ShippedFileIsTheOneTheSimulatorIsBuiltFrom) {
-    const QByteArray shipped = ReadAll(kData + "/PARAMS.h");
+    const QByteArray shipped = ReadAll(kSimData + "/PARAMS.h");
     ASSERT_FALSE(shipped.isEmpty());
     EXPECT_EQ(shipped, ParamsHeaderText())
-        << "regenerate with: tuvik-sim --print-params > data/PARAMS.h";
-    EXPECT_EQ(ReadAll(kApp + "/PARAMS.h"), shipped) << "the copy beside the built tool";
+        << "regenerate with: tuvik-sim --print-params > sim/data/PARAMS.h";
+    EXPECT_EQ(ReadAll(kSimBin + "/PARAMS.h"), shipped) << "the copy beside the built simulator";
+    EXPECT_FALSE(QFile::exists(kApp + "/PARAMS.h"))
+        << "the tool must not find the simulator's map beside itself";
 }
 
 TEST(ParamsHeader, ReadByTheToolsLineRulesItGivesEveryParameterOfTheSimulator) {
-    const auto entries = ParseParamsHeader(ReadAll(kData + "/PARAMS.h"));
+    const auto entries = ParseParamsHeader(ReadAll(kSimData + "/PARAMS.h"));
     const auto params = BurnerParams();
     ASSERT_EQ(entries.size(), params.size()) << "the include guard gives no entry";
     EXPECT_GE(entries.size(), 60u);

@@ -19,7 +19,7 @@ using namespace tuvik;
 namespace {
 
 QByteArray ShippedHeader() {
-    QFile f(QStringLiteral(TUVIK_SOURCE_DATA_DIR "/PARAMS.h"));
+    QFile f(QStringLiteral(TUVIK_SOURCE_SIM_DATA_DIR "/PARAMS.h"));
     return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
 }
 
