@@ -53,13 +53,11 @@ BurnerMeasurements DecodeBurnerMeasurements(std::span<const uint8_t> d, const Bu
     m.lblTwater = TenthsText(id.WaterInTenths() ? water : water * 10);
 
     const size_t upper = d.size() - 1;
+    // A reply that ends at d[10] has no fan pair: it skips the rest and still
+    // counts as a whole measurement.
     if (upper > 10) {
         m.lblVFD = QString::number(d[10]);
         m.lblBAfan = QString::number(d[11]);
-    } else if (upper == 10) {
-        // d[11] is missing: the reply ends inside this step.
-        m.lblVFD = QString::number(d[10]);
-        return m;
     }
     if (upper > 12) {
         m.lblIRsig = QString::number(U16(d, 12));

@@ -1,9 +1,11 @@
 #include "link/ReplyDispatcher.h"
 
 #include <cmath>
+#include <exception>
 #include <limits>
 
 #include "link/Packet.h"
+#include "support/EventLog.h"
 #include "shell/GlobalTables.h"
 #include "support/Numbers.h"
 #include "support/LocaleText.h"
@@ -40,9 +42,21 @@ void ReplyDispatcher::SetTimeTextSource(std::function<QString()> fn) {
 void ReplyDispatcher::HandleReply(uint8_t command, std::span<const uint8_t> data) {
     // The framing runs inside the link's receive event: whatever a window
     // does wrong must not unwind through it.
+    QString what;
     try {
         Dispatch(command, data);
+        return;
+    } catch (const std::exception& e) {
+        what = QString::fromLocal8Bit(e.what());
     } catch (...) {
+        what = QStringLiteral("unknown error");
+    }
+    if (!failedKinds_.test(command)) {
+        failedKinds_.set(command);
+        const QString hex =
+            QString::number(command, 16).toUpper().rightJustified(2, QLatin1Char('0'));
+        WriteEventLog(QStringLiteral("Handling of reply 0x") + hex + QStringLiteral(" failed (") +
+                      what + QStringLiteral("); later failures of this reply are not reported."));
     }
 }
 

@@ -6,10 +6,12 @@
 // and a few status lines to the main window. It keeps nothing of its own
 // between replies. A reply too short for what a case reads does what its
 // bytes allow and stops there; nothing is read past the data and nothing is
-// thrown out of HandleReply.
+// thrown out of HandleReply: a window that fails on a reply is reported in
+// the event log (once per reply kind) and the link goes on.
 
 #include <QString>
 
+#include <bitset>
 #include <cstdint>
 #include <functional>
 #include <span>
@@ -71,6 +73,9 @@ class ReplyDispatcher final : public ReplyReceiver {
     MessageLogTarget* messages_ = nullptr;
     std::function<QString()> timeText_;
     uint64_t statusRecords_ = 0;
+    // Reply kinds whose handling has failed once: the first failure of each
+    // goes to the event log, repeats stay quiet.
+    std::bitset<256> failedKinds_;
 };
 
 }  // namespace tuvik

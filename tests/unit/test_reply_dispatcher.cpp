@@ -337,19 +337,21 @@ TEST_F(DispatcherTest, MeasurementsOldLayout) {
     EXPECT_FALSE(burner.measurements.back().lblProgState);
     EXPECT_EQ(burner.measuresUpdated, 3);
 
-    // 11 bytes: the reply ends where d[11] would be: no row stored.
+    // 11 bytes: too short for the fan pair, which is skipped with the rest;
+    // the row is still stored.
     d.resize(11);
     Reply(0x97, d);
-    EXPECT_EQ(burner.measurements.back().lblVFD, "30");
+    EXPECT_FALSE(burner.measurements.back().lblVFD);
     EXPECT_FALSE(burner.measurements.back().lblBAfan);
-    EXPECT_EQ(burner.measuresUpdated, 3);
+    EXPECT_EQ(burner.measurements.back().lblTwater, "655.0");
+    EXPECT_EQ(burner.measuresUpdated, 4);
 
     // 6 bytes: Tgas only.
     d.resize(6);
     Reply(0x97, d);
     EXPECT_EQ(burner.measurements.back().lblTgas, "21.5");
     EXPECT_FALSE(burner.measurements.back().lblLambda);
-    EXPECT_EQ(burner.measuresUpdated, 3);
+    EXPECT_EQ(burner.measuresUpdated, 4) << "a reply without the water word stores no row";
 }
 
 TEST_F(DispatcherTest, MeasurementsNewLayoutFollowsTheIdentification) {
@@ -492,4 +494,22 @@ TEST(TimeTextTest, LocaleTimeWithoutZone) {
     EXPECT_TRUE(t.contains(QStringLiteral("05"))) << t.toStdString();
     EXPECT_TRUE(t.contains(QStringLiteral("09"))) << t.toStdString();
     EXPECT_FALSE(t.contains(QStringLiteral("UTC")));
+}
+
+TEST_F(DispatcherTest, AFailingWindowIsLoggedOncePerReplyKindAndTheLinkGoesOn) {
+    struct ThrowingBurner : RecordingBurnerWindow {
+        void ShowUsageTimes(const BurnerUsageTimes&) override { throw std::runtime_error("boom"); }
+        void SetValueText(const QString&) override { throw 1; }
+    } failing;
+    dispatcher.SetBurnerWindow(&failing);
+    Reply(0x5C, std::vector<uint8_t>(20, 0));
+    Reply(0x5C, std::vector<uint8_t>(20, 0));
+    Reply(0x55, {1, 0, 0xA0, 0x06});
+    Reply(0x92, Singles({1.5f, 2.25f, 3.0f, -4.125f}));
+    EXPECT_EQ(log.texts(),
+              (QStringList{"Handling of reply 0x5C failed (boom); later failures of this reply "
+                           "are not reported.",
+                           "Handling of reply 0x55 failed (unknown error); later failures of this "
+                           "reply are not reported."}));
+    EXPECT_EQ(loop0().Measurement(), "2.25") << "replies after a failure are still handled";
 }
