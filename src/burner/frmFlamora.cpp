@@ -224,17 +224,10 @@ QWidget* frmFlamora::BuildMeasurements() {
     v->addLayout(buttons);
     v->addStretch(1);
 
-    // Neither command waits for or shows an answer.
-    connect(btnCalLambda, &QPushButton::clicked, this, [this] {
-        if (DeviceLink* link = OpenLink()) {
-            link->SendPacket(Cmd::CalLambda);
-        }
-    });
-    connect(Command1, &QPushButton::clicked, this, [this] {
-        if (DeviceLink* link = OpenLink()) {
-            link->SendPacket(Cmd::Commit);
-        }
-    });
+    // Neither command waits for or shows an answer; a command that could not
+    // go out says so, as the other requests of this window do.
+    connect(btnCalLambda, &QPushButton::clicked, this, [this] { SendCommand(Cmd::CalLambda); });
+    connect(Command1, &QPushButton::clicked, this, [this] { SendCommand(Cmd::Commit); });
     connect(cmdAllParams, &QPushButton::clicked, this, [this] {
         frmAllParams* w = allParams();
         w->show();
@@ -276,7 +269,11 @@ QWidget* frmFlamora::BuildParamSet() {
     grid->addWidget(btnGetvalues, kParamBoxCount, 0);
     grid->addWidget(btnSendValues, kParamBoxCount, 1);
     grid->addWidget(prgUpload, kParamBoxCount + 1, 0, 1, 2);
-    connect(btnGetvalues, &QPushButton::clicked, this, [this] { RequestParamSet(false); });
+    connect(btnGetvalues, &QPushButton::clicked, this, [this] {
+        // The operator asked for the device's values: they replace every box.
+        overwriteEdits_ = true;
+        RequestParamSet(false);
+    });
     connect(btnSendValues, &QPushButton::clicked, this, &frmFlamora::SendValues);
     return box;
 }
@@ -313,7 +310,14 @@ QWidget* frmFlamora::BuildSingleParam() {
         grid->addWidget(b, 3 + i / 2, i % 2);
         connect(b, &QPushButton::clicked, this, [this, i] { SingleParamAction(i); });
     }
-    grid->setRowStretch(5, 1);
+    // Without the burner firmware's PARAMS.h the list stays empty; say why.
+    lblParamsMissing = new QLabel;
+    lblParamsMissing->setObjectName(QStringLiteral("lblParamsMissing"));
+    lblParamsMissing->setWordWrap(true);
+    lblParamsMissing->setMaximumWidth(320);
+    lblParamsMissing->hide();
+    grid->addWidget(lblParamsMissing, 5, 0, 1, 2);
+    grid->setRowStretch(6, 1);
 
     // A pick from the list, and every edit of its text, fill the address box.
     connect(ComboParameters, &QComboBox::currentIndexChanged, this, &frmFlamora::ComboToAddress);
@@ -323,6 +327,12 @@ QWidget* frmFlamora::BuildSingleParam() {
 }
 
 void frmFlamora::Load() {
+    // Loading a loaded window does nothing: a reconnect asks for the
+    // identification through the link's connected signal instead, and the
+    // list and the boxes keep what the operator picked and typed.
+    if (loaded_) {
+        return;
+    }
     LocaliseCaptions(this);
     RequestParamSet(true);
     FillParameterList();
@@ -370,6 +380,13 @@ void frmFlamora::OnTimer1() {
         polling_.Tick(session_.ctx().LinkConnected(), session_.state().burner.BurnerHwVersion);
     if (DeviceLink* link = session_.ctx().activeLink(); link && !polls.empty()) {
         SendPolls(*link, polls);
+    }
+}
+
+void frmFlamora::SendCommand(uint8_t command) {
+    DeviceLink* link = OpenLink();
+    if (!link || !link->SendPacket(command)) {
+        Tell(NotSentMessage(), UserDialogs::Icon::Warning);
     }
 }
 
@@ -445,6 +462,9 @@ void frmFlamora::FillParameterList() {
     ComboParameters->clear();
     const QStringList items = ReadParameterListItems(session_.paths().ParamsHeaderPath());
     ComboParameters->addItems(items);
+    const bool missing = !session_.paths().HasParamsHeader();
+    lblParamsMissing->setText(missing ? NoParamsHeaderMessage(session_.paths()) : QString());
+    lblParamsMissing->setVisible(missing);
     if (!items.isEmpty()) {
         ComboParameters->setCurrentIndex(0);
         ComboToAddress();
@@ -499,11 +519,19 @@ void frmFlamora::ParamSetReceived(std::span<const uint8_t> data) {
     if (data.size() >= 2) {
         setWindowTitle(ApplyIdentification(session_.state().burner, data));
     }
-    QStringList texts = ParamBoxTexts();
-    ApplyParamSet(data, texts);
+    // A read the operator did not ask for (the one on connect) leaves the
+    // boxes edited since the last read as they are.
+    QStringList device = lastRead_;
+    ApplyParamSet(data, device);
     for (int i = 0; i < kParamBoxCount; ++i) {
-        txtFlamoraParams[i]->setText(texts.at(i));
+        QLineEdit* box = txtFlamoraParams[i];
+        const bool edited = box->text() != lastRead_.at(i);
+        if (overwriteEdits_ || !edited) {
+            box->setText(device.at(i));
+        }
     }
+    lastRead_ = device;
+    overwriteEdits_ = false;
 }
 
 void frmFlamora::SetValueText(const QString& text) {

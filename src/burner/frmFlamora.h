@@ -102,6 +102,7 @@ class frmFlamora : public QWidget, public BurnerWindowTarget, public BurnerLabel
 
     void OnTimer1();
     void RequestParamSet(bool quiet);
+    void SendCommand(uint8_t command);
     void SendValues();
     void UploadFinished(bool ok, const QString& message);
     void ComboToAddress();
@@ -115,6 +116,10 @@ class frmFlamora : public QWidget, public BurnerWindowTarget, public BurnerLabel
     MeasLog measLog_;
     ParamSetUpload upload_;
     bool loaded_ = false;
+    // The box texts of the last parameter-set read ("0" before any), and
+    // whether the next reply replaces boxes the operator has edited since.
+    QStringList lastRead_ = QStringList(kParamBoxCount, QString::fromLatin1(kUnreadBoxText));
+    bool overwriteEdits_ = false;
 
     QScrollArea* VScroll1 = nullptr;
     QWidget* Frame1 = nullptr;
@@ -131,6 +136,7 @@ class frmFlamora : public QWidget, public BurnerWindowTarget, public BurnerLabel
     QComboBox* ComboParameters = nullptr;
     QLineEdit* txtOso = nullptr;
     QLineEdit* txtValue = nullptr;
+    QLabel* lblParamsMissing = nullptr;
 
     QPointer<frmAllParams> allParams_;
     frmExtra* extras_ = nullptr;

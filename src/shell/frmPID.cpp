@@ -6,6 +6,7 @@
 #include <QFrame>
 #include <QGridLayout>
 #include <QGroupBox>
+#include <QGuiApplication>
 #include <QHBoxLayout>
 #include <QLabel>
 #include <QLineEdit>
@@ -20,6 +21,7 @@
 #include "link/Packet.h"
 #include "pid/PidEditorModel.h"
 #include "pid/PidEditorWidget.h"
+#include "shell/ProgramIcon.h"
 #include "shell/Session.h"
 #include "shell/StandardDialogsWidget.h"
 #include "trend/TrendChartWidget.h"
@@ -51,6 +53,11 @@ frmPID::frmPID(Session& session, Options options, QWidget* parent)
       prepareClient_(std::move(options.prepareClient)),
       liveRefresh_([this] { ShowLiveValues(); }) {
     setObjectName(QStringLiteral("frmPID"));
+    // Every window of the program, its message boxes included, shows the
+    // program's icon.
+    if (QGuiApplication::windowIcon().isNull()) {
+        QGuiApplication::setWindowIcon(ProgramIcon());
+    }
     if (dialogs_ == nullptr) {
         ownDialogs_ = std::make_unique<StandardDialogsWidget>(this);
         dialogs_ = ownDialogs_.get();

@@ -11,8 +11,8 @@ namespace tuvik {
 
 void AttachToolWindows(Session& session, frmPID& main, UserDialogs* dialogs) {
     auto burner = std::make_shared<QPointer<frmFlamora>>();
-    main.setBurnerWindowFactory([&session, burner, dialogs]() -> QWidget* {
-        *burner = new frmFlamora(session, dialogs);
+    main.setBurnerWindowFactory([&session, &main, burner, dialogs]() -> QWidget* {
+        *burner = new frmFlamora(session, dialogs, &main);
         return burner->data();
     });
     main.loadBurnerWindow = [burner] {
@@ -20,7 +20,8 @@ void AttachToolWindows(Session& session, frmPID& main, UserDialogs* dialogs) {
             (*burner)->Load();
         }
     };
-    main.setAnalogWindowFactory([&session]() -> QWidget* { return new frmADinputs(session); });
+    main.setAnalogWindowFactory(
+        [&session, &main]() -> QWidget* { return new frmADinputs(session, &main); });
 }
 
 }  // namespace tuvik

@@ -1,0 +1,151 @@
+// What an operator meets first: a burner window that loads once however often
+// the link comes back, buttons that say when nothing went out, a missing
+// PARAMS.h explained, and the program's icon on every window.
+#include <gtest/gtest.h>
+
+#include <QComboBox>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QSettings>
+#include <QTemporaryDir>
+#include <QTest>
+
+#include "BurnerFixture.h"
+#include "TestUtil.h"
+#include "burner/SingleParam.h"
+#include "burner/frmFlamora.h"
+#include "shell/frmPID.h"
+#include "shell/frmToolWindows.h"
+#include "support/frmADinputs.h"
+
+using namespace tuvik;
+using namespace tuvik::test;
+
+namespace {
+
+const QByteArray kParams = "#define A 4\n#define B 17\n#define C 300\n";
+
+template <class T>
+T* Find(QWidget* w, const QString& name) {
+    T* c = w->findChild<T*>(name);
+    EXPECT_NE(c, nullptr) << name.toStdString();
+    return c;
+}
+
+// An identification followed by the 19 boxes' bytes at addresses 4..35.
+std::vector<uint8_t> ParamSetReply(uint8_t fill) {
+    std::vector<uint8_t> d(36, fill);
+    d[0] = 0xE2;  // 1506
+    d[1] = 0x05;
+    d[2] = 3;
+    d[3] = 100;
+    return d;
+}
+
+}  // namespace
+
+TEST(BurnerWindow, LoadsOnceAndAReconnectKeepsWhatTheOperatorChanged) {
+    BurnerSession s(kParams);
+    ASSERT_TRUE(s.ok);
+    frmFlamora form(*s.session, &s.dialogs);
+    const QByteArray request = Hex("83 00 7C");
+
+    form.Load();
+    s.feeder->Reply(0x84, ParamSetReply(1));
+    EXPECT_EQ(s.link.packets.count(request), 1);
+    auto* combo = Find<QComboBox>(&form, "ComboParameters");
+    auto* edited = Find<QLineEdit>(&form, "txtFlamoraParams_3");
+    auto* untouched = Find<QLineEdit>(&form, "txtFlamoraParams_4");
+    const QString firstRead = untouched->text();
+    combo->setCurrentIndex(2);
+    edited->setText("777");
+
+    // The link drops and comes back; the main window loads the burner window
+    // again, as it does on every connect.
+    s.session->ctx().setLinkConnected(false);
+    s.session->ctx().setLinkConnected(true);
+    form.Load();
+    EXPECT_EQ(s.link.packets.count(request), 2) << "one identification request per connect";
+    EXPECT_EQ(combo->currentIndex(), 2);
+    EXPECT_EQ(Find<QLineEdit>(&form, "txtOso")->text(), "300");
+
+    s.feeder->Reply(0x84, ParamSetReply(2));
+    EXPECT_EQ(edited->text(), "777") << "an edit not yet sent survives the read on connect";
+    EXPECT_NE(untouched->text(), firstRead) << "boxes not edited show the device's values";
+
+    // "Get values" asks for the device's values: every box takes them.
+    QTest::mouseClick(Find<QPushButton>(&form, "btnGetvalues"), Qt::LeftButton);
+    s.feeder->Reply(0x84, ParamSetReply(2));
+    EXPECT_EQ(edited->text(), untouched->text());
+}
+
+TEST(BurnerWindow, CommandsWithoutAnOpenLinkSayTheyWereNotSent) {
+    BurnerSession s(kParams);
+    ASSERT_TRUE(s.ok);
+    frmFlamora form(*s.session, &s.dialogs);
+    s.link.open = false;
+    for (const char* name : {"btnCalLambda", "Command1"}) {
+        SCOPED_TRACE(name);
+        const auto before = s.dialogs.messages.size();
+        QTest::mouseClick(Find<QPushButton>(&form, name), Qt::LeftButton);
+        ASSERT_EQ(s.dialogs.messages.size(), before + 1);
+        EXPECT_EQ(s.dialogs.messages.back().text, NotSentMessage());
+    }
+    EXPECT_TRUE(s.link.packets.isEmpty());
+}
+
+TEST(BurnerWindow, NoParamsHeaderIsExplainedOnceInTheLogAndTheWindow) {
+    QTemporaryDir dir;
+    ASSERT_TRUE(dir.isValid());
+    Session session(AppPaths(dir.path(), dir.path(), {dir.path()}));
+    session.Start();
+    const QString notice = NoParamsHeaderMessage(session.paths());
+    EXPECT_TRUE(notice.contains(QDir::toNativeSeparators(dir.path())));
+    EXPECT_EQ(session.log().logText().count(notice), 1);
+
+    RecordingDialogs dialogs;
+    frmFlamora form(session, &dialogs);
+    form.Load();
+    auto* label = Find<QLabel>(&form, "lblParamsMissing");
+    EXPECT_FALSE(label->isHidden());
+    EXPECT_EQ(label->text(), notice);
+    EXPECT_EQ(Find<QComboBox>(&form, "ComboParameters")->count(), 0);
+    EXPECT_EQ(session.log().logText().count(notice), 1) << "said once, not on every load";
+
+    // With the firmware's file in place, nothing is said.
+    BurnerSession s(kParams);
+    EXPECT_FALSE(s.session->log().logText().contains("PARAMS.h"));
+    frmFlamora withParams(*s.session, &s.dialogs);
+    withParams.Load();
+    EXPECT_TRUE(Find<QLabel>(&withParams, "lblParamsMissing")->isHidden());
+}
+
+TEST(ToolWindows, EveryWindowShowsTheProgramIconAndBelongsToTheMainWindow) {
+    QTemporaryDir dir;
+    ASSERT_TRUE(dir.isValid());
+    Session session(AppPaths(dir.path(), dir.path(), {}));
+    RecordingDialogs dialogs;
+    frmPID::Options o;
+    o.openSettings = [&] {
+        return std::make_unique<QSettings>(dir.filePath("s.ini"), QSettings::IniFormat);
+    };
+    o.dialogs = &dialogs;
+    frmPID main(session, std::move(o));
+    AttachToolWindows(session, main);
+    main.Form_Load();
+    QTest::mouseClick(main.findChild<QPushButton*>("bntADinputs"), Qt::LeftButton);
+
+    QWidget* burner = main.shell().burner.data();
+    QWidget* analog = main.shell().analog.data();
+    ASSERT_NE(burner, nullptr);
+    ASSERT_NE(analog, nullptr);
+    EXPECT_EQ(analog->parentWidget(), &main);
+    EXPECT_EQ(burner->parentWidget(), &main);
+    for (QWidget* w : {static_cast<QWidget*>(&main), burner, analog}) {
+        SCOPED_TRACE(w->objectName().toStdString());
+        EXPECT_TRUE(w->isWindow());
+        EXPECT_FALSE(w->windowIcon().isNull());
+        EXPECT_FALSE(w->windowIcon().pixmap(32).isNull());
+    }
+}
