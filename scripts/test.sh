@@ -9,3 +9,5 @@ cd "$dir"
 ctest --output-on-failure --parallel "$(nproc)" --timeout 300
 # The installed copy, run from a read-only program folder.
 bash "$here/scripts/check-install.sh" "$dir"
+# The Debian package: its dependencies cover what the tool loads at run time.
+bash "$here/scripts/check-package.sh" "$dir"
