@@ -25,8 +25,10 @@ enum class Fault {
     ExtraAck,        // a write acknowledgement is followed by a second, positive one
     Garbage,         // stray bytes go out in front of a reply packet
     Close,           // the connection is closed after a response
+    ForgetWrite,     // a memory write is acknowledged (1) but not stored
+    MisStore,        // a memory write is acknowledged (1) but its last byte is stored one higher
 };
-inline constexpr int kFaultCount = 6;
+inline constexpr int kFaultCount = 8;
 
 // How often a fault strikes: the next `next` chances always, after that each
 // chance with the given probability.

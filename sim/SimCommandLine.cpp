@@ -18,6 +18,8 @@ const FaultOption kFaultOptions[] = {
     {Fault::ExtraAck, "extra-ack", "follow a write acknowledgement with a second one"},
     {Fault::Garbage, "garbage", "put 1-4 stray bytes in front of reply packets"},
     {Fault::Close, "close", "close the connection after a response"},
+    {Fault::ForgetWrite, "forget", "acknowledge memory writes without storing them"},
+    {Fault::MisStore, "misstore", "acknowledge memory writes but store the last byte one higher"},
 };
 
 SimArguments Fail(const QString& text) {

@@ -180,10 +180,17 @@ void SimDevice::MemoryWrite(std::span<const uint8_t> data, std::vector<SimReply>
     bool ok = false;
     if (data.size() >= 3 && !faults_.Hit(Fault::NakWrite)) {
         const int a = static_cast<int>(data[0] | (data[1] << 8));
-        const auto bytes = data.subspan(2);
-        ok = ControllerSim::Overlaps(a, static_cast<int>(bytes.size()))
-                 ? controller_.Write(a, bytes)
-                 : burner_.Write(a, bytes);
+        std::vector<uint8_t> bytes(data.begin() + 2, data.end());
+        if (faults_.Hit(Fault::ForgetWrite)) {
+            ok = true;  // acknowledged, memory untouched
+        } else {
+            if (faults_.Hit(Fault::MisStore)) {
+                ++bytes.back();
+            }
+            ok = ControllerSim::Overlaps(a, static_cast<int>(bytes.size()))
+                     ? controller_.Write(a, bytes)
+                     : burner_.Write(a, bytes);
+        }
     }
     if (ok) {
         ++stats_.writes;

@@ -1,8 +1,11 @@
 #include "shell/StandardDialogsWidget.h"
 
+#include <QAbstractButton>
 #include <QFileDialog>
+#include <QFontDatabase>
 #include <QMessageBox>
 #include <QRegularExpression>
+#include <QTextEdit>
 
 namespace tuvik {
 
@@ -29,14 +32,41 @@ void StandardDialogsWidget::Message(const QString& title, const QString& text, I
     box.exec();
 }
 
-bool StandardDialogsWidget::Confirm(const QString& title, const QString& text, Icon icon) {
+namespace {
+
+// The values a write changes go into the box's details, shown open and in a
+// fixed-pitch font so that the columns line up.
+void SetDetail(QMessageBox& box, const QString& detail) {
+    if (detail.isEmpty()) {
+        return;
+    }
+    box.setDetailedText(detail);
+    if (auto* edit = box.findChild<QTextEdit*>()) {
+        edit->setFont(QFontDatabase::systemFont(QFontDatabase::FixedFont));
+        edit->setMinimumWidth(420);
+    }
+    for (QAbstractButton* b : box.buttons()) {
+        if (box.buttonRole(b) == QMessageBox::ActionRole) {
+            b->click();  // opens the details
+            break;
+        }
+    }
+}
+
+}  // namespace
+
+bool StandardDialogsWidget::Confirm(const QString& title, const QString& text, Icon icon,
+                                    const QString& detail) {
     QMessageBox box(BoxIcon(icon), title, text, QMessageBox::Ok | QMessageBox::Cancel, parent_);
+    SetDetail(box, detail);
     return box.exec() == QMessageBox::Ok;
 }
 
-bool StandardDialogsWidget::AskYesNo(const QString& title, const QString& text) {
+bool StandardDialogsWidget::AskYesNo(const QString& title, const QString& text,
+                                     const QString& detail) {
     QMessageBox box(QMessageBox::Warning, title, text, QMessageBox::Yes | QMessageBox::No, parent_);
     box.setDefaultButton(QMessageBox::No);
+    SetDetail(box, detail);
     return box.exec() == QMessageBox::Yes;
 }
 

@@ -14,8 +14,9 @@ class StandardDialogsWidget : public UserDialogs {
     explicit StandardDialogsWidget(QWidget* parent = nullptr) : parent_(parent) {}
 
     void Message(const QString& title, const QString& text, Icon icon = Icon::None) override;
-    bool Confirm(const QString& title, const QString& text, Icon icon = Icon::None) override;
-    bool AskYesNo(const QString& title, const QString& text) override;
+    bool Confirm(const QString& title, const QString& text, Icon icon = Icon::None,
+                 const QString& detail = {}) override;
+    bool AskYesNo(const QString& title, const QString& text, const QString& detail = {}) override;
     QString SaveFileName(const QString& title, const QString& filter,
                          bool appendsTo = false) override;
     QString OpenFileName(const QString& title, const QString& filter) override;

@@ -20,11 +20,14 @@ class UserDialogs {
 
     // A message with an OK button.
     virtual void Message(const QString& title, const QString& text, Icon icon = Icon::None) = 0;
-    // A question with OK and Cancel; true when the answer is OK.
-    virtual bool Confirm(const QString& title, const QString& text, Icon icon = Icon::None) = 0;
+    // A question with OK and Cancel; true when the answer is OK. detail, when
+    // not empty, is shown as the box's details (the values a write changes).
+    virtual bool Confirm(const QString& title, const QString& text, Icon icon = Icon::None,
+                         const QString& detail = {}) = 0;
     // A question with Yes and No and the exclamation icon, No the default;
     // true when the answer is Yes.
-    virtual bool AskYesNo(const QString& title, const QString& text) = 0;
+    virtual bool AskYesNo(const QString& title, const QString& text,
+                          const QString& detail = {}) = 0;
     // The chosen path, or an empty text when the dialog was cancelled.
     // filter is in the "Name (*.ext)" form. appendsTo: the file is appended
     // to, so choosing an existing one is not questioned.

@@ -42,7 +42,11 @@ class RecordingDialogs : public UserDialogs {
         shown.push_back({QStringLiteral("message"), title, text, icon});
         messages.append(shown.back());
     }
-    bool Confirm(const QString& title, const QString& text, Icon icon) override {
+    // The details of every Confirm and AskYesNo, in order.
+    QStringList details;
+    bool Confirm(const QString& title, const QString& text, Icon icon,
+                 const QString& detail) override {
+        details.append(detail);
         shown.push_back({QStringLiteral("confirm"), title, text, icon});
         if (confirmAnswers.empty()) {
             return true;
@@ -51,7 +55,8 @@ class RecordingDialogs : public UserDialogs {
         confirmAnswers.pop_front();
         return a;
     }
-    bool AskYesNo(const QString& title, const QString& text) override {
+    bool AskYesNo(const QString& title, const QString& text, const QString& detail) override {
+        details.append(detail);
         questions.append(title + QLatin1Char('|') + text);
         return answerYes;
     }

@@ -99,7 +99,7 @@ TEST(SimCommandLine, EveryOptionIsTaken) {
     EXPECT_EQ(l.delayMs, 40);
     EXPECT_EQ(l.stopAfter, 3);
     const double p[] = {0.1, 0.2, 0.3, 0.4, 0.5, 0.01};
-    for (int i = 0; i < kFaultCount; ++i) {
+    for (int i = 0; i < static_cast<int>(std::size(p)); ++i) {
         EXPECT_DOUBLE_EQ(l.faults[i].probability, p[i]) << i;
         EXPECT_EQ(l.faults[i].next, i + 2) << i;
     }

@@ -1,0 +1,95 @@
+#pragma once
+// Safe writes: what a block write is about to change in the device, and
+// whether the device holds what was sent afterwards. A WriteCheck is filled
+// with the fields of one write (name and the value it carries), then with the
+// values read from the device just before the write and, after the write,
+// with the values read back. It decides nothing about the wire: the write
+// paths read and write as they always have and hand it the values.
+//
+// Values are compared as numbers when both texts are numbers, at single
+// precision (the controller stores singles, so "0.1" typed equals the 0.1
+// the controller returns); otherwise as texts.
+
+#include <QDateTime>
+#include <QString>
+#include <QStringList>
+
+#include <optional>
+#include <vector>
+
+namespace tuvik {
+
+bool SameDeviceValue(const QString& a, const QString& b);
+
+struct WriteField {
+    QString name;
+    QString toWrite;                  // what the write carries
+    std::optional<QString> device;    // read just before the write
+    std::optional<QString> readBack;  // read again after the write
+};
+
+class WriteCheck {
+  public:
+    struct Difference {
+        QString name;
+        QString sent;
+        std::optional<QString> now;  // empty: the device did not answer
+    };
+
+    void Add(const QString& name, const QString& toWrite);
+    int size() const { return static_cast<int>(fields_.size()); }
+    bool empty() const { return fields_.empty(); }
+    const std::vector<WriteField>& fields() const { return fields_; }
+    int IndexOf(const QString& name) const;
+
+    void SetDevice(int i, const QString& value);
+    void SetReadBack(int i, const QString& value);
+    void ClearReadBack();
+
+    // Every field was read from the device before the write.
+    bool DeviceRead() const;
+    // Read, and the write changes it.
+    bool Changed(int i) const;
+    // Read as a non-zero number, and the write makes it 0.
+    bool Zeroed(int i) const;
+    int ChangedCount() const;
+
+    // The table shown with the confirmation: one line per field, name, value
+    // in the device now, value to be written; changed lines marked "*",
+    // values going to 0 flagged. When the device did not answer, a line
+    // saying so comes first and the device column shows "?".
+    QString DiffText() const;
+
+    // After the read-back: the fields whose value in the device is not the
+    // one sent, or that were not read back.
+    std::vector<Difference> Differences() const;
+    bool Verified() const { return !fields_.empty() && Differences().empty(); }
+    // One line per difference: name, sent, now in the device.
+    QString DifferencesText() const;
+
+  private:
+    std::vector<WriteField> fields_;
+};
+
+// Message texts of the safe-write paths.
+namespace SafeWriteText {
+// First line of the diff table when the device did not answer in time.
+QString NotRead();
+// Appended to a success message when the read-back agreed.
+QString Verified();
+// The warning after a read-back that disagreed (title and first line).
+QString MismatchTitle();
+QString Mismatch(const QString& differences);
+// "Backup of the device's values: <path>" and its failure.
+QString BackupSaved(const QString& path);
+QString BackupFailed(const QString& reason);
+// The message-log line of a single-parameter write.
+QString SingleWriteLog(int address, const std::optional<QString>& before, const QString& written);
+}  // namespace SafeWriteText
+
+// <dataDir>/backups/<yyyy-MM-dd_HH-mm-ss>_<what>.<ext>; `what` names the
+// loop or the window, with anything but letters, digits, '-' and '_' made '_'.
+QString BackupPath(const QString& dataDir, const QString& what, const QString& ext,
+                   const QDateTime& when);
+
+}  // namespace tuvik
