@@ -1,5 +1,7 @@
 #include "burner/Histogram.h"
 
+#include <algorithm>
+
 #include "link/DeviceLink.h"
 #include "support/Numbers.h"
 
@@ -23,13 +25,56 @@ Histogram::Histogram(QObject* parent) : QObject(parent) {
     connect(&timer_, &QTimer::timeout, this, &Histogram::SendNext);
 }
 
+bool HistogramBars::empty() const {
+    for (const auto& c : counts) {
+        if (c) {
+            return false;
+        }
+    }
+    return !irAverage[0] && !irAverage[1];
+}
+
+int HistogramBars::peak() const {
+    int p = 0;
+    for (const auto& c : counts) {
+        p = std::max(p, c ? static_cast<int>(*c) : 0);
+    }
+    return p;
+}
+
+int HistogramBars::AxisTop(int peak) {
+    // 1, 2 or 5 times a power of ten.
+    int unit = 1;
+    while (true) {
+        for (int m : {1, 2, 5}) {
+            if (static_cast<int64_t>(m) * unit >= peak) {
+                return m * unit;
+            }
+        }
+        unit *= 10;
+    }
+}
+
+void HistogramBars::Add(uint16_t value, int32_t address) {
+    if (address == 1696 || address == 1698) {
+        irAverage[static_cast<size_t>((address - 1696) / 2)] = value / 10.0;
+        return;
+    }
+    const int32_t k = (address - 1700) / 2;
+    if (address >= 1700 && (address - 1700) % 2 == 0 && k < kClasses) {
+        counts[static_cast<size_t>(k)] = value;
+    }
+}
+
 void Histogram::Clear() {
     text_.clear();
+    bars_ = HistogramBars{};
     emit textChanged(text_);
 }
 
 void Histogram::addHistogramEntry(uint16_t value, int32_t address) {
     text_ += QStringLiteral("\r\n") + HistogramLine(value, address);
+    bars_.Add(value, address);
     emit textChanged(text_);
 }
 

@@ -9,6 +9,7 @@
 #include <QString>
 #include <QTimer>
 
+#include <array>
 #include <cstdint>
 #include <optional>
 
@@ -22,6 +23,23 @@ class DeviceLink;
 // infrared average in tenths; every other address a temperature class count.
 // The value is the word as an unsigned number.
 QString HistogramLine(uint16_t value, int32_t address);
+
+// The same cells as numbers, for the bar chart: one count per temperature
+// class (200 + 5k degrees, k = 0..119) and the two infrared averages.
+struct HistogramBars {
+    static constexpr int kClasses = 120;
+    static constexpr int kFirstClass = 200;  // degrees
+    static constexpr int kClassWidth = 5;
+    std::array<std::optional<uint16_t>, kClasses> counts{};
+    std::array<std::optional<double>, 2> irAverage{};  // addresses 1696 and 1698
+    bool empty() const;
+    // The highest count read, 0 when none.
+    int peak() const;
+    // A round top for the count axis at or above the peak, and its step.
+    static int AxisTop(int peak);
+    // Takes one cell; addresses that are no cell of the chart change nothing.
+    void Add(uint16_t value, int32_t address);
+};
 
 class Histogram : public QObject {
     Q_OBJECT
@@ -40,6 +58,7 @@ class Histogram : public QObject {
 
     // Every line so far, each preceded by CR LF.
     const QString& text() const { return text_; }
+    const HistogramBars& bars() const { return bars_; }
     void Clear();
     // One reply of a histogram cell: appends CR LF and its line.
     void addHistogramEntry(uint16_t value, int32_t address);
@@ -62,6 +81,7 @@ class Histogram : public QObject {
     void Stop(bool ok, const QString& message);
 
     QString text_;
+    HistogramBars bars_;
     QPointer<DeviceLink> link_;
     ExchangeLock lock_;
     QTimer timer_;

@@ -6,6 +6,7 @@
 #include <QPushButton>
 #include <QVBoxLayout>
 
+#include "burner/HistogramChartWidget.h"
 #include "shell/Session.h"
 
 namespace tuvik {
@@ -32,12 +33,14 @@ frmExtra::frmExtra(Session& session, UserDialogs* dialogs, QWidget* parent)
     buttons->addWidget(btnReadHistogram);
     buttons->addWidget(btnClear);
     buttons->addStretch(1);
+    chartHistogram = new HistogramChartWidget(histogram_.bars(), Frame1);
     auto* inner = new QVBoxLayout(Frame1);
+    inner->addWidget(chartHistogram, 1);
     inner->addWidget(txtHistoData, 1);
     inner->addLayout(buttons);
     auto* layout = new QVBoxLayout(this);
     layout->addWidget(Frame1);
-    resize(420, 480);
+    resize(520, 640);
 
     connect(btnReadHistogram, &QPushButton::clicked, this, &frmExtra::ReadHistogram);
     connect(btnClear, &QPushButton::clicked, &histogram_, &Histogram::Clear);
@@ -80,6 +83,7 @@ void frmExtra::ShowText(const QString& text) {
     QString shown = text;
     shown.remove(QLatin1Char('\r'));
     txtHistoData->setPlainText(shown);
+    chartHistogram->update();
 }
 
 }  // namespace tuvik

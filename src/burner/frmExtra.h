@@ -9,6 +9,9 @@
 #include "link/DispatchTargets.h"
 
 class QGroupBox;
+namespace tuvik {
+class HistogramChartWidget;
+}
 class QPlainTextEdit;
 class QPushButton;
 
@@ -40,6 +43,7 @@ class frmExtra : public QWidget, public HistogramTarget {
 
     QGroupBox* Frame1 = nullptr;
     QPlainTextEdit* txtHistoData = nullptr;
+    HistogramChartWidget* chartHistogram = nullptr;
     QPushButton* btnReadHistogram = nullptr;
     QPushButton* btnClear = nullptr;
 };

@@ -1,9 +1,18 @@
 #include "trend/TrendChartWidget.h"
 
+#include <QContextMenuEvent>
 #include <QCoreApplication>
+#include <QFile>
+#include <QFileDialog>
+#include <QKeyEvent>
+#include <QMenu>
 #include <QMessageBox>
+#include <QMouseEvent>
 #include <QPainter>
+#include <QSaveFile>
 #include <QScreen>
+#include <QToolButton>
+#include <QWheelEvent>
 
 #include <cmath>
 
@@ -34,6 +43,35 @@ TrendChartWidget::TrendChartWidget(QWidget* parent) : QWidget(parent) {
     setAttribute(Qt::WA_OpaquePaintEvent);
     frameTimer_.setSingleShot(true);
     connect(&frameTimer_, &QTimer::timeout, this, [this] { update(); });
+
+    setFocusPolicy(Qt::StrongFocus);
+    setMouseTracking(true);
+    setAccessibleName(QStringLiteral("Trend chart"));
+    setToolTip(QStringLiteral("Space: pause or live. Wheel: zoom the time axis. Drag: pan. "
+                              "Double click: live view. Click a legend entry: hide or show "
+                              "the series. Right click: export."));
+    pauseButton_ = new QToolButton(this);
+    pauseButton_->setObjectName(QStringLiteral("btnPause"));
+    pauseButton_->setCheckable(true);
+    pauseButton_->setText(QStringLiteral("Pause"));
+    pauseButton_->setToolTip(QStringLiteral("Hold the chart still (space bar); samples go on "
+                                            "being recorded"));
+    pauseButton_->setAccessibleName(QStringLiteral("Pause or live"));
+    pauseButton_->setFocusPolicy(Qt::TabFocus);
+    pauseButton_->setAutoRaise(true);
+    pauseButton_->move(2, 2);
+    connect(pauseButton_, &QToolButton::toggled, this, [this](bool on) {
+        if (on != view_.paused()) {
+            if (on) {
+                setPaused(true);
+            } else {
+                ResetView();
+            }
+        }
+    });
+    saveDialog_ = [this](const QString& title, const QString& filter) {
+        return QFileDialog::getSaveFileName(this, title, QString(), filter);
+    };
 }
 
 TrendChartWidget::~TrendChartWidget() = default;
@@ -66,13 +104,218 @@ void TrendChartWidget::RequestRepaint() {
 
 void TrendChartWidget::DrawTrend(const TrendArray& arr, bool PercentAxis) {
     chart_.PrepareRedraw(arr);
-    shown_ = chart_;
-    shown_.setPicBox(nullptr);
     data_ = arr;
     percentAxis_ = PercentAxis;
     content_ = Content::Trend;
     recording_.reset();
+    view_.setLiveSpan(chart_.maxX());
+    if (view_.paused()) {
+        return;  // recorded; a paused view shows the table it was paused on
+    }
+    shown_ = chart_;
+    shown_.setPicBox(nullptr);
     RequestRepaint();
+}
+
+void TrendChartWidget::setPaused(bool on) {
+    if (on && !view_.paused()) {
+        frozen_ = data_;
+    }
+    view_.setPaused(on);
+    ViewChanged();
+}
+
+void TrendChartWidget::ResetView() {
+    view_.Reset();
+    shown_ = chart_;
+    shown_.setPicBox(nullptr);
+    ViewChanged();
+}
+
+void TrendChartWidget::ViewChanged() {
+    const QSignalBlocker quiet(pauseButton_);
+    pauseButton_->setChecked(view_.paused());
+    pauseButton_->setText(view_.paused() ? QStringLiteral("Live") : QStringLiteral("Pause"));
+    pauseButton_->adjustSize();
+    update();
+    emit viewChanged();
+}
+
+cTrendline::Geometry TrendChartWidget::GeometryTwips() const {
+    const QSizeF tw = sizeInTwips();
+    cTrendline::Geometry g;
+    g.W = static_cast<float>(tw.width()) * 4.0f / 5.0f;
+    g.B = static_cast<float>(tw.height()) - 300.0f;
+    if (shown_.minY() < 0) {
+        g.Z = static_cast<int>(std::lround((static_cast<float>(g.T) - g.B) / 10.0f));
+    }
+    g.H = static_cast<int>(std::lround(g.B - static_cast<float>(g.T)));
+    g.P = static_cast<int>(std::lround(static_cast<float>(g.X0) - g.W));
+    return g;
+}
+
+double TrendChartWidget::FractionAt(double xPixels) const {
+    const cTrendline::Geometry g = GeometryTwips();
+    const double x = xPixels * kTwipsPerInch / logicalDpiX();
+    const double width = static_cast<double>(g.W) - g.X0;
+    if (width <= 0) {
+        return -1;
+    }
+    return shown_.ToRight() ? (x - g.X0) / width : (static_cast<double>(g.W) - x) / width;
+}
+
+QStringList TrendChartWidget::ReadoutAt(double xPixels) const {
+    if (content_ != Content::Trend) {
+        return {};
+    }
+    return view_.Readout(ShownTable(), FractionAt(xPixels), shown_.XTitleScale(),
+                         shown_.XTitleEnd());
+}
+
+QByteArray TrendChartWidget::VisibleCsv() const {
+    return view_.Csv(ShownTable(), shown_.XTitleScale(), shown_.XTitleEnd());
+}
+
+bool TrendChartWidget::ExportCsv() {
+    const QString path = saveDialog_(QStringLiteral("Export visible span"),
+                                     QStringLiteral("CSV files (*.csv)"));
+    if (path.isEmpty()) {
+        return false;
+    }
+    QSaveFile f(path);
+    return f.open(QIODevice::WriteOnly) && f.write(VisibleCsv()) >= 0 && f.commit();
+}
+
+bool TrendChartWidget::ExportPng() {
+    const QString path =
+        saveDialog_(QStringLiteral("Save chart as picture"), QStringLiteral("PNG images (*.png)"));
+    if (path.isEmpty()) {
+        return false;
+    }
+    const double cursor = cursorX_;
+    cursorX_ = -1;  // the picture shows the chart, not the pointer
+    const bool buttonShown = pauseButton_->isVisible();
+    pauseButton_->hide();
+    const QPixmap picture = grab();
+    pauseButton_->setVisible(buttonShown);
+    cursorX_ = cursor;
+    return picture.save(path, "PNG");
+}
+
+void TrendChartWidget::wheelEvent(QWheelEvent* event) {
+    const int delta = event->angleDelta().y();
+    const double f = FractionAt(event->position().x());
+    if (content_ != Content::Trend || delta == 0 || f < 0 || f > 1) {
+        event->ignore();
+        return;
+    }
+    if (!view_.paused() && f > 0 && view_.offset() == 0) {
+        // Zooming around an older point takes the newest out of view.
+        frozen_ = data_;
+    }
+    view_.ZoomAt(f, delta > 0 ? 0.8 : 1.25);
+    if (!view_.paused()) {
+        frozen_ = data_;
+    }
+    ViewChanged();
+    event->accept();
+}
+
+void TrendChartWidget::mousePressEvent(QMouseEvent* event) {
+    if (content_ != Content::Trend || event->button() != Qt::LeftButton) {
+        QWidget::mousePressEvent(event);
+        return;
+    }
+    const cTrendline::Geometry g = GeometryTwips();
+    const double xt = event->position().x() * kTwipsPerInch / logicalDpiX();
+    if (xt > g.W) {
+        const double yt = event->position().y() * kTwipsPerInch / logicalDpiY();
+        const int series = cTrendline::LegendSeriesAt(ShownTable(), g, yt);
+        if (series >= 0) {
+            view_.toggleSeries(series);
+            ViewChanged();
+        }
+        return;
+    }
+    dragX_ = event->position().x();
+    dragView_ = view_;
+    if (!view_.paused()) {
+        frozen_ = data_;
+    }
+}
+
+void TrendChartWidget::mouseMoveEvent(QMouseEvent* event) {
+    const double x = event->position().x();
+    if (dragX_ >= 0 && (event->buttons() & Qt::LeftButton)) {
+        const cTrendline::Geometry g = GeometryTwips();
+        const double widthPx = (static_cast<double>(g.W) - g.X0) * logicalDpiX() / kTwipsPerInch;
+        if (widthPx > 0) {
+            const double share = (x - dragX_) / widthPx * (shown_.ToRight() ? -1 : 1);
+            const bool wasPaused = view_.paused();
+            view_ = dragView_;
+            view_.Pan(share);
+            if (!wasPaused && view_.paused()) {
+                frozen_ = data_;
+            }
+            ViewChanged();
+        }
+    }
+    const double f = FractionAt(x);
+    const double newCursor = content_ == Content::Trend && f >= 0 && f <= 1 ? x : -1;
+    if (newCursor != cursorX_) {
+        cursorX_ = newCursor;
+        update();
+    }
+}
+
+void TrendChartWidget::mouseReleaseEvent(QMouseEvent* event) {
+    dragX_ = -1;
+    QWidget::mouseReleaseEvent(event);
+}
+
+void TrendChartWidget::mouseDoubleClickEvent(QMouseEvent* event) {
+    if (content_ == Content::Trend && event->button() == Qt::LeftButton) {
+        ResetView();
+    }
+}
+
+void TrendChartWidget::leaveEvent(QEvent* event) {
+    if (cursorX_ >= 0) {
+        cursorX_ = -1;
+        update();
+    }
+    QWidget::leaveEvent(event);
+}
+
+void TrendChartWidget::keyPressEvent(QKeyEvent* event) {
+    if (event->key() == Qt::Key_Space && content_ == Content::Trend) {
+        if (view_.paused()) {
+            ResetView();
+        } else {
+            setPaused(true);
+        }
+        return;
+    }
+    QWidget::keyPressEvent(event);
+}
+
+void TrendChartWidget::contextMenuEvent(QContextMenuEvent* event) {
+    if (content_ != Content::Trend) {
+        return;
+    }
+    QMenu menu(this);
+    QAction* pause = menu.addAction(view_.paused() ? QStringLiteral("&Live")
+                                                   : QStringLiteral("&Pause"));
+    QAction* csv = menu.addAction(QStringLiteral("Export visible span as &CSV..."));
+    QAction* png = menu.addAction(QStringLiteral("Save chart as P&NG..."));
+    QAction* chosen = menu.exec(event->globalPos());
+    if (chosen == pause) {
+        pauseButton_->toggle();
+    } else if (chosen == csv) {
+        ExportCsv();
+    } else if (chosen == png) {
+        ExportPng();
+    }
 }
 
 void TrendChartWidget::DrawSQLTrend(RecordSet& rs, QStringList& FieldNames, bool PercentAxis) {
@@ -92,6 +335,33 @@ void TrendChartWidget::DrawSQLTrend(RecordSet& rs, QStringList& FieldNames, bool
     RequestRepaint();
 }
 
+void TrendChartWidget::PaintCursor(QPainter& painter) {
+    if (cursorX_ < 0) {
+        return;
+    }
+    const QStringList lines = ReadoutAt(cursorX_);
+    if (lines.isEmpty()) {
+        return;
+    }
+    painter.setPen(QPen(QColor(255, 255, 255, 180), 1, Qt::DashLine));
+    painter.drawLine(QPointF(cursorX_, 0), QPointF(cursorX_, height()));
+    const QFontMetrics fm = painter.fontMetrics();
+    int w = 0;
+    for (const QString& l : lines) {
+        w = std::max(w, fm.horizontalAdvance(l));
+    }
+    const int h = fm.height() * static_cast<int>(lines.size());
+    double x = cursorX_ + 6;
+    if (x + w + 8 > width()) {
+        x = cursorX_ - w - 14;
+    }
+    const QRectF box(x, 4, w + 8, h + 4);
+    painter.fillRect(box, QColor(0, 0, 0, 200));
+    painter.setPen(Qt::white);
+    painter.drawText(box.adjusted(4, 2, -4, -2), Qt::AlignLeft | Qt::AlignTop,
+                     lines.join(QLatin1Char('\n')));
+}
+
 void TrendChartWidget::paintEvent(QPaintEvent*) {
     ++paints_;
     lastPaint_.start();
@@ -102,9 +372,27 @@ void TrendChartWidget::paintEvent(QPaintEvent*) {
             painter.fillRect(rect(), Qt::black);
             break;
         case Content::Trend:
-            shown_.setPicBox(&surface);
-            shown_.PaintTrend(data_, percentAxis_);
-            shown_.setPicBox(nullptr);
+            if (!view_.paused() && !view_.zoomed() && view_.hiddenMask() == 0) {
+                shown_.setPicBox(&surface);
+                shown_.PaintTrend(data_, percentAxis_);
+                shown_.setPicBox(nullptr);
+            } else {
+                // The tools' view: the visible span as a table of its own,
+                // drawn by a copy of the chart with that span.
+                cTrendline c = shown_;
+                const TrendArray slice = view_.Slice(ShownTable());
+                if (view_.zoomed()) {
+                    c.setMaxX(static_cast<int16_t>(view_.span()));
+                    c.setXTitleOffset(view_.offset());
+                    if (c.AutoScale()) {
+                        c.AutoScaleY(slice);
+                    }
+                }
+                c.setHiddenSeries(view_.hiddenMask());
+                c.setPicBox(&surface);
+                c.PaintTrend(slice, percentAxis_);
+            }
+            PaintCursor(painter);
             break;
         case Content::Recording:
             // A drawing that failed early may not have cleared the surface.

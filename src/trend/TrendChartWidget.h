@@ -3,18 +3,31 @@
 // settings and calls DrawTrend as often as its data change; the widget keeps
 // the last table and settings and paints them at most once per screen
 // refresh, and again whenever it is resized or uncovered.
+//
+// Chart tools on top of that: the space bar or the corner button pauses the
+// view (samples go on being recorded); the wheel zooms the time axis around
+// the pointer, dragging pans, a double click returns to the live view;
+// hovering shows a cursor line with the time and values there; a click on a
+// legend entry hides or shows its series; the context menu exports the
+// visible span as CSV or the chart as PNG. Live and untouched, the chart
+// draws exactly what it draws without them.
 
 #include <QElapsedTimer>
 #include <QTimer>
 #include <QWidget>
 
+#include <functional>
 #include <memory>
 
 #include "trend/PainterSurface.h"
 #include "trend/RecordSet.h"
 #include "trend/RecordingSurface.h"
 #include "trend/TrendArray.h"
+#include "trend/TrendView.h"
 #include "trend/cTrendline.h"
+
+class QPainter;
+class QToolButton;
 
 namespace tuvik {
 
@@ -53,11 +66,46 @@ class TrendChartWidget : public QWidget {
     QSize sizeHint() const override { return {621, 161}; }
     QSize minimumSizeHint() const override { return {120, 60}; }
 
+    // Chart tools.
+    TrendView& view() { return view_; }
+    const TrendView& view() const { return view_; }
+    void setPaused(bool on);
+    void ResetView();
+    // Where the pointer is across the plot: 0 at the newest edge, 1 at the
+    // oldest; outside the plot below 0 or above 1.
+    double FractionAt(double xPixels) const;
+    // The cursor read-out lines at a pixel column (empty outside the samples).
+    QStringList ReadoutAt(double xPixels) const;
+    // The visible span as CSV, and the two exports (false when the file
+    // could not be written or the dialog was cancelled).
+    QByteArray VisibleCsv() const;
+    bool ExportCsv();
+    bool ExportPng();
+    // The file dialog the exports use (the system's unless replaced):
+    // title and filter in, the chosen path or "" out.
+    using SaveDialog = std::function<QString(const QString& title, const QString& filter)>;
+    void setSaveDialog(SaveDialog d) { saveDialog_ = std::move(d); }
+
+  signals:
+    void viewChanged();
+
   protected:
     void paintEvent(QPaintEvent* event) override;
+    void wheelEvent(QWheelEvent* event) override;
+    void mousePressEvent(QMouseEvent* event) override;
+    void mouseMoveEvent(QMouseEvent* event) override;
+    void mouseReleaseEvent(QMouseEvent* event) override;
+    void mouseDoubleClickEvent(QMouseEvent* event) override;
+    void leaveEvent(QEvent* event) override;
+    void keyPressEvent(QKeyEvent* event) override;
+    void contextMenuEvent(QContextMenuEvent* event) override;
 
   private:
     void RequestRepaint();
+    void ViewChanged();
+    const TrendArray& ShownTable() const { return view_.paused() ? frozen_ : data_; }
+    cTrendline::Geometry GeometryTwips() const;
+    void PaintCursor(QPainter& painter);
 
     enum class Content { Nothing, Trend, Recording };
 
@@ -74,6 +122,14 @@ class TrendChartWidget : public QWidget {
     int frameMsOverride_ = 0;
     int paints_ = 0;
     UserNotifier* notifier_ = nullptr;
+
+    TrendView view_;
+    TrendArray frozen_;  // the table as it was when the view was paused
+    QToolButton* pauseButton_ = nullptr;
+    double cursorX_ = -1;  // pixel column of the cursor line, -1 none
+    double dragX_ = -1;    // where a pan drag started
+    TrendView dragView_;  // the view when the drag started
+    SaveDialog saveDialog_;
 };
 
 }  // namespace tuvik

@@ -290,7 +290,7 @@ void cTrendline::PaintTimeGrid(DrawSurface& s, const Geometry& g) const {
         s.setCurrentX(x - kLabelOffset);
         s.setCurrentY(static_cast<double>(g.B) + kLabelOffset);
         if (xTitleShow_) {
-            s.Print(DoubleText(std::fabs(i) / scale) + xTitleEnd_);
+            s.Print(DoubleText((std::fabs(i) + xTitleOffset_) / scale) + xTitleEnd_);
         }
     };
     if (!toRight_) {
@@ -356,7 +356,7 @@ void cTrendline::PaintTrend(const TrendArray& arr, bool PercentAxis) const {
             }
             return lastHeight;
         };
-        if (e.maxX - 2 < 2) {
+        if (e.maxX - 2 < 2 || (hidden_ & (1u << series)) != 0) {
             continue;
         }
         double x1 = pointX(2);
@@ -370,6 +370,23 @@ void cTrendline::PaintTrend(const TrendArray& arr, bool PercentAxis) const {
         }
     }
     s.setFontBold(false);
+}
+
+int cTrendline::LegendSeriesAt(const TrendArray& arr, const Geometry& g, double y) {
+    // The same walk as the drawing's: a name line, then its value line.
+    double R = 0;
+    for (int series = 0; series < kSeries; ++series) {
+        if (arr.at(series, 0).isBlank()) {
+            continue;
+        }
+        R = series == 0 ? RoundHalfEven(g.T + g.H * 5.0 / 100.0) : R + kLegendGap;
+        const double top = R;  // text hangs below its current y
+        R += kLegendValueLine;
+        if (y >= top && y < R + kLegendGap) {
+            return series;
+        }
+    }
+    return -1;
 }
 
 void cTrendline::DrawSQLTrend(RecordSet& rs, QStringList& FieldNames, bool PercentAxis) {

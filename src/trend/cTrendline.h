@@ -47,6 +47,14 @@ class cTrendline {
     bool XTitleShow() const { return xTitleShow_; }
     double XTitleScale() const { return xTitleScale_; }
     const QString& XTitleEnd() const { return xTitleEnd_; }
+    // Chart tools: series whose line is not drawn (bit s for series s; the
+    // legend still names them), and the age in samples of the newest point
+    // drawn, added to the time labels of a chart showing an older span.
+    uint8_t HiddenSeries() const { return hidden_; }
+    void setHiddenSeries(uint8_t mask) { hidden_ = mask; }
+    double XTitleOffset() const { return xTitleOffset_; }
+    void setXTitleOffset(double samples) { xTitleOffset_ = samples; }
+
     // The surface drawn on; owned by whoever set it.
     DrawSurface* PicBox() const { return picBox_; }
     void setPicBox(DrawSurface* s) { picBox_ = s; }
@@ -91,6 +99,9 @@ class cTrendline {
         int P = 0;     // signed plot width (X0 - W)
     };
     static Geometry ComputeGeometry(const DrawSurface& s, int16_t minY);
+    // The series whose legend entry (name and value lines) lies at height y
+    // (twips) of a chart drawn from arr, or -1.
+    static int LegendSeriesAt(const TrendArray& arr, const Geometry& g, double y);
 
   private:
     enum class Mode { Lenient, Strict };
@@ -115,6 +126,8 @@ class cTrendline {
     QString xTitleEnd_ = QStringLiteral(" min");
     DrawSurface* picBox_ = nullptr;
     UserNotifier* notifier_ = nullptr;
+    uint8_t hidden_ = 0;
+    double xTitleOffset_ = 0;
 };
 
 // A number printed on its own: a space (or the minus sign) before it and a

@@ -1,0 +1,160 @@
+#include "trend/TrendView.h"
+
+#include <algorithm>
+#include <cmath>
+
+#include "support/Numbers.h"
+
+namespace tuvik {
+
+namespace {
+
+QString CellText(const TrendCell& c) {
+    if (c.isNumber()) {
+        return DoubleText(c.number(), QLatin1Char('.'));
+    }
+    return c.isText() ? c.text().trimmed() : QString();
+}
+
+QString CsvField(QString s) {
+    if (s.contains(QLatin1Char(',')) || s.contains(QLatin1Char('"'))) {
+        s.replace(QLatin1Char('"'), QStringLiteral("\"\""));
+        return QLatin1Char('"') + s + QLatin1Char('"');
+    }
+    return s;
+}
+
+// The legend's unit text: point 1 of the series, trimmed.
+QString SeriesTitle(const TrendArray& arr, int s) {
+    const QString name = CellText(arr.at(s, 0));
+    const QString unit = CellText(arr.at(s, 1));
+    return unit.isEmpty() ? name : name + QStringLiteral(" (") + unit + QLatin1Char(')');
+}
+
+}  // namespace
+
+void TrendView::setLiveSpan(int span) {
+    liveSpan_ = std::clamp(span, kMinSpan, kMaxReach);
+    Clamp();
+}
+
+void TrendView::Reset() {
+    paused_ = false;
+    span_ = 0;
+    offset_ = 0;
+}
+
+void TrendView::Clamp() {
+    int s = std::clamp(span(), kMinSpan, kMaxReach);
+    span_ = s == liveSpan_ ? 0 : s;
+    // The view's oldest drawn point (offset + span) stays inside the table.
+    offset_ = std::clamp(offset_, 0, kMaxReach - s);
+}
+
+void TrendView::ZoomAt(double fraction, double factor) {
+    if (!std::isfinite(fraction) || !std::isfinite(factor) || factor <= 0) {
+        return;
+    }
+    fraction = std::clamp(fraction, 0.0, 1.0);
+    const int oldSpan = span();
+    const double anchor = offset_ + fraction * oldSpan;  // sample under the pointer
+    const int newSpan = std::clamp(static_cast<int>(std::lround(oldSpan * factor)), kMinSpan,
+                                   kMaxReach);
+    span_ = newSpan;
+    offset_ = static_cast<int>(std::lround(anchor - fraction * newSpan));
+    Clamp();
+    if (offset_ > 0) {
+        paused_ = true;  // the newest samples are out of view: hold it still
+    }
+}
+
+void TrendView::Pan(double shareOfSpan) {
+    if (!std::isfinite(shareOfSpan)) {
+        return;
+    }
+    offset_ += static_cast<int>(std::lround(shareOfSpan * span()));
+    Clamp();
+    if (offset_ > 0) {
+        paused_ = true;
+    }
+}
+
+void TrendView::toggleSeries(int series) {
+    if (series >= 0 && series < 8) {
+        hidden_ ^= static_cast<uint8_t>(1u << series);
+    }
+}
+
+int TrendView::SampleAt(double fraction) const {
+    if (!std::isfinite(fraction) || fraction < 0.0 || fraction > 1.0) {
+        return -1;
+    }
+    // The chart draws points 2..span: sample k of the view sits at k + 2
+    // spans-parts from the right edge.
+    const int point = static_cast<int>(std::lround(fraction * span()));
+    if (point < TrendArray::kFirstSample || point > span() - 1) {
+        return -1;
+    }
+    return offset_ + point - TrendArray::kFirstSample;
+}
+
+TrendArray TrendView::Slice(const TrendArray& arr) const {
+    TrendArray out(arr.seriesCount());
+    for (int s = 0; s < arr.seriesCount(); ++s) {
+        out.set(s, 0, arr.at(s, 0));
+        out.set(s, 1, arr.at(s, 1));
+        for (int p = TrendArray::kFirstSample; p <= TrendArray::kLastPoint; ++p) {
+            const int from = p + offset_;
+            if (from > TrendArray::kLastPoint) {
+                break;
+            }
+            out.set(s, p, arr.at(s, from));
+        }
+    }
+    return out;
+}
+
+QStringList TrendView::Readout(const TrendArray& arr, double fraction, double samplesPerUnit,
+                               const QString& unitText) const {
+    const int k = SampleAt(fraction);
+    if (k < 0 || samplesPerUnit <= 0) {
+        return {};
+    }
+    QStringList lines;
+    lines << QStringLiteral("-") + DoubleText(k / samplesPerUnit) + unitText;
+    for (int s = 0; s < arr.seriesCount(); ++s) {
+        if (arr.at(s, 0).isBlank() || hidden(s)) {
+            continue;
+        }
+        lines << CellText(arr.at(s, 0)) + QStringLiteral(": ") +
+                     CellText(arr.at(s, TrendArray::kFirstSample + k)) +
+                     CellText(arr.at(s, 1));
+    }
+    return lines;
+}
+
+QByteArray TrendView::Csv(const TrendArray& arr, double samplesPerUnit,
+                          const QString& unitText) const {
+    QStringList header{QStringLiteral("time (") + unitText.trimmed() + QLatin1Char(')')};
+    QList<int> series;
+    for (int s = 0; s < arr.seriesCount(); ++s) {
+        if (!arr.at(s, 0).isBlank() && !hidden(s)) {
+            series << s;
+            header << CsvField(SeriesTitle(arr, s));
+        }
+    }
+    QByteArray out = header.join(QLatin1Char(',')).toUtf8() + "\r\n";
+    const int last = std::min(span() - 1, TrendArray::kLastPoint - offset_);
+    for (int p = last; p >= TrendArray::kFirstSample; --p) {
+        const int k = offset_ + p - TrendArray::kFirstSample;
+        QStringList fields{DoubleText(-k / (samplesPerUnit > 0 ? samplesPerUnit : 1.0),
+                                      QLatin1Char('.'))};
+        for (int s : series) {
+            fields << CsvField(CellText(arr.at(s, TrendArray::kFirstSample + k)));
+        }
+        out += fields.join(QLatin1Char(',')).toUtf8() + "\r\n";
+    }
+    return out;
+}
+
+}  // namespace tuvik

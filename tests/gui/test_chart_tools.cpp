@@ -1,0 +1,152 @@
+// The chart tools' wiring: wheel, legend click, space bar, pause holding the
+// picture still, export through the file dialog, and the histogram chart.
+#include <gtest/gtest.h>
+
+#include <QFile>
+#include <QKeyEvent>
+#include <QPushButton>
+#include <QTemporaryDir>
+#include <QTest>
+#include <QWheelEvent>
+
+#include "TestUtil.h"
+#include "burner/HistogramChartWidget.h"
+#include "burner/Histogram.h"
+#include "burner/frmExtra.h"
+#include "shell/Session.h"
+#include "trend/TrendChartWidget.h"
+
+using namespace tuvik;
+using namespace std::chrono_literals;
+
+namespace {
+
+TrendArray Ramp(double start) {
+    TrendArray t(5);
+    t.set(0, 0, "Measurement");
+    t.set(1, 0, "Output");
+    for (int k = 398; k >= 0; --k) {
+        t.PushSample(0, TrendCell(start + k));
+        t.PushSample(1, TrendCell(50.0));
+    }
+    return t;
+}
+
+struct Chart {
+    Chart() {
+        w.resize(600, 200);
+        w.chart().setMaxX(300);
+        w.chart().setMaxY(500);
+        w.setMinFrameInterval(1);
+        w.show();
+        w.DrawTrend(Ramp(0), false);
+        test::WaitUntil([&] { return w.paintCount() > 0; });
+    }
+    // The pixel column at a fraction across the plot.
+    double X(double fraction) const {
+        for (int x = 0; x < w.width(); ++x) {
+            if (w.FractionAt(x) <= fraction) {
+                return x;
+            }
+        }
+        return -1;
+    }
+    TrendChartWidget w;
+};
+
+}  // namespace
+
+TEST(ChartTools, WheelLegendSpaceAndPauseDriveTheView) {
+    Chart c;
+    QWheelEvent in(QPointF(c.X(0.5), 100), c.w.mapToGlobal(QPointF(c.X(0.5), 100)), {}, {0, 120},
+                   Qt::NoButton, Qt::NoModifier, Qt::NoScrollPhase, false);
+    QApplication::sendEvent(&c.w, &in);
+    EXPECT_EQ(c.w.view().span(), 240);
+    EXPECT_TRUE(c.w.view().paused()) << "zoomed away from the newest samples";
+    EXPECT_FALSE(c.w.ReadoutAt(c.X(0.5)).isEmpty());
+
+    // New samples are recorded but a paused chart is not redrawn for them.
+    QTest::qWait(20);
+    const int paints = c.w.paintCount();
+    c.w.DrawTrend(Ramp(1000), false);
+    QTest::qWait(30);
+    EXPECT_EQ(c.w.paintCount(), paints);
+    EXPECT_TRUE(c.w.VisibleCsv().contains(",150,")) << "still the table it was paused on";
+
+    // Double click: live again, the chart's own span, the new samples.
+    QTest::mouseDClick(&c.w, Qt::LeftButton, {}, QPoint(int(c.X(0.5)), 100));
+    EXPECT_FALSE(c.w.view().zoomed());
+    EXPECT_FALSE(c.w.view().paused());
+    EXPECT_TRUE(c.w.VisibleCsv().contains(",1150,"));
+
+    // Space pauses and resumes.
+    c.w.setFocus();
+    QTest::keyClick(&c.w, Qt::Key_Space);
+    EXPECT_TRUE(c.w.view().paused());
+    QTest::keyClick(&c.w, Qt::Key_Space);
+    EXPECT_FALSE(c.w.view().paused());
+
+    // A click on the second legend entry hides that series and back.
+    const cTrendline::Geometry g = [&] {
+        cTrendline::Geometry geo;
+        geo.W = float(c.w.sizeInTwips().width() * 4 / 5);
+        geo.B = float(c.w.sizeInTwips().height() - 300);
+        geo.H = int(geo.B - geo.T);
+        return geo;
+    }();
+    int y = -1;
+    for (int py = 0; py < c.w.height() && y < 0; ++py) {
+        if (cTrendline::LegendSeriesAt(Ramp(0), g, py * 1440.0 / c.w.logicalDpiY()) == 1) {
+            y = py + 2;
+        }
+    }
+    ASSERT_GE(y, 0);
+    const int legendX = int(g.W * c.w.logicalDpiX() / 1440.0) + 20;
+    QTest::mouseClick(&c.w, Qt::LeftButton, {}, QPoint(legendX, y));
+    EXPECT_TRUE(c.w.view().hidden(1));
+    EXPECT_FALSE(c.w.VisibleCsv().startsWith("time (min),Measurement,Output"));
+    QTest::mouseClick(&c.w, Qt::LeftButton, {}, QPoint(legendX, y));
+    EXPECT_FALSE(c.w.view().hidden(1));
+}
+
+TEST(ChartTools, ExportsWriteTheVisibleSpanAndThePicture) {
+    Chart c;
+    QTemporaryDir dir;
+    QStringList asked;
+    QString next;
+    c.w.setSaveDialog([&](const QString& title, const QString& filter) {
+        asked << title + "|" + filter;
+        return next;
+    });
+    EXPECT_FALSE(c.w.ExportCsv()) << "cancelled";
+    next = dir.filePath("span.csv");
+    ASSERT_TRUE(c.w.ExportCsv());
+    QFile f(next);
+    ASSERT_TRUE(f.open(QIODevice::ReadOnly));
+    const QByteArray csv = f.readAll();
+    EXPECT_EQ(csv, c.w.VisibleCsv());
+    EXPECT_TRUE(csv.startsWith("time (min),Measurement,Output\r\n"));
+    EXPECT_EQ(csv.count("\r\n"), 1 + 298) << "header and points 2..299";
+    next = dir.filePath("chart.png");
+    ASSERT_TRUE(c.w.ExportPng());
+    EXPECT_EQ(QImage(next).size(), c.w.size());
+    EXPECT_EQ(asked.size(), 3);
+    EXPECT_TRUE(asked.last().contains("*.png"));
+}
+
+TEST(ChartTools, HistogramChartFollowsTheReadAndClear) {
+    QTemporaryDir dir;
+    Session session(AppPaths(dir.path(), dir.path(), {}));
+    frmExtra w(session);
+    auto* chart = w.findChild<HistogramChartWidget*>("chartHistogram");
+    ASSERT_NE(chart, nullptr);
+    EXPECT_TRUE(chart->BarRect(1).isEmpty());
+    w.addHistogramEntry(125, 1696);
+    w.addHistogramEntry(17, 1702);
+    w.addHistogramEntry(34, 1704);
+    EXPECT_EQ(chart->Caption(), "IR average: 12.5 (1696), - (1698)");
+    EXPECT_DOUBLE_EQ(chart->BarRect(2).height(), 2 * chart->BarRect(1).height());
+    EXPECT_LT(chart->BarRect(1).left(), chart->BarRect(2).left());
+    QTest::mouseClick(w.findChild<QPushButton*>("btnClear"), Qt::LeftButton);
+    EXPECT_TRUE(chart->BarRect(1).isEmpty());
+}

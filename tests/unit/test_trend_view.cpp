@@ -1,0 +1,118 @@
+// The chart tools' view model: zoom and pan arithmetic, the cursor lookup,
+// the CSV of the visible span, and the histogram's bars.
+#include <gtest/gtest.h>
+
+#include "burner/Histogram.h"
+#include "trend/TrendView.h"
+
+using namespace tuvik;
+
+namespace {
+
+// Two series; sample k (0 = newest) of series 0 is k, of series 1 is 1000 + k.
+TrendArray Table() {
+    TrendArray t(5);
+    t.set(0, 0, "Meas");
+    t.set(0, 1, "C");
+    t.set(1, 0, "Out, raw");
+    for (int k = 398; k >= 0; --k) {
+        t.PushSample(0, TrendCell(double(k)));
+        t.PushSample(1, TrendCell(1000.0 + k));
+    }
+    return t;
+}
+
+}  // namespace
+
+TEST(TrendView, ZoomPanAndResetKeepTheViewInsideTheTable) {
+    struct Step {
+        const char* what;
+        double fraction;  // < 0: pan by -fraction... see below
+        double factor;
+        int span, offset;
+        bool paused;
+    };
+    TrendView v;
+    v.setLiveSpan(300);
+    EXPECT_FALSE(v.zoomed());
+    // Zoom in at the newest edge: the newest sample stays in view, live.
+    v.ZoomAt(0.0, 0.5);
+    EXPECT_EQ(v.span(), 150);
+    EXPECT_EQ(v.offset(), 0);
+    EXPECT_FALSE(v.paused());
+    // Zoom in around the middle: the sample under the pointer stays there.
+    v.ZoomAt(0.5, 0.5);  // sample 75 under the pointer
+    EXPECT_EQ(v.span(), 75);
+    EXPECT_EQ(v.offset(), 38);  // 75 - 0.5 * 75, rounded
+    EXPECT_TRUE(v.paused()) << "the newest samples left the view";
+    // Pan towards older samples, past the table's end: held at point 400.
+    v.Pan(10.0);
+    EXPECT_EQ(v.offset(), TrendArray::kLastPoint - 75);
+    v.Pan(-100.0);
+    EXPECT_EQ(v.offset(), 0);
+    // Zooming far out stops at the table, far in at the smallest span.
+    v.ZoomAt(0.3, 100.0);
+    EXPECT_EQ(v.span(), TrendView::kMaxReach);
+    EXPECT_EQ(v.offset(), 0);
+    v.ZoomAt(0.3, 0.0001);
+    EXPECT_EQ(v.span(), TrendView::kMinSpan);
+    v.Reset();
+    EXPECT_FALSE(v.zoomed());
+    EXPECT_FALSE(v.paused());
+    EXPECT_EQ(v.span(), 300);
+}
+
+TEST(TrendView, SliceCursorAndCsvFollowTheVisibleSpan) {
+    const TrendArray t = Table();
+    TrendView v;
+    v.setLiveSpan(12);
+    v.Pan(0.5);  // offset 6
+    ASSERT_EQ(v.offset(), 6);
+    const TrendArray s = v.Slice(t);
+    EXPECT_EQ(s.at(0, 0).text(), "Meas");
+    EXPECT_EQ(s.at(0, 2).number(), 6.0) << "point 2 of the slice: sample offset + 0";
+    EXPECT_EQ(s.at(1, 5).number(), 1009.0);
+
+    // Drawn points 2..span-1; the fraction k / span lands on point k.
+    struct Look {
+        double fraction;
+        int sample;
+    };
+    for (const Look& l : {Look{0.0, -1}, Look{2.0 / 12, 6}, Look{5.0 / 12, 9}, Look{11.0 / 12, 15},
+                          Look{1.0, -1}, Look{-0.1, -1}}) {
+        SCOPED_TRACE(l.fraction);
+        EXPECT_EQ(v.SampleAt(l.fraction), l.sample);
+    }
+    EXPECT_EQ(v.Readout(t, 5.0 / 12, 60, " min"),
+              (QStringList{"-0.15 min", "Meas: 9C", "Out, raw: 1009"}));
+    v.toggleSeries(0);
+    EXPECT_EQ(v.Readout(t, 5.0 / 12, 60, " min"), (QStringList{"-0.15 min", "Out, raw: 1009"}));
+    v.toggleSeries(0);
+
+    // Oldest visible point first: points 11..2 hold samples 15..6.
+    const QList<QByteArray> lines = v.Csv(t, 2, " s").split('\n');
+    ASSERT_EQ(lines.size(), 12);  // header, ten points, nothing after the last line end
+    EXPECT_EQ(lines[0], "time (s),Meas (C),\"Out, raw\"\r");
+    EXPECT_EQ(lines[1], "-7.5,15,1015\r");
+    EXPECT_EQ(lines[10], "-3,6,1006\r");
+    EXPECT_EQ(lines[11], "");
+}
+
+TEST(HistogramBars, CellsBecomeClassesAndTheAxisRoundsUp) {
+    HistogramBars b;
+    EXPECT_TRUE(b.empty());
+    b.Add(125, 1696);
+    b.Add(17, 1702);   // class 205
+    b.Add(40, 1938);   // class 795, the last
+    b.Add(99, 1701);   // odd address: no class
+    b.Add(99, 1940);   // past the table
+    EXPECT_EQ(b.irAverage[0], 12.5);
+    EXPECT_FALSE(b.irAverage[1]);
+    EXPECT_EQ(b.counts[1], 17);
+    EXPECT_EQ(b.counts[119], 40);
+    EXPECT_FALSE(b.counts[0]);
+    EXPECT_EQ(b.peak(), 40);
+    for (auto [peak, top] : {std::pair{0, 1}, {1, 1}, {3, 5}, {40, 50}, {101, 200}, {65535, 100000}}) {
+        EXPECT_EQ(HistogramBars::AxisTop(peak), top) << peak;
+    }
+}
