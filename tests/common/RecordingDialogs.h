@@ -69,13 +69,6 @@ class RecordingDialogs : public UserDialogs {
         }
         return out;
     }
-    QStringList Texts() const {
-        QStringList out;
-        for (const Shown& s : messages) {
-            out << s.text;
-        }
-        return out;
-    }
     QString lastText() const { return shown.empty() ? QString() : shown.back().text; }
     void clear() {
         shown.clear();

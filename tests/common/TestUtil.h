@@ -31,6 +31,13 @@ bool WaitUntil(const std::function<bool()>& pred,
 void Pump(std::chrono::milliseconds d);
 
 QByteArray Hex(const char* spaced);  // "85 03 2C 01" -> bytes
+inline std::span<const uint8_t> Bytes(const QByteArray& b) {
+    return {reinterpret_cast<const uint8_t*>(b.constData()), static_cast<size_t>(b.size())};
+}
+// A whole file, or "<missing>" when it cannot be read.
+QByteArray ReadFile(const QString& path);
+// Writes (replaces) a file, making its folder; false when that fails.
+bool WriteFile(const QString& path, const QByteArray& bytes);
 
 // A live-values reply 92 10, data bytes 01..10, then the given trailer
 // (6D is the good one).

@@ -1,0 +1,192 @@
+#include <gtest/gtest.h>
+
+#include <QSignalSpy>
+#include <QStringList>
+
+#include <memory>
+#include <vector>
+
+#include "RecordingLink.h"
+#include "TestUtil.h"
+#include "burner/Histogram.h"
+#include "burner/ParamSet.h"
+#include "burner/ParamSetUpload.h"
+#include "support/ExchangeGuard.h"
+
+using namespace tuvik;
+using namespace std::chrono_literals;
+using tuvik::test::Hex;
+
+namespace {
+
+// A full set that passes every check: box i holds i, box 0 holds 300.
+QStringList GoodSet() {
+    QStringList t{QStringLiteral("300")};
+    for (int i = 1; i < kParamBoxCount; ++i) {
+        t << QString::number(i);
+    }
+    return t;
+}
+
+QByteArray Block(int b, const QStringList& t) {
+    const auto built = std::get<UploadBlock>(BuildUploadBlock(b, t));
+    return QByteArray::number(built.address) + ':' +
+           QByteArray(reinterpret_cast<const char*>(built.bytes.data()),
+                      static_cast<qsizetype>(built.bytes.size()))
+               .toHex(' ')
+               .toUpper();
+}
+
+}  // namespace
+
+TEST(ParamSet, ReplyFillsTheBoxesItHolds) {
+    std::vector<uint8_t> d(36, 0);
+    d[4] = d[5] = d[24] = 0xFF;
+    d[34] = 0x2C;
+    d[35] = 0x01;
+    QStringList texts{QStringLiteral("0")};
+    ApplyParamSet(d, texts);
+    ASSERT_EQ(texts.size(), kParamBoxCount);
+    EXPECT_EQ(texts[0], QStringLiteral("-1"));  // words are signed, bytes are not
+    EXPECT_EQ(texts[10], QStringLiteral("255"));
+    EXPECT_EQ(texts[18], QStringLiteral("300"));
+    // 25 bytes end with box 10's byte; box 11 keeps its text.
+    texts = GoodSet();
+    ApplyParamSet(std::vector<uint8_t>(25, 0x01), texts);
+    EXPECT_EQ(texts[9], QStringLiteral("257"));
+    EXPECT_EQ(texts[10], QStringLiteral("1"));
+    EXPECT_EQ(texts[11], QStringLiteral("11"));
+    EXPECT_FALSE(DecodeParamSet(std::vector<uint8_t>(35, 2))[18].has_value());
+}
+
+TEST(ParamSet, BlocksByteForByteAndTheFirstBadBoxNamed) {
+    QStringList t = GoodSet();
+    const std::pair<int, const char*> texts[] = {{6, "70000"}, {7, "-1"},   {8, "&H10"}, {9, "2.5"},
+                                                 {10, "7.9"},  {13, "255"}, {16, "3.5"}};
+    for (const auto& [box, text] : texts) {
+        t[box] = QString::fromLatin1(text);
+    }
+    EXPECT_EQ(Block(0, t), "4:2C 01 01 00 02 00 03 00 04 00 05 00");
+    EXPECT_EQ(Block(1, t), "16:70 11 FF FF 10 00 02 00 07 0B 0C FF");
+    EXPECT_EQ(Block(2, t), "28:0E 0F 04 00 11 00 12 00");
+    const std::tuple<int, const char*, const char*> bad[] = {{11, "256", "\"VFD START mode\""},
+                                                             {2, "12abc", "\"Heater time\""},
+                                                             {2, "9999999999", "\"Heater time\""},
+                                                             {14, "-0.5", "0 to 255"}};
+    for (const auto& [box, text, named] : bad) {
+        QStringList s = GoodSet();
+        s[box] = QString::fromLatin1(text);
+        const auto b = std::get<BadBox>(BuildUploadBlock(box < 6 ? 0 : box < 14 ? 1 : 2, s));
+        EXPECT_EQ(b.box, box) << text;
+        EXPECT_TRUE(b.message.contains(QString::fromLatin1(named))) << b.message.toStdString();
+    }
+    t = QStringList(9, QStringLiteral("0")) + GoodSet().mid(9);  // more than nine exact zeros
+    t[9] = QStringLiteral("0.0");
+    EXPECT_FALSE(ParamSetLooksUnread(t));
+    t[9] = QStringLiteral("0");
+    EXPECT_TRUE(ParamSetLooksUnread(t));
+}
+
+namespace {
+
+class UploadTest : public ::testing::Test {
+  protected:
+    void SetUp() override {
+        QObject::connect(&upload, &ParamSetUpload::finished,
+                         [this](bool ok, const QString& m) { results.append(qMakePair(ok, m)); });
+        // The burner acknowledges the first `acks` writes while the upload waits.
+        link.onPacket = [this](const QByteArray& p) {
+            if (p.at(0) == char(0x85) && acks > 0) {
+                --acks;
+                ++writeAckCount;
+            }
+        };
+    }
+    bool Finished() {
+        return test::WaitUntil([this] { return !results.isEmpty(); });
+    }
+
+    test::RecordingLink link;
+    int acks = 3;
+    int16_t writeAckCount = 5;
+    ParamSetUpload upload{&writeAckCount};
+    QList<QPair<bool, QString>> results;
+};
+
+}  // namespace
+
+// Every pause the upload waits is noted, then cut short.
+TEST_F(UploadTest, ThreeBlocksWithTheirPausesThenInitParams) {
+    QSignalSpy progress(&upload, &ParamSetUpload::progress);
+    ASSERT_EQ(upload.start(&link, GoodSet()), ParamSetUpload::Start::Started);
+    EXPECT_TRUE(ExchangeGuard::Busy());
+    std::vector<std::tuple<int, qsizetype, bool>> pauses;  // ms, packets sent, polling on
+    for (int i = 0; i < 10 && upload.running(); ++i) {
+        ASSERT_TRUE(upload.pauseTimer().isActive());
+        pauses.emplace_back(upload.pauseTimer().interval(), link.packets.size(), link.refreshOn);
+        const qsizetype before = progress.count();
+        upload.pauseTimer().start(0);
+        ASSERT_TRUE(test::WaitUntil([&] { return progress.count() > before; }));
+    }
+    EXPECT_EQ(pauses, (std::vector<std::tuple<int, qsizetype, bool>>{
+                          {700, 1, false}, {700, 3, false}, {700, 3, true}, {700, 3, true}}));
+    ASSERT_EQ(results.size(), 1);
+    EXPECT_EQ(results[0], qMakePair(true, QStringLiteral("Flamora parameters upload OK")));
+    EXPECT_EQ(link.HexPackets(),
+              (QStringList{"85 0E 04 00 2C 01 01 00 02 00 03 00 04 00 05 00 7A",
+                           "85 0E 10 00 06 00 07 00 08 00 09 00 0A 0B 0C 0D 7A",
+                           "85 0A 1C 00 0E 0F 10 00 11 00 12 00 7A", "34 00 CB"}));
+    EXPECT_EQ(link.refreshCalls, (QList<bool>{false, true}));
+    EXPECT_FALSE(ExchangeGuard::Busy());
+}
+
+TEST_F(UploadTest, TwoAcknowledgementsFailAndNothingFollows) {
+    acks = 2;
+    upload.setPauseMs(1);
+    ASSERT_EQ(upload.start(&link, GoodSet()), ParamSetUpload::Start::Started);
+    ASSERT_TRUE(Finished());
+    EXPECT_EQ(results[0], qMakePair(false, QStringLiteral("Parameters upload FAILLED!!")));
+    EXPECT_EQ(link.packets.size(), 3);
+    EXPECT_EQ(link.refreshCalls, (QList<bool>{false, true}));
+}
+
+TEST_F(UploadTest, UnreadOrBadSetsAndBusyOrClosedLinksSendNothing) {
+    EXPECT_EQ(upload.start(&link, QStringList(10, "0") + GoodSet().mid(10)),
+              ParamSetUpload::Start::GetInstead);
+    EXPECT_EQ(link.HexPackets(), QStringList{"83 00 7C"});
+    link.Clear();
+    QStringList t = GoodSet();
+    t[12] = QStringLiteral("abc");
+    QString why;
+    EXPECT_EQ(upload.start(&link, t, &why), ParamSetUpload::Start::Refused);
+    EXPECT_TRUE(why.contains(QStringLiteral("\"Water setpoint\""))) << why.toStdString();
+    {
+        ExchangeLock pid(QStringLiteral("PID settings send"));
+        EXPECT_EQ(upload.start(&link, GoodSet(), &why), ParamSetUpload::Start::Refused);
+        EXPECT_TRUE(why.contains(QStringLiteral("PID settings send"))) << why.toStdString();
+    }
+    link.open = false;
+    EXPECT_EQ(upload.start(&link, GoodSet()), ParamSetUpload::Start::Refused);
+    EXPECT_TRUE(link.packets.isEmpty() && link.refreshCalls.isEmpty() && writeAckCount == 5);
+    link.open = true;  // while it runs, nothing else may start
+    ASSERT_EQ(upload.start(&link, GoodSet()), ParamSetUpload::Start::Started);
+    EXPECT_TRUE(Histogram().ReadHistogram(&link).has_value());
+    EXPECT_EQ(upload.start(&link, GoodSet()), ParamSetUpload::Start::Refused);
+}
+
+TEST_F(UploadTest, LinkLostOrDestroyedEndsTheUpload) {
+    ASSERT_EQ(upload.start(&link, GoodSet()), ParamSetUpload::Start::Started);
+    link.Lose();
+    ASSERT_EQ(results.size(), 1);
+    EXPECT_EQ(results[0], qMakePair(false, QStringLiteral("Parameters upload FAILLED!!")));
+    EXPECT_EQ(link.refreshCalls, (QList<bool>{false, true}));
+    EXPECT_FALSE(ExchangeGuard::Busy() || upload.pauseTimer().isActive());
+    EXPECT_EQ(link.packets.size(), 1);
+
+    auto gone = std::make_unique<test::RecordingLink>();
+    ASSERT_EQ(upload.start(gone.get(), GoodSet()), ParamSetUpload::Start::Started);
+    gone.reset();
+    ASSERT_EQ(results.size(), 2);
+    EXPECT_FALSE(results[1].first);
+    EXPECT_FALSE(ExchangeGuard::Busy() || upload.pauseTimer().isActive());
+}
