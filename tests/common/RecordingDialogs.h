@@ -2,8 +2,6 @@
 // Answers the windows' message boxes and file dialogs without a modal loop,
 // keeping every text it was shown.
 
-#include <QList>
-#include <QString>
 #include <QStringList>
 
 #include <deque>
@@ -44,12 +42,7 @@ class RecordingDialogs : public UserDialogs {
     }
     bool Confirm(const QString& title, const QString& text, Icon icon) override {
         shown.push_back({QStringLiteral("confirm"), title, text, icon});
-        if (confirmAnswers.empty()) {
-            return true;
-        }
-        const bool a = confirmAnswers.front();
-        confirmAnswers.pop_front();
-        return a;
+        return Next(confirmAnswers, true);
     }
     bool AskYesNo(const QString& title, const QString& text) override {
         questions.append(title + QLatin1Char('|') + text);
@@ -79,12 +72,14 @@ class RecordingDialogs : public UserDialogs {
     QString NextFile(const QString& title, const QString& filter, const QString& fallback) {
         fileTitles << title;
         fileDialogs << title + QLatin1Char('|') + filter;
-        if (files.empty()) {
-            return fallback;
-        }
-        QString f = files.front();
-        files.pop_front();
-        return f;
+        return Next(files, fallback);
+    }
+    // The oldest queued answer, taken; the fallback once they run out.
+    template <typename T>
+    static T Next(std::deque<T>& queue, const T& fallback) {
+        const T out = queue.empty() ? fallback : queue.front();
+        queue.erase(queue.begin(), queue.begin() + (queue.empty() ? 0 : 1));
+        return out;
     }
 };
 

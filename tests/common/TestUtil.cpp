@@ -23,12 +23,7 @@ bool WaitUntil(const std::function<bool()>& pred, std::chrono::milliseconds limi
 }
 
 void Pump(std::chrono::milliseconds d) {
-    QElapsedTimer t;
-    t.start();
-    while (t.elapsed() < d.count()) {
-        QCoreApplication::processEvents(QEventLoop::AllEvents, 10);
-        QThread::msleep(1);
-    }
+    WaitUntil([] { return false; }, d);
 }
 
 QByteArray Hex(const char* spaced) {
@@ -47,12 +42,8 @@ bool WriteFile(const QString& path, const QByteArray& bytes) {
 }
 
 QByteArray LiveValues(uint8_t trailer) {
-    QByteArray p = Hex("92 10");
-    for (int i = 0; i < 16; ++i) {
-        p.append(static_cast<char>(i + 1));
-    }
-    p.append(static_cast<char>(trailer));
-    return p;
+    return Hex("92 10 01 02 03 04 05 06 07 08 09 0A 0B 0C 0D 0E 0F 10") +
+           static_cast<char>(trailer);
 }
 
 }  // namespace tuvik::test

@@ -5,12 +5,9 @@
 #include <QString>
 
 #include <chrono>
-#include <cstdint>
 #include <functional>
 #include <ostream>
 #include <span>
-#include <utility>
-#include <vector>
 
 #include "link/DeviceLink.h"
 #include "support/Numbers.h"
@@ -55,14 +52,6 @@ class SeparatorGuard {
 
   private:
     QChar saved_;
-};
-
-// Records every reply handed to it.
-struct RecordingReceiver : ReplyReceiver {
-    std::vector<std::pair<uint8_t, std::vector<uint8_t>>> replies;
-    void HandleReply(uint8_t command, std::span<const uint8_t> data) override {
-        replies.emplace_back(command, std::vector<uint8_t>(data.begin(), data.end()));
-    }
 };
 
 }  // namespace tuvik::test

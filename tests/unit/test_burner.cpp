@@ -1,18 +1,13 @@
-// The burner's identification and polling, single-parameter reads and
-// writes, caption localisation and the histogram read.
+// The burner's identification and polling, single-parameter reads and writes,
+// and the histogram read.
 #include <gtest/gtest.h>
 
-#include <QFile>
-#include <QLocale>
 #include <QSignalSpy>
-
-#include <algorithm>
 
 #include "RecordingLink.h"
 #include "TestUtil.h"
 #include "burner/BurnerIdentity.h"
 #include "burner/BurnerPolling.h"
-#include "burner/Captions.h"
 #include "burner/Histogram.h"
 #include "burner/SingleParam.h"
 #include "support/ExchangeGuard.h"
@@ -62,7 +57,6 @@ TEST(BurnerPolling, MeasurementsEveryTickUsageEveryTwentiethFromTheFifth) {
 TEST(SingleParam, RequestsByteForByteAddressesRoundDownValuesHalfToEven) {
     EXPECT_EQ(AddressFromComboText(QStringLiteral("P") + QString(49, u' ') + QStringLiteral("#17")),
               QStringLiteral("17"));
-    EXPECT_EQ(AddressFromComboText(QStringLiteral("A#1#2")), QStringLiteral("1#2"));
     test::RecordingLink link;
     EXPECT_EQ(ReadParam16(link, QStringLiteral("300")), std::nullopt);
     EXPECT_EQ(ReadParam(link, QStringLiteral("12.9")), std::nullopt);

@@ -1,9 +1,8 @@
-// The parameter definitions read from PARAMS.h, the folders they are found
-// in, and the all-parameters grid with its *.par files.
+// The parameter definitions read from PARAMS.h and the all-parameters grid
+// with its *.par files.
 #include <gtest/gtest.h>
 
 #include <QBuffer>
-#include <QDir>
 #include <QFile>
 #include <QSignalSpy>
 #include <QTemporaryDir>
@@ -12,8 +11,6 @@
 #include "TestUtil.h"
 #include "burner/AllParamsModel.h"
 #include "burner/ParamTable.h"
-#include "shell/AppPaths.h"
-#include "shell/InitGlobals.h"
 #include "support/EventLog.h"
 
 using namespace tuvik;

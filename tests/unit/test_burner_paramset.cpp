@@ -3,7 +3,6 @@
 #include <QSignalSpy>
 #include <QStringList>
 
-#include <memory>
 #include <vector>
 
 #include "RecordingLink.h"
@@ -14,8 +13,6 @@
 #include "support/ExchangeGuard.h"
 
 using namespace tuvik;
-using namespace std::chrono_literals;
-using tuvik::test::Hex;
 
 namespace {
 
@@ -47,15 +44,11 @@ TEST(ParamSet, ReplyFillsTheBoxesItHolds) {
     QStringList texts{QStringLiteral("0")};
     ApplyParamSet(d, texts);
     ASSERT_EQ(texts.size(), kParamBoxCount);
-    EXPECT_EQ(texts[0], QStringLiteral("-1"));  // words are signed, bytes are not
-    EXPECT_EQ(texts[10], QStringLiteral("255"));
-    EXPECT_EQ(texts[18], QStringLiteral("300"));
-    // 25 bytes end with box 10's byte; box 11 keeps its text.
-    texts = GoodSet();
+    // Words are signed, bytes are not; box 0 is at 4, box 10 at 24, box 18 at 34.
+    EXPECT_EQ(QStringList({texts[0], texts[10], texts[18]}), QStringList({"-1", "255", "300"}));
+    texts = GoodSet();  // 25 bytes end with box 10's byte; box 11 keeps its text
     ApplyParamSet(std::vector<uint8_t>(25, 0x01), texts);
-    EXPECT_EQ(texts[9], QStringLiteral("257"));
-    EXPECT_EQ(texts[10], QStringLiteral("1"));
-    EXPECT_EQ(texts[11], QStringLiteral("11"));
+    EXPECT_EQ(QStringList({texts[9], texts[10], texts[11]}), QStringList({"257", "1", "11"}));
     EXPECT_FALSE(DecodeParamSet(std::vector<uint8_t>(35, 2))[18].has_value());
 }
 
@@ -174,7 +167,7 @@ TEST_F(UploadTest, UnreadOrBadSetsAndBusyOrClosedLinksSendNothing) {
     EXPECT_EQ(upload.start(&link, GoodSet()), ParamSetUpload::Start::Refused);
 }
 
-TEST_F(UploadTest, LinkLostOrDestroyedEndsTheUpload) {
+TEST_F(UploadTest, ALostLinkEndsTheUpload) {
     ASSERT_EQ(upload.start(&link, GoodSet()), ParamSetUpload::Start::Started);
     link.Lose();
     ASSERT_EQ(results.size(), 1);
@@ -182,11 +175,4 @@ TEST_F(UploadTest, LinkLostOrDestroyedEndsTheUpload) {
     EXPECT_EQ(link.refreshCalls, (QList<bool>{false, true}));
     EXPECT_FALSE(ExchangeGuard::Busy() || upload.pauseTimer().isActive());
     EXPECT_EQ(link.packets.size(), 1);
-
-    auto gone = std::make_unique<test::RecordingLink>();
-    ASSERT_EQ(upload.start(gone.get(), GoodSet()), ParamSetUpload::Start::Started);
-    gone.reset();
-    ASSERT_EQ(results.size(), 2);
-    EXPECT_FALSE(results[1].first);
-    EXPECT_FALSE(ExchangeGuard::Busy() || upload.pauseTimer().isActive());
 }

@@ -1,16 +1,12 @@
-// A loop object: the status record, the text writers, the trend samples; and
+// A loop object: the status record, the flag write and the trend samples; and
 // the editor's validation of a loop's settings.
 #include <gtest/gtest.h>
 
-#include <bit>
-#include <cmath>
-#include <cstring>
 #include <limits>
 
 #include "RecordingLink.h"
 #include "TestUtil.h"
 #include "link/Packet.h"
-#include "pid/DecimalText.h"
 #include "pid/PidEditorModel.h"
 #include "pid/PidLoops.h"
 #include "pid/PidValidation.h"
@@ -46,8 +42,11 @@ class PidLoopTest : public ::testing::Test {
 }  // namespace
 
 TEST_F(PidLoopTest, DecodesEveryFieldOfTheStatusRecord) {
-    clsPID p;
-    p.Alusta(0, QStringLiteral("LAMBDA PID "), 100, nullptr, nullptr);
+    PidLoops loops;
+    loops.InitialiseStartupLoops();
+    EXPECT_EQ(std::tuple(loops[0].GetDesc(), loops[0].Offset(), loops[1].Offset()),
+              std::tuple(QString("LAMBDA PID "), 100, 200));
+    clsPID& p = loops[0];
     ASSERT_TRUE(p.SetStatusData(Record(0x0A, 0x03)));
     EXPECT_EQ(std::tuple(p.AutoMode(), p.AutoSetPoint(), p.InvertedMode(), p.Enable()),
               std::tuple(1, 1, true, 1));
@@ -109,25 +108,6 @@ TEST_F(PidLoopTest, AutoSetPointWritesTheModeByteToTheLoopsOffset) {
     EXPECT_EQ(p.AutoSetPoint(), 0);
 }
 
-TEST_F(PidLoopTest, TextWritersReportBadTextLiveValuesIgnoreIt) {
-    clsPID p;
-    ASSERT_TRUE(p.Setpoint(QStringLiteral("21.5")));
-    EXPECT_EQ(p.Setpoint(QStringLiteral("abc")).description(), "Type mismatch");
-    EXPECT_EQ(p.K(QStringLiteral("1e39")).description(), "Overflow");
-    EXPECT_FALSE(p.h(QStringLiteral("nan")));
-    EXPECT_EQ(p.Setpoint(), "21.5");
-    p.Measurement(QStringLiteral("12.5"));
-    p.Measurement(QStringLiteral("abc"));
-    p.ControllerOut(QStringLiteral("1e40"));
-    EXPECT_EQ(std::tuple(p.Measurement(), p.ControllerOut()),
-              std::tuple(QString("12.5"), QString("0")));
-
-    SeparatorGuard comma(QLatin1Char(','));
-    ASSERT_TRUE(p.Ti(QStringLiteral("2,25")));  // already in the locale's form
-    EXPECT_EQ(p.Ti(), "2.25");
-    EXPECT_EQ(clsPID::DotToDecim(QStringLiteral("1.5")), "1,5");
-}
-
 TEST_F(PidLoopTest, TrendSamplesRoundHoldAgeAndAreHandedOver) {
     clsPID p;
     const std::pair<const char*, double> cases[] = {
@@ -147,34 +127,10 @@ TEST_F(PidLoopTest, TrendSamplesRoundHoldAgeAndAreHandedOver) {
     clsPID q;
     for (int i = 1; i <= 400; ++i) {
         q.Measurement(QString::number(i));
-        q.ControllerOut(QString::number(-i));
         q.AddTrendSample();
     }
     EXPECT_EQ(Sample(q, 0, 400), 2);
     EXPECT_EQ(q.getTrendData().at(3, 0).text(), "FeedForward");
-    TrendArray one(3);  // one series into a row: the controller output unless told
-    EXPECT_TRUE(q.getTrendData(one, false, 2));
-    EXPECT_EQ(one.at(2, 3).number(), -399.0);
-    EXPECT_FALSE(q.getTrendData(one, false, 1, 5));
-}
-
-TEST_F(PidLoopTest, UpdateDataTakesTheRegisteredRecordUnlessDisabled) {
-    clsPID p;
-    clsPID::StatusRecord shared{};
-    const auto r = Record(0x02);
-    std::copy(r.begin(), r.end(), shared.begin());
-    p.UpdateData();  // nothing registered yet
-    p.SetPointer(&shared);
-    p.UseDisabled(true);
-    p.UpdateData();
-    EXPECT_EQ(p.K(), "0");
-    p.UseDisabled(false);
-    p.UpdateData();
-    EXPECT_EQ(std::tuple(p.K(), Sample(p, 0)), std::tuple(QString("16.5"), 60.5));
-    PidLoops loops;
-    loops.InitialiseStartupLoops();
-    EXPECT_EQ(std::tuple(loops[0].GetDesc(), loops[0].Offset(), loops[1].Offset()),
-              std::tuple(QString("LAMBDA PID "), 100, 200));
 }
 
 namespace {

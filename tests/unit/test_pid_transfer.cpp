@@ -274,15 +274,13 @@ TEST(PidFiles, LoadingChecksTheNameDefaultsDoNot) {
               QStringLiteral(" Error loading PID settings!Input past end of file"));
     EXPECT_EQ(loops[1].Settings(), before);
 
-    loops[1].Measurement(QStringLiteral("12"));
     loops[1].AddTrendSample();
-    const QString mine = dir.filePath("mine.PID");
-    ASSERT_TRUE(WriteFile(mine, kSample));
-    EXPECT_EQ(LoadPidSettings(loops, -1, mine).kind, PidLoadOutcome::Kind::NotAllowed);
-    EXPECT_EQ(LoadPidSettings(loops, 1, mine).kind, PidLoadOutcome::Kind::Loaded);
-    EXPECT_EQ(loops[1].Setpoint(), QStringLiteral("180.5"));
+    ASSERT_TRUE(WriteFile(broken, kSample));  // the names match: the file's loop takes its place
+    EXPECT_EQ(LoadPidSettings(loops, -1, broken).kind, PidLoadOutcome::Kind::NotAllowed);
+    EXPECT_EQ(LoadPidSettings(loops, 1, broken).kind, PidLoadOutcome::Kind::Loaded);
+    EXPECT_EQ(std::tuple(loops[1].Setpoint(), loops[0].GetDesc()),
+              std::tuple(QString("180.5"), QString("LAMBDA PID ")));
     EXPECT_TRUE(loops[1].getTrendData().at(0, 2).isEmpty()) << "a fresh trend";
-    EXPECT_EQ(loops[0].GetDesc(), QStringLiteral("LAMBDA PID ")) << "only the selected loop";
 
     const AppPaths paths(dir.path(), dir.path(), {});  // defaults: no name check
     EXPECT_EQ(LoadPidDefaults(loops, 3, paths).kind, PidLoadOutcome::Kind::Loaded);
@@ -290,7 +288,6 @@ TEST(PidFiles, LoadingChecksTheNameDefaultsDoNot) {
     EXPECT_EQ(LoadPidDefaults(loops, 0, paths).messageText,
               " Error loading PID settings! \r\nFile not found: " +
                   QDir(dir.path()).filePath("Settings/PID_def.PID"));
-    EXPECT_EQ(DefaultPidFile(1), QStringLiteral("Settings\\PICZA303_def.PID"));
     EXPECT_EQ(DefaultPidFile(2), QStringLiteral("Settings\\PICZA304_def.PID"));
     const AppPaths shipped(QStringLiteral(TUVIK_SOURCE_DATA_DIR), QDir::tempPath(), {});
     for (int i = 0; i < 4; ++i) {

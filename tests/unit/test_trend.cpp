@@ -76,10 +76,9 @@ TEST(TrendAutoScale, DeadBandAroundThePeakAndTheScanRange) {
         c.AutoScaleY(a);
         return c.maxY();
     };
-    const std::pair<double, int> peaks[] = {
-        {97, 107}, {100, 107}, {103, 113}, {80, 90}, {96.5, 106}};
-    for (const auto& [peak, maxY] :
-         peaks) {  // 100 keeps 107: 105 < 107 and 100 >= 92; halves to even
+    // 100 keeps 107: 105 < 107 and 100 >= 92; 96.5 rounds to the even 96.
+    const std::pair<double, int> peaks[] = {{97, 107}, {100, 107}, {103, 113}, {96.5, 106}};
+    for (const auto& [peak, maxY] : peaks) {
         EXPECT_EQ(peakOf(peak), maxY) << peak;
     }
     c.setMaxX(100);
