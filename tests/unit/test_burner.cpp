@@ -133,4 +133,16 @@ TEST(Histogram, ReadsEveryCellOneSpacingApartAndListsTheReplies) {
     EXPECT_EQ(lines[122], QStringLiteral("Temperature: 795 value: 938 oso 1938"));
     h.Clear();
     EXPECT_TRUE(h.text().isEmpty());
+
+    link.Clear();  // the port closes after ten requests: the read stops there and says so
+    link.onPacket = [&link](const QByteArray&) { link.open = link.packets.size() < 10; };
+    ASSERT_EQ(h.ReadHistogram(&link), std::nullopt);
+    EXPECT_TRUE(h.ReadHistogram(&link).has_value()) << "one read at a time";
+    for (int i = 0; i < 20 && h.reading(); ++i) {
+        h.pauseTimer().start(0);
+        WaitUntil([&] { return !h.reading() || h.pauseTimer().interval() != 0; });
+    }
+    EXPECT_EQ(std::tuple(finished.count(), finished.last().at(0).toBool(), link.packets.size()),
+              std::tuple(qsizetype{2}, false, qsizetype{10}));
+    EXPECT_FALSE(ExchangeGuard::Busy());
 }
