@@ -55,6 +55,8 @@ class Histogram : public QObject {
     ~Histogram() override = default;
 
     void setSpacingMs(int ms) { spacingMs_ = ms; }
+    // The spacing under way, for tests that note its length and cut it short.
+    QTimer& pauseTimer() { return timer_; }
 
     // Every line so far, each preceded by CR LF.
     const QString& text() const { return text_; }

@@ -54,6 +54,8 @@ class ParamSetUpload : public QObject {
     void setWriteRefusedCounter(int16_t* counter) { refusedCount_ = counter; }
     void setPauseMs(int ms) { pauseMs_ = ms; }
     int pauseMs() const { return pauseMs_; }
+    // The pause under way, for tests that note its length and cut it short.
+    QTimer& pauseTimer() { return timer_; }
 
     // Takes the box texts as they stand now. Every box is checked before
     // anything is sent, so a bad box never leaves the burner with a partly

@@ -81,6 +81,8 @@ class PidSettingsSend : public QObject {
     ~PidSettingsSend() override;
 
     void setPauses(int writeMs, int settleMs, int tcpExtraMs);
+    // The pause under way, for tests that note its length and cut it short.
+    QTimer& pauseTimer() { return timer_; }
 
     // Starts the send of T (built by BuildLoop) through link. autoSetPoint is
     // the selected loop's flag, written first. overTcp lengthens the last

@@ -8,11 +8,12 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <chrono>
+#include <utility>
 
 #include <fcntl.h>
 #include <pty.h>
-#include <termios.h>
 #include <unistd.h>
 
 #include "TestUtil.h"
@@ -29,10 +30,6 @@ class Pty {
         }
         path_ = QString::fromLocal8Bit(name);
         ::fcntl(master_, F_SETFL, ::fcntl(master_, F_GETFL) | O_NONBLOCK);
-        termios t{};
-        ::tcgetattr(slave_, &t);
-        ::cfmakeraw(&t);
-        ::tcsetattr(slave_, TCSANOW, &t);
     }
     ~Pty() {
         CloseMaster();
@@ -46,9 +43,7 @@ class Pty {
     // Everything the link wrote since the last call.
     QByteArray Take() {
         Drain();
-        QByteArray out = got_;
-        got_.clear();
-        return out;
+        return std::exchange(got_, QByteArray());
     }
     // Waits until at least n bytes have arrived (bounded), without taking them.
     bool WaitFor(qsizetype n, std::chrono::milliseconds limit = std::chrono::milliseconds(5000)) {
@@ -56,12 +51,9 @@ class Pty {
     }
     qsizetype Drain() {
         char buf[512];
-        for (;;) {
-            const ssize_t r = master_ >= 0 ? ::read(master_, buf, sizeof buf) : -1;
-            if (r <= 0) {
-                break;
-            }
-            got_.append(buf, r);
+        for (ssize_t r = 1; r > 0;) {
+            r = master_ >= 0 ? ::read(master_, buf, sizeof buf) : -1;
+            got_.append(buf, std::max<ssize_t>(r, 0));
         }
         return got_.size();
     }

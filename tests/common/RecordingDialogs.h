@@ -2,8 +2,6 @@
 // Answers the windows' message boxes and file dialogs without a modal loop,
 // keeping every text it was shown.
 
-#include <QList>
-#include <QString>
 #include <QStringList>
 
 #include <deque>
@@ -48,12 +46,7 @@ class RecordingDialogs : public UserDialogs {
                  const QString& detail) override {
         details.append(detail);
         shown.push_back({QStringLiteral("confirm"), title, text, icon});
-        if (confirmAnswers.empty()) {
-            return true;
-        }
-        const bool a = confirmAnswers.front();
-        confirmAnswers.pop_front();
-        return a;
+        return Next(confirmAnswers, true);
     }
     bool AskYesNo(const QString& title, const QString& text, const QString& detail) override {
         details.append(detail);
@@ -74,13 +67,6 @@ class RecordingDialogs : public UserDialogs {
         }
         return out;
     }
-    QStringList Texts() const {
-        QStringList out;
-        for (const Shown& s : messages) {
-            out << s.text;
-        }
-        return out;
-    }
     QString lastText() const { return shown.empty() ? QString() : shown.back().text; }
     void clear() {
         shown.clear();
@@ -91,12 +77,14 @@ class RecordingDialogs : public UserDialogs {
     QString NextFile(const QString& title, const QString& filter, const QString& fallback) {
         fileTitles << title;
         fileDialogs << title + QLatin1Char('|') + filter;
-        if (files.empty()) {
-            return fallback;
-        }
-        QString f = files.front();
-        files.pop_front();
-        return f;
+        return Next(files, fallback);
+    }
+    // The oldest queued answer, taken; the fallback once they run out.
+    template <typename T>
+    static T Next(std::deque<T>& queue, const T& fallback) {
+        const T out = queue.empty() ? fallback : queue.front();
+        queue.erase(queue.begin(), queue.begin() + (queue.empty() ? 0 : 1));
+        return out;
     }
 };
 

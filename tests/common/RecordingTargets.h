@@ -3,7 +3,6 @@
 // what it was told. Header-only and free of GoogleTest, so the fuzz targets
 // and benchmarks can use them too.
 
-#include <QString>
 #include <QStringList>
 
 #include <cstdint>

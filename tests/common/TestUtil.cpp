@@ -1,7 +1,10 @@
 #include "TestUtil.h"
 
 #include <QCoreApplication>
+#include <QDir>
 #include <QElapsedTimer>
+#include <QFile>
+#include <QFileInfo>
 #include <QThread>
 
 namespace tuvik::test {
@@ -20,23 +23,27 @@ bool WaitUntil(const std::function<bool()>& pred, std::chrono::milliseconds limi
 }
 
 void Pump(std::chrono::milliseconds d) {
-    QElapsedTimer t;
-    t.start();
-    while (t.elapsed() < d.count()) {
-        QCoreApplication::processEvents(QEventLoop::AllEvents, 10);
-        QThread::msleep(1);
-    }
+    WaitUntil([] { return false; }, d);
 }
 
-QByteArray Hex(const char* spaced) { return QByteArray::fromHex(QByteArray(spaced).replace(' ', "")); }
+QByteArray Hex(const char* spaced) {
+    return QByteArray::fromHex(QByteArray(spaced).replace(' ', ""));
+}
+
+QByteArray ReadFile(const QString& path) {
+    QFile f(path);
+    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray("<missing>");
+}
+
+bool WriteFile(const QString& path, const QByteArray& bytes) {
+    QDir().mkpath(QFileInfo(path).absolutePath());
+    QFile f(path);
+    return f.open(QIODevice::WriteOnly | QIODevice::Truncate) && f.write(bytes) == bytes.size();
+}
 
 QByteArray LiveValues(uint8_t trailer) {
-    QByteArray p = Hex("92 10");
-    for (int i = 0; i < 16; ++i) {
-        p.append(static_cast<char>(i + 1));
-    }
-    p.append(static_cast<char>(trailer));
-    return p;
+    return Hex("92 10 01 02 03 04 05 06 07 08 09 0A 0B 0C 0D 0E 0F 10") +
+           static_cast<char>(trailer);
 }
 
 }  // namespace tuvik::test

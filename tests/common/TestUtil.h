@@ -5,12 +5,9 @@
 #include <QString>
 
 #include <chrono>
-#include <cstdint>
 #include <functional>
 #include <ostream>
 #include <span>
-#include <utility>
-#include <vector>
 
 #include "link/DeviceLink.h"
 #include "support/Numbers.h"
@@ -31,6 +28,13 @@ bool WaitUntil(const std::function<bool()>& pred,
 void Pump(std::chrono::milliseconds d);
 
 QByteArray Hex(const char* spaced);  // "85 03 2C 01" -> bytes
+inline std::span<const uint8_t> Bytes(const QByteArray& b) {
+    return {reinterpret_cast<const uint8_t*>(b.constData()), static_cast<size_t>(b.size())};
+}
+// A whole file, or "<missing>" when it cannot be read.
+QByteArray ReadFile(const QString& path);
+// Writes (replaces) a file, making its folder; false when that fails.
+bool WriteFile(const QString& path, const QByteArray& bytes);
 
 // A live-values reply 92 10, data bytes 01..10, then the given trailer
 // (6D is the good one).
@@ -48,14 +52,6 @@ class SeparatorGuard {
 
   private:
     QChar saved_;
-};
-
-// Records every reply handed to it.
-struct RecordingReceiver : ReplyReceiver {
-    std::vector<std::pair<uint8_t, std::vector<uint8_t>>> replies;
-    void HandleReply(uint8_t command, std::span<const uint8_t> data) override {
-        replies.emplace_back(command, std::vector<uint8_t>(data.begin(), data.end()));
-    }
 };
 
 }  // namespace tuvik::test

@@ -1,0 +1,286 @@
+// The serial link against a pseudo-terminal (the test plays the controller on
+// the master side) and the TCP link against a loopback server standing in for
+// the relay; the quiet time after a broken packet; times and port names.
+#include <gtest/gtest.h>
+
+#include <QSignalSpy>
+#include <QTcpServer>
+#include <QTcpSocket>
+#include <QTimer>
+
+#include <functional>
+
+#include "PtyPeer.h"
+#include "TestUtil.h"
+#include "link/QuietTime.h"
+#include "link/SerialLink.h"
+#include "link/TcpLink.h"
+#include "link/W32_speed_api.h"
+#include "shell/AppContext.h"
+#include "support/LocaleText.h"
+
+using namespace tuvik;
+using namespace std::chrono_literals;
+using namespace tuvik::test;
+
+namespace {
+
+const QByteArray kRequest = Hex("91 00 6E");
+
+struct RecordingReceiver : ReplyReceiver {
+    std::vector<std::pair<uint8_t, std::vector<uint8_t>>> replies;
+    void HandleReply(uint8_t command, std::span<const uint8_t> data) override {
+        replies.emplace_back(command, std::vector<uint8_t>(data.begin(), data.end()));
+    }
+};
+
+struct SerialFixture : ::testing::Test {
+    AppContext ctx;
+    FixedLinkSettings settings;
+    Pty pty;
+    std::unique_ptr<SerialLink> link;
+    RecordingReceiver rec;
+    QStringList captions;
+
+    void SetUp() override {
+        ASSERT_TRUE(pty.ok());
+        settings.comPort = pty.path();
+        settings.speed = QStringLiteral("76800");
+        settings.refresh = QStringLiteral("50");
+        ctx.setLinkSettings(&settings);
+        link = std::make_unique<SerialLink>(ctx);
+        link->SetReceiver(&rec);
+        link->SetClock([] { return QTime(12, 0, 0); });
+        QObject::connect(&ctx, &AppContext::mainCaptionRequested,
+                         [this](const QString& s) { captions << s; });
+    }
+    bool Closed() const {
+        return !link->PortOpen() && !ctx.LinkConnected() && !link->TimerRequestData().isActive();
+    }
+};
+
+}  // namespace
+
+TEST_F(SerialFixture, OpensEightNoneOneWithoutFlowControlAtTheTypedSpeedAndPolls) {
+    ASSERT_FALSE(link->OpenPort().has_value());
+    EXPECT_TRUE(link->PortOpen() && ctx.LinkConnected());
+    EXPECT_EQ(link->windowCaption(), QStringLiteral("Connect True"));
+    // A pseudo-terminal ignores these; the port object holds what was applied.
+    EXPECT_EQ(link->port().dataBits(), QSerialPort::Data8);
+    EXPECT_EQ(link->port().parity(), QSerialPort::NoParity);
+    EXPECT_EQ(link->port().stopBits(), QSerialPort::OneStop);
+    EXPECT_EQ(link->port().flowControl(), QSerialPort::NoFlowControl);
+    EXPECT_EQ(GetPortBaudRate(link->port()).rate, 76800);
+    EXPECT_EQ(link->TimerRequestData().interval(), 50);
+    ASSERT_TRUE(pty.WaitFor(9));
+    const QByteArray polled = pty.Take();
+    EXPECT_EQ(polled.count(kRequest) * 3, polled.size()) << polled.toHex(' ').toStdString();
+
+    link->Disconnect();
+    EXPECT_TRUE(Closed());
+    EXPECT_FALSE(link->Send(0x41));
+}
+
+TEST_F(SerialFixture, WritesAreByteExactRefusedOnesWriteNothingRepliesArriveFramed) {
+    ASSERT_FALSE(link->OpenPort().has_value());
+    link->SetRefreshTimer(false);
+    Pump(20ms);
+    pty.Take();
+    EXPECT_FALSE(link->ReadEE_16bit(300, true) || link->Send(256) || link->Send(-1) ||
+                 link->SendPacket(0x85, std::span<const int>(std::vector<int>(256, 1))));
+    const std::array<uint8_t, 1> seven{7};
+    EXPECT_TRUE(link->Send(0x80) && link->Send(0x80, true) && link->SendRequest(0x81) &&
+                link->AdsSyncWriteReq(16416, 300, 1, seven) && link->ReadEE(300) &&
+                link->ReadEE_16bit(300));
+    const QByteArray want = Hex("80 7F 81 00 7E 85 03 2C 01 07 7A 8A 02 2C 01 75 55 02 2C 01 AA");
+    ASSERT_TRUE(pty.WaitFor(want.size()));
+    EXPECT_EQ(pty.Take(), want);
+
+    pty.Write(Hex("00 41") + LiveValues(0x6D) + Hex("8B 03 07 2C 01 74") + LiveValues(0x6C));
+    ASSERT_TRUE(WaitUntil([&] { return !captions.isEmpty(); }));
+    ASSERT_EQ(rec.replies.size(), 2u);
+    EXPECT_EQ(rec.replies[0].second.size(), 16u);
+    EXPECT_EQ(rec.replies[1], std::make_pair(uint8_t{0x8B}, std::vector<uint8_t>{7, 0x2C, 1}));
+    EXPECT_EQ(captions, QStringList{TimeText(QTime(12, 0, 0)) + " Broken packet: 92 16 end ~FF93"});
+}
+
+// After a broken packet a write waits until the clock's second moves on; the
+// periodic request and the word read go out meanwhile.
+TEST_F(SerialFixture, QuietTimeHoldsWritesButNotTheTimerNorTheWordRead) {
+    ASSERT_FALSE(link->OpenPort().has_value());
+    QTime wall(12, 0, 0);
+    link->quietTime().SetClocks([&] { return wall; }, [] { return int64_t{5000}; });
+    const std::pair<std::function<bool()>, QByteArray> writes[] = {
+        {[&] { return link->Send(0x41); }, Hex("41")},
+        {[&] { return link->SendPacket(0x83); }, Hex("83 00 7C")}};
+    for (const auto& [write, bytes] : writes) {
+        pty.Write(LiveValues(0x6C));
+        ASSERT_TRUE(WaitUntil([&] { return link->quietTime().Holding(); }));
+        pty.Take();
+        QByteArray held;
+        QTimer::singleShot(0, link.get(), [&] {  // runs inside the write's wait
+            link->ReadEE_16bit(300);
+            WaitUntil([&] {
+                held += pty.Take();
+                return held.contains(Hex("55 02 2C 01 AA")) && held.contains(kRequest);
+            });
+            wall = wall.addSecs(1);
+        });
+        EXPECT_TRUE(write());
+        ASSERT_TRUE(pty.WaitFor(bytes.size()));
+        EXPECT_TRUE(held.contains(Hex("55 02 2C 01 AA")) && held.contains(kRequest));
+        EXPECT_FALSE(held.contains(bytes));
+        EXPECT_TRUE(pty.Take().contains(bytes));
+    }
+}
+
+TEST_F(SerialFixture, AVanishedPeerOrAFailedOpenLeavesThePortClosed) {
+    ASSERT_FALSE(link->OpenPort().has_value());
+    link->SetRefreshTimer(false);  // nothing is written: the read side must notice
+    QSignalSpy lost(link.get(), &DeviceLink::linkLost);
+    pty.CloseMaster();
+    ASSERT_TRUE(WaitUntil([&] { return lost.count() > 0; }));
+    EXPECT_TRUE(Closed());
+    Pump(100ms);
+    EXPECT_EQ(lost.count(), 1);
+
+    settings.comPort = QStringLiteral("/dev/tuvik-no-such-port");
+    const auto err = link->OpenPort();
+    ASSERT_TRUE(err.has_value());
+    EXPECT_EQ(link->windowCaption(), TimeText(QTime(12, 0, 0)) + "  Error " + err->description);
+    EXPECT_TRUE(Closed());
+    Pty again;
+    settings.comPort = again.path();
+    settings.speed = QStringLiteral("fast");
+    EXPECT_EQ(link->OpenPort().value_or(LinkError{}).number, 8015);
+    EXPECT_TRUE(Closed()) << "not left open at a speed nobody asked for";
+
+    settings.speed = QStringLiteral("57600");  // a speed change reopens an open port
+    ASSERT_FALSE(link->OpenPort().has_value());
+    EXPECT_FALSE(link->BaudRate(38400).has_value());
+    EXPECT_TRUE(link->PortOpen() && again.WaitFor(3));
+    EXPECT_EQ(GetPortBaudRate(link->port()).rate, 38400);
+}
+
+namespace {
+
+struct TcpFixture : ::testing::Test {
+    AppContext ctx;
+    FixedLinkSettings settings;
+    QTcpServer server;
+    std::unique_ptr<TcpLink> link;
+    RecordingReceiver rec;
+    QTcpSocket* peer = nullptr;
+    QByteArray got;
+
+    void SetUp() override {
+        ASSERT_TRUE(server.listen(QHostAddress::LocalHost, 0));
+        settings.refresh = QStringLiteral("40");
+        ctx.setLinkSettings(&settings);
+        link = std::make_unique<TcpLink>(ctx);
+        EXPECT_EQ(link->RemoteHost() + ':' + QString::number(link->RemotePort()),
+                  "127.0.0.1:10001");
+        EXPECT_EQ(link->TimerConnectionMaker().interval(), 5000);
+        link->SetReceiver(&rec);
+        link->SetRemotePort(server.serverPort());
+        link->TimerConnectionMaker().setInterval(20);
+        link->Timer1().setInterval(10);
+        link->SetClock([] { return QTime(12, 0, 0); });
+    }
+    void ConnectAndAccept() {
+        link->Connect();
+        ASSERT_TRUE(WaitUntil([&] { return server.hasPendingConnections(); }));
+        peer = server.nextPendingConnection();
+        ASSERT_TRUE(WaitUntil([&] { return link->PortOpen(); }));
+    }
+    QByteArray TakeAtLeast(qsizetype n) {
+        WaitUntil([&] { return (got += peer->readAll()).size() >= n; });
+        return std::exchange(got, QByteArray());
+    }
+};
+
+}  // namespace
+
+TEST_F(TcpFixture, ConnectsPollsWritesByteExactAndFramesAcrossArrivals) {
+    QSignalSpy state(link.get(), &TcpLink::ConnectionStateChanged);
+    ConnectAndAccept();
+    ASSERT_TRUE(WaitUntil([&] { return state.count() > 0; }));  // the watcher reports, then stops
+    EXPECT_TRUE(state.at(0).at(0).toBool() && !link->TimerConnectionMaker().isActive());
+    EXPECT_EQ(std::tuple(link->State(), link->TimerReqData().interval()), std::tuple(7, 40));
+    const QByteArray polled = TakeAtLeast(9);
+    EXPECT_EQ(polled.count(kRequest) * 3, polled.size()) << polled.toHex(' ').toStdString();
+    link->Connect();  // again while connected: no second connection
+    link->SetRefreshTimer(false);
+    Pump(60ms);
+    EXPECT_FALSE(server.hasPendingConnections());
+    TakeAtLeast(0);
+    EXPECT_TRUE(link->Send(0x80, true) && link->cmdSendString() && link->SendPacket(0x98) &&
+                link->ReadEE(300) && link->ReadEE_16bit(300) && !link->ReadEE_16bit(300, true));
+    const QByteArray want = Hex("7F 44 47 98 00 67 8A 02 2C 01 75 55 02 2C 01 AA");
+    const QByteArray got = TakeAtLeast(want.size());  // after a request still on its way, if any
+    EXPECT_TRUE(got.endsWith(want) &&
+                got.chopped(want.size()).count(kRequest) * 3 + want.size() == got.size())
+        << got.toHex(' ').toStdString();
+
+    QStringList captions;
+    QObject::connect(&ctx, &AppContext::mainCaptionRequested,
+                     [&](const QString& s) { captions << s; });
+    const QByteArray live = LiveValues(0x6D);
+    peer->write(live.left(7));
+    peer->flush();
+    ASSERT_TRUE(WaitUntil([&] { return link->rxState().count == 7; }));
+    peer->write(live.mid(7) + Hex("55 04 34 12 A0 06 AA") + LiveValues(0x6C));
+    peer->flush();
+    ASSERT_TRUE(WaitUntil([&] { return !captions.isEmpty(); }));
+    ASSERT_EQ(rec.replies.size(), 2u);
+    EXPECT_EQ(rec.replies[1].second, (std::vector<uint8_t>{0x34, 0x12, 0xA0, 0x06}));
+    EXPECT_EQ(captions, QStringList{TimeText(QTime(12, 0, 0)) + " Broken packet: 92 16 6C"});
+}
+
+TEST_F(TcpFixture, PeerCloseEndsTheConnectionOwnDisconnectIsNoPeerClose) {
+    ConnectAndAccept();
+    QSignalSpy state(link.get(), &TcpLink::ConnectionStateChanged);
+    QSignalSpy lost(link.get(), &DeviceLink::linkLost);
+    ASSERT_TRUE(WaitUntil([&] { return state.count() == 1; }));
+    peer->write(Hex("94 01 00 6B"));  // a last reply right before the close still arrives
+    peer->close();
+    ASSERT_TRUE(WaitUntil([&] { return state.count() == 2; }));
+    EXPECT_FALSE(state.at(1).at(0).toBool() || ctx.LinkConnected() || link->PortOpen());
+    EXPECT_EQ(std::tuple(lost.count(), link->State(), rec.replies.size()),
+              std::tuple(qsizetype{1}, 0, size_t{1}));
+    link->cmdConnect();
+    ASSERT_TRUE(WaitUntil([&] { return server.hasPendingConnections() && ctx.LinkConnected(); }));
+    link->Disconnect();
+    EXPECT_FALSE(ctx.LinkConnected() || link->TimerReqData().isActive());
+    Pump(50ms);
+    EXPECT_EQ(std::tuple(state.count(), lost.count()), std::tuple(qsizetype{2}, qsizetype{1}));
+}
+
+TEST(QuietTime, HoldsUntilTheSecondMovesOnAndNeverBeyondOneSecond) {
+    QTime wall(12, 0, 0, 100);
+    int64_t mono = 100000;
+    QuietTime q([&] { return wall; }, [&] { return mono; });
+    EXPECT_FALSE(q.Holding()) << "nothing discarded yet";
+    q.MarkBroken();
+    wall = QTime(12, 0, 0, 999);
+    EXPECT_TRUE(q.Holding()) << "same second";
+    wall = QTime(0, 0, 0, 0);
+    EXPECT_FALSE(q.Holding()) << "midnight moves the second on too";
+    q.MarkBroken();  // a wall clock that stands still: the monotonic limit ends the hold
+    mono += QuietTime::kMaxHoldMs - 1;
+    EXPECT_TRUE(q.Holding());
+    mono += 1;
+    EXPECT_FALSE(q.Holding());
+}
+
+TEST(LinkTexts, TimesWithoutTheZoneAndPortNames) {
+    const QTime t(13, 5, 7);
+    for (const QLocale& l : {QLocale::c(), QLocale(QLocale::English, QLocale::UnitedStates)}) {
+        const QString text = TimeText(t, l);
+        const QString withZone = l.toString(t, QLocale::LongFormat);
+        EXPECT_TRUE(text.contains(QStringLiteral("05:07")) && withZone.startsWith(text) &&
+                    withZone.size() > text.size())
+            << text.toStdString() << " / " << withZone.toStdString();
+    }
+    EXPECT_EQ(SerialLink::PortNameFor(QStringLiteral(" 2 ")), QStringLiteral("/dev/ttyS1"));
+}

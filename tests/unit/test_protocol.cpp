@@ -1,0 +1,319 @@
+// The packet codec, the receive framing and every reply case of the
+// dispatcher, all against literal bytes as they are on the wire.
+#include <gtest/gtest.h>
+
+#include <limits>
+#include <set>
+#include <stdexcept>
+
+#include "RecordingTargets.h"
+#include "TestUtil.h"
+#include "link/Packet.h"
+#include "link/ReplyDispatcher.h"
+#include "support/EventLog.h"
+
+using namespace tuvik;
+using namespace tuvik::test;
+
+namespace {
+
+struct Sink : RxSink {
+    std::vector<std::pair<uint8_t, std::vector<uint8_t>>> packets;
+    std::vector<std::tuple<uint8_t, int, uint8_t>> broken;
+    void OnPacket(uint8_t c, std::span<const uint8_t> d) override {
+        packets.emplace_back(c, std::vector<uint8_t>(d.begin(), d.end()));
+    }
+    void OnBrokenPacket(uint8_t c, int len, uint8_t t) override { broken.emplace_back(c, len, t); }
+};
+
+std::vector<uint8_t> Singles(std::initializer_list<float> values) {
+    std::vector<uint8_t> d(values.size() * 4);
+    size_t i = 0;
+    for (float v : values) {
+        PutSingle(d, std::exchange(i, i + 4), v);
+    }
+    return d;
+}
+
+}  // namespace
+
+TEST(Packets, RequestsAreByteExactAndWhatDoesNotFitIsRefused) {
+    const std::array<int, 3> three{1, 2, 3};
+    const std::array<uint8_t, 2> two{7, 8};
+    EXPECT_EQ(EncodeRequest(0x91), Hex("91 00 6E"));
+    EXPECT_EQ(EncodePacket(0x85, three).value(), Hex("85 03 01 02 03 7A"));
+    EXPECT_EQ(EncodeMemWrite(0x1012C, 1, two).value(), Hex("85 03 2C 01 07 7A"));
+    EXPECT_EQ(EncodeReadByte(300), Hex("8A 02 2C 01 75"));
+    EXPECT_EQ(EncodeReadWord(0x6A0), Hex("55 02 A0 06 AA"));
+    std::vector<int> big(255, 1);
+    EXPECT_EQ(EncodePacket(0x84, big).value().left(2), Hex("84 FF"));
+    big.push_back(1);
+    EXPECT_FALSE(EncodePacket(0x85, big) || EncodePacket(0x85, std::array{1, 256}) ||
+                 EncodePacket(0x85, std::array{-1, 2}) || EncodeMemWrite(300, 3, two));
+    const std::set<int> accepted = {0x55, 0x5C, 0x80, 0x81, 0x82, 0x83, 0x84, 0x85, 0x86,
+                                    0x88, 0x89, 0x8A, 0x8B, 0x8C, 0x8E, 0x8F, 0x91, 0x92,
+                                    0x93, 0x94, 0x95, 0x96, 0x97, 0x99, 0xAA};
+    for (int b = 0; b < 256; ++b) {
+        EXPECT_EQ(IsAcceptedReply(static_cast<uint8_t>(b)), accepted.count(b) == 1) << b;
+    }
+}
+
+TEST(Packets, SinglesAndWordsAreLittleEndian) {
+    const QByteArray wire = Hex("00 00 C0 3F 00 00 00 C0 2C 01");
+    EXPECT_EQ(GetSingle(Bytes(wire), 0), 1.5f);
+    EXPECT_EQ(GetSingle(Bytes(wire), 4), -2.0f);
+    EXPECT_EQ(U16(Bytes(wire), 8), 300);
+    std::array<uint8_t, 8> out{};
+    PutSingle(out, 0, 1.5f);
+    PutSingle(out, 4, -2.0f);
+    EXPECT_EQ(QByteArray(reinterpret_cast<const char*>(out.data()), 8), wire.left(8));
+}
+
+TEST(Framing, PacketsCutAnywhereWithStrayBytesBetween) {
+    const QByteArray live = LiveValues(0x6D);
+    const QByteArray stream = Hex("00 41") + live + Hex("41 86 01 01 79 91 00 6E");
+    for (int cut = 0; cut <= stream.size(); ++cut) {
+        RxState rx;
+        Sink sink;
+        rx.Feed(Bytes(stream.left(cut)), sink);
+        rx.Feed(Bytes(stream.mid(cut)), sink);
+        ASSERT_EQ(sink.packets.size(), 3u) << "cut " << cut;
+        EXPECT_EQ(sink.packets[0].second, std::vector<uint8_t>(live.begin() + 2, live.end() - 1));
+        EXPECT_EQ(sink.packets[1], std::make_pair(uint8_t{0x86}, std::vector<uint8_t>{1}));
+        EXPECT_EQ(sink.packets[2].second, std::vector<uint8_t>{0});  // a lone 0 for no data
+        EXPECT_TRUE(sink.broken.empty());
+    }
+}
+
+TEST(Framing, BadTrailerIsDiscardedAndACutPacketTakesTheNextBytes) {
+    RxState rx;
+    Sink sink;
+    rx.Feed(Bytes(LiveValues(0x6C) + Hex("94 01 00 6B")), sink);
+    ASSERT_EQ(sink.broken.size(), 1u);
+    EXPECT_EQ(sink.broken[0], std::make_tuple(uint8_t{0x92}, 16, uint8_t{0x6C}));
+    ASSERT_EQ(sink.packets.size(), 1u);
+    EXPECT_EQ(sink.packets[0].first, 0x94);
+    rx.Feed(Bytes(Hex("92 04 01 02 86 01 01 79")), sink);  // no time-out: 86 01 become data
+    EXPECT_EQ(sink.packets.size(), 1u);
+    ASSERT_EQ(sink.broken.size(), 2u);
+    EXPECT_EQ(std::get<2>(sink.broken[1]), 0x01);
+}
+
+namespace {
+
+class DispatcherTest : public ::testing::Test {
+  protected:
+    DispatcherTest() {
+        loops.InitialiseStartupLoops();
+        loops.SetSelectedIndex(0);
+        d.SetMainWindow(&main);
+        d.SetBurnerWindow(&burner);
+        d.SetAllParams(&allParams);
+        d.SetHistogram(&histogram);
+        d.SetMessageLog(&messages);
+        d.SetTimeTextSource([] { return QStringLiteral("12:34:56"); });
+    }
+    void Reply(uint8_t cmd, const char* hex) { d.HandleReply(cmd, Bytes(Hex(hex))); }
+    void Reply(uint8_t cmd, const std::vector<uint8_t>& data) { d.HandleReply(cmd, data); }
+    const BurnerMeasurements& Meas() const { return burner.measurements.back(); }
+
+    SeparatorGuard dot{QLatin1Char('.')};
+    RecordingEventLog log;
+    ScopedEventLog scopedLog{log};
+    PidLoops loops;
+    DispatchState state;
+    ReplyDispatcher d{loops, state};
+    RecordingMainWindow main;
+    RecordingBurnerWindow burner;
+    RecordingAllParams allParams;
+    RecordingHistogram histogram;
+    RecordingMessageLog messages;
+};
+
+}  // namespace
+
+TEST_F(DispatcherTest, LiveValuesGoToTheSelectedLoopAndItsTrend) {
+    Reply(0x92, "00 00 C0 3F 00 00 10 40 00 00 40 40 00 00 84 C0");  // 1.5 2.25 3 -4.125
+    const clsPID& p = loops[0];
+    EXPECT_EQ(QStringList({p.ControllerOut(), p.Measurement(), p.Setpoint(), p.y_fw()}),
+              QStringList({"1.5", "2.25", "3", "-4.125"}));
+    const double trend[] = {2.25, 1.5, 3.0, -4.12};  // hundredths, half to even
+    for (int s = 0; s < 4; ++s) {
+        EXPECT_EQ(p.getTrendData().at(s, 2).number(), trend[s]) << s;
+    }
+    EXPECT_EQ(main.trendRefreshes, 1);
+    // 0x96: the same without the redraw, into whichever loop is selected now.
+    loops.SetSelectedIndex(1);
+    Reply(0x96, Singles({40000.0f, 0.125f, 7.0f, 0.0f}));
+    EXPECT_EQ(loops[1].ControllerOut(), "40000");
+    EXPECT_EQ(loops[1].getTrendData().at(1, 2).number(), 30000);
+    EXPECT_EQ(main.trendRefreshes, 1);
+    EXPECT_TRUE(p.getTrendData().at(0, 3).isEmpty());
+    loops.SetSelectedIndex(PidLoops::kNone);
+    Reply(0x92, Singles({1, 2, 3, 4}));
+    EXPECT_EQ(main.trendRefreshes, 1);
+
+    loops.SetSelectedIndex(2);  // a short reply, or a setpoint that is no number, stops there
+    Reply(0x92, "00 00 B0 40 00 00");
+    Reply(0x92, Singles({7, 8, std::numeric_limits<float>::quiet_NaN(), 9}));
+    EXPECT_EQ(QStringList({loops[2].ControllerOut(), loops[2].Measurement(), loops[2].y_fw()}),
+              QStringList({"7", "8", "0"}));
+    EXPECT_EQ(main.trendRefreshes, 1);
+}
+
+TEST_F(DispatcherTest, StatusRecordsAcknowledgementsAndMemoryReads) {
+    std::vector<uint8_t> record(88, 0);
+    record[0] = 0x0A;
+    PutSingle(record, 16, 2.5f);
+    Reply(0x82, record);
+    record.resize(40);  // cut off: the caption still changes, the loop does not
+    PutSingle(record, 16, 9.0f);
+    Reply(0x82, record);
+    EXPECT_EQ(loops[0].K(), "2.5");
+    EXPECT_EQ(loops[0].AutoSetPoint(), 1);
+    EXPECT_EQ(main.captions, QStringList(2, "PID luku onnistui 12:34:56"));
+    EXPECT_EQ(log.texts(),
+              QStringList{"PIDstatus error: PID 1 status record of 40 bytes, 88 expected"});
+
+    for (const char* ack : {"00", "01", "01", "FF 00"}) {
+        Reply(0x86, ack);
+    }
+    EXPECT_EQ(std::tuple(state.WriteAckCount, state.WriteRefusedCount), std::tuple(3, 1));
+    state.WriteAckCount = std::numeric_limits<int16_t>::max();
+    Reply(0x86, "01");
+    EXPECT_EQ(state.WriteAckCount, std::numeric_limits<int16_t>::max());
+
+    Reply(0x8B, "C8 2C 01");  // 200 at 300, the all-parameters window closed
+    allParams.open = true;
+    Reply(0x8B, "07 2C 01");
+    Reply(0x8B, "09 2C");
+    EXPECT_EQ(allParams.updates, (std::vector<std::pair<int32_t, int32_t>>{{7, 300}}));
+    for (const char* word :
+         {"7D 00 9F 06", "7D 00 A0 06", "40 9C 93 07", "7D 00 94 07", "01 02 03"}) {
+        Reply(0x55, word);  // 125 at 1695, 1696, 40000 at 1939, 125 at 1940, too short
+    }
+    EXPECT_EQ(burner.valueTexts, (QStringList{"200", "7", "125", "125", "40000", "125"}));
+    EXPECT_EQ(histogram.entries,
+              (std::vector<std::pair<int32_t, int32_t>>{{125, 1696}, {40000, 1939}}));
+}
+
+TEST_F(DispatcherTest, AnalogInputsFillBothTrendsHeldAtTheCeiling) {
+    Reply(0x89, "40 9C D2 04 00 00 03 00 04 00 05 00 06 00 FF FF");
+    Reply(0x89, "01 00 02 00 03 00 04 00 05 00 06 00 07");  // not all eight: not taken
+    const double want[] = {30000, 1234, 0, 3, 4, 5, 6, 30000};
+    for (int k = 0; k < 8; ++k) {
+        EXPECT_EQ((k < 4 ? state.AnalogTrend1 : state.AnalogTrend2).at(k % 4, 2).number(), want[k]);
+    }
+    EXPECT_TRUE(state.AnalogTrend1.at(0, 3).isEmpty());
+}
+
+TEST_F(DispatcherTest, ActuatorEventsCaptionsAndAlarm) {
+    Reply(0x8C, "01 94 7B 00 00");
+    Reply(0x8C, "04 14 10 27 00");  // 10000 tenths
+    Reply(0x8C, "0B 94 01 00 00");  // no such actuator
+    Reply(0x8C, "0A 63 05 00 00");
+    Reply(0x8C, "01 94 7B 00");  // cut short
+    SetDecimalSeparator(QLatin1Char(','));
+    Reply(0x8C, "00 95 39 30 00");  // 12345 tenths, state 21
+    EXPECT_EQ(
+        messages.messages,
+        (QStringList{"Fuel   ; started ;12.3; Running     ", "Air    ; stopped ;1000; Running     ",
+                     "; stopped ;0.5; Error_state ", "Grate  ; started ;1234,5;21"}));
+    Reply(0xAA, "05");
+    Reply(0x94, "01");
+    Reply(0x94, "00");
+    EXPECT_EQ(main.captions, QStringList{"Device started (5) 12:34:56"});
+    EXPECT_EQ(main.alarms, (std::vector<bool>{true, false}));
+}
+
+TEST_F(DispatcherTest, MeasurementsInTheOldLayoutTakeWhatTheReplyHolds) {
+    // Tgas 21.5, lambda 3.25, Twater 655 (whole degrees before 1.499), VFD 30,
+    // fan 41, IR 10000, device state 0x0201, program state 99.
+    const QByteArray full = Hex("00 00 AC 41 00 00 50 40 8F 02 1E 29 10 27 01 02 63");
+    d.HandleReply(0x97, Bytes(full));
+    EXPECT_EQ(QStringList({*Meas().lblTgas, *Meas().lblLambda, *Meas().lblTwater, *Meas().lblVFD,
+                           *Meas().lblBAfan, *Meas().lblIRsig, *Meas().lblDevState,
+                           *Meas().lblProgState}),
+              QStringList({"21.5", "3.25", "655.0", "30", "41", "10000", "513", " Error_state "}));
+    EXPECT_FALSE(Meas().lblTempKTYPE1);
+    EXPECT_EQ(std::tuple(Meas().imgDev->at(0), Meas().imgDev->at(1), Meas().imgDev->at(9)),
+              std::tuple(LedState::Green, LedState::Grey, LedState::Red));
+    // Bytes held: device state, program state, fan, lambda, a whole row.
+    // clang-format off
+    const std::tuple<int, bool, bool, bool, bool, bool> cuts[] = {
+        {16, true, false, true, true, true}, {11, false, false, false, true, false},
+        {10, false, false, false, true, true}, {6, false, false, false, false, false}};
+    // clang-format on
+    for (const auto& [size, dev, prog, fan, lambda, complete] : cuts) {
+        d.HandleReply(0x97, Bytes(full.left(size)));
+        EXPECT_EQ(
+            std::tuple(Meas().lblDevState.has_value(), Meas().lblProgState.has_value(),
+                       Meas().lblBAfan.has_value(), Meas().lblLambda.has_value(), Meas().complete),
+            std::tuple(dev, prog, fan, lambda, complete))
+            << size;
+    }
+    EXPECT_EQ(burner.measuresUpdated, 3);
+}
+
+TEST_F(DispatcherTest, MeasurementsNewLayoutFollowsTheIdentification) {
+    const char* reply = "2C 01 58 02 01 02 03 D7 8F 02 37 1F 00 00 00 00 15";
+    // Version, device type, whether the layout of words applies, Twater.
+    // clang-format off
+    const std::tuple<float, int, bool, const char*> cases[] = {
+        {1.506f, 100, true, "65.5"}, {1.506f, 99, false, "65.5"}, {1.505f, 100, false, "65.5"},
+        {1.499f, 100, false, "65.5"}, {1.498f, 100, false, "655.0"}};
+    // clang-format on
+    for (const auto& [version, type, words, twater] : cases) {
+        state.burner.BurnerHwVersion = version;
+        state.burner.BurnerDevType = static_cast<uint8_t>(type);
+        Reply(0x97, reply);
+        EXPECT_EQ(Meas().lblTwater, twater) << version;
+        EXPECT_EQ(Meas().lblTgas, words ? "300" : SingleText(GetSingle(Bytes(Hex(reply)), 0)));
+        EXPECT_EQ(Meas().lblTempKTYPE1, words ? std::optional<QString>("600") : std::nullopt);
+    }
+    state.burner.BurnerHwVersion = 1.506f;
+    SetDecimalSeparator(QLatin1Char(','));
+    Reply(0x97, reply);
+    EXPECT_EQ(std::tuple(*Meas().lblLambda, *Meas().lblTwater),
+              std::tuple(QString("21,5"), QString("65,5")));
+    EXPECT_EQ(Meas().lblProgState, "21");
+    Reply(0x97, "2C 01 58 02 01");  // cut before the lambda byte
+    EXPECT_EQ(Meas().lblTempKTYPE1, "600");
+    EXPECT_FALSE(Meas().lblLambda);
+}
+
+TEST_F(DispatcherTest, UsageCountersAndTheParameterSet) {
+    // Minutes 3050, 1439, 1440, 0, -1; then a reply cut inside the third.
+    Reply(0x5C, "EA 0B 00 00 9F 05 00 00 A0 05 00 00 00 00 00 00 FF FF FF FF");
+    Reply(0x5C, "EA 0B 00 00 9F 05 00 00 A0");
+    QStringList captions;
+    for (const auto& u : burner.usageTimes.at(0).lblUsageTime) {
+        captions << u->caption;
+    }
+    EXPECT_EQ(captions, QStringList({"2 d 2:50", "0 d 23:59", "1 d 0:0", "0 d 0:0", "-1 d 23:59"}));
+    EXPECT_EQ(burner.usageTimes[0].lblUsageTime[4]->tooltip, QStringLiteral("-1"));
+    EXPECT_TRUE(burner.usageTimes.at(1).lblUsageTime[1] && !burner.usageTimes[1].lblUsageTime[2]);
+    const std::vector<uint8_t> set(36, 7);
+    Reply(0x84, set);
+    EXPECT_EQ(burner.paramSets, std::vector<std::vector<uint8_t>>{set});
+}
+
+TEST_F(DispatcherTest, RepliesWithoutActionAndMissingOrFailingWindows) {
+    for (uint8_t c : {0x80, 0x81, 0x85, 0x88, 0x8E, 0x8F, 0x91, 0x93, 0x95, 0x99, 0x83, 0x8A}) {
+        Reply(c, Singles({1, 2, 3, 4}));
+    }
+    EXPECT_TRUE(main.captions.isEmpty() && burner.valueTexts.isEmpty() &&
+                histogram.entries.empty());
+    EXPECT_EQ(loops[0].ControllerOut(), "0");
+    struct Throwing : RecordingMainWindow {
+        void SetCaption(const QString&) override { throw std::runtime_error("window gone"); }
+    } throwing;
+    d.SetMainWindow(&throwing);
+    EXPECT_NO_THROW(Reply(0x82, std::vector<uint8_t>(88, 1)));
+    EXPECT_EQ(loops[0].Enable(), 0) << "the case ends where the window failed";
+    ReplyDispatcher bare(loops, state);  // no windows at all
+    for (uint8_t c : {0x92, 0x82, 0x8B, 0x55, 0x8C, 0xAA, 0x94, 0x97, 0x5C, 0x84, 0x86}) {
+        bare.HandleReply(c, std::vector<uint8_t>(88, 1));
+    }
+    EXPECT_EQ(state.WriteAckCount, 1);
+}
