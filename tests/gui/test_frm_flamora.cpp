@@ -43,9 +43,8 @@ class FlamoraTest : public ::testing::Test {
     // Firmware 1506, feature 3, device type 100.
     void IdentifyNew() { s.feeder->Reply(Cmd::ParamSet, {0xE2, 0x05, 3, 100}); }
     static std::vector<uint8_t> Measurement(uint16_t devState, uint8_t state) {
-        std::vector<uint8_t> m = {0x2C, 0x01, 0x64, 0, 0, 0, 0, 215, 0xF4, 0x01, 55, 33, 2, 1};
-        m.insert(m.end(), {uint8_t(devState & 0xFF), uint8_t(devState >> 8), state});
-        return m;
+        const uint8_t lo = devState & 0xFF, hi = devState >> 8;
+        return {0x2C, 0x01, 0x64, 0, 0, 0, 0, 215, 0xF4, 0x01, 55, 33, 2, 1, lo, hi, state};
     }
     QImage Led(int i) {
         return Find<LedWidget>(QStringLiteral("imgDev_%1").arg(i))->picture().toImage();

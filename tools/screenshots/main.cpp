@@ -15,6 +15,8 @@
 #include <QTemporaryDir>
 #include <QTest>
 
+#include <algorithm>
+#include <cmath>
 #include <cstdio>
 #include <functional>
 #include <memory>
@@ -68,7 +70,9 @@ void Fail(const char* what) {
 void Save(QWidget& w, const char* name) {
     if (!w.isVisible()) {
         w.show();
-        QTest::qWaitForWindowExposed(&w);
+        if (!QTest::qWaitForWindowExposed(&w)) {
+            Fail(name);
+        }
     }
     Pump(100);
     const QString path = QDir(g_out).filePath(QString::fromLatin1(name));
@@ -130,6 +134,41 @@ void LinkWindows(sim::SimServer& sim) {
     Save(w, "tcp-window.png");
 }
 
+// A temperature loop: the setpoint steps from 60 to 80, a PI controller
+// drives a first-order process with a little noise, and a slowly drifting
+// feed-forward input. Samples rounded to two decimals, newest at point 2.
+TrendArray PidLoopTable() {
+    TrendArray a(5);
+    const char* names[] = {"Measurement", "Control output", "Setpoint", "FeedForward"};
+    for (int s = 0; s < 4; ++s) {
+        a.set(s, 0, names[s]);
+        a.set(s, 1, "");
+    }
+    double y = 58.0;
+    double integral = 45.0;
+    uint32_t seed = 12345;
+    auto noise = [&] {
+        seed = seed * 1103515245u + 12345u;
+        return ((seed >> 16) % 1000) / 1000.0 - 0.5;
+    };
+    auto round2 = [](double v) { return std::nearbyint(v * 100) / 100; };
+    for (int t = 0; t < 399; ++t) {
+        const double sp = t < 160 ? 60.0 : 80.0;
+        const double ff = 20.0 + 4.0 * std::sin(t / 70.0);
+        const double e = sp - y;
+        integral += e * 2.2 / 35.0;
+        integral = std::clamp(integral, 0.0, 100.0);
+        const double u = std::clamp(2.2 * e + integral, 0.0, 100.0);
+        // Heating raises the temperature, losses pull it towards the feed-forward input.
+        y += (0.9 * u + 0.6 * ff - 0.75 * y) / 18.0 + 0.12 * noise();
+        a.PushSample(0, round2(y));
+        a.PushSample(1, round2(u));
+        a.PushSample(2, round2(sp));
+        a.PushSample(3, round2(ff));
+    }
+    return a;
+}
+
 // The main window after some seconds of live data, with the setpoint moved
 // so that the trend shows the loop answering; then its chart alone.
 void MainWindow(sim::SimServer& sim, const QString& dir) {
@@ -159,16 +198,16 @@ void MainWindow(sim::SimServer& sim, const QString& dir) {
     }
     Pump(6000);
     Save(w, "main-window.png");
-    // The loop's trend on a chart of its own, set up as the main window's.
+    // A chart of its own, set up as the main window's, with a loop that
+    // answers a setpoint step.
     TrendChartWidget chart;
     chart.resize(800, 400);
     cTrendline& c = chart.chart();
     c.setMaxX(360);
-    c.setMaxY(500);
     c.setMinY(0);
     c.setResolution(6);
     c.setAutoScale(true);
-    chart.DrawTrend(session.loops()[0].getTrendData(), true);
+    chart.DrawTrend(PidLoopTable(), true);
     Save(chart, "trend-chart.png");
     QTest::mouseClick(w.findChild<QPushButton*>("btnCon"), Qt::LeftButton);
 }
@@ -195,7 +234,6 @@ void BurnerWindows(const QString& dir) {
     Session session(AppPaths(dir, dir, {dir}));
     session.Start();
     FixedLinkSettings settings;
-    settings.refresh = QStringLiteral("10");
     session.ctx().setLinkSettings(&settings);
     TcpLink link(session.ctx());
     link.SetRemotePort(sim.TcpPort());
@@ -244,9 +282,31 @@ void BurnerWindows(const QString& dir) {
         extras->close();
         form.Unload();
     }
-    // Time runs faster, so that the slow loops show some movement.
-    sim.SetClockRunning(true);
-    sim.SetSpeed(30.0);
+    session.ctx().setActiveLink(nullptr);
+}
+
+// The analog inputs after some seconds of a fresh simulator whose time runs
+// faster, so that the slow loops show some movement.
+void AnalogInputs(const QString& dir) {
+    sim::SimServerOptions o;
+    o.pty = false;
+    o.tcpPort = 0;
+    o.tickMs = 10;
+    o.speed = 30.0;
+    sim::SimServer sim(o);
+    Session session(AppPaths(dir, dir, {}));
+    FixedLinkSettings settings;
+    settings.refresh = QStringLiteral("10");
+    session.ctx().setLinkSettings(&settings);
+    session.ctx().setReplyReceiver(&session.dispatcher());
+    TcpLink link(session.ctx());
+    link.SetRemotePort(sim.Start() ? sim.TcpPort() : 0);
+    session.ctx().setActiveLink(&link);
+    link.Connect();
+    if (!WaitUntil([&] { return link.PortOpen(); })) {
+        Fail("analog inputs: TCP link not connected");
+        return;
+    }
     frmADinputs analog(session);
     analog.show();
     WaitUntil([&] { return session.state().AnalogTrend2.at(3, 301).isNumber(); }, 30000);
@@ -286,5 +346,6 @@ int main(int argc, char** argv) {
         MainWindow(sim, dir.path());
     }
     BurnerWindows(dir.path());
+    AnalogInputs(dir.path());
     return g_failures == 0 ? 0 : 1;
 }
