@@ -43,7 +43,9 @@ inline std::vector<FaultMode> FaultModes(Expect extraAcks) {
          E::Succeeds, E::Succeeds},
         {"extra positive acks", [](auto& f) { f.SetProbability(Fault::ExtraAck, 1.0); }, extraAcks,
          E::Succeeds},
-        {"slightly slow", [](auto& f) { f.SetDelay(10); }, E::Succeeds, E::Succeeds},
+        // Whether a reply this late still makes its window depends on how
+        // busy the machine is: only the truth of the report is checked.
+        {"slightly slow", [](auto& f) { f.SetDelay(10); }, E::Either, E::Either},
         {"connection closed", [](auto& f) { f.SetNext(Fault::Close, 1); }, E::Either, E::Either},
     };
 }
