@@ -43,8 +43,10 @@ class FaultsE2E : public ProgramE2E {
         EXPECT_TRUE(WaitUntil([&] { return get->isEnabled(); }, 15s));
         return main->windowTitle().startsWith(QStringLiteral("PID luku onnistui "));
     }
-    // Faults off; the link back if the device closed it; then a round trip,
-    // so that anything late (a commit after a late acknowledgement) is in.
+    // Faults off; the link back if the device closed it; then two round
+    // trips: the first reply comes behind every late one, the second request
+    // behind anything those made the program send (a commit after a late
+    // acknowledgement).
     void Settle() {
         sim->faults().ClearAll();
         if (sim->stats().closes != closes) {
@@ -55,7 +57,7 @@ class FaultsE2E : public ProgramE2E {
             }
             ASSERT_TRUE(Connect());
         }
-        ASSERT_TRUE(RoundTrip());
+        ASSERT_TRUE(RoundTrip() && RoundTrip());
         EXPECT_TRUE(link()->RefreshTimerEnabled());
         EXPECT_FALSE(ExchangeGuard::Busy());
     }

@@ -365,16 +365,17 @@ void OperatorWalk::AnalogInputs() {
     EXPECT_LT(lower->chart().maxY(), 2500);
     EXPECT_GT(Find<TrendChartWidget>(w, "Picture1")->chart().maxY(), 10);
 
-    // Closed: the link's own data request goes out again and the inputs'
-    // requests stop (the device takes requests in order: once two data
-    // requests have come after the close, nothing asks for the inputs).
+    // Closed: the link's own data request goes out again, and the inputs
+    // are neither asked for nor sampled (a round trip puts every earlier
+    // request and reply behind it).
     w->close();
     EXPECT_TRUE(link()->RefreshTimerEnabled());
-    const uint64_t data = Requests(Cmd::DataRequest);
-    ASSERT_TRUE(WaitUntil([&] { return Requests(Cmd::DataRequest) >= data + 2; }));
+    ASSERT_TRUE(RoundTrip());
     const uint64_t inputs = Requests(Cmd::AnalogRequest);
     const int held = AnalogFewestHeld(st);
-    ASSERT_TRUE(WaitUntil([&] { return Requests(Cmd::DataRequest) >= data + 4; }));
+    const uint64_t data = Requests(Cmd::DataRequest);
+    ASSERT_TRUE(WaitUntil([&] { return Requests(Cmd::DataRequest) >= data + 2; }));
+    ASSERT_TRUE(RoundTrip());
     EXPECT_EQ(Requests(Cmd::AnalogRequest), inputs);
     if (held < TrendArray::kLastPoint - 1) {
         EXPECT_EQ(AnalogFewestHeld(st), held);
