@@ -127,10 +127,13 @@ class ProgramE2E : public ::testing::TestWithParam<Via> {
             Find<QCheckBox>(main.get(), "chkUseTCP")->setChecked(true);
         }
         Click(main.get(), "btnCon");
-        return WaitUntil([&] {
-            return session->ctx().LinkConnected() &&
-                   (GetParam() == Via::Pty ? sim->PtyClientPresent() : sim->TcpClientConnected());
-        });
+        return WaitUntil(
+            [&] {
+                return session->ctx().LinkConnected() &&
+                       (GetParam() == Via::Pty ? sim->PtyClientPresent()
+                                               : sim->TcpClientConnected());
+            },
+            std::chrono::seconds(15));
     }
     DeviceLink* link() { return session->ctx().activeLink(); }
     QLineEdit* Box(int i) {
@@ -168,7 +171,8 @@ class ProgramE2E : public ::testing::TestWithParam<Via> {
         Edit("txtOso")->setText("300");
         Edit("txtValue")->setText("x");
         Click(burner, "btnRead");
-        return WaitUntil([&] { return Edit("txtValue")->text() == QString::number(Byte(300)); });
+        return WaitUntil([&] { return Edit("txtValue")->text() == QString::number(Byte(300)); },
+                         std::chrono::seconds(15));
     }
     static QStringList FileLines(const QString& path) {
         QFile f(path);

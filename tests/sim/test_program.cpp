@@ -30,8 +30,8 @@ TEST(SimProgram, ServesWithTheScriptsOptionsUntilTerminated) {
         p.start(QStringLiteral(TUVIK_SIM_EXE), args);
         ASSERT_TRUE(p.waitForStarted());
         QByteArray out;
-        ASSERT_TRUE(
-            WaitUntil([&] { return (out += p.readAllStandardOutput()).contains("ready"); }));
+        ASSERT_TRUE(WaitUntil([&] { return (out += p.readAllStandardOutput()).contains("ready"); },
+                              std::chrono::seconds(30)));
         EXPECT_TRUE(out.contains("linked at " + link.toLocal8Bit()));
         tuvik::sim::test::Peer pty;
         ASSERT_TRUE(pty.OpenPty(link));
