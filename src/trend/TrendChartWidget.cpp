@@ -60,6 +60,10 @@ TrendChartWidget::TrendChartWidget(QWidget* parent) : QWidget(parent) {
     pauseButton_->setFocusPolicy(Qt::TabFocus);
     pauseButton_->setAutoRaise(true);
     pauseButton_->move(2, 2);
+    // Shown once the pointer moves over the chart, and while the view is
+    // held (the space bar is the keyboard's way): the live picture stays
+    // exactly the chart's own.
+    pauseButton_->hide();
     connect(pauseButton_, &QToolButton::toggled, this, [this](bool on) {
         if (on != view_.paused()) {
             if (on) {
@@ -137,6 +141,7 @@ void TrendChartWidget::ViewChanged() {
     pauseButton_->setChecked(view_.paused());
     pauseButton_->setText(view_.paused() ? QStringLiteral("Live") : QStringLiteral("Pause"));
     pauseButton_->adjustSize();
+    ShowPauseButton();
     update();
     emit viewChanged();
 }
@@ -246,6 +251,10 @@ void TrendChartWidget::mousePressEvent(QMouseEvent* event) {
 
 void TrendChartWidget::mouseMoveEvent(QMouseEvent* event) {
     const double x = event->position().x();
+    if (!hovered_) {
+        hovered_ = true;
+        ShowPauseButton();
+    }
     if (dragX_ >= 0 && (event->buttons() & Qt::LeftButton)) {
         const cTrendline::Geometry g = GeometryTwips();
         const double widthPx = (static_cast<double>(g.W) - g.X0) * logicalDpiX() / kTwipsPerInch;
@@ -284,7 +293,14 @@ void TrendChartWidget::leaveEvent(QEvent* event) {
         cursorX_ = -1;
         update();
     }
+    hovered_ = false;
+    ShowPauseButton();
     QWidget::leaveEvent(event);
+}
+
+void TrendChartWidget::ShowPauseButton() {
+    const bool inside = hovered_ && (underMouse() || pauseButton_->underMouse());
+    pauseButton_->setVisible(content_ == Content::Trend && (inside || view_.paused()));
 }
 
 void TrendChartWidget::keyPressEvent(QKeyEvent* event) {

@@ -106,6 +106,7 @@ class TrendChartWidget : public QWidget {
     const TrendArray& ShownTable() const { return view_.paused() ? frozen_ : data_; }
     cTrendline::Geometry GeometryTwips() const;
     void PaintCursor(QPainter& painter);
+    void ShowPauseButton();
 
     enum class Content { Nothing, Trend, Recording };
 
@@ -128,6 +129,7 @@ class TrendChartWidget : public QWidget {
     QToolButton* pauseButton_ = nullptr;
     double cursorX_ = -1;  // pixel column of the cursor line, -1 none
     double dragX_ = -1;    // where a pan drag started
+    bool hovered_ = false;  // the pointer has moved over the chart
     TrendView dragView_;  // the view when the drag started
     SaveDialog saveDialog_;
 };

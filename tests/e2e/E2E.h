@@ -1,33 +1,44 @@
 #pragma once
-// What the end-to-end tests share: the two links they run over, finding a
-// window's controls by their object names and clicking them, and counting
-// the analog input samples that have arrived.
+// The whole program against the in-process simulator, over a pseudo-terminal
+// or over loopback TCP: the main window with the tool windows hooked on as at
+// start-up, device pauses and polling shortened. The operator walk-through
+// and the fault tables share it.
 
 #include <gtest/gtest.h>
 
 #include <QAbstractButton>
-#include <QObject>
-#include <QString>
+#include <QCheckBox>
+#include <QDateTime>
+#include <QFile>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QSettings>
+#include <QSignalSpy>
+#include <QTemporaryDir>
 #include <QTest>
 
-#include <algorithm>
-
+#include <memory>
 #include <string>
 
+#include "BurnerParams.h"
+#include "RecordingDialogs.h"
+#include "SimServer.h"
+#include "TestUtil.h"
+#include "burner/frmFlamora.h"
 #include "link/DispatchState.h"
+#include "link/Packet.h"
+#include "pid/PidEditorWidget.h"
+#include "shell/Session.h"
+#include "shell/frmPID.h"
+#include "shell/frmToolWindows.h"
 
 namespace tuvik::test {
 
 enum class Via { Pty, Tcp };
 
-inline const char* ViaName(Via v) {
-    return v == Via::Pty ? "Pty" : "Tcp";
-}
-inline void PrintTo(Via v, std::ostream* os) {
-    *os << ViaName(v);
-}
 inline std::string ViaParamName(const ::testing::TestParamInfo<Via>& info) {
-    return ViaName(info.param);
+    return info.param == Via::Pty ? "Pty" : "Tcp";
 }
 
 template <class T>
@@ -43,22 +54,141 @@ inline void Click(const QObject* in, const QString& name) {
     }
 }
 
-// Samples held for analog input k (0..7).
-inline int AnalogHeld(const DispatchState& st, int k) {
-    const TrendArray& a = k < 4 ? st.AnalogTrend1 : st.AnalogTrend2;
-    int n = 0;
-    while (n + 2 <= TrendArray::kLastPoint && a.at(k % 4, n + 2).isNumber()) {
-        ++n;
-    }
-    return n;
-}
-// Samples held for the input that has the fewest.
+// Samples held for the analog input that has the fewest.
 inline int AnalogFewestHeld(const DispatchState& st) {
     int least = TrendArray::kLastPoint;
     for (int k = 0; k < 8; ++k) {
-        least = std::min(least, AnalogHeld(st, k));
+        const TrendArray& a = k < 4 ? st.AnalogTrend1 : st.AnalogTrend2;
+        int n = 0;
+        while (n + 2 <= TrendArray::kLastPoint && a.at(k % 4, n + 2).isNumber()) {
+            ++n;
+        }
+        least = std::min(least, n);
     }
     return least;
 }
+
+inline const QDateTime kNow(QDate(2026, 12, 5), QTime(8, 0, 0));
+
+class ProgramE2E : public ::testing::TestWithParam<Via> {
+  protected:
+    void SetUp() override {
+        ASSERT_TRUE(dir.isValid());
+        QFile params(dir.filePath("PARAMS.h"));
+        ASSERT_TRUE(params.open(QIODevice::WriteOnly));
+        ASSERT_GT(params.write(sim::ParamsHeaderText()), 0);
+        params.close();
+
+        sim::SimServerOptions o;
+        o.pty = GetParam() == Via::Pty;
+        o.ptyLink = dir.filePath("tty");
+        o.tcpPort = GetParam() == Via::Tcp ? 0 : -1;
+        o.tickMs = 10;
+        sim = std::make_unique<sim::SimServer>(o);
+        QString error;
+        ASSERT_TRUE(sim->Start(&error)) << error.toStdString();
+
+        session = std::make_unique<Session>(
+            AppPaths(dir.path(), dir.path(), {dir.path(), QStringLiteral(TUVIK_SOURCE_DATA_DIR)}));
+        MainWindowOptions opts;
+        opts.openSettings = [this] {
+            return std::make_unique<QSettings>(dir.filePath("store.ini"), QSettings::IniFormat);
+        };
+        opts.dialogs = &dialogs;
+        opts.prepareClient = [this](frmClient& c) {
+            c.link().SetRemotePort(sim->TcpPort());
+            c.link().TimerConnectionMaker().setInterval(20);
+        };
+        main = std::make_unique<frmPID>(*session, std::move(opts));
+        AttachToolWindows(*session, *main, &dialogs);
+        unloaded = std::make_unique<QSignalSpy>(main.get(), &frmPID::unloaded);
+        main->Form_Load();
+        burner = qobject_cast<frmFlamora*>(main->shell().burner.data());
+        ASSERT_NE(burner, nullptr);
+        // The day's files of the logs: a fixed clock, whatever the date.
+        session->log().setClock([] { return kNow; });
+        burner->measLog().setClock([] { return kNow; });
+        main->editor().sender().setPauses(20, 200, 100);
+        burner->Timer1().setInterval(50);
+        burner->paramSetUpload().setPauseMs(150);
+        Find<QLineEdit>(main.get(), "txtRefresh")->setText("100");
+    }
+    void TearDown() override {
+        main.reset();
+        session.reset();
+        sim.reset();
+    }
+
+    // Connect clicked; true once both ends see the link.
+    bool Connect() {
+        if (GetParam() == Via::Pty) {
+            Find<QLineEdit>(main.get(), "txtComPort")->setText(sim->PtyLink());
+        } else {
+            Find<QCheckBox>(main.get(), "chkUseTCP")->setChecked(true);
+        }
+        Click(main.get(), "btnCon");
+        return WaitUntil(
+            [&] {
+                return session->ctx().LinkConnected() &&
+                       (GetParam() == Via::Pty ? sim->PtyClientPresent()
+                                               : sim->TcpClientConnected());
+            },
+            std::chrono::seconds(15));
+    }
+    DeviceLink* link() { return session->ctx().activeLink(); }
+    QLineEdit* Box(int i) {
+        return Find<QLineEdit>(main.get(), QStringLiteral("TextAutoPID_%1").arg(i));
+    }
+    QString Text(QWidget* in, const char* name) { return Find<QLabel>(in, name)->text(); }
+    QLineEdit* Edit(const QString& name) { return Find<QLineEdit>(burner, name); }
+    sim::ControllerSim& controller() { return sim->device().controller(); }
+    const sim::BurnerSim& burnerSim() { return sim->device().burner(); }
+    uint8_t Byte(int a) { return burnerSim().Byte(a); }
+    uint16_t Word(int a) { return burnerSim().Word(a); }
+    uint64_t Requests(uint8_t cmd) { return sim->device().stats().perCommand[cmd]; }
+    // The newest message box's text once one more than `before` has been shown.
+    QString NextMessage(qsizetype before) {
+        if (!WaitUntil([&] { return dialogs.messages.size() > before; },
+                       std::chrono::seconds(15))) {
+            return QStringLiteral("(no message)");
+        }
+        return dialogs.messages.last().text;
+    }
+    // Apply changes with the confirmation answered OK; true once the send is over.
+    bool ApplyChanges() {
+        Click(main.get(), "cmdOK");
+        return WaitUntil(
+            [&] {
+                return !main->editor().sender().running() &&
+                       Find<QPushButton>(main.get(), "cmdOK")->isEnabled();
+            },
+            std::chrono::seconds(15));
+    }
+    // One byte read through the burner window, answered: every request sent
+    // before it has been taken by the device and every reply before its own
+    // has been handled.
+    bool RoundTrip() {
+        Edit("txtOso")->setText("300");
+        Edit("txtValue")->setText("x");
+        Click(burner, "btnRead");
+        return WaitUntil([&] { return Edit("txtValue")->text() == QString::number(Byte(300)); },
+                         std::chrono::seconds(15));
+    }
+    static QStringList FileLines(const QString& path) {
+        QFile f(path);
+        if (!f.open(QIODevice::ReadOnly)) {
+            return {};
+        }
+        return QString::fromLatin1(f.readAll()).split(QStringLiteral("\r\n"), Qt::SkipEmptyParts);
+    }
+
+    QTemporaryDir dir;
+    RecordingDialogs dialogs;
+    std::unique_ptr<sim::SimServer> sim;
+    std::unique_ptr<Session> session;
+    std::unique_ptr<frmPID> main;
+    std::unique_ptr<QSignalSpy> unloaded;
+    frmFlamora* burner = nullptr;
+};
 
 }  // namespace tuvik::test

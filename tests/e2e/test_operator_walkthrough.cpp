@@ -4,42 +4,22 @@
 // clicked in turn, each checked against what the simulated device holds.
 #include <gtest/gtest.h>
 
-#include <QCheckBox>
 #include <QComboBox>
-#include <QDate>
-#include <QFile>
-#include <QLabel>
-#include <QLineEdit>
 #include <QPlainTextEdit>
 #include <QPointer>
-#include <QPushButton>
 #include <QSet>
-#include <QSettings>
-#include <QSignalSpy>
-#include <QTemporaryDir>
 
 #include <cmath>
-#include <memory>
 
-#include "BurnerParams.h"
 #include "E2E.h"
-#include "RecordingDialogs.h"
-#include "SimServer.h"
-#include "TestUtil.h"
 #include "burner/BurnerMeasurements.h"
 #include "burner/Histogram.h"
 #include "burner/ParamSet.h"
 #include "burner/frmAllParams.h"
 #include "burner/frmExtra.h"
-#include "burner/frmFlamora.h"
-#include "link/Packet.h"
 #include "pid/PidEditorModel.h"
-#include "pid/PidEditorWidget.h"
 #include "shell/GlobalTables.h"
 #include "shell/LedWidget.h"
-#include "shell/Session.h"
-#include "shell/frmPID.h"
-#include "shell/frmToolWindows.h"
 #include "support/Numbers.h"
 #include "trend/TrendChartWidget.h"
 
@@ -51,67 +31,8 @@ namespace {
 
 const QColor kAlarmRed(255, 0, 0);
 
-class OperatorWalk : public ::testing::TestWithParam<Via> {
+class OperatorWalk : public ProgramE2E {
   protected:
-    void SetUp() override {
-        ASSERT_TRUE(dir.isValid());
-        QFile params(dir.filePath("PARAMS.h"));
-        ASSERT_TRUE(params.open(QIODevice::WriteOnly));
-        ASSERT_GT(params.write(sim::ParamsHeaderText()), 0);
-        params.close();
-
-        sim::SimServerOptions o;
-        o.pty = GetParam() == Via::Pty;
-        o.ptyLink = dir.filePath("tty");
-        o.tcpPort = GetParam() == Via::Tcp ? 0 : -1;
-        o.tickMs = 10;
-        sim = std::make_unique<sim::SimServer>(o);
-        QString error;
-        ASSERT_TRUE(sim->Start(&error)) << error.toStdString();
-
-        // As the program starts: the main window, the tool windows hooked on,
-        // then the main window's load.
-        session = std::make_unique<Session>(
-            AppPaths(dir.path(), dir.path(), {dir.path(), QStringLiteral(TUVIK_SOURCE_DATA_DIR)}));
-        MainWindowOptions opts;
-        opts.openSettings = [this] {
-            return std::make_unique<QSettings>(dir.filePath("store.ini"), QSettings::IniFormat);
-        };
-        opts.dialogs = &dialogs;
-        opts.prepareClient = [this](frmClient& c) {
-            c.link().SetRemotePort(sim->TcpPort());
-            c.link().TimerConnectionMaker().setInterval(20);
-        };
-        main = std::make_unique<frmPID>(*session, std::move(opts));
-        AttachToolWindows(*session, *main, &dialogs);
-        unloaded = std::make_unique<QSignalSpy>(main.get(), &frmPID::unloaded);
-        main->Form_Load();
-        burner = qobject_cast<frmFlamora*>(main->shell().burner.data());
-        ASSERT_NE(burner, nullptr);
-        // Shorter device pauses and polling, so the walk does not take minutes.
-        main->editor().sender().setPauses(20, 200, 100);
-        burner->Timer1().setInterval(50);
-        burner->paramSetUpload().setPauseMs(150);
-        Find<QLineEdit>(main.get(), "txtRefresh")->setText("100");
-    }
-    void TearDown() override {
-        main.reset();
-        session.reset();
-        sim.reset();
-    }
-
-    // ---- helpers for the steps ----
-    DeviceLink* link() { return session->ctx().activeLink(); }
-    QLineEdit* Box(int i) {
-        return Find<QLineEdit>(main.get(), QStringLiteral("TextAutoPID_%1").arg(i));
-    }
-    QString Text(QWidget* in, const char* name) { return Find<QLabel>(in, name)->text(); }
-    QLineEdit* Edit(const QString& name) { return Find<QLineEdit>(burner, name); }
-    sim::ControllerSim& controller() { return sim->device().controller(); }
-    const sim::BurnerSim& burnerSim() { return sim->device().burner(); }
-    uint8_t Byte(int a) { return burnerSim().Byte(a); }
-    uint16_t Word(int a) { return burnerSim().Word(a); }
-    uint64_t Requests(uint8_t cmd) { return sim->device().stats().perCommand[cmd]; }
     QStringList Boxes(int count) {
         QStringList out;
         for (int i = 0; i < count; ++i) {
@@ -122,32 +43,10 @@ class OperatorWalk : public ::testing::TestWithParam<Via> {
     bool Red() {
         return Find<QWidget>(main.get(), "Frame1")->palette().color(QPalette::Window) == kAlarmRed;
     }
-    // The newest message box's text once one more than `before` has been shown.
-    QString NextMessage(qsizetype before) {
-        if (!WaitUntil([&] { return dialogs.messages.size() > before; }, 10s)) {
-            return QStringLiteral("(no message)");
-        }
-        return dialogs.messages.last().text;
-    }
-    // Apply changes with the confirmation answered OK; true once the send is over.
-    bool ApplyChanges() {
-        Click(main.get(), "cmdOK");
-        return WaitUntil([&] {
-            return !main->editor().sender().running() &&
-                   Find<QPushButton>(main.get(), "cmdOK")->isEnabled();
-        });
-    }
-    static QStringList FileLines(const QString& path) {
-        QFile f(path);
-        if (!f.open(QIODevice::ReadOnly)) {
-            return {};
-        }
-        return QString::fromLatin1(f.readAll()).split(QStringLiteral("\r\n"), Qt::SkipEmptyParts);
-    }
 
   public:
-    // ---- the workflows, in the order the walk clicks them ----
-    void Connect();
+    // The workflows, in the order the walk clicks them.
+    void Connecting();
     void LiveTrend();
     void ReadLoopSettings();
     void EditValidateAndSend();
@@ -164,28 +63,10 @@ class OperatorWalk : public ::testing::TestWithParam<Via> {
     void BootCommand();
     void Disconnect();
     void Exit();
-
-  protected:
-    QTemporaryDir dir;
-    RecordingDialogs dialogs;
-    std::unique_ptr<sim::SimServer> sim;
-    std::unique_ptr<Session> session;
-    std::unique_ptr<frmPID> main;
-    std::unique_ptr<QSignalSpy> unloaded;
-    frmFlamora* burner = nullptr;
 };
 
-void OperatorWalk::Connect() {
-    if (GetParam() == Via::Pty) {
-        Find<QLineEdit>(main.get(), "txtComPort")->setText(sim->PtyLink());
-    } else {
-        Find<QCheckBox>(main.get(), "chkUseTCP")->setChecked(true);
-    }
-    Click(main.get(), "btnCon");
-    ASSERT_TRUE(WaitUntil([&] {
-        return session->ctx().LinkConnected() &&
-               (GetParam() == Via::Pty ? sim->PtyClientPresent() : sim->TcpClientConnected());
-    }));
+void OperatorWalk::Connecting() {
+    ASSERT_TRUE(Connect());
     EXPECT_EQ(Find<QPushButton>(main.get(), "btnCon")->text(), QStringLiteral("Disconnect"));
     if (GetParam() == Via::Tcp) {
         ASSERT_TRUE(main->shell().client);
@@ -451,7 +332,6 @@ void OperatorWalk::HistogramWindow() {
     Click(w, "btnReadHistogram");
     ASSERT_TRUE(
         WaitUntil([&] { return text->toPlainText().count(QLatin1Char('\n')) >= 122; }, 10s));
-    Pump(100ms);
     const QStringList lines = text->toPlainText().split(QLatin1Char('\n'));
     ASSERT_EQ(lines.size(), 123);
     for (int i = 0; i < 122; ++i) {
@@ -485,14 +365,18 @@ void OperatorWalk::AnalogInputs() {
     EXPECT_LT(lower->chart().maxY(), 2500);
     EXPECT_GT(Find<TrendChartWidget>(w, "Picture1")->chart().maxY(), 10);
 
-    // Closed: the samples stop and the link's own data request goes out again.
+    // Closed: the link's own data request goes out again, and the inputs
+    // are neither asked for nor sampled (a round trip puts every earlier
+    // request and reply behind it).
     w->close();
     EXPECT_TRUE(link()->RefreshTimerEnabled());
-    Pump(200ms);  // replies still on their way
+    ASSERT_TRUE(RoundTrip());
+    const uint64_t inputs = Requests(Cmd::AnalogRequest);
     const int held = AnalogFewestHeld(st);
-    const uint64_t requests = Requests(Cmd::DataRequest);
-    ASSERT_TRUE(WaitUntil([&] { return Requests(Cmd::DataRequest) >= requests + 2; }));
-    Pump(100ms);
+    const uint64_t data = Requests(Cmd::DataRequest);
+    ASSERT_TRUE(WaitUntil([&] { return Requests(Cmd::DataRequest) >= data + 2; }));
+    ASSERT_TRUE(RoundTrip());
+    EXPECT_EQ(Requests(Cmd::AnalogRequest), inputs);
     if (held < TrendArray::kLastPoint - 1) {
         EXPECT_EQ(AnalogFewestHeld(st), held);
     }
@@ -510,14 +394,14 @@ void OperatorWalk::MessageLogAndDailyFile() {
     auto* text = Find<QPlainTextEdit>(main->shell().message.get(), "Text1");
     ASSERT_TRUE(WaitUntil([&] { return text->toPlainText().contains(line); }))
         << text->toPlainText().toStdString();
-    const QString file = session->log().DailyFilePath(QDate::currentDate());
+    const QString file = session->log().DailyFilePath(kNow.date());
     EXPECT_TRUE(file.startsWith(dir.path()));
     EXPECT_TRUE(FileLines(file).filter(line).size() == 1) << file.toStdString();
 }
 
 void OperatorWalk::MeasurementFile() {
     MeasLog& log = burner->measLog();
-    const QString file = log.FilePath(QDate::currentDate());
+    const QString file = log.FilePath(kNow.date());
     EXPECT_TRUE(file.startsWith(dir.path()));
     Find<QCheckBox>(burner, "CheckSaveMeas")->setChecked(true);
     ASSERT_TRUE(WaitUntil([&] { return log.measPlace() >= 3; }));
@@ -556,16 +440,13 @@ void OperatorWalk::BootCommand() {
 
 void OperatorWalk::Disconnect() {
     auto* con = Find<QPushButton>(main.get(), "btnCon");
-    const auto disconnect = [&] {
-        Click(main.get(), "btnCon");
-        ASSERT_TRUE(WaitUntil([&] { return !session->ctx().LinkConnected(); }));
-        EXPECT_EQ(con->text(), QStringLiteral("Connect"));
-        Pump(300ms);  // requests already on the line
-        const uint64_t requests = sim->device().stats().requests;
-        Pump(500ms);
-        EXPECT_EQ(sim->device().stats().requests, requests) << "polling stopped";
-    };
-    disconnect();
+    Click(main.get(), "btnCon");
+    ASSERT_TRUE(WaitUntil([&] { return !session->ctx().LinkConnected(); }));
+    EXPECT_EQ(con->text(), QStringLiteral("Connect"));
+    EXPECT_FALSE(link() && link()->PortOpen());
+    EXPECT_TRUE(WaitUntil([&] {
+        return GetParam() == Via::Pty ? !sim->PtyClientPresent() : !sim->TcpClientConnected();
+    })) << "the device sees the link go";
     // Connected again: the live values and the burner's measurements come back.
     const uint64_t data = Requests(Cmd::DataRequest);
     const uint64_t meas = Requests(Cmd::MeasRequest);
@@ -599,7 +480,7 @@ void OperatorWalk::Exit() {
 
 TEST_P(OperatorWalk, EveryWorkflowInTurn) {
     const std::pair<const char*, void (OperatorWalk::*)()> steps[] = {
-        {"connect", &OperatorWalk::Connect},
+        {"connect", &OperatorWalk::Connecting},
         {"live trend", &OperatorWalk::LiveTrend},
         {"read loop settings", &OperatorWalk::ReadLoopSettings},
         {"edit, validate, send", &OperatorWalk::EditValidateAndSend},

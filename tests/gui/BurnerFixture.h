@@ -2,13 +2,8 @@
 // A session with a recording link as the active, connected link, and replies
 // that go through the real framing into the session's dispatcher.
 
-#include <QByteArray>
 #include <QFile>
 #include <QTemporaryDir>
-
-#include <cstdint>
-#include <initializer_list>
-#include <vector>
 
 #include "RecordingDialogs.h"
 #include "RecordingLink.h"
@@ -42,15 +37,11 @@ class ReplyFeeder : public RxSink {
     RxState rx_;
 };
 
-// Writes a PARAMS.h into the folder.
-inline bool WriteParams(const QString& folder, const QByteArray& text) {
-    QFile f(folder + QStringLiteral("/PARAMS.h"));
-    return f.open(QIODevice::WriteOnly) && f.write(text) == text.size();
-}
-
 struct BurnerSession {
     explicit BurnerSession(const QByteArray& params) {
-        ok = dir.isValid() && WriteParams(dir.path(), params);
+        QFile f(dir.filePath(QStringLiteral("PARAMS.h")));
+        ok = dir.isValid() && f.open(QIODevice::WriteOnly) && f.write(params) == params.size();
+        f.close();
         session = std::make_unique<Session>(AppPaths(dir.path(), dir.path(), {dir.path()}));
         session->Start();
         session->ctx().setActiveLink(&link);

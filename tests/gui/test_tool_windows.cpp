@@ -1,59 +1,139 @@
-// The main window's buttons reach the burner and analog inputs windows once
-// they are attached, as the program wires them.
+// The smaller windows' wiring: analog inputs, histogram, all parameters,
+// messages, and the burner windows' language.
 #include <gtest/gtest.h>
 
-#include <QPointer>
+#include <QCheckBox>
+#include <QLabel>
+#include <QPlainTextEdit>
 #include <QPushButton>
-#include <QSettings>
-#include <QTemporaryDir>
 #include <QTest>
+#include <QTimer>
 
-#include <memory>
+#include <tuple>
 
-#include "RecordingDialogs.h"
+#include "BurnerFixture.h"
 #include "TestUtil.h"
+#include "burner/frmAllParams.h"
+#include "burner/frmExtra.h"
 #include "burner/frmFlamora.h"
-#include "shell/Session.h"
-#include "shell/frmPID.h"
-#include "shell/frmToolWindows.h"
+#include "support/MessageLog.h"
 #include "support/frmADinputs.h"
+#include "support/frmMessage.h"
+#include "trend/TrendChartWidget.h"
 
 using namespace tuvik;
+using namespace tuvik::test;
 
-TEST(ToolWindows, MainWindowButtonsOpenTheAttachedWindows) {
+namespace {
+
+void Click(QWidget& w, const char* name) {
+    auto* b = w.findChild<QAbstractButton*>(QString::fromLatin1(name));
+    ASSERT_NE(b, nullptr) << name;
+    QTest::mouseClick(b, Qt::LeftButton);
+}
+
+}  // namespace
+
+TEST(AnalogWindow, TakesThePollingOverDrawsTheRepliesAndGivesItBack) {
+    BurnerSession s("");
+    FixedLinkSettings settings;
+    settings.refresh = QStringLiteral("20");
+    s.session->ctx().setLinkSettings(&settings);
+    auto w = std::make_unique<frmADinputs>(*s.session);
+    w->show();
+    EXPECT_EQ(s.link.refreshCalls, QList<bool>{false});
+    ASSERT_TRUE(WaitUntil([&] { return s.link.bytes.count(Hex("88 00 77")) >= 2; }));
+    EXPECT_EQ(s.link.bytes.count(Hex("88 00 77")) * 3, s.link.bytes.size()) << "requests only";
+    std::vector<uint8_t> reply(16, 0);
+    reply[14] = 0x40, reply[15] = 0x9C;  // AD7: 40000, held at 30000
+    s.feeder->Reply(Cmd::AnalogValues, reply);
+    EXPECT_EQ(s.session->state().AnalogTrend2.at(3, 2), TrendCell(30000.0));
+    auto* lower = w->findChild<TrendChartWidget*>(QStringLiteral("Picture2"));
+    ASSERT_TRUE(WaitUntil([&] { return lower->chart().maxY() == 30010; }))
+        << "scaled at the window's next redraw";
+    EXPECT_TRUE(w->close());
+    EXPECT_EQ(s.link.refreshCalls, (QList<bool>{false, true}));
+    for (auto* t : w->findChildren<QTimer*>()) {
+        EXPECT_FALSE(t->isActive()) << t->objectName().toStdString();
+    }
+    w->show();
+    w.reset();  // destroyed while open
+    EXPECT_EQ(s.link.refreshCalls, (QList<bool>{false, true, false, true}));
+}
+
+TEST(HistogramWindow, ReadsOneCellAtATimeAndListsTheReplies) {
+    BurnerSession s("");
+    frmExtra form(*s.session, &s.dialogs);
+    form.histogram().setSpacingMs(1);
+    auto* text = form.findChild<QPlainTextEdit*>(QStringLiteral("txtHistoData"));
+    auto* read = form.findChild<QPushButton*>(QStringLiteral("btnReadHistogram"));
+    Click(form, "btnReadHistogram");
+    EXPECT_FALSE(read->isEnabled());
+    ASSERT_TRUE(WaitUntil([&] { return read->isEnabled(); }));
+    EXPECT_EQ(s.link.packets.size(), 122);
+    EXPECT_EQ(s.link.HexPackets().value(1), QStringLiteral("55 02 A2 06 AA"));
+    s.feeder->Reply(Cmd::ReadWord, {125, 0, 0xA0, 0x06});
+    EXPECT_EQ(text->toPlainText(), QStringLiteral("\nIRavg: 12.5 oso 1696"));
+    Click(form, "btnClear");
+    EXPECT_TRUE(text->toPlainText().isEmpty());
+}
+
+TEST(AllParamsWindow, TakesByteRepliesWhileOpenAndSendsOnlyWhenConfirmed) {
+    BurnerSession s("#define A 17\r\n#define B 300\r\n");
+    frmAllParams form(*s.session, &s.dialogs);
+    form.show();
+    AllParamsModel& m = form.model();
+    ASSERT_EQ(m.rows(), 2);
+    s.feeder->Reply(Cmd::ByteValue, {42, 0x2C, 0x01});
+    EXPECT_EQ(m.valueText(1), QStringLiteral("42"));
+    Click(form, "chkAll");
+    s.dialogs.answerYes = false;
+    Click(form, "Command3");
+    EXPECT_EQ(s.dialogs.questions.size(), 1);
+    EXPECT_TRUE(s.link.packets.isEmpty());
+    s.dialogs.answerYes = true;
+    m.setValueText(0, QStringLiteral("-1"));
+    Click(form, "Command3");
+    EXPECT_EQ(s.link.HexPackets(), (QStringList{"85 03 11 00 FF 7A", "85 03 2C 01 2A 7A"}));
+
+    form.close();
+    s.feeder->Reply(Cmd::ByteValue, {43, 0x2C, 0x01});
+    EXPECT_EQ(m.valueText(1), QStringLiteral("42")) << "closed, it takes no replies";
+}
+
+TEST(MessageWindow, ShowsTheLogClearEmptiesTheScreenAndCloseOnlyHides) {
     QTemporaryDir dir;
-    ASSERT_TRUE(dir.isValid());
-    Session session(AppPaths(dir.path(), dir.path(), {}));
-    test::RecordingDialogs dialogs;
-    frmPID::Options o;
-    o.openSettings = [&] {
-        return std::make_unique<QSettings>(dir.filePath("s.ini"), QSettings::IniFormat);
-    };
-    o.dialogs = &dialogs;
-    auto main = std::make_unique<frmPID>(session, std::move(o));
-    AttachToolWindows(session, *main);
-    main->Form_Load();
+    MessageLog log(dir.path());
+    log.setClock([] { return QDateTime(QDate(2026, 12, 5), QTime(8, 0, 0)); });
+    frmMessage form(&log);
+    auto* text = form.findChild<QPlainTextEdit*>(QStringLiteral("Text1"));
+    log.AddMessage(QStringLiteral("A"));
+    log.AddMessage(QStringLiteral("B"));
+    const QString t = log.TimeText(QTime(8, 0, 0));  // its format is the log's own rule
+    EXPECT_EQ(text->toPlainText(), t + " B\t Tg: Tw:\n" + t + " A\t Tg: Tw:\n");
+    Click(form, "Command1");
+    EXPECT_TRUE(text->toPlainText().isEmpty());
+    form.show();
+    EXPECT_FALSE(form.close());
+    EXPECT_FALSE(form.isVisible());
+    log.AddMessage(QStringLiteral("C"));
+    EXPECT_EQ(text->toPlainText(), t + " C\t Tg: Tw:\n");
+}
 
-    // Main_new created the burner window, hidden.
-    auto* burner = qobject_cast<frmFlamora*>(main->shell().burner.data());
-    ASSERT_NE(burner, nullptr);
-    EXPECT_FALSE(burner->isVisible());
-
-    QTest::mouseClick(main->findChild<QPushButton*>("btnFlamora"), Qt::LeftButton);
-    EXPECT_TRUE(burner->isVisible());
-    EXPECT_EQ(burner->windowTitle(), "Emberkin FlamoraBurner parameters");
-
-    QTest::mouseClick(main->findChild<QPushButton*>("bntADinputs"), Qt::LeftButton);
-    auto* analog = qobject_cast<frmADinputs*>(main->shell().analog.data());
-    ASSERT_NE(analog, nullptr);
-    EXPECT_TRUE(analog->isVisible());
-    EXPECT_EQ(analog->windowTitle(), "ADinput[]");
-
-    // A message about a failed file write reaches the user as a box.
-    session.ctx().notifyUser(QStringLiteral("Error saveLogData: disk full"));
-    EXPECT_TRUE(dialogs.texts().contains("Error saveLogData: disk full"));
-
-    QPointer<QWidget> burnerAlive(burner), analogAlive(analog);
-    main.reset();  // the end of the program takes the attached windows with it
-    EXPECT_TRUE(test::WaitUntil([&] { return burnerAlive.isNull() && analogAlive.isNull(); }));
+TEST(BurnerLanguage, FinnishUnderAFinnishLocaleEnglishOtherwise) {
+    const std::tuple<QLocale, const char*, const char*> cases[] = {
+        {QLocale(QLocale::Finnish, QLocale::Finland), "Arina", "Tallenna mittaukset tiedostoon"},
+        {QLocale(QLocale::Swedish, QLocale::Finland), "Grate", "Save measurements to file"}};
+    const QLocale previous;
+    for (const auto& [locale, led, check] : cases) {
+        QLocale::setDefault(locale);
+        BurnerSession s("#define A 1\r\n");
+        frmFlamora form(*s.session, &s.dialogs);
+        form.Load();
+        EXPECT_EQ(form.findChild<QLabel*>(QStringLiteral("Label9_0"))->text(),
+                  QString::fromLatin1(led));
+        EXPECT_EQ(form.findChild<QCheckBox*>(QStringLiteral("CheckSaveMeas"))->text(),
+                  QString::fromLatin1(check));
+    }
+    QLocale::setDefault(previous);
 }

@@ -238,10 +238,11 @@ TEST_F(DispatcherTest, MeasurementsInTheOldLayoutTakeWhatTheReplyHolds) {
     EXPECT_FALSE(Meas().lblTempKTYPE1);
     EXPECT_EQ(std::tuple(Meas().imgDev->at(0), Meas().imgDev->at(1), Meas().imgDev->at(9)),
               std::tuple(LedState::Green, LedState::Grey, LedState::Red));
-    // Bytes held: device state, program state, fan, lambda, a whole row.
+    // Bytes held: device state, program state, fan, lambda, a whole row (an
+    // 11-byte reply skips the fan pair and still stores its row).
     // clang-format off
     const std::tuple<int, bool, bool, bool, bool, bool> cuts[] = {
-        {16, true, false, true, true, true}, {11, false, false, false, true, false},
+        {16, true, false, true, true, true}, {11, false, false, false, true, true},
         {10, false, false, false, true, true}, {6, false, false, false, false, false}};
     // clang-format on
     for (const auto& [size, dev, prog, fan, lambda, complete] : cuts) {
@@ -252,7 +253,7 @@ TEST_F(DispatcherTest, MeasurementsInTheOldLayoutTakeWhatTheReplyHolds) {
             std::tuple(dev, prog, fan, lambda, complete))
             << size;
     }
-    EXPECT_EQ(burner.measuresUpdated, 3);
+    EXPECT_EQ(burner.measuresUpdated, 4);
 }
 
 TEST_F(DispatcherTest, MeasurementsNewLayoutFollowsTheIdentification) {
@@ -311,6 +312,18 @@ TEST_F(DispatcherTest, RepliesWithoutActionAndMissingOrFailingWindows) {
     d.SetMainWindow(&throwing);
     EXPECT_NO_THROW(Reply(0x82, std::vector<uint8_t>(88, 1)));
     EXPECT_EQ(loops[0].Enable(), 0) << "the case ends where the window failed";
+    // The first failure of each reply kind is logged with its command byte.
+    struct ThrowingBurner : RecordingBurnerWindow {
+        void SetValueText(const QString&) override { throw 1; }
+    } failing;
+    d.SetBurnerWindow(&failing);
+    Reply(0x82, std::vector<uint8_t>(88, 1));
+    Reply(0x55, {1, 0, 0xA0, 0x06});
+    EXPECT_EQ(log.texts(),
+              (QStringList{"Handling of reply 0x82 failed (window gone); later failures of this "
+                           "reply are not reported.",
+                           "Handling of reply 0x55 failed (unknown error); later failures of this "
+                           "reply are not reported."}));
     ReplyDispatcher bare(loops, state);  // no windows at all
     for (uint8_t c : {0x92, 0x82, 0x8B, 0x55, 0x8C, 0xAA, 0x94, 0x97, 0x5C, 0x84, 0x86}) {
         bare.HandleReply(c, std::vector<uint8_t>(88, 1));

@@ -1,0 +1,351 @@
+// Writes the pictures of the operator's guide into the folder named on the
+// command line: tuvik-screenshots <folder>. Each window is shown offscreen
+// against the in-process simulator, as the operator would see it, and
+// grabbed. Run through scripts/screenshots.sh.
+#include <QApplication>
+#include <QCheckBox>
+#include <QDir>
+#include <QElapsedTimer>
+#include <QFile>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPlainTextEdit>
+#include <QPushButton>
+#include <QSettings>
+#include <QTemporaryDir>
+#include <QTest>
+
+#include <algorithm>
+#include <cmath>
+#include <cstdio>
+#include <functional>
+#include <memory>
+
+#include "BurnerParams.h"
+#include "RecordingDialogs.h"
+#include "SimServer.h"
+#include "burner/frmAllParams.h"
+#include "burner/frmExtra.h"
+#include "burner/frmFlamora.h"
+#include "link/SerialLink.h"
+#include "link/TcpLink.h"
+#include "link/frmClient.h"
+#include "link/frmRS232.h"
+#include "shell/Session.h"
+#include "shell/frmPID.h"
+#include "support/MessageLog.h"
+#include "support/frmADinputs.h"
+#include "support/frmMessage.h"
+#include "trend/TrendChartWidget.h"
+
+using namespace tuvik;
+
+namespace {
+
+QString g_out;
+int g_failures = 0;
+
+void Pump(int ms) {
+    QElapsedTimer t;
+    t.start();
+    while (t.elapsed() < ms) {
+        QCoreApplication::processEvents(QEventLoop::AllEvents, 10);
+    }
+}
+
+bool WaitUntil(const std::function<bool()>& pred, int ms = 10000) {
+    QElapsedTimer t;
+    t.start();
+    while (!pred() && t.elapsed() < ms) {
+        QCoreApplication::processEvents(QEventLoop::AllEvents, 10);
+    }
+    return pred();
+}
+
+void Fail(const char* what) {
+    std::fprintf(stderr, "tuvik-screenshots: %s\n", what);
+    ++g_failures;
+}
+
+void Save(QWidget& w, const char* name) {
+    if (!w.isVisible()) {
+        w.show();
+        if (!QTest::qWaitForWindowExposed(&w)) {
+            Fail(name);
+        }
+    }
+    Pump(100);
+    const QString path = QDir(g_out).filePath(QString::fromLatin1(name));
+    if (w.grab().save(path)) {
+        std::printf("%s\n", qPrintable(path));
+    } else {
+        Fail(name);
+    }
+}
+
+// Readings as the burner window would show them beside each message.
+class FixedBurnerLabels : public BurnerLabelSource {
+  public:
+    QString TgasText() const override { return QStringLiteral("270"); }
+    QString TwaterText() const override { return QStringLiteral("50.6"); }
+    QString IRsigText() const override { return QStringLiteral("756"); }
+    QString VFDText() const override { return QStringLiteral("70"); }
+};
+
+void MessageLogWindow() {
+    QTemporaryDir dir;
+    MessageLog log(dir.path());
+    log.setLocale(QLocale::c());
+    const FixedBurnerLabels labels;
+    log.setBurnerLabels(&labels);
+    int second = 0;
+    log.setClock(
+        [&second] { return QDateTime(QDate(2026, 12, 5), QTime(8, 0, 0).addSecs(7 * second++)); });
+    // Activity reports as the burner sends them: name; started/stopped; clock; state.
+    log.AddMessage(QStringLiteral("Fuel   ; started ;12.5; Startup     "));
+    log.AddMessage(QStringLiteral("Ign    ; started ;12.5; Startup     "));
+    log.AddMessage(QStringLiteral("Air    ; started ;13.1; Startup     "));
+    log.AddMessage(QStringLiteral("Ign    ; stopped ;95.0; Running_init"));
+    log.AddMessage(QStringLiteral("Fuel   ; stopped ;410.2; Running     "));
+    frmMessage w(&log);
+    w.resize(560, 260);
+    Save(w, "message-log.png");
+    w.Unload();
+}
+
+void LinkWindows(sim::SimServer& sim) {
+    AppContext ctx;
+    FixedLinkSettings settings;
+    settings.comPort = sim.PtyPath();
+    ctx.setLinkSettings(&settings);
+    {
+        frmRS232 w(ctx);
+        ctx.setActiveLink(&w.link());
+        if (w.link().OpenPort().has_value()) {
+            Fail("serial port not opened");
+        }
+        w.resize(260, 80);
+        Save(w, "serial-window.png");
+        w.link().Disconnect();
+        ctx.setActiveLink(nullptr);
+    }
+    frmClient w(ctx);
+    w.resize(320, 220);
+    Save(w, "tcp-window.png");
+}
+
+// A temperature loop: the setpoint steps from 60 to 80, a PI controller
+// drives a first-order process with a little noise, and a slowly drifting
+// feed-forward input. Samples rounded to two decimals, newest at point 2.
+TrendArray PidLoopTable() {
+    TrendArray a(5);
+    const char* names[] = {"Measurement", "Control output", "Setpoint", "FeedForward"};
+    for (int s = 0; s < 4; ++s) {
+        a.set(s, 0, names[s]);
+        a.set(s, 1, "");
+    }
+    double y = 58.0;
+    double integral = 45.0;
+    uint32_t seed = 12345;
+    auto noise = [&] {
+        seed = seed * 1103515245u + 12345u;
+        return ((seed >> 16) % 1000) / 1000.0 - 0.5;
+    };
+    auto round2 = [](double v) { return std::nearbyint(v * 100) / 100; };
+    for (int t = 0; t < 399; ++t) {
+        const double sp = t < 160 ? 60.0 : 80.0;
+        const double ff = 20.0 + 4.0 * std::sin(t / 70.0);
+        const double e = sp - y;
+        integral += e * 2.2 / 35.0;
+        integral = std::clamp(integral, 0.0, 100.0);
+        const double u = std::clamp(2.2 * e + integral, 0.0, 100.0);
+        // Heating raises the temperature, losses pull it towards the feed-forward input.
+        y += (0.9 * u + 0.6 * ff - 0.75 * y) / 18.0 + 0.12 * noise();
+        a.PushSample(0, round2(y));
+        a.PushSample(1, round2(u));
+        a.PushSample(2, round2(sp));
+        a.PushSample(3, round2(ff));
+    }
+    return a;
+}
+
+// The main window after some seconds of live data, with the setpoint moved
+// so that the trend shows the loop answering; then its chart alone.
+void MainWindow(sim::SimServer& sim, const QString& dir) {
+    test::RecordingDialogs dialogs;
+    Session session(AppPaths(dir, dir, {QStringLiteral(TUVIK_SOURCE_DATA_DIR)}));
+    frmPID::Options opts;
+    opts.openSettings = [&] {
+        return std::make_unique<QSettings>(dir + QStringLiteral("/store.ini"),
+                                           QSettings::IniFormat);
+    };
+    opts.dialogs = &dialogs;
+    frmPID w(session, std::move(opts));
+    w.Form_Load();
+    w.resize(1280, 720);
+    w.findChild<QLineEdit*>("txtComPort")->setText(sim.PtyLink());
+    w.findChild<QLineEdit*>("txtRefresh")->setText("100");
+    QTest::mouseClick(w.findChild<QPushButton*>("btnCon"), Qt::LeftButton);
+    if (!WaitUntil([&] { return sim.PtyClientPresent(); })) {
+        Fail("main window not connected");
+    }
+    Pump(1500);
+    QTest::mouseClick(w.findChild<QPushButton*>("btnGetCurrentValues"), Qt::LeftButton);
+    Pump(600);
+    for (int i = 0; i < 6; ++i) {
+        QTest::mouseClick(w.findChild<QPushButton*>("Command2"), Qt::LeftButton);
+        Pump(50);
+    }
+    Pump(6000);
+    Save(w, "main-window.png");
+    // A chart of its own, set up as the main window's, with a loop that
+    // answers a setpoint step.
+    TrendChartWidget chart;
+    chart.resize(800, 400);
+    cTrendline& c = chart.chart();
+    c.setMaxX(360);
+    c.setMinY(0);
+    c.setResolution(6);
+    c.setAutoScale(true);
+    chart.DrawTrend(PidLoopTable(), true);
+    Save(chart, "trend-chart.png");
+    QTest::mouseClick(w.findChild<QPushButton*>("btnCon"), Qt::LeftButton);
+}
+
+// The burner windows and the analog inputs, from a burner running fast
+// enough to be past its start-up, over TCP.
+void BurnerWindows(const QString& dir) {
+    QFile params(dir + QStringLiteral("/PARAMS.h"));
+    if (!params.open(QIODevice::WriteOnly) || params.write(sim::ParamsHeaderText()) < 0) {
+        Fail("PARAMS.h not written");
+        return;
+    }
+    params.close();
+    sim::SimServerOptions o;
+    o.pty = false;
+    o.tcpPort = 0;
+    o.speed = 60.0;
+    sim::SimServer sim(o);
+    if (!sim.Start()) {
+        Fail("simulator not started");
+        return;
+    }
+    test::RecordingDialogs dialogs;
+    Session session(AppPaths(dir, dir, {dir}));
+    session.Start();
+    FixedLinkSettings settings;
+    session.ctx().setLinkSettings(&settings);
+    TcpLink link(session.ctx());
+    link.SetRemotePort(sim.TcpPort());
+    session.ctx().setActiveLink(&link);
+    link.Connect();
+    if (!WaitUntil([&] { return link.PortOpen() && session.ctx().LinkConnected(); })) {
+        Fail("TCP link not connected");
+        return;
+    }
+    {
+        frmFlamora form(session, &dialogs);
+        form.Timer1().setInterval(200);
+        form.Load();
+        form.resize(form.findChild<QWidget*>(QStringLiteral("Frame1"))->sizeHint() + QSize(24, 24));
+        form.show();
+        auto* prog = form.findChild<QLabel*>(QStringLiteral("lblProgState"));
+        auto* usage = form.findChild<QLabel*>(QStringLiteral("lblUsageTime_4"));
+        if (!WaitUntil([&] { return prog->text().contains(QStringLiteral("Running")); }, 60000) ||
+            !WaitUntil([&] { return !usage->text().isEmpty(); })) {
+            Fail("burner not running");
+        }
+        form.findChild<QLineEdit*>(QStringLiteral("txtOso"))->setText(QStringLiteral("24"));
+        QTest::mouseClick(form.findChild<QPushButton*>(QStringLiteral("btnRead")), Qt::LeftButton);
+        Pump(1500);
+        Save(form, "burner-window.png");
+
+        frmAllParams* all = form.allParams();
+        all->show();
+        for (int r = 0; r < 24 && r < all->model().rows(); ++r) {
+            all->model().setChecked(r, true);
+        }
+        QTest::mouseClick(all->findChild<QPushButton*>(QStringLiteral("btnRead")), Qt::LeftButton);
+        WaitUntil([&] { return !all->model().valueText(23).isEmpty(); });
+        Save(*all, "all-params.png");
+        all->close();
+
+        sim.SetClockRunning(false);
+        frmExtra* extras = form.extras();
+        extras->histogram().setSpacingMs(2);
+        extras->show();
+        QTest::mouseClick(extras->findChild<QPushButton*>(QStringLiteral("btnReadHistogram")),
+                          Qt::LeftButton);
+        auto* text = extras->findChild<QPlainTextEdit*>(QStringLiteral("txtHistoData"));
+        WaitUntil([&] { return text->toPlainText().count(QLatin1Char('\n')) >= 122; });
+        Save(*extras, "histogram.png");
+        extras->close();
+        form.Unload();
+    }
+    session.ctx().setActiveLink(nullptr);
+}
+
+// The analog inputs after some seconds of a fresh simulator whose time runs
+// faster, so that the slow loops show some movement.
+void AnalogInputs(const QString& dir) {
+    sim::SimServerOptions o;
+    o.pty = false;
+    o.tcpPort = 0;
+    o.tickMs = 10;
+    o.speed = 30.0;
+    sim::SimServer sim(o);
+    Session session(AppPaths(dir, dir, {}));
+    FixedLinkSettings settings;
+    settings.refresh = QStringLiteral("10");
+    session.ctx().setLinkSettings(&settings);
+    session.ctx().setReplyReceiver(&session.dispatcher());
+    TcpLink link(session.ctx());
+    link.SetRemotePort(sim.Start() ? sim.TcpPort() : 0);
+    session.ctx().setActiveLink(&link);
+    link.Connect();
+    if (!WaitUntil([&] { return link.PortOpen(); })) {
+        Fail("analog inputs: TCP link not connected");
+        return;
+    }
+    frmADinputs analog(session);
+    analog.show();
+    WaitUntil([&] { return session.state().AnalogTrend2.at(3, 301).isNumber(); }, 30000);
+    Pump(1200);
+    Save(analog, "analog-inputs.png");
+    analog.close();
+    session.ctx().setActiveLink(nullptr);
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    QApplication app(argc, argv);
+    if (argc != 2) {
+        std::fprintf(stderr, "usage: tuvik-screenshots <folder>\n");
+        return 2;
+    }
+    g_out = QString::fromLocal8Bit(argv[1]);
+    if (!QDir().mkpath(g_out)) {
+        std::fprintf(stderr, "tuvik-screenshots: cannot make %s\n", argv[1]);
+        return 1;
+    }
+    QLocale::setDefault(QLocale::c());
+    QTemporaryDir dir;
+    sim::SimServerOptions o;
+    o.ptyLink = dir.filePath(QStringLiteral("tty"));
+    o.tcpPort = -1;
+    o.tickMs = 10;
+    {
+        sim::SimServer sim(o);
+        if (!sim.Start()) {
+            std::fprintf(stderr, "tuvik-screenshots: simulator not started\n");
+            return 1;
+        }
+        MessageLogWindow();
+        LinkWindows(sim);
+        MainWindow(sim, dir.path());
+    }
+    BurnerWindows(dir.path());
+    AnalogInputs(dir.path());
+    return g_failures == 0 ? 0 : 1;
+}
