@@ -1,8 +1,42 @@
 #include "link/DeviceLink.h"
 
+#include <chrono>
+
 #include "link/Packet.h"
 
 namespace tuvik {
+
+DeviceLink::DeviceLink(QObject* parent) : QObject(parent) {
+    reconnectTimer_.setInterval(kReconnectMs);
+    connect(&reconnectTimer_, &QTimer::timeout, this, [this] { TryReopen(); });
+}
+
+void DeviceLink::setAutoReconnect(bool on) {
+    autoReconnect_ = on;
+    if (!on) {
+        StopReconnecting();
+    }
+}
+
+void DeviceLink::StartReconnecting() {
+    if (autoReconnect_ && !reconnectTimer_.isActive()) {
+        reconnectTimer_.start();
+        emit reconnectingChanged(true);
+    }
+}
+
+void DeviceLink::StopReconnecting() {
+    if (reconnectTimer_.isActive()) {
+        reconnectTimer_.stop();
+        emit reconnectingChanged(false);
+    }
+}
+
+qint64 LinkClockMs() {
+    return std::chrono::duration_cast<std::chrono::milliseconds>(
+               std::chrono::steady_clock::now().time_since_epoch())
+        .count();
+}
 
 bool DeviceLink::SendPacket(uint8_t cmd, std::span<const int> data) {
     const auto bytes = EncodePacket(cmd, data);

@@ -4,6 +4,7 @@
 
 #include <QObject>
 #include <QString>
+#include <QTimer>
 
 #include <cstdint>
 #include <span>
@@ -11,6 +12,19 @@
 #include "link/RxState.h"
 
 namespace tuvik {
+
+// What has come in over a link since it was last reset: the bytes read, the
+// replies framed, the broken packets, and when the last reply came (ms on a
+// monotonic clock, -1 none).
+struct LinkTraffic {
+    quint64 bytes = 0;
+    quint64 replies = 0;
+    quint64 broken = 0;
+    qint64 lastReplyMs = -1;
+};
+
+// The monotonic clock the traffic counts use, in ms.
+qint64 LinkClockMs();
 
 // Where complete replies go: the reply dispatcher in the running program, a
 // recorder in tests.
@@ -23,7 +37,7 @@ public:
 class DeviceLink : public QObject {
     Q_OBJECT
 public:
-    using QObject::QObject;
+    explicit DeviceLink(QObject* parent = nullptr);
     ~DeviceLink() override = default;
 
     virtual bool PortOpen() const = 0;
@@ -58,6 +72,20 @@ public:
     void SetReceiver(ReplyReceiver* r) { receiver_ = r; }
     ReplyReceiver* receiver() const { return receiver_; }
 
+    // Traffic counts for the status line; reset at every connect.
+    const LinkTraffic& traffic() const { return traffic_; }
+    void ResetTraffic() { traffic_ = LinkTraffic{}; }
+    // The port or relay address the link uses, for the status line.
+    virtual QString Endpoint() const { return {}; }
+
+    // After the device went away (linkLost), try the same port or relay
+    // again once a second until it is back or Disconnect is called. An
+    // exchange that was running stays failed; polling resumes on return.
+    static constexpr int kReconnectMs = 1000;
+    void setAutoReconnect(bool on);
+    bool autoReconnect() const { return autoReconnect_; }
+    bool reconnecting() const { return reconnectTimer_.isActive(); }
+
 signals:
     // The link became usable or stopped being usable (port open, socket connected).
     void connectionChanged(bool connected);
@@ -65,12 +93,31 @@ signals:
     void linkLost(const QString& reason);
     // A line meant for the main window's title bar (broken packets, open errors).
     void captionRequested(const QString& text);
+    // Retrying after a lost link started (true) or ended (false: back, or
+    // given up by Disconnect).
+    void reconnectingChanged(bool on);
 
 protected:
     // Writes a whole encoded packet; the link decides how (one write or byte by byte).
     virtual bool WritePacket(const QByteArray& bytes) = 0;
+    void CountBytes(qint64 n) { traffic_.bytes += static_cast<quint64>(n); }
+    void CountReply() {
+        ++traffic_.replies;
+        traffic_.lastReplyMs = LinkClockMs();
+    }
+    void CountBroken() { ++traffic_.broken; }
+    // For the links: start retrying after a loss (when asked to), stop.
+    void StartReconnecting();
+    void StopReconnecting();
+    // One attempt to open the same port or relay again.
+    virtual void TryReopen() {}
 
     ReplyReceiver* receiver_ = nullptr;
+    LinkTraffic traffic_;
+
+private:
+    bool autoReconnect_ = false;
+    QTimer reconnectTimer_;
 };
 
 }  // namespace tuvik

@@ -200,6 +200,7 @@ std::optional<LinkError> SerialLink::OpenPort() {
 }
 
 void SerialLink::Disconnect() {
+    StopReconnecting();
     if (const LinkSettingsSource* s = ctx_.linkSettings()) {
         SetRequestInterval(TextToWholeNumber(s->RefreshText()));
     }
@@ -271,6 +272,13 @@ void SerialLink::OnPortError(QSerialPort::SerialPortError error) {
     SetWindowCaption(ErrorCaption(why));
     emit linkLost(why);
     emit connectionChanged(false);
+    StartReconnecting();
+}
+
+void SerialLink::TryReopen() {
+    if (!OpenPort()) {
+        StopReconnecting();
+    }
 }
 
 // ---- writing ----------------------------------------------------------------
@@ -346,6 +354,7 @@ void SerialLink::OnReadyRead() {
     QPointer<SerialLink> self(this);
     while (port_.isOpen() && port_.bytesAvailable() > 0) {
         const QByteArray chunk = port_.readAll();
+        CountBytes(chunk.size());
         rx_.Feed(Bytes(chunk), *this);
         if (!self) {
             return;
@@ -355,12 +364,14 @@ void SerialLink::OnReadyRead() {
 }
 
 void SerialLink::OnPacket(uint8_t command, std::span<const uint8_t> data) {
+    CountReply();
     if (receiver_) {
         receiver_->HandleReply(command, data);
     }
 }
 
 void SerialLink::OnBrokenPacket(uint8_t command, int length, uint8_t trailer) {
+    CountBroken();
     quiet_.MarkBroken();
     const uint16_t notTrailer = static_cast<uint16_t>(~static_cast<uint16_t>(trailer));
     emit captionRequested(TimeText(clock_()) + QStringLiteral(" Broken packet: ") +

@@ -57,6 +57,12 @@ class SerialLink : public DeviceLink, private RxSink {
     // "57600,n,8,1": speed, no parity, 8 data bits, 1 stop bit.
     QString SettingsText() const;
     QString portName() const { return port_.portName(); }
+    QString Endpoint() const override { return port_.portName(); }
+
+  protected:
+    void TryReopen() override;
+
+  public:
 
     // "Connect True", "Connect False" or the last open error.
     QString windowCaption() const { return caption_; }

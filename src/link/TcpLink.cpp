@@ -160,6 +160,7 @@ void TcpLink::cmdConnect() {
 }
 
 void TcpLink::OnConnected() {
+    StopReconnecting();
     ctx_.setLinkConnected(true);
     emit connectionChanged(true);
 }
@@ -209,6 +210,7 @@ void TcpLink::CloseSocket(bool flush) {
 }
 
 void TcpLink::Disconnect() {
+    StopReconnecting();
     TakeRefreshPeriod();
     SetRefreshTimer(false);
     const bool wasConnected = State() == kStateConnected;
@@ -242,6 +244,15 @@ void TcpLink::OnDisconnected() {
     ctx_.setLinkConnected(false);
     emit linkLost(why);
     emit connectionChanged(false);
+    StartReconnecting();
+}
+
+void TcpLink::TryReopen() {
+    if (socket_.state() == QAbstractSocket::UnconnectedState) {
+        closingByUs_ = false;
+        errored_ = false;
+        socket_.connectToHost(remoteHost_, remotePort_);
+    }
 }
 
 // ---- writing ----------------------------------------------------------------
@@ -280,6 +291,7 @@ void TcpLink::OnReadyRead() {
     QPointer<TcpLink> self(this);
     while (socket_.bytesAvailable() > 0) {
         rxBuffer_ = socket_.readAll();
+        CountBytes(rxBuffer_.size());
         rx_.Feed(Bytes(rxBuffer_), *this);
         if (!self) {
             return;
@@ -289,12 +301,14 @@ void TcpLink::OnReadyRead() {
 }
 
 void TcpLink::OnPacket(uint8_t command, std::span<const uint8_t> data) {
+    CountReply();
     if (receiver_) {
         receiver_->HandleReply(command, data);
     }
 }
 
 void TcpLink::OnBrokenPacket(uint8_t command, int length, uint8_t trailer) {
+    CountBroken();
     emit captionRequested(TimeText(clock_()) + QStringLiteral(" Broken packet: ") +
                           QString::number(command, 16).toUpper() + u' ' + QString::number(length) +
                           u' ' + QString::number(trailer, 16).toUpper());

@@ -64,6 +64,14 @@ class TcpLink : public DeviceLink, private RxSink {
     static QString NoRelayText(const QString& host, quint16 port);
 
     QString RemoteHost() const { return remoteHost_; }
+    QString Endpoint() const override {
+        return remoteHost_ + QLatin1Char(':') + QString::number(remotePort_);
+    }
+
+  protected:
+    void TryReopen() override;
+
+  public:
     void SetRemoteHost(const QString& host) { remoteHost_ = host; }
     quint16 RemotePort() const { return remotePort_; }
     void SetRemotePort(quint16 port) { remotePort_ = port; }

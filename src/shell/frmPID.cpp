@@ -21,6 +21,7 @@
 #include "link/Packet.h"
 #include "pid/PidEditorModel.h"
 #include "pid/PidEditorWidget.h"
+#include "link/TcpLink.h"
 #include "shell/ProgramIcon.h"
 #include "shell/Session.h"
 #include "shell/StandardDialogsWidget.h"
@@ -95,6 +96,12 @@ frmPID::frmPID(Session& session, Options options, QWidget* parent)
     ctx.setLinkSettings(this);
     connect(&ctx, &AppContext::mainCaptionRequested, this, &frmPID::SetCaption);
     connect(&ctx, &AppContext::linkConnectedChanged, this, &frmPID::UpdateConnectCaption);
+    connect(&ctx, &AppContext::linkConnectedChanged, this, &frmPID::LinkConnectedChanged);
+    connect(&ctx, &AppContext::activeLinkChanged, this, &frmPID::WatchLink);
+    statusTimer_.setInterval(LinkStatus::kUpdateMs);
+    connect(&statusTimer_, &QTimer::timeout, this, &frmPID::UpdateLinkStatus);
+    WatchLink(ctx.activeLink());
+    UpdateLinkStatus();
     connect(&ctx, &AppContext::userNotice, this,
             [this](const QString& text) { dialogs_->Message(AppTitle(), text); });
 }
@@ -218,6 +225,15 @@ QWidget* frmPID::BuildLivePanel() {
     layout->setContentsMargins(0, 0, 0, 0);
     layout->addWidget(Frame1_, 1);
     layout->addWidget(status);
+    // The link at a glance: a few updates a second, only while connected.
+    lblLinkStatus_ = Named(new QLabel(panel), "lblLinkStatus");
+    lblLinkStatus_->setAutoFillBackground(true);
+    lblLinkStatus_->setTextInteractionFlags(Qt::TextSelectableByMouse);
+    lblLinkStatus_->setToolTip(QStringLiteral(
+        "The link in use, replies and bytes a second, broken packets since connecting and the "
+        "time since the last reply (warning colour after 2 s without one)"));
+    lblLinkStatus_->setAccessibleName(QStringLiteral("Link status"));
+    layout->addWidget(lblLinkStatus_);
     return panel;
 }
 
@@ -286,7 +302,78 @@ void frmPID::SetCaption(const QString& text) {
     setWindowTitle(text);
 }
 
+void frmPID::WatchLink(DeviceLink* link) {
+    for (const QMetaObject::Connection& c : linkWatch_) {
+        disconnect(c);
+    }
+    linkWatch_.clear();
+    if (!link) {
+        return;
+    }
+    link->setAutoReconnect(true);
+    linkWatch_ << connect(link, &DeviceLink::linkLost, this, [this, link](const QString& why) {
+        session_.log().AddMessage(QStringLiteral("Connection lost: ") + link->Endpoint() +
+                                  QStringLiteral(" (") + why +
+                                  QStringLiteral("); trying again every second"));
+        UpdateLinkStatus();
+    });
+    linkWatch_ << connect(link, &DeviceLink::reconnectingChanged, this, [this, link](bool on) {
+        if (!on && link->PortOpen()) {
+            session_.log().AddMessage(QStringLiteral("Connection back: ") + link->Endpoint());
+        }
+        statusTimer_.start();
+        UpdateConnectCaption();
+        UpdateLinkStatus();
+    });
+}
+
+void frmPID::LinkConnectedChanged(bool connected) {
+    DeviceLink* link = session_.ctx().activeLink();
+    if (connected && link) {
+        link->ResetTraffic();
+        linkStatus_.Restart(LinkClockMs());
+    }
+    if (connected || (link && link->reconnecting())) {
+        statusTimer_.start();
+    } else {
+        statusTimer_.stop();
+    }
+    UpdateLinkStatus();
+}
+
+void frmPID::UpdateLinkStatus() {
+    DeviceLink* link = session_.ctx().activeLink();
+    LinkStatus::State state = LinkStatus::State::Disconnected;
+    if (link && link->reconnecting()) {
+        state = LinkStatus::State::Reconnecting;
+    } else if (link && session_.ctx().LinkConnected()) {
+        state = LinkStatus::State::Connected;
+    }
+    if (state == LinkStatus::State::Disconnected) {
+        statusTimer_.stop();
+    }
+    const QString kind =
+        qobject_cast<TcpLink*>(link) ? QStringLiteral("TCP relay") : QStringLiteral("Serial port");
+    const LinkStatus::Line line =
+        linkStatus_.Update(state, kind, link ? link->Endpoint() : QString(),
+                           link ? link->traffic() : LinkTraffic{}, alarm_, LinkClockMs());
+    if (line.text != lblLinkStatus_->text()) {
+        lblLinkStatus_->setText(line.text);
+    }
+    if (line.warning != linkWarning_) {
+        linkWarning_ = line.warning;
+        QPalette pal = lblLinkStatus_->palette();
+        pal.setColor(QPalette::Window, line.warning ? QColor(255, 196, 0) : palette().color(QPalette::Window));
+        pal.setColor(QPalette::WindowText, line.warning ? QColor(Qt::black) : palette().color(QPalette::WindowText));
+        lblLinkStatus_->setPalette(pal);
+    }
+}
+
 void frmPID::SetAlarm(bool on) {
+    if (on != alarm_) {
+        alarm_ = on;
+        UpdateLinkStatus();
+    }
     QPalette pal = Frame1_->palette();
     pal.setColor(QPalette::Window, on ? QColor(255, 0, 0) : palette().color(QPalette::Button));
     Frame1_->setPalette(pal);
@@ -375,8 +462,11 @@ void frmPID::btnCon_Click() {
 }
 
 void frmPID::UpdateConnectCaption() {
-    btnCon_->setText(session_.ctx().LinkConnected() ? QStringLiteral("Disconnect")
-                                                    : QStringLiteral("Connect"));
+    // While a lost link is being retried the button stops the retries.
+    const DeviceLink* link = session_.ctx().activeLink();
+    btnCon_->setText(session_.ctx().LinkConnected() || (link && link->reconnecting())
+                         ? QStringLiteral("Disconnect")
+                         : QStringLiteral("Connect"));
 }
 
 void frmPID::btnBoot_Click() {

@@ -25,6 +25,7 @@
 #include "shell/AppContext.h"
 #include "shell/ConnectionSettings.h"
 #include "shell/frmMainNew.h"
+#include "link/LinkStatus.h"
 #include "support/FrameThrottle.h"
 
 class QCheckBox;
@@ -142,6 +143,16 @@ class frmPID : public QWidget, public MainWindowTarget, public LinkSettingsSourc
     QTimer timer1_;
     QTimer timerExit_;
     FrameThrottle liveRefresh_;
+    // The link status line.
+    void WatchLink(DeviceLink* link);
+    void LinkConnectedChanged(bool connected);
+    void UpdateLinkStatus();
+    LinkStatus linkStatus_;
+    QTimer statusTimer_;
+    QList<QMetaObject::Connection> linkWatch_;
+    QLabel* lblLinkStatus_ = nullptr;
+    bool alarm_ = false;
+    bool linkWarning_ = false;
     bool exitPending_ = false;
     bool painted_ = false;
 

@@ -1,8 +1,10 @@
-// The chart tools' view model: zoom and pan arithmetic, the cursor lookup,
-// the CSV of the visible span, and the histogram's bars.
+// The look-closer tools without widgets: zoom and pan arithmetic, the cursor
+// lookup, the CSV of the visible span, the histogram's bars and the link
+// status line.
 #include <gtest/gtest.h>
 
 #include "burner/Histogram.h"
+#include "link/LinkStatus.h"
 #include "trend/TrendView.h"
 
 using namespace tuvik;
@@ -115,4 +117,31 @@ TEST(HistogramBars, CellsBecomeClassesAndTheAxisRoundsUp) {
     for (auto [peak, top] : {std::pair{0, 1}, {1, 1}, {3, 5}, {40, 50}, {101, 200}, {65535, 100000}}) {
         EXPECT_EQ(HistogramBars::AxisTop(peak), top) << peak;
     }
+}
+
+TEST(LinkStatus, RatesSilenceReconnectingAndAlarm) {
+    LinkStatus s;
+    s.Restart(1000);
+    LinkTraffic t;
+    using State = LinkStatus::State;
+    auto line = [&](State st, bool alarm, qint64 now) {
+        return s.Update(st, "Serial port", "/dev/ttyUSB0", t, alarm, now);
+    };
+    EXPECT_EQ(line(State::Connected, false, 1500).text,
+              "Serial port /dev/ttyUSB0 | 0 replies/s | 0 B/s | 0 broken | no reply yet");
+    t = {2150, 215, 1, 1900};  // half a second later
+    auto l = line(State::Connected, false, 2000);
+    EXPECT_EQ(l.text, "Serial port /dev/ttyUSB0 | 430 replies/s | 4300 B/s | 1 broken | last "
+                      "reply 0.1 s ago");
+    EXPECT_FALSE(l.warning);
+    EXPECT_TRUE(line(State::Connected, false, 3900).warning) << "2 s without a reply";
+    EXPECT_FALSE(line(State::Connected, false, 3899 - 1000).warning);
+    l = line(State::Connected, true, 4000);
+    EXPECT_TRUE(l.warning);
+    EXPECT_TRUE(l.text.endsWith(" | " + LinkStatus::AlarmText()));
+    l = line(State::Reconnecting, false, 4500);
+    EXPECT_EQ(l.text, "Serial port /dev/ttyUSB0: connection lost, reconnecting...");
+    EXPECT_TRUE(l.warning);
+    EXPECT_EQ(line(State::Disconnected, false, 5000).text, "Not connected");
+    EXPECT_FALSE(line(State::Disconnected, false, 5000).warning);
 }
