@@ -18,6 +18,7 @@ QString Rate(double perSecond) {
 
 void LinkStatus::Restart(qint64 nowMs) {
     since_ = nowMs;
+    connectedAt_ = nowMs;
     replies_ = 0;
     bytes_ = 0;
 }
@@ -45,7 +46,7 @@ LinkStatus::Line LinkStatus::Update(State state, const QString& kind, const QStr
                     QStringLiteral(" replies/s | ") + Rate(byteRate) + QStringLiteral(" B/s | ") +
                     QString::number(traffic.broken) + QStringLiteral(" broken | ");
         // Silence counts from the last reply, or from the connect before any.
-        const qint64 last = traffic.lastReplyMs >= 0 ? traffic.lastReplyMs : since_;
+        const qint64 last = traffic.lastReplyMs >= 0 ? traffic.lastReplyMs : connectedAt_;
         const qint64 quiet = last >= 0 ? std::max<qint64>(0, nowMs - last) : 0;
         line.text += traffic.lastReplyMs >= 0
                          ? QStringLiteral("last reply ") + Seconds(quiet) + QStringLiteral(" ago")

@@ -129,6 +129,7 @@ TEST(LinkStatus, RatesSilenceReconnectingAndAlarm) {
     };
     EXPECT_EQ(line(State::Connected, false, 1500).text,
               "Serial port /dev/ttyUSB0 | 0 replies/s | 0 B/s | 0 broken | no reply yet");
+    EXPECT_TRUE(line(State::Connected, false, 3000).warning) << "no reply 2 s after connecting";
     t = {2150, 215, 1, 1900};  // half a second later
     auto l = line(State::Connected, false, 2000);
     EXPECT_EQ(l.text, "Serial port /dev/ttyUSB0 | 430 replies/s | 4300 B/s | 1 broken | last "
