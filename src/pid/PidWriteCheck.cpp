@@ -1,11 +1,21 @@
 #include "pid/PidWriteCheck.h"
 
+#include <charconv>
+
 namespace tuvik {
 
 namespace {
 
 QString Flag(bool on) {
     return on ? QStringLiteral("1") : QStringLiteral("0");
+}
+
+// The shortest text that reads back as the same single: the loop's own texts
+// round to fewer digits, and a check at single precision must not.
+QString ExactText(float v) {
+    char buf[32];
+    const auto r = std::to_chars(buf, buf + sizeof buf, v);
+    return QString::fromLatin1(buf, static_cast<qsizetype>(r.ptr - buf));
 }
 
 QString ModeName(bool automatic) {
@@ -35,10 +45,17 @@ int PidFieldOfBox(int box) {
     return box >= 0 && box < PidField::kBoxes ? PidField::FirstBox + box : -1;
 }
 
-PidFieldTexts PidSettingsTexts(const PidSettings& s) {
+PidFieldTexts PidSettingsTexts(const PidSettings& s, bool exact) {
     clsPID loop;
     loop.SetSettings(s);
-    const PidBoxTexts boxes = LoopBoxTexts(loop);
+    PidBoxTexts boxes = LoopBoxTexts(loop);
+    if (exact) {
+        const float numbers[] = {s.Setpoint, s.MaxContr, s.MinContr, s.K,        s.Ti, s.Td,
+                                 s.tt,       s.N,        s.b,        s.ForwardK, s.Tm, s.h};
+        for (size_t b = 0; b < std::size(numbers); ++b) {
+            boxes[b] = ExactText(numbers[b]);
+        }
+    }
     PidFieldTexts t;
     t[PidField::Mode] = ModeName(s.AutoMode);
     t[PidField::Enable] = Flag(s.Enable);
@@ -46,7 +63,7 @@ PidFieldTexts PidSettingsTexts(const PidSettings& s) {
     for (int b = 0; b < PidField::kBoxes; ++b) {
         t[static_cast<size_t>(PidFieldOfBox(b))] = boxes[static_cast<size_t>(b)];
     }
-    t[PidField::Manual] = loop.ManualVal();
+    t[PidField::Manual] = exact ? ExactText(s.ManualVal) : loop.ManualVal();
     t[PidField::Inverted] = Flag(s.InvertedMode);
     return t;
 }
@@ -76,26 +93,32 @@ bool PidStatusReportsLoop(int listIndex) {
     return listIndex == 0 || listIndex == 1;
 }
 
-WriteCheck MakePidWriteCheck(const PidSettings& toSend) {
+WriteCheck MakePidWriteCheck(const PidSettings& toSend, bool readBack) {
     const PidFieldTexts t = PidSettingsTexts(toSend);
     WriteCheck check;
     for (int f = 0; f < PidField::kCount; ++f) {
-        check.Add(PidFieldName(f), t[static_cast<size_t>(f)]);
+        if (f != PidField::FirstBox + PidBox::Setpoint || !readBack) {
+            check.Add(PidFieldName(f), t[static_cast<size_t>(f)]);
+        }
     }
     return check;
 }
 
 void SetPidDeviceValues(WriteCheck& check, const PidSettings& device) {
     const PidFieldTexts t = PidSettingsTexts(device);
-    for (int f = 0; f < PidField::kCount && f < check.size(); ++f) {
-        check.SetDevice(f, t[static_cast<size_t>(f)]);
+    for (int f = 0; f < PidField::kCount; ++f) {
+        if (const int i = check.IndexOf(PidFieldName(f)); i >= 0) {
+            check.SetDevice(i, t[static_cast<size_t>(f)]);
+        }
     }
 }
 
 void SetPidReadBack(WriteCheck& check, const PidSettings& device) {
     const PidFieldTexts t = PidSettingsTexts(device);
-    for (int f = 0; f < PidField::kCount && f < check.size(); ++f) {
-        check.SetReadBack(f, t[static_cast<size_t>(f)]);
+    for (int f = 0; f < PidField::kCount; ++f) {
+        if (const int i = check.IndexOf(PidFieldName(f)); i >= 0) {
+            check.SetReadBack(i, t[static_cast<size_t>(f)]);
+        }
     }
 }
 
@@ -104,7 +127,9 @@ PidFieldMarks PidEditorMarks(const PidEditorValues& v, const std::optional<PidSe
     if (!device) {
         return marks;
     }
-    const PidFieldTexts held = PidSettingsTexts(*device);
+    // As the editor would show the controller's values: a value just read
+    // is not marked for digits the boxes never show.
+    const PidFieldTexts held = PidSettingsTexts(*device, false);
     const PidFieldMarks shown = PidEditorTexts(v);
     for (size_t f = 0; f < marks.size(); ++f) {
         if (shown[f] && !SameDeviceValue(*shown[f], held[f])) {

@@ -41,9 +41,10 @@ QString PidFieldName(int field);
 // The field of a parameter box; -1 for a box the status record does not report.
 int PidFieldOfBox(int box);
 
-// Every field as text: numbers as the loop shows them, the mode as
-// "Automatic" or "Manual", flags as 1 or 0.
-PidFieldTexts PidSettingsTexts(const PidSettings& s);
+// Every field as text: numbers exactly (the shortest text of the same
+// single) or, not exact, as the editor shows them; the mode as "Automatic"
+// or "Manual", flags as 1 or 0.
+PidFieldTexts PidSettingsTexts(const PidSettings& s, bool exact = true);
 // What the editor holds, field by field; no text for a field it does not show.
 PidFieldMarks PidEditorTexts(const PidEditorValues& v);
 
@@ -56,8 +57,12 @@ std::optional<PidSettings> PidStatusSettings(std::span<const uint8_t> record);
 // others a status record would describe another loop.
 bool PidStatusReportsLoop(int listIndex);
 
-// The check of one send: one row per reported field with what the send carries.
-WriteCheck MakePidWriteCheck(const PidSettings& toSend);
+// The check of one send: one row per reported field with what the send
+// carries. The record's setpoint is the one the loop works with: it takes a
+// written setpoint only at the loop's next cycle (up to h later) and follows
+// the remote input when that is on, so the check made after the write
+// (readBack) leaves it out.
+WriteCheck MakePidWriteCheck(const PidSettings& toSend, bool readBack = false);
 void SetPidDeviceValues(WriteCheck& check, const PidSettings& device);
 void SetPidReadBack(WriteCheck& check, const PidSettings& device);
 

@@ -190,7 +190,7 @@ TEST_P(MainWindowE2E, AConfirmedSendLandsInTheControllerForEveryLoop) {
         const uint64_t commits = Commits();
         dialogs.clear();
         Click("cmdOK");
-        ASSERT_FALSE(dialogs.shown.empty());
+        ASSERT_TRUE(WaitUntil([&] { return !dialogs.shown.empty(); }));
         EXPECT_EQ(dialogs.shown[0].title, QStringLiteral("PID control settings confirmation."));
         EXPECT_FALSE(link()->RefreshTimerEnabled()) << "no polling during the send";
         ASSERT_TRUE(WaitUntil([&] { return SendFinished(); }));
@@ -260,7 +260,8 @@ TEST_P(MainWindowE2E, ADroppedAcknowledgementIsNotSuccess) {
     link()->SetRefreshTimer(false);
     Pump(300ms);
     const uint64_t commits = Commits();
-    sim->faults().SetNext(Fault::DropReply, 1);
+    // Once the confirmation is open: the status read before it is answered.
+    dialogs.onConfirm = [&] { sim->faults().SetNext(Fault::DropReply, 1); };
     Click("cmdOK");
     ASSERT_TRUE(WaitUntil([&] { return SendFinished(); }));
     EXPECT_EQ(dialogs.lastText(), kNotSuccessful);

@@ -34,6 +34,7 @@
 #include "shell/frmPID.h"
 #include "support/EventLog.h"
 #include "support/Numbers.h"
+#include "support/WriteCheck.h"
 #include "trend/TrendChartWidget.h"
 
 using namespace tuvik;
@@ -535,14 +536,18 @@ TEST_F(MainWindow, ApplyAsksFirstAndCancelWritesNothing) {
     }
     dialogs.confirmAnswers = {false};
     Click("cmdOK");
+    // The box opens once the status read before it is over (unanswered here).
+    ASSERT_TRUE(WaitUntil([&] { return !dialogs.shown.empty(); }, 2000ms));
     ASSERT_EQ(dialogs.shown.size(), 1u);
     EXPECT_EQ(dialogs.shown[0].kind, QStringLiteral("confirm"));
     EXPECT_EQ(dialogs.shown[0].title, QStringLiteral("PID control settings confirmation."));
     EXPECT_EQ(dialogs.shown[0].text,
               QStringLiteral("    Confirm current settings ! \nYou are now changing systems "
                              "PID-regulation settings!"));
+    EXPECT_TRUE(dialogs.details.last().startsWith(SafeWriteText::NotRead()));
     EXPECT_TRUE(link.packets.isEmpty());
-    EXPECT_TRUE(link.refreshCalls.isEmpty()) << "polling left running";
+    EXPECT_EQ(link.bytes, Hex("81 00 7E")) << "only the status read";
+    EXPECT_EQ(link.refreshCalls, (QList<bool>{false, true})) << "polling left off";
 }
 
 TEST_F(MainWindow, SaveLoadAndDefaults) {

@@ -97,7 +97,14 @@ TEST(PidWriteCheck, TheDiffAndTheReadBackVerdict) {
     EXPECT_TRUE(diff.contains(
         QRegularExpression(QStringLiteral("\\n\\* forward connection K +-3\\.5 +0 +<- set to 0!"))))
         << diff.toStdString();
-    EXPECT_TRUE(diff.contains(QRegularExpression(QStringLiteral("\\n\\* Inverted mode +1 +0\\n"))));
+    EXPECT_TRUE(diff.contains(
+        QRegularExpression(QStringLiteral("\\n\\* Inverted mode +1 +0 +<- set to 0!\\n"))));
+
+    // The setpoint the record reports follows the loop's cycle: shown before,
+    // not verified after.
+    EXPECT_EQ(MakePidWriteCheck(sent, true).IndexOf(QStringLiteral("Setpoint value")), -1);
+    check = MakePidWriteCheck(sent, true);
+    ASSERT_EQ(check.size(), PidField::kCount - 1);
 
     struct Case {
         const char* name;
@@ -124,7 +131,8 @@ TEST(PidWriteCheck, TheDiffAndTheReadBackVerdict) {
 }
 
 TEST(PidWriteCheck, MarksOnlyWhatDiffersFromTheControllerAsLastRead) {
-    const PidSettings device = *PidStatusSettings(Record());
+    PidSettings device = *PidStatusSettings(Record());
+    device.Tm = 1.0f / 3.0f;
     PidEditorValues v;
     const PidFieldTexts held = PidSettingsTexts(device);
     for (int b = 0; b < PidBox::kCount; ++b) {
@@ -135,10 +143,11 @@ TEST(PidWriteCheck, MarksOnlyWhatDiffersFromTheControllerAsLastRead) {
     v.automatic = true;
     v.enable = 1;
     v.remoteSetpoint = 0;
-    v.manual = 38;                                // the slider's whole number
-    v.boxes[PidBox::K] = QStringLiteral("2.50");  // the same number
-    v.boxes[PidBox::Ti] = QStringLiteral("76");   // edited
-    v.boxes[PidBox::Td] = QStringLiteral("abc");  // no number: differs as text
+    v.manual = 38;                                      // the slider's whole number
+    v.boxes[PidBox::K] = QStringLiteral("2.50");        // the same number
+    v.boxes[PidBox::Ti] = QStringLiteral("76");         // edited
+    v.boxes[PidBox::Td] = QStringLiteral("abc");        // no number: differs as text
+    v.boxes[PidBox::Tm] = QStringLiteral("0.3333333");  // as a read shows 1/3: not marked
 
     PidFieldMarks expected{};
     expected[PidField::FirstBox + PidBox::Ti] = QStringLiteral("75");
