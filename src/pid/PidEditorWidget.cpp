@@ -3,8 +3,6 @@
 #include <QCheckBox>
 #include <QComboBox>
 #include <QDateTime>
-#include <QDir>
-#include <QFileInfo>
 #include <QGridLayout>
 #include <QGroupBox>
 #include <QHBoxLayout>
@@ -550,24 +548,12 @@ void PidEditorWidget::WriteBackup(int index, const std::optional<PidSettings>& d
         lblWriteCheck_->setText(line);
         return;
     }
-    // A loop holding what the controller holds, under the loop's own name so
-    // that "Load settings" takes the file back into this loop.
-    clsPID held;
-    held.name(name);
-    held.SetSettings(*device);
-    const QString path = BackupPath(session_.paths().DailyDir(), name, QStringLiteral("PID"),
-                                    QDateTime::currentDateTime());
-    std::optional<QString> error;
-    if (!QDir().mkpath(QFileInfo(path).absolutePath())) {
-        error = QStringLiteral("the folder %1 cannot be made")
-                    .arg(QDir::toNativeSeparators(QFileInfo(path).absolutePath()));
-    } else {
-        error = SavePidFile(path, &held);
-    }
-    const QString line =
-        error ? SafeWriteText::BackupFailed(*error) : SafeWriteText::BackupSaved(path);
-    if (!error) {
-        lastBackup_ = path;
+    const PidBackup backup =
+        SavePidBackup(session_.paths().DailyDir(), name, *device, QDateTime::currentDateTime());
+    const QString line = backup.error ? SafeWriteText::BackupFailed(*backup.error)
+                                      : SafeWriteText::BackupSaved(backup.path);
+    if (!backup.error) {
+        lastBackup_ = backup.path;
     }
     session_.log().AddMessage(PidSafeWriteText::LogLine(name, line));
     lblWriteCheck_->setText(line);

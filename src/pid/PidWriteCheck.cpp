@@ -1,6 +1,11 @@
 #include "pid/PidWriteCheck.h"
 
+#include <QDir>
+#include <QFileInfo>
+
 #include <charconv>
+
+#include "pid/PidFiles.h"
 
 namespace tuvik {
 
@@ -137,6 +142,22 @@ PidFieldMarks PidEditorMarks(const PidEditorValues& v, const std::optional<PidSe
         }
     }
     return marks;
+}
+
+PidBackup SavePidBackup(const QString& dataDir, const QString& name, const PidSettings& device,
+                        const QDateTime& when) {
+    clsPID held;
+    held.name(name);
+    held.SetSettings(device);
+    PidBackup out{BackupPath(dataDir, name, QStringLiteral("PID"), when), std::nullopt};
+    const QString folder = QFileInfo(out.path).absolutePath();
+    if (!QDir().mkpath(folder)) {
+        out.error =
+            QStringLiteral("the folder %1 cannot be made").arg(QDir::toNativeSeparators(folder));
+    } else {
+        out.error = SavePidFile(out.path, &held);
+    }
+    return out;
 }
 
 namespace PidSafeWriteText {

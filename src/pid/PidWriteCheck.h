@@ -70,6 +70,16 @@ void SetPidReadBack(WriteCheck& check, const PidSettings& device);
 // controller's value; nothing anywhere when the controller was never read.
 PidFieldMarks PidEditorMarks(const PidEditorValues& v, const std::optional<PidSettings>& device);
 
+// Saves the controller's values of loop `name` as a *.PID file at
+// BackupPath(dataDir, name, "PID", when), the folder made when missing,
+// under the loop's name so that "Load settings" takes it back into that loop.
+struct PidBackup {
+    QString path;
+    std::optional<QString> error;  // the failure's description
+};
+PidBackup SavePidBackup(const QString& dataDir, const QString& name, const PidSettings& device,
+                        const QDateTime& when);
+
 // Texts of the PID send's checks (status line and message log).
 namespace PidSafeWriteText {
 QString ReadingBefore();  // "Reading the loop's settings from the controller..."
