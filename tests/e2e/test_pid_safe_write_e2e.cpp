@@ -51,27 +51,25 @@ constexpr int kManual = 33;
 // the setpoint, the feed-forward gain, the cycle, the manual value and the
 // inverted flag.
 PidParams KnownState() {
-    PidParams p;
-    p.mode = 0x02;
-    p.enable = true;
-    p.measurePort = 2;
-    p.forwardPort = 3;
-    p.inverted = true;
-    p.remoteSetpointPort = 4;
-    p.manualVal = 40;
-    p.setpoint = 150;
-    p.K = 150.25f;
-    p.Ti = 0.5f;
-    p.Td = 1.5f;
-    p.forwardK = 0.5f;
-    p.tt = 2;
-    p.N = 4;
-    p.b = 0.75f;
-    p.minContr = 20;
-    p.maxContr = 450;
-    p.Tm = 1.25f;
-    p.h = 0.1f;
-    return p;
+    return PidParams{.mode = 0x02,
+                     .enable = true,
+                     .measurePort = 2,
+                     .forwardPort = 3,
+                     .inverted = true,
+                     .remoteSetpointPort = 4,
+                     .manualVal = 40,
+                     .setpoint = 150,
+                     .K = 150.25f,
+                     .Ti = 0.5f,
+                     .Td = 1.5f,
+                     .forwardK = 0.5f,
+                     .tt = 2,
+                     .N = 4,
+                     .b = 0.75f,
+                     .minContr = 20,
+                     .maxContr = 450,
+                     .Tm = 1.25f,
+                     .h = 0.1f};
 }
 
 // name, in the controller, to be written; the changed rows marked.
