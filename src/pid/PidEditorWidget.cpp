@@ -2,6 +2,7 @@
 
 #include <QCheckBox>
 #include <QComboBox>
+#include <QDateTime>
 #include <QGridLayout>
 #include <QGroupBox>
 #include <QHBoxLayout>
@@ -19,10 +20,12 @@
 #include "link/DeviceLink.h"
 #include "link/Packet.h"
 #include "pid/PidFiles.h"
+#include "pid/PidWriteCheck.h"
 #include "shell/Session.h"
 #include "shell/UserDialogs.h"
 #include "support/EventLog.h"
 #include "support/ExchangeGuard.h"
+#include "support/MessageLog.h"
 
 namespace tuvik {
 
@@ -30,9 +33,30 @@ const QString PidEditorWidget::kNoStatusText = QStringLiteral(
     "No reply from the controller: the loop's settings were not read. The editor shows the "
     "values held by the program.");
 
+const QColor PidEditorWidget::kMarkColour = QColor(255, 236, 179);
+
 namespace {
 
 constexpr int kGetCurrentValuesMs = 300;
+
+// Tints a control that holds a value other than the controller's and tells
+// the controller's value in its tool tip; an unmarked control gets its own
+// palette and tip back.
+void Mark(QWidget* w, const std::optional<QString>& device, const QString& ownTip) {
+    if (w == nullptr) {
+        return;
+    }
+    QPalette pal;  // nothing set: the control takes its parent's colours again
+    if (device) {
+        pal.setColor(QPalette::Base, PidEditorWidget::kMarkColour);
+        pal.setColor(QPalette::Window, PidEditorWidget::kMarkColour);
+        pal.setColor(QPalette::Button, PidEditorWidget::kMarkColour);
+    }
+    w->setAutoFillBackground(device.has_value());
+    w->setPalette(pal);
+    const QString tip = PidSafeWriteText::DeviceValueTip(device.value_or(QString()));
+    w->setToolTip(!device ? ownTip : ownTip.isEmpty() ? tip : ownTip + QLatin1Char('\n') + tip);
+}
 
 template <typename T>
 T* Named(T* w, const QString& name) {
@@ -59,10 +83,12 @@ PidEditorWidget::PidEditorWidget(Session& session, UserDialogs& dialogs, QWidget
     : QWidget(parent),
       session_(session),
       dialogs_(dialogs),
-      send_(&session.state().WriteAckCount, nullptr, &session.state().WriteRefusedCount) {
+      send_(&session.state().WriteAckCount, nullptr, &session.state().WriteRefusedCount),
+      statusRead_(session.loops(), session.dispatcher()) {
     setObjectName(QStringLiteral("PidEditor"));
     timerGetCurrentValues_.setObjectName(QStringLiteral("TimerGetCurrentValues"));
     timerGetCurrentValues_.setInterval(kGetCurrentValuesMs);
+    connect(&statusRead_, &PidStatusRead::finished, this, &PidEditorWidget::DeviceReadFinished);
 
     auto* top = new QVBoxLayout(this);
     top->setContentsMargins(0, 0, 0, 0);
@@ -122,6 +148,7 @@ QWidget* PidEditorWidget::BuildMode() {
     OptionPIDmode_[1] =
         Named(new QRadioButton(QStringLiteral("Manual"), frame), Indexed("OptionPIDmode", 1));
     OptionPIDmode_[0]->setChecked(true);
+    frameMode_ = frame;
     auto* modes = new QHBoxLayout(frame);
     modes->addWidget(OptionPIDmode_[0]);
     modes->addWidget(OptionPIDmode_[1]);
@@ -136,6 +163,11 @@ QWidget* PidEditorWidget::BuildMode() {
     layout->addWidget(chkEnable_);
     layout->addWidget(chkRemoteSetpoint_);
     layout->addStretch(1);
+    for (QAbstractButton* b : {static_cast<QAbstractButton*>(OptionPIDmode_[0]),
+                               static_cast<QAbstractButton*>(chkEnable_),
+                               static_cast<QAbstractButton*>(chkRemoteSetpoint_)}) {
+        connect(b, &QAbstractButton::toggled, this, &PidEditorWidget::UpdateMarks);
+    }
     return row;
 }
 
@@ -157,6 +189,8 @@ QWidget* PidEditorWidget::BuildSettings() {
             label->setToolTip(tip);
         }
         label->setBuddy(box);
+        boxTips_[static_cast<size_t>(i)] = tip;
+        connect(box, &QLineEdit::textChanged, this, &PidEditorWidget::UpdateMarks);
         box->installEventFilter(this);
         TextAutoPID_[static_cast<size_t>(i)] = box;
         const int col = i < kRows ? 0 : 2;
@@ -190,6 +224,7 @@ QWidget* PidEditorWidget::BuildSliders() {
     scale->addStretch(1);
     scale->addWidget(
         Named(new QLabel(QStringLiteral("- 0%"), manual), QStringLiteral("lblScale0")));
+    frameManual_ = manual;
     auto* manualGrid = new QGridLayout(manual);
     manualGrid->addWidget(SliderManual_, 0, 0);
     manualGrid->addLayout(scale, 0, 1);
@@ -253,6 +288,11 @@ QWidget* PidEditorWidget::BuildButtons() {
     prgSend_->setFormat(QStringLiteral("Sending %v/%m"));
     prgSend_->setVisible(false);
     grid->addWidget(prgSend_, 3, 0, 1, 3);
+    // What the reads around a send found: verified, not verified, the backup.
+    lblWriteCheck_ = Named(new QLabel(box), QStringLiteral("lblWriteCheck"));
+    lblWriteCheck_->setWordWrap(true);
+    lblWriteCheck_->setTextInteractionFlags(Qt::TextSelectableByMouse);
+    grid->addWidget(lblWriteCheck_, 4, 0, 1, 3);
 
     connect(cmd1, &QPushButton::clicked, this, [this] {
         if (const clsPID* L = session_.loops().Selected()) {
@@ -313,6 +353,7 @@ void PidEditorWidget::ShowLoopSettings() {
     chkEnable_->setChecked(v.enable != 0);
     chkRemoteSetpoint_->setChecked(v.remoteSetpoint != 0);
     filling_ = false;
+    UpdateMarks();
 }
 
 PidEditorValues PidEditorWidget::values() const {
@@ -379,8 +420,29 @@ void PidEditorWidget::comboPID_Click(int index) {
     emit selectedLoopChanged();
 }
 
+void PidEditorWidget::UpdateMarks() {
+    if (filling_) {
+        return;  // once, when the editor is filled
+    }
+    const int index = comboPID_->currentIndex();
+    const bool known = index >= 0 && index < static_cast<int>(deviceValues_.size());
+    const PidFieldMarks marks =
+        PidEditorMarks(values(), known ? deviceValues_[static_cast<size_t>(index)] : std::nullopt);
+    for (int i = 0; i < PidBox::kCount; ++i) {
+        const int f = PidFieldOfBox(i);
+        Mark(TextAutoPID_[static_cast<size_t>(i)],
+             f < 0 ? std::nullopt : marks[static_cast<size_t>(f)],
+             boxTips_[static_cast<size_t>(i)]);
+    }
+    Mark(frameMode_, marks[PidField::Mode], QString());
+    Mark(chkEnable_, marks[PidField::Enable], QString());
+    Mark(chkRemoteSetpoint_, marks[PidField::RemoteSetpoint], QString());
+    Mark(frameManual_, marks[PidField::Manual], QString());
+}
+
 void PidEditorWidget::SliderManualChanged() {
     LabelManualValue_->setText(SliderValueText(SliderManual_->value()));
+    UpdateMarks();
 }
 
 void PidEditorWidget::SliderSetpointChanged() {
@@ -424,6 +486,12 @@ void PidEditorWidget::TimerGetCurrentValues_Tick() {
     const std::optional<uint64_t> before = std::exchange(statusRecordsAtRead_, std::nullopt);
     if (before && session_.dispatcher().statusRecords() == *before) {
         dialogs_.Message(AppTitle(), kNoStatusText, UserDialogs::Icon::Warning);
+        return;
+    }
+    const int index = comboPID_->currentIndex();
+    if (const clsPID* L = session_.loops().Selected(); L && before && PidStatusReportsLoop(index)) {
+        deviceValues_[static_cast<size_t>(index)] = PidStatusSettings(L->StatusBytes());
+        UpdateMarks();
     }
 }
 
@@ -435,12 +503,60 @@ void PidEditorWidget::cmdOK_Click() {
     if (ValidateSettings() != QStringLiteral("OK")) {
         return;
     }
+    // The controller's values go beside the confirmation; the box opens when
+    // they are in or the read's time is up.
+    if (!StartDeviceRead(DeviceRead::BeforeSend)) {
+        ConfirmAndSend(std::nullopt);
+    }
+}
+
+void PidEditorWidget::ConfirmAndSend(const std::optional<PidSettings>& device) {
+    const int index = comboPID_->currentIndex();
+    const PidSettingsSend::Built built =
+        PidSettingsSend::BuildLoop(values(), index, session_.ctx().activeLink());
+    sent_.reset();
+    QString diff;
+    if (built.loop) {
+        WriteCheck check = MakePidWriteCheck(built.loop->Settings());
+        if (device) {
+            SetPidDeviceValues(check, *device);
+        }
+        diff = check.DiffText();
+    }
     const QString text = QStringLiteral("    Confirm current settings ! ") + QStringLiteral("\n") +
                          QStringLiteral("You are now changing systems PID-regulation settings!");
-    if (!dialogs_.Confirm(QStringLiteral("PID control settings confirmation."), text)) {
+    if (!dialogs_.Confirm(QStringLiteral("PID control settings confirmation."), text,
+                          UserDialogs::Icon::None, diff)) {
         return;
     }
+    if (built.loop) {
+        sent_ = built.loop->Settings();
+    }
+    lblWriteCheck_->clear();
+    lastBackup_.clear();
+    if (built.loop) {
+        WriteBackup(index, device);
+    }
     SendPIDSettings();
+}
+
+void PidEditorWidget::WriteBackup(int index, const std::optional<PidSettings>& device) {
+    const QString name = session_.loops()[index].GetName();
+    if (!device) {
+        const QString line = SafeWriteText::BackupFailed(SafeWriteText::NotRead());
+        session_.log().AddMessage(PidSafeWriteText::LogLine(name, line));
+        lblWriteCheck_->setText(line);
+        return;
+    }
+    const PidBackup backup =
+        SavePidBackup(session_.paths().DailyDir(), name, *device, QDateTime::currentDateTime());
+    const QString line = backup.error ? SafeWriteText::BackupFailed(*backup.error)
+                                      : SafeWriteText::BackupSaved(backup.path);
+    if (!backup.error) {
+        lastBackup_ = backup.path;
+    }
+    session_.log().AddMessage(PidSafeWriteText::LogLine(name, line));
+    lblWriteCheck_->setText(line);
 }
 
 void PidEditorWidget::SendPIDSettings() {
@@ -486,6 +602,99 @@ void PidEditorWidget::SendFinished(PidSettingsSend::Outcome outcome, const QStri
                                             "parameters may drive the system unstable!"));
             break;
     }
+    // Whatever the acknowledgements said, the operator learns what the
+    // controller now holds; a send that could not be carried out has no
+    // controller to ask.
+    lastSendOk_ = outcome == PidSettingsSend::Outcome::Sent;
+    if (outcome == PidSettingsSend::Outcome::Failed || !sent_ ||
+        !StartDeviceRead(DeviceRead::AfterSend)) {
+        sent_.reset();
+    }
+}
+
+// ---- reads around a send ----------------------------------------------------
+
+bool PidEditorWidget::StartDeviceRead(DeviceRead which) {
+    const int index = comboPID_->currentIndex();
+    if (!PidStatusReportsLoop(index)) {
+        return false;
+    }
+    // Set before the request goes out: a link that fails on it ends the read
+    // at once.
+    deviceRead_ = which;
+    deviceReadIndex_ = index;
+    // A status record retitles the window; these reads leave the title as it was.
+    captionAtDeviceRead_ = window()->windowTitle();
+    SetBusy(true);
+    lblWriteCheck_->setText(which == DeviceRead::BeforeSend ? PidSafeWriteText::ReadingBefore()
+                                                            : PidSafeWriteText::ReadingAfter());
+    if (!statusRead_.start(session_.ctx().activeLink(), useTcp_ && useTcp_())) {
+        deviceRead_ = DeviceRead::None;
+        SetBusy(false);
+        lblWriteCheck_->clear();
+        return false;
+    }
+    return true;
+}
+
+void PidEditorWidget::DeviceReadFinished(const std::optional<PidSettings>& device) {
+    const DeviceRead which = std::exchange(deviceRead_, DeviceRead::None);
+    if (which == DeviceRead::None) {
+        return;
+    }
+    SetBusy(false);
+    lblWriteCheck_->clear();
+    if (device) {
+        session_.ctx().setMainCaption(captionAtDeviceRead_);
+        deviceValues_[static_cast<size_t>(deviceReadIndex_)] = device;
+    }
+    if (which == DeviceRead::BeforeSend) {
+        ConfirmAndSend(device);
+    } else {
+        ReportReadBack(device);
+    }
+    UpdateMarks();
+}
+
+void PidEditorWidget::ReportReadBack(const std::optional<PidSettings>& device) {
+    if (!sent_) {
+        return;
+    }
+    WriteCheck check = MakePidWriteCheck(*std::exchange(sent_, std::nullopt), true);
+    if (device) {
+        SetPidReadBack(check, *device);
+    }
+    const QString name = session_.loops()[deviceReadIndex_].GetName();
+    QStringList status;
+    if (!lastBackup_.isEmpty()) {
+        status << SafeWriteText::BackupSaved(lastBackup_);
+    }
+    if (check.Verified()) {
+        session_.log().AddMessage(PidSafeWriteText::LogLine(name, SafeWriteText::Verified()));
+        status.prepend(SafeWriteText::Verified());
+    } else {
+        QString differences = check.DifferencesText();
+        session_.log().AddMessage(PidSafeWriteText::LogLine(
+            name, SafeWriteText::MismatchTitle() + QStringLiteral(": ") +
+                      differences.replace(QLatin1Char('\n'), QStringLiteral("; "))));
+        status.prepend(SafeWriteText::MismatchTitle());
+        // A send already reported as failed gets no second box for a
+        // controller that did not answer: only what it now holds is news.
+        if (lastSendOk_ || device) {
+            dialogs_.Message(SafeWriteText::MismatchTitle(),
+                             SafeWriteText::Mismatch(check.DifferencesText()),
+                             UserDialogs::Icon::Warning);
+        }
+    }
+    lblWriteCheck_->setText(status.join(QLatin1Char('\n')));
+}
+
+void PidEditorWidget::SetBusy(bool busy) {
+    cmdOK_->setEnabled(!busy);
+    btnGetCurrentValues_->setEnabled(!busy && !timerGetCurrentValues_.isActive());
+    comboPID_->setEnabled(!busy);
+    prgSend_->setRange(0, busy ? 0 : PidSettingsSend::kSteps);
+    prgSend_->setVisible(busy);
 }
 
 void PidEditorWidget::cmdDefaults_Click() {
@@ -532,6 +741,9 @@ void PidEditorWidget::cmdSaveSettings_Click() {
 void PidEditorWidget::Unload() {
     timerGetCurrentValues_.stop();
     send_.abandon();
+    deviceRead_ = DeviceRead::None;
+    statusRead_.abandon();
+    sent_.reset();
 }
 
 }  // namespace tuvik

@@ -5,6 +5,7 @@
 // the *.PID file buttons. The logic lives in core (PidEditorModel,
 // PidValidation, PidSettingsSend, PidFiles); this panel owns the controls.
 
+#include <QColor>
 #include <QTimer>
 #include <QWidget>
 
@@ -15,6 +16,7 @@
 
 #include "pid/PidEditorModel.h"
 #include "pid/PidSettingsSend.h"
+#include "pid/PidStatusRead.h"
 #include "pid/PidValidation.h"
 
 class QCheckBox;
@@ -54,6 +56,15 @@ class PidEditorWidget : public QWidget {
     // Runs the manual slider's change handling (its label).
     void SliderManualChanged();
 
+    // The shared tint of a value that differs from the controller's.
+    static const QColor kMarkColour;
+    // How long the reads before and after a send wait for the status record.
+    void setDeviceReadTimes(int readMs, int tcpExtraMs) {
+        statusRead_.setTimes(readMs, tcpExtraMs);
+    }
+    // The backup written before the last send; empty when none was written.
+    QString lastBackup() const { return lastBackup_; }
+
     // Whether the send goes over the TCP relay (it waits longer then).
     void setUseTcpSource(std::function<bool()> f) { useTcp_ = std::move(f); }
 
@@ -84,6 +95,8 @@ class PidEditorWidget : public QWidget {
     void comboPID_Click(int index);
     void SliderSetpointChanged();
     void cmdOK_Click();
+    void ConfirmAndSend(const std::optional<PidSettings>& device);
+    void WriteBackup(int index, const std::optional<PidSettings>& device);
     void SendPIDSettings();
     void SendFinished(PidSettingsSend::Outcome outcome, const QString& detail);
     void btnGetCurrentValues_Click();
@@ -93,6 +106,15 @@ class PidEditorWidget : public QWidget {
     void cmdLoadSettings_Click();
     void cmdSaveSettings_Click();
 
+    // The status-record reads just before the confirmation and after a send.
+    enum class DeviceRead { None, BeforeSend, AfterSend };
+    bool StartDeviceRead(DeviceRead which);
+    void DeviceReadFinished(const std::optional<PidSettings>& device);
+    void ReportReadBack(const std::optional<PidSettings>& device);
+    void SetBusy(bool busy);
+    // The marks of the values that differ from the controller's.
+    void UpdateMarks();
+
     Session& session_;
     UserDialogs& dialogs_;
     std::function<bool()> useTcp_;
@@ -101,6 +123,18 @@ class PidEditorWidget : public QWidget {
     // Status records taken when the running read started; empty when none runs.
     std::optional<uint64_t> statusRecordsAtRead_;
     bool filling_ = false;  // the editor is being filled from a loop
+
+    PidStatusRead statusRead_;
+    DeviceRead deviceRead_ = DeviceRead::None;
+    int deviceReadIndex_ = 0;
+    QString captionAtDeviceRead_;
+    // What the running send carries, from the confirmation to the read-back.
+    std::optional<PidSettings> sent_;
+    bool lastSendOk_ = false;
+    QString lastBackup_;
+    // The controller's settings as last read, by loop selector entry.
+    std::array<std::optional<PidSettings>, 4> deviceValues_{};
+    std::array<QString, PidBox::kCount> boxTips_{};
 
     QComboBox* comboPID_ = nullptr;
     std::array<QRadioButton*, 2> OptionPID_{};
@@ -116,6 +150,9 @@ class PidEditorWidget : public QWidget {
     QPushButton* cmdOK_ = nullptr;
     QPushButton* btnGetCurrentValues_ = nullptr;
     QProgressBar* prgSend_ = nullptr;
+    QLabel* lblWriteCheck_ = nullptr;
+    QGroupBox* frameMode_ = nullptr;
+    QWidget* frameManual_ = nullptr;
 };
 
 }  // namespace tuvik

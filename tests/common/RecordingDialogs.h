@@ -5,6 +5,7 @@
 #include <QStringList>
 
 #include <deque>
+#include <functional>
 #include <vector>
 
 #include "shell/UserDialogs.h"
@@ -42,10 +43,16 @@ class RecordingDialogs : public UserDialogs {
     }
     // The details of every Confirm and AskYesNo, in order.
     QStringList details;
+    // Called while a Confirm is open (for example to change the device before
+    // the answer is given).
+    std::function<void()> onConfirm;
     bool Confirm(const QString& title, const QString& text, Icon icon,
                  const QString& detail) override {
         details.append(detail);
         shown.push_back({QStringLiteral("confirm"), title, text, icon});
+        if (onConfirm) {
+            onConfirm();
+        }
         return Next(confirmAnswers, true);
     }
     bool AskYesNo(const QString& title, const QString& text, const QString& detail) override {

@@ -50,12 +50,15 @@ class FaultsE2E : public ProgramE2E {
     void Settle() {
         sim->faults().ClearAll();
         if (sim->stats().closes != closes) {
+            // The link comes back by itself once the device is there again.
             closes = sim->stats().closes;
-            WaitUntil([&] { return !session->ctx().LinkConnected(); }, 3s);
-            if (session->ctx().LinkConnected()) {
-                Click(main.get(), "btnCon");
-            }
-            ASSERT_TRUE(Connect());
+            ASSERT_TRUE(WaitUntil(
+                [&] {
+                    return session->ctx().LinkConnected() && !link()->reconnecting() &&
+                           (GetParam() == Via::Pty ? sim->PtyClientPresent()
+                                                   : sim->TcpClientConnected());
+                },
+                15s));
         }
         ASSERT_TRUE(RoundTrip() && RoundTrip());
         EXPECT_TRUE(link()->RefreshTimerEnabled());

@@ -26,6 +26,7 @@
 #include "shell/Session.h"
 #include "shell/frmPID.h"
 #include "support/EventLog.h"
+#include "support/WriteCheck.h"
 
 using namespace tuvik;
 using namespace std::chrono_literals;
@@ -218,11 +219,15 @@ TEST_F(MainWindow, ApplyRefusesOrAsksFirstAndCancelWritesNothing) {
     dialogs.clear();
     dialogs.confirmAnswers = {false};
     Click("cmdOK");
+    // The box opens once the status read before it is over (unanswered here).
+    ASSERT_TRUE(WaitUntil([&] { return !dialogs.shown.empty(); }, 2000ms));
     ASSERT_EQ(dialogs.shown.size(), 1u);
     EXPECT_EQ(dialogs.shown[0].kind, QStringLiteral("confirm"));
     EXPECT_EQ(dialogs.shown[0].title, QStringLiteral("PID control settings confirmation."));
+    EXPECT_TRUE(dialogs.details.last().startsWith(SafeWriteText::NotRead()));
     EXPECT_TRUE(link.packets.isEmpty());
-    EXPECT_TRUE(link.refreshCalls.isEmpty()) << "polling left running";
+    EXPECT_EQ(link.bytes, Hex("81 00 7E")) << "only the status read";
+    EXPECT_EQ(link.refreshCalls, (QList<bool>{false, true})) << "polling left off";
 }
 
 TEST_F(MainWindow, SaveAndDefaultsReportWhatStopsThem) {
