@@ -117,6 +117,7 @@ class BurnerE2EFixture : public ::testing::TestWithParam<Via> {
         form = rig->form.get();
         form->Timer1().setInterval(50);
         form->paramSetUpload().setPauseMs(150);
+        form->safeSend().reader().setTimeoutMs(1500);
         form->Load();
         ASSERT_TRUE(WaitUntil([&] { return form->windowTitle().startsWith("FlamoraBurner"); }));
     }
@@ -135,15 +136,19 @@ class BurnerE2EFixture : public ::testing::TestWithParam<Via> {
     int Commits() {
         return static_cast<int>(rig->server->device().stats().perCommand[Cmd::Commit]);
     }
-    // The upload's message box, once it has been shown.
+    // The first line of the upload's message box, once the send with its
+    // reads is over.
     QString UploadOutcome() {
         const qsizetype before = rig->dialogs.messages.size();
         Click(form, "btnSendValues");
-        if (!WaitUntil([&] { return rig->dialogs.messages.size() > before; },
-                       std::chrono::seconds(10))) {
+        if (!WaitUntil(
+                [&] {
+                    return rig->dialogs.messages.size() > before && !form->safeSend().running();
+                },
+                std::chrono::seconds(20))) {
             return QStringLiteral("(no message)");
         }
-        return rig->dialogs.messages.last().text;
+        return rig->dialogs.messages.at(before).text.section(QStringLiteral("\n\n"), 0, 0);
     }
 
     std::unique_ptr<BurnerRig> rig;

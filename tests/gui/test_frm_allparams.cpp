@@ -30,6 +30,7 @@ class AllParamsTest : public ::testing::Test {
         s = std::make_unique<BurnerSession>(params);
         ASSERT_TRUE(s->ok);
         form = std::make_unique<frmAllParams>(*s->session, &s->dialogs);
+        form->safeSend().reader().setTimeoutMs(5);  // nothing answers the reads here
     }
     void Click(const char* name) {
         auto* b = form->findChild<QAbstractButton*>(QString::fromLatin1(name));
@@ -108,16 +109,24 @@ TEST_F(AllParamsTest, CheckAllReadAndSendWithConfirmation) {
     s->link.Clear();
     s->dialogs.answerYes = false;
     Click("Command3");
-    ASSERT_EQ(s->dialogs.questions.size(), 1);
+    ASSERT_TRUE(WaitUntil([&] { return s->dialogs.questions.size() == 1; }));
     EXPECT_EQ(s->dialogs.questions[0],
               QString::fromUtf8("Varoitus|Haluatko varmasti lähettää arvoja polttimeen?"));
-    EXPECT_TRUE(s->link.packets.isEmpty());
+    // Only the reads of the rows that would be sent went out.
+    const QStringList reads = {"8A 02 11 00 75", "8A 02 14 00 75", "8A 02 2C 01 75"};
+    EXPECT_EQ(s->link.HexPackets(), reads);
 
     s->dialogs.answerYes = true;
+    s->link.Clear();
     Click("Command3");
-    EXPECT_EQ(s->link.HexPackets(),
-              (QStringList{"85 03 11 00 FF 7A", "85 03 2C 01 FF 7A", "85 03 14 00 02 7A"}));
-    ASSERT_EQ(s->dialogs.messages.size(), 1);
+    ASSERT_TRUE(WaitUntil([&] { return !form->safeSend().running(); }));
+    EXPECT_EQ(
+        s->link.HexPackets(),
+        reads + QStringList{"85 03 11 00 FF 7A", "85 03 2C 01 FF 7A", "85 03 14 00 02 7A"} + reads);
+    // The rows not sent, then the read-back that nothing answered.
+    ASSERT_EQ(s->dialogs.messages.size(), 2);
+    EXPECT_EQ(s->dialogs.messages[1].title, SafeWriteText::MismatchTitle());
+    s->dialogs.messages.removeLast();
     const QString told = s->dialogs.messages[0].text;
     EXPECT_TRUE(told.contains(QStringLiteral("C (18)"))) << told.toStdString();
     EXPECT_TRUE(told.contains(QStringLiteral("D (19)"))) << told.toStdString();

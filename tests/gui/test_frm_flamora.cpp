@@ -47,6 +47,12 @@ class FlamoraTest : public ::testing::Test {
         ASSERT_TRUE(s.ok);
         form = std::make_unique<frmFlamora>(*s.session, &s.dialogs);
         form->paramSetUpload().setPauseMs(5);
+        // Nothing answers the reads around a write here.
+        form->safeSend().reader().setTimeoutMs(5);
+        form->singleWrite().reader().setTimeoutMs(5);
+    }
+    void WaitWritten() {
+        ASSERT_TRUE(WaitUntil([&] { return !form->singleWrite().running(); }));
     }
     template <class T>
     T* Find(const QString& name) {
@@ -267,13 +273,23 @@ TEST_F(FlamoraTest, SingleParameterPanel) {
     Click("btnRead16Bit");
     value->setText(QStringLiteral("255"));
     Click("btnWrite");
+    WaitWritten();
     value->setText(QStringLiteral("-2"));
     Click("btnWrite16bit");
+    WaitWritten();
     oso->setText(QStringLiteral("12.9"));
     Click("btnRead");
-    EXPECT_EQ(s.link.HexPackets(), (QStringList{"55 02 2C 01 AA", "85 03 2C 01 FF 7A",
-                                                "85 04 2C 01 FE FF 7A", "8A 02 0C 00 75"}));
-    EXPECT_TRUE(s.dialogs.messages.isEmpty());
+    // Each write between a read of the old value and a read-back.
+    EXPECT_EQ(s.link.HexPackets(),
+              (QStringList{"55 02 2C 01 AA", "8A 02 2C 01 75", "85 03 2C 01 FF 7A",
+                           "8A 02 2C 01 75", "55 02 2C 01 AA", "85 04 2C 01 FE FF 7A",
+                           "55 02 2C 01 AA", "8A 02 0C 00 75"}));
+    // Nothing answered the read-backs.
+    ASSERT_EQ(s.dialogs.messages.size(), 2);
+    EXPECT_EQ(s.dialogs.messages[1].text,
+              SafeWriteText::Mismatch(
+                  QStringLiteral("Address 300: sent -2, now in the device (no answer)")));
+    s.dialogs.clear();
 
     // Refused values and addresses: a message with the reason, nothing sent.
     s.link.Clear();
@@ -324,12 +340,18 @@ TEST_F(FlamoraTest, ParameterSetUploadOkFailedAndRefused) {
     EXPECT_FALSE(Find<QPushButton>("btnSendValues")->isEnabled());
     auto* progress = Find<QProgressBar>("prgUpload");
     EXPECT_TRUE(progress->isVisibleTo(form.get()));
-    ASSERT_TRUE(WaitUntil([&] { return !s.dialogs.messages.isEmpty(); }));
-    EXPECT_EQ(s.dialogs.messages.last().text, QStringLiteral("Flamora parameters upload OK"));
-    EXPECT_EQ(s.dialogs.messages.last().icon, UserDialogs::Icon::None);
-    EXPECT_EQ(s.link.HexPackets().first(),
+    ASSERT_TRUE(WaitUntil([&] { return !form->safeSend().running(); }));
+    ASSERT_FALSE(s.dialogs.messages.isEmpty());
+    EXPECT_TRUE(s.dialogs.messages.first().text.startsWith(
+        QStringLiteral("Flamora parameters upload OK\n\n")));
+    EXPECT_EQ(s.dialogs.messages.first().icon, UserDialogs::Icon::None);
+    // The set is read before the upload and read back after it.
+    EXPECT_EQ(s.link.HexPackets().first(), QStringLiteral("83 00 7C"));
+    EXPECT_EQ(s.link.HexPackets().at(1),
               QStringLiteral("85 0E 04 00 01 00 02 00 03 00 04 00 05 00 06 00 7A"));
-    EXPECT_EQ(s.link.HexPackets().last(), QStringLiteral("34 00 CB"));
+    EXPECT_EQ(s.link.HexPackets().mid(s.link.packets.size() - 2),
+              (QStringList{"34 00 CB", "83 00 7C"}));
+    s.dialogs.clear();
     EXPECT_EQ(s.link.refreshCalls, (QList<bool>{false, true}));
     EXPECT_TRUE(Find<QPushButton>("btnSendValues")->isEnabled());
     EXPECT_EQ(progress->value(), progress->maximum());
@@ -339,17 +361,20 @@ TEST_F(FlamoraTest, ParameterSetUploadOkFailedAndRefused) {
     acksToGive = 2;
     s.link.Clear();
     Click("btnSendValues");
-    ASSERT_TRUE(WaitUntil([&] { return s.dialogs.messages.size() == 2; }));
-    EXPECT_EQ(s.dialogs.messages.last().text, QStringLiteral("Parameters upload FAILLED!!"));
-    EXPECT_EQ(s.dialogs.messages.last().icon, UserDialogs::Icon::Critical);
+    ASSERT_TRUE(WaitUntil([&] { return !form->safeSend().running(); }));
+    ASSERT_FALSE(s.dialogs.messages.isEmpty());
+    EXPECT_TRUE(s.dialogs.messages.first().text.startsWith(
+        QStringLiteral("Parameters upload FAILLED!!\n\n")));
+    EXPECT_EQ(s.dialogs.messages.first().icon, UserDialogs::Icon::Critical);
     EXPECT_FALSE(s.link.HexPackets().contains(QStringLiteral("34 00 CB")));
+    s.dialogs.clear();
 
     // A byte box out of range: nothing at all goes out.
     Find<QLineEdit>("txtFlamoraParams_12")->setText(QStringLiteral("300"));
     s.link.Clear();
     Click("btnSendValues");
     EXPECT_TRUE(s.link.packets.isEmpty());
-    ASSERT_EQ(s.dialogs.messages.size(), 3);
+    ASSERT_EQ(s.dialogs.messages.size(), 1);
     EXPECT_TRUE(s.dialogs.messages.last().text.endsWith(QStringLiteral("Nothing was sent.")));
 }
 
