@@ -189,7 +189,7 @@ void AllParamsModel::setValueText(int row, const QString& text) {
 
 void AllParamsModel::ValueChanged(int row) {
     const QModelIndex i = index(row, ColValue);
-    emit dataChanged(i, i, {Qt::DisplayRole, Qt::EditRole});
+    emit dataChanged(i, i, {Qt::DisplayRole, Qt::EditRole, Qt::BackgroundRole, Qt::ToolTipRole});
 }
 
 int AllParamsModel::checkedCount() const {
@@ -210,11 +210,22 @@ void AllParamsModel::chkAll(bool on) {
 }
 
 void AllParamsModel::DataUpdate(int32_t val, int32_t adr) {
-    SetDeviceValue(adr, val);
+    // One change per row: the value and the device's value together.
     const QString text = QString::number(val);
     for (int i = 0; i < rows(); ++i) {
-        if (rows_[static_cast<size_t>(i)].address == adr) {
-            setValueText(i, text);
+        Row& r = rows_[static_cast<size_t>(i)];
+        if (r.address != adr) {
+            continue;
+        }
+        const bool deviceChanged = r.device != text;
+        r.device = text;
+        const QModelIndex at = index(i, ColValue);
+        if (r.value != text) {
+            r.value = text;
+            emit dataChanged(at, at,
+                             {Qt::DisplayRole, Qt::EditRole, Qt::BackgroundRole, Qt::ToolTipRole});
+        } else if (deviceChanged) {
+            emit dataChanged(at, at, {Qt::BackgroundRole, Qt::ToolTipRole});
         }
     }
 }

@@ -120,9 +120,8 @@ TEST_F(AllParamsTest, CheckAllReadAndSendWithConfirmation) {
     s->link.Clear();
     Click("Command3");
     ASSERT_TRUE(WaitUntil([&] { return !form->safeSend().running(); }));
-    EXPECT_EQ(
-        s->link.HexPackets(),
-        reads + QStringList{"85 03 11 00 FF 7A", "85 03 2C 01 FF 7A", "85 03 14 00 02 7A"} + reads);
+    const QStringList writes = {"85 03 11 00 FF 7A", "85 03 2C 01 FF 7A", "85 03 14 00 02 7A"};
+    EXPECT_EQ(s->link.HexPackets(), reads + writes + reads);
     // The rows not sent, then the read-back that nothing answered.
     ASSERT_EQ(s->dialogs.messages.size(), 2);
     EXPECT_EQ(s->dialogs.messages[1].title, SafeWriteText::MismatchTitle());

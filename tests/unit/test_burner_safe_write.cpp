@@ -94,7 +94,7 @@ TEST(BurnerSafeWrite, ParamSetBackupLinesLoadBack) {
     ASSERT_EQ(lines.size(), kParamBoxCount + 1);
     EXPECT_EQ(lines[0], QByteArray("4             Fuelfeed_temperature         1234 \r"));
     EXPECT_EQ(lines[1], QByteArray("6             Grate_uptime  -5 \r"));
-    EXPECT_EQ(lines[10], QByteArray("24            VFD_RUN_mode  20 \r"));
+    EXPECT_EQ(lines[10], QByteArray("24            VFD_RUN_mode   20 \r"));
     EXPECT_TRUE(lines[19].isEmpty());
 
     QStringList loaded(kParamBoxCount, QStringLiteral("0"));
