@@ -201,6 +201,8 @@ TEST_P(SafeWriteE2E, DiffBackupAndVerdict) {
         const QString result = rig->dialogs.messages.value(0).text;
         EXPECT_TRUE(result.startsWith(ParamSetUpload::kOkText)) << result.toStdString();
         ExpectVerdict(differences, result);
+        // After the read-back the marks follow the device.
+        EXPECT_EQ(box0->palette().color(QPalette::Base) == EditedMarkColour(), Word(4) != sent0);
         if (read) {
             QStringList atWrite;
             for (int i = 0; i < kParamBoxCount; ++i) {
@@ -210,12 +212,17 @@ TEST_P(SafeWriteE2E, DiffBackupAndVerdict) {
             EXPECT_EQ(LoadParamSetPar(backupAtFirstWrite, loaded), kParamBoxCount);
             EXPECT_EQ(loaded, atWrite);
             EXPECT_TRUE(result.endsWith(SafeWriteText::BackupSaved(form->safeSend().backupPath())));
+            // Load backup fills the boxes with what was overwritten; nothing is written.
+            const uint64_t writes = rig->server->device().stats().writes;
+            rig->dialogs.files = {form->safeSend().backupPath()};
+            Click(form, QStringLiteral("btnLoadBackup"));
+            EXPECT_EQ(form->ParamBoxTexts(), atWrite);
+            Pump(std::chrono::milliseconds(200));
+            EXPECT_EQ(rig->server->device().stats().writes, writes);
         } else {
             EXPECT_TRUE(backupAtFirstWrite.isEmpty());
             EXPECT_TRUE(result.endsWith(SafeWriteText::BackupFailed(SafeWriteText::NotRead())));
         }
-        // After the read-back the marks follow the device.
-        EXPECT_EQ(box0->palette().color(QPalette::Base) == EditedMarkColour(), Word(4) != sent0);
     } else if (path == Path::AllParams) {
         AllParamsModel& m = all->model();
         std::vector<int> rows;

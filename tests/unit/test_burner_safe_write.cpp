@@ -4,12 +4,15 @@
 #include <gtest/gtest.h>
 
 #include <QBrush>
+#include <QFile>
 #include <QSignalSpy>
+#include <QTemporaryDir>
 
 #include "RecordingLink.h"
 #include "TestUtil.h"
 #include "burner/AllParamsModel.h"
 #include "burner/BurnerSafeWrite.h"
+#include "link/Packet.h"
 #include "support/ExchangeGuard.h"
 
 using namespace tuvik;
@@ -152,4 +155,61 @@ TEST(AllParamsSafeSend, RowsCarryTheSentBytesAndDeviceValuesMark) {
     m.DataUpdate(6, 13);
     EXPECT_EQ(m.valueText(3), QStringLiteral("6"));
     EXPECT_FALSE(m.data(v, Qt::BackgroundRole).isValid());
+}
+
+// The backup is on disk, complete, at the moment the link writes the first
+// write request; the read-back then decides the verdict.
+TEST(ParamSetSafeSend, BackupIsCompleteBeforeTheFirstWriteRequest) {
+    QTemporaryDir dir;
+    RecordingLink link;
+    int16_t acks = 0;
+    ParamSetUpload upload(&acks);
+    upload.setPauseMs(1);
+    ParamSetSafeSend send(upload, dir.path());
+    std::vector<uint8_t> device(36, 0);
+    for (int i = 4; i < 36; ++i) {
+        device[static_cast<size_t>(i)] = static_cast<uint8_t>(i);
+    }
+    QStringList deviceTexts;
+    ApplyParamSet(device, deviceTexts);
+    QStringList atFirstWrite;
+    std::vector<uint8_t> stored = device;
+    link.onPacket = [&](const QByteArray& p) {
+        if (static_cast<uint8_t>(p.at(0)) != Cmd::MemWrite) {
+            return;
+        }
+        ++acks;
+        // What the burner would store: cmd, count, address (2), data, trailer.
+        const int address = static_cast<uint8_t>(p.at(2)) | (static_cast<uint8_t>(p.at(3)) << 8);
+        for (int k = 0; k + 2 < static_cast<uint8_t>(p.at(1)); ++k) {
+            stored[static_cast<size_t>(address + k)] = static_cast<uint8_t>(p.at(4 + k));
+        }
+        if (atFirstWrite.isEmpty()) {
+            QFile f(send.backupPath());
+            atFirstWrite = QStringList(kParamBoxCount, QStringLiteral("?"));
+            if (f.open(QIODevice::ReadOnly)) {
+                LoadParamSetPar(f.readAll(), atFirstWrite);
+            }
+        }
+    };
+    QStringList reported;
+    QObject::connect(&send, &ParamSetSafeSend::reported,
+                     [&](bool, const QString& text) { reported << text; });
+    QSignalSpy done(&send, &ParamSetSafeSend::done);
+
+    const QStringList boxes = Boxes({500});
+    ASSERT_EQ(send.start(&link, boxes), ParamSetUpload::Start::Started);
+    EXPECT_EQ(link.HexPackets(), QStringList{"83 00 7C"}) << "the read comes first";
+    EXPECT_TRUE(send.reader().OfferParamSet(device));
+    ASSERT_TRUE(WaitUntil([&] {
+        return link.HexPackets().contains(QStringLiteral("34 00 CB")) && send.reader().pending();
+    })) << "the upload, then the read-back";
+    EXPECT_EQ(atFirstWrite, deviceTexts);
+    EXPECT_NE(stored, device);
+    EXPECT_TRUE(send.reader().OfferParamSet(stored));
+    ASSERT_TRUE(WaitUntil([&] { return done.size() == 1; }));
+    ASSERT_EQ(reported.size(), 1);
+    EXPECT_EQ(reported[0], ParamSetUpload::kOkText + QStringLiteral("\n\n") +
+                               SafeWriteText::Verified() + QStringLiteral("\n\n") +
+                               SafeWriteText::BackupSaved(send.backupPath()));
 }
