@@ -4,10 +4,15 @@
 // device, and the verdict of the read-back.
 #include <gtest/gtest.h>
 
+#include <QAbstractButton>
+#include <QApplication>
 #include <QDir>
 #include <QFile>
+#include <QFontDatabase>
 #include <QLabel>
 #include <QLineEdit>
+#include <QMessageBox>
+#include <QTextEdit>
 
 #include <algorithm>
 #include <tuple>
@@ -318,3 +323,48 @@ INSTANTIATE_TEST_SUITE_P(Burner, SafeWriteE2E,
                          Name);
 
 }  // namespace
+
+// The guide's picture of a confirmation with its diff, from a simulated
+// burner. Only when TUVIK_SCREENSHOT_DIR names the folder to write to.
+TEST(SafeWriteScreens, AllParamsConfirmationWithDiff) {
+    const QString folder = qEnvironmentVariable("TUVIK_SCREENSHOT_DIR");
+    if (folder.isEmpty()) {
+        GTEST_SKIP() << "TUVIK_SCREENSHOT_DIR not set";
+    }
+    BurnerRig rig(Via::Tcp);
+    ASSERT_TRUE(rig.ok) << rig.error.toStdString();
+    frmAllParams* all = rig.form->allParams();
+    all->Load();
+    AllParamsModel& m = all->model();
+    rig.dialogs.answerYes = false;
+    for (int r = 0, n = 0; r < m.rows() && n < 6; ++r) {
+        const int a = m.addressText(r).toInt();
+        if (a >= 40) {
+            m.setChecked(r, true);
+            m.setValueText(r, QString::number(n == 1 ? 0 : (rig.memory()[a] + n % 3) % 256));
+            ++n;
+        }
+    }
+    Click(all, QStringLiteral("Command3"));
+    ASSERT_TRUE(WaitUntil([&] { return !rig.dialogs.details.isEmpty(); }));
+    // The box as the program shows it: Yes/No, the details open.
+    QMessageBox box(QMessageBox::Warning, frmAllParams::kConfirmTitle, frmAllParams::kConfirmText,
+                    QMessageBox::Yes | QMessageBox::No);
+    box.setDetailedText(rig.dialogs.details.first());
+    if (auto* edit = box.findChild<QTextEdit*>()) {
+        edit->setFont(QFontDatabase::systemFont(QFontDatabase::FixedFont));
+        edit->setMinimumWidth(420);
+        // Every line in the picture.
+        edit->setMinimumHeight(edit->fontMetrics().lineSpacing() * 10);
+    }
+    for (QAbstractButton* b : box.buttons()) {
+        if (box.buttonRole(b) == QMessageBox::ActionRole) {
+            b->click();
+        }
+    }
+    box.adjustSize();
+    box.show();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(&box));
+    QApplication::processEvents();
+    EXPECT_TRUE(box.grab().save(folder + QStringLiteral("/confirm-diff.png")));
+}
