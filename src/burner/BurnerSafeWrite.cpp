@@ -2,6 +2,7 @@
 
 #include <QDateTime>
 #include <QDir>
+#include <QFile>
 #include <QFileInfo>
 #include <QSaveFile>
 
@@ -12,6 +13,7 @@
 #include "burner/AllParamsModel.h"
 #include "burner/SingleParam.h"
 #include "link/DeviceLink.h"
+#include "support/CappedRead.h"
 
 namespace tuvik {
 
@@ -107,6 +109,18 @@ int LoadParamSetPar(const QByteArray& bytes, QStringList& boxTexts) {
         }
     }
     return static_cast<int>(std::count(filled.begin(), filled.end(), true));
+}
+
+std::optional<QStringList> LoadParamSetParFile(const QString& path, QStringList boxTexts) {
+    QFile file(path);
+    if (!file.open(QIODevice::ReadOnly)) {
+        return std::nullopt;
+    }
+    const std::optional<QByteArray> bytes = ReadAtMost(file, AllParamsModel::kMaxParFileBytes);
+    if (!bytes || LoadParamSetPar(*bytes, boxTexts) == 0) {
+        return std::nullopt;
+    }
+    return boxTexts;
 }
 
 std::optional<QString> SaveBackup(const QString& path, const QByteArray& data) {

@@ -44,6 +44,9 @@ QByteArray ParamSetPar(const QStringList& boxTexts);
 // Fills the boxes whose addresses a *.par file names (4..35, a word box by
 // its first address). Returns the number of boxes filled.
 int LoadParamSetPar(const QByteArray& bytes, QStringList& boxTexts);
+// The same from a file: the boxes as filled, or nothing when the file could
+// not be read or named none of them.
+std::optional<QStringList> LoadParamSetParFile(const QString& path, QStringList boxTexts);
 // Writes a backup whole or not at all (the folder is made when missing);
 // the reason when it could not be written.
 std::optional<QString> SaveBackup(const QString& path, const QByteArray& data);

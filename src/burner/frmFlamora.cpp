@@ -4,7 +4,6 @@
 #include <QCloseEvent>
 #include <QComboBox>
 #include <QDir>
-#include <QFile>
 #include <QGridLayout>
 #include <QGroupBox>
 #include <QGuiApplication>
@@ -18,7 +17,6 @@
 #include <QScrollBar>
 #include <QVBoxLayout>
 
-#include "burner/AllParamsModel.h"
 #include "burner/BurnerIdentity.h"
 #include "burner/ParamTable.h"
 #include "burner/SingleParam.h"
@@ -28,7 +26,6 @@
 #include "link/Packet.h"
 #include "shell/Session.h"
 #include "shell/StandardDialogsWidget.h"
-#include "support/CappedRead.h"
 
 namespace tuvik {
 
@@ -480,12 +477,8 @@ void frmFlamora::LoadBackup() {
     if (path.isEmpty()) {
         return;
     }
-    QFile file(path);
-    const std::optional<QByteArray> bytes = file.open(QIODevice::ReadOnly)
-                                                ? ReadAtMost(file, AllParamsModel::kMaxParFileBytes)
-                                                : std::nullopt;
-    QStringList texts = ParamBoxTexts();
-    if (!bytes || LoadParamSetPar(*bytes, texts) == 0) {
+    const std::optional<QStringList> texts = LoadParamSetParFile(path, ParamBoxTexts());
+    if (!texts) {
         Tell(QStringLiteral("No parameter-set values could be read from ") +
                  QDir::toNativeSeparators(path),
              UserDialogs::Icon::Warning);
@@ -493,7 +486,7 @@ void frmFlamora::LoadBackup() {
     }
     // Only the boxes change; nothing goes to the burner until it is sent.
     for (int i = 0; i < kParamBoxCount; ++i) {
-        txtFlamoraParams[i]->setText(texts.at(i));
+        txtFlamoraParams[i]->setText(texts->at(i));
     }
 }
 
