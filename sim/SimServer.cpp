@@ -517,6 +517,9 @@ void SimServer::OnRequest(Endpoint& from, uint8_t cmd, std::span<const uint8_t> 
         req.append(reinterpret_cast<const char*>(data.data()), static_cast<qsizetype>(data.size()));
         Trace("<-", from.name(), req);
     }
+    if (requestObserver_) {
+        requestObserver_(cmd, data);
+    }
     const auto t = device_.Respond(cmd, data);
     Trace("->", from.name(), t.bytes);
     from.Deliver(t);

@@ -14,6 +14,7 @@
 #include <QTimer>
 
 #include <cstdint>
+#include <functional>
 #include <memory>
 #include <span>
 
@@ -57,6 +58,9 @@ class SimServer : public QObject {
     // With the clock stopped, simulated time moves only by device().Advance.
     void SetClockRunning(bool running);
     void SetTrace(bool on) { options_.trace = on; }
+    // Sees every request as it arrives, before the device handles it.
+    using RequestObserver = std::function<void(uint8_t cmd, std::span<const uint8_t> data)>;
+    void SetRequestObserver(RequestObserver observer) { requestObserver_ = std::move(observer); }
 
     // Sends one packet exactly as given to every connected client, past all faults.
     void PushReply(uint8_t cmd, std::span<const uint8_t> data);
@@ -98,6 +102,7 @@ class SimServer : public QObject {
     QElapsedTimer clock_;
     qint64 lastTickNs_ = 0;
     Stats stats_;
+    RequestObserver requestObserver_;
 };
 
 }  // namespace tuvik::sim

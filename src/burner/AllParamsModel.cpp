@@ -1,9 +1,11 @@
 #include "burner/AllParamsModel.h"
 
+#include <QBrush>
 #include <QFile>
 
 #include <cmath>
 
+#include "burner/BurnerSafeWrite.h"
 #include "burner/NumberText.h"
 #include "burner/PrintZones.h"
 #include "burner/SingleParam.h"
@@ -17,15 +19,8 @@ namespace {
 
 bool g_allParamsOpen = false;
 
+}  // namespace
 
-struct ParFields {
-    int32_t address;
-    QString name;
-    int32_t value;
-};
-
-// Address, name and value of one line; nothing when it has fewer than three
-// fields or a number does not fit 32 bits.
 std::optional<ParFields> ParseParLine(const QString& raw) {
     const QString line = TrimBlanks(raw);
     const qsizetype s1 = line.indexOf(QLatin1Char(' '));
@@ -47,8 +42,6 @@ std::optional<ParFields> ParseParLine(const QString& raw) {
     }
     return ParFields{*address, rest.left(s2), *value};
 }
-
-}  // namespace
 
 bool AllParamsOpen() {
     return g_allParamsOpen;
@@ -118,7 +111,16 @@ QVariant AllParamsModel::data(const QModelIndex& index, int role) const {
         case ColName:
             return role == Qt::DisplayRole ? QVariant(r.name) : QVariant();
         case ColValue:
-            return role == Qt::DisplayRole || role == Qt::EditRole ? QVariant(r.value) : QVariant();
+            if (role == Qt::DisplayRole || role == Qt::EditRole) {
+                return r.value;
+            }
+            if (role == Qt::BackgroundRole || role == Qt::ToolTipRole) {
+                if (const auto mark = EditedMark(r.value, r.device)) {
+                    return role == Qt::ToolTipRole ? QVariant(*mark)
+                                                   : QVariant(QBrush(EditedMarkColour()));
+                }
+            }
+            return {};
         default:
             return {};
     }
@@ -187,7 +189,7 @@ void AllParamsModel::setValueText(int row, const QString& text) {
 
 void AllParamsModel::ValueChanged(int row) {
     const QModelIndex i = index(row, ColValue);
-    emit dataChanged(i, i, {Qt::DisplayRole, Qt::EditRole});
+    emit dataChanged(i, i, {Qt::DisplayRole, Qt::EditRole, Qt::BackgroundRole, Qt::ToolTipRole});
 }
 
 int AllParamsModel::checkedCount() const {
@@ -208,12 +210,63 @@ void AllParamsModel::chkAll(bool on) {
 }
 
 void AllParamsModel::DataUpdate(int32_t val, int32_t adr) {
+    // One change per row: the value and the device's value together.
     const QString text = QString::number(val);
     for (int i = 0; i < rows(); ++i) {
-        if (rows_[static_cast<size_t>(i)].address == adr) {
-            setValueText(i, text);
+        Row& r = rows_[static_cast<size_t>(i)];
+        if (r.address != adr) {
+            continue;
+        }
+        const bool deviceChanged = r.device != text;
+        r.device = text;
+        const QModelIndex at = index(i, ColValue);
+        if (r.value != text) {
+            r.value = text;
+            emit dataChanged(at, at,
+                             {Qt::DisplayRole, Qt::EditRole, Qt::BackgroundRole, Qt::ToolTipRole});
+        } else if (deviceChanged) {
+            emit dataChanged(at, at, {Qt::BackgroundRole, Qt::ToolTipRole});
         }
     }
+}
+
+void AllParamsModel::SetDeviceValue(int32_t adr, int32_t val) {
+    for (int i = 0; i < rows(); ++i) {
+        Row& r = rows_[static_cast<size_t>(i)];
+        if (r.address == adr) {
+            r.device = QString::number(val);
+            const QModelIndex at = index(i, ColValue);
+            emit dataChanged(at, at, {Qt::BackgroundRole, Qt::ToolTipRole});
+        }
+    }
+}
+
+std::vector<AllParamsModel::Sendable> AllParamsModel::SendableRows() const {
+    std::vector<Sendable> out;
+    for (int i = 0; i < rows(); ++i) {
+        const Row& r = rows_[static_cast<size_t>(i)];
+        const std::optional<double> n = r.checked ? StrictNumber(r.value) : std::nullopt;
+        const std::optional<int16_t> v = n ? RoundToInt16(*n) : std::nullopt;
+        if (v && *v >= -256 && *v <= 255) {
+            out.push_back({i, static_cast<int32_t>(std::floor(r.address)),
+                           r.addressText + QLatin1Char(' ') + TrimBlanks(r.name),
+                           static_cast<uint8_t>(*v < 0 ? *v + 256 : *v)});
+        }
+    }
+    return out;
+}
+
+QByteArray AllParamsModel::SendableParData(const QStringList& values) const {
+    QByteArray out;
+    qsizetype k = 0;
+    for (const Sendable& s : SendableRows()) {
+        if (k >= values.size()) {
+            break;
+        }
+        const Row& r = rows_[static_cast<size_t>(s.row)];
+        out += ParLine(r.addressText, r.name, values.at(k++)).toLatin1() + "\r\n";
+    }
+    return out;
 }
 
 int AllParamsModel::ReadChecked(DeviceLink& link) {

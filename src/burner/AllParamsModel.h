@@ -20,6 +20,15 @@ namespace tuvik {
 
 class DeviceLink;
 
+// One *.par line: address, the name's first word, value; nothing when it has
+// fewer than three fields or a number does not fit 32 bits.
+struct ParFields {
+    int32_t address;
+    QString name;
+    int32_t value;
+};
+std::optional<ParFields> ParseParLine(const QString& line);
+
 // True while the all-parameters window is loaded: the reply dispatcher then
 // passes every byte-read reply to its DataUpdate.
 bool AllParamsOpen();
@@ -68,8 +77,27 @@ class AllParamsModel : public QAbstractTableModel {
     // "check all": every row's check box takes the given state.
     void chkAll(bool on);
 
-    // A byte-read reply: every row at that address shows the value.
+    // A byte-read reply: every row at that address shows the value, and
+    // takes it as the device's value.
     void DataUpdate(int32_t val, int32_t adr);
+    // The device's value at an address, read around a send: the value boxes
+    // keep what they hold and are marked where they differ.
+    void SetDeviceValue(int32_t adr, int32_t val);
+    std::optional<QString> deviceValue(int row) const {
+        return rows_.at(static_cast<size_t>(row)).device;
+    }
+
+    // The checked rows that SendChecked sends, with the byte each carries
+    // (as a number 0..255) and a field name for the write's check.
+    struct Sendable {
+        int row;
+        int32_t address;
+        QString field;  // "address name"
+        uint8_t byte;
+    };
+    std::vector<Sendable> SendableRows() const;
+    // *.par lines of the sendable rows, with the given values in their order.
+    QByteArray SendableParData(const QStringList& values) const;
 
     // Byte reads for the checked rows, in row order. Returns the number of
     // requests the link took.
@@ -104,6 +132,7 @@ class AllParamsModel : public QAbstractTableModel {
         double address = 0;  // the address caption read as a number
         QString name;
         QString value;
+        std::optional<QString> device;  // last read from the burner
     };
     void AddRow(const QString& addressText, const QString& name);
     void ValueChanged(int row);

@@ -4,6 +4,7 @@
 #include <QCloseEvent>
 #include <QHBoxLayout>
 #include <QHeaderView>
+#include <QLabel>
 #include <QPushButton>
 #include <QScrollBar>
 #include <QTableView>
@@ -33,7 +34,8 @@ QPushButton* Button(QWidget* parent, const char* name, const QString& text, cons
 frmAllParams::frmAllParams(Session& session, UserDialogs* dialogs, QWidget* parent)
     : QWidget(parent, Qt::Window),
       session_(session),
-      dialogs_(dialogs ? *dialogs : DefaultDialogs()) {
+      dialogs_(dialogs ? *dialogs : DefaultDialogs()),
+      safeSend_(model_, session.paths().DailyDir()) {
     setObjectName(QStringLiteral("frmAllParams"));
     setWindowTitle(QStringLiteral("All Parameters"));
 
@@ -83,6 +85,10 @@ frmAllParams::frmAllParams(Session& session, UserDialogs* dialogs, QWidget* pare
     auto* layout = new QVBoxLayout(this);
     layout->addWidget(Frame2);
     layout->addWidget(Frame1, 1);
+    lblStatus = new QLabel(this);
+    lblStatus->setObjectName(QStringLiteral("lblStatus"));
+    lblStatus->setWordWrap(true);
+    layout->addWidget(lblStatus);
     resize(620, 560);
 
     connect(btnRead, &QPushButton::clicked, this, &frmAllParams::ReadParams);
@@ -90,6 +96,13 @@ frmAllParams::frmAllParams(Session& session, UserDialogs* dialogs, QWidget* pare
     connect(Command1, &QPushButton::clicked, this, &frmAllParams::SaveToFile);
     connect(Command2, &QPushButton::clicked, this, &frmAllParams::LoadFromFile);
     connect(chkAll, &QCheckBox::clicked, &model_, &AllParamsModel::chkAll);
+    connect(&safeSend_, &AllParamsSafeSend::readyToAsk, this, &frmAllParams::AskAndSend);
+    connect(&safeSend_, &AllParamsSafeSend::status, lblStatus, &QLabel::setText);
+    connect(&safeSend_, &AllParamsSafeSend::logLine, this,
+            [this](const QString& line) { session_.log().AddMessage(line); });
+    connect(&safeSend_, &AllParamsSafeSend::mismatch, this, [this](const QString& text) {
+        dialogs_.Message(SafeWriteText::MismatchTitle(), text, UserDialogs::Icon::Warning);
+    });
 
     session_.dispatcher().SetAllParams(this);
 }
@@ -127,7 +140,10 @@ void frmAllParams::closeEvent(QCloseEvent* event) {
 }
 
 void frmAllParams::DataUpdate(int32_t value, int32_t address) {
-    model_.DataUpdate(value, address);
+    // The reads around a send go to its check, not into the value boxes.
+    if (!safeSend_.reader().OfferValue(value, address, false)) {
+        model_.DataUpdate(value, address);
+    }
 }
 
 void frmAllParams::Tell(const QString& text, UserDialogs::Icon icon) {
@@ -150,23 +166,28 @@ void frmAllParams::ReadParams() {
 }
 
 void frmAllParams::SendParams() {
-    if (!dialogs_.AskYesNo(kConfirmTitle, kConfirmText)) {
+    // The checked rows are read first; the question follows with the diff.
+    if (!safeSend_.running()) {
+        safeSend_.ReadBefore(session_.ctx().activeLink());
+    }
+}
+
+void frmAllParams::AskAndSend() {
+    if (!dialogs_.AskYesNo(kConfirmTitle, kConfirmText, safeSend_.Detail())) {
+        safeSend_.Cancel();
         return;
     }
     DeviceLink* link = OpenLinkOrTell();
     if (!link) {
+        safeSend_.Cancel();
         return;
     }
-    const QList<AllParamsModel::NotSent> refused = model_.SendChecked(*link);
+    const QStringList refused = safeSend_.Write(*link);
     if (refused.isEmpty()) {
         return;
     }
     // The rows that went out are not repeated; the others are listed.
-    QStringList lines;
-    for (const AllParamsModel::NotSent& n : refused) {
-        lines << n.reason;
-    }
-    Tell(QStringLiteral("These parameters were not sent:\n") + lines.join(QLatin1Char('\n')),
+    Tell(QStringLiteral("These parameters were not sent:\n") + refused.join(QLatin1Char('\n')),
          UserDialogs::Icon::Warning);
 }
 

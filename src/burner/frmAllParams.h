@@ -8,10 +8,12 @@
 #include <QWidget>
 
 #include "burner/AllParamsModel.h"
-#include "shell/StandardDialogsWidget.h"
+#include "burner/BurnerSafeWrite.h"
 #include "link/DispatchTargets.h"
+#include "shell/StandardDialogsWidget.h"
 
 class QCheckBox;
+class QLabel;
 class QPushButton;
 class QTableView;
 
@@ -44,6 +46,7 @@ class frmAllParams : public QWidget, public AllParamsTarget {
     void DataUpdate(int32_t value, int32_t address) override;
 
     AllParamsModel& model() { return model_; }
+    AllParamsSafeSend& safeSend() { return safeSend_; }
     QTableView* grid() const { return Frame1; }
 
     // The buttons' actions, for the buttons and for tests.
@@ -59,10 +62,12 @@ class frmAllParams : public QWidget, public AllParamsTarget {
   private:
     DeviceLink* OpenLinkOrTell();
     void Tell(const QString& text, UserDialogs::Icon icon);
+    void AskAndSend();
 
     Session& session_;
     UserDialogs& dialogs_;
     AllParamsModel model_;
+    AllParamsSafeSend safeSend_;
     bool built_ = false;
     bool loaded_ = false;
 
@@ -73,6 +78,7 @@ class frmAllParams : public QWidget, public AllParamsTarget {
     QPushButton* Command2 = nullptr;
     QCheckBox* chkAll = nullptr;
     QTableView* Frame1 = nullptr;
+    QLabel* lblStatus = nullptr;  // the reads around a send and their verdict
 };
 
 }  // namespace tuvik

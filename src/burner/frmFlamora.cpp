@@ -3,6 +3,7 @@
 #include <QCheckBox>
 #include <QCloseEvent>
 #include <QComboBox>
+#include <QDir>
 #include <QGridLayout>
 #include <QGroupBox>
 #include <QGuiApplication>
@@ -20,11 +21,11 @@
 #include "burner/ParamTable.h"
 #include "burner/SingleParam.h"
 #include "burner/frmAllParams.h"
-#include "shell/StandardDialogsWidget.h"
 #include "burner/frmExtra.h"
 #include "burner/frmLocalise.h"
 #include "link/Packet.h"
 #include "shell/Session.h"
+#include "shell/StandardDialogsWidget.h"
 
 namespace tuvik {
 
@@ -84,7 +85,8 @@ frmFlamora::frmFlamora(Session& session, UserDialogs* dialogs, QWidget* parent)
       dialogs_(dialogs ? *dialogs : DefaultDialogs()),
       leds_(LoadLedPictures()),
       measLog_(session.paths().DailyDir()),
-      upload_(&session.state().WriteAckCount) {
+      upload_(&session.state().WriteAckCount),
+      safeSend_(upload_, session.paths().DailyDir()) {
     upload_.setWriteRefusedCounter(&session.state().WriteRefusedCount);
     setObjectName(QStringLiteral("frmFlamora"));
     setWindowTitle(kDesignTitle);
@@ -127,11 +129,22 @@ frmFlamora::frmFlamora(Session& session, UserDialogs* dialogs, QWidget* parent)
     connect(&measLog_, &MeasLog::userNotice, &session_.ctx(), &AppContext::notifyUser);
     connect(CheckSaveMeas, &QCheckBox::toggled, &measLog_, &MeasLog::setSaving);
 
-    connect(&upload_, &ParamSetUpload::progress, this, [this](int done, int total) {
+    // The reads around the upload show as a busy bar (range 0..0).
+    connect(&safeSend_, &ParamSetSafeSend::progress, this, [this](int done, int total) {
         prgUpload->setRange(0, total);
         prgUpload->setValue(done);
     });
-    connect(&upload_, &ParamSetUpload::finished, this, &frmFlamora::UploadFinished);
+    connect(&safeSend_, &ParamSetSafeSend::reported, this, [this](bool ok, const QString& text) {
+        Tell(text, ok ? UserDialogs::Icon::None : UserDialogs::Icon::Critical);
+    });
+    connect(&safeSend_, &ParamSetSafeSend::done, this, &frmFlamora::UploadFinished);
+    connect(&safeSend_, &ParamSetSafeSend::mismatch, this, &frmFlamora::ShowMismatch);
+    connect(&single_, &SingleSafeWrite::mismatch, this, &frmFlamora::ShowMismatch);
+    connect(&single_, &SingleSafeWrite::failed, this,
+            [this](const QString& text) { Tell(text, UserDialogs::Icon::Warning); });
+    const auto log = [this](const QString& line) { session_.log().AddMessage(line); };
+    connect(&safeSend_, &ParamSetSafeSend::logLine, this, log);
+    connect(&single_, &SingleSafeWrite::logLine, this, log);
 
     extras_ = new frmExtra(session_, &dialogs_, this);
 
@@ -269,6 +282,13 @@ QWidget* frmFlamora::BuildParamSet() {
     grid->addWidget(btnGetvalues, kParamBoxCount, 0);
     grid->addWidget(btnSendValues, kParamBoxCount, 1);
     grid->addWidget(prgUpload, kParamBoxCount + 1, 0, 1, 2);
+    QPushButton* btnLoadBackup =
+        AddButton(QStringLiteral("btnLoadBackup"), QStringLiteral("Load backup"));
+    grid->addWidget(btnLoadBackup, kParamBoxCount + 2, 0, 1, 2);
+    connect(btnLoadBackup, &QPushButton::clicked, this, &frmFlamora::LoadBackup);
+    for (QLineEdit* edit : txtFlamoraParams) {
+        connect(edit, &QLineEdit::textChanged, this, &frmFlamora::UpdateMarks);
+    }
     connect(btnGetvalues, &QPushButton::clicked, this, [this] {
         // The operator asked for the device's values: they replace every box.
         overwriteEdits_ = true;
@@ -410,21 +430,64 @@ QStringList frmFlamora::ParamBoxTexts() const {
 void frmFlamora::SendValues() {
     QString reason;
     const ParamSetUpload::Start s =
-        upload_.start(session_.ctx().activeLink(), ParamBoxTexts(), &reason);
+        safeSend_.start(session_.ctx().activeLink(), ParamBoxTexts(), &reason);
     if (s == ParamSetUpload::Start::Refused) {
         Tell(reason, UserDialogs::Icon::Critical);
     } else if (s == ParamSetUpload::Start::Started) {
         btnSendValues->setEnabled(false);
         btnGetvalues->setEnabled(false);
+        prgUpload->setRange(0, 0);
         prgUpload->show();
     }
 }
 
-void frmFlamora::UploadFinished(bool ok, const QString& message) {
+void frmFlamora::UploadFinished(const std::optional<QStringList>& deviceTexts) {
     btnSendValues->setEnabled(true);
     btnGetvalues->setEnabled(true);
     prgUpload->hide();
-    Tell(message, ok ? UserDialogs::Icon::None : UserDialogs::Icon::Critical);
+    // What the burner holds now is the device's value the boxes are marked
+    // against; the boxes keep what was sent.
+    if (deviceTexts) {
+        lastRead_ = *deviceTexts;
+        deviceRead_ = true;
+        UpdateMarks();
+    }
+}
+
+void frmFlamora::ShowMismatch(const QString& text) {
+    dialogs_.Message(SafeWriteText::MismatchTitle(), text, UserDialogs::Icon::Warning);
+}
+
+void frmFlamora::UpdateMarks() {
+    const auto& defs = ParamBoxes();
+    for (int i = 0; i < kParamBoxCount; ++i) {
+        QLineEdit* box = txtFlamoraParams[i];
+        const auto mark = EditedMark(
+            box->text(), deviceRead_ ? std::optional<QString>(lastRead_.at(i)) : std::nullopt);
+        QPalette p = box->palette();
+        p.setColor(QPalette::Base, mark ? EditedMarkColour() : palette().color(QPalette::Base));
+        box->setPalette(p);
+        box->setToolTip(mark ? defs[i].tooltip + QLatin1Char('\n') + *mark : defs[i].tooltip);
+    }
+}
+
+void frmFlamora::LoadBackup() {
+    const QString path =
+        dialogs_.OpenFileName(QStringLiteral("Open backup"), QStringLiteral("All Files (*.par)"));
+    if (path.isEmpty()) {
+        return;
+    }
+    const std::optional<QStringList> texts = LoadParamSetParFile(path, ParamBoxTexts());
+    if (!texts) {
+        Tell(QStringLiteral("No parameter-set values could be read from ") +
+                 QDir::toNativeSeparators(path),
+             UserDialogs::Icon::Warning);
+        return;
+    }
+    // Only the boxes change; nothing goes to the burner until it is sent.
+    for (int i = 0; i < kParamBoxCount; ++i) {
+        txtFlamoraParams[i]->setText(texts->at(i));
+    }
 }
 
 void frmFlamora::ComboToAddress() {
@@ -445,11 +508,9 @@ void frmFlamora::SingleParamAction(int which) {
         case 1:
             error = ReadParam16(*link, txtOso->text());
             break;
-        case 2:
-            error = WriteParam(*link, txtOso->text(), txtValue->text());
-            break;
         default:
-            error = WriteParam16(*link, txtOso->text(), txtValue->text());
+            // The old value is read first and the written one read back.
+            error = single_.start(link, txtOso->text(), txtValue->text(), which == 3);
             break;
     }
     if (error) {
@@ -519,6 +580,10 @@ void frmFlamora::ParamSetReceived(std::span<const uint8_t> data) {
     if (data.size() >= 2) {
         setWindowTitle(ApplyIdentification(session_.state().burner, data));
     }
+    // The read of a send's check is not shown in the boxes.
+    if (safeSend_.reader().OfferParamSet(data)) {
+        return;
+    }
     // A read the operator did not ask for (the one on connect) leaves the
     // boxes edited since the last read as they are.
     QStringList device = lastRead_;
@@ -532,10 +597,19 @@ void frmFlamora::ParamSetReceived(std::span<const uint8_t> data) {
     }
     lastRead_ = device;
     overwriteEdits_ = false;
+    deviceRead_ = true;
+    UpdateMarks();
 }
 
 void frmFlamora::SetValueText(const QString& text) {
     txtValue->setText(text);
+}
+
+void frmFlamora::ValueRead(int32_t value, int32_t address, bool word) {
+    // The old value or the read-back of a write is not shown in txtValue.
+    if (!single_.reader().OfferValue(value, address, word)) {
+        SetValueText(QString::number(value));
+    }
 }
 
 QString frmFlamora::TgasText() const {

@@ -15,12 +15,13 @@
 #include <array>
 
 #include "burner/BurnerPolling.h"
+#include "burner/BurnerSafeWrite.h"
 #include "burner/MeasLog.h"
 #include "burner/ParamSet.h"
 #include "burner/ParamSetUpload.h"
-#include "shell/StandardDialogsWidget.h"
 #include "link/DispatchTargets.h"
 #include "shell/LedWidget.h"
+#include "shell/StandardDialogsWidget.h"
 #include "support/MessageLog.h"
 
 class QCheckBox;
@@ -65,6 +66,7 @@ class frmFlamora : public QWidget, public BurnerWindowTarget, public BurnerLabel
     void MeasuresUpdated() override;
     void ParamSetReceived(std::span<const uint8_t> data) override;
     void SetValueText(const QString& text) override;
+    void ValueRead(int32_t value, int32_t address, bool word) override;
 
     // BurnerLabelSource: the readings the message log writes with each line.
     QString TgasText() const override;
@@ -84,6 +86,8 @@ class frmFlamora : public QWidget, public BurnerWindowTarget, public BurnerLabel
     QTimer& Timer1() { return timer1_; }
     MeasLog& measLog() { return measLog_; }
     ParamSetUpload& paramSetUpload() { return upload_; }
+    ParamSetSafeSend& safeSend() { return safeSend_; }
+    SingleSafeWrite& singleWrite() { return single_; }
     const BurnerPolling& polling() const { return polling_; }
     QStringList ParamBoxTexts() const;
 
@@ -104,7 +108,10 @@ class frmFlamora : public QWidget, public BurnerWindowTarget, public BurnerLabel
     void RequestParamSet(bool quiet);
     void SendCommand(uint8_t command);
     void SendValues();
-    void UploadFinished(bool ok, const QString& message);
+    void UploadFinished(const std::optional<QStringList>& deviceTexts);
+    void UpdateMarks();
+    void LoadBackup();
+    void ShowMismatch(const QString& text);
     void ComboToAddress();
     void SingleParamAction(int which);
 
@@ -115,11 +122,14 @@ class frmFlamora : public QWidget, public BurnerWindowTarget, public BurnerLabel
     BurnerPolling polling_;
     MeasLog measLog_;
     ParamSetUpload upload_;
+    ParamSetSafeSend safeSend_;
+    SingleSafeWrite single_;
     bool loaded_ = false;
     // The box texts of the last parameter-set read ("0" before any), and
     // whether the next reply replaces boxes the operator has edited since.
     QStringList lastRead_ = QStringList(kParamBoxCount, QString::fromLatin1(kUnreadBoxText));
     bool overwriteEdits_ = false;
+    bool deviceRead_ = false;  // lastRead_ holds a read, not the start-up zeros
 
     QScrollArea* VScroll1 = nullptr;
     QWidget* Frame1 = nullptr;

@@ -36,6 +36,13 @@ class BurnerWindowTarget {
     virtual void ParamSetReceived(std::span<const uint8_t> data) = 0;
     // The single-parameter value box txtValue.
     virtual void SetValueText(const QString& text) = 0;
+    // A byte (0x8B) or word (0x55) read reply with its address; by default
+    // its value goes to txtValue.
+    virtual void ValueRead(int32_t value, int32_t address, bool word) {
+        (void)address;
+        (void)word;
+        SetValueText(QString::number(value));
+    }
 };
 
 class AllParamsTarget {

@@ -171,7 +171,7 @@ void ReplyDispatcher::ByteRead(std::span<const uint8_t> d) {
     const int32_t value = d[0];
     const int32_t address = U16(d, 1);
     if (burner_) {
-        burner_->SetValueText(QString::number(value));
+        burner_->ValueRead(value, address, false);
     }
     if (allParams_ && allParams_->AllParamsOpen()) {
         allParams_->DataUpdate(value, address);
@@ -185,7 +185,7 @@ void ReplyDispatcher::WordRead(std::span<const uint8_t> d) {
     const int32_t value = U16(d, 0);
     const int32_t address = U16(d, 2);
     if (burner_) {
-        burner_->SetValueText(QString::number(value));
+        burner_->ValueRead(value, address, true);
     }
     // Counters above 32767 are passed on as read rather than lost.
     if (histogram_ && address >= kHistogramFirst && address < kHistogramEnd) {

@@ -111,6 +111,7 @@ class ProgramE2E : public ::testing::TestWithParam<Via> {
         main->editor().sender().setPauses(20, 200, 100);
         burner->Timer1().setInterval(50);
         burner->paramSetUpload().setPauseMs(150);
+        burner->safeSend().reader().setTimeoutMs(1500);
         Find<QLineEdit>(main.get(), "txtRefresh")->setText("100");
     }
     void TearDown() override {
@@ -152,7 +153,7 @@ class ProgramE2E : public ::testing::TestWithParam<Via> {
                        std::chrono::seconds(15))) {
             return QStringLiteral("(no message)");
         }
-        return dialogs.messages.last().text;
+        return dialogs.messages.at(before).text;
     }
     // Apply changes with the confirmation answered OK; true once the send is over.
     bool ApplyChanges() {

@@ -232,13 +232,13 @@ void OperatorWalk::SingleParameter() {
     Edit("txtOso")->setText("300");
     Edit("txtValue")->setText("255");
     Click(burner, "btnWrite");
-    ASSERT_TRUE(WaitUntil([&] { return Byte(300) == 0xFF; }));
+    ASSERT_TRUE(WaitUntil([&] { return Byte(300) == 0xFF && !burner->singleWrite().running(); }));
     Edit("txtValue")->setText("9");
     Click(burner, "btnRead");
     EXPECT_TRUE(WaitUntil([&] { return Edit("txtValue")->text() == QStringLiteral("255"); }));
     Edit("txtValue")->setText("-2");
     Click(burner, "btnWrite16bit");
-    ASSERT_TRUE(WaitUntil([&] { return Word(300) == 0xFFFE; }));
+    ASSERT_TRUE(WaitUntil([&] { return Word(300) == 0xFFFE && !burner->singleWrite().running(); }));
     Edit("txtValue")->clear();
     Click(burner, "btnRead16Bit");
     EXPECT_TRUE(WaitUntil([&] { return Edit("txtValue")->text() == QStringLiteral("65534"); }));
@@ -265,7 +265,8 @@ void OperatorWalk::ParameterSet() {
     const uint64_t commits = Requests(Cmd::Commit);
     dialogs.clear();
     Click(burner, "btnSendValues");
-    EXPECT_EQ(NextMessage(0), QStringLiteral("Flamora parameters upload OK"));
+    EXPECT_EQ(NextMessage(0).section(QStringLiteral("\n\n"), 0, 0),
+              QStringLiteral("Flamora parameters upload OK"));
     EXPECT_EQ(Word(defs[0].address), 321);
     EXPECT_EQ(Byte(defs[10].address), 77);
     EXPECT_EQ(Word(defs[18].address), 0xFFFB);
@@ -304,8 +305,9 @@ void OperatorWalk::AllParameters() {
     dialogs.clear();
     dialogs.questions.clear();
     Click(w, "Command3");
-    ASSERT_EQ(dialogs.questions.size(), 1);
+    ASSERT_TRUE(WaitUntil([&] { return dialogs.questions.size() == 1; }));
     EXPECT_TRUE(WaitUntil([&] { return Byte(24) == 12 && Byte(40) == 0xFF; }));
+    ASSERT_TRUE(WaitUntil([&] { return !w->safeSend().running(); }));
 
     const QString par = dir.filePath("burner.par");
     dialogs.files = {par};

@@ -4,41 +4,24 @@
 // a controller that acknowledges but keeps other values.
 #include <gtest/gtest.h>
 
-#include <QCheckBox>
 #include <QComboBox>
 #include <QDir>
 #include <QFileInfo>
-#include <QLabel>
-#include <QLineEdit>
-#include <QPushButton>
 #include <QRegularExpression>
-#include <QSettings>
-#include <QTemporaryDir>
 
 #include <functional>
 #include <set>
 
 #include "E2E.h"
-#include "RecordingDialogs.h"
-#include "SimServer.h"
-#include "TestUtil.h"
-#include "link/Packet.h"
-#include "pid/PidEditorWidget.h"
 #include "pid/PidFiles.h"
 #include "pid/PidWriteCheck.h"
-#include "shell/Session.h"
-#include "shell/frmPID.h"
 #include "support/MessageLog.h"
 #include "support/WriteCheck.h"
 
 using namespace tuvik;
 using namespace tuvik::sim;
 using namespace std::chrono_literals;
-using tuvik::test::Pump;
-using tuvik::test::RecordingDialogs;
-using tuvik::test::Via;
-using tuvik::test::ViaParamName;
-using tuvik::test::WaitUntil;
+using namespace tuvik::test;
 
 namespace {
 
@@ -114,50 +97,14 @@ struct Case {
     std::set<QString> differing;  // the fields the warning lists
 };
 
-class PidSafeWriteE2E : public ::testing::TestWithParam<Via> {
+class PidSafeWriteE2E : public test::ProgramE2E {
   protected:
     void SetUp() override {
-        ASSERT_TRUE(dir.isValid());
-        SimServerOptions o;
-        o.ptyLink = dir.filePath("tty");
-        o.tcpPort = 0;
-        o.tickMs = 10;
-        sim = std::make_unique<SimServer>(o);
-        ASSERT_TRUE(sim->Start());
-        session = std::make_unique<Session>(
-            AppPaths(dir.path(), dir.path(), {QStringLiteral(TUVIK_SOURCE_DATA_DIR)}));
-        frmPID::Options opts;
-        opts.openSettings = [this] {
-            return std::make_unique<QSettings>(dir.filePath("store.ini"), QSettings::IniFormat);
-        };
-        opts.dialogs = &dialogs;
-        opts.prepareClient = [this](frmClient& c) { c.link().SetRemotePort(sim->TcpPort()); };
-        w = std::make_unique<frmPID>(*session, std::move(opts));
-        w->Form_Load();
-        w->editor().sender().setPauses(20, 200, 100);
-        w->editor().setDeviceReadTimes(300, 300);
-        w->findChild<QLineEdit*>("txtRefresh")->setText("100");
-        if (GetParam() == Via::Pty) {
-            w->findChild<QLineEdit*>("txtComPort")->setText(sim->PtyLink());
-        } else {
-            w->findChild<QCheckBox*>("chkUseTCP")->setChecked(true);
-        }
-        Click("btnCon");
-        ASSERT_TRUE(WaitUntil([this] {
-            return session->ctx().LinkConnected() &&
-                   (GetParam() == Via::Pty ? sim->PtyClientPresent() : sim->TcpClientConnected());
-        }));
+        ProgramE2E::SetUp();
+        main->editor().setDeviceReadTimes(300, 300);
+        ASSERT_TRUE(Connect());
     }
-    void TearDown() override {
-        w.reset();
-        session.reset();
-        sim.reset();
-    }
-
-    void Click(const char* name) { test::Click(w.get(), QString::fromLatin1(name)); }
-    QLineEdit* Box(int i) {
-        return w->findChild<QLineEdit*>(QStringLiteral("TextAutoPID_%1").arg(i));
-    }
+    void Click(const char* name) { test::Click(main.get(), QString::fromLatin1(name)); }
     // The reported setpoint is the one the loop works with, taken at its next cycle.
     bool WriteKnownState() {
         std::vector<uint8_t> block(72);
@@ -175,20 +122,15 @@ class PidSafeWriteE2E : public ::testing::TestWithParam<Via> {
         for (int i = 0; i < kBoxes.size(); ++i) {
             Box(i)->setText(kBoxes[i]);
         }
-        w->findChild<QWidget*>("OptionPIDmode_0")->setProperty("checked", true);
-        w->findChild<QWidget*>("SliderManual")->setProperty("value", kManual);
-        w->findChild<QCheckBox*>("chkEnable")->setChecked(true);
-        w->findChild<QCheckBox*>("chkRemoteSetpoint")->setChecked(false);
+        main->findChild<QWidget*>("OptionPIDmode_0")->setProperty("checked", true);
+        main->findChild<QWidget*>("SliderManual")->setProperty("value", kManual);
+        main->findChild<QCheckBox*>("chkEnable")->setChecked(true);
+        main->findChild<QCheckBox*>("chkRemoteSetpoint")->setChecked(false);
     }
     bool Idle() {
-        return !w->editor().sender().running() && w->findChild<QPushButton*>("cmdOK")->isEnabled();
+        return !main->editor().sender().running() && main->findChild<QPushButton*>("cmdOK")->isEnabled();
     }
 
-    QTemporaryDir dir;
-    RecordingDialogs dialogs;
-    std::unique_ptr<SimServer> sim;
-    std::unique_ptr<Session> session;
-    std::unique_ptr<frmPID> w;
 };
 
 }  // namespace
@@ -301,8 +243,8 @@ TEST_P(PidSafeWriteE2E, DiffBackupAndReadBackVerdict) {
         }
 
         // The send went out and was judged by its acknowledgements as before.
-        EXPECT_TRUE(w->windowTitle().endsWith(" PID settings sent successfully!"));
-        const auto* status = w->findChild<QLabel*>("lblWriteCheck");
+        EXPECT_TRUE(main->windowTitle().endsWith(" PID settings sent successfully!"));
+        const auto* status = main->findChild<QLabel*>("lblWriteCheck");
         if (c.verdict == Verdict::Verified) {
             EXPECT_EQ(dialogs.shown.size(), 1u) << dialogs.lastText().toStdString();
             EXPECT_TRUE(
@@ -335,43 +277,6 @@ TEST_P(PidSafeWriteE2E, DiffBackupAndReadBackVerdict) {
             EXPECT_TRUE(status->text().startsWith(SafeWriteText::MismatchTitle()));
         }
     }
-}
-
-// A backup goes through "Load settings" like any *.PID file: the editor shows
-// the controller's old values again, marked where the controller now differs.
-TEST_P(PidSafeWriteE2E, ABackupLoadsBackAndTheMarksFollowTheController) {
-    ASSERT_TRUE(WriteKnownState());
-    QLineEdit* k = Box(PidBox::K);
-    EXPECT_EQ(k->palette().color(QPalette::Base) == PidEditorWidget::kMarkColour, false)
-        << "never read: no mark";
-    Fill();
-    Click("cmdOK");
-    ASSERT_TRUE(WaitUntil([&] { return Idle() && !Backups().isEmpty(); }));
-    ASSERT_EQ(dialogs.shown.size(), 1u) << dialogs.lastText().toStdString();
-    const auto marked = [&](int box) {
-        return Box(box)->palette().color(QPalette::Base) == PidEditorWidget::kMarkColour;
-    };
-    // Verified: the editor agrees with the controller.
-    for (int i = 0; i < PidBox::kCount; ++i) {
-        EXPECT_FALSE(marked(i)) << i;
-    }
-    // An edit is marked with the controller's value in the tip; typing it back unmarks.
-    k->setText("3");
-    EXPECT_TRUE(marked(PidBox::K));
-    EXPECT_TRUE(k->toolTip().endsWith(PidSafeWriteText::DeviceValueTip("150.25")));
-    k->setText("150.25");
-    EXPECT_FALSE(marked(PidBox::K));
-    EXPECT_EQ(k->toolTip(), QStringLiteral("PID gain"));
-
-    dialogs.files = {dir.filePath("backups/" + Backups().value(0))};
-    Click("cmdLoadSettings");
-    EXPECT_EQ(Box(PidBox::Setpoint)->text(), QStringLiteral("150"));
-    EXPECT_EQ(Box(PidBox::ForwardK)->text(), QStringLiteral("0.5"));
-    EXPECT_TRUE(marked(PidBox::Setpoint));
-    EXPECT_TRUE(marked(PidBox::ForwardK));
-    EXPECT_FALSE(marked(PidBox::K));
-    EXPECT_EQ(Box(PidBox::Setpoint)->toolTip(),
-              "Setpoint\n" + PidSafeWriteText::DeviceValueTip("2100.5"));
 }
 
 INSTANTIATE_TEST_SUITE_P(Links, PidSafeWriteE2E, ::testing::Values(Via::Pty, Via::Tcp),

@@ -29,6 +29,9 @@ class FlamoraTest : public ::testing::Test {
         ASSERT_TRUE(s.ok);
         form = std::make_unique<frmFlamora>(*s.session, &s.dialogs);
         form->paramSetUpload().setPauseMs(5);
+        // Nothing answers the reads around a write here.
+        form->safeSend().reader().setTimeoutMs(5);
+        form->singleWrite().reader().setTimeoutMs(5);
         s.session->log().setClock([] { return kNow; });
     }
     template <class T>
@@ -141,9 +144,10 @@ TEST_F(FlamoraTest, ParameterSetUploadOkAndFailed) {
     auto* progress = Find<QProgressBar>("prgUpload");
     EXPECT_FALSE(send->isEnabled());
     EXPECT_TRUE(progress->isVisibleTo(form.get()));
-    ASSERT_TRUE(WaitUntil([&] { return !s.dialogs.messages.isEmpty(); }));
-    EXPECT_EQ(s.dialogs.messages.last().text, QStringLiteral("Flamora parameters upload OK"));
-    EXPECT_EQ(s.dialogs.messages.last().icon, UserDialogs::Icon::None);
+    ASSERT_TRUE(WaitUntil([&] { return !form->safeSend().running(); }));
+    ASSERT_FALSE(s.dialogs.messages.isEmpty());
+    EXPECT_TRUE(s.dialogs.messages.first().text.startsWith("Flamora parameters upload OK\n\n"));
+    EXPECT_EQ(s.dialogs.messages.first().icon, UserDialogs::Icon::None);
     EXPECT_TRUE(send->isEnabled());
     EXPECT_FALSE(progress->isVisibleTo(form.get()));
 }

@@ -81,6 +81,7 @@ TEST(HistogramWindow, ReadsOneCellAtATimeAndListsTheReplies) {
 TEST(AllParamsWindow, TakesByteRepliesWhileOpenAndSendsOnlyWhenConfirmed) {
     BurnerSession s("#define A 17\r\n#define B 300\r\n");
     frmAllParams form(*s.session, &s.dialogs);
+    form.safeSend().reader().setTimeoutMs(5);  // the reads before a send go unanswered
     form.show();
     AllParamsModel& m = form.model();
     ASSERT_EQ(m.rows(), 2);
@@ -89,12 +90,17 @@ TEST(AllParamsWindow, TakesByteRepliesWhileOpenAndSendsOnlyWhenConfirmed) {
     Click(form, "chkAll");
     s.dialogs.answerYes = false;
     Click(form, "Command3");
-    EXPECT_EQ(s.dialogs.questions.size(), 1);
-    EXPECT_TRUE(s.link.packets.isEmpty());
+    ASSERT_TRUE(WaitUntil([&] { return s.dialogs.questions.size() == 1; }));
+    EXPECT_EQ(s.link.HexPackets(), QStringList{"8A 02 2C 01 75"})
+        << "only the read of the row to be sent (row 0 is empty) before the question";
+    ASSERT_TRUE(WaitUntil([&] { return !form.safeSend().running(); }));
     s.dialogs.answerYes = true;
     m.setValueText(0, QStringLiteral("-1"));
+    s.link.Clear();
     Click(form, "Command3");
-    EXPECT_EQ(s.link.HexPackets(), (QStringList{"85 03 11 00 FF 7A", "85 03 2C 01 2A 7A"}));
+    ASSERT_TRUE(WaitUntil([&] { return !form.safeSend().running(); }));
+    EXPECT_EQ(s.link.HexPackets().mid(2, 2),
+              (QStringList{"85 03 11 00 FF 7A", "85 03 2C 01 2A 7A"}));
 
     form.close();
     s.feeder->Reply(Cmd::ByteValue, {43, 0x2C, 0x01});

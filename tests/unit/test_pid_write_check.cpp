@@ -159,15 +159,3 @@ TEST(PidWriteCheck, MarksOnlyWhatDiffersFromTheControllerAsLastRead) {
     // Never read: nothing is marked.
     EXPECT_EQ(PidEditorMarks(v, std::nullopt), PidFieldMarks{});
 }
-
-TEST(PidWriteCheck, ABackupThatCannotBeWrittenSaysWhy) {
-    QTemporaryDir dir;
-    QFile blocker(dir.filePath("data"));  // a file where the data folder should be
-    ASSERT_TRUE(blocker.open(QIODevice::WriteOnly));
-    blocker.close();
-    const PidBackup b = SavePidBackup(blocker.fileName(), QStringLiteral("PID 1"),
-                                      *PidStatusSettings(Record()), QDateTime::currentDateTime());
-    ASSERT_TRUE(b.error);
-    EXPECT_TRUE(b.error->contains(QStringLiteral("cannot be made"))) << b.error->toStdString();
-    EXPECT_FALSE(QFile::exists(b.path));
-}

@@ -27,13 +27,6 @@ TrendArray Table() {
 }  // namespace
 
 TEST(TrendView, ZoomPanAndResetKeepTheViewInsideTheTable) {
-    struct Step {
-        const char* what;
-        double fraction;  // < 0: pan by -fraction... see below
-        double factor;
-        int span, offset;
-        bool paused;
-    };
     TrendView v;
     v.setLiveSpan(300);
     EXPECT_FALSE(v.zoomed());

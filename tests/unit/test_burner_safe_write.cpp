@@ -1,0 +1,215 @@
+// The burner's safe writes without a device: which replies the reads around a
+// write take, the check and the backup of the parameter set, the values the
+// all-parameters send carries, and the edited-value marks.
+#include <gtest/gtest.h>
+
+#include <QBrush>
+#include <QFile>
+#include <QSignalSpy>
+#include <QTemporaryDir>
+
+#include "RecordingLink.h"
+#include "TestUtil.h"
+#include "burner/AllParamsModel.h"
+#include "burner/BurnerSafeWrite.h"
+#include "link/Packet.h"
+#include "support/ExchangeGuard.h"
+
+using namespace tuvik;
+using namespace tuvik::test;
+
+namespace {
+
+QStringList Boxes(std::initializer_list<int> first = {}) {
+    QStringList b;
+    for (int i = 0; i < kParamBoxCount; ++i) {
+        b << QString::number(10 + i);
+    }
+    int i = 0;
+    for (int v : first) {
+        b[i++] = QString::number(v);
+    }
+    return b;
+}
+
+}  // namespace
+
+TEST(BurnerDeviceRead, TakesOnlyTheRepliesItWaitsFor) {
+    RecordingLink link;
+    BurnerDeviceRead read;
+    QSignalSpy finished(&read, &BurnerDeviceRead::finished);
+    EXPECT_FALSE(read.OfferValue(5, 24, false)) << "nothing pending";
+
+    ASSERT_TRUE(read.Start(&link, BurnerDeviceRead::What::Bytes, {25, 24, 25}));
+    EXPECT_EQ(link.HexPackets(), QStringList({"8A 02 18 00 75", "8A 02 19 00 75"}));
+    EXPECT_TRUE(ExchangeGuard::Busy());
+    BurnerDeviceRead other;
+    EXPECT_FALSE(other.Start(&link, BurnerDeviceRead::What::ParamSet)) << "one exchange at a time";
+    EXPECT_FALSE(read.OfferValue(5, 26, false)) << "another address";
+    EXPECT_FALSE(read.OfferValue(5, 24, true)) << "a word reply to a byte read";
+    EXPECT_FALSE(read.OfferParamSet(std::vector<uint8_t>(36, 0)));
+    EXPECT_TRUE(read.OfferValue(7, 24, false));
+    EXPECT_TRUE(read.pending());
+    EXPECT_TRUE(read.OfferValue(8, 25, false));
+    ASSERT_TRUE(WaitUntil([&] { return finished.size() == 1; }));
+    EXPECT_TRUE(read.complete());
+    EXPECT_EQ(read.value(24), 7);
+    EXPECT_EQ(read.value(25), 8);
+    EXPECT_FALSE(ExchangeGuard::Busy());
+    EXPECT_FALSE(read.OfferValue(9, 24, false)) << "after the end the window shows it";
+
+    // Unanswered: ends after its time, incomplete; a lost link ends it at once.
+    read.setTimeoutMs(20);
+    ASSERT_TRUE(read.Start(&link, BurnerDeviceRead::What::ParamSet));
+    EXPECT_TRUE(read.OfferParamSet(std::vector<uint8_t>(10, 0)))
+        << "too short: taken, not an answer";
+    ASSERT_TRUE(WaitUntil([&] { return finished.size() == 2; }));
+    EXPECT_FALSE(read.complete());
+    EXPECT_FALSE(read.paramSet());
+    read.setTimeoutMs(60000);
+    ASSERT_TRUE(read.Start(&link, BurnerDeviceRead::What::Word, {40}));
+    link.Lose();
+    ASSERT_TRUE(WaitUntil([&] { return finished.size() == 3; }));
+    EXPECT_TRUE(read.lost());
+    EXPECT_FALSE(read.Start(&link, BurnerDeviceRead::What::Word, {40})) << "closed link";
+}
+
+TEST(BurnerSafeWrite, ParamSetCheckCarriesTheWireValues) {
+    QStringList boxes = Boxes({70000, -1});
+    boxes[12] = QStringLiteral("7.9");  // a byte box is rounded down
+    auto built = ParamSetWriteCheck(boxes);
+    ASSERT_TRUE(std::holds_alternative<WriteCheck>(built));
+    const WriteCheck& c = std::get<WriteCheck>(built);
+    ASSERT_EQ(c.size(), kParamBoxCount);
+    EXPECT_EQ(c.fields()[0].name, QStringLiteral("Fuelfeed temperature"));
+    EXPECT_EQ(c.fields()[0].toWrite, QStringLiteral("4464"));
+    EXPECT_EQ(c.fields()[1].toWrite, QStringLiteral("-1"));
+    EXPECT_EQ(c.fields()[12].toWrite, QStringLiteral("7"));
+    EXPECT_EQ(c.fields()[18].toWrite, QStringLiteral("28"));
+    boxes[11] = QStringLiteral("300");
+    EXPECT_EQ(std::get<BadBox>(ParamSetWriteCheck(boxes)).box, 11);
+}
+
+TEST(BurnerSafeWrite, ParamSetBackupLinesLoadBack) {
+    QStringList boxes = Boxes({1234, -5});
+    const QByteArray par = ParamSetPar(boxes);
+    const QList<QByteArray> lines = par.split('\n');
+    ASSERT_EQ(lines.size(), kParamBoxCount + 1);
+    EXPECT_EQ(lines[0], QByteArray("4             Fuelfeed_temperature         1234 \r"));
+    EXPECT_EQ(lines[1], QByteArray("6             Grate_uptime  -5 \r"));
+    EXPECT_EQ(lines[10], QByteArray("24            VFD_RUN_mode   20 \r"));
+    EXPECT_TRUE(lines[19].isEmpty());
+
+    QStringList loaded(kParamBoxCount, QStringLiteral("0"));
+    EXPECT_EQ(LoadParamSetPar(par, loaded), kParamBoxCount);
+    EXPECT_EQ(loaded, boxes);
+    // Lines for other addresses leave the boxes alone; a word box is named by
+    // its first address only.
+    QStringList kept = boxes;
+    EXPECT_EQ(LoadParamSetPar("5 x 99\r\n40 y 1\r\n8 Heater_time 77\r\n", kept), 1);
+    EXPECT_EQ(kept[2], QStringLiteral("77"));
+    kept[2] = boxes[2];
+    EXPECT_EQ(kept, boxes);
+}
+
+TEST(BurnerSafeWrite, MarksAndWords) {
+    EXPECT_FALSE(EditedMark(QStringLiteral("5"), std::nullopt)) << "never read";
+    EXPECT_FALSE(EditedMark(QStringLiteral("5.0"), QStringLiteral("5")));
+    EXPECT_EQ(EditedMark(QStringLiteral("6"), QStringLiteral("5")),
+              QStringLiteral("In the device: 5"));
+    EXPECT_EQ(WordText(65535), QStringLiteral("-1"));
+    EXPECT_EQ(WordText(32767), QStringLiteral("32767"));
+}
+
+TEST(AllParamsSafeSend, RowsCarryTheSentBytesAndDeviceValuesMark) {
+    AllParamsModel m;
+    std::vector<ParamDef> defs;
+    for (int a : {10, 11, 12, 13, 14}) {
+        defs.push_back({QStringLiteral("P%1").arg(a).leftJustified(50), a, -1, {}});
+    }
+    m.Build(defs);
+    const QStringList values = {"-1", "300", "x", "7.6", "9"};
+    for (int r = 0; r < 5; ++r) {
+        m.setValueText(r, values[r]);
+        m.setChecked(r, r != 4);
+    }
+    const auto rows = m.SendableRows();
+    ASSERT_EQ(rows.size(), 2u);
+    EXPECT_EQ(rows[0].field, QStringLiteral("10 P10"));
+    EXPECT_EQ(rows[0].byte, 255);
+    EXPECT_EQ(rows[1].address, 13);
+    EXPECT_EQ(rows[1].byte, 8);
+    EXPECT_EQ(m.SendableParData({"1", "2"}),
+              AllParamsModel::ParLine("10", defs[0].name, "1").toLatin1() + "\r\n" +
+                  AllParamsModel::ParLine("13", defs[3].name, "2").toLatin1() + "\r\n");
+
+    // Marks: only against a device value, and gone when the two agree.
+    const QModelIndex v = m.index(3, AllParamsModel::ColValue);
+    EXPECT_FALSE(m.data(v, Qt::BackgroundRole).isValid());
+    m.LoadParData("13 P13 5\r\n");
+    EXPECT_FALSE(m.deviceValue(3)) << "a file is not a device read";
+    m.SetDeviceValue(13, 4);
+    EXPECT_EQ(m.valueText(3), QStringLiteral("5")) << "the box keeps its value";
+    EXPECT_EQ(m.data(v, Qt::BackgroundRole).value<QBrush>().color(), EditedMarkColour());
+    EXPECT_EQ(m.data(v, Qt::ToolTipRole).toString(), QStringLiteral("In the device: 4"));
+    m.DataUpdate(6, 13);
+    EXPECT_EQ(m.valueText(3), QStringLiteral("6"));
+    EXPECT_FALSE(m.data(v, Qt::BackgroundRole).isValid());
+}
+
+// The backup is on disk, complete, at the moment the link writes the first
+// write request; the read-back then decides the verdict.
+TEST(ParamSetSafeSend, BackupIsCompleteBeforeTheFirstWriteRequest) {
+    QTemporaryDir dir;
+    RecordingLink link;
+    int16_t acks = 0;
+    ParamSetUpload upload(&acks);
+    upload.setPauseMs(1);
+    ParamSetSafeSend send(upload, dir.path());
+    std::vector<uint8_t> device(36, 0);
+    for (int i = 4; i < 36; ++i) {
+        device[static_cast<size_t>(i)] = static_cast<uint8_t>(i);
+    }
+    QStringList deviceTexts;
+    ApplyParamSet(device, deviceTexts);
+    QStringList atFirstWrite;
+    std::vector<uint8_t> stored = device;
+    link.onPacket = [&](const QByteArray& p) {
+        if (static_cast<uint8_t>(p.at(0)) != Cmd::MemWrite) {
+            return;
+        }
+        ++acks;
+        // What the burner would store: cmd, count, address (2), data, trailer.
+        const int address = static_cast<uint8_t>(p.at(2)) | (static_cast<uint8_t>(p.at(3)) << 8);
+        for (int k = 0; k + 2 < static_cast<uint8_t>(p.at(1)); ++k) {
+            stored[static_cast<size_t>(address + k)] = static_cast<uint8_t>(p.at(4 + k));
+        }
+        if (atFirstWrite.isEmpty()) {
+            QFile f(send.backupPath());
+            atFirstWrite = QStringList(kParamBoxCount, QStringLiteral("?"));
+            if (f.open(QIODevice::ReadOnly)) {
+                LoadParamSetPar(f.readAll(), atFirstWrite);
+            }
+        }
+    };
+    QStringList reported;
+    QObject::connect(&send, &ParamSetSafeSend::reported,
+                     [&](bool, const QString& text) { reported << text; });
+    QSignalSpy done(&send, &ParamSetSafeSend::done);
+
+    const QStringList boxes = Boxes({500});
+    ASSERT_EQ(send.start(&link, boxes), ParamSetUpload::Start::Started);
+    EXPECT_EQ(link.HexPackets(), QStringList{"83 00 7C"}) << "the read comes first";
+    EXPECT_TRUE(send.reader().OfferParamSet(device));
+    ASSERT_TRUE(WaitUntil([&] {
+        return link.HexPackets().contains(QStringLiteral("34 00 CB")) && send.reader().pending();
+    })) << "the upload, then the read-back";
+    EXPECT_EQ(atFirstWrite, deviceTexts);
+    EXPECT_NE(stored, device);
+    EXPECT_TRUE(send.reader().OfferParamSet(stored));
+    ASSERT_TRUE(WaitUntil([&] { return done.size() == 1; }));
+    ASSERT_EQ(reported.size(), 1);
+    EXPECT_EQ(reported[0], ParamSetUpload::kOkText + QStringLiteral("\n\n") +
+                               SafeWriteText::Verified() + QStringLiteral("\n\n") +
+                               SafeWriteText::BackupSaved(send.backupPath()));
+}
