@@ -165,6 +165,8 @@ TEST(AllParamsModel, ParFilesWrittenExactlyAndReadLineByLine) {
     const QString name = QStringLiteral("P").leftJustified(kParamNameWidth);
     EXPECT_EQ(AllParamsModel::ParLine("17", name, QString()).mid(70), QStringLiteral(" 0 "));
     EXPECT_EQ(AllParamsModel::ParLine("17", name, "2.5x").mid(70), QStringLiteral(" 2.5 "));
+    // A field that fills its zone exactly still moves on to the next one.
+    EXPECT_EQ(AllParamsModel::ParLine("12345678901234", name, "1").indexOf(name), 28);
     EXPECT_TRUE(one.SaveParFile(dir.filePath("no/such/folder/x.par"))
                     ->startsWith(QStringLiteral("Error saveparData: ")));
 
