@@ -111,7 +111,7 @@ class ProgramE2E : public ::testing::TestWithParam<Via> {
         main->editor().sender().setPauses(20, 200, 100);
         burner->Timer1().setInterval(50);
         burner->paramSetUpload().setPauseMs(150);
-        burner->safeSend().reader().setTimeoutMs(1500);
+        burner->safeSend().reader().setTimeoutMs(500);
         Find<QLineEdit>(main.get(), "txtRefresh")->setText("100");
     }
     void TearDown() override {
