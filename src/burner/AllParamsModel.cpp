@@ -1,4 +1,5 @@
 #include "burner/AllParamsModel.h"
+#include "support/WriteCheck.h"
 
 #include <QBrush>
 #include <QFile>
@@ -219,6 +220,7 @@ void AllParamsModel::DataUpdate(int32_t val, int32_t adr) {
         }
         const bool deviceChanged = r.device != text;
         r.device = text;
+        r.reference = text;
         const QModelIndex at = index(i, ColValue);
         if (r.value != text) {
             r.value = text;
@@ -230,11 +232,17 @@ void AllParamsModel::DataUpdate(int32_t val, int32_t adr) {
     }
 }
 
+bool AllParamsModel::changed(int row) const {
+    const Row& r = rows_.at(static_cast<size_t>(row));
+    return r.reference && !SameDeviceValue(r.value, *r.reference);
+}
+
 void AllParamsModel::SetDeviceValue(int32_t adr, int32_t val) {
     for (int i = 0; i < rows(); ++i) {
         Row& r = rows_[static_cast<size_t>(i)];
         if (r.address == adr) {
             r.device = QString::number(val);
+            r.reference = r.device;
             const QModelIndex at = index(i, ColValue);
             emit dataChanged(at, at, {Qt::BackgroundRole, Qt::ToolTipRole});
         }
@@ -387,6 +395,7 @@ int AllParamsModel::LoadParData(const QByteArray& bytes) {
         for (int i = 0; i < rows(); ++i) {
             const Row& r = rows_[static_cast<size_t>(i)];
             if (r.address == f->address && r.name.contains(f->name, Qt::CaseSensitive)) {
+                rows_[static_cast<size_t>(i)].reference = text;
                 setValueText(i, text);
             }
         }

@@ -83,6 +83,9 @@ class AllParamsModel : public QAbstractTableModel {
     // The device's value at an address, read around a send: the value boxes
     // keep what they hold and are marked where they differ.
     void SetDeviceValue(int32_t adr, int32_t val);
+    // The row's value is not the one last read from the burner or loaded
+    // from a file (a row never read nor loaded has not changed).
+    bool changed(int row) const;
     std::optional<QString> deviceValue(int row) const {
         return rows_.at(static_cast<size_t>(row)).device;
     }
@@ -133,6 +136,8 @@ class AllParamsModel : public QAbstractTableModel {
         QString name;
         QString value;
         std::optional<QString> device;  // last read from the burner
+        // The last value read from the burner or loaded from a file.
+        std::optional<QString> reference;
     };
     void AddRow(const QString& addressText, const QString& name);
     void ValueChanged(int row);

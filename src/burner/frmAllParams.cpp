@@ -3,6 +3,7 @@
 #include <QCheckBox>
 #include <QCloseEvent>
 #include <QHBoxLayout>
+#include <QLineEdit>
 #include <QHeaderView>
 #include <QLabel>
 #include <QPushButton>
@@ -56,11 +57,28 @@ frmAllParams::frmAllParams(Session& session, UserDialogs* dialogs, QWidget* pare
     top->addSpacing(12);
     top->addWidget(chkAll);
     top->addStretch(1);
+    // Narrowing and sorting change the view only: sends and saves still walk
+    // every checked row in the file's order.
+    txtFilter = new QLineEdit(Frame2);
+    txtFilter->setObjectName(QStringLiteral("txtFilter"));
+    txtFilter->setPlaceholderText(QStringLiteral("Filter: name or address"));
+    txtFilter->setClearButtonEnabled(true);
+    txtFilter->setToolTip(QStringLiteral("Show only the rows whose name or address contains this"));
+    txtFilter->setAccessibleName(QStringLiteral("Filter rows"));
+    chkChangedOnly = new QCheckBox(QStringLiteral("&changed only"), Frame2);
+    chkChangedOnly->setObjectName(QStringLiteral("chkChangedOnly"));
+    chkChangedOnly->setToolTip(QStringLiteral(
+        "Show only the rows whose value differs from the one last read from the burner or "
+        "loaded from a file"));
+    top->addWidget(txtFilter);
+    top->addWidget(chkChangedOnly);
 
     Frame1 = new QTableView(this);
     Frame1->setObjectName(QStringLiteral("Frame1"));
     Frame1->verticalScrollBar()->setObjectName(QStringLiteral("VScroll1"));
-    Frame1->setModel(&model_);
+    Frame1->setModel(&filter_);
+    Frame1->setSortingEnabled(true);
+    Frame1->sortByColumn(-1, Qt::AscendingOrder);  // the file's order until a header is clicked
     Frame1->setAlternatingRowColors(true);
     Frame1->setSelectionMode(QAbstractItemView::SingleSelection);
     Frame1->setEditTriggers(QAbstractItemView::AllEditTriggers);
@@ -96,6 +114,8 @@ frmAllParams::frmAllParams(Session& session, UserDialogs* dialogs, QWidget* pare
     connect(Command1, &QPushButton::clicked, this, &frmAllParams::SaveToFile);
     connect(Command2, &QPushButton::clicked, this, &frmAllParams::LoadFromFile);
     connect(chkAll, &QCheckBox::clicked, &model_, &AllParamsModel::chkAll);
+    connect(txtFilter, &QLineEdit::textChanged, &filter_, &AllParamsFilter::setText);
+    connect(chkChangedOnly, &QCheckBox::toggled, &filter_, &AllParamsFilter::setChangedOnly);
     connect(&safeSend_, &AllParamsSafeSend::readyToAsk, this, &frmAllParams::AskAndSend);
     connect(&safeSend_, &AllParamsSafeSend::status, lblStatus, &QLabel::setText);
     connect(&safeSend_, &AllParamsSafeSend::logLine, this,

@@ -7,6 +7,7 @@
 
 #include <QWidget>
 
+#include "burner/AllParamsFilter.h"
 #include "burner/AllParamsModel.h"
 #include "burner/BurnerSafeWrite.h"
 #include "link/DispatchTargets.h"
@@ -14,6 +15,7 @@
 
 class QCheckBox;
 class QLabel;
+class QLineEdit;
 class QPushButton;
 class QTableView;
 
@@ -67,6 +69,7 @@ class frmAllParams : public QWidget, public AllParamsTarget {
     Session& session_;
     UserDialogs& dialogs_;
     AllParamsModel model_;
+    AllParamsFilter filter_{model_};
     AllParamsSafeSend safeSend_;
     bool built_ = false;
     bool loaded_ = false;
@@ -79,6 +82,8 @@ class frmAllParams : public QWidget, public AllParamsTarget {
     QCheckBox* chkAll = nullptr;
     QTableView* Frame1 = nullptr;
     QLabel* lblStatus = nullptr;  // the reads around a send and their verdict
+    QLineEdit* txtFilter = nullptr;
+    QCheckBox* chkChangedOnly = nullptr;
 };
 
 }  // namespace tuvik

@@ -5,7 +5,9 @@
 #include <QCheckBox>
 #include <QLabel>
 #include <QPlainTextEdit>
+#include <QLineEdit>
 #include <QPushButton>
+#include <QTableView>
 #include <QTest>
 #include <QTimer>
 
@@ -85,6 +87,10 @@ TEST(AllParamsWindow, TakesByteRepliesWhileOpenAndSendsOnlyWhenConfirmed) {
     form.show();
     AllParamsModel& m = form.model();
     ASSERT_EQ(m.rows(), 2);
+    auto* view = form.findChild<QTableView*>(QStringLiteral("Frame1"));
+    QTest::keyClicks(form.findChild<QLineEdit*>(QStringLiteral("txtFilter")), "30");
+    EXPECT_EQ(view->model()->rowCount(), 1) << "the filter narrows the view as one types";
+    form.findChild<QLineEdit*>(QStringLiteral("txtFilter"))->clear();
     s.feeder->Reply(Cmd::ByteValue, {42, 0x2C, 0x01});
     EXPECT_EQ(m.valueText(1), QStringLiteral("42"));
     Click(form, "chkAll");

@@ -9,6 +9,7 @@
 
 #include "RecordingLink.h"
 #include "TestUtil.h"
+#include "burner/AllParamsFilter.h"
 #include "burner/AllParamsModel.h"
 #include "burner/ParamTable.h"
 #include "support/EventLog.h"
@@ -196,4 +197,46 @@ TEST(AllParamsModel, ParFilesWrittenExactlyAndReadLineByLine) {
     ASSERT_TRUE(QFile::link(QStringLiteral("/dev/full"), dir.filePath("full.par")));
     EXPECT_TRUE(one.SaveParFile(dir.filePath("full.par")).has_value())
         << "a disk that takes nothing";
+}
+
+TEST(AllParamsFilter, NarrowsAndSortsTheViewButSendsInTheFilesOrder) {
+    QByteArray defs;
+    for (int i = 0; i < 1001; ++i) {
+        defs += QByteArray("#define P") + QByteArray::number(i) + ' ' + QByteArray::number(1001 - i) +
+                '\n';
+    }
+    AllParamsModel m;
+    m.Build(ReadParamDefs(defs));
+    ASSERT_EQ(m.rows(), 1001);
+    AllParamsFilter f(m);
+    f.setText("P10");  // P10, P100..P109, P1000; addresses containing "P10": none
+    EXPECT_EQ(f.rowCount(), 12);
+    f.setText("1001");  // by address: row 0 (no name holds it)
+    ASSERT_EQ(f.rowCount(), 1);
+    EXPECT_EQ(f.mapToSource(f.index(0, 0)).row(), 0);
+    f.setText("");
+
+    // Changed only: a row differs from what was read or loaded; never read is not changed.
+    m.DataUpdate(7, 1001);       // row 0 read as 7
+    m.LoadParData("999           P2" + QByteArray(48, ' ') + " 5 \r\n");  // row 2 loaded as 5
+    m.setValueText(2, "6");      // edited after loading
+    m.setValueText(3, "9");      // never read: not changed
+    f.setChangedOnly(true);
+    ASSERT_EQ(f.rowCount(), 1);
+    EXPECT_EQ(f.mapToSource(f.index(0, 0)).row(), 2);
+    m.setValueText(0, "8");
+    EXPECT_EQ(f.rowCount(), 2) << "follows the edits";
+    f.setChangedOnly(false);
+
+    // Sorted by address ascending: the last row first; the send walks rows 0, 2, 1000.
+    f.sort(AllParamsModel::ColAddress, Qt::AscendingOrder);
+    EXPECT_EQ(f.mapToSource(f.index(0, 0)).row(), 1000);
+    m.setValueText(1000, "0");
+    for (int row : {1000, 2, 0}) {
+        m.setChecked(row, true);
+    }
+    test::RecordingLink link;
+    EXPECT_TRUE(m.SendChecked(link).isEmpty());
+    EXPECT_EQ(link.HexPackets(),
+              (QStringList{"85 03 E9 03 08 7A", "85 03 E7 03 06 7A", "85 03 01 00 00 7A"}));
 }
