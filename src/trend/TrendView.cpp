@@ -121,7 +121,8 @@ QStringList TrendView::Readout(const TrendArray& arr, double fraction, double sa
         return {};
     }
     QStringList lines;
-    lines << QStringLiteral("-") + DoubleText(k / samplesPerUnit) + unitText;
+    lines << QStringLiteral("-") + DoubleText(RoundHalfEven(k / samplesPerUnit * 100) / 100) +
+                 unitText;
     for (int s = 0; s < arr.seriesCount(); ++s) {
         if (arr.at(s, 0).isBlank() || hidden(s)) {
             continue;

@@ -290,7 +290,10 @@ void cTrendline::PaintTimeGrid(DrawSurface& s, const Geometry& g) const {
         s.setCurrentX(x - kLabelOffset);
         s.setCurrentY(static_cast<double>(g.B) + kLabelOffset);
         if (xTitleShow_) {
-            s.Print(DoubleText((std::fabs(i) + xTitleOffset_) / scale) + xTitleEnd_);
+            // A view of older samples labels their age to two decimals.
+            const double age = (std::fabs(i) + xTitleOffset_) / scale;
+            s.Print(DoubleText(xTitleOffset_ != 0 ? RoundHalfEven(age * 100) / 100 : age) +
+                    xTitleEnd_);
         }
     };
     if (!toRight_) {

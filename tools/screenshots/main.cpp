@@ -9,6 +9,7 @@
 #include <QFile>
 #include <QLabel>
 #include <QLineEdit>
+#include <QMouseEvent>
 #include <QPlainTextEdit>
 #include <QPushButton>
 #include <QSettings>
@@ -209,6 +210,21 @@ void MainWindow(sim::SimServer& sim, const QString& dir) {
     c.setAutoScale(true);
     chart.DrawTrend(PidLoopTable(), true);
     Save(chart, "trend-chart.png");
+    // The same chart held still, zoomed in around the setpoint step, with
+    // the cursor read-out.
+    chart.setPaused(true);
+    chart.view().ZoomAt(0.6, 0.45);
+    double cursor = 0;
+    for (int x = 0; x < chart.width(); ++x) {
+        if (chart.FractionAt(x) <= 0.55) {
+            cursor = x;
+            break;
+        }
+    }
+    QMouseEvent move(QEvent::MouseMove, QPointF(cursor, 120), chart.mapToGlobal(QPointF(cursor, 120)),
+                     Qt::NoButton, Qt::NoButton, Qt::NoModifier);
+    QApplication::sendEvent(&chart, &move);
+    Save(chart, "trend-zoomed.png");
     QTest::mouseClick(w.findChild<QPushButton*>("btnCon"), Qt::LeftButton);
 }
 
@@ -268,6 +284,9 @@ void BurnerWindows(const QString& dir) {
         QTest::mouseClick(all->findChild<QPushButton*>(QStringLiteral("btnRead")), Qt::LeftButton);
         WaitUntil([&] { return !all->model().valueText(23).isEmpty(); });
         Save(*all, "all-params.png");
+        all->findChild<QLineEdit*>(QStringLiteral("txtFilter"))->setText(QStringLiteral("FUEL"));
+        Save(*all, "all-params-filtered.png");
+        all->findChild<QLineEdit*>(QStringLiteral("txtFilter"))->clear();
         all->close();
 
         sim.SetClockRunning(false);
