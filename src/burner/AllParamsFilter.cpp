@@ -43,9 +43,9 @@ bool AllParamsFilter::lessThan(const QModelIndex& left, const QModelIndex& right
         case AllParamsModel::ColValue: {
             // Numbers as numbers; a row without one sorts first.
             const QString x = left.column() == AllParamsModel::ColAddress ? model_.addressText(a)
-                                                                           : model_.valueText(a);
+                                                                          : model_.valueText(a);
             const QString y = left.column() == AllParamsModel::ColAddress ? model_.addressText(b)
-                                                                           : model_.valueText(b);
+                                                                          : model_.valueText(b);
             bool okX = false;
             bool okY = false;
             const double nx = x.trimmed().toDouble(&okX);

@@ -5,8 +5,8 @@
 #include <QWidget>
 
 #include "burner/Histogram.h"
-#include "shell/StandardDialogsWidget.h"
 #include "link/DispatchTargets.h"
+#include "shell/StandardDialogsWidget.h"
 
 class QGroupBox;
 namespace tuvik {

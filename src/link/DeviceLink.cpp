@@ -50,7 +50,9 @@ bool DeviceLink::SendPacket(uint8_t cmd, std::span<const uint8_t> data) {
     return WritePacket(EncodePacket(cmd, data));
 }
 
-bool DeviceLink::SendPacket(uint8_t cmd) { return WritePacket(EncodeRequest(cmd)); }
+bool DeviceLink::SendPacket(uint8_t cmd) {
+    return WritePacket(EncodeRequest(cmd));
+}
 
 bool DeviceLink::AdsSyncWriteReq(int32_t /*indexGroup*/, int32_t indexOffset, int cbLen,
                                  std::span<const uint8_t> wArray) {

@@ -29,14 +29,14 @@ qint64 LinkClockMs();
 // Where complete replies go: the reply dispatcher in the running program, a
 // recorder in tests.
 class ReplyReceiver {
-public:
+  public:
     virtual ~ReplyReceiver() = default;
     virtual void HandleReply(uint8_t command, std::span<const uint8_t> data) = 0;
 };
 
 class DeviceLink : public QObject {
     Q_OBJECT
-public:
+  public:
     explicit DeviceLink(QObject* parent = nullptr);
     ~DeviceLink() override = default;
 
@@ -86,7 +86,7 @@ public:
     bool autoReconnect() const { return autoReconnect_; }
     bool reconnecting() const { return reconnectTimer_.isActive(); }
 
-signals:
+  signals:
     // The link became usable or stopped being usable (port open, socket connected).
     void connectionChanged(bool connected);
     // The device went away under us (adapter pulled, relay dropped the connection).
@@ -97,7 +97,7 @@ signals:
     // given up by Disconnect).
     void reconnectingChanged(bool on);
 
-protected:
+  protected:
     // Writes a whole encoded packet; the link decides how (one write or byte by byte).
     virtual bool WritePacket(const QByteArray& bytes) = 0;
     void CountBytes(qint64 n) { traffic_.bytes += static_cast<quint64>(n); }
@@ -115,7 +115,7 @@ protected:
     ReplyReceiver* receiver_ = nullptr;
     LinkTraffic traffic_;
 
-private:
+  private:
     bool autoReconnect_ = false;
     QTimer reconnectTimer_;
 };

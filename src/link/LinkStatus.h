@@ -33,7 +33,7 @@ class LinkStatus {
     static QString AlarmText() { return QStringLiteral("ALARM reported by the controller"); }
 
   private:
-    qint64 since_ = -1;       // the previous update (or the connect)
+    qint64 since_ = -1;  // the previous update (or the connect)
     qint64 connectedAt_ = -1;
     quint64 replies_ = 0;
     quint64 bytes_ = 0;

@@ -5,10 +5,10 @@
 #include <limits>
 
 #include "link/Packet.h"
-#include "support/EventLog.h"
 #include "shell/GlobalTables.h"
-#include "support/Numbers.h"
+#include "support/EventLog.h"
 #include "support/LocaleText.h"
+#include "support/Numbers.h"
 
 namespace tuvik {
 

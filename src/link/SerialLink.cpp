@@ -4,11 +4,11 @@
 #include <QEventLoop>
 #include <QPointer>
 
-#include "support/Numbers.h"
 #include "link/Packet.h"
 #include "link/W32_speed_api.h"
 #include "shell/AppContext.h"
 #include "support/LocaleText.h"
+#include "support/Numbers.h"
 
 namespace tuvik {
 

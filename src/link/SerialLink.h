@@ -63,7 +63,6 @@ class SerialLink : public DeviceLink, private RxSink {
     void TryReopen() override;
 
   public:
-
     // "Connect True", "Connect False" or the last open error.
     QString windowCaption() const { return caption_; }
 

@@ -2,10 +2,10 @@
 
 #include <QPointer>
 
-#include "support/Numbers.h"
 #include "link/Packet.h"
 #include "shell/AppContext.h"
 #include "support/LocaleText.h"
+#include "support/Numbers.h"
 
 namespace tuvik {
 

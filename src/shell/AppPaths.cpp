@@ -77,8 +77,9 @@ QString AppPaths::ParamsHeaderHome() const {
 }
 
 QString NoParamsHeaderMessage(const AppPaths& paths) {
-    return QStringLiteral("No PARAMS.h was found, so the burner's parameter list is empty. Copy "
-                          "the PARAMS.h of the burner's firmware into ") +
+    return QStringLiteral(
+               "No PARAMS.h was found, so the burner's parameter list is empty. Copy "
+               "the PARAMS.h of the burner's firmware into ") +
            QDir::toNativeSeparators(paths.ParamsHeaderHome()) +
            QStringLiteral(" and start the program again.");
 }

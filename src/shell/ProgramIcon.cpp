@@ -38,8 +38,7 @@ QImage DrawIcon(int size) {
     p.setBrush(QColor(0xff, 0x7a, 0x1a));
     p.drawPath(flame);
 
-    const QPointF trend[] = {{6, 48},  {16, 48}, {22, 44}, {30, 46},
-                             {38, 38}, {46, 40}, {58, 30}};
+    const QPointF trend[] = {{6, 48}, {16, 48}, {22, 44}, {30, 46}, {38, 38}, {46, 40}, {58, 30}};
     p.setPen(QPen(QColor(0x33, 0xd6, 0xff), 2.5, Qt::SolidLine, Qt::RoundCap, Qt::RoundJoin));
     p.setBrush(Qt::NoBrush);
     p.drawPolyline(trend, static_cast<int>(std::size(trend)));

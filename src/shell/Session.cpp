@@ -9,11 +9,11 @@ namespace tuvik {
 
 // Actuator events from the dispatcher become log messages.
 class Session::LogTarget : public MessageLogTarget {
-public:
+  public:
     explicit LogTarget(MessageLog& log) : log_(log) {}
     void AddMessage(const QString& text) override { log_.AddMessage(text); }
 
-private:
+  private:
     MessageLog& log_;
 };
 

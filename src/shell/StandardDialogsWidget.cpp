@@ -75,7 +75,8 @@ QString StandardDialogsWidget::SaveFileName(const QString& title, const QString&
     QFileDialog dlg(parent_, title, QString(), filter);
     dlg.setAcceptMode(QFileDialog::AcceptSave);
     // The extension the filter names ("All Files (*.PID)" gives PID).
-    const QRegularExpressionMatch ext = QRegularExpression(QStringLiteral("\\*\\.(\\w+)")).match(filter);
+    const QRegularExpressionMatch ext =
+        QRegularExpression(QStringLiteral("\\*\\.(\\w+)")).match(filter);
     if (ext.hasMatch()) {
         dlg.setDefaultSuffix(ext.captured(1));
     }

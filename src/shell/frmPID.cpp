@@ -19,9 +19,9 @@
 #include <algorithm>
 
 #include "link/Packet.h"
+#include "link/TcpLink.h"
 #include "pid/PidEditorModel.h"
 #include "pid/PidEditorWidget.h"
-#include "link/TcpLink.h"
 #include "shell/ProgramIcon.h"
 #include "shell/Session.h"
 #include "shell/StandardDialogsWidget.h"
@@ -363,8 +363,10 @@ void frmPID::UpdateLinkStatus() {
     if (line.warning != linkWarning_) {
         linkWarning_ = line.warning;
         QPalette pal = lblLinkStatus_->palette();
-        pal.setColor(QPalette::Window, line.warning ? QColor(255, 196, 0) : palette().color(QPalette::Window));
-        pal.setColor(QPalette::WindowText, line.warning ? QColor(Qt::black) : palette().color(QPalette::WindowText));
+        pal.setColor(QPalette::Window,
+                     line.warning ? QColor(255, 196, 0) : palette().color(QPalette::Window));
+        pal.setColor(QPalette::WindowText,
+                     line.warning ? QColor(Qt::black) : palette().color(QPalette::WindowText));
         lblLinkStatus_->setPalette(pal);
     }
 }
@@ -429,7 +431,8 @@ void frmPID::btnCon_Click() {
             shell_.client.reset();
             shell_.client = std::make_unique<frmClient>(ctx);
             if (!relay.isEmpty()) {
-                if (auto* box = shell_.client->findChild<QLineEdit*>(QStringLiteral("txtRemoteIpAddress"))) {
+                if (auto* box = shell_.client->findChild<QLineEdit*>(
+                        QStringLiteral("txtRemoteIpAddress"))) {
                     box->setText(relay);
                 }
             }

@@ -22,10 +22,10 @@
 #include <memory>
 
 #include "link/DispatchTargets.h"
+#include "link/LinkStatus.h"
 #include "shell/AppContext.h"
 #include "shell/ConnectionSettings.h"
 #include "shell/frmMainNew.h"
-#include "link/LinkStatus.h"
 #include "support/FrameThrottle.h"
 
 class QCheckBox;

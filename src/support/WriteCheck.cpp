@@ -93,7 +93,7 @@ int WriteCheck::ChangedCount() const {
 }
 
 QString WriteCheck::DiffText() const {
-    int nameWidth = 5;  // "Field"
+    int nameWidth = 5;    // "Field"
     int deviceWidth = 6;  // "Device"
     for (const WriteField& f : fields_) {
         nameWidth = std::max(nameWidth, static_cast<int>(f.name.size()));
@@ -134,7 +134,8 @@ std::vector<WriteCheck::Difference> WriteCheck::Differences() const {
 QString WriteCheck::DifferencesText() const {
     QStringList lines;
     for (const Difference& d : Differences()) {
-        lines << d.name + QStringLiteral(": sent ") + d.sent + QStringLiteral(", now in the device ") +
+        lines << d.name + QStringLiteral(": sent ") + d.sent +
+                     QStringLiteral(", now in the device ") +
                      d.now.value_or(QStringLiteral("(no answer)"));
     }
     return lines.join(QLatin1Char('\n'));

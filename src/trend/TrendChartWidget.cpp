@@ -47,15 +47,17 @@ TrendChartWidget::TrendChartWidget(QWidget* parent) : QWidget(parent) {
     setFocusPolicy(Qt::StrongFocus);
     setMouseTracking(true);
     setAccessibleName(QStringLiteral("Trend chart"));
-    setToolTip(QStringLiteral("Space: pause or live. Wheel: zoom the time axis. Drag: pan. "
-                              "Double click: live view. Click a legend entry: hide or show "
-                              "the series. Right click: export."));
+    setToolTip(
+        QStringLiteral("Space: pause or live. Wheel: zoom the time axis. Drag: pan. "
+                       "Double click: live view. Click a legend entry: hide or show "
+                       "the series. Right click: export."));
     pauseButton_ = new QToolButton(this);
     pauseButton_->setObjectName(QStringLiteral("btnPause"));
     pauseButton_->setCheckable(true);
     pauseButton_->setText(QStringLiteral("Pause"));
-    pauseButton_->setToolTip(QStringLiteral("Hold the chart still (space bar); samples go on "
-                                            "being recorded"));
+    pauseButton_->setToolTip(
+        QStringLiteral("Hold the chart still (space bar); samples go on "
+                       "being recorded"));
     pauseButton_->setAccessibleName(QStringLiteral("Pause or live"));
     pauseButton_->setFocusPolicy(Qt::TabFocus);
     pauseButton_->setAutoRaise(true);
@@ -182,8 +184,8 @@ QByteArray TrendChartWidget::VisibleCsv() const {
 }
 
 bool TrendChartWidget::ExportCsv() {
-    const QString path = saveDialog_(QStringLiteral("Export visible span"),
-                                     QStringLiteral("CSV files (*.csv)"));
+    const QString path =
+        saveDialog_(QStringLiteral("Export visible span"), QStringLiteral("CSV files (*.csv)"));
     if (path.isEmpty()) {
         return false;
     }
@@ -320,8 +322,8 @@ void TrendChartWidget::contextMenuEvent(QContextMenuEvent* event) {
         return;
     }
     QMenu menu(this);
-    QAction* pause = menu.addAction(view_.paused() ? QStringLiteral("&Live")
-                                                   : QStringLiteral("&Pause"));
+    QAction* pause =
+        menu.addAction(view_.paused() ? QStringLiteral("&Live") : QStringLiteral("&Pause"));
     QAction* csv = menu.addAction(QStringLiteral("Export visible span as &CSV..."));
     QAction* png = menu.addAction(QStringLiteral("Save chart as P&NG..."));
     QAction* chosen = menu.exec(event->globalPos());

@@ -127,10 +127,10 @@ class TrendChartWidget : public QWidget {
     TrendView view_;
     TrendArray frozen_;  // the table as it was when the view was paused
     QToolButton* pauseButton_ = nullptr;
-    double cursorX_ = -1;  // pixel column of the cursor line, -1 none
-    double dragX_ = -1;    // where a pan drag started
+    double cursorX_ = -1;   // pixel column of the cursor line, -1 none
+    double dragX_ = -1;     // where a pan drag started
     bool hovered_ = false;  // the pointer has moved over the chart
-    TrendView dragView_;  // the view when the drag started
+    TrendView dragView_;    // the view when the drag started
     SaveDialog saveDialog_;
 };
 

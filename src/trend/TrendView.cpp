@@ -58,8 +58,8 @@ void TrendView::ZoomAt(double fraction, double factor) {
     fraction = std::clamp(fraction, 0.0, 1.0);
     const int oldSpan = span();
     const double anchor = offset_ + fraction * oldSpan;  // sample under the pointer
-    const int newSpan = std::clamp(static_cast<int>(std::lround(oldSpan * factor)), kMinSpan,
-                                   kMaxReach);
+    const int newSpan =
+        std::clamp(static_cast<int>(std::lround(oldSpan * factor)), kMinSpan, kMaxReach);
     span_ = newSpan;
     offset_ = static_cast<int>(std::lround(anchor - fraction * newSpan));
     Clamp();
@@ -128,8 +128,7 @@ QStringList TrendView::Readout(const TrendArray& arr, double fraction, double sa
             continue;
         }
         lines << CellText(arr.at(s, 0)) + QStringLiteral(": ") +
-                     CellText(arr.at(s, TrendArray::kFirstSample + k)) +
-                     CellText(arr.at(s, 1));
+                     CellText(arr.at(s, TrendArray::kFirstSample + k)) + CellText(arr.at(s, 1));
     }
     return lines;
 }
@@ -148,8 +147,8 @@ QByteArray TrendView::Csv(const TrendArray& arr, double samplesPerUnit,
     const int last = std::min(span() - 1, TrendArray::kLastPoint - offset_);
     for (int p = last; p >= TrendArray::kFirstSample; --p) {
         const int k = offset_ + p - TrendArray::kFirstSample;
-        QStringList fields{DoubleText(-k / (samplesPerUnit > 0 ? samplesPerUnit : 1.0),
-                                      QLatin1Char('.'))};
+        QStringList fields{
+            DoubleText(-k / (samplesPerUnit > 0 ? samplesPerUnit : 1.0), QLatin1Char('.'))};
         for (int s : series) {
             fields << CsvField(CellText(arr.at(s, TrendArray::kFirstSample + k)));
         }

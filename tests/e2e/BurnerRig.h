@@ -3,8 +3,6 @@
 // a pseudo-terminal taken by the serial link, or loopback TCP taken by the
 // TCP link.
 
-
-
 #include <ostream>
 
 #include "E2E.h"

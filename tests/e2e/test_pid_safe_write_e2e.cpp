@@ -128,9 +128,9 @@ class PidSafeWriteE2E : public test::ProgramE2E {
         main->findChild<QCheckBox*>("chkRemoteSetpoint")->setChecked(false);
     }
     bool Idle() {
-        return !main->editor().sender().running() && main->findChild<QPushButton*>("cmdOK")->isEnabled();
+        return !main->editor().sender().running() &&
+               main->findChild<QPushButton*>("cmdOK")->isEnabled();
     }
-
 };
 
 }  // namespace

@@ -45,8 +45,12 @@ TEST_P(LinkComesBack, RetriesUntilTheDeviceIsBackAndDisconnectStopsIt) {
 
     // No replies for two seconds: the line warns while still connected.
     sim->faults().SetStopped(true);
-    ASSERT_TRUE(WaitUntil([&] { return Warning() && Status()->text().contains(QRegularExpression("last reply ([2-9]|\\d\\d+)\\.")); },
-                          std::chrono::seconds(10)))
+    ASSERT_TRUE(WaitUntil(
+        [&] {
+            return Warning() &&
+                   Status()->text().contains(QRegularExpression("last reply ([2-9]|\\d\\d+)\\."));
+        },
+        std::chrono::seconds(10)))
         << Status()->text().toStdString();
     EXPECT_TRUE(session->ctx().LinkConnected());
     sim->faults().SetStopped(false);
@@ -80,5 +84,4 @@ TEST_P(LinkComesBack, RetriesUntilTheDeviceIsBackAndDisconnectStopsIt) {
     EXPECT_EQ(Status()->text(), "Not connected");
 }
 
-INSTANTIATE_TEST_SUITE_P(Links, LinkComesBack, ::testing::Values(Via::Pty, Via::Tcp),
-                         ViaParamName);
+INSTANTIATE_TEST_SUITE_P(Links, LinkComesBack, ::testing::Values(Via::Pty, Via::Tcp), ViaParamName);

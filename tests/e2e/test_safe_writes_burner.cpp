@@ -4,10 +4,6 @@
 // device, and the verdict of the read-back.
 #include <gtest/gtest.h>
 
-#include <QApplication>
-#include <QFontDatabase>
-#include <QMessageBox>
-#include <QTextEdit>
 
 #include <algorithm>
 #include <tuple>

@@ -3,7 +3,6 @@
 #include <gtest/gtest.h>
 
 #include <QFile>
-#include <QKeyEvent>
 #include <QPushButton>
 #include <QTemporaryDir>
 #include <QTest>
@@ -11,7 +10,6 @@
 
 #include "TestUtil.h"
 #include "burner/HistogramChartWidget.h"
-#include "burner/Histogram.h"
 #include "burner/frmExtra.h"
 #include "shell/Session.h"
 #include "trend/TrendChartWidget.h"

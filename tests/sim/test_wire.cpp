@@ -70,7 +70,7 @@ TEST_P(Wire, EveryRequestGetsItsBytes) {
         {"99 00 66", "AA 01 01 55", 0},                    // first boot
         {"2B 00 D4 2D 00 D2 65 00 9A 77 00 88 33 00 CC 34 00 CB", "", 0},  // no answers
         {"42 00 BD", "", 0},                                               // not a request
-        {"8A 02 2C 01 75", "8B 03 07 2C 01 74", 0},  // and nothing else came
+        {"8A 02 2C 01 75", "8B 03 07 2C 01 74", 0},                        // and nothing else came
     };
     for (const Row& r : rows) {
         SCOPED_TRACE(r.request);

@@ -202,8 +202,8 @@ TEST(AllParamsModel, ParFilesWrittenExactlyAndReadLineByLine) {
 TEST(AllParamsFilter, NarrowsAndSortsTheViewButSendsInTheFilesOrder) {
     QByteArray defs;
     for (int i = 0; i < 1001; ++i) {
-        defs += QByteArray("#define P") + QByteArray::number(i) + ' ' + QByteArray::number(1001 - i) +
-                '\n';
+        defs += QByteArray("#define P") + QByteArray::number(i) + ' ' +
+                QByteArray::number(1001 - i) + '\n';
     }
     AllParamsModel m;
     m.Build(ReadParamDefs(defs));
@@ -217,10 +217,10 @@ TEST(AllParamsFilter, NarrowsAndSortsTheViewButSendsInTheFilesOrder) {
     f.setText("");
 
     // Changed only: a row differs from what was read or loaded; never read is not changed.
-    m.DataUpdate(7, 1001);       // row 0 read as 7
+    m.DataUpdate(7, 1001);                                                // row 0 read as 7
     m.LoadParData("999           P2" + QByteArray(48, ' ') + " 5 \r\n");  // row 2 loaded as 5
-    m.setValueText(2, "6");      // edited after loading
-    m.setValueText(3, "9");      // never read: not changed
+    m.setValueText(2, "6");                                               // edited after loading
+    m.setValueText(3, "9");                                               // never read: not changed
     f.setChangedOnly(true);
     ASSERT_EQ(f.rowCount(), 1);
     EXPECT_EQ(f.mapToSource(f.index(0, 0)).row(), 2);

@@ -97,17 +97,18 @@ TEST(HistogramBars, CellsBecomeClassesAndTheAxisRoundsUp) {
     HistogramBars b;
     EXPECT_TRUE(b.empty());
     b.Add(125, 1696);
-    b.Add(17, 1702);   // class 205
-    b.Add(40, 1938);   // class 795, the last
-    b.Add(99, 1701);   // odd address: no class
-    b.Add(99, 1940);   // past the table
+    b.Add(17, 1702);  // class 205
+    b.Add(40, 1938);  // class 795, the last
+    b.Add(99, 1701);  // odd address: no class
+    b.Add(99, 1940);  // past the table
     EXPECT_EQ(b.irAverage[0], 12.5);
     EXPECT_FALSE(b.irAverage[1]);
     EXPECT_EQ(b.counts[1], 17);
     EXPECT_EQ(b.counts[119], 40);
     EXPECT_FALSE(b.counts[0]);
     EXPECT_EQ(b.peak(), 40);
-    for (auto [peak, top] : {std::pair{0, 1}, {1, 1}, {3, 5}, {40, 50}, {101, 200}, {65535, 100000}}) {
+    for (auto [peak, top] :
+         {std::pair{0, 1}, {1, 1}, {3, 5}, {40, 50}, {101, 200}, {65535, 100000}}) {
         EXPECT_EQ(HistogramBars::AxisTop(peak), top) << peak;
     }
 }
@@ -125,8 +126,9 @@ TEST(LinkStatus, RatesSilenceReconnectingAndAlarm) {
     EXPECT_TRUE(line(State::Connected, false, 3000).warning) << "no reply 2 s after connecting";
     t = {2150, 215, 1, 3400};  // half a second later
     auto l = line(State::Connected, false, 3500);
-    EXPECT_EQ(l.text, "Serial port /dev/ttyUSB0 | 430 replies/s | 4300 B/s | 1 broken | last "
-                      "reply 0.1 s ago");
+    EXPECT_EQ(l.text,
+              "Serial port /dev/ttyUSB0 | 430 replies/s | 4300 B/s | 1 broken | last "
+              "reply 0.1 s ago");
     EXPECT_FALSE(l.warning);
     EXPECT_FALSE(line(State::Connected, false, 5399).warning);
     EXPECT_TRUE(line(State::Connected, false, 5400).warning) << "2 s without a reply";

@@ -17,9 +17,12 @@ TEST(WriteCheck, ComparesAtSinglePrecisionAndFlagsChangesAndZeroes) {
     };
     const Row rows[] = {
         {"0.1", "0.100000001", false, false},  // the same single
-        {"0.1", "0.2", true, false},           {"5", "0", true, true},
-        {"-2", "0.0", true, true},             {"0", "0", false, false},
-        {"abc", "abc", false, false},          {"abc", "abd", true, false},
+        {"0.1", "0.2", true, false},
+        {"5", "0", true, true},
+        {"-2", "0.0", true, true},
+        {"0", "0", false, false},
+        {"abc", "abc", false, false},
+        {"abc", "abd", true, false},
         {"300", "300.0", false, false},
     };
     WriteCheck check;

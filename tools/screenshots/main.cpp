@@ -221,8 +221,9 @@ void MainWindow(sim::SimServer& sim, const QString& dir) {
             break;
         }
     }
-    QMouseEvent move(QEvent::MouseMove, QPointF(cursor, 120), chart.mapToGlobal(QPointF(cursor, 120)),
-                     Qt::NoButton, Qt::NoButton, Qt::NoModifier);
+    QMouseEvent move(QEvent::MouseMove, QPointF(cursor, 120),
+                     chart.mapToGlobal(QPointF(cursor, 120)), Qt::NoButton, Qt::NoButton,
+                     Qt::NoModifier);
     QApplication::sendEvent(&chart, &move);
     Save(chart, "trend-zoomed.png");
     QTest::mouseClick(w.findChild<QPushButton*>("btnCon"), Qt::LeftButton);
