@@ -46,10 +46,6 @@ QString MismatchLog(const WriteCheck& check) {
 
 }  // namespace
 
-QColor EditedMarkColour() {
-    return QColor(255, 236, 179);
-}
-
 std::optional<QString> EditedMark(const QString& shown, const std::optional<QString>& device) {
     if (!device || SameDeviceValue(shown, *device)) {
         return std::nullopt;
@@ -124,10 +120,8 @@ std::optional<QStringList> LoadParamSetParFile(const QString& path, QStringList 
 }
 
 std::optional<QString> SaveBackup(const QString& path, const QByteArray& data) {
-    if (!QDir().mkpath(QFileInfo(path).absolutePath())) {
-        return QStringLiteral("the folder ") +
-               QDir::toNativeSeparators(QFileInfo(path).absolutePath()) +
-               QStringLiteral(" could not be made");
+    if (auto why = MakeBackupFolder(path)) {
+        return why;
     }
     QSaveFile file(path);
     if (!file.open(QIODevice::WriteOnly) || file.write(data) != data.size() || !file.commit()) {

@@ -27,8 +27,6 @@ namespace tuvik {
 class AllParamsModel;
 class DeviceLink;
 
-// The tint of a value that differs from the device's, in every window.
-QColor EditedMarkColour();
 // The tool tip of a marked value, or nothing when the value is not marked:
 // never read from the device, or the same number as the device's.
 std::optional<QString> EditedMark(const QString& shown, const std::optional<QString>& device);

@@ -33,8 +33,6 @@ const QString PidEditorWidget::kNoStatusText = QStringLiteral(
     "No reply from the controller: the loop's settings were not read. The editor shows the "
     "values held by the program.");
 
-const QColor PidEditorWidget::kMarkColour = QColor(255, 236, 179);
-
 namespace {
 
 constexpr int kGetCurrentValuesMs = 300;
@@ -48,9 +46,9 @@ void Mark(QWidget* w, const std::optional<QString>& device, const QString& ownTi
     }
     QPalette pal;  // nothing set: the control takes its parent's colours again
     if (device) {
-        pal.setColor(QPalette::Base, PidEditorWidget::kMarkColour);
-        pal.setColor(QPalette::Window, PidEditorWidget::kMarkColour);
-        pal.setColor(QPalette::Button, PidEditorWidget::kMarkColour);
+        pal.setColor(QPalette::Base, EditedMarkColour());
+        pal.setColor(QPalette::Window, EditedMarkColour());
+        pal.setColor(QPalette::Button, EditedMarkColour());
     }
     w->setAutoFillBackground(device.has_value());
     w->setPalette(pal);

@@ -57,7 +57,6 @@ class PidEditorWidget : public QWidget {
     void SliderManualChanged();
 
     // The shared tint of a value that differs from the controller's.
-    static const QColor kMarkColour;
     // How long the reads before and after a send wait for the status record.
     void setDeviceReadTimes(int readMs, int tcpExtraMs) {
         statusRead_.setTimes(readMs, tcpExtraMs);

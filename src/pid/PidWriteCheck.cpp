@@ -150,11 +150,8 @@ PidBackup SavePidBackup(const QString& dataDir, const QString& name, const PidSe
     held.name(name);
     held.SetSettings(device);
     PidBackup out{BackupPath(dataDir, name, QStringLiteral("PID"), when), std::nullopt};
-    const QString folder = QFileInfo(out.path).absolutePath();
-    if (!QDir().mkpath(folder)) {
-        out.error =
-            QStringLiteral("the folder %1 cannot be made").arg(QDir::toNativeSeparators(folder));
-    } else {
+    out.error = MakeBackupFolder(out.path);
+    if (!out.error) {
         out.error = SavePidFile(out.path, &held);
     }
     return out;

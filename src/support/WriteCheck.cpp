@@ -1,6 +1,7 @@
 #include "support/WriteCheck.h"
 
 #include <QDir>
+#include <QFileInfo>
 #include <QRegularExpression>
 
 #include <cmath>
@@ -175,6 +176,19 @@ QString SingleWriteLog(int address, const std::optional<QString>& before, const 
 }
 
 }  // namespace SafeWriteText
+
+QColor EditedMarkColour() {
+    return QColor(255, 236, 179);
+}
+
+std::optional<QString> MakeBackupFolder(const QString& backupPath) {
+    const QString folder = QFileInfo(backupPath).absolutePath();
+    if (QDir().mkpath(folder)) {
+        return std::nullopt;
+    }
+    return QStringLiteral("the folder ") + QDir::toNativeSeparators(folder) +
+           QStringLiteral(" could not be made");
+}
 
 QString BackupPath(const QString& dataDir, const QString& what, const QString& ext,
                    const QDateTime& when) {

@@ -10,6 +10,7 @@
 // precision (the controller stores singles, so "0.1" typed equals the 0.1
 // the controller returns); otherwise as texts.
 
+#include <QColor>
 #include <QDateTime>
 #include <QString>
 #include <QStringList>
@@ -86,6 +87,12 @@ QString BackupFailed(const QString& reason);
 // The message-log line of a single-parameter write.
 QString SingleWriteLog(int address, const std::optional<QString>& before, const QString& written);
 }  // namespace SafeWriteText
+
+// The tint of a value that differs from the device's, in every window.
+QColor EditedMarkColour();
+
+// Makes the folder a backup goes into; the reason when it cannot be made.
+std::optional<QString> MakeBackupFolder(const QString& backupPath);
 
 // <dataDir>/backups/<yyyy-MM-dd_HH-mm-ss>_<what>.<ext>; `what` names the
 // loop or the window, with anything but letters, digits, '-' and '_' made '_'.

@@ -150,15 +150,8 @@ void TrendChartWidget::ViewChanged() {
 
 cTrendline::Geometry TrendChartWidget::GeometryTwips() const {
     const QSizeF tw = sizeInTwips();
-    cTrendline::Geometry g;
-    g.W = static_cast<float>(tw.width()) * 4.0f / 5.0f;
-    g.B = static_cast<float>(tw.height()) - 300.0f;
-    if (shown_.minY() < 0) {
-        g.Z = static_cast<int>(std::lround((static_cast<float>(g.T) - g.B) / 10.0f));
-    }
-    g.H = static_cast<int>(std::lround(g.B - static_cast<float>(g.T)));
-    g.P = static_cast<int>(std::lround(static_cast<float>(g.X0) - g.W));
-    return g;
+    return cTrendline::ComputeGeometry(static_cast<float>(tw.width()),
+                                       static_cast<float>(tw.height()), shown_.minY());
 }
 
 double TrendChartWidget::FractionAt(double xPixels) const {

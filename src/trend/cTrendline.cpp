@@ -141,9 +141,13 @@ SurfaceColor cTrendline::SeriesColor(int s, bool showLimits) {
 }
 
 cTrendline::Geometry cTrendline::ComputeGeometry(const DrawSurface& s, int16_t minY) {
+    return ComputeGeometry(s.ScaleWidth(), s.ScaleHeight(), minY);
+}
+
+cTrendline::Geometry cTrendline::ComputeGeometry(float width, float height, int16_t minY) {
     Geometry g;
-    g.W = s.ScaleWidth() * 4.0f / 5.0f;
-    g.B = s.ScaleHeight() - 300.0f;
+    g.W = width * 4.0f / 5.0f;
+    g.B = height - 300.0f;
     // Sizes held in 32 bits: a large window must not turn the plot flat.
     if (minY < 0) {
         g.Z = RoundToInt32((static_cast<float>(g.T) - g.B) / 10.0f).value_or(0);

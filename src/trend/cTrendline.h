@@ -99,6 +99,8 @@ class cTrendline {
         int P = 0;     // signed plot width (X0 - W)
     };
     static Geometry ComputeGeometry(const DrawSurface& s, int16_t minY);
+    // The same from a surface's size in twips (for mapping mouse positions).
+    static Geometry ComputeGeometry(float width, float height, int16_t minY);
     // The series whose legend entry (name and value lines) lies at height y
     // (twips) of a chart drawn from arr, or -1.
     static int LegendSeriesAt(const TrendArray& arr, const Geometry& g, double y);

@@ -85,13 +85,8 @@ TEST(ChartTools, WheelLegendSpaceAndPauseDriveTheView) {
     EXPECT_FALSE(c.w.view().paused());
 
     // A click on the second legend entry hides that series and back.
-    const cTrendline::Geometry g = [&] {
-        cTrendline::Geometry geo;
-        geo.W = float(c.w.sizeInTwips().width() * 4 / 5);
-        geo.B = float(c.w.sizeInTwips().height() - 300);
-        geo.H = int(geo.B - geo.T);
-        return geo;
-    }();
+    const cTrendline::Geometry g = cTrendline::ComputeGeometry(
+        float(c.w.sizeInTwips().width()), float(c.w.sizeInTwips().height()), 0);
     int y = -1;
     for (int py = 0; py < c.w.height() && y < 0; ++py) {
         if (cTrendline::LegendSeriesAt(Ramp(0), g, py * 1440.0 / c.w.logicalDpiY()) == 1) {
