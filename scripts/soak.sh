@@ -1,14 +1,21 @@
 #!/usr/bin/env bash
-# Runs the tool (release, offscreen) against the bundled simulator over a
-# pseudo-terminal at the link's fastest live-value refresh for a bounded time
-# and reports the tool's CPU share, its resident memory at the start and end of
-# the measured window, broken packets and messages logged. Every line the tool
+# Runs the tool (release) against the bundled simulator over a pseudo-terminal
+# at the link's fastest live-value refresh for a bounded time and reports the
+# tool's CPU share, its wake-ups (voluntary context switches, all threads) and
+# system calls per second, its resident memory at the start and end of the
+# measured window, broken packets and messages logged. Every line the tool
 # added to its daily message file is checked against the events the simulator
 # sent, in order; a mismatch fails the run.
-#   scripts/soak.sh [seconds, default 60] [refresh ms, default 5] [sim speed, default 10] [runs, default 3]
-# With several runs, the run with the median CPU share is kept. Its figures
-# also go to build/release/soak.txt (key=value), which scripts/bench.sh puts
-# into its table. The tool's settings are written into a
+#   scripts/soak.sh [seconds, default 60] [refresh ms, default 5] [sim speed, default 10]
+#                   [runs, default 3] [offscreen | xvfb, default offscreen]
+# offscreen draws into memory only; xvfb starts a private X server (Xvfb) and
+# shows the tool there through the xcb platform, as a desktop would, and also
+# reports the X server's CPU share while the tool runs. System calls are
+# counted with `perf stat -e raw_syscalls:sys_enter` when perf can (else n/a).
+# With several runs, the run with the median CPU share is kept and every run's
+# figures are listed. The kept figures also go to build/release/soak.txt
+# (key=value; soak-xvfb.txt for xvfb), which scripts/bench.sh puts into its
+# table. The tool's settings are written into a
 # scratch folder, not the user's. TUVIK_NO_BUILD=1 uses build/release as it is.
 set -euo pipefail
 here="$(cd "$(dirname "$0")/.." && pwd)"
@@ -16,6 +23,11 @@ secs="${1:-60}"
 refresh="${2:-5}"
 speed="${3:-10}"
 runs="${4:-3}"
+platform="${5:-offscreen}"
+case "$platform" in
+  offscreen | xvfb) ;;
+  *) echo "soak.sh: the platform is offscreen or xvfb, not $platform" >&2; exit 2 ;;
+esac
 warm=3
 if [ "${TUVIK_NO_BUILD:-}" = 1 ]; then
   dir="$here/build/release"
@@ -23,27 +35,35 @@ else
   dir="$(bash "$here/scripts/build.sh" release | tail -n 1)"
 fi
 
+out_name=soak.txt
+[ "$platform" = xvfb ] && out_name=soak-xvfb.txt
+
 if [ "$runs" -gt 1 ]; then
   kept="$(mktemp -d /tmp/tuvik-soak-runs.XXXXXX)"
   for r in $(seq "$runs"); do
     echo "== run $r of $runs"
-    TUVIK_NO_BUILD=1 bash "$0" "$secs" "$refresh" "$speed" 1
-    cp "$dir/soak.txt" "$kept/$r.txt"
+    TUVIK_NO_BUILD=1 bash "$0" "$secs" "$refresh" "$speed" 1 "$platform"
+    cp "$dir/$out_name" "$kept/$r.txt"
   done
-  python3 - "$kept" "$dir/soak.txt" <<'PY'
+  python3 - "$kept" "$dir/$out_name" <<'PY'
 import os, sys
 runs = []
 for name in sorted(os.listdir(sys.argv[1])):
     vals = dict(l.strip().split("=", 1) for l in open(os.path.join(sys.argv[1], name)) if "=" in l)
     runs.append(vals)
 runs.sort(key=lambda v: float(v["cpu_percent"]))
-median = runs[len(runs) // 2]
-median["cpu_percent_runs"] = ",".join(v["cpu_percent"] for v in runs)
+median = dict(runs[len(runs) // 2])
+for key in ("cpu_percent", "x_cpu_percent", "wakeups_per_s", "syscalls_per_s"):
+    median[key + "_runs"] = ",".join(v.get(key, "n/a") for v in runs)
 with open(sys.argv[2], "w") as f:
     for k, v in median.items():
         f.write("%s=%s\n" % (k, v))
-print("tool CPU share over %d runs: %s %% of one core (median), runs %s"
-      % (len(runs), median["cpu_percent"], median["cpu_percent_runs"]))
+print("over %d runs (%s), the run with the median tool CPU share kept:" % (len(runs), median["platform"]))
+print("  tool CPU share:     %s %% of one core (runs %s)" % (median["cpu_percent"], median["cpu_percent_runs"]))
+if median.get("x_cpu_percent", "n/a") != "n/a":
+    print("  X server CPU share: %s %% of one core (runs %s)" % (median["x_cpu_percent"], median["x_cpu_percent_runs"]))
+print("  wake-ups per s:     %s (runs %s)" % (median["wakeups_per_s"], median["wakeups_per_s_runs"]))
+print("  system calls per s: %s (runs %s)" % (median["syscalls_per_s"], median["syscalls_per_s_runs"]))
 PY
   rm -rf "$kept"
   exit 0
@@ -54,9 +74,11 @@ tool="$dir/app/tuvik"
 work="$(mktemp -d /tmp/tuvik-soak.XXXXXX)"
 sim_pid=""
 tool_pid=""
+x_pid=""
 cleanup() {
   [ -n "$tool_pid" ] && kill "$tool_pid" 2>/dev/null || true
   [ -n "$sim_pid" ] && kill "$sim_pid" 2>/dev/null || true
+  [ -n "$x_pid" ] && kill "$x_pid" 2>/dev/null || true
   wait 2>/dev/null || true
   rm -rf "$work"
 }
@@ -66,6 +88,9 @@ trap cleanup EXIT INT TERM
 # parentheses and has no spaces for these programs).
 ticks() { awk '{print $14 + $15}' "/proc/$1/stat"; }
 rss_kb() { awk '/^VmRSS:/ {print $2}' "/proc/$1/status"; }
+# Voluntary context switches of every thread: how often the tool went to
+# sleep, i.e. its wake-ups.
+wakeups() { cat /proc/"$1"/task/*/status 2>/dev/null | awk '/^voluntary_ctxt_switches:/ {n += $2} END {print n + 0}'; }
 log_lines() { { cat "$dir"/app/Flamorifier_*.csv 2>/dev/null || true; } | wc -l; }
 log_tail() { { cat "$dir"/app/Flamorifier_*.csv 2>/dev/null || true; } | tail -n "$1"; }
 
@@ -81,10 +106,25 @@ if ! grep -q "ready" "$work/sim.out"; then
   exit 1
 fi
 
+display_env=(QT_QPA_PLATFORM=offscreen)
+if [ "$platform" = xvfb ]; then
+  command -v Xvfb >/dev/null || { echo "soak.sh: Xvfb is not installed (scripts/install-deps.sh installs it)" >&2; exit 1; }
+  n=90
+  while [ -e "/tmp/.X11-unix/X$n" ] || [ -e "/tmp/.X$n-lock" ]; do n=$((n + 1)); done
+  Xvfb ":$n" -screen 0 1280x1024x24 -nolisten tcp >"$work/xvfb.out" 2>&1 &
+  x_pid=$!
+  for _ in $(seq 100); do
+    [ -e "/tmp/.X11-unix/X$n" ] && break
+    sleep 0.1
+  done
+  [ -e "/tmp/.X11-unix/X$n" ] || { echo "soak.sh: Xvfb did not start" >&2; cat "$work/xvfb.out" >&2; exit 1; }
+  display_env=(QT_QPA_PLATFORM=xcb DISPLAY=":$n")
+fi
+
 lines_before="$(log_lines)"
 mkdir -p "$work/data/tuvik"
 cp "$dir/sim/PARAMS.h" "$work/data/tuvik/PARAMS.h"
-XDG_CONFIG_HOME="$work/config" XDG_DATA_HOME="$work/data" QT_QPA_PLATFORM=offscreen \
+env XDG_CONFIG_HOME="$work/config" XDG_DATA_HOME="$work/data" "${display_env[@]}" \
   TUVIK_AUTOCONNECT="serial:$work/pty:$refresh" \
   TUVIK_RUN_SECONDS="$((warm + secs + 2))" \
   TUVIK_STATS_FILE="$work/stats.txt" \
@@ -98,9 +138,19 @@ if ! kill -0 "$tool_pid" 2>/dev/null; then
   exit 1
 fi
 hz="$(getconf CLK_TCK)"
+x_ticks() { if [ -n "$x_pid" ]; then ticks "$x_pid"; else echo 0; fi; }
 t0="$(date +%s.%N)"; c0="$(ticks "$tool_pid")"; s0="$(ticks "$sim_pid")"; r0="$(rss_kb "$tool_pid")"
-sleep "$secs"
+x0="$(x_ticks)"; w0="$(wakeups "$tool_pid")"
+if command -v perf >/dev/null && perf stat -x, -o "$work/perf.txt" -e raw_syscalls:sys_enter \
+  -p "$tool_pid" sleep "$secs" 2>/dev/null; then
+  syscalls="$(awk -F, '/raw_syscalls:sys_enter/ {print $1}' "$work/perf.txt")"
+else
+  sleep "$secs"
+  syscalls=""
+fi
+case "$syscalls" in '' | *[!0-9]*) syscalls=n/a ;; esac
 t1="$(date +%s.%N)"; c1="$(ticks "$tool_pid")"; s1="$(ticks "$sim_pid")"; r1="$(rss_kb "$tool_pid")"
+x1="$(x_ticks)"; w1="$(wakeups "$tool_pid")"
 
 rc=0
 wait "$tool_pid" || rc=$?
@@ -116,7 +166,7 @@ sim_pid=""
 lines_after="$(log_lines)"
 log_tail "$((lines_after - lines_before))" >"$work/logged.txt"
 
-python3 - "$work/stats.txt" "$work/sim.trace" "$dir/soak.txt" "$work/logged.txt" <<PY
+python3 - "$work/stats.txt" "$work/sim.trace" "$dir/$out_name" "$work/logged.txt" <<PY
 import sys
 stats = dict(l.split() for l in open(sys.argv[1]) if l.strip())
 elapsed = $t1 - $t0
@@ -165,11 +215,17 @@ for k, (ev, row) in enumerate(zip(sent, logged)):
     for key, text in ((("a", activity), row[2].strip()), (("s", state), row[5].strip())):
         if names.setdefault(key, text) != text:
             problems.append("line %d: code %s shown as %r and as %r" % (k + 1, key, names[key], text))
+x_cpu = ($x1 - $x0) / $hz
+syscalls = "$syscalls"
 out = {
+    "platform": "$platform",
     "seconds": "%d" % $secs,
     "refresh_ms": "$refresh",
     "cpu_percent": "%.2f" % (100 * cpu / elapsed),
     "sim_cpu_percent": "%.2f" % (100 * sim_cpu / elapsed),
+    "x_cpu_percent": "%.2f" % (100 * x_cpu / elapsed) if "$platform" == "xvfb" else "n/a",
+    "wakeups_per_s": "%.0f" % (($w1 - $w0) / elapsed),
+    "syscalls_per_s": "%.0f" % (int(syscalls) / elapsed) if syscalls.isdigit() else "n/a",
     "rss_start_kb": "$r0",
     "rss_end_kb": "$r1",
     "replies": str(replies),
@@ -184,11 +240,15 @@ out = {
 with open(sys.argv[3], "w") as f:
     for k, v in out.items():
         f.write("%s=%s\n" % (k, v))
-print("Tool (release, offscreen) against tuvik-sim over a pseudo-terminal, refresh $refresh ms")
+print("Tool (release, $platform) against tuvik-sim over a pseudo-terminal, refresh $refresh ms")
 print("measured window: %.1f s after %d s of warm-up" % (elapsed, $warm))
 print("replies dispatched:   %d in %d s (about %s per second)" % (replies, run, out["replies_per_s"]))
 print("tool CPU share:       %s %% of one core (%.2f s CPU)" % (out["cpu_percent"], cpu))
 print("simulator CPU share:  %s %% of one core" % out["sim_cpu_percent"])
+if "$platform" == "xvfb":
+    print("X server CPU share:   %s %% of one core" % out["x_cpu_percent"])
+print("tool wake-ups:        %s per second (voluntary context switches, all threads)" % out["wakeups_per_s"])
+print("tool system calls:    %s per second" % out["syscalls_per_s"])
 print("tool VmRSS:           %s kB at start, %s kB at end" % ("$r0", "$r1"))
 print("broken packets:       %s" % out["broken_packets"])
 print("messages logged:      %s (lines added to the daily file: %s)" % (out["messages"], out["log_file_lines"]))
