@@ -8,7 +8,8 @@
 // TUVIK_AUTOCONNECT=serial:<port>:<refresh ms> fills the connection boxes and
 // presses Connect once the main window is up; TUVIK_RUN_SECONDS=N ends the
 // program after N seconds; TUVIK_STATS_FILE=<path> receives, at the end, the
-// number of replies dispatched, broken packets and messages logged.
+// number of replies dispatched, broken packets, messages logged, and the
+// main chart's paints and the CPU time they took.
 #include <QApplication>
 #include <QCheckBox>
 #include <QElapsedTimer>
@@ -25,6 +26,7 @@
 #include "shell/AppPaths.h"
 #include "shell/Session.h"
 #include "shell/frmPID.h"
+#include "trend/TrendChartWidget.h"
 #include "shell/frmToolWindows.h"
 
 namespace {
@@ -152,10 +154,14 @@ int main(int argc, char** argv) {
         session.ctx().setReplyReceiver(counter->next());
         QFile out(statsFile);
         if (out.open(QIODevice::WriteOnly | QIODevice::Truncate | QIODevice::Text)) {
-            out.write(QStringLiteral("replies %1\nbroken_packets %2\nmessages %3\n")
+            out.write(QStringLiteral("replies %1\nbroken_packets %2\nmessages %3\n"
+                                     "chart_paints %4\nchart_paint_us %5\nchart_backgrounds %6\n")
                           .arg(counter->replies)
                           .arg(stats.broken)
                           .arg(stats.messages)
+                          .arg(main.chart().paintCount())
+                          .arg(main.chart().paintNanoseconds() / 1000)
+                          .arg(main.chart().backgroundDraws())
                           .toUtf8());
         }
     }

@@ -15,7 +15,8 @@
 # With several runs, the run with the median CPU share is kept and every run's
 # figures are listed. The kept figures also go to build/release/soak.txt
 # (key=value; soak-xvfb.txt for xvfb), which scripts/bench.sh puts into its
-# table. The tool's settings are written into a
+# table. TUVIK_SOAK_TOOL=<path> runs another build of the tool (before and
+# after a change, under the same load). The tool's settings are written into a
 # scratch folder, not the user's. TUVIK_NO_BUILD=1 uses build/release as it is.
 set -euo pipefail
 here="$(cd "$(dirname "$0")/.." && pwd)"
@@ -69,7 +70,7 @@ PY
   exit 0
 fi
 sim="$dir/sim/tuvik-sim"
-tool="$dir/app/tuvik"
+tool="${TUVIK_SOAK_TOOL:-$dir/app/tuvik}"
 
 work="$(mktemp -d /tmp/tuvik-soak.XXXXXX)"
 sim_pid=""
@@ -231,6 +232,8 @@ out = {
     "replies": str(replies),
     "replies_per_s": "%.0f" % (replies / run),
     "broken_packets": stats["broken_packets"],
+    "chart_paints_per_s": "%.1f" % (int(stats.get("chart_paints", 0)) / run),
+    "chart_paint_ms": "%.3f" % (int(stats.get("chart_paint_us", 0)) / 1000.0 / max(1, int(stats.get("chart_paints", 0)))),
     "messages": stats["messages"],
     "log_file_lines": str($lines_after - $lines_before),
     "sim_events": str(events),
@@ -250,6 +253,7 @@ if "$platform" == "xvfb":
 print("tool wake-ups:        %s per second (voluntary context switches, all threads)" % out["wakeups_per_s"])
 print("tool system calls:    %s per second" % out["syscalls_per_s"])
 print("tool VmRSS:           %s kB at start, %s kB at end" % ("$r0", "$r1"))
+print("chart paints:         %s per second, %s ms CPU each" % (out["chart_paints_per_s"], out["chart_paint_ms"]))
 print("broken packets:       %s" % out["broken_packets"])
 print("messages logged:      %s (lines added to the daily file: %s)" % (out["messages"], out["log_file_lines"]))
 print("actuator events (0x8C) the simulator sent: %d (simulated time x$speed)" % events)

@@ -4,6 +4,12 @@
 #include <QEventLoop>
 #include <QPointer>
 
+#ifdef Q_OS_UNIX
+#include <unistd.h>
+
+#include <cerrno>
+#endif
+
 #include "link/Packet.h"
 #include "link/W32_speed_api.h"
 #include "shell/AppContext.h"
@@ -290,8 +296,29 @@ bool SerialLink::WriteByte(uint8_t b) {
 
 // The port buffers what is written and would send it on a later pass of the
 // event loop; handing it to the driver now saves that wake-up per request.
+// When nothing is queued in the port, the bytes go to the driver straight
+// away (the port's own path costs a buffer and a notifier switched on and
+// off for every request); whatever the driver does not take at once, and any
+// failure, goes the port's way, which reports errors as it always does.
 bool SerialLink::WriteBytes(const QByteArray& bytes) {
-    if (!port_.isOpen() || port_.write(bytes) != bytes.size()) {
+    if (!port_.isOpen()) {
+        return false;
+    }
+    qsizetype done = 0;
+#ifdef Q_OS_UNIX
+    if (port_.bytesToWrite() == 0 && port_.handle() >= 0) {
+        ssize_t n = 0;
+        do {
+            n = ::write(port_.handle(), bytes.constData(), static_cast<size_t>(bytes.size()));
+        } while (n < 0 && errno == EINTR);
+        done = n > 0 ? n : 0;
+        if (done == bytes.size()) {
+            return true;
+        }
+    }
+#endif
+    const qsizetype rest = bytes.size() - done;
+    if (port_.write(bytes.constData() + done, rest) != rest) {
         return false;
     }
     port_.flush();

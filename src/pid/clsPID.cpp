@@ -192,7 +192,12 @@ void clsPID::SetQuietly(float& member, const QString& text) {
 }
 
 bool clsPID::WriteLiveSingle(LiveField field, float v) {
-    const std::optional<float> taken = ThroughSingleText(v);
+    LiveTaken& last = liveTaken_[static_cast<size_t>(field)];
+    const uint32_t bits = std::bit_cast<uint32_t>(v);
+    if (!last.known || last.bits != bits) {
+        last = {bits, ThroughSingleText(v), true};
+    }
+    const std::optional<float> taken = last.taken;
     float* member = nullptr;
     switch (field) {
         case LiveField::ControllerOut:

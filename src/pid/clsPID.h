@@ -21,6 +21,7 @@
 #include <QString>
 
 #include <array>
+#include <optional>
 #include <cstdint>
 #include <span>
 
@@ -245,6 +246,14 @@ class clsPID {
     const StatusRecord* pointer_ = nullptr;
     PidSettings s_;
     PidLiveValues live_;
+    // The last value each live field got and what it was taken as: the same
+    // value arrives again and again, and working out its text is not free.
+    struct LiveTaken {
+        uint32_t bits = 0;
+        std::optional<float> taken;
+        bool known = false;
+    };
+    std::array<LiveTaken, 4> liveTaken_;
     StatusRecord status_{};
     TrendArray trend_{kTrendSeries};
 };

@@ -1,6 +1,7 @@
 #include "support/Numbers.h"
 
 #include <cfloat>
+#include <charconv>
 #include <cmath>
 
 namespace tuvik {
@@ -38,6 +39,19 @@ double ReadRadixInteger(const QString& t, int i, int radix) {
 }
 
 // Formats with p significant digits; fixed notation within the usual range.
+// Whether v, written with p significant digits (correctly rounded, as the
+// 'e' format writes it), reads back as v; as a single when single is set.
+// Works on a stack buffer: the number texts are worked out for every live
+// value shown.
+bool ReadsBackWithDigits(double v, int p, bool single) {
+    char buf[64];
+    const auto written =
+        std::to_chars(buf, buf + sizeof buf, v, std::chars_format::scientific, p - 1);
+    double back = 0;
+    std::from_chars(buf, written.ptr, back);
+    return single ? static_cast<float>(back) == static_cast<float>(v) : back == v;
+}
+
 QString FormatSignificant(double v, int p, int fixedLimit, QChar sep) {
     if (v == 0) {
         return QStringLiteral("0");
@@ -222,8 +236,7 @@ QString SingleText(float v, QChar sep) {
         return v > 0 ? QStringLiteral("Infinity") : QStringLiteral("-Infinity");
     }
     for (int p = 1; p < 7; ++p) {
-        const QString s = QString::number(static_cast<double>(v), 'e', p - 1);
-        if (static_cast<float>(s.toDouble()) == v) {
+        if (ReadsBackWithDigits(static_cast<double>(v), p, true)) {
             return FormatSignificant(static_cast<double>(v), p, 7, sep);
         }
     }
@@ -236,8 +249,7 @@ QString DoubleText(double v, QChar sep) {
                              : (v > 0 ? QStringLiteral("Infinity") : QStringLiteral("-Infinity"));
     }
     for (int p = 1; p < 15; ++p) {
-        const QString s = QString::number(v, 'e', p - 1);
-        if (s.toDouble() == v) {
+        if (ReadsBackWithDigits(v, p, false)) {
             return FormatSignificant(v, p, 15, sep);
         }
     }

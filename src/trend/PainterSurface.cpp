@@ -33,6 +33,28 @@ int ToPixel(double p) {
 
 }  // namespace
 
+static PainterTextCache::Fonts MeasuredFonts(double dpiY) {
+    PainterTextCache::Fonts f;
+    f.normal = ChartFont(dpiY, false);
+    f.bold = ChartFont(dpiY, true);
+    const QFontMetrics fm(f.normal);
+    const QFontMetrics bfm(f.bold);
+    f.ascent = fm.ascent();
+    f.boldAscent = bfm.ascent();
+    f.lineHeight = std::max(fm.height(), bfm.height());
+    return f;
+}
+
+const PainterTextCache::Fonts& PainterTextCache::FontsFor(double dpiY) {
+    const QFont app = QGuiApplication::font();
+    if (dpiY != fontsDpi_ || !(app == fontsFrom_)) {
+        fonts_ = MeasuredFonts(dpiY);
+        fontsFrom_ = app;
+        fontsDpi_ = dpiY;
+    }
+    return fonts_;
+}
+
 const QStaticText& PainterTextCache::Get(const QString& text, const QFont& font, bool bold) {
     if (!(font == font_)) {
         texts_[0].clear();
@@ -60,20 +82,24 @@ PainterSurface::PainterSurface(QPainter& painter, QSize pixelSize, double dpiX, 
       pxPerTwX_((dpiX > 0 ? dpiX : 96.0) / kTwipsPerInch),
       pxPerTwY_((dpiY > 0 ? dpiY : 96.0) / kTwipsPerInch),
       buttonFace_(QGuiApplication::palette().color(QPalette::Button)),
-      font_(ChartFont(dpiY > 0 ? dpiY : 96.0, false)),
-      boldFont_(ChartFont(dpiY > 0 ? dpiY : 96.0, true)),
       cache_(cache) {
-    const QFontMetrics fm(font_);
-    const QFontMetrics bfm(boldFont_);
-    ascent_ = fm.ascent();
-    boldAscent_ = bfm.ascent();
-    lineHeightTw_ = std::max(fm.height(), bfm.height()) / pxPerTwY_;
+    const double dpi = dpiY > 0 ? dpiY : 96.0;
+    const PainterTextCache::Fonts f = cache != nullptr ? cache->FontsFor(dpi) : MeasuredFonts(dpi);
+    font_ = f.normal;
+    boldFont_ = f.bold;
+    ascent_ = f.ascent;
+    boldAscent_ = f.boldAscent;
+    lineHeightTw_ = f.lineHeight / pxPerTwY_;
     painter_.setRenderHint(QPainter::Antialiasing, false);
     painter_.setBackgroundMode(Qt::TransparentMode);
 }
 
 PainterSurface::~PainterSurface() {
     Flush();
+}
+
+float PainterSurface::TwipsFor(int pixels, double dpi) {
+    return static_cast<float>(pixels / ((dpi > 0 ? dpi : 96.0) / kTwipsPerInch));
 }
 
 float PainterSurface::ScaleWidth() const {

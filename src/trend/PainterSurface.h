@@ -25,7 +25,21 @@ class PainterTextCache {
   public:
     const QStaticText& Get(const QString& text, const QFont& font, bool bold);
 
+    // The chart's two fonts at a resolution and their measures, worked out
+    // again only when the resolution or the application's font changes.
+    struct Fonts {
+        QFont normal;
+        QFont bold;
+        int ascent = 0;
+        int boldAscent = 0;
+        int lineHeight = 0;  // pixels, the taller of the two
+    };
+    const Fonts& FontsFor(double dpiY);
+
   private:
+    Fonts fonts_;
+    QFont fontsFrom_;
+    double fontsDpi_ = -1;
     static constexpr qsizetype kMaxEntries = 512;
     QHash<QString, QStaticText> texts_[2];  // normal, bold
     QFont font_;
@@ -40,6 +54,9 @@ class PainterSurface : public DrawSurface {
     ~PainterSurface() override;
     PainterSurface(const PainterSurface&) = delete;
     PainterSurface& operator=(const PainterSurface&) = delete;
+
+    // A length of the device in pixels as the surface measures it in twips.
+    static float TwipsFor(int pixels, double dpi);
 
     float ScaleWidth() const override;
     float ScaleHeight() const override;

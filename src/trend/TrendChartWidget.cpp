@@ -15,6 +15,7 @@
 #include <QWheelEvent>
 
 #include <cmath>
+#include <ctime>
 
 #include "trend/PainterSurface.h"
 
@@ -36,6 +37,14 @@ class MessageBoxNotifier : public UserNotifier {
   private:
     QWidget* parent_;
 };
+
+// CPU time of the calling thread: what painting costs, whatever else the
+// machine runs meanwhile.
+qint64 ThreadCpuNs() {
+    timespec t{};
+    clock_gettime(CLOCK_THREAD_CPUTIME_ID, &t);
+    return static_cast<qint64>(t.tv_sec) * 1000000000 + t.tv_nsec;
+}
 
 }  // namespace
 
@@ -86,9 +95,24 @@ int TrendChartWidget::frameInterval() const {
     if (frameMsOverride_ > 0) {
         return frameMsOverride_;
     }
-    const QScreen* s = screen();
-    const double hz = s != nullptr && s->refreshRate() >= 1.0 ? s->refreshRate() : 60.0;
-    return std::max(1, static_cast<int>(std::ceil(1000.0 / hz)));
+    if (screenFrameMs_ == 0) {
+        const QScreen* s = screen();
+        const double hz = s != nullptr && s->refreshRate() >= 1.0 ? s->refreshRate() : 60.0;
+        screenFrameMs_ = std::max(1, static_cast<int>(std::ceil(1000.0 / hz)));
+        QObject::disconnect(screenRateWatch_);
+        if (s != nullptr) {
+            screenRateWatch_ = connect(s, &QScreen::refreshRateChanged, this,
+                                       [this] { screenFrameMs_ = 0; });
+        }
+    }
+    return screenFrameMs_;
+}
+
+bool TrendChartWidget::event(QEvent* event) {
+    if (event->type() == QEvent::ScreenChangeInternal || event->type() == QEvent::Show) {
+        screenFrameMs_ = 0;  // perhaps another screen now
+    }
+    return QWidget::event(event);
 }
 
 QSizeF TrendChartWidget::sizeInTwips() const {
@@ -376,20 +400,23 @@ void TrendChartWidget::PaintCursor(QPainter& painter) {
 void TrendChartWidget::paintEvent(QPaintEvent*) {
     ++paints_;
     lastPaint_.start();
+    struct Clock {
+        qint64& total;
+        const qint64 from = ThreadCpuNs();
+        ~Clock() { total += ThreadCpuNs() - from; }
+    } clock{paintNs_};
     QPainter painter(this);
-    PainterSurface surface(painter, size(), logicalDpiX(), logicalDpiY(), &texts_);
     switch (content_) {
         case Content::Nothing:
             painter.fillRect(rect(), Qt::black);
             break;
         case Content::Trend:
             if (!view_.paused() && !view_.zoomed() && view_.hiddenMask() == 0) {
-                shown_.setPicBox(&surface);
-                shown_.PaintTrend(data_, percentAxis_);
-                shown_.setPicBox(nullptr);
+                PaintLive(painter);
             } else {
                 // The tools' view: the visible span as a table of its own,
                 // drawn by a copy of the chart with that span.
+                PainterSurface surface(painter, size(), logicalDpiX(), logicalDpiY(), &texts_);
                 cTrendline c = shown_;
                 const TrendArray slice = view_.Slice(ShownTable());
                 if (view_.zoomed()) {
@@ -405,12 +432,40 @@ void TrendChartWidget::paintEvent(QPaintEvent*) {
             }
             PaintCursor(painter);
             break;
-        case Content::Recording:
+        case Content::Recording: {
             // A drawing that failed early may not have cleared the surface.
             painter.fillRect(rect(), Qt::black);
+            PainterSurface surface(painter, size(), logicalDpiX(), logicalDpiY(), &texts_);
             recording_->Replay(surface);
             break;
+        }
     }
+}
+
+// The live chart is drawn twenty times a second, but the calls that draw its
+// grid, axis labels and frame change only with the scale, the size or the
+// settings. They are worked out once (the labels' texts included) and
+// replayed onto the painter while those stay the same; the legend and the
+// curves are drawn over them every time, as the whole chart would draw them.
+void TrendChartWidget::PaintLive(QPainter& painter) {
+    const double dpiX = logicalDpiX();
+    const double dpiY = logicalDpiY();
+    BackgroundCalls& b = background_;
+    if (!b.calls || b.size != size() || b.dpiX != dpiX || b.dpiY != dpiY ||
+        b.percentAxis != percentAxis_ || !(b.chart == shown_)) {
+        b.calls = std::make_unique<RecordingSurface>(PainterSurface::TwipsFor(width(), dpiX),
+                                                     PainterSurface::TwipsFor(height(), dpiY));
+        b.legendX = shown_.PaintBackground(*b.calls, percentAxis_);
+        b.size = size();
+        b.dpiX = dpiX;
+        b.dpiY = dpiY;
+        b.percentAxis = percentAxis_;
+        b.chart = shown_;
+        ++backgroundDraws_;
+    }
+    PainterSurface surface(painter, size(), dpiX, dpiY, &texts_);
+    b.calls->Replay(surface);
+    shown_.PaintSeries(surface, data_, percentAxis_, b.legendX);
 }
 
 }  // namespace tuvik

@@ -60,6 +60,11 @@ class TrendChartWidget : public QWidget {
 
     // Paint events handled so far.
     int paintCount() const { return paints_; }
+    // How often the calls that draw the live chart's background were worked
+    // out afresh.
+    int backgroundDraws() const { return backgroundDraws_; }
+    // CPU time spent in this widget's paint events, in ns.
+    qint64 paintNanoseconds() const { return paintNs_; }
     // The size of the widget in twips, as the chart sees it.
     QSizeF sizeInTwips() const;
 
@@ -90,6 +95,7 @@ class TrendChartWidget : public QWidget {
     void viewChanged();
 
   protected:
+    bool event(QEvent* event) override;
     void paintEvent(QPaintEvent* event) override;
     void wheelEvent(QWheelEvent* event) override;
     void mousePressEvent(QMouseEvent* event) override;
@@ -106,6 +112,7 @@ class TrendChartWidget : public QWidget {
     const TrendArray& ShownTable() const { return view_.paused() ? frozen_ : data_; }
     cTrendline::Geometry GeometryTwips() const;
     void PaintCursor(QPainter& painter);
+    void PaintLive(QPainter& painter);
     void ShowPauseButton();
 
     enum class Content { Nothing, Trend, Recording };
@@ -117,11 +124,29 @@ class TrendChartWidget : public QWidget {
     Content content_ = Content::Nothing;
     std::unique_ptr<RecordingSurface> recording_;
     PainterTextCache texts_;
+    // The calls that draw the live chart's background, and what they were
+    // worked out from.
+    struct BackgroundCalls {
+        std::unique_ptr<RecordingSurface> calls;
+        double legendX = 0;
+        QSize size;
+        double dpiX = 0;
+        double dpiY = 0;
+        bool percentAxis = false;
+        cTrendline chart;
+    };
+    BackgroundCalls background_;
+    int backgroundDraws_ = 0;
 
     QTimer frameTimer_;
     QElapsedTimer lastPaint_;
     int frameMsOverride_ = 0;
+    // The screen's frame interval, asked for with every reply: worked out
+    // once per screen (0: not yet).
+    mutable int screenFrameMs_ = 0;
+    mutable QMetaObject::Connection screenRateWatch_;
     int paints_ = 0;
+    qint64 paintNs_ = 0;
     UserNotifier* notifier_ = nullptr;
 
     TrendView view_;

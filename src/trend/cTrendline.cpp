@@ -316,13 +316,23 @@ void cTrendline::PaintTrend(const TrendArray& arr, bool PercentAxis) const {
     if (surface == nullptr) {
         return;
     }
-    DrawSurface& s = *surface;
-    const Effective e = EffectiveSettings(maxY_, resolution_, maxX_);
+    const double legendX = PaintBackground(*surface, PercentAxis);
+    PaintSeries(*surface, arr, PercentAxis, legendX);
+}
+
+double cTrendline::PaintBackground(DrawSurface& s, bool PercentAxis) const {
     s.setBackColor(kBlack);
     const Geometry g = ComputeGeometry(s, minY_);
     const double legendX = static_cast<double>(g.W) + PaintGrid(s, g, PercentAxis, Mode::Lenient);
     PaintTimeGrid(s, g);
     s.Line(g.X0, g.B, g.W, g.T, kButtonFace, LineForm::Box);
+    return legendX;
+}
+
+void cTrendline::PaintSeries(DrawSurface& s, const TrendArray& arr, bool PercentAxis,
+                             double legendX) const {
+    const Effective e = EffectiveSettings(maxY_, resolution_, maxX_);
+    const Geometry g = ComputeGeometry(s, minY_);
     s.setFontBold(true);
 
     auto pointX = [&](int k) {

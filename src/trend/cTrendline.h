@@ -73,6 +73,13 @@ class cTrendline {
     // settings as they stand, changing none of them.
     void PrepareRedraw(const TrendArray& arr);
     void PaintTrend(const TrendArray& arr, bool PercentAxis) const;
+    // PaintTrend in two layers onto any surface: the background (grid, axes'
+    // labels, frame), which depends on the settings and the size only, and
+    // then the series (legend and curves). PaintBackground returns the
+    // legend's left edge, which PaintSeries takes.
+    double PaintBackground(DrawSurface& s, bool PercentAxis) const;
+    void PaintSeries(DrawSurface& s, const TrendArray& arr, bool PercentAxis,
+                     double legendX) const;
 
     // Redraws from consecutive records of a result: FieldNames[s] names the
     // column of series s (an empty entry: no series s). Each used entry is
@@ -84,6 +91,9 @@ class cTrendline {
     // Keeps maxY a little above the highest sample of the named series, with
     // a dead band. Run by DrawTrend when AutoScale is set.
     void AutoScaleY(const TrendArray& arr);
+
+    // The same settings (and the same surface and notifier).
+    bool operator==(const cTrendline&) const = default;
 
     // Colour of series s under the given colour scheme.
     static SurfaceColor SeriesColor(int s, bool showLimits);

@@ -1,5 +1,6 @@
 // The chart widget: redraws between two passes of the event loop make one
-// paint, the widget paints what the chart draws directly, and a failed
+// paint, the widget paints what the chart draws directly (its kept
+// background included), and a failed
 // database drawing is reported.
 #include <gtest/gtest.h>
 
@@ -43,7 +44,11 @@ TEST(TrendChartWidget, ABurstOfRedrawsIsOnePaint) {
     EXPECT_EQ(w.paintCount(), before + 1);
 }
 
-TEST(TrendChartWidget, PaintsWhatTheChartDrawsAtItsSizeAfterAResize) {
+// The live chart keeps its background (grid, labels, frame) as an image
+// between paints: what it shows must stay what the chart draws directly,
+// after a resize, a new scale and new samples alike, and the background is
+// drawn again only when it changes.
+TEST(TrendChartWidget, PaintsWhatTheChartDrawsAfterResizeRescaleAndNewSamples) {
     TrendChartWidget w;
     w.resize(400, 200);
     w.chart().setMaxX(360);
@@ -51,21 +56,39 @@ TEST(TrendChartWidget, PaintsWhatTheChartDrawsAtItsSizeAfterAResize) {
     w.show();
     w.DrawTrend(Ramp(), true);
     ASSERT_TRUE(WaitUntil([&] { return w.paintCount() > 0; }));
-    const int before = w.paintCount();
+    int before = w.paintCount();
     w.resize(600, 300);
     ASSERT_TRUE(WaitUntil([&] { return w.paintCount() > before; }));
-    const QImage shown = w.grab().toImage().convertToFormat(QImage::Format_RGB32);
-    QImage direct(600, 300, QImage::Format_RGB32);
-    direct.setDotsPerMeterX(static_cast<int>(std::lround(w.logicalDpiX() / 0.0254)));
-    direct.setDotsPerMeterY(static_cast<int>(std::lround(w.logicalDpiY() / 0.0254)));
-    {
-        QPainter p(&direct);
-        PainterSurface s(p, direct.size(), w.logicalDpiX(), w.logicalDpiY());
-        cTrendline c = w.chart();
-        c.setPicBox(&s);
-        c.PaintTrend(Ramp(), true);
+
+    TrendArray higher = Ramp();  // the automatic scale moves up
+    higher.set(0, 10, 480.0);
+    TrendArray moved = higher;  // the same scale, other samples
+    moved.set(0, 20, 300.0);
+    const struct {
+        const TrendArray* table;
+        bool newBackground;
+    } steps[] = {{nullptr, true}, {&higher, true}, {&moved, false}};
+    for (const auto& step : steps) {
+        const int draws = w.backgroundDraws();
+        if (step.table != nullptr) {
+            before = w.paintCount();
+            w.DrawTrend(*step.table, true);
+            ASSERT_TRUE(WaitUntil([&] { return w.paintCount() > before; }));
+        }
+        const QImage shown = w.grab().toImage().convertToFormat(QImage::Format_RGB32);
+        EXPECT_EQ(w.backgroundDraws() > draws, step.newBackground && step.table != nullptr);
+        QImage direct(600, 300, QImage::Format_RGB32);
+        direct.setDotsPerMeterX(static_cast<int>(std::lround(w.logicalDpiX() / 0.0254)));
+        direct.setDotsPerMeterY(static_cast<int>(std::lround(w.logicalDpiY() / 0.0254)));
+        {
+            QPainter p(&direct);
+            PainterSurface s(p, direct.size(), w.logicalDpiX(), w.logicalDpiY());
+            cTrendline c = w.chart();
+            c.setPicBox(&s);
+            c.PaintTrend(step.table != nullptr ? *step.table : Ramp(), true);
+        }
+        EXPECT_EQ(shown, direct);
     }
-    EXPECT_EQ(shown, direct);
 }
 
 TEST(TrendChartWidget, ADatabaseFailureIsReported) {
