@@ -147,7 +147,7 @@ void ControllerSim::Sample(int i, double h) {
     l.live.setpoint = p.remoteSetpoint ? Input(p.remoteSetpointPort) * ScaleOrOne(p.setpointScale)
                                        : (std::isfinite(p.setpoint) ? p.setpoint : 0.0);
     l.live.yfw = Input(p.forwardPort) * ScaleOrOne(p.forwardScale);
-    l.live.terms = l.law.Step(p, l.live.setpoint, l.live.measurement, l.live.yfw, h);
+    l.live.terms = l.law.Step(p.LawSettings(), l.live.setpoint, l.live.measurement, l.live.yfw, h);
 
     const double dev = std::fabs(l.live.measurement - l.live.setpoint);
     const double band = kDefaults[i].alarmBand;
