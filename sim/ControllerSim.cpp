@@ -67,11 +67,19 @@ const std::array<LoopDefaults, ControllerSim::kLoops>& ControllerSim::Defaults()
     return kDefaults;
 }
 
-ControllerSim::ControllerSim(uint64_t seed) : memory_(kMemorySize, 0), rng_(seed ^ 0xC0417A11ull) {
+ControllerSim::ControllerSim(uint64_t seed,
+                             const std::array<std::optional<PlantModel>, kLoops>& plants)
+    : memory_(kMemorySize, 0), rng_(seed ^ 0xC0417A11ull) {
     for (int i = 0; i < kLoops; ++i) {
         PidParams p = kDefaults[i].params;
         p.Encode(std::span<uint8_t>(memory_).subspan(kBase[i], Block::kSize));
-        plants_.emplace_back(kDefaults[i].plant);
+        plants_.emplace_back(plants[i].value_or(kDefaults[i].plant));
+    }
+}
+
+void ControllerSim::SetPlant(int loop, const PlantModel& m) {
+    if (loop >= 0 && loop < kLoops) {
+        plants_[loop] = Plant(m);
     }
 }
 
