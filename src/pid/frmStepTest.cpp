@@ -15,6 +15,7 @@
 #include <algorithm>
 #include <cmath>
 
+#include "pid/PidWriteCheck.h"
 #include "pid/StepChartWidget.h"
 #include "shell/Session.h"
 #include "shell/UserDialogs.h"
@@ -83,6 +84,7 @@ frmStepTest::frmStepTest(Session& session, PidEditorWidget& editor, UserDialogs&
             run_.End(StepTestRun::State::Cancelled);
             Finish();
         }
+        run_ = StepTestRun();  // no baseline from the other loop
         ShowLoop();
         DefaultStep();
     });
@@ -258,7 +260,9 @@ void frmStepTest::ShowLoop() {
         return;
     }
     lblLoop_->setText(QStringLiteral("Loop: %1 (%2)").arg(L->GetDesc(), L->GetName()));
-    const bool manual = L->AutoMode() == 0;
+    // Manual as the editor last sent it and as the controller last reported it.
+    const auto reported = PidStatusSettings(L->StatusBytes());
+    const bool manual = L->AutoMode() == 0 && reported && !reported->AutoMode;
     lblMode_->setText(manual ? QStringLiteral("Manual, output %1 %")
                                    .arg(QString::number(L->Settings().ManualVal, 'f', 0))
                              : QStringLiteral("Automatic: put the loop in manual first"));

@@ -19,7 +19,7 @@ namespace {
 
 // A fast process, so that the test runs at the simulator's normal speed and
 // the tool's wall-clock time axis is the simulator's.
-const PlantModel kTruth{.base = 1.0, .gain = 0.12, .timeConstant = 2.0, .deadTime = 1.0,
+const PlantModel kTruth{.base = 1.0, .gain = 0.12, .timeConstant = 3.0, .deadTime = 1.5,
                         .noise = 0.01};
 
 // The loop under `p` in a fresh simulator with the noiseless truth, at rest
@@ -52,18 +52,19 @@ class StepTestE2E : public ProgramE2E {};
 }  // namespace
 
 TEST_P(StepTestE2E, IdentifiesTheProcessAndTheSimcSettingsSettleFasterThanTheDefaults) {
-    // Loop 0 on the known process, measured without the input filter.
+    // Loop 0 on the known process, with the shortest input filter the editor takes.
     controller().SetPlant(0, kTruth);
     PidParams start = controller().Params(0);
-    start.Tm = 0;
+    start.Tm = 0.2f;
     start.h = 0.05f;
     std::vector<uint8_t> block(Block::kSize);
     start.Encode(block);
     ASSERT_TRUE(controller().Write(ControllerSim::kBase[0], block));
+    controller().Advance(120);  // at rest at its setpoint
     main->editor().setDeviceReadTimes(300, 300);
     ASSERT_TRUE(Connect());
     Click(main.get(), "btnGetCurrentValues");
-    ASSERT_TRUE(WaitUntil([&] { return Box(PidBox::Tm)->text() == "0"; }, 10s));
+    ASSERT_TRUE(WaitUntil([&] { return Box(PidBox::Tm)->text() == "0.2"; }, 10s));
 
     Click(main.get(), "btnStepTest");
     frmStepTest* dlg = main->stepTest();
