@@ -615,7 +615,7 @@ void PidEditorWidget::SendFinished(PidSettingsSend::Outcome outcome, const QStri
     // controller now holds; a send that could not be carried out has no
     // controller to ask.
     lastSendOk_ = outcome == PidSettingsSend::Outcome::Sent;
-    sendEnd_ = lastSendOk_ ? ApplyEnd::Sent
+    sendEnd_ = lastSendOk_                                   ? ApplyEnd::Sent
                : outcome == PidSettingsSend::Outcome::Failed ? ApplyEnd::Failed
                                                              : ApplyEnd::NotAcknowledged;
     if (outcome == PidSettingsSend::Outcome::Failed || !sent_ ||

@@ -6,13 +6,11 @@
 #include <algorithm>
 #include <cmath>
 
-#include "support/Numbers.h"
-
 namespace tuvik {
 
 namespace {
 constexpr int kLeft = 48;
-constexpr int kRight = 8;
+constexpr int kRight = 18;
 constexpr int kTop = 8;
 constexpr int kBottom = 22;  // the time labels
 constexpr int kTicks = 4;
@@ -91,8 +89,13 @@ void StepChartWidget::paintEvent(QPaintEvent*) {
             }
             painter.drawPath(path);
         }
+    }
+    // The legend over every line.
+    for (const ChartSeries& s : series_) {
+        painter.setPen(s.colour);
         if (!s.name.isEmpty()) {
             const double y = p.top() + 4 + row++ * (fm.height() + 1);
+            painter.fillRect(QRectF(p.right() - 122, y, 120, fm.height() + 1), Qt::black);
             painter.fillRect(QRectF(p.right() - 118, y + fm.height() / 2.0 - 1, 12, 3), s.colour);
             painter.drawText(QRectF(p.right() - 102, y, 100, fm.height()),
                              Qt::AlignLeft | Qt::AlignVCenter, s.name);

@@ -4,8 +4,8 @@
 
 namespace tuvik {
 
-void StepTestRun::Begin(int loop, const QString& loopName, double outputBefore,
-                        double outputAfter, double limitS) {
+void StepTestRun::Begin(int loop, const QString& loopName, double outputBefore, double outputAfter,
+                        double limitS) {
     state_ = State::Stepping;
     record_ = StepRecord{};
     record_.loop = loop;

@@ -48,6 +48,14 @@ const char* const kRows[] = {"Current", "Simc", "Lambda"};
 const char* const kColumns[] = {"K", "Ti", "Td", "Overshoot", "Settling"};
 const QColor kColours[] = {QColor(160, 160, 160), QColor(255, 122, 26), QColor(80, 200, 255)};
 
+ChartSeries Measured(const StepRecord& r) {
+    ChartSeries out{QStringLiteral("Measured"), QColor(120, 255, 120), {}, true};
+    for (const StepSample& s : r.samples) {
+        out.points.emplace_back(s.t, s.measurement);
+    }
+    return out;
+}
+
 // The loop's settings as the controller's PID law takes them.
 PidLawSettings LawSettings(const PidSettings& s) {
     PidLawSettings law;
@@ -93,8 +101,8 @@ frmStepTest::frmStepTest(Session& session, PidEditorWidget& editor, UserDialogs&
 }
 
 QWidget* frmStepTest::BuildTest() {
-    auto* box = Named(new QGroupBox(QStringLiteral("Step of the manual output"), this),
-                      "FrameStep");
+    auto* box =
+        Named(new QGroupBox(QStringLiteral("Step of the manual output"), this), "FrameStep");
     lblLoop_ = Named(new QLabel(box), "lblLoop");
     lblMode_ = Named(new QLabel(box), "lblMode");
     lblMode_->setWordWrap(true);
@@ -161,8 +169,8 @@ QWidget* frmStepTest::BuildAnalysis() {
     lblFit_ = Named(new QLabel(box), "lblFit");
     lblFit_->setWordWrap(true);
     lblFit_->setTextInteractionFlags(Qt::TextSelectableByMouse);
-    chartRecord_ = Named(new StepChartWidget(QStringLiteral("No step recorded"), box),
-                         "chartRecord");
+    chartRecord_ =
+        Named(new StepChartWidget(QStringLiteral("No step recorded"), box), "chartRecord");
     sliderKnob_ = Named(new QSlider(Qt::Horizontal, box), "sliderKnob");
     sliderKnob_->setRange(0, 100);
     sliderKnob_->setValue(kDefaultKnob);
@@ -176,9 +184,9 @@ QWidget* frmStepTest::BuildAnalysis() {
         "Fill the editor's K, Ti and Td; Apply changes sends them as any other edit"));
     auto* save = Named(new QPushButton(QStringLiteral("Save test..."), box), "btnSaveTest");
     auto* load = Named(new QPushButton(QStringLiteral("Load test..."), box), "btnLoadTest");
-    chartPrediction_ = Named(
-        new StepChartWidget(QStringLiteral("No model: no predicted response"), box),
-        "chartPrediction");
+    chartPrediction_ =
+        Named(new StepChartWidget(QStringLiteral("No model: no predicted response"), box),
+              "chartPrediction");
 
     auto* knob = new QHBoxLayout;
     knob->addWidget(new QLabel(QStringLiteral("Fast"), box));
@@ -199,8 +207,8 @@ QWidget* frmStepTest::BuildAnalysis() {
     for (int r = 0; r < 3; ++r) {
         for (int c = 0; c < 5; ++c) {
             auto* l = new QLabel(box);
-            l->setObjectName(QStringLiteral("lbl%1%2").arg(QLatin1String(kRows[r]),
-                                                          QLatin1String(kColumns[c])));
+            l->setObjectName(
+                QStringLiteral("lbl%1%2").arg(QLatin1String(kRows[r]), QLatin1String(kColumns[c])));
             l->setMinimumWidth(56);
             table_[r][c] = l;
             table->addWidget(l, r + 1, c + 1);
@@ -249,7 +257,8 @@ void frmStepTest::DefaultStep() {
     const double hi = std::min<double>(kManualSliderMax, s.MaxContr);
     const int step = static_cast<int>(std::lround(kDefaultStepShare * std::max(0.0, hi - lo)));
     // Upwards unless that runs into the limit.
-    const double from = std::round(L->LiveValues().ControllerOut);
+    const double from =
+        std::round(L->AutoMode() ? L->LiveValues().ControllerOut : L->Settings().ManualVal);
     spinStep_->setValue(from + step <= hi ? step : -step);
     ShowLoop();
 }
@@ -270,7 +279,10 @@ void frmStepTest::ShowLoop() {
     const double from = std::round(s.ManualVal);
     const double to = std::clamp<double>(from + spinStep_->value(), std::max<float>(0, s.MinContr),
                                          std::min<float>(kManualSliderMax, s.MaxContr));
-    lblStepTo_->setText(QStringLiteral("%1 % to %2 %").arg(from).arg(to));
+    const StepRecord& r = run_.record();
+    lblStepTo_->setText(run_.running()
+                            ? QStringLiteral("%1 % to %2 %").arg(r.outputBefore).arg(r.outputAfter)
+                            : QStringLiteral("%1 % to %2 %").arg(from).arg(to));
     const bool idle = !run_.running() && waiting_ == Waiting::None;
     btnManual_->setEnabled(idle && !manual);
     btnStart_->setEnabled(idle && manual);
@@ -341,6 +353,8 @@ void frmStepTest::ApplyEnded(PidEditorWidget::ApplyEnd end) {
         if (returnPending_) {
             ReturnOutput();
         }
+    } else if (was != Waiting::Return && !run_.running()) {
+        DefaultStep();  // from the output just sent
     } else if (was == Waiting::Return) {
         const StepRecord& r = run_.record();
         Status(sent ? QStringLiteral("Output returned to %1 %.").arg(r.outputBefore)
@@ -354,7 +368,8 @@ void frmStepTest::ApplyEnded(PidEditorWidget::ApplyEnd end) {
 
 void frmStepTest::LiveSample() {
     const clsPID* L = session_.loops().Selected();
-    if (L == nullptr || (run_.running() && session_.loops().selectedIndex() != run_.record().loop)) {
+    if (L == nullptr ||
+        (run_.running() && session_.loops().selectedIndex() != run_.record().loop)) {
         return;
     }
     const PidLiveValues& v = L->LiveValues();
@@ -373,9 +388,13 @@ void frmStepTest::Tick() {
     const double elapsed = run_.Elapsed(Now());
     prgTest_->setRange(0, static_cast<int>(run_.limit() > 0 ? run_.limit() : spinLimit_->value()));
     prgTest_->setValue(static_cast<int>(elapsed));
-    prgTest_->setFormat(QStringLiteral("%1 s of %2 s").arg(QString::number(elapsed, 'f', 0),
-                                                           QString::number(prgTest_->maximum())));
+    prgTest_->setFormat(
+        QStringLiteral("%1 s of %2 s")
+            .arg(QString::number(elapsed, 'f', 0), QString::number(prgTest_->maximum())));
     lblSamples_->setText(QStringLiteral("%1 samples after the step").arg(run_.Samples()));
+    if (run_.state() == StepTestRun::State::Recording) {
+        chartRecord_->SetSeries({Measured(run_.record())});  // the response so far
+    }
     btnStop_->setEnabled(run_.state() == StepTestRun::State::Recording);
     btnCancel_->setEnabled(run_.running());
     ShowLoop();
@@ -424,11 +443,7 @@ void frmStepTest::Status(const QString& text, bool log) {
 void frmStepTest::Analyse(const StepRecord& r) {
     record_ = r;
     fit_ = FitFopdt(r);
-    std::vector<ChartSeries> series(2);
-    series[0] = {QStringLiteral("Measured"), QColor(120, 255, 120), {}, true};
-    for (const StepSample& s : r.samples) {
-        series[0].points.emplace_back(s.t, s.measurement);
-    }
+    std::vector<ChartSeries> series = {Measured(r), {}};
     if (fit_.ok) {
         const FopdtModel& m = fit_.model;
         lblFit_->setText(
@@ -441,7 +456,8 @@ void frmStepTest::Analyse(const StepRecord& r) {
             series[1].points.emplace_back(s.t, s.measurement);
         }
     } else {
-        lblFit_->setText(QStringLiteral("%1: no settings suggested. %2").arg(r.loopName, fit_.refusal));
+        lblFit_->setText(
+            QStringLiteral("%1: no settings suggested. %2").arg(r.loopName, fit_.refusal));
         series.pop_back();
     }
     chartRecord_->SetSeries(std::move(series));
@@ -484,17 +500,22 @@ void frmStepTest::ShowSuggestions() {
         table_[r][1]->setText(Number(rows[r].Ti));
         table_[r][2]->setText(Number(rows[r].Td));
         table_[r][3]->setText(QString::number(100 * f.overshoot, 'f', 1) + QStringLiteral(" %"));
-        table_[r][4]->setText(f.settlingTime < 0 ? QStringLiteral("not within %1 s")
-                                                       .arg(QString::number(duration, 'f', 0))
-                                                 : Number(f.settlingTime) + QStringLiteral(" s"));
+        table_[r][4]->setText(
+            f.settlingTime < 0
+                ? QStringLiteral("not within %1 s").arg(QString::number(duration, 'f', 0))
+                : Number(f.settlingTime) + QStringLiteral(" s"));
         if (r == 0) {
             series.push_back({QStringLiteral("Setpoint"), Qt::white, {}, false});
             for (const ResponsePoint& q : p) {
                 series[0].points.emplace_back(q.t, q.setpoint);
             }
         }
-        series.push_back({QString::fromLatin1(r == 0 ? "Current" : r == 1 ? "SIMC" : "Lambda"),
-                          kColours[r], {}, false});
+        series.push_back({QString::fromLatin1(r == 0   ? "Current"
+                                              : r == 1 ? "SIMC"
+                                                       : "Lambda"),
+                          kColours[r],
+                          {},
+                          false});
         for (const ResponsePoint& q : p) {
             series.back().points.emplace_back(q.t, q.y);
         }
@@ -520,23 +541,23 @@ void frmStepTest::SaveTest() {
         dialogs_.Message(windowTitle(), QStringLiteral("No step test to save."));
         return;
     }
-    const QString path =
-        dialogs_.SaveFileName(QStringLiteral("Save step test"), QStringLiteral("Step test (*.csv)"));
+    const QString path = dialogs_.SaveFileName(QStringLiteral("Save step test"),
+                                               QStringLiteral("Step test (*.csv)"));
     if (path.isEmpty()) {
         return;
     }
     QFile f(path);
     if (!f.open(QIODevice::WriteOnly | QIODevice::Truncate) ||
         f.write(StepRecordToCsv(record_).toUtf8()) < 0) {
-        dialogs_.Message(windowTitle(), QStringLiteral("Could not write %1: %2")
-                                            .arg(path, f.errorString()),
+        dialogs_.Message(windowTitle(),
+                         QStringLiteral("Could not write %1: %2").arg(path, f.errorString()),
                          UserDialogs::Icon::Warning);
     }
 }
 
 void frmStepTest::LoadTest() {
-    const QString path =
-        dialogs_.OpenFileName(QStringLiteral("Load step test"), QStringLiteral("Step test (*.csv)"));
+    const QString path = dialogs_.OpenFileName(QStringLiteral("Load step test"),
+                                               QStringLiteral("Step test (*.csv)"));
     if (path.isEmpty()) {
         return;
     }

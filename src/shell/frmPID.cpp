@@ -22,10 +22,10 @@
 #include "link/TcpLink.h"
 #include "pid/PidEditorModel.h"
 #include "pid/PidEditorWidget.h"
+#include "pid/frmStepTest.h"
 #include "shell/ProgramIcon.h"
 #include "shell/Session.h"
 #include "shell/StandardDialogsWidget.h"
-#include "pid/frmStepTest.h"
 #include "trend/TrendChartWidget.h"
 
 namespace tuvik {

@@ -19,8 +19,8 @@ namespace {
 
 // A fast process, so that the test runs at the simulator's normal speed and
 // the tool's wall-clock time axis is the simulator's.
-const PlantModel kTruth{.base = 1.0, .gain = 0.12, .timeConstant = 3.0, .deadTime = 1.5,
-                        .noise = 0.01};
+const PlantModel kTruth{
+    .base = 3.0, .gain = 0.06, .timeConstant = 3.0, .deadTime = 2.5, .noise = 0.01};
 
 // The loop under `p` in a fresh simulator with the noiseless truth, at rest
 // at `from`, then a setpoint step to `to`, sampled at the loop's cycle for
@@ -98,11 +98,12 @@ TEST_P(StepTestE2E, IdentifiesTheProcessAndTheSimcSettingsSettleFasterThanTheDef
     EXPECT_NEAR(m.deadTime, kTruth.deadTime, 0.15 * kTruth.deadTime);
 
     // The return to the previous output: one more ordinary send, confirmed.
-    ASSERT_TRUE(WaitUntil(
-        [&] { return Text(dlg, "lblStatus").startsWith("Output returned"); }, 15s));
+    ASSERT_TRUE(
+        WaitUntil([&] { return Text(dlg, "lblStatus").startsWith("Output returned"); }, 15s));
     EXPECT_EQ(controller().Params(0).manualVal, manual);
-    // Two sends of five writes, the step and the return; nothing else written.
-    EXPECT_EQ(Requests(Cmd::MemWrite) - writesBefore, 2 * 5);
+    // Two sends (five writes and the mode byte each), the step and the
+    // return; nothing else written.
+    EXPECT_EQ(Requests(Cmd::MemWrite) - writesBefore, 2 * PidSettingsSend::kSteps);
     EXPECT_EQ(dialogs.details.size(), 3);  // manual, step, return
 
     // The SIMC suggestion into the editor, sent with Apply changes, in automatic.

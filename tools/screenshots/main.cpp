@@ -12,7 +12,9 @@
 #include <QMouseEvent>
 #include <QPlainTextEdit>
 #include <QPushButton>
+#include <QRadioButton>
 #include <QSettings>
+#include <QSlider>
 #include <QTemporaryDir>
 #include <QTest>
 
@@ -255,10 +257,15 @@ void StepTestWindow(sim::SimServer& sim, const QString& dir) {
     QTest::mouseClick(w.findChild<QPushButton*>("btnStepTest"), Qt::LeftButton);
     frmStepTest* dlg = w.stepTest();
     dlg->resize(1040, 680);
-    QTest::mouseClick(dlg->findChild<QPushButton*>("btnManual"), Qt::LeftButton);
+    // Manual at 50 %, sent as the operator would, the process then brought
+    // to rest in simulated time.
+    w.findChild<QRadioButton*>("OptionPIDmode_1")->setChecked(true);
+    w.findChild<QSlider*>("SliderManual")->setValue(50);
+    QTest::mouseClick(w.findChild<QPushButton*>("cmdOK"), Qt::LeftButton);
     if (!WaitUntil([&] { return dlg->findChild<QPushButton*>("btnStart")->isEnabled(); })) {
         Fail("step test: not in manual");
     }
+    sim.device().controller().Advance(60);
     Pump(8000);  // the baseline
     QTest::mouseClick(dlg->findChild<QPushButton*>("btnStart"), Qt::LeftButton);
     Pump(5000);
