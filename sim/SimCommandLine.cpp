@@ -110,7 +110,9 @@ bool ReadPlant(const QString& text, SimConfig& device, QString& error) {
         return false;
     }
     if (device.plants[loop - 1]) {
-        error = QStringLiteral("--plant names loop %1 twice").arg(loop);
+        error = QStringLiteral("--plant names loop %1 twice, the second time \"%2\"")
+                    .arg(loop)
+                    .arg(text);
         return false;
     }
     device.plants[loop - 1] = m;

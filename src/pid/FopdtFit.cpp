@@ -270,7 +270,7 @@ FopdtFit FitFopdt(const StepRecord& r) {
     // The figures on every sample.
     const Fitter full(pts, withDrift);
     const Solution s = full.Solve(tau, theta);
-    if (!s.ok) {
+    if (!s.ok || !std::isfinite(s.slope) || !std::isfinite(s.y0) || !std::isfinite(s.drift)) {
         fit.refusal = QStringLiteral("No response to the step could be found in the record.");
         return fit;
     }

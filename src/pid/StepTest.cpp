@@ -41,7 +41,7 @@ QString StepRecordToCsv(const StepRecord& r) {
     // The loop as the operator counts them, from 1.
     out += QStringLiteral("loop;%1\n").arg(r.loop + 1);
     out += QStringLiteral("name;%1\n").arg(name);
-    out += QStringLiteral("started;%1\n").arg(r.started.toString(Qt::ISODateWithMs));
+    out += QStringLiteral("started;%1\n").arg(r.started.toUTC().toString(Qt::ISODateWithMs));
     out += QStringLiteral("output before;%1\n").arg(Num(r.outputBefore));
     out += QStringLiteral("output after;%1\n").arg(Num(r.outputAfter));
     out += kColumns + QLatin1Char('\n');

@@ -30,7 +30,7 @@ struct StepRecord {
 // The most samples a file may hold (a few hours at the fastest live rate).
 inline constexpr int kMaxStepSamples = 1000000;
 
-// Header lines, then "t;output;measurement" rows; "." as the decimal point
+// Header lines (the start in UTC), then "t;output;measurement" rows; "." as the decimal point
 // whatever the locale.
 QString StepRecordToCsv(const StepRecord& r);
 // Reads what StepRecordToCsv wrote; refuses a malformed file with a reason.
