@@ -67,11 +67,19 @@ const std::array<LoopDefaults, ControllerSim::kLoops>& ControllerSim::Defaults()
     return kDefaults;
 }
 
-ControllerSim::ControllerSim(uint64_t seed) : memory_(kMemorySize, 0), rng_(seed ^ 0xC0417A11ull) {
+ControllerSim::ControllerSim(uint64_t seed,
+                             const std::array<std::optional<PlantModel>, kLoops>& plants)
+    : memory_(kMemorySize, 0), rng_(seed ^ 0xC0417A11ull) {
     for (int i = 0; i < kLoops; ++i) {
         PidParams p = kDefaults[i].params;
         p.Encode(std::span<uint8_t>(memory_).subspan(kBase[i], Block::kSize));
-        plants_.emplace_back(kDefaults[i].plant);
+        plants_.emplace_back(plants[i].value_or(kDefaults[i].plant));
+    }
+}
+
+void ControllerSim::SetPlant(int loop, const PlantModel& m) {
+    if (loop >= 0 && loop < kLoops) {
+        plants_[loop] = Plant(m);
     }
 }
 
@@ -147,7 +155,7 @@ void ControllerSim::Sample(int i, double h) {
     l.live.setpoint = p.remoteSetpoint ? Input(p.remoteSetpointPort) * ScaleOrOne(p.setpointScale)
                                        : (std::isfinite(p.setpoint) ? p.setpoint : 0.0);
     l.live.yfw = Input(p.forwardPort) * ScaleOrOne(p.forwardScale);
-    l.live.terms = l.law.Step(p, l.live.setpoint, l.live.measurement, l.live.yfw, h);
+    l.live.terms = l.law.Step(p.LawSettings(), l.live.setpoint, l.live.measurement, l.live.yfw, h);
 
     const double dev = std::fabs(l.live.measurement - l.live.setpoint);
     const double band = kDefaults[i].alarmBand;

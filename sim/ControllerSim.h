@@ -8,6 +8,7 @@
 
 #include <array>
 #include <cstdint>
+#include <optional>
 #include <span>
 #include <vector>
 
@@ -34,7 +35,11 @@ class ControllerSim {
 
     static const std::array<LoopDefaults, kLoops>& Defaults();
 
-    explicit ControllerSim(uint64_t seed = 1);
+    // plants: the process behind each loop; empty = the loop's default.
+    explicit ControllerSim(uint64_t seed = 1,
+                           const std::array<std::optional<PlantModel>, kLoops>& plants = {});
+    // Replaces the process behind a loop; it starts over at rest at its base.
+    void SetPlant(int loop, const PlantModel& m);
 
     // True when [address, address + len) lies in the loops' parameter area:
     // memory writes there go to the controller, everything else to the burner.

@@ -1,7 +1,10 @@
 #pragma once
 // One PID loop of the controller as the simulator runs it: the loop's
-// parameter block as it lies in controller memory, the PID law that works on
-// it, and the process (plant) that the loop's output drives.
+// parameter block as it lies in controller memory and the process (plant)
+// that the loop's output drives. The PID law itself is the program's own
+// (pid/PidLaw.h).
+
+#include "pid/PidLaw.h"
 
 #include <array>
 #include <cstdint>
@@ -65,6 +68,8 @@ struct PidParams {
           setpointScale = 1;
 
     bool AutoMode() const { return (mode & 0x02) != 0; }
+    // The settings as the controller's PID law takes them.
+    PidLawSettings LawSettings() const;
     static PidParams Decode(std::span<const uint8_t> block);  // block.size() >= 72
     void Encode(std::span<uint8_t> block) const;              // writes 72 bytes (byte 7 = 0)
 };
@@ -94,25 +99,6 @@ class Plant {
     std::vector<float> delay_;  // ring of past inputs, one per step
     size_t head_ = 0;
     double y_;
-};
-
-// The discrete PID law with setpoint weighting (b), a filtered derivative
-// (N), tracking anti-windup (Tt), output limits, feed-forward and manual mode.
-class PidLaw {
-  public:
-    struct Terms {
-        double P = 0, I = 0, D = 0, feedFw = 0, out = 0;
-    };
-
-    // One sample taken h seconds after the previous one.
-    const Terms& Step(const PidParams& p, double setpoint, double y, double yfw, double h);
-    void Reset();
-    const Terms& terms() const { return t_; }
-
-  private:
-    Terms t_;
-    double yOld_ = 0;
-    bool primed_ = false;
 };
 
 }  // namespace tuvik::sim

@@ -2,6 +2,8 @@
 
 #include <QCommandLineParser>
 
+#include <cmath>
+
 namespace tuvik::sim {
 
 namespace {
@@ -67,6 +69,56 @@ bool ReadDouble(const QCommandLineParser& p, const QString& name, double lo, dou
     return true;
 }
 
+// One --plant value: LOOP:GAIN,TAU,DEAD[,NOISE[,BASE]], LOOP counted from 1
+// as the tool shows the loops; what is left out keeps the loop's default.
+bool ReadPlant(const QString& text, SimConfig& device, QString& error) {
+    error = QStringLiteral(
+                "--plant wants LOOP:GAIN,TAU,DEAD[,NOISE[,BASE]] with LOOP 1 to %1, "
+                "a gain other than 0, TAU 0 to 100000 s, DEAD 0 to 3600 s and "
+                "NOISE 0 or more, not \"%2\"")
+                .arg(ControllerSim::kLoops)
+                .arg(text);
+    const qsizetype colon = text.indexOf(QLatin1Char(':'));
+    bool ok = false;
+    const int loop = text.left(colon).toInt(&ok);
+    if (colon < 0 || !ok || loop < 1 || loop > ControllerSim::kLoops) {
+        return false;
+    }
+    const QStringList parts = text.mid(colon + 1).split(QLatin1Char(','));
+    if (parts.size() < 3 || parts.size() > 5) {
+        return false;
+    }
+    double v[5] = {};
+    for (qsizetype i = 0; i < parts.size(); ++i) {
+        v[i] = parts[i].toDouble(&ok);
+        if (!ok || !std::isfinite(v[i]) || std::fabs(v[i]) > 1e6) {
+            return false;
+        }
+    }
+    PlantModel m = ControllerSim::Defaults()[loop - 1].plant;
+    m.gain = v[0];
+    m.timeConstant = v[1];
+    m.deadTime = v[2];
+    if (parts.size() > 3) {
+        m.noise = v[3];
+    }
+    if (parts.size() > 4) {
+        m.base = v[4];
+    }
+    if (m.gain == 0 || m.timeConstant < 0 || m.timeConstant > 100000 || m.deadTime < 0 ||
+        m.deadTime > 3600 || m.noise < 0) {
+        return false;
+    }
+    if (device.plants[loop - 1]) {
+        error = QStringLiteral("--plant names loop %1 twice, the second time \"%2\"")
+                    .arg(loop)
+                    .arg(text);
+        return false;
+    }
+    device.plants[loop - 1] = m;
+    return true;
+}
+
 }  // namespace
 
 SimArguments ParseSimArguments(const QStringList& args) {
@@ -94,6 +146,11 @@ SimArguments ParseSimArguments(const QStringList& args) {
         {"stop-after", "Answer N requests, then stop answering (0 = never answer).", "N"},
         {"trace", "Print every request and response in hex on stderr."},
         {"print-params", "Print the PARAMS.h that matches the simulated burner and exit."},
+        {"plant",
+         "The process behind loop LOOP (1-4): gain, time constant (s), dead time (s) and, if "
+         "given, the sensor noise's standard deviation and the base level; what is left out "
+         "keeps the loop's default. May be given for each loop.",
+         "LOOP:GAIN,TAU,DEAD[,NOISE[,BASE]]"},
     });
     for (const FaultOption& f : kFaultOptions) {
         p.addOption({QString::fromLatin1(f.name),
@@ -155,6 +212,11 @@ SimArguments ParseSimArguments(const QStringList& args) {
     l.server.device.hwVersion = hw;
     l.server.trace = p.isSet("trace");
     l.printParams = p.isSet("print-params");
+    for (const QString& plant : p.values("plant")) {
+        if (!ReadPlant(plant, l.server.device, error)) {
+            return Fail(error);
+        }
+    }
     for (const FaultOption& f : kFaultOptions) {
         FaultRate& r = l.faults[static_cast<int>(f.fault)];
         if (!ReadDouble(p, f.name, 0.0, 1.0, r.probability, error) ||

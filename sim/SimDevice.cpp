@@ -35,7 +35,9 @@ constexpr std::array<bool, 256> kRequests = MakeRequestTable();
 }  // namespace
 
 SimDevice::SimDevice(const SimConfig& config)
-    : controller_(config.seed), burner_(config.seed, config.hwVersion), faults_(config.seed) {}
+    : controller_(config.seed, config.plants),
+      burner_(config.seed, config.hwVersion),
+      faults_(config.seed) {}
 
 bool SimDevice::IsRequest(uint8_t b) {
     return kRequests[b];

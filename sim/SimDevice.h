@@ -9,6 +9,7 @@
 
 #include <array>
 #include <cstdint>
+#include <optional>
 #include <span>
 #include <vector>
 
@@ -17,6 +18,8 @@ namespace tuvik::sim {
 struct SimConfig {
     uint64_t seed = 1;
     int hwVersion = BurnerSim::kNewLayoutVersion;
+    // The process behind each loop (index 0-3); empty = the loop's default.
+    std::array<std::optional<PlantModel>, ControllerSim::kLoops> plants{};
 };
 
 class SimDevice {

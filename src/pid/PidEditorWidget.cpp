@@ -26,6 +26,7 @@
 #include "support/EventLog.h"
 #include "support/ExchangeGuard.h"
 #include "support/MessageLog.h"
+#include "support/Numbers.h"
 
 namespace tuvik {
 
@@ -261,6 +262,10 @@ QWidget* PidEditorWidget::BuildButtons() {
     for (QPushButton* b : {cmd1, plus, minus, e, dis}) {
         commands->addWidget(b);
     }
+    auto* stepTest = Button("btnStepTest", QStringLiteral("Step test..."), box,
+                            QStringLiteral("Identify the loop's process from a step of the "
+                                           "manual output and get suggested settings"));
+    commands->addWidget(stepTest);
     grid->addLayout(commands, 0, 0, 1, 3);
 
     btnGetCurrentValues_ = Button("btnGetCurrentValues", QStringLiteral("Get current values"), box,
@@ -308,6 +313,7 @@ QWidget* PidEditorWidget::BuildButtons() {
     connect(save, &QPushButton::clicked, this, &PidEditorWidget::cmdSaveSettings_Click);
     connect(cmdOK_, &QPushButton::clicked, this, &PidEditorWidget::cmdOK_Click);
     connect(quit, &QPushButton::clicked, this, &PidEditorWidget::quitRequested);
+    connect(stepTest, &QPushButton::clicked, this, &PidEditorWidget::stepTestRequested);
     return box;
 }
 
@@ -496,9 +502,11 @@ void PidEditorWidget::TimerGetCurrentValues_Tick() {
 void PidEditorWidget::cmdOK_Click() {
     if (send_.running() || ExchangeGuard::Busy()) {
         dialogs_.Message(AppTitle(), ExchangeGuard::BusyMessage());
+        emit applyEnded(ApplyEnd::NotSent);
         return;
     }
     if (ValidateSettings() != QStringLiteral("OK")) {
+        emit applyEnded(ApplyEnd::NotSent);
         return;
     }
     // The controller's values go beside the confirmation; the box opens when
@@ -525,6 +533,7 @@ void PidEditorWidget::ConfirmAndSend(const std::optional<PidSettings>& device) {
                          QStringLiteral("You are now changing systems PID-regulation settings!");
     if (!dialogs_.Confirm(QStringLiteral("PID control settings confirmation."), text,
                           UserDialogs::Icon::None, diff)) {
+        emit applyEnded(ApplyEnd::NotSent);
         return;
     }
     if (built.loop) {
@@ -563,6 +572,7 @@ void PidEditorWidget::SendPIDSettings() {
     PidSettingsSend::Built built = PidSettingsSend::BuildLoop(values(), index, link);
     if (!built.loop) {
         dialogs_.Message(AppTitle(), QStringLiteral(" Error SendPIDSettings ") + built.error);
+        emit applyEnded(ApplyEnd::NotSent);
         return;
     }
     const clsPID* selected = session_.loops().Selected();
@@ -577,6 +587,7 @@ void PidEditorWidget::SendPIDSettings() {
         cmdOK_->setEnabled(true);
         btnGetCurrentValues_->setEnabled(true);
         dialogs_.Message(AppTitle(), ExchangeGuard::BusyMessage());
+        emit applyEnded(ApplyEnd::NotSent);
     }
 }
 
@@ -604,9 +615,13 @@ void PidEditorWidget::SendFinished(PidSettingsSend::Outcome outcome, const QStri
     // controller now holds; a send that could not be carried out has no
     // controller to ask.
     lastSendOk_ = outcome == PidSettingsSend::Outcome::Sent;
+    sendEnd_ = lastSendOk_                                   ? ApplyEnd::Sent
+               : outcome == PidSettingsSend::Outcome::Failed ? ApplyEnd::Failed
+                                                             : ApplyEnd::NotAcknowledged;
     if (outcome == PidSettingsSend::Outcome::Failed || !sent_ ||
         !StartDeviceRead(DeviceRead::AfterSend)) {
         sent_.reset();
+        emit applyEnded(sendEnd_);
     }
 }
 
@@ -652,6 +667,9 @@ void PidEditorWidget::DeviceReadFinished(const std::optional<PidSettings>& devic
         ReportReadBack(device);
     }
     UpdateMarks();
+    if (which == DeviceRead::AfterSend) {
+        emit applyEnded(sendEnd_);
+    }
 }
 
 void PidEditorWidget::ReportReadBack(const std::optional<PidSettings>& device) {
@@ -733,6 +751,19 @@ void PidEditorWidget::cmdSaveSettings_Click() {
     }
     if (SavePidFile(path, session_.loops().Selected())) {
         dialogs_.Message(AppTitle(), SaveErrorText());
+    }
+}
+
+void PidEditorWidget::SetManualOutput(bool manual, int output) {
+    OptionPIDmode_[manual ? 1 : 0]->setChecked(true);
+    SliderManual_->setValue(output);
+}
+
+void PidEditorWidget::SetTuning(double K, double Ti, double Td) {
+    const std::array<std::pair<int, double>, 3> boxes = {
+        {{PidBox::K, K}, {PidBox::Ti, Ti}, {PidBox::Td, Td}}};
+    for (const auto& [box, v] : boxes) {
+        TextAutoPID_[static_cast<size_t>(box)]->setText(SingleText(static_cast<float>(v), '.'));
     }
 }
 

@@ -70,6 +70,17 @@ class PidEditorWidget : public QWidget {
     // The window is closing: timers stop, a running send is abandoned.
     void Unload();
 
+    // For the step test, which writes only through this editor: the mode and
+    // the manual output (whole percent) put into the controls, nothing sent.
+    void SetManualOutput(bool manual, int output);
+    // K, Ti and Td put into their boxes as the editor shows numbers.
+    void SetTuning(double K, double Ti, double Td);
+    // "Apply changes" as if clicked: the read, the confirmation, the
+    // backup, the send and the read-back. applyEnded tells how it ended.
+    void ApplyChanges() { cmdOK_Click(); }
+    enum class ApplyEnd { NotSent, Sent, NotAcknowledged, Failed };
+    Q_ENUM(ApplyEnd)
+
     QTimer& TimerGetCurrentValues() { return timerGetCurrentValues_; }
     PidSettingsSend& sender() { return send_; }
     QComboBox* comboPID() const { return comboPID_; }
@@ -79,6 +90,11 @@ class PidEditorWidget : public QWidget {
     void selectedLoopChanged();
     // cmdCancel: the user wants the program to end.
     void quitRequested();
+    // btnStepTest: the step test dialog for the selected loop.
+    void stepTestRequested();
+    // An "Apply changes" ended: declined or refused before anything went out
+    // (NotSent), or the send's outcome once its read-back is over.
+    void applyEnded(tuvik::PidEditorWidget::ApplyEnd end);
 
   protected:
     bool eventFilter(QObject* watched, QEvent* event) override;
@@ -130,6 +146,7 @@ class PidEditorWidget : public QWidget {
     // What the running send carries, from the confirmation to the read-back.
     std::optional<PidSettings> sent_;
     bool lastSendOk_ = false;
+    ApplyEnd sendEnd_ = ApplyEnd::NotSent;  // told once the read-back is over
     QString lastBackup_;
     // The controller's settings as last read, by loop selector entry.
     std::array<std::optional<PidSettings>, 4> deviceValues_{};

@@ -22,6 +22,7 @@
 #include "link/TcpLink.h"
 #include "pid/PidEditorModel.h"
 #include "pid/PidEditorWidget.h"
+#include "pid/frmStepTest.h"
 #include "shell/ProgramIcon.h"
 #include "shell/Session.h"
 #include "shell/StandardDialogsWidget.h"
@@ -91,6 +92,7 @@ frmPID::frmPID(Session& session, Options options, QWidget* parent)
     connect(&timerExit_, &QTimer::timeout, this, &frmPID::close);
     connect(editor_, &PidEditorWidget::quitRequested, this, &frmPID::close);
     connect(editor_, &PidEditorWidget::selectedLoopChanged, this, &frmPID::ShowLiveValues);
+    connect(editor_, &PidEditorWidget::stepTestRequested, this, &frmPID::OpenStepTest);
 
     AppContext& ctx = session_.ctx();
     ctx.setLinkSettings(this);
@@ -381,7 +383,21 @@ void frmPID::SetAlarm(bool on) {
     Frame1_->setPalette(pal);
 }
 
+void frmPID::OpenStepTest() {
+    if (stepTest_ == nullptr) {
+        stepTest_ = new frmStepTest(session_, *editor_, *dialogs_, this);
+        connect(this, &frmPID::unloadingWindows, stepTest_, &QWidget::close);
+    }
+    stepTest_->show();
+    stepTest_->raise();
+    stepTest_->activateWindow();
+}
+
 void frmPID::TrendRefresh() {
+    // The step test records every reply, not only the ones drawn.
+    if (stepTest_ != nullptr) {
+        stepTest_->LiveSample();
+    }
     liveRefresh_.setInterval(std::max(Picture1_->frameInterval(), kLiveFrameMs));
     liveRefresh_.Request();
 }

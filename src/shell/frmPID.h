@@ -40,6 +40,7 @@ namespace tuvik {
 
 class PidEditorWidget;
 class Session;
+class frmStepTest;
 class TrendChartWidget;
 class UserDialogs;
 
@@ -102,6 +103,9 @@ class frmPID : public QWidget, public MainWindowTarget, public LinkSettingsSourc
     QTimer& Timer1() { return timer1_; }
     QTimer& TimerExit() { return timerExit_; }
     UserDialogs& dialogs() { return *dialogs_; }
+    // The step test window, created by the editor's btnStepTest; null before.
+    frmStepTest* stepTest() const { return stepTest_; }
+    void OpenStepTest();
 
   signals:
     // The main window has been unloaded: the program ends.
@@ -157,6 +161,7 @@ class frmPID : public QWidget, public MainWindowTarget, public LinkSettingsSourc
     bool painted_ = false;
 
     PidEditorWidget* editor_ = nullptr;
+    frmStepTest* stepTest_ = nullptr;
     TrendChartWidget* Picture1_ = nullptr;
     QFrame* Frame1_ = nullptr;
     QGroupBox* Frame9_ = nullptr;

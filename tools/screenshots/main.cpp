@@ -12,7 +12,9 @@
 #include <QMouseEvent>
 #include <QPlainTextEdit>
 #include <QPushButton>
+#include <QRadioButton>
 #include <QSettings>
+#include <QSlider>
 #include <QTemporaryDir>
 #include <QTest>
 
@@ -32,6 +34,7 @@
 #include "link/TcpLink.h"
 #include "link/frmClient.h"
 #include "link/frmRS232.h"
+#include "pid/frmStepTest.h"
 #include "shell/Session.h"
 #include "shell/frmPID.h"
 #include "support/MessageLog.h"
@@ -229,6 +232,53 @@ void MainWindow(sim::SimServer& sim, const QString& dir) {
     QTest::mouseClick(w.findChild<QPushButton*>("btnCon"), Qt::LeftButton);
 }
 
+// The step test of loop 0 on the simulator's own process: put in manual,
+// recording, then the analysis with the suggestions.
+void StepTestWindow(sim::SimServer& sim, const QString& dir) {
+    test::RecordingDialogs dialogs;  // every confirmation answered OK
+    Session session(AppPaths(dir, dir, {QStringLiteral(TUVIK_SOURCE_DATA_DIR)}));
+    frmPID::Options opts;
+    opts.openSettings = [&] {
+        return std::make_unique<QSettings>(dir + QStringLiteral("/store.ini"),
+                                           QSettings::IniFormat);
+    };
+    opts.dialogs = &dialogs;
+    frmPID w(session, std::move(opts));
+    w.Form_Load();
+    w.findChild<QLineEdit*>("txtComPort")->setText(sim.PtyLink());
+    w.findChild<QLineEdit*>("txtRefresh")->setText("100");
+    QTest::mouseClick(w.findChild<QPushButton*>("btnCon"), Qt::LeftButton);
+    if (!WaitUntil([&] { return sim.PtyClientPresent(); })) {
+        Fail("step test: not connected");
+    }
+    Pump(1000);
+    QTest::mouseClick(w.findChild<QPushButton*>("btnGetCurrentValues"), Qt::LeftButton);
+    Pump(600);
+    QTest::mouseClick(w.findChild<QPushButton*>("btnStepTest"), Qt::LeftButton);
+    frmStepTest* dlg = w.stepTest();
+    dlg->resize(1040, 680);
+    // Manual at 50 %, sent as the operator would, the process then brought
+    // to rest in simulated time.
+    w.findChild<QRadioButton*>("OptionPIDmode_1")->setChecked(true);
+    w.findChild<QSlider*>("SliderManual")->setValue(50);
+    QTest::mouseClick(w.findChild<QPushButton*>("cmdOK"), Qt::LeftButton);
+    if (!WaitUntil([&] { return dlg->findChild<QPushButton*>("btnStart")->isEnabled(); })) {
+        Fail("step test: not in manual");
+    }
+    sim.device().controller().Advance(60);
+    Pump(8000);  // the baseline
+    QTest::mouseClick(dlg->findChild<QPushButton*>("btnStart"), Qt::LeftButton);
+    Pump(5000);
+    Save(*dlg, "step-test-recording.png");
+    if (!WaitUntil([&] { return dlg->run().analysable(); }, 90000)) {
+        Fail("step test: not settled");
+    }
+    Pump(2500);  // the return to the previous output
+    Save(*dlg, "step-test-analysis.png");
+    QTest::mouseClick(w.findChild<QPushButton*>("btnCon"), Qt::LeftButton);
+    w.editor().Unload();
+}
+
 // The burner windows and the analog inputs, from a burner running fast
 // enough to be past its start-up, over TCP.
 void BurnerWindows(const QString& dir) {
@@ -364,6 +414,7 @@ int main(int argc, char** argv) {
         MessageLogWindow();
         LinkWindows(sim);
         MainWindow(sim, dir.path());
+        StepTestWindow(sim, dir.path());
     }
     BurnerWindows(dir.path());
     AnalogInputs(dir.path());

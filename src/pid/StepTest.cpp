@@ -1,0 +1,126 @@
+#include "pid/StepTest.h"
+
+#include <QStringList>
+
+#include <cmath>
+
+namespace tuvik {
+
+namespace {
+
+const QString kMagic = QStringLiteral("tuvik step test;1");
+const QString kColumns = QStringLiteral("t;output;measurement");
+
+// Seventeen significant digits bring a double back exactly; QString::number
+// and QString::toDouble use "." whatever the locale.
+QString Num(double v) {
+    return QString::number(v, 'g', 17);
+}
+
+bool ReadNum(const QString& s, double& out) {
+    bool ok = false;
+    out = s.trimmed().toDouble(&ok);
+    return ok && std::isfinite(out);
+}
+
+std::optional<StepRecord> Refuse(QString* error, const QString& why) {
+    if (error) {
+        *error = why;
+    }
+    return std::nullopt;
+}
+
+}  // namespace
+
+QString StepRecordToCsv(const StepRecord& r) {
+    QString name = r.loopName;
+    name.replace(QLatin1Char('\r'), QLatin1Char(' ')).replace(QLatin1Char('\n'), QLatin1Char(' '));
+    QString out;
+    out.reserve(64 * static_cast<int>(r.samples.size()) + 256);
+    out += kMagic + QLatin1Char('\n');
+    // The loop as the operator counts them, from 1.
+    out += QStringLiteral("loop;%1\n").arg(r.loop + 1);
+    out += QStringLiteral("name;%1\n").arg(name);
+    out += QStringLiteral("started;%1\n").arg(r.started.toUTC().toString(Qt::ISODateWithMs));
+    out += QStringLiteral("output before;%1\n").arg(Num(r.outputBefore));
+    out += QStringLiteral("output after;%1\n").arg(Num(r.outputAfter));
+    out += kColumns + QLatin1Char('\n');
+    for (const StepSample& s : r.samples) {
+        out += Num(s.t) + QLatin1Char(';') + Num(s.output) + QLatin1Char(';') + Num(s.measurement) +
+               QLatin1Char('\n');
+    }
+    return out;
+}
+
+std::optional<StepRecord> StepRecordFromCsv(const QString& text, QString* error) {
+    QStringList lines = text.split(QLatin1Char('\n'));
+    for (QString& l : lines) {
+        if (l.endsWith(QLatin1Char('\r'))) {
+            l.chop(1);
+        }
+    }
+    while (!lines.isEmpty() && lines.last().trimmed().isEmpty()) {
+        lines.removeLast();
+    }
+    if (lines.isEmpty() || lines.first() != kMagic) {
+        return Refuse(error, QStringLiteral("This is not a step test file of this program."));
+    }
+    // The header: fixed keys in a fixed order.
+    const char* const keys[] = {"loop", "name", "started", "output before", "output after"};
+    QString values[5];
+    for (int i = 0; i < 5; ++i) {
+        const QString prefix = QString::fromLatin1(keys[i]) + QLatin1Char(';');
+        if (lines.size() <= i + 1 || !lines[i + 1].startsWith(prefix)) {
+            return Refuse(error,
+                          QStringLiteral("Line %1: expected \"%2\".").arg(i + 2).arg(prefix));
+        }
+        values[i] = lines[i + 1].mid(prefix.size());
+    }
+    StepRecord r;
+    bool ok = false;
+    const int loop = values[0].trimmed().toInt(&ok);
+    if (!ok || loop < 1 || loop > 99) {
+        return Refuse(error, QStringLiteral("Line 2: \"%1\" is not a loop number.").arg(values[0]));
+    }
+    r.loop = loop - 1;
+    r.loopName = values[1];
+    r.started = QDateTime::fromString(values[2].trimmed(), Qt::ISODateWithMs);
+    if (!values[2].trimmed().isEmpty() && !r.started.isValid()) {
+        return Refuse(error,
+                      QStringLiteral("Line 4: \"%1\" is not a date and time.").arg(values[2]));
+    }
+    if (!ReadNum(values[3], r.outputBefore) || !ReadNum(values[4], r.outputAfter)) {
+        return Refuse(error, QStringLiteral("Lines 5-6: the outputs before and after the step "
+                                            "must be numbers."));
+    }
+    if (lines.size() < 7 || lines[6] != kColumns) {
+        return Refuse(error, QStringLiteral("Line 7: expected \"%1\".").arg(kColumns));
+    }
+    const qsizetype rows = lines.size() - 7;
+    if (rows > kMaxStepSamples) {
+        return Refuse(error, QStringLiteral("The file holds %1 samples; at most %2 are read.")
+                                 .arg(rows)
+                                 .arg(kMaxStepSamples));
+    }
+    if (rows == 0) {
+        return Refuse(error, QStringLiteral("The file holds no samples."));
+    }
+    r.samples.reserve(static_cast<size_t>(rows));
+    for (qsizetype i = 7; i < lines.size(); ++i) {
+        const QStringList f = lines[i].split(QLatin1Char(';'));
+        StepSample s;
+        if (f.size() != 3 || !ReadNum(f[0], s.t) || !ReadNum(f[1], s.output) ||
+            !ReadNum(f[2], s.measurement)) {
+            return Refuse(error, QStringLiteral("Line %1: expected three numbers, not \"%2\".")
+                                     .arg(i + 1)
+                                     .arg(lines[i].left(80)));
+        }
+        if (!r.samples.empty() && s.t < r.samples.back().t) {
+            return Refuse(error, QStringLiteral("Line %1: the time goes backwards.").arg(i + 1));
+        }
+        r.samples.push_back(s);
+    }
+    return r;
+}
+
+}  // namespace tuvik

@@ -1,0 +1,137 @@
+// The step test through the window against the simulated controller with a
+// known process: the identified model against the simulator's truth, the SIMC
+// suggestion applied through the editor, and the loop with the applied
+// settings run in the simulator's own time against the loop's defaults.
+#include <gtest/gtest.h>
+
+#include <QRadioButton>
+
+#include "E2E.h"
+#include "pid/TuningRules.h"
+#include "pid/frmStepTest.h"
+
+using namespace tuvik;
+using namespace tuvik::sim;
+using namespace std::chrono_literals;
+using namespace tuvik::test;
+
+namespace {
+
+// A fast process, so that the test runs at the simulator's normal speed and
+// the tool's wall-clock time axis is the simulator's.
+const PlantModel kTruth{
+    .base = 3.0, .gain = 0.06, .timeConstant = 3.0, .deadTime = 2.5, .noise = 0.01};
+
+// The loop under `p` in a fresh simulator with the noiseless truth, at rest
+// at `from`, then a setpoint step to `to`, sampled at the loop's cycle for
+// `seconds` of simulated time.
+ResponseFigures ClosedLoopStep(PidParams p, float from, float to, double seconds) {
+    PlantModel quiet = kTruth;
+    quiet.noise = 0;
+    ControllerSim c(1, {quiet});
+    std::vector<uint8_t> block(Block::kSize);
+    p.mode = 0x02;
+    p.setpoint = from;
+    p.Encode(block);
+    c.Write(ControllerSim::kBase[0], block);
+    c.Advance(120);
+    p.setpoint = to;
+    p.Encode(block);
+    c.Write(ControllerSim::kBase[0], block);
+    std::vector<ResponsePoint> points;
+    for (double t = 0; t <= seconds; t += p.h) {
+        const auto& live = c.LiveOf(0);
+        points.push_back({t, to, live.measurement, live.terms.out});
+        c.Advance(p.h);
+    }
+    return MeasureResponse(points);
+}
+
+class StepTestE2E : public ProgramE2E {};
+
+}  // namespace
+
+TEST_P(StepTestE2E, IdentifiesTheProcessAndTheSimcSettingsSettleFasterThanTheDefaults) {
+    // Loop 0 on the known process, with the shortest input filter the editor takes.
+    controller().SetPlant(0, kTruth);
+    PidParams start = controller().Params(0);
+    start.Tm = 0.2f;
+    start.h = 0.05f;
+    std::vector<uint8_t> block(Block::kSize);
+    start.Encode(block);
+    ASSERT_TRUE(controller().Write(ControllerSim::kBase[0], block));
+    controller().Advance(120);  // at rest at its setpoint
+    main->editor().setDeviceReadTimes(300, 300);
+    ASSERT_TRUE(Connect());
+    Click(main.get(), "btnGetCurrentValues");
+    ASSERT_TRUE(WaitUntil([&] { return Box(PidBox::Tm)->text() == "0.2"; }, 10s));
+
+    Click(main.get(), "btnStepTest");
+    frmStepTest* dlg = main->stepTest();
+    ASSERT_NE(dlg, nullptr);
+    ASSERT_TRUE(dlg->isVisible());
+    // Into manual through the editor: one confirmation, answered OK.
+    dialogs.details.clear();
+    Click(dlg, "btnManual");
+    ASSERT_TRUE(WaitUntil([&] { return Find<QPushButton>(dlg, "btnStart")->isEnabled(); }, 15s));
+    EXPECT_FALSE(controller().Params(0).AutoMode());
+    const float manual = controller().Params(0).manualVal;
+    // The process at rest before the step: its baseline.
+    ASSERT_TRUE(WaitUntil(
+        [&] {
+            return std::fabs(controller().PlantOutput(0) - kTruth.base - kTruth.gain * manual) <
+                   0.005;
+        },
+        30s));
+    Pump(std::chrono::milliseconds(static_cast<int>(StepTestRun::kBaselineS * 500)));
+
+    const uint64_t writesBefore = Requests(Cmd::MemWrite);
+    Click(dlg, "btnStart");
+    ASSERT_TRUE(WaitUntil([&] { return dlg->run().analysable(); }, 90s))
+        << Text(dlg, "lblStatus").toStdString();
+    EXPECT_EQ(dlg->run().state(), StepTestRun::State::Settled);
+    EXPECT_EQ(controller().Params(0).manualVal, manual + 9);  // 10 % of 10..100
+    ASSERT_TRUE(dlg->fit().ok) << dlg->fit().refusal.toStdString();
+    const FopdtModel& m = dlg->fit().model;
+    EXPECT_NEAR(m.gain, kTruth.gain, 0.15 * kTruth.gain);
+    EXPECT_NEAR(m.timeConstant, kTruth.timeConstant, 0.15 * kTruth.timeConstant);
+    EXPECT_NEAR(m.deadTime, kTruth.deadTime, 0.15 * kTruth.deadTime);
+
+    // The return to the previous output: one more ordinary send, confirmed.
+    ASSERT_TRUE(
+        WaitUntil([&] { return Text(dlg, "lblStatus").startsWith("Output returned"); }, 15s));
+    EXPECT_EQ(controller().Params(0).manualVal, manual);
+    // Two sends (five writes and the mode byte each), the step and the
+    // return; nothing else written.
+    EXPECT_EQ(Requests(Cmd::MemWrite) - writesBefore, 2 * PidSettingsSend::kSteps);
+    EXPECT_EQ(dialogs.details.size(), 3);  // manual, step, return
+
+    // The SIMC suggestion into the editor, sent with Apply changes, in automatic.
+    ASSERT_TRUE(Find<QRadioButton>(dlg, "radioSimc")->isChecked());
+    Click(dlg, "btnUse");
+    const PidTuning simc = dlg->Suggested(TuningRule::Simc);
+    EXPECT_NEAR(Box(PidBox::K)->text().toDouble(), simc.K, 0.01 * simc.K);
+    EXPECT_NEAR(Box(PidBox::Ti)->text().toDouble(), simc.Ti, 0.01 * simc.Ti);
+    main->findChild<QWidget*>("OptionPIDmode_0")->setProperty("checked", true);
+    ASSERT_TRUE(ApplyChanges());
+    const PidParams held = controller().Params(0);
+    ASSERT_TRUE(held.AutoMode());
+    EXPECT_FLOAT_EQ(held.K, Box(PidBox::K)->text().toFloat());
+    EXPECT_FLOAT_EQ(held.Ti, Box(PidBox::Ti)->text().toFloat());
+
+    // In the simulator's own time: the held settings against the same loop
+    // with the default K, Ti and Td.
+    PidParams defaults = held;
+    const PidParams& factory = ControllerSim::Defaults()[0].params;
+    defaults.K = factory.K;
+    defaults.Ti = factory.Ti;
+    defaults.Td = factory.Td;
+    const ResponseFigures tuned = ClosedLoopStep(held, 6.5f, 7.5f, 120);
+    const ResponseFigures old = ClosedLoopStep(defaults, 6.5f, 7.5f, 120);
+    EXPECT_LT(tuned.overshoot, 0.10);
+    ASSERT_GE(tuned.settlingTime, 0);
+    EXPECT_TRUE(old.settlingTime < 0 || tuned.settlingTime < old.settlingTime)
+        << tuned.settlingTime << " s against " << old.settlingTime << " s";
+}
+
+INSTANTIATE_TEST_SUITE_P(Pty, StepTestE2E, ::testing::Values(Via::Pty), ViaParamName);
