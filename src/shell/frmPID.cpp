@@ -378,8 +378,14 @@ void frmPID::SetAlarm(bool on) {
         alarm_ = on;
         UpdateLinkStatus();
     }
+    // The alarm comes with every poll; the frame's palette is only touched
+    // when its colour changes.
+    const QColor colour = on ? QColor(255, 0, 0) : palette().color(QPalette::Button);
+    if (Frame1_->palette().color(QPalette::Window) == colour) {
+        return;
+    }
     QPalette pal = Frame1_->palette();
-    pal.setColor(QPalette::Window, on ? QColor(255, 0, 0) : palette().color(QPalette::Button));
+    pal.setColor(QPalette::Window, colour);
     Frame1_->setPalette(pal);
 }
 
