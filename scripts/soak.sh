@@ -92,8 +92,8 @@ rss_kb() { awk '/^VmRSS:/ {print $2}' "/proc/$1/status"; }
 # Voluntary context switches of every thread: how often the tool went to
 # sleep, i.e. its wake-ups.
 wakeups() { cat /proc/"$1"/task/*/status 2>/dev/null | awk '/^voluntary_ctxt_switches:/ {n += $2} END {print n + 0}'; }
-log_lines() { { cat "$dir"/app/Flamorifier_*.csv 2>/dev/null || true; } | wc -l; }
-log_tail() { { cat "$dir"/app/Flamorifier_*.csv 2>/dev/null || true; } | tail -n "$1"; }
+log_lines() { { cat "$(dirname "$tool")"/Flamorifier_*.csv 2>/dev/null || true; } | wc -l; }
+log_tail() { { cat "$(dirname "$tool")"/Flamorifier_*.csv 2>/dev/null || true; } | tail -n "$1"; }
 
 "$sim" --no-tcp --pty "$work/pty" --speed "$speed" --trace >"$work/sim.out" 2>"$work/sim.trace" &
 sim_pid=$!
