@@ -4,6 +4,8 @@
 // settings run in the simulator's own time against the loop's defaults.
 #include <gtest/gtest.h>
 
+#include <cstdio>
+
 #include <QRadioButton>
 
 #include "E2E.h"
@@ -96,6 +98,9 @@ TEST_P(StepTestE2E, IdentifiesTheProcessAndTheSimcSettingsSettleFasterThanTheDef
     EXPECT_NEAR(m.gain, kTruth.gain, 0.15 * kTruth.gain);
     EXPECT_NEAR(m.timeConstant, kTruth.timeConstant, 0.15 * kTruth.timeConstant);
     EXPECT_NEAR(m.deadTime, kTruth.deadTime, 0.15 * kTruth.deadTime);
+    std::printf(
+        "identified gain %.4g (truth %.4g), time constant %.3g s (%.3g), dead time %.3g s (%.3g)\n",
+        m.gain, kTruth.gain, m.timeConstant, kTruth.timeConstant, m.deadTime, kTruth.deadTime);
 
     // The return to the previous output: one more ordinary send, confirmed.
     ASSERT_TRUE(
@@ -128,6 +133,10 @@ TEST_P(StepTestE2E, IdentifiesTheProcessAndTheSimcSettingsSettleFasterThanTheDef
     defaults.Td = factory.Td;
     const ResponseFigures tuned = ClosedLoopStep(held, 6.5f, 7.5f, 120);
     const ResponseFigures old = ClosedLoopStep(defaults, 6.5f, 7.5f, 120);
+    std::printf(
+        "SIMC K %.3g Ti %.3g: overshoot %.1f %%, settled in %.1f s; defaults: %.1f %%, %.1f s\n",
+        held.K, held.Ti, 100 * tuned.overshoot, tuned.settlingTime, 100 * old.overshoot,
+        old.settlingTime);
     EXPECT_LT(tuned.overshoot, 0.10);
     ASSERT_GE(tuned.settlingTime, 0);
     EXPECT_TRUE(old.settlingTime < 0 || tuned.settlingTime < old.settlingTime)
