@@ -132,6 +132,13 @@ TEST(StepTuning, RulesAndThePredictedClosedLoop) {
         EXPECT_DOUBLE_EQ(p.front().u, 40 + (inverted ? -5 : 5) * t.K);  // bumpless: the P kick
         return MeasureResponse(p);
     };
+    // The loop's setpoint weight scales the kick: b = 0.4 gives 0.4 of it.
+    PidLawSettings weighted = loop;
+    weighted.K = simc.K;
+    weighted.Ti = simc.Ti;
+    weighted.b = 0.4;
+    EXPECT_DOUBLE_EQ(PredictSetpointStep(m, weighted, 0.1, 50, 5, 1).front().u,
+                     40 + 0.4 * 5 * simc.K);
     for (const PidTuning& t : {simc, lambda}) {
         const ResponseFigures f = run(m, t, false);
         std::printf("predicted K %.3g Ti %.3g Td %.3g: overshoot %.1f%%, settled in %.1f s\n", t.K,
