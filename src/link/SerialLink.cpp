@@ -5,8 +5,10 @@
 #include <QPointer>
 
 #ifdef Q_OS_UNIX
+#include <fcntl.h>
 #include <unistd.h>
 
+#include <QSocketNotifier>
 #include <cerrno>
 #endif
 
@@ -122,6 +124,7 @@ void SerialLink::ArmRequestTimer() {
     } else {
         requestTimer_.stop();
     }
+    UpdateReadMode();
 }
 
 void SerialLink::SetRefreshTimer(bool enabled) {
@@ -139,6 +142,9 @@ void SerialLink::OnRequestTick() {
     }
     // The periodic request is never held back by the quiet time.
     WriteBytes(EncodeRequest(Cmd::DataRequest));
+    if (tickRead_) {
+        DrainPort();
+    }
 }
 
 // ---- opening and closing ----------------------------------------------------
@@ -160,6 +166,7 @@ std::optional<LinkError> SerialLink::TogglePort() {
         }
         port_.clear();
         rx_.Reset();  // nothing of an earlier session continues into this one
+        tickReadFailed_ = false;
         ctx_.setLinkConnected(true);
         SetRefreshTimer(true);
         emit connectionChanged(true);
@@ -370,6 +377,98 @@ bool SerialLink::ReadEE_16bit(int osote, bool paluu) {
 }
 
 // ---- receiving --------------------------------------------------------------
+
+// The port's own read notifier, when it has one (it is the port's child).
+static QSocketNotifier* PortReadNotifier(QSerialPort& port) {
+    for (QSocketNotifier* n : port.findChildren<QSocketNotifier*>(Qt::FindDirectChildrenOnly)) {
+        if (n->type() == QSocketNotifier::Read) {
+            return n;
+        }
+    }
+    return nullptr;
+}
+
+void SerialLink::UpdateReadMode() {
+#ifdef Q_OS_UNIX
+    const bool want = port_.isOpen() && !tickReadFailed_ && requestTimer_.isActive() &&
+                      requestIntervalMs_ <= kTickReadMaxMs && port_.handle() >= 0 &&
+                      (::fcntl(port_.handle(), F_GETFL) & O_NONBLOCK) != 0;
+    if (want == tickRead_) {
+        return;
+    }
+    if (!want) {
+        LeaveTickRead();
+        return;
+    }
+    if (inReceive_) {
+        return;  // a handler is running; the next tick or arrival decides
+    }
+    // What the port has already read goes first, in order.
+    OnReadyRead();
+    QSocketNotifier* n = PortReadNotifier(port_);
+    if (n == nullptr || !port_.isOpen() || port_.bytesAvailable() > 0) {
+        return;  // the port reads on its own as before
+    }
+    n->setEnabled(false);
+    tickRead_ = true;
+#endif
+}
+
+void SerialLink::LeaveTickRead() {
+    if (!tickRead_) {
+        return;
+    }
+    tickRead_ = false;
+    // The port takes over again from the next pass of the event loop; nothing
+    // is left in its own buffer, so the order stays. A closed port has no
+    // notifier worth waking.
+    if (!port_.isOpen()) {
+        return;
+    }
+    if (QSocketNotifier* n = PortReadNotifier(port_)) {
+        n->setEnabled(true);
+    }
+}
+
+void SerialLink::DrainPort() {
+#ifdef Q_OS_UNIX
+    if (inReceive_ || !port_.isOpen()) {
+        return;
+    }
+    inReceive_ = true;
+    QPointer<SerialLink> self(this);
+    char buf[4096];
+    while (tickRead_ && port_.isOpen()) {
+        const ssize_t n = ::read(port_.handle(), buf, sizeof buf);
+        if (n > 0) {
+            CountBytes(n);
+            rx_.Feed(std::span<const uint8_t>(reinterpret_cast<const uint8_t*>(buf),
+                                              static_cast<size_t>(n)),
+                     *this);
+            if (!self) {
+                return;
+            }
+            if (n < static_cast<ssize_t>(sizeof buf)) {
+                break;  // what the port held; anything later waits for the next tick
+            }
+            continue;
+        }
+        if (n < 0 && errno == EINTR) {
+            continue;
+        }
+        // A serial port set to return at once reads 0 when it holds nothing.
+        if (n == 0 || errno == EAGAIN || errno == EWOULDBLOCK) {
+            break;
+        }
+        // An error (a pulled adapter, a closed peer): the port reads again
+        // itself and reports it as it always does.
+        tickReadFailed_ = true;
+        LeaveTickRead();
+        break;
+    }
+    inReceive_ = false;
+#endif
+}
 
 void SerialLink::OnReadyRead() {
     // A reply handler that waits (quiet time, pauses) runs the event loop; bytes

@@ -134,6 +134,40 @@ TEST_F(SerialFixture, QuietTimeHoldsWritesButNotTheTimerNorTheWordRead) {
     }
 }
 
+// At a short request period the replies are taken off the port at the
+// request ticks: framed and in order still, a packet split across ticks
+// included; an exchange (the periodic request stopped) reads them as they
+// come; a vanished peer is still noticed.
+TEST_F(SerialFixture, AtAShortPeriodRepliesAreTakenAtTheTicksInOrder) {
+    settings.refresh = QStringLiteral("5");
+    ASSERT_FALSE(link->OpenPort().has_value());
+    ASSERT_TRUE(WaitUntil([&] { return link->readsAtTicks(); }));
+    const QByteArray live = LiveValues(0x6D);
+    const QByteArray ack = Hex("8B 03 07 2C 01 74");
+    pty.Write(live.left(7));
+    Pump(30ms);
+    pty.Write(live.mid(7) + ack);
+    ASSERT_TRUE(WaitUntil([&] { return rec.replies.size() >= 2; }))
+        << captions.join("/").toStdString();
+    EXPECT_EQ(rec.replies[0].first, 0x92);
+    EXPECT_EQ(rec.replies[0].second.size(), 16u);
+    EXPECT_EQ(rec.replies[1], std::make_pair(uint8_t{0x8B}, std::vector<uint8_t>{7, 0x2C, 1}));
+
+    link->SetRefreshTimer(false);
+    EXPECT_FALSE(link->readsAtTicks());
+    pty.Write(ack);
+    ASSERT_TRUE(WaitUntil([&] { return rec.replies.size() == 3; }));
+    link->SetRefreshTimer(true);
+    ASSERT_TRUE(link->readsAtTicks());
+    EXPECT_TRUE(captions.isEmpty());
+
+    QSignalSpy lost(link.get(), &DeviceLink::linkLost);
+    pty.CloseMaster();
+    ASSERT_TRUE(WaitUntil([&] { return lost.count() > 0; }));
+    EXPECT_TRUE(Closed());
+    EXPECT_FALSE(link->readsAtTicks());
+}
+
 TEST_F(SerialFixture, AVanishedPeerOrAFailedOpenLeavesThePortClosed) {
     ASSERT_FALSE(link->OpenPort().has_value());
     link->SetRefreshTimer(false);  // nothing is written: the read side must notice
