@@ -51,7 +51,10 @@ qint64 ThreadCpuNs() {
 TrendChartWidget::TrendChartWidget(QWidget* parent) : QWidget(parent) {
     setAttribute(Qt::WA_OpaquePaintEvent);
     frameTimer_.setSingleShot(true);
-    connect(&frameTimer_, &QTimer::timeout, this, [this] { update(); });
+    connect(&frameTimer_, &QTimer::timeout, this, [this] {
+        update(pendingDirty_);
+        pendingDirty_ = QRegion();
+    });
 
     setFocusPolicy(Qt::StrongFocus);
     setMouseTracking(true);
@@ -101,8 +104,8 @@ int TrendChartWidget::frameInterval() const {
         screenFrameMs_ = std::max(1, static_cast<int>(std::ceil(1000.0 / hz)));
         QObject::disconnect(screenRateWatch_);
         if (s != nullptr) {
-            screenRateWatch_ = connect(s, &QScreen::refreshRateChanged, this,
-                                       [this] { screenFrameMs_ = 0; });
+            screenRateWatch_ =
+                connect(s, &QScreen::refreshRateChanged, this, [this] { screenFrameMs_ = 0; });
         }
     }
     return screenFrameMs_;
@@ -119,17 +122,45 @@ QSizeF TrendChartWidget::sizeInTwips() const {
     return {width() * kTwipsPerInch / logicalDpiX(), height() * kTwipsPerInch / logicalDpiY()};
 }
 
-void TrendChartWidget::RequestRepaint() {
+void TrendChartWidget::RequestRepaint(const QRegion& dirty) {
+    pendingDirty_ += dirty;
     if (frameTimer_.isActive()) {
         return;  // a repaint is already due with the next frame
     }
     const int frame = frameInterval();
     const qint64 since = lastPaint_.isValid() ? lastPaint_.elapsed() : frame;
     if (since >= frame) {
-        update();  // several before the paint event still make one paint
+        update(pendingDirty_);  // several before the paint event still make one paint
+        pendingDirty_ = QRegion();
     } else {
         frameTimer_.start(static_cast<int>(frame - since));
     }
+}
+
+// What a new table changes on the live chart: while the background (grid,
+// axis labels, frame) stays as last painted, only the plot and the legend
+// column; the axis labels left of and below the plot and the percent axis
+// keep their pixels. Anything else repaints the whole chart.
+QRegion TrendChartWidget::LiveDirty() const {
+    const BackgroundCalls& b = background_;
+    const double dpiX = logicalDpiX();
+    const double dpiY = logicalDpiY();
+    if (cursorX_ >= 0 || view_.paused() || view_.zoomed() || view_.hiddenMask() != 0 || !b.calls ||
+        b.size != size() || b.dpiX != dpiX || b.dpiY != dpiY || b.percentAxis != percentAxis_ ||
+        !(b.chart == shown_)) {
+        return QRegion(rect());
+    }
+    const cTrendline::Geometry g =
+        cTrendline::ComputeGeometry(PainterSurface::TwipsFor(width(), dpiX),
+                                    PainterSurface::TwipsFor(height(), dpiY), shown_.minY());
+    auto px = [](double twips, double dpi) {
+        return static_cast<int>(std::floor(twips * dpi / kTwipsPerInch));
+    };
+    // Two pixels of margin: the frame and the curves along the plot's edges.
+    const QRect plot = QRect(QPoint(px(std::min<double>(g.X0, g.W), dpiX) - 2, px(g.T, dpiY) - 2),
+                             QPoint(px(std::max<double>(g.X0, g.W), dpiX) + 3, px(g.B, dpiY) + 3));
+    const QRect legend(QPoint(px(b.legendX, dpiX) - 2, 0), QPoint(width() - 1, height() - 1));
+    return QRegion(plot.intersected(rect())) + QRegion(legend.intersected(rect()));
 }
 
 void TrendChartWidget::DrawTrend(const TrendArray& arr, bool PercentAxis) {
@@ -144,7 +175,7 @@ void TrendChartWidget::DrawTrend(const TrendArray& arr, bool PercentAxis) {
     }
     shown_ = chart_;
     shown_.setPicBox(nullptr);
-    RequestRepaint();
+    RequestRepaint(LiveDirty());
 }
 
 void TrendChartWidget::setPaused(bool on) {
@@ -397,8 +428,9 @@ void TrendChartWidget::PaintCursor(QPainter& painter) {
                      lines.join(QLatin1Char('\n')));
 }
 
-void TrendChartWidget::paintEvent(QPaintEvent*) {
+void TrendChartWidget::paintEvent(QPaintEvent* event) {
     ++paints_;
+    lastPaintRegion_ = event->region();
     lastPaint_.start();
     struct Clock {
         qint64& total;

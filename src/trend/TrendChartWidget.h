@@ -13,6 +13,7 @@
 // draws exactly what it draws without them.
 
 #include <QElapsedTimer>
+#include <QRegion>
 #include <QTimer>
 #include <QWidget>
 
@@ -60,6 +61,8 @@ class TrendChartWidget : public QWidget {
 
     // Paint events handled so far.
     int paintCount() const { return paints_; }
+    // The region the last paint event covered.
+    const QRegion& lastPaintRegion() const { return lastPaintRegion_; }
     // How often the calls that draw the live chart's background were worked
     // out afresh.
     int backgroundDraws() const { return backgroundDraws_; }
@@ -107,7 +110,9 @@ class TrendChartWidget : public QWidget {
     void contextMenuEvent(QContextMenuEvent* event) override;
 
   private:
-    void RequestRepaint();
+    void RequestRepaint(const QRegion& dirty);
+    void RequestRepaint() { RequestRepaint(QRegion(rect())); }
+    QRegion LiveDirty() const;
     void ViewChanged();
     const TrendArray& ShownTable() const { return view_.paused() ? frozen_ : data_; }
     cTrendline::Geometry GeometryTwips() const;
@@ -139,6 +144,8 @@ class TrendChartWidget : public QWidget {
     int backgroundDraws_ = 0;
 
     QTimer frameTimer_;
+    QRegion pendingDirty_;  // what the next frame repaints
+    QRegion lastPaintRegion_;
     QElapsedTimer lastPaint_;
     int frameMsOverride_ = 0;
     // The screen's frame interval, asked for with every reply: worked out
