@@ -14,6 +14,7 @@ namespace {
 
 constexpr double kTwipsPerInch = 1440.0;
 constexpr double kFontPoints = 8.0;
+constexpr int kOverhang = 4;  // pixels
 
 QFont ChartFont(double dpiY, bool bold) {
     QFont f = QGuiApplication::font();
@@ -216,7 +217,14 @@ void PainterSurface::Print(const QString& text) {
         UseFont(bold_);
         UsePen(fore_);
         if (cache_ != nullptr) {
-            painter_.drawStaticText(QPoint(PxX(x_), PxY(y_)), cache_->Get(text, font_, bold_));
+            const QPoint at(PxX(x_), PxY(y_));
+            const QStaticText& st = cache_->Get(text, font_, bold_);
+            // A margin for glyphs that reach past the text's advance box.
+            const int m = kOverhang;
+            if (visible_.isEmpty() ||
+                visible_.intersects(QRect(at, st.size().toSize()).adjusted(-m, -m, m, m))) {
+                painter_.drawStaticText(at, st);
+            }
         } else {
             painter_.drawText(QPoint(PxX(x_), PxY(y_) + (bold_ ? boldAscent_ : ascent_)), text);
         }

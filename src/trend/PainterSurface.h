@@ -10,6 +10,7 @@
 #include <QHash>
 #include <QPainter>
 #include <QPoint>
+#include <QRegion>
 #include <QSize>
 #include <QStaticText>
 
@@ -78,6 +79,11 @@ class PainterSurface : public DrawSurface {
 
     void Flush();
 
+    // The part of the device being repainted (a paint event's region): a
+    // text wholly outside it is not drawn, as clipping would leave nothing
+    // of it anyway. Without one, every text is drawn.
+    void setVisibleRegion(const QRegion& r) { visible_ = r; }
+
   private:
     QColor Resolve(SurfaceColor c) const;
     int PxX(double tw) const;
@@ -107,6 +113,7 @@ class PainterSurface : public DrawSurface {
     SurfaceColor pen_ = 0;
 
     PainterTextCache* cache_;
+    QRegion visible_;
 
     // Pending polylines of one colour: points, and where each polyline starts.
     std::vector<QPoint> points_;

@@ -444,7 +444,7 @@ void TrendChartWidget::paintEvent(QPaintEvent* event) {
             break;
         case Content::Trend:
             if (!view_.paused() && !view_.zoomed() && view_.hiddenMask() == 0) {
-                PaintLive(painter);
+                PaintLive(painter, event->region());
             } else {
                 // The tools' view: the visible span as a table of its own,
                 // drawn by a copy of the chart with that span.
@@ -479,7 +479,7 @@ void TrendChartWidget::paintEvent(QPaintEvent* event) {
 // settings. They are worked out once (the labels' texts included) and
 // replayed onto the painter while those stay the same; the legend and the
 // curves are drawn over them every time, as the whole chart would draw them.
-void TrendChartWidget::PaintLive(QPainter& painter) {
+void TrendChartWidget::PaintLive(QPainter& painter, const QRegion& visible) {
     const double dpiX = logicalDpiX();
     const double dpiY = logicalDpiY();
     BackgroundCalls& b = background_;
@@ -496,6 +496,7 @@ void TrendChartWidget::PaintLive(QPainter& painter) {
         ++backgroundDraws_;
     }
     PainterSurface surface(painter, size(), dpiX, dpiY, &texts_);
+    surface.setVisibleRegion(visible);
     b.calls->Replay(surface);
     shown_.PaintSeries(surface, data_, percentAxis_, b.legendX);
 }

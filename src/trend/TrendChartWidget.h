@@ -117,7 +117,7 @@ class TrendChartWidget : public QWidget {
     const TrendArray& ShownTable() const { return view_.paused() ? frozen_ : data_; }
     cTrendline::Geometry GeometryTwips() const;
     void PaintCursor(QPainter& painter);
-    void PaintLive(QPainter& painter);
+    void PaintLive(QPainter& painter, const QRegion& visible);
     void ShowPauseButton();
 
     enum class Content { Nothing, Trend, Recording };
