@@ -26,8 +26,8 @@
 #include "shell/AppPaths.h"
 #include "shell/Session.h"
 #include "shell/frmPID.h"
-#include "trend/TrendChartWidget.h"
 #include "shell/frmToolWindows.h"
+#include "trend/TrendChartWidget.h"
 
 namespace {
 

@@ -21,8 +21,8 @@
 #include <QString>
 
 #include <array>
-#include <optional>
 #include <cstdint>
+#include <optional>
 #include <span>
 
 #include "link/DeviceLink.h"

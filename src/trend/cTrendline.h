@@ -78,8 +78,7 @@ class cTrendline {
     // then the series (legend and curves). PaintBackground returns the
     // legend's left edge, which PaintSeries takes.
     double PaintBackground(DrawSurface& s, bool PercentAxis) const;
-    void PaintSeries(DrawSurface& s, const TrendArray& arr, bool PercentAxis,
-                     double legendX) const;
+    void PaintSeries(DrawSurface& s, const TrendArray& arr, bool PercentAxis, double legendX) const;
 
     // Redraws from consecutive records of a result: FieldNames[s] names the
     // column of series s (an empty entry: no series s). Each used entry is

@@ -66,7 +66,7 @@ TEST(TrendChartWidget, ShowsWhatTheChartDrawsAfterResizeRescaleAndNewSamples) {
     TrendArray moved = higher;  // the same scale, other samples
     moved.set(0, 20, 300.0);
     moved.set(0, 358, 200.0);  // along the plot's far edge
-    moved.set(0, 2, 123.0);  // the legend's value too
+    moved.set(0, 2, 123.0);    // the legend's value too
     const struct {
         const TrendArray* table;
         bool wholeChart;  // a new background: everything repainted

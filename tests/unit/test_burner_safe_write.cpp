@@ -149,6 +149,8 @@ TEST(AllParamsSafeSend, RowsCarryTheSentBytesAndDeviceValuesMark) {
     m.LoadParData("13 P13 5\r\n");
     EXPECT_FALSE(m.deviceValue(3)) << "a file is not a device read";
     m.SetDeviceValue(13, 4);
+    m.SetDeviceValue(14, 9);  // the last row as well
+    EXPECT_EQ(m.deviceValue(4).value_or(QString()), QStringLiteral("9"));
     EXPECT_EQ(m.valueText(3), QStringLiteral("5")) << "the box keeps its value";
     EXPECT_EQ(m.data(v, Qt::BackgroundRole).value<QBrush>().color(), EditedMarkColour());
     EXPECT_EQ(m.data(v, Qt::ToolTipRole).toString(), QStringLiteral("In the device: 4"));
