@@ -144,6 +144,8 @@ void SerialLink::OnRequestTick() {
     WriteBytes(EncodeRequest(Cmd::DataRequest));
     if (tickRead_) {
         DrainPort();
+    } else if (!tickReadFailed_ && requestIntervalMs_ <= kTickReadMaxMs) {
+        UpdateReadMode();  // a change of mode put off while a reply was handled
     }
 }
 
