@@ -11,6 +11,7 @@
 #include <QTest>
 
 #include "BurnerFixture.h"
+#include "ScratchOptions.h"
 #include "TestUtil.h"
 #include "burner/SingleParam.h"
 #include "burner/frmFlamora.h"
@@ -125,12 +126,7 @@ TEST(ToolWindows, EveryWindowShowsTheProgramIconAndBelongsToTheMainWindow) {
     ASSERT_TRUE(dir.isValid());
     Session session(AppPaths(dir.path(), dir.path(), {}));
     RecordingDialogs dialogs;
-    frmPID::Options o;
-    o.openSettings = [&] {
-        return std::make_unique<QSettings>(dir.filePath("s.ini"), QSettings::IniFormat);
-    };
-    o.dialogs = &dialogs;
-    frmPID main(session, std::move(o));
+    frmPID main(session, ScratchOptions(dir.path(), &dialogs));
     AttachToolWindows(session, main);
     main.Form_Load();
     QTest::mouseClick(main.findChild<QPushButton*>("bntADinputs"), Qt::LeftButton);

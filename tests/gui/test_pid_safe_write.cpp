@@ -12,6 +12,7 @@
 
 #include "RecordingDialogs.h"
 #include "RecordingLink.h"
+#include "ScratchOptions.h"
 #include "TestUtil.h"
 #include "link/Packet.h"
 #include "link/ReplyDispatcher.h"
@@ -29,12 +30,7 @@ TEST(PidSafeWrite, TheBackupIsOnDiskWhenTheFirstWriteGoesOut) {
     QTemporaryDir dir;
     RecordingDialogs dialogs;
     Session session(AppPaths(dir.path(), dir.path(), {QStringLiteral(TUVIK_SOURCE_DATA_DIR)}));
-    frmPID::Options o;
-    o.openSettings = [&] {
-        return std::make_unique<QSettings>(dir.filePath("store.ini"), QSettings::IniFormat);
-    };
-    o.dialogs = &dialogs;
-    frmPID w(session, std::move(o));
+    frmPID w(session, tuvik::test::ScratchOptions(dir.path(), &dialogs));
     w.Form_Load();
     RecordingLink link;
     session.ctx().setActiveLink(&link);

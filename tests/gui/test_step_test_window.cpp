@@ -15,6 +15,7 @@
 #include <cmath>
 
 #include "RecordingDialogs.h"
+#include "ScratchOptions.h"
 #include "pid/PidEditorWidget.h"
 #include "pid/StepChartWidget.h"
 #include "pid/frmStepTest.h"
@@ -28,12 +29,7 @@ TEST(StepTestWindow, ALoadedTestIsAnalysedAndUseFillsOnlyKTiTd) {
     QTemporaryDir dir;
     RecordingDialogs dialogs;
     Session session(AppPaths(dir.path(), dir.path(), {QStringLiteral(TUVIK_SOURCE_DATA_DIR)}));
-    frmPID::Options o;
-    o.openSettings = [&] {
-        return std::make_unique<QSettings>(dir.filePath("store.ini"), QSettings::IniFormat);
-    };
-    o.dialogs = &dialogs;
-    frmPID w(session, std::move(o));
+    frmPID w(session, tuvik::test::ScratchOptions(dir.path(), &dialogs));
     w.Form_Load();
     QTest::mouseClick(w.findChild<QPushButton*>("btnStepTest"), Qt::LeftButton);
     frmStepTest* dlg = w.stepTest();

@@ -26,6 +26,7 @@
 
 #include "BurnerParams.h"
 #include "RecordingDialogs.h"
+#include "ScratchOptions.h"
 #include "SimServer.h"
 #include "burner/frmAllParams.h"
 #include "burner/frmExtra.h"
@@ -178,13 +179,7 @@ TrendArray PidLoopTable() {
 void MainWindow(sim::SimServer& sim, const QString& dir) {
     test::RecordingDialogs dialogs;
     Session session(AppPaths(dir, dir, {QStringLiteral(TUVIK_SOURCE_DATA_DIR)}));
-    frmPID::Options opts;
-    opts.openSettings = [&] {
-        return std::make_unique<QSettings>(dir + QStringLiteral("/store.ini"),
-                                           QSettings::IniFormat);
-    };
-    opts.dialogs = &dialogs;
-    frmPID w(session, std::move(opts));
+    frmPID w(session, test::ScratchOptions(dir, &dialogs));
     w.Form_Load();
     w.resize(1280, 720);
     w.findChild<QLineEdit*>("txtComPort")->setText(sim.PtyLink());
@@ -237,13 +232,7 @@ void MainWindow(sim::SimServer& sim, const QString& dir) {
 void StepTestWindow(sim::SimServer& sim, const QString& dir) {
     test::RecordingDialogs dialogs;  // every confirmation answered OK
     Session session(AppPaths(dir, dir, {QStringLiteral(TUVIK_SOURCE_DATA_DIR)}));
-    frmPID::Options opts;
-    opts.openSettings = [&] {
-        return std::make_unique<QSettings>(dir + QStringLiteral("/store.ini"),
-                                           QSettings::IniFormat);
-    };
-    opts.dialogs = &dialogs;
-    frmPID w(session, std::move(opts));
+    frmPID w(session, test::ScratchOptions(dir, &dialogs));
     w.Form_Load();
     w.findChild<QLineEdit*>("txtComPort")->setText(sim.PtyLink());
     w.findChild<QLineEdit*>("txtRefresh")->setText("100");
