@@ -4,6 +4,7 @@
 #include <QHBoxLayout>
 #include <QPlainTextEdit>
 #include <QPushButton>
+#include <QTextCursor>
 #include <QVBoxLayout>
 
 #include "support/MessageLog.h"
@@ -41,7 +42,17 @@ void frmMessage::ShowText(const QString& text) {
     // Lines are kept with CR LF; the text box wants bare line feeds.
     QString shown = text;
     shown.remove(QLatin1Char('\r'));
-    Text1->setPlainText(shown);
+    // New lines come in at the top: put only those in. Setting the whole text
+    // again lays out the whole log, at every message.
+    const qsizetype added = shown.size() - shown_.size();
+    if (added > 0 && !shown_.isEmpty() && QStringView(shown).sliced(added) == shown_) {
+        QTextCursor at(Text1->document());
+        at.movePosition(QTextCursor::Start);
+        at.insertText(shown.left(added));
+    } else if (shown != shown_) {
+        Text1->setPlainText(shown);
+    }
+    shown_ = std::move(shown);
 }
 
 void frmMessage::Unload() {

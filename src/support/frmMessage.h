@@ -31,6 +31,7 @@ class frmMessage : public QWidget {
     QPointer<MessageLog> log_;
     QPlainTextEdit* Text1 = nullptr;
     QPushButton* Command1 = nullptr;
+    QString shown_;  // what Text1 holds
     bool unloading_ = false;
 };
 

@@ -14,7 +14,6 @@ namespace {
 
 constexpr double kTwipsPerInch = 1440.0;
 constexpr double kFontPoints = 8.0;
-constexpr int kOverhang = 4;  // pixels
 
 QFont ChartFont(double dpiY, bool bold) {
     QFont f = QGuiApplication::font();
@@ -52,28 +51,43 @@ const PainterTextCache::Fonts& PainterTextCache::FontsFor(double dpiY) {
         fonts_ = MeasuredFonts(dpiY);
         fontsFrom_ = app;
         fontsDpi_ = dpiY;
+        for (int b = 0; b < 2; ++b) {
+            texts_[b].clear();
+            seen_[b].clear();
+        }
     }
     return fonts_;
 }
 
-const QStaticText& PainterTextCache::Get(const QString& text, const QFont& font, bool bold) {
-    if (!(font == font_)) {
-        texts_[0].clear();
-        texts_[1].clear();
-        font_ = font;  // the normal weight stands for both
-    }
-    QHash<QString, QStaticText>& map = texts_[bold ? 1 : 0];
+const PainterTextCache::Text* PainterTextCache::Get(const QString& text, bool bold) {
+    const int b = bold ? 1 : 0;
+    QHash<QString, Text>& map = texts_[b];
     auto it = map.find(text);
-    if (it == map.end()) {
-        if (map.size() >= kMaxEntries) {
-            map.clear();  // legend values change all the time; start afresh
-        }
-        QStaticText st(text);
-        st.setTextFormat(Qt::PlainText);
-        st.setPerformanceHint(QStaticText::AggressiveCaching);
-        it = map.insert(text, st);
+    if (it != map.end()) {
+        return &*it;
     }
-    return *it;
+    QSet<QString>& seen = seen_[b];
+    if (!seen.contains(text)) {
+        if (seen.size() >= kMaxEntries) {
+            seen.clear();  // legend values change all the time; start afresh
+        }
+        seen.insert(text);
+        return nullptr;
+    }
+    if (map.size() >= kMaxEntries) {
+        map.clear();
+    }
+    seen.remove(text);
+    Text t{QStaticText(text), {}};
+    t.text.setTextFormat(Qt::PlainText);
+    t.text.setPerformanceHint(QStaticText::AggressiveCaching);
+    const QFont& font = bold ? fonts_.bold : fonts_.normal;
+    const int ascent = bold ? fonts_.boldAscent : fonts_.ascent;
+    // The metrics' box covers every pixel the text draws from its baseline;
+    // a little more for hinting and smoothing.
+    constexpr int m = 2;
+    t.ink = QFontMetrics(font).boundingRect(text).translated(0, ascent).adjusted(-m, -m, m, m);
+    return &*map.insert(text, t);
 }
 
 PainterSurface::PainterSurface(QPainter& painter, QSize pixelSize, double dpiX, double dpiY,
@@ -216,17 +230,14 @@ void PainterSurface::Print(const QString& text) {
     if (std::isfinite(x_) && std::isfinite(y_) && !text.isEmpty()) {
         UseFont(bold_);
         UsePen(fore_);
-        if (cache_ != nullptr) {
-            const QPoint at(PxX(x_), PxY(y_));
-            const QStaticText& st = cache_->Get(text, font_, bold_);
-            // A margin for glyphs that reach past the text's advance box.
-            const int m = kOverhang;
-            if (visible_.isEmpty() ||
-                visible_.intersects(QRect(at, st.size().toSize()).adjusted(-m, -m, m, m))) {
-                painter_.drawStaticText(at, st);
+        const QPoint at(PxX(x_), PxY(y_));
+        const PainterTextCache::Text* kept = cache_ != nullptr ? cache_->Get(text, bold_) : nullptr;
+        if (kept != nullptr) {
+            if (visible_.isEmpty() || visible_.intersects(kept->ink.translated(at))) {
+                painter_.drawStaticText(at, kept->text);
             }
         } else {
-            painter_.drawText(QPoint(PxX(x_), PxY(y_) + (bold_ ? boldAscent_ : ascent_)), text);
+            painter_.drawText(QPoint(at.x(), at.y() + (bold_ ? boldAscent_ : ascent_)), text);
         }
     }
     x_ = 0;

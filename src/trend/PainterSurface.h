@@ -10,7 +10,9 @@
 #include <QHash>
 #include <QPainter>
 #include <QPoint>
+#include <QRect>
 #include <QRegion>
+#include <QSet>
 #include <QSize>
 #include <QStaticText>
 
@@ -24,8 +26,6 @@ namespace tuvik {
 // repeat in every frame. Owned by whoever paints repeatedly (the chart widget).
 class PainterTextCache {
   public:
-    const QStaticText& Get(const QString& text, const QFont& font, bool bold);
-
     // The chart's two fonts at a resolution and their measures, worked out
     // again only when the resolution or the application's font changes.
     struct Fonts {
@@ -37,13 +37,22 @@ class PainterTextCache {
     };
     const Fonts& FontsFor(double dpiY);
 
+    struct Text {
+        QStaticText text;
+        QRect ink;  // the pixels it can touch, from the top left it is drawn at
+    };
+    // A text in the fonts last asked for, laid out once it is asked for a
+    // second time; the first time nothing (a value seen once, like most
+    // legend values, is cheaper drawn directly than laid out to be kept).
+    const Text* Get(const QString& text, bool bold);
+
   private:
     Fonts fonts_;
     QFont fontsFrom_;
     double fontsDpi_ = -1;
     static constexpr qsizetype kMaxEntries = 512;
-    QHash<QString, QStaticText> texts_[2];  // normal, bold
-    QFont font_;
+    QHash<QString, Text> texts_[2];  // normal, bold
+    QSet<QString> seen_[2];          // asked for once
 };
 
 class PainterSurface : public DrawSurface {

@@ -123,6 +123,12 @@ TEST(MessageWindow, ShowsTheLogClearEmptiesTheScreenAndCloseOnlyHides) {
     log.AddMessage(QStringLiteral("B"));
     const QString t = log.TimeText(QTime(8, 0, 0));  // its format is the log's own rule
     EXPECT_EQ(text->toPlainText(), t + " B\t Tg: Tw:\n" + t + " A\t Tg: Tw:\n");
+    // Past the log's limit the oldest part goes, from the screen too.
+    for (int i = 0; i < 6; ++i) {
+        log.AddMessage(QString(20000, QLatin1Char('a' + i)));
+    }
+    EXPECT_LT(log.logText().size(), 100000);
+    EXPECT_EQ(text->toPlainText(), QString(log.logText()).remove(QLatin1Char('\r')));
     Click(form, "Command1");
     EXPECT_TRUE(text->toPlainText().isEmpty());
     form.show();
