@@ -26,6 +26,7 @@
 #include "shell/ProgramIcon.h"
 #include "shell/Session.h"
 #include "shell/StandardDialogsWidget.h"
+#include "support/LabelBoxWidget.h"
 #include "trend/TrendChartWidget.h"
 
 namespace tuvik {
@@ -235,7 +236,7 @@ QWidget* frmPID::BuildLivePanel() {
         "The link in use, replies and bytes a second, broken packets since connecting and the "
         "time since the last reply (warning colour after 2 s without one)"));
     lblLinkStatus_->setAccessibleName(QStringLiteral("Link status"));
-    layout->addWidget(lblLinkStatus_);
+    layout->addWidget(new LabelBoxWidget(lblLinkStatus_, panel));
     return panel;
 }
 

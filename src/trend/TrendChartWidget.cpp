@@ -143,13 +143,15 @@ void TrendChartWidget::RequestRepaint(const QRegion& dirty) {
 // keep their pixels. Anything else repaints the whole chart.
 QRegion TrendChartWidget::LiveDirty() const {
     const BackgroundCalls& b = background_;
-    const double dpiX = logicalDpiX();
-    const double dpiY = logicalDpiY();
     if (cursorX_ >= 0 || view_.paused() || view_.zoomed() || view_.hiddenMask() != 0 || !b.calls ||
-        b.size != size() || b.dpiX != dpiX || b.dpiY != dpiY || b.percentAxis != percentAxis_ ||
-        !(b.chart == shown_)) {
+        b.size != size() || b.dpiX != logicalDpiX() || b.dpiY != logicalDpiY() ||
+        b.percentAxis != percentAxis_ || !(b.chart == shown_)) {
         return QRegion(rect());
     }
+    return b.live;
+}
+
+QRegion TrendChartWidget::LiveRegion(double legendX, double dpiX, double dpiY) const {
     const cTrendline::Geometry g =
         cTrendline::ComputeGeometry(PainterSurface::TwipsFor(width(), dpiX),
                                     PainterSurface::TwipsFor(height(), dpiY), shown_.minY());
@@ -159,7 +161,7 @@ QRegion TrendChartWidget::LiveDirty() const {
     // Two pixels of margin: the frame and the curves along the plot's edges.
     const QRect plot = QRect(QPoint(px(std::min<double>(g.X0, g.W), dpiX) - 2, px(g.T, dpiY) - 2),
                              QPoint(px(std::max<double>(g.X0, g.W), dpiX) + 3, px(g.B, dpiY) + 3));
-    const QRect legend(QPoint(px(b.legendX, dpiX) - 2, 0), QPoint(width() - 1, height() - 1));
+    const QRect legend(QPoint(px(legendX, dpiX) - 2, 0), QPoint(width() - 1, height() - 1));
     return QRegion(plot.intersected(rect())) + QRegion(legend.intersected(rect()));
 }
 
@@ -493,6 +495,7 @@ void TrendChartWidget::PaintLive(QPainter& painter, const QRegion& visible) {
         b.dpiY = dpiY;
         b.percentAxis = percentAxis_;
         b.chart = shown_;
+        b.live = LiveRegion(b.legendX, dpiX, dpiY);
         ++backgroundDraws_;
     }
     PainterSurface surface(painter, size(), dpiX, dpiY, &texts_);

@@ -112,7 +112,10 @@ class TrendChartWidget : public QWidget {
   private:
     void RequestRepaint(const QRegion& dirty);
     void RequestRepaint() { RequestRepaint(QRegion(rect())); }
+    // What a new table repaints: all of it, or only the plot and the legend
+    // while the kept background still holds.
     QRegion LiveDirty() const;
+    QRegion LiveRegion(double legendX, double dpiX, double dpiY) const;
     void ViewChanged();
     const TrendArray& ShownTable() const { return view_.paused() ? frozen_ : data_; }
     cTrendline::Geometry GeometryTwips() const;
@@ -139,6 +142,7 @@ class TrendChartWidget : public QWidget {
         double dpiY = 0;
         bool percentAxis = false;
         cTrendline chart;
+        QRegion live;  // what a new table repaints while all of the above holds
     };
     BackgroundCalls background_;
     int backgroundDraws_ = 0;

@@ -18,7 +18,9 @@
 #include "burner/frmAllParams.h"
 #include "burner/frmExtra.h"
 #include "burner/frmFlamora.h"
+#include "support/LabelBoxWidget.h"
 #include "support/MessageLog.h"
+#include <QVBoxLayout>
 #include "support/frmADinputs.h"
 #include "support/frmMessage.h"
 #include "trend/TrendChartWidget.h"
@@ -136,6 +138,39 @@ TEST(MessageWindow, ShowsTheLogClearEmptiesTheScreenAndCloseOnlyHides) {
     EXPECT_FALSE(form.isVisible());
     log.AddMessage(QStringLiteral("C"));
     EXPECT_EQ(text->toPlainText(), t + " C\t Tg: Tw:\n");
+}
+
+// A status line in its box: new texts repaint the line but lay the window out
+// again only when a text needs more room than any before it.
+TEST(LabelBox, ANewTextLaysOutTheWindowOnlyWhenItNeedsMoreRoom) {
+    QWidget window;
+    auto* label = new QLabel(QStringLiteral("12 replies/s"));
+    auto* box = new LabelBoxWidget(label);
+    (new QVBoxLayout(&window))->addWidget(box);
+    window.show();
+    QCoreApplication::processEvents();
+    struct Counter : QObject {
+        int layouts = 0;
+        bool eventFilter(QObject*, QEvent* e) override {
+            layouts += e->type() == QEvent::LayoutRequest ? 1 : 0;
+            return false;
+        }
+    } counter;
+    window.installEventFilter(&counter);
+    const struct {
+        const char* text;
+        bool laidOut;
+    } steps[] = {{"34 replies/s", false}, {"5 replies/s", false},
+                 {"5 replies/s | 228 B/s | 0 broken", true}, {"6 replies/s", false}};
+    for (const auto& step : steps) {
+        counter.layouts = 0;
+        label->setText(QString::fromLatin1(step.text));
+        QCoreApplication::processEvents();
+        QCoreApplication::processEvents();
+        EXPECT_EQ(counter.layouts > 0, step.laidOut) << step.text;
+        EXPECT_GE(box->minimumSizeHint().width(), label->minimumSizeHint().width()) << step.text;
+        EXPECT_EQ(label->geometry(), box->rect()) << step.text;
+    }
 }
 
 TEST(BurnerLanguage, FinnishUnderAFinnishLocaleEnglishOtherwise) {
