@@ -196,7 +196,9 @@ events = len(sent)
 # The daily file's lines: date;time;activity;started/stopped;clock;state;...
 # Each must be the event sent at its place: the same start or stop, the same
 # clock reading, and one name for each activity and state code throughout.
-logged = [l.rstrip("\n").split(";") for l in open(sys.argv[4], errors="replace") if l.strip()]
+# A daily file the run created starts with its column header.
+logged = [l.rstrip("\n").split(";") for l in open(sys.argv[4], errors="replace")
+          if l.strip() and not l.startswith("Date;")]
 problems = []
 if len(logged) != len(sent):
     problems.append("%d events sent, %d lines logged" % (len(sent), len(logged)))

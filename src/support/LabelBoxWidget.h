@@ -4,6 +4,7 @@
 // box that stays inside the box, and the window is laid out again only when a
 // text needs more room than any before it.
 
+#include <QFont>
 #include <QLabel>
 #include <QWidget>
 
@@ -22,7 +23,12 @@ class LabelBoxWidget : public QWidget {
     void resizeEvent(QResizeEvent* e) override;
 
   private:
+    bool MayNeedMoreRoom();
+
     QLabel* label_;
+    int widest_ = -1;  // the widest line and the most lines seen so far
+    int lines_ = 0;
+    QFont measuredFont_;
     QSize least_;  // the largest least size the label has asked for
 };
 

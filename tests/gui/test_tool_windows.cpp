@@ -161,7 +161,8 @@ TEST(LabelBox, ANewTextLaysOutTheWindowOnlyWhenItNeedsMoreRoom) {
         const char* text;
         bool laidOut;
     } steps[] = {{"34 replies/s", false}, {"5 replies/s", false},
-                 {"5 replies/s | 228 B/s | 0 broken", true}, {"6 replies/s", false}};
+                 {"5 replies/s | 228 B/s | 0 broken", true}, {"6 replies/s", false},
+                 {"6 replies/s\n1 broken", true}};
     for (const auto& step : steps) {
         counter.layouts = 0;
         label->setText(QString::fromLatin1(step.text));
