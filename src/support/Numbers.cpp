@@ -1,5 +1,6 @@
 #include "support/Numbers.h"
 
+#include <algorithm>
 #include <cfloat>
 #include <charconv>
 #include <cmath>
@@ -38,6 +39,25 @@ double ReadRadixInteger(const QString& t, int i, int radix) {
     return v;
 }
 
+// The decimal exponent of v rounded to p significant digits (9.96 to two
+// digits is 1.0e+01: exponent 1). Rounding can move the exponent only through
+// a carry out of all nines, which ties to even and away from zero both take.
+int DecimalExponent(double v, int p) {
+    char buf[64];
+    const auto written =
+        std::to_chars(buf, buf + sizeof buf, v, std::chars_format::scientific, p - 1);
+    const char* e = std::find(buf, written.ptr, 'e');
+    int exp = 0;
+    if (e != written.ptr) {
+        const char* digits = e + 1;
+        if (digits != written.ptr && *digits == '+') {
+            ++digits;  // from_chars takes a minus sign only
+        }
+        std::from_chars(digits, written.ptr, exp);
+    }
+    return exp;
+}
+
 // Formats with p significant digits; fixed notation within the usual range.
 // Whether v, written with p significant digits (correctly rounded, as the
 // 'e' format writes it), reads back as v; as a single when single is set.
@@ -56,8 +76,7 @@ QString FormatSignificant(double v, int p, int fixedLimit, QChar sep) {
     if (v == 0) {
         return QStringLiteral("0");
     }
-    const QString e = QString::number(v, 'e', p - 1);
-    const int exp = e.mid(e.indexOf(QLatin1Char('e')) + 1).toInt();
+    const int exp = DecimalExponent(v, p);
     QString s;
     if (exp >= -4 && exp < fixedLimit) {
         s = QString::number(v, 'f', std::max(0, p - 1 - exp));

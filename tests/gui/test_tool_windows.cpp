@@ -128,9 +128,9 @@ TEST(MessageWindow, ShowsTheLogClearEmptiesTheScreenAndCloseOnlyHides) {
     // Past the log's limit the oldest part goes, from the screen too.
     for (int i = 0; i < 6; ++i) {
         log.AddMessage(QString(20000, QLatin1Char('a' + i)));
+        EXPECT_EQ(text->toPlainText(), QString(log.logText()).remove(QLatin1Char('\r'))) << i;
     }
     EXPECT_LT(log.logText().size(), 100000);
-    EXPECT_EQ(text->toPlainText(), QString(log.logText()).remove(QLatin1Char('\r')));
     Click(form, "Command1");
     EXPECT_TRUE(text->toPlainText().isEmpty());
     form.show();

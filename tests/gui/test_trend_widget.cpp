@@ -116,3 +116,37 @@ TEST(TrendChartWidget, ADatabaseFailureIsReported) {
     w.DrawSQLTrend(rs, names, false);
     EXPECT_EQ(sink.got, QStringList{"Error: cDrawSQLTrend Item not found in this collection.3265"});
 }
+
+// A kept text is skipped when its ink misses the repainted region: the ink it
+// is given must hold every pixel it draws, below the baseline too.
+TEST(PainterTextCache, AKeptTextIsLaidOutTheSecondTimeAndItsInkHoldsItsPixels) {
+    PainterTextCache cache;
+    const PainterTextCache::Fonts& fonts = cache.FontsFor(96);
+    const QPoint at(20, 20);
+    for (const bool bold : {false, true}) {
+        for (const char* t : {"Measurement", " ( 12.5 % )", "gjpqy|", "\xC3\x84W"}) {
+            const QString text = QString::fromUtf8(t);
+            ASSERT_EQ(cache.Get(text, bold), nullptr) << t << " drawn directly the first time";
+            const PainterTextCache::Text* kept = cache.Get(text, bold);
+            ASSERT_NE(kept, nullptr) << t;
+            QImage img(300, 80, QImage::Format_RGB32);
+            img.fill(Qt::black);
+            {
+                QPainter p(&img);
+                p.setPen(Qt::white);
+                p.setFont(bold ? fonts.bold : fonts.normal);
+                p.drawStaticText(at, kept->text);
+            }
+            QRect inked;
+            for (int y = 0; y < img.height(); ++y) {
+                for (int x = 0; x < img.width(); ++x) {
+                    if (img.pixel(x, y) != qRgb(0, 0, 0)) {
+                        inked |= QRect(x, y, 1, 1);
+                    }
+                }
+            }
+            ASSERT_FALSE(inked.isEmpty()) << t;
+            EXPECT_TRUE(kept->ink.translated(at).contains(inked)) << t << (bold ? " bold" : "");
+        }
+    }
+}
