@@ -6,7 +6,7 @@ namespace {
 const TrendCell kEmptyCell;
 }
 
-std::optional<double> TrendCell::OtherToNumber() const {
+std::optional<double> TrendCell::toNumber() const {
     switch (kind_) {
         case Kind::Empty:
             return 0.0;

@@ -30,9 +30,7 @@ class TrendCell {
 
     // The value as a number: empty counts as 0; a text counts when it reads as
     // a number; anything else gives nothing.
-    std::optional<double> toNumber() const {
-        return kind_ == Kind::Number ? std::optional<double>(num_) : OtherToNumber();
-    }
+    std::optional<double> toNumber() const;
     // Empty, or a text that is empty.
     bool isBlank() const {
         return kind_ == Kind::Empty || (kind_ == Kind::Text && text_.isEmpty());
@@ -41,8 +39,6 @@ class TrendCell {
     bool operator==(const TrendCell& o) const;
 
   private:
-    std::optional<double> OtherToNumber() const;  // empty and text cells
-
     Kind kind_ = Kind::Empty;
     double num_ = 0.0;
     QString text_;
