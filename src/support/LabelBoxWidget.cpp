@@ -9,26 +9,24 @@
 namespace tuvik {
 
 LabelBoxWidget::LabelBoxWidget(QLabel* label, QWidget* parent)
-    : QWidget(parent), label_(label), least_(label->minimumSizeHint()) {
+    : QWidget(parent), label_(label) {
     label_->setParent(this);
     label_->move(0, 0);
+    label_->installEventFilter(this);
     setSizePolicy(label_->sizePolicy());
-}
-
-QSize LabelBoxWidget::sizeHint() const {
-    return label_->sizeHint().expandedTo(least_);
-}
-
-QSize LabelBoxWidget::minimumSizeHint() const {
-    return least_;
+    TextSizeMayHaveChanged();
+    hint_ = label_->sizeHint();
+    least_ = label_->minimumSizeHint();
 }
 
 bool LabelBoxWidget::event(QEvent* e) {
     // The label's new text, posted to us because we have no layout.
     if (e->type() == QEvent::LayoutRequest) {
-        if (MayNeedMoreRoom()) {
-            const QSize least = least_.expandedTo(label_->minimumSizeHint());
-            if (least != least_) {
+        if (TextSizeMayHaveChanged()) {
+            const QSize hint = label_->sizeHint();
+            const QSize least = label_->minimumSizeHint();
+            if (hint != hint_ || least != least_) {
+                hint_ = hint;
                 least_ = least;
                 updateGeometry();
             }
@@ -38,10 +36,26 @@ bool LabelBoxWidget::event(QEvent* e) {
     return QWidget::event(e);
 }
 
-// The label's own least size costs a full text layout (a selectable label lays
-// its text out in a document). A plain text needs more room than any before it
-// only when one of its lines is wider, or it has more lines, than any before.
-bool LabelBoxWidget::MayNeedMoreRoom() {
+// What changes the label's size other than its text: measure afresh next time.
+bool LabelBoxWidget::eventFilter(QObject* watched, QEvent* e) {
+    if (watched == label_) {
+        switch (e->type()) {
+            case QEvent::FontChange:
+            case QEvent::StyleChange:
+            case QEvent::ContentsRectChange:
+                widest_ = -1;
+                break;
+            default:
+                break;
+        }
+    }
+    return QWidget::eventFilter(watched, e);
+}
+
+// The label's size hints cost a full text layout (a selectable label lays its
+// text out in a document). A plain text can have other hints than the last
+// measured one only when its widest line or its number of lines differs.
+bool LabelBoxWidget::TextSizeMayHaveChanged() {
     const QString text = label_->text();
     if (label_->textFormat() != Qt::PlainText &&
         (label_->textFormat() == Qt::RichText || Qt::mightBeRichText(text))) {
@@ -54,11 +68,11 @@ bool LabelBoxWidget::MayNeedMoreRoom() {
         widest = std::max(widest, fm.horizontalAdvance(line.toString()));
         ++lines;
     }
-    const bool more = widest > widest_ || lines > lines_ || label_->font() != measuredFont_;
-    widest_ = std::max(widest, widest_);
-    lines_ = std::max(lines, lines_);
+    const bool changed = widest != widest_ || lines != lines_ || label_->font() != measuredFont_;
+    widest_ = widest;
+    lines_ = lines;
     measuredFont_ = label_->font();
-    return more;
+    return changed;
 }
 
 void LabelBoxWidget::resizeEvent(QResizeEvent* e) {
