@@ -62,6 +62,18 @@ TEST(ChartTools, WheelLegendSpaceAndPauseDriveTheView) {
     EXPECT_EQ(c.w.view().span(), 240);
     EXPECT_TRUE(c.w.view().paused()) << "zoomed away from the newest samples";
     EXPECT_FALSE(c.w.ReadoutAt(c.X(0.5)).isEmpty());
+    // The zoomed view with the cursor's read-out: every curve in its own
+    // colour (the flat second series is yellow), the read-out drawn last.
+    QTest::mouseMove(&c.w, QPoint(int(c.X(0.5)), 100));
+    const QImage shot = c.w.grab().toImage();
+    ASSERT_LT(c.X(0.8) + 50, c.X(0.2));
+    int yellow = 0;
+    for (int x = int(c.X(0.8)); x <= int(c.X(0.2)); ++x) {
+        for (int y = 0; y < shot.height(); ++y) {
+            yellow += shot.pixel(x, y) == qRgb(255, 255, 0) ? 1 : 0;
+        }
+    }
+    EXPECT_GT(yellow, int(c.X(0.2) - c.X(0.8)) / 2);
 
     // New samples are recorded but a paused chart is not redrawn for them.
     QTest::qWait(20);
