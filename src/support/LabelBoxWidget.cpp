@@ -54,7 +54,8 @@ bool LabelBoxWidget::eventFilter(QObject* watched, QEvent* e) {
 
 // The label's size hints cost a full text layout (a selectable label lays its
 // text out in a document). A plain text can have other hints than the last
-// measured one only when its widest line or its number of lines differs.
+// measured one only when its widest line or its number of lines differs
+// (a new font, style or margins reset the measure, above).
 bool LabelBoxWidget::TextSizeMayHaveChanged() {
     const QString text = label_->text();
     if (label_->textFormat() != Qt::PlainText &&
@@ -68,10 +69,9 @@ bool LabelBoxWidget::TextSizeMayHaveChanged() {
         widest = std::max(widest, fm.horizontalAdvance(line.toString()));
         ++lines;
     }
-    const bool changed = widest != widest_ || lines != lines_ || label_->font() != measuredFont_;
+    const bool changed = widest != widest_ || lines != lines_;
     widest_ = widest;
     lines_ = lines;
-    measuredFont_ = label_->font();
     return changed;
 }
 

@@ -5,7 +5,6 @@
 // the label's size hints change. The window is laid out as though the label
 // sat in it directly.
 
-#include <QFont>
 #include <QLabel>
 #include <QWidget>
 
@@ -32,7 +31,6 @@ class LabelBoxWidget : public QWidget {
     QSize least_;
     int widest_ = -1;  // the widest line and the lines of the text last measured
     int lines_ = 0;
-    QFont measuredFont_;
 };
 
 }  // namespace tuvik

@@ -10,6 +10,7 @@
 #include <QTableView>
 #include <QTest>
 #include <QTimer>
+#include <QVBoxLayout>
 
 #include <tuple>
 
@@ -20,7 +21,6 @@
 #include "burner/frmFlamora.h"
 #include "support/LabelBoxWidget.h"
 #include "support/MessageLog.h"
-#include <QVBoxLayout>
 #include "support/frmADinputs.h"
 #include "support/frmMessage.h"
 #include "trend/TrendChartWidget.h"
