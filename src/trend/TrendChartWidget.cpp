@@ -140,18 +140,33 @@ void TrendChartWidget::RequestRepaint(const QRegion& dirty) {
 // What a new table changes on the live chart: while the background (grid,
 // axis labels, frame) stays as last painted, only the plot and the legend
 // column; the axis labels left of and below the plot and the percent axis
-// keep their pixels. Anything else repaints the whole chart.
-QRegion TrendChartWidget::LiveDirty() const {
+// keep their pixels. While the screen shows this table's legend names, only
+// the value lines of the legend change. Anything else repaints the whole chart.
+QRegion TrendChartWidget::LiveDirty() {
     const BackgroundCalls& b = background_;
     if (cursorX_ >= 0 || view_.paused() || view_.zoomed() || view_.hiddenMask() != 0 || !b.calls ||
         b.size != size() || b.dpiX != logicalDpiX() || b.dpiY != logicalDpiY() ||
         b.percentAxis != percentAxis_ || !(b.chart == shown_)) {
         return QRegion(rect());
     }
-    return b.live;
+    if (legendShown_ && *legendShown_ == NamesOf(data_)) {
+        // As one rectangle: painting clipped to a rectangle costs far less
+        // than clipped to a region of several (twice the paint's time here).
+        return QRegion((b.plot + LegendValueLines(b.dpiX, b.dpiY)).boundingRect());
+    }
+    return b.plot + QRegion(b.legend);
 }
 
-QRegion TrendChartWidget::LiveRegion(double legendX, double dpiX, double dpiY) const {
+TrendChartWidget::LegendNames TrendChartWidget::NamesOf(const TrendArray& arr) const {
+    LegendNames names;
+    for (int s = 0; s < cTrendline::kSeries; ++s) {
+        names[static_cast<size_t>(s)] = arr.at(s, 0);
+    }
+    return names;
+}
+
+void TrendChartWidget::KeepLiveRegions(double dpiX, double dpiY) {
+    BackgroundCalls& b = background_;
     const cTrendline::Geometry g =
         cTrendline::ComputeGeometry(PainterSurface::TwipsFor(width(), dpiX),
                                     PainterSurface::TwipsFor(height(), dpiY), shown_.minY());
@@ -161,8 +176,33 @@ QRegion TrendChartWidget::LiveRegion(double legendX, double dpiX, double dpiY) c
     // Two pixels of margin: the frame and the curves along the plot's edges.
     const QRect plot = QRect(QPoint(px(std::min<double>(g.X0, g.W), dpiX) - 2, px(g.T, dpiY) - 2),
                              QPoint(px(std::max<double>(g.X0, g.W), dpiX) + 3, px(g.B, dpiY) + 3));
-    const QRect legend(QPoint(px(legendX, dpiX) - 2, 0), QPoint(width() - 1, height() - 1));
-    return QRegion(plot.intersected(rect())) + QRegion(legend.intersected(rect()));
+    b.plot = QRegion(plot.intersected(rect()));
+    b.legend = QRect(QPoint(px(b.legendX, dpiX) - 2, 0), QPoint(width() - 1, height() - 1))
+                   .intersected(rect());
+}
+
+// The legend's value lines, each with half a line to spare above and below:
+// a new value's text and the old one's ink both lie within.
+QRegion TrendChartWidget::LegendValueLines(double dpiX, double dpiY) {
+    QRegion lines;
+    if (!shown_.ShowValue()) {
+        return lines;
+    }
+    const cTrendline::Geometry g =
+        cTrendline::ComputeGeometry(PainterSurface::TwipsFor(width(), dpiX),
+                                    PainterSurface::TwipsFor(height(), dpiY), shown_.minY());
+    const int line = texts_.FontsFor(dpiY).lineHeight;
+    const QRect& column = background_.legend;
+    for (const std::optional<double>& top : cTrendline::LegendNameTops(data_, g)) {
+        if (top) {
+            const int y = static_cast<int>(
+                std::floor((*top + cTrendline::LegendValueLine()) * dpiY / kTwipsPerInch));
+            lines += QRect(QPoint(column.left(), y - line / 2 - 1),
+                           QPoint(column.right(), y + line + line / 2 + 1))
+                         .intersected(column);
+        }
+    }
+    return lines;
 }
 
 void TrendChartWidget::DrawTrend(const TrendArray& arr, bool PercentAxis) {
@@ -400,6 +440,7 @@ void TrendChartWidget::DrawSQLTrend(RecordSet& rs, QStringList& FieldNames, bool
     chart_.setNotifier(oldNotifier);
     recording_ = std::move(rec);
     content_ = Content::Recording;
+    background_.calls.reset();  // the next live table repaints all the recording covered
     RequestRepaint();
 }
 
@@ -442,12 +483,14 @@ void TrendChartWidget::paintEvent(QPaintEvent* event) {
     QPainter painter(this);
     switch (content_) {
         case Content::Nothing:
+            legendShown_.reset();
             painter.fillRect(rect(), Qt::black);
             break;
         case Content::Trend:
             if (!view_.paused() && !view_.zoomed() && view_.hiddenMask() == 0) {
                 PaintLive(painter, event->region());
             } else {
+                legendShown_.reset();
                 // The tools' view: the visible span as a table of its own,
                 // drawn by a copy of the chart with that span.
                 PainterSurface surface(painter, size(), logicalDpiX(), logicalDpiY(), &texts_);
@@ -467,6 +510,7 @@ void TrendChartWidget::paintEvent(QPaintEvent* event) {
             PaintCursor(painter);
             break;
         case Content::Recording: {
+            legendShown_.reset();
             // A drawing that failed early may not have cleared the surface.
             painter.fillRect(rect(), Qt::black);
             PainterSurface surface(painter, size(), logicalDpiX(), logicalDpiY(), &texts_);
@@ -495,13 +539,21 @@ void TrendChartWidget::PaintLive(QPainter& painter, const QRegion& visible) {
         b.dpiY = dpiY;
         b.percentAxis = percentAxis_;
         b.chart = shown_;
-        b.live = LiveRegion(b.legendX, dpiX, dpiY);
+        KeepLiveRegions(dpiX, dpiY);
         ++backgroundDraws_;
     }
     PainterSurface surface(painter, size(), dpiX, dpiY, &texts_);
     surface.setVisibleRegion(visible);
     b.calls->Replay(surface);
     shown_.PaintSeries(surface, data_, percentAxis_, b.legendX);
+    // What the legend on screen now shows: these names when all of it was
+    // painted; unknown when only some of it was painted with other names.
+    LegendNames names = NamesOf(data_);
+    if ((QRegion(b.legend) - visible).isEmpty()) {
+        legendShown_ = std::move(names);
+    } else if (legendShown_ && !(*legendShown_ == names) && visible.intersects(b.legend)) {
+        legendShown_.reset();
+    }
 }
 
 }  // namespace tuvik

@@ -17,8 +17,10 @@
 #include <QTimer>
 #include <QWidget>
 
+#include <array>
 #include <functional>
 #include <memory>
+#include <optional>
 
 #include "trend/PainterSurface.h"
 #include "trend/RecordSet.h"
@@ -113,9 +115,13 @@ class TrendChartWidget : public QWidget {
     void RequestRepaint(const QRegion& dirty);
     void RequestRepaint() { RequestRepaint(QRegion(rect())); }
     // What a new table repaints: all of it, or only the plot and the legend
-    // while the kept background still holds.
-    QRegion LiveDirty() const;
-    QRegion LiveRegion(double legendX, double dpiX, double dpiY) const;
+    // while the kept background still holds; of the legend only its value
+    // lines while the names on screen are the table's.
+    QRegion LiveDirty();
+    void KeepLiveRegions(double dpiX, double dpiY);
+    QRegion LegendValueLines(double dpiX, double dpiY);
+    using LegendNames = std::array<TrendCell, cTrendline::kSeries>;
+    LegendNames NamesOf(const TrendArray& arr) const;
     void ViewChanged();
     const TrendArray& ShownTable() const { return view_.paused() ? frozen_ : data_; }
     cTrendline::Geometry GeometryTwips() const;
@@ -142,9 +148,14 @@ class TrendChartWidget : public QWidget {
         double dpiY = 0;
         bool percentAxis = false;
         cTrendline chart;
-        QRegion live;  // what a new table repaints while all of the above holds
+        // What a new table repaints while all of the above holds: the plot,
+        // and the legend's column or some of it.
+        QRegion plot;
+        QRect legend;
     };
     BackgroundCalls background_;
+    // The legend names the screen shows, when it shows one whole live legend.
+    std::optional<LegendNames> legendShown_;
     int backgroundDraws_ = 0;
 
     QTimer frameTimer_;

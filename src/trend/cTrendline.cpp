@@ -342,21 +342,18 @@ void cTrendline::PaintSeries(DrawSurface& s, const TrendArray& arr, bool Percent
     // A point whose height cannot be worked out takes the last one that
     // could; before any, the zero line.
     double lastHeight = Height(0, g, 1).value_or(g.B);
-    double R = 0;
+    const LegendTops tops = LegendNameTops(arr, g);
     for (int series = 0; series < kSeries; ++series) {
-        const TrendCell& name = arr.at(series, 0);
-        if (name.isBlank()) {
+        if (!tops[series]) {
             continue;
         }
         const SurfaceColor colour = SeriesColor(series, showLimits_);
         s.setCurrentX(legendX);
-        R = series == 0 ? RoundHalfEven(g.T + g.H * 5.0 / 100.0) : R + kLegendGap;
-        s.setCurrentY(R);
+        s.setCurrentY(*tops[series]);
         s.setForeColor(colour);
-        s.Print(PrintedCell(name));
+        s.Print(PrintedCell(arr.at(series, 0)));
         s.setCurrentX(legendX);
-        R += kLegendValueLine;
-        s.setCurrentY(R);
+        s.setCurrentY(*tops[series] + kLegendValueLine);
         if (showValue_) {
             s.Print(QStringLiteral(" ( ") + JoinedText(arr.at(series, 2)) +
                     JoinedText(arr.at(series, 1)) + QStringLiteral(" )"));
@@ -389,17 +386,31 @@ void cTrendline::PaintSeries(DrawSurface& s, const TrendArray& arr, bool Percent
     s.setFontBold(false);
 }
 
-int cTrendline::LegendSeriesAt(const TrendArray& arr, const Geometry& g, double y) {
-    // The same walk as the drawing's: a name line, then its value line.
+// A name line, then its value line; the next name follows a gap below that.
+// Before any shown series the walk starts from 0, not from the plot's top.
+cTrendline::LegendTops cTrendline::LegendNameTops(const TrendArray& arr, const Geometry& g) {
+    LegendTops tops;
     double R = 0;
     for (int series = 0; series < kSeries; ++series) {
         if (arr.at(series, 0).isBlank()) {
             continue;
         }
         R = series == 0 ? RoundHalfEven(g.T + g.H * 5.0 / 100.0) : R + kLegendGap;
-        const double top = R;  // text hangs below its current y
+        tops[series] = R;  // text hangs below its current y
         R += kLegendValueLine;
-        if (y >= top && y < R + kLegendGap) {
+    }
+    return tops;
+}
+
+double cTrendline::LegendValueLine() {
+    return kLegendValueLine;
+}
+
+int cTrendline::LegendSeriesAt(const TrendArray& arr, const Geometry& g, double y) {
+    const LegendTops tops = LegendNameTops(arr, g);
+    for (int series = 0; series < kSeries; ++series) {
+        if (tops[series] && y >= *tops[series] &&
+            y < *tops[series] + kLegendValueLine + kLegendGap) {
             return series;
         }
     }

@@ -10,6 +10,7 @@
 
 #include <array>
 #include <cstdint>
+#include <optional>
 
 #include "trend/DrawSurface.h"
 #include "trend/RecordSet.h"
@@ -113,6 +114,11 @@ class cTrendline {
     // The series whose legend entry (name and value lines) lies at height y
     // (twips) of a chart drawn from arr, or -1.
     static int LegendSeriesAt(const TrendArray& arr, const Geometry& g, double y);
+    // Top of each series' legend name line (twips), none for a blank series;
+    // its value line hangs LegendValueLine() lower.
+    using LegendTops = std::array<std::optional<double>, kSeries>;
+    static LegendTops LegendNameTops(const TrendArray& arr, const Geometry& g);
+    static double LegendValueLine();
 
   private:
     enum class Mode { Lenient, Strict };

@@ -67,10 +67,22 @@ TEST(TrendChartWidget, ShowsWhatTheChartDrawsAfterResizeRescaleAndNewSamples) {
     moved.set(0, 20, 300.0);
     moved.set(0, 358, 200.0);  // along the plot's far edge
     moved.set(0, 2, 123.0);    // the legend's value too
+    TrendArray renamed = moved;  // a new name and a second entry in the legend
+    renamed.set(0, 0, "Flow");
+    renamed.set(2, 0, "Output");
+    renamed.set(2, 2, 31.0);
+    TrendArray revalued = renamed;  // the same names: only the value lines change
+    revalued.set(0, 2, 7.0);
+    revalued.set(2, 2, 45.5);
     const struct {
         const TrendArray* table;
         bool wholeChart;  // a new background: everything repainted
-    } steps[] = {{nullptr, true}, {&higher, true}, {&moved, false}};
+        bool wholeLegend;
+    } steps[] = {{nullptr, true, true},
+                 {&higher, true, true},
+                 {&moved, false, false},
+                 {&renamed, false, true},
+                 {&revalued, false, false}};
     for (const auto& step : steps) {
         const int draws = w.backgroundDraws();
         if (step.table != nullptr) {
@@ -79,6 +91,8 @@ TEST(TrendChartWidget, ShowsWhatTheChartDrawsAfterResizeRescaleAndNewSamples) {
             ASSERT_TRUE(WaitUntil([&] { return w.paintCount() > before; }));
             EXPECT_EQ(w.backgroundDraws() > draws, step.wholeChart);
             EXPECT_EQ(w.lastPaintRegion().contains(QRect(0, 0, 2, 2)), step.wholeChart);
+            // The legend column's foot, below every entry.
+            EXPECT_EQ(w.lastPaintRegion().contains(QRect(597, 297, 1, 1)), step.wholeLegend);
         }
         // The screen's pixels, not a fresh rendering of the widget.
         const QImage shown =
