@@ -149,20 +149,30 @@ QRegion TrendChartWidget::LiveDirty() {
         b.percentAxis != percentAxis_ || !(b.chart == shown_)) {
         return QRegion(rect());
     }
-    if (legendShown_ && *legendShown_ == NamesOf(data_)) {
-        // As one rectangle: painting clipped to a rectangle costs far less
-        // than clipped to a region of several (twice the paint's time here).
-        return QRegion((b.plot + LegendValueLines(b.dpiX, b.dpiY)).boundingRect());
+    if (LegendShows(data_)) {
+        return QRegion(valuesDirty_);
     }
     return b.plot + QRegion(b.legend);
 }
 
-TrendChartWidget::LegendNames TrendChartWidget::NamesOf(const TrendArray& arr) const {
+TrendChartWidget::LegendNames TrendChartWidget::NamesOf(const TrendArray& arr) {
     LegendNames names;
     for (int s = 0; s < cTrendline::kSeries; ++s) {
         names[static_cast<size_t>(s)] = arr.at(s, 0);
     }
     return names;
+}
+
+bool TrendChartWidget::LegendShows(const TrendArray& arr) const {
+    if (!legendShown_) {
+        return false;
+    }
+    for (int s = 0; s < cTrendline::kSeries; ++s) {
+        if (!((*legendShown_)[static_cast<size_t>(s)] == arr.at(s, 0))) {
+            return false;
+        }
+    }
+    return true;
 }
 
 void TrendChartWidget::KeepLiveRegions(double dpiX, double dpiY) {
@@ -548,10 +558,17 @@ void TrendChartWidget::PaintLive(QPainter& painter, const QRegion& visible) {
     shown_.PaintSeries(surface, data_, percentAxis_, b.legendX);
     // What the legend on screen now shows: these names when all of it was
     // painted; unknown when only some of it was painted with other names.
-    LegendNames names = NamesOf(data_);
-    if ((QRegion(b.legend) - visible).isEmpty()) {
-        legendShown_ = std::move(names);
-    } else if (legendShown_ && !(*legendShown_ == names) && visible.intersects(b.legend)) {
+    // While it shows them, a new table repaints the plot and the value lines
+    // as one rectangle: painting clipped to a rectangle costs far less than
+    // clipped to a region of several (twice the paint's time here).
+    const bool wholeLegend = visible.rectCount() == 1 ? visible.boundingRect().contains(b.legend)
+                                                      : (QRegion(b.legend) - visible).isEmpty();
+    if (wholeLegend) {
+        if (!LegendShows(data_)) {
+            legendShown_ = NamesOf(data_);
+        }
+        valuesDirty_ = (b.plot + LegendValueLines(dpiX, dpiY)).boundingRect();
+    } else if (!LegendShows(data_) && visible.intersects(b.legend)) {
         legendShown_.reset();
     }
 }

@@ -121,7 +121,8 @@ class TrendChartWidget : public QWidget {
     void KeepLiveRegions(double dpiX, double dpiY);
     QRegion LegendValueLines(double dpiX, double dpiY);
     using LegendNames = std::array<TrendCell, cTrendline::kSeries>;
-    LegendNames NamesOf(const TrendArray& arr) const;
+    static LegendNames NamesOf(const TrendArray& arr);
+    bool LegendShows(const TrendArray& arr) const;
     void ViewChanged();
     const TrendArray& ShownTable() const { return view_.paused() ? frozen_ : data_; }
     cTrendline::Geometry GeometryTwips() const;
@@ -156,6 +157,7 @@ class TrendChartWidget : public QWidget {
     BackgroundCalls background_;
     // The legend names the screen shows, when it shows one whole live legend.
     std::optional<LegendNames> legendShown_;
+    QRect valuesDirty_;  // the plot and the value lines of that legend
     int backgroundDraws_ = 0;
 
     QTimer frameTimer_;
