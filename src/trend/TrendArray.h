@@ -20,6 +20,19 @@ class TrendCell {
     TrendCell(double v) : kind_(Kind::Number), num_(v) {}          // NOLINT(implicit)
     TrendCell(const QString& t) : kind_(Kind::Text), text_(t) {}   // NOLINT(implicit)
     TrendCell(const char* t) : TrendCell(QString::fromUtf8(t)) {}  // NOLINT(implicit)
+    TrendCell(const TrendCell&) = default;
+    TrendCell(TrendCell&&) noexcept = default;
+    TrendCell& operator=(TrendCell&&) noexcept = default;
+    // Whole tables are copied with every redraw, and most cells are numbers
+    // without a text: a null text over a null text is left as it is.
+    TrendCell& operator=(const TrendCell& o) {
+        kind_ = o.kind_;
+        num_ = o.num_;
+        if (!text_.isNull() || !o.text_.isNull()) {
+            text_ = o.text_;
+        }
+        return *this;
+    }
 
     Kind kind() const { return kind_; }
     bool isEmpty() const { return kind_ == Kind::Empty; }
