@@ -177,9 +177,10 @@ bool TrendChartWidget::LegendShows(const TrendArray& arr) const {
 
 void TrendChartWidget::KeepLiveRegions(double dpiX, double dpiY) {
     BackgroundCalls& b = background_;
-    const cTrendline::Geometry g =
-        cTrendline::ComputeGeometry(PainterSurface::TwipsFor(width(), dpiX),
-                                    PainterSurface::TwipsFor(height(), dpiY), shown_.minY());
+    b.geometry = cTrendline::ComputeGeometry(PainterSurface::TwipsFor(width(), dpiX),
+                                             PainterSurface::TwipsFor(height(), dpiY),
+                                             shown_.minY());
+    const cTrendline::Geometry& g = b.geometry;
     auto px = [](double twips, double dpi) {
         return static_cast<int>(std::floor(twips * dpi / kTwipsPerInch));
     };
@@ -193,17 +194,15 @@ void TrendChartWidget::KeepLiveRegions(double dpiX, double dpiY) {
 
 // The legend's value lines, each with half a line to spare above and below:
 // a new value's text and the old one's ink both lie within.
-QRegion TrendChartWidget::LegendValueLines(double dpiX, double dpiY) {
+QRegion TrendChartWidget::LegendValueLines(double dpiY) {
     QRegion lines;
     if (!shown_.ShowValue()) {
         return lines;
     }
-    const cTrendline::Geometry g =
-        cTrendline::ComputeGeometry(PainterSurface::TwipsFor(width(), dpiX),
-                                    PainterSurface::TwipsFor(height(), dpiY), shown_.minY());
     const int line = texts_.FontsFor(dpiY).lineHeight;
     const QRect& column = background_.legend;
-    for (const std::optional<double>& top : cTrendline::LegendNameTops(data_, g)) {
+    for (const std::optional<double>& top :
+         cTrendline::LegendNameTops(data_, background_.geometry)) {
         if (top) {
             const int y = static_cast<int>(
                 std::floor((*top + cTrendline::LegendValueLine()) * dpiY / kTwipsPerInch));
@@ -491,16 +490,19 @@ void TrendChartWidget::paintEvent(QPaintEvent* event) {
         ~Clock() { total += ThreadCpuNs() - from; }
     } clock{paintNs_};
     QPainter painter(this);
+    const bool live = content_ == Content::Trend && !view_.paused() && !view_.zoomed() &&
+                      view_.hiddenMask() == 0;
+    if (!live) {
+        legendShown_.reset();  // the screen shows no live legend now
+    }
     switch (content_) {
         case Content::Nothing:
-            legendShown_.reset();
             painter.fillRect(rect(), Qt::black);
             break;
         case Content::Trend:
-            if (!view_.paused() && !view_.zoomed() && view_.hiddenMask() == 0) {
+            if (live) {
                 PaintLive(painter, event->region());
             } else {
-                legendShown_.reset();
                 // The tools' view: the visible span as a table of its own,
                 // drawn by a copy of the chart with that span.
                 PainterSurface surface(painter, size(), logicalDpiX(), logicalDpiY(), &texts_);
@@ -520,7 +522,6 @@ void TrendChartWidget::paintEvent(QPaintEvent* event) {
             PaintCursor(painter);
             break;
         case Content::Recording: {
-            legendShown_.reset();
             // A drawing that failed early may not have cleared the surface.
             painter.fillRect(rect(), Qt::black);
             PainterSurface surface(painter, size(), logicalDpiX(), logicalDpiY(), &texts_);
@@ -567,7 +568,7 @@ void TrendChartWidget::PaintLive(QPainter& painter, const QRegion& visible) {
         if (!LegendShows(data_)) {
             legendShown_ = NamesOf(data_);
         }
-        valuesDirty_ = (b.plot + LegendValueLines(dpiX, dpiY)).boundingRect();
+        valuesDirty_ = (b.plot + LegendValueLines(dpiY)).boundingRect();
     } else if (!LegendShows(data_) && visible.intersects(b.legend)) {
         legendShown_.reset();
     }

@@ -119,7 +119,7 @@ class TrendChartWidget : public QWidget {
     // lines while the names on screen are the table's.
     QRegion LiveDirty();
     void KeepLiveRegions(double dpiX, double dpiY);
-    QRegion LegendValueLines(double dpiX, double dpiY);
+    QRegion LegendValueLines(double dpiY);
     using LegendNames = std::array<TrendCell, cTrendline::kSeries>;
     static LegendNames NamesOf(const TrendArray& arr);
     bool LegendShows(const TrendArray& arr) const;
@@ -151,6 +151,7 @@ class TrendChartWidget : public QWidget {
         cTrendline chart;
         // What a new table repaints while all of the above holds: the plot,
         // and the legend's column or some of it.
+        cTrendline::Geometry geometry;  // twips
         QRegion plot;
         QRect legend;
     };
