@@ -347,7 +347,8 @@ void SingleSafeWrite::ReadFinished() {
     } else {
         return;
     }
-    emit logLine(SafeWriteText::SingleWriteLog(address_, before_, check_.fields()[0].toWrite));
+    const WriteField& field = check_.fields()[0];
+    emit logLine(SafeWriteText::SingleWriteLog(address_, before_, field.toWrite, field.readBack));
     if (!check_.Verified()) {
         emit logLine(MismatchLog(check_));
         emit mismatch(SafeWriteText::Mismatch(check_.DifferencesText()));

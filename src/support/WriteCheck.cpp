@@ -4,6 +4,7 @@
 #include <QFileInfo>
 #include <QRegularExpression>
 
+#include <algorithm>
 #include <cmath>
 
 namespace tuvik {
@@ -23,6 +24,12 @@ QString Pad(const QString& s, int width) {
     return s.leftJustified(width, QLatin1Char(' '));
 }
 
+// The diff's device column: the value read, "?" when the device did not
+// answer, "-" for a field it never reports.
+QString DeviceColumn(const WriteField& f) {
+    return f.device ? *f.device : f.readable ? QStringLiteral("?") : QStringLiteral("-");
+}
+
 }  // namespace
 
 bool SameDeviceValue(const QString& a, const QString& b) {
@@ -34,8 +41,8 @@ bool SameDeviceValue(const QString& a, const QString& b) {
     return a.trimmed() == b.trimmed();
 }
 
-void WriteCheck::Add(const QString& name, const QString& toWrite) {
-    fields_.push_back({name, toWrite, std::nullopt, std::nullopt});
+void WriteCheck::Add(const QString& name, const QString& toWrite, bool readable) {
+    fields_.push_back({name, toWrite, std::nullopt, std::nullopt, readable});
 }
 
 int WriteCheck::IndexOf(const QString& name) const {
@@ -62,12 +69,14 @@ void WriteCheck::ClearReadBack() {
 }
 
 bool WriteCheck::DeviceRead() const {
+    bool any = false;
     for (const WriteField& f : fields_) {
-        if (!f.device) {
+        if (f.readable && !f.device) {
             return false;
         }
+        any = any || f.readable;
     }
-    return !fields_.empty();
+    return any;
 }
 
 bool WriteCheck::Changed(int i) const {
@@ -98,7 +107,7 @@ QString WriteCheck::DiffText() const {
     int deviceWidth = 6;  // "Device"
     for (const WriteField& f : fields_) {
         nameWidth = std::max(nameWidth, static_cast<int>(f.name.size()));
-        deviceWidth = std::max(deviceWidth, static_cast<int>(f.device.value_or("?").size()));
+        deviceWidth = std::max(deviceWidth, static_cast<int>(DeviceColumn(f).size()));
     }
     QStringList lines;
     if (!DeviceRead()) {
@@ -110,8 +119,7 @@ QString WriteCheck::DiffText() const {
         const WriteField& f = fields_[static_cast<size_t>(i)];
         QString line = (Changed(i) ? QStringLiteral("* ") : QStringLiteral("  ")) +
                        Pad(f.name, nameWidth) + QStringLiteral("  ") +
-                       Pad(f.device.value_or(QStringLiteral("?")), deviceWidth) +
-                       QStringLiteral("  ") + f.toWrite;
+                       Pad(DeviceColumn(f), deviceWidth) + QStringLiteral("  ") + f.toWrite;
         if (Zeroed(i)) {
             line += QStringLiteral("   <- set to 0!");
         }
@@ -125,11 +133,35 @@ QString WriteCheck::DiffText() const {
 std::vector<WriteCheck::Difference> WriteCheck::Differences() const {
     std::vector<Difference> out;
     for (const WriteField& f : fields_) {
-        if (!f.readBack || !SameDeviceValue(*f.readBack, f.toWrite)) {
+        if (f.readable && (!f.readBack || !SameDeviceValue(*f.readBack, f.toWrite))) {
             out.push_back({f.name, f.toWrite, f.readBack});
         }
     }
     return out;
+}
+
+bool WriteCheck::Verified() const {
+    const bool anyReadable =
+        std::any_of(fields_.begin(), fields_.end(), [](const WriteField& f) { return f.readable; });
+    return anyReadable && Differences().empty();
+}
+
+QStringList WriteCheck::NotReadable() const {
+    QStringList names;
+    for (const WriteField& f : fields_) {
+        if (!f.readable) {
+            names << f.name;
+        }
+    }
+    return names;
+}
+
+QString WriteCheck::VerifiedText() const {
+    QStringList lines{SafeWriteText::Verified()};
+    for (const QString& name : NotReadable()) {
+        lines << SafeWriteText::NotReadBack(name);
+    }
+    return lines.join(QLatin1Char('\n'));
 }
 
 QString WriteCheck::DifferencesText() const {
@@ -152,6 +184,16 @@ QString Verified() {
     return QStringLiteral("The values were read back from the device and verified.");
 }
 
+QString NotReadBack(const QString& name) {
+    return name + QStringLiteral(": not read back");
+}
+
+QString WriteWithoutBackup() {
+    return QStringLiteral(
+        "The controller's current values could not be read, so no backup can be made. Write "
+        "anyway?");
+}
+
 QString MismatchTitle() {
     return QStringLiteral("Values not verified");
 }
@@ -168,11 +210,16 @@ QString BackupFailed(const QString& reason) {
     return QStringLiteral("No backup of the device's values could be written: ") + reason;
 }
 
-QString SingleWriteLog(int address, const std::optional<QString>& before, const QString& written) {
-    return QStringLiteral("Parameter %1 written: was %2, now %3")
-        .arg(address)
-        .arg(before.value_or(QStringLiteral("(not read)")))
-        .arg(written);
+QString SingleWriteLog(int address, const std::optional<QString>& before, const QString& sent,
+                       const std::optional<QString>& now) {
+    QString line = QStringLiteral("Parameter %1 written: was %2, sent %3")
+                       .arg(address)
+                       .arg(before.value_or(QStringLiteral("(not read)")))
+                       .arg(sent);
+    if (now) {
+        line += QStringLiteral(", now ") + *now;
+    }
+    return line;
 }
 
 }  // namespace SafeWriteText

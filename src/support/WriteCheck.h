@@ -27,6 +27,10 @@ struct WriteField {
     QString toWrite;                  // what the write carries
     std::optional<QString> device;    // read just before the write
     std::optional<QString> readBack;  // read again after the write
+    // False for a field the device never reports: it is written, shown in
+    // the diff without a device value and named as not read back, but it
+    // never counts as read or as verified.
+    bool readable = true;
 };
 
 class WriteCheck {
@@ -37,7 +41,7 @@ class WriteCheck {
         std::optional<QString> now;  // empty: the device did not answer
     };
 
-    void Add(const QString& name, const QString& toWrite);
+    void Add(const QString& name, const QString& toWrite, bool readable = true);
     int size() const { return static_cast<int>(fields_.size()); }
     bool empty() const { return fields_.empty(); }
     const std::vector<WriteField>& fields() const { return fields_; }
@@ -47,7 +51,7 @@ class WriteCheck {
     void SetReadBack(int i, const QString& value);
     void ClearReadBack();
 
-    // Every field was read from the device before the write.
+    // Every readable field was read from the device before the write.
     bool DeviceRead() const;
     // Read, and the write changes it.
     bool Changed(int i) const;
@@ -61,12 +65,18 @@ class WriteCheck {
     // saying so comes first and the device column shows "?".
     QString DiffText() const;
 
-    // After the read-back: the fields whose value in the device is not the
-    // one sent, or that were not read back.
+    // After the read-back: the readable fields whose value in the device is
+    // not the one sent, or that did not answer the read-back.
     std::vector<Difference> Differences() const;
-    bool Verified() const { return !fields_.empty() && Differences().empty(); }
+    // Every readable field was read back as sent (and there is one at least).
+    bool Verified() const;
+    // The fields the device never reports, by name.
+    QStringList NotReadable() const;
     // One line per difference: name, sent, now in the device.
     QString DifferencesText() const;
+    // The verdict after an agreeing read-back: the verified line, then one
+    // "<name>: not read back" line per field the device does not report.
+    QString VerifiedText() const;
 
   private:
     std::vector<WriteField> fields_;
@@ -78,14 +88,20 @@ namespace SafeWriteText {
 QString NotRead();
 // Appended to a success message when the read-back agreed.
 QString Verified();
+// "<name>: not read back": a field that was written but cannot be compared.
+QString NotReadBack(const QString& name);
+// The question before a write whose device values could not be read.
+QString WriteWithoutBackup();
 // The warning after a read-back that disagreed (title and first line).
 QString MismatchTitle();
 QString Mismatch(const QString& differences);
 // "Backup of the device's values: <path>" and its failure.
 QString BackupSaved(const QString& path);
 QString BackupFailed(const QString& reason);
-// The message-log line of a single-parameter write.
-QString SingleWriteLog(int address, const std::optional<QString>& before, const QString& written);
+// The message-log line of a single-parameter write: the value before it (as
+// read), the value sent, and the value read back when it was.
+QString SingleWriteLog(int address, const std::optional<QString>& before, const QString& sent,
+                       const std::optional<QString>& now);
 }  // namespace SafeWriteText
 
 // The tint of a value that differs from the device's, in every window.

@@ -4,7 +4,6 @@
 // device, and the verdict of the read-back.
 #include <gtest/gtest.h>
 
-
 #include <algorithm>
 #include <tuple>
 
@@ -298,7 +297,8 @@ TEST_P(SafeWriteE2E, DiffBackupAndVerdict) {
         }
         EXPECT_TRUE(Log().contains(SafeWriteText::SingleWriteLog(
             a, read ? std::optional<QString>(QString::number(old)) : std::nullopt,
-            QString::number(sent))))
+            QString::number(sent),
+            read ? std::optional<QString>(QString::number(now)) : std::nullopt)))
             << Log().toStdString();
         ExpectVerdict(differences, std::nullopt);
         EXPECT_TRUE(backupAtFirstWrite.isEmpty()) << "a single write logs instead";
