@@ -1,5 +1,7 @@
 #!/usr/bin/env bash
 # Configures and builds into a build folder: scripts/build.sh [release|debug] [extra cmake args...]
+# TUVIK_BUILD_TARGETS, when set, names the targets to build (space-separated);
+# otherwise everything is built.
 # The build's progress goes to standard error, so that callers which take the
 # folder from standard output still show the build working; the last line on
 # standard output is the build folder.
@@ -21,6 +23,8 @@ echo "Configuring $dir ($type)" >&2
 cmake -S "$here" -B "$dir" -G Ninja -DCMAKE_BUILD_TYPE="$type" "${launcher[@]}" "$@" >/dev/null
 # Autogen misses headers that appear after the first configure; make it rescan.
 find "$dir" -path "*_autogen/timestamp" -delete 2>/dev/null || true
-echo "Building $dir" >&2
-cmake --build "$dir" --parallel "$(nproc)" >&2
+targets=()
+for t in ${TUVIK_BUILD_TARGETS:-}; do targets+=(--target "$t"); done
+echo "Building $dir${TUVIK_BUILD_TARGETS:+ ($TUVIK_BUILD_TARGETS)}" >&2
+cmake --build "$dir" --parallel "$(nproc)" "${targets[@]}" >&2
 echo "$dir"

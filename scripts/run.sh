@@ -5,7 +5,9 @@
 set -euo pipefail
 here="$(cd "$(dirname "$0")/.." && pwd)"
 "$here/scripts/install-deps.sh"
-dir="$(bash "$here/scripts/build.sh" release | tail -n 1)"
+# Only what this script starts: the tool and the simulator (the test suites
+# and benchmarks are built by scripts/test.sh and scripts/bench.sh).
+dir="$(TUVIK_BUILD_TARGETS="tuvik tuvik-sim" bash "$here/scripts/build.sh" release | tail -n 1)"
 
 sim_pid=""
 cleanup() { [ -n "$sim_pid" ] && kill "$sim_pid" 2>/dev/null || true; }

@@ -1,5 +1,5 @@
-// Numbers and their texts, the trend table's ring, the analog-input polling and
-// the connection settings store.
+// Numbers and their texts, the trend table's ring, the analog-input polling, the
+// timer service and the connection settings store.
 #include <gtest/gtest.h>
 
 #include <QFile>
@@ -15,6 +15,7 @@
 #include "shell/GlobalTables.h"
 #include "support/AnalogPolling.h"
 #include "support/Numbers.h"
+#include "support/clsTimer.h"
 #include "trend/TrendArray.h"
 
 using namespace tuvik;
@@ -125,4 +126,60 @@ TEST(AnalogPolling, TheRequestPeriodAndTheRequestOnTheActiveLink) {
     EXPECT_FALSE(p.SendRequest());
     EXPECT_EQ(link.refreshCalls, (QList<bool>{false, true}));
     EXPECT_EQ(link.bytes, test::Hex("88 00 77"));
+}
+
+namespace {
+// A timer whose system facility is a counter: ids are handed out (or
+// refused) and ticks come from the test through the shared callback.
+class ScriptedTimer : public clsTimer {
+  public:
+    int nextId = 7;
+    QStringList events;
+    ScriptedTimer() {
+        connect(this, &clsTimer::TimerStarted, [this] { events << "started"; });
+        connect(this, &clsTimer::TimerStopped, [this] { events << "stopped"; });
+    }
+
+  protected:
+    int StartSystemTimer(int32_t) override { return nextId; }
+    void KillSystemTimer(int id) override { events << QStringLiteral("kill %1").arg(id); }
+};
+}  // namespace
+
+TEST(TimerService, StartsTicksStopsFromInsideATickAndKeepsItsRegistry) {
+    ScriptedTimer t;
+    EXPECT_FALSE(t.StartTimer()) << "interval 0";
+    t.nextId = 0;
+    t.setInterval(100);
+    EXPECT_FALSE(t.StartTimer()) << "refused by the system";
+    EXPECT_TRUE(t.events.isEmpty());
+    EXPECT_FALSE(modTimerCallBack::RegistryExists());
+
+    t.nextId = 7;
+    ASSERT_TRUE(t.StartTimer());
+    EXPECT_FALSE(t.StartTimer()) << "already running";
+    t.setInterval(100);  // the same period: no restart
+    EXPECT_EQ(t.events, QStringList{"started"});
+    EXPECT_EQ(modTimerCallBack::RegisteredCount(), 1);
+
+    QList<int32_t> ticks;
+    QObject::connect(&t, &clsTimer::Timer, [&](int32_t lTicks, bool* keep) {
+        ticks << lTicks;
+        *keep = lTicks < 30;
+    });
+    modTimerCallBack::TimerProc(8, 5);  // another id: ignored
+    modTimerCallBack::TimerProc(7, 10);
+    modTimerCallBack::TimerProc(7, 30);  // the handler stops it inside this tick
+    modTimerCallBack::TimerProc(7, 50);
+    EXPECT_EQ(ticks, (QList<int32_t>{10, 30}));
+    EXPECT_EQ(t.events, (QStringList{"started", "kill 7", "stopped"}));
+    EXPECT_FALSE(t.isRunning());
+    EXPECT_FALSE(modTimerCallBack::RegistryExists()) << "gone with the last timer";
+
+    t.nextId = 9;
+    ASSERT_TRUE(t.StartTimer());
+    EXPECT_TRUE(modTimerCallBack::RegistryExists());
+    t.setInterval(0);  // a running timer set to 0 stops for good
+    EXPECT_FALSE(t.isRunning());
+    EXPECT_EQ(t.events.mid(3), (QStringList{"started", "kill 9", "stopped"}));
 }
