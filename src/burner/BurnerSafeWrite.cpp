@@ -308,7 +308,7 @@ std::optional<QString> SingleSafeWrite::start(DeviceLink* link, const QString& a
 }
 
 std::optional<QString> SingleSafeWrite::ReadValue() const {
-    const std::optional<int32_t> v = reader_.value(address_ & 0xFFFF);
+    const std::optional<int32_t> v = reader_.value(address_);
     if (!v) {
         return std::nullopt;
     }

@@ -38,25 +38,26 @@ TEST(BurnerDeviceRead, TakesOnlyTheRepliesItWaitsFor) {
     RecordingLink link;
     BurnerDeviceRead read;
     QSignalSpy finished(&read, &BurnerDeviceRead::finished);
-    EXPECT_FALSE(read.OfferValue(5, 24, false)) << "nothing pending";
+    EXPECT_FALSE(read.OfferValue(5, 25, false)) << "nothing pending";
 
-    ASSERT_TRUE(read.Start(&link, BurnerDeviceRead::What::Bytes, {25, 24, 25}));
-    EXPECT_EQ(link.HexPackets(), QStringList({"8A 02 18 00 75", "8A 02 19 00 75"}));
+    // The reply names an address by its low 16 bits: -5 is answered as 65531.
+    ASSERT_TRUE(read.Start(&link, BurnerDeviceRead::What::Bytes, {25, -5, 25}));
+    EXPECT_EQ(link.HexPackets(), QStringList({"8A 02 19 00 75", "8A 02 FB FF 75"}));
     EXPECT_TRUE(ExchangeGuard::Busy());
     BurnerDeviceRead other;
     EXPECT_FALSE(other.Start(&link, BurnerDeviceRead::What::ParamSet)) << "one exchange at a time";
     EXPECT_FALSE(read.OfferValue(5, 26, false)) << "another address";
-    EXPECT_FALSE(read.OfferValue(5, 24, true)) << "a word reply to a byte read";
+    EXPECT_FALSE(read.OfferValue(5, 65531, true)) << "a word reply to a byte read";
     EXPECT_FALSE(read.OfferParamSet(std::vector<uint8_t>(36, 0)));
-    EXPECT_TRUE(read.OfferValue(7, 24, false));
+    EXPECT_TRUE(read.OfferValue(7, 65531, false));
     EXPECT_TRUE(read.pending());
     EXPECT_TRUE(read.OfferValue(8, 25, false));
     ASSERT_TRUE(WaitUntil([&] { return finished.size() == 1; }));
     EXPECT_TRUE(read.complete());
-    EXPECT_EQ(read.value(24), 7);
+    EXPECT_EQ(read.value(-5), 7);
     EXPECT_EQ(read.value(25), 8);
     EXPECT_FALSE(ExchangeGuard::Busy());
-    EXPECT_FALSE(read.OfferValue(9, 24, false)) << "after the end the window shows it";
+    EXPECT_FALSE(read.OfferValue(9, 25, false)) << "after the end the window shows it";
 
     // Unanswered: ends after its time, incomplete; a lost link ends it at once.
     read.setTimeoutMs(20);
