@@ -11,6 +11,7 @@
 #include <functional>
 
 #include "burner/AllParamsModel.h"
+#include "burner/ParamTable.h"
 #include "burner/SingleParam.h"
 #include "link/DeviceLink.h"
 #include "support/CappedRead.h"
@@ -78,8 +79,11 @@ QByteArray ParamSetPar(const QStringList& boxTexts) {
     QByteArray out;
     for (int i = 0; i < kParamBoxCount && i < boxTexts.size(); ++i) {
         const ParamBoxDef& def = ParamBoxes()[i];
+        // A *.par name is one word in a 50-character field, so the value
+        // stands at column 71 as in every other *.par file.
         QString label = def.label;
         label.replace(QLatin1Char(' '), QLatin1Char('_'));
+        label = label.leftJustified(kParamNameWidth, QLatin1Char(' '), true);
         out += AllParamsModel::ParLine(QString::number(def.address), label, boxTexts.at(i))
                    .toLatin1() +
                "\r\n";

@@ -96,9 +96,13 @@ TEST(BurnerSafeWrite, ParamSetBackupLinesLoadBack) {
     const QByteArray par = ParamSetPar(boxes);
     const QList<QByteArray> lines = par.split('\n');
     ASSERT_EQ(lines.size(), kParamBoxCount + 1);
-    EXPECT_EQ(lines[0], QByteArray("4             Fuelfeed_temperature         1234 \r"));
-    EXPECT_EQ(lines[1], QByteArray("6             Grate_uptime  -5 \r"));
-    EXPECT_EQ(lines[10], QByteArray("24            VFD_RUN_mode   20 \r"));
+    // *.par lines: the name in its 50 columns, the value from column 71.
+    EXPECT_EQ(
+        QList<QByteArray>({lines[0], lines[1], lines[10]}),
+        QList<QByteArray>(
+            {"4             Fuelfeed_temperature                                     1234 \r",
+             "6             Grate_uptime                                            -5 \r",
+             "24            VFD_RUN_mode                                             20 \r"}));
     EXPECT_TRUE(lines[19].isEmpty());
 
     QStringList loaded(kParamBoxCount, QStringLiteral("0"));
