@@ -152,6 +152,11 @@ frmFlamora::frmFlamora(Session& session, UserDialogs* dialogs, QWidget* parent)
     const auto log = [this](const QString& line) { session_.log().AddMessage(line); };
     connect(&safeSend_, &ParamSetSafeSend::logLine, this, log);
     connect(&single_, &SingleSafeWrite::logLine, this, log);
+    const auto askWithoutBackup = [this] {
+        return dialogs_.AskYesNo(windowTitle(), SafeWriteText::WriteWithoutBackup());
+    };
+    safeSend_.setAskWithoutBackup(askWithoutBackup);
+    single_.setAskWithoutBackup(askWithoutBackup);
 
     extras_ = new frmExtra(session_, &dialogs_, this);
 

@@ -98,10 +98,13 @@ TEST(AllParamsWindow, TakesByteRepliesWhileOpenAndSendsOnlyWhenConfirmed) {
     Click(form, "chkAll");
     s.dialogs.answerYes = false;
     Click(form, "Command3");
-    ASSERT_TRUE(WaitUntil([&] { return s.dialogs.questions.size() == 1; }));
-    EXPECT_EQ(s.link.HexPackets(), QStringList{"8A 02 2C 01 75"})
-        << "only the read of the row to be sent (row 0 is empty) before the question";
+    EXPECT_FALSE(form.findChild<QPushButton*>(QStringLiteral("Command2"))->isEnabled());
     ASSERT_TRUE(WaitUntil([&] { return !form.safeSend().running(); }));
+    // Nothing answered the read, so no backup: asked first, and No sends nothing.
+    const QString noBackup = "All Parameters|" + SafeWriteText::WriteWithoutBackup();
+    EXPECT_EQ(s.dialogs.questions, QStringList{noBackup});
+    EXPECT_EQ(s.link.HexPackets(), QStringList{"8A 02 2C 01 75"})
+        << "only the read of the row to be sent (row 0 is empty)";
     s.dialogs.answerYes = true;
     m.setValueText(0, QStringLiteral("-1"));
     s.link.Clear();
@@ -109,6 +112,9 @@ TEST(AllParamsWindow, TakesByteRepliesWhileOpenAndSendsOnlyWhenConfirmed) {
     ASSERT_TRUE(WaitUntil([&] { return !form.safeSend().running(); }));
     EXPECT_EQ(s.link.HexPackets().mid(2, 2),
               (QStringList{"85 03 11 00 FF 7A", "85 03 2C 01 2A 7A"}));
+    EXPECT_EQ(s.dialogs.questions,
+              (QStringList{noBackup, noBackup,
+                           "Varoitus|Haluatko varmasti lähettää arvoja polttimeen?"}));
 
     form.close();
     s.feeder->Reply(Cmd::ByteValue, {43, 0x2C, 0x01});
