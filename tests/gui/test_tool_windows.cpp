@@ -185,20 +185,34 @@ TEST(LabelBox, ANewTextLaysOutTheWindowOnlyWhenTheLabelsSizeChanges) {
     EXPECT_EQ(box->sizeHint(), label->sizeHint()) << "new margins";
 }
 
+// Numbered captions take the language's text; the others keep their own.
 TEST(BurnerLanguage, FinnishUnderAFinnishLocaleEnglishOtherwise) {
     const std::tuple<QLocale, const char*, const char*> cases[] = {
-        {QLocale(QLocale::Finnish, QLocale::Finland), "Arina", "Tallenna mittaukset tiedostoon"},
-        {QLocale(QLocale::Swedish, QLocale::Finland), "Grate", "Save measurements to file"}};
+        {QLocale(QLocale::Finnish, QLocale::Finland),
+         "Emberkin FlamoraBurner parameters|Arina|Sytytysvastys|Tallenna mittaukset tiedostoon",
+         "All Parameters|Lue arvot|Lähetä arvot|Tallenna tiedostoon|Lue tiedostosta|check all"},
+        {QLocale(QLocale::Swedish, QLocale::Finland),
+         "Emberkin FlamoraBurner parameters|Grate|Startup heater|Save measurements to file",
+         "All Parameters|Read params|Send params|Save to file|Read from file|check all"}};
     const QLocale previous;
-    for (const auto& [locale, led, check] : cases) {
+    auto captions = [](QWidget& w, std::initializer_list<const char*> names) {
+        QStringList out{w.windowTitle()};
+        for (const char* name : names) {  // labels and buttons alike
+            out << w.findChild<QWidget*>(QString::fromLatin1(name))->property("text").toString();
+        }
+        return out.join(QLatin1Char('|'));
+    };
+    for (const auto& [locale, burner, all] : cases) {
         QLocale::setDefault(locale);
         BurnerSession s("#define A 1\r\n");
         frmFlamora form(*s.session, &s.dialogs);
         form.Load();
-        EXPECT_EQ(form.findChild<QLabel*>(QStringLiteral("Label9_0"))->text(),
-                  QString::fromLatin1(led));
-        EXPECT_EQ(form.findChild<QCheckBox*>(QStringLiteral("CheckSaveMeas"))->text(),
-                  QString::fromLatin1(check));
+        EXPECT_EQ(captions(form, {"Label9_0", "Label9_3", "CheckSaveMeas"}),
+                  QString::fromUtf8(burner));
+        form.allParams()->Load();
+        EXPECT_EQ(
+            captions(*form.allParams(), {"btnRead", "Command3", "Command1", "Command2", "chkAll"}),
+            QString::fromUtf8(all));
     }
     QLocale::setDefault(previous);
 }
