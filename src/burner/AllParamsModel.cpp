@@ -128,7 +128,7 @@ QVariant AllParamsModel::data(const QModelIndex& index, int role) const {
 }
 
 bool AllParamsModel::setData(const QModelIndex& index, const QVariant& value, int role) {
-    if (!index.isValid() || index.row() >= rows()) {
+    if (!index.isValid() || index.row() >= rows() || locked_) {
         return false;
     }
     if (index.column() == ColCheck && role == Qt::CheckStateRole) {
@@ -147,6 +147,9 @@ Qt::ItemFlags AllParamsModel::flags(const QModelIndex& index) const {
         return Qt::NoItemFlags;
     }
     Qt::ItemFlags f = Qt::ItemIsEnabled | Qt::ItemIsSelectable;
+    if (locked_) {
+        return f;
+    }
     if (index.column() == ColCheck) {
         f |= Qt::ItemIsUserCheckable;
     } else if (index.column() == ColValue) {
@@ -171,9 +174,16 @@ QVariant AllParamsModel::headerData(int section, Qt::Orientation orientation, in
     }
 }
 
+void AllParamsModel::setLocked(bool on) {
+    if (locked_ != on) {
+        locked_ = on;
+        emit lockedChanged(on);
+    }
+}
+
 void AllParamsModel::setChecked(int row, bool on) {
     Row& r = rows_.at(static_cast<size_t>(row));
-    if (r.checked != on) {
+    if (r.checked != on && !locked_) {
         r.checked = on;
         const QModelIndex i = index(row, ColCheck);
         emit dataChanged(i, i, {Qt::CheckStateRole});
@@ -182,7 +192,7 @@ void AllParamsModel::setChecked(int row, bool on) {
 
 void AllParamsModel::setValueText(int row, const QString& text) {
     Row& r = rows_.at(static_cast<size_t>(row));
-    if (r.value != text) {
+    if (r.value != text && !locked_) {
         r.value = text;
         ValueChanged(row);
     }
@@ -202,6 +212,9 @@ int AllParamsModel::checkedCount() const {
 }
 
 void AllParamsModel::chkAll(bool on) {
+    if (locked_) {
+        return;
+    }
     for (Row& r : rows_) {
         r.checked = on;
     }
@@ -215,7 +228,7 @@ void AllParamsModel::DataUpdate(int32_t val, int32_t adr) {
     const QString text = QString::number(val);
     for (int i = 0; i < rows(); ++i) {
         Row& r = rows_[static_cast<size_t>(i)];
-        if (r.address != adr) {
+        if (r.address != adr || (locked_ && r.checked)) {
             continue;
         }
         const bool deviceChanged = r.device != text;
@@ -260,19 +273,6 @@ std::vector<AllParamsModel::Sendable> AllParamsModel::SendableRows() const {
                            r.addressText + QLatin1Char(' ') + TrimBlanks(r.name),
                            static_cast<uint8_t>(*v < 0 ? *v + 256 : *v)});
         }
-    }
-    return out;
-}
-
-QByteArray AllParamsModel::SendableParData(const QStringList& values) const {
-    QByteArray out;
-    qsizetype k = 0;
-    for (const Sendable& s : SendableRows()) {
-        if (k >= values.size()) {
-            break;
-        }
-        const Row& r = rows_[static_cast<size_t>(s.row)];
-        out += ParLine(r.addressText, r.name, values.at(k++)).toLatin1() + "\r\n";
     }
     return out;
 }
@@ -373,6 +373,9 @@ int AllParamsModel::LoadParFile(const QString& path, QString* error) {
 }
 
 int AllParamsModel::LoadParData(const QByteArray& bytes) {
+    if (locked_) {
+        return 0;
+    }
     const qsizetype n = bytes.size();
     qsizetype start = 0;
     int lines = 0;

@@ -65,6 +65,13 @@ class AllParamsModel : public QAbstractTableModel {
     QVariant headerData(int section, Qt::Orientation orientation,
                         int role = Qt::DisplayRole) const override;
 
+    // Locked from the read before a send to the end of its read-back: the
+    // check boxes and the value boxes take no edits, no loaded file and no
+    // stray read reply for a checked row, so that the values shown in the
+    // question, the backup and the bytes sent are the same rows.
+    void setLocked(bool on);
+    bool locked() const { return locked_; }
+
     int rows() const { return static_cast<int>(rows_.size()); }
     bool checked(int row) const { return rows_.at(static_cast<size_t>(row)).checked; }
     void setChecked(int row, bool on);
@@ -74,11 +81,12 @@ class AllParamsModel : public QAbstractTableModel {
     void setValueText(int row, const QString& text);
     int checkedCount() const;
 
-    // "check all": every row's check box takes the given state.
+    // "check all": every row's check box takes the given state (setChecked,
+    // setValueText, chkAll and LoadParData change nothing while locked).
     void chkAll(bool on);
 
     // A byte-read reply: every row at that address shows the value, and
-    // takes it as the device's value.
+    // takes it as the device's value (while locked, the checked rows keep theirs).
     void DataUpdate(int32_t val, int32_t adr);
     // The device's value at an address, read around a send: the value boxes
     // keep what they hold and are marked where they differ.
@@ -99,8 +107,6 @@ class AllParamsModel : public QAbstractTableModel {
         uint8_t byte;
     };
     std::vector<Sendable> SendableRows() const;
-    // *.par lines of the sendable rows, with the given values in their order.
-    QByteArray SendableParData(const QStringList& values) const;
 
     // Byte reads for the checked rows, in row order. Returns the number of
     // requests the link took.
@@ -128,6 +134,9 @@ class AllParamsModel : public QAbstractTableModel {
     int LoadParFile(const QString& path, QString* error = nullptr);
     int LoadParData(const QByteArray& bytes);
 
+  signals:
+    void lockedChanged(bool locked);
+
   private:
     struct Row {
         bool checked = false;
@@ -143,6 +152,7 @@ class AllParamsModel : public QAbstractTableModel {
     void ValueChanged(int row);
 
     std::vector<Row> rows_;
+    bool locked_ = false;
 };
 
 }  // namespace tuvik

@@ -21,7 +21,12 @@ bool BurnerDeviceRead::Start(DeviceLink* link, What what, const std::vector<int3
     }
     link_ = link;
     what_ = what;
-    wanted_ = addresses;
+    // A reply carries the address's low 16 bits (a write to -5 is answered
+    // for 65531), so requests and replies are matched by those.
+    wanted_.clear();
+    for (const int32_t a : addresses) {
+        wanted_.push_back(a & 0xFFFF);
+    }
     std::sort(wanted_.begin(), wanted_.end());
     wanted_.erase(std::unique(wanted_.begin(), wanted_.end()), wanted_.end());
     values_.clear();
@@ -43,7 +48,7 @@ bool BurnerDeviceRead::Start(DeviceLink* link, What what, const std::vector<int3
     emit progress(0, Total());
     // A request that could not go out is not waited for; the end is reported
     // from the event loop, never from inside Start.
-    timer_.start(sent && !lost_ ? timeoutMs_ : 0);
+    timer_.start(sent && !lost_ && !complete() ? timeoutMs_ : 0);
     return true;
 }
 
@@ -79,10 +84,10 @@ bool BurnerDeviceRead::OfferParamSet(std::span<const uint8_t> data) {
 
 bool BurnerDeviceRead::OfferValue(int32_t value, int32_t address, bool word) {
     if (!pending_ || what_ == What::ParamSet || (what_ == What::Word) != word ||
-        !std::binary_search(wanted_.begin(), wanted_.end(), address)) {
+        !std::binary_search(wanted_.begin(), wanted_.end(), address & 0xFFFF)) {
         return false;
     }
-    values_[address] = value;
+    values_[address & 0xFFFF] = value;
     emit progress(Answered(), Total());
     if (complete()) {
         timer_.start(0);
@@ -91,7 +96,7 @@ bool BurnerDeviceRead::OfferValue(int32_t value, int32_t address, bool word) {
 }
 
 std::optional<int32_t> BurnerDeviceRead::value(int32_t address) const {
-    const auto it = values_.find(address);
+    const auto it = values_.find(address & 0xFFFF);
     return it == values_.end() ? std::nullopt : std::optional<int32_t>(it->second);
 }
 

@@ -37,8 +37,9 @@ class BurnerDeviceRead : public QObject {
     void setTimeoutMs(int ms) { timeoutMs_ = ms; }
     int timeoutMs() const { return timeoutMs_; }
 
-    // Sends the requests. False, with nothing pending and no signal to
-    // follow, when the link is not open or another exchange runs.
+    // Sends the requests; replies are matched by the low 16 bits of the
+    // address, as the device reports it. False, with nothing pending and no
+    // signal to follow, when the link is not open or another exchange runs.
     bool Start(DeviceLink* link, What what, const std::vector<int32_t>& addresses = {});
     bool pending() const { return pending_; }
 

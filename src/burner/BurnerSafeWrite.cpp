@@ -11,6 +11,7 @@
 #include <functional>
 
 #include "burner/AllParamsModel.h"
+#include "burner/ParamTable.h"
 #include "burner/SingleParam.h"
 #include "link/DeviceLink.h"
 #include "support/CappedRead.h"
@@ -37,6 +38,10 @@ QString BackUp(const QString& path, const std::optional<QByteArray>& data,
     }
     log(line);
     return line;
+}
+
+bool Asked(const AskWithoutBackup& ask) {
+    return ask && ask();
 }
 
 QString MismatchLog(const WriteCheck& check) {
@@ -78,8 +83,11 @@ QByteArray ParamSetPar(const QStringList& boxTexts) {
     QByteArray out;
     for (int i = 0; i < kParamBoxCount && i < boxTexts.size(); ++i) {
         const ParamBoxDef& def = ParamBoxes()[i];
+        // A *.par name is one word in a 50-character field, so the value
+        // stands at column 71 as in every other *.par file.
         QString label = def.label;
         label.replace(QLatin1Char(' '), QLatin1Char('_'));
+        label = label.leftJustified(kParamNameWidth, QLatin1Char(' '), true);
         out += AllParamsModel::ParLine(QString::number(def.address), label, boxTexts.at(i))
                    .toLatin1() +
                "\r\n";
@@ -134,6 +142,10 @@ QString WordText(int32_t raw) {
     return QString::number(static_cast<int16_t>(static_cast<uint16_t>(raw)));
 }
 
+QString NothingSentText() {
+    return SafeWriteText::NotRead() + QStringLiteral(" Nothing was sent.");
+}
+
 // ---------------------------------------------------------------------------
 
 ParamSetSafeSend::ParamSetSafeSend(ParamSetUpload& upload, QString dataDir, QObject* parent)
@@ -182,6 +194,11 @@ void ParamSetSafeSend::ReadFinished() {
             message_ = ParamSetUpload::kFailText;
             ok_ = false;
             emit reported(false, message_);
+            Finish();
+            return;
+        }
+        if (!read && !Asked(askWithoutBackup_)) {
+            emit logLine(NothingSentText());
             Finish();
             return;
         }
@@ -308,7 +325,7 @@ std::optional<QString> SingleSafeWrite::start(DeviceLink* link, const QString& a
 }
 
 std::optional<QString> SingleSafeWrite::ReadValue() const {
-    const std::optional<int32_t> v = reader_.value(address_ & 0xFFFF);
+    const std::optional<int32_t> v = reader_.value(address_);
     if (!v) {
         return std::nullopt;
     }
@@ -324,6 +341,11 @@ void SingleSafeWrite::ReadFinished() {
         std::optional<QString> error;
         if (reader_.lost() || !link_) {
             error = NotSentMessage();
+        } else if (!before_ && !Asked(askWithoutBackup_)) {
+            // The old value, which the log keeps as the backup, is unknown.
+            stage_ = 0;
+            emit logLine(QStringLiteral("Parameter %1: ").arg(address_) + NothingSentText());
+            return;
         } else {
             error = word_ ? WriteParam16(*link_, addressText_, valueText_)
                           : WriteParam(*link_, addressText_, valueText_);
@@ -366,25 +388,48 @@ AllParamsSafeSend::AllParamsSafeSend(AllParamsModel& model, QString dataDir, QOb
     });
 }
 
-void AllParamsSafeSend::ReadBefore(DeviceLink* link) {
+std::optional<QString> AllParamsSafeSend::ReadBefore(DeviceLink* link) {
     if (running()) {
-        return;
+        return ExchangeGuard::BusyMessage();
+    }
+    if (!link || !link->PortOpen()) {
+        return NotSentMessage();
     }
     check_ = WriteCheck();
     addresses_.clear();
+    rows_.clear();
+    lost_ = false;
     for (const AllParamsModel::Sendable& s : model_.SendableRows()) {
         check_.Add(s.field, QString::number(s.byte));
         addresses_.push_back(s.address);
+        rows_.push_back(s.row);
     }
-    stage_ = 1;
-    if (addresses_.empty() || !reader_.Start(link, BurnerDeviceRead::What::Bytes, addresses_)) {
-        stage_ = 2;
+    if (addresses_.empty()) {
+        SetStage(2);
         emit readyToAsk();
+        return std::nullopt;
     }
+    if (!reader_.Start(link, BurnerDeviceRead::What::Bytes, addresses_)) {
+        return ExchangeGuard::Busy() ? ExchangeGuard::BusyMessage() : NotSentMessage();
+    }
+    SetStage(1);
+    return std::nullopt;
+}
+
+bool AllParamsSafeSend::nothingRead() const {
+    return std::none_of(check_.fields().begin(), check_.fields().end(),
+                        [](const WriteField& f) { return f.device.has_value(); }) &&
+           !check_.empty();
+}
+
+void AllParamsSafeSend::SetStage(int stage) {
+    stage_ = stage;
+    model_.setLocked(stage != 0);
 }
 
 void AllParamsSafeSend::ReadFinished() {
     if (stage_ == 1) {
+        lost_ = reader_.lost();
         for (int i = 0; i < check_.size(); ++i) {
             if (const auto v = reader_.value(addresses_[static_cast<size_t>(i)])) {
                 check_.SetDevice(i, QString::number(*v));
@@ -392,14 +437,14 @@ void AllParamsSafeSend::ReadFinished() {
             }
         }
         emit status(QString());
-        stage_ = 2;
+        SetStage(2);
         emit readyToAsk();
         return;
     }
     if (stage_ != 3) {
         return;
     }
-    stage_ = 0;
+    SetStage(0);
     check_.ClearReadBack();
     for (int i = 0; i < check_.size(); ++i) {
         if (const auto v = reader_.value(addresses_[static_cast<size_t>(i)])) {
@@ -417,32 +462,53 @@ void AllParamsSafeSend::ReadFinished() {
     }
 }
 
-void AllParamsSafeSend::Cancel() {
-    stage_ = 0;
+void AllParamsSafeSend::Cancel(const QString& why) {
+    SetStage(0);
+    if (!why.isEmpty()) {
+        emit status(why);
+        emit logLine(why);
+    }
 }
 
-QStringList AllParamsSafeSend::Write(DeviceLink& link) {
-    std::optional<QByteArray> backup;
-    if (check_.DeviceRead()) {
-        QStringList deviceValues;
-        for (const WriteField& f : check_.fields()) {
-            deviceValues << *f.device;
+QString AllParamsSafeSend::BackUpRead() {
+    // The rows that answered are backed up; the others are named.
+    QByteArray data;
+    QStringList missing;
+    for (int i = 0; i < check_.size(); ++i) {
+        const WriteField& f = check_.fields()[static_cast<size_t>(i)];
+        if (!f.device) {
+            missing << f.name;
+            continue;
         }
-        backup = model_.SendableParData(deviceValues);
+        const int row = rows_[static_cast<size_t>(i)];
+        data += AllParamsModel::ParLine(model_.addressText(row), model_.name(row), *f.device)
+                    .toLatin1() +
+                "\r\n";
     }
     const QString path = BackupPath(dataDir_, QStringLiteral("allparams"), QStringLiteral("par"),
                                     QDateTime::currentDateTime());
+    const auto log = [this](const QString& l) { emit logLine(l); };
+    QString line = BackUp(path, data.isEmpty() ? std::nullopt : std::optional(data), log);
+    if (!data.isEmpty() && !missing.isEmpty()) {
+        const QString notRead = QStringLiteral("Not in the backup (the device did not answer): ") +
+                                missing.join(QStringLiteral(", "));
+        log(notRead);
+        line += QLatin1Char('\n') + notRead;
+    }
+    return line;
+}
+
+QStringList AllParamsSafeSend::Write(DeviceLink& link) {
     if (!check_.empty()) {
-        const QString line = BackUp(path, backup, [this](const QString& l) { emit logLine(l); });
-        emit status(line);
+        emit status(BackUpRead());
     }
     QStringList refused;
     for (const AllParamsModel::NotSent& n : model_.SendChecked(link)) {
         refused << n.reason;
     }
-    stage_ = 3;
+    SetStage(3);
     if (check_.empty() || !reader_.Start(&link, BurnerDeviceRead::What::Bytes, addresses_)) {
-        stage_ = 0;
+        SetStage(0);
     }
     return refused;
 }

@@ -13,6 +13,7 @@
 #include <QStringList>
 
 #include <cstdint>
+#include <functional>
 #include <optional>
 #include <variant>
 #include <vector>
@@ -51,6 +52,12 @@ std::optional<QString> SaveBackup(const QString& path, const QByteArray& data);
 // A word read from the burner (0..65535) as the signed value it was written as.
 QString WordText(int32_t raw);
 
+// Asked when the read before a write went unanswered, so that no backup can
+// be made: true to write anyway. Not set: nothing is written.
+using AskWithoutBackup = std::function<bool()>;
+// What the log and the status say when the operator declined that.
+QString NothingSentText();
+
 // "Send Values": read the set, back it up, upload it, read it back.
 class ParamSetSafeSend : public QObject {
     Q_OBJECT
@@ -62,6 +69,7 @@ class ParamSetSafeSend : public QObject {
     // the upload runs; reported(), then done() follow.
     ParamSetUpload::Start start(DeviceLink* link, const QStringList& boxTexts,
                                 QString* reason = nullptr);
+    void setAskWithoutBackup(AskWithoutBackup ask) { askWithoutBackup_ = std::move(ask); }
     bool running() const { return stage_ != Stage::Idle; }
     BurnerDeviceRead& reader() { return reader_; }
     const WriteCheck& check() const { return check_; }
@@ -86,6 +94,7 @@ class ParamSetSafeSend : public QObject {
 
     ParamSetUpload& upload_;
     QString dataDir_;
+    AskWithoutBackup askWithoutBackup_;
     BurnerDeviceRead reader_;
     QPointer<DeviceLink> link_;
     QStringList boxes_;
@@ -106,6 +115,7 @@ class SingleSafeWrite : public QObject {
     // Nothing, or why nothing was sent (the same texts as a plain write).
     std::optional<QString> start(DeviceLink* link, const QString& addressText,
                                  const QString& valueText, bool word);
+    void setAskWithoutBackup(AskWithoutBackup ask) { askWithoutBackup_ = std::move(ask); }
     bool running() const { return stage_ != 0; }
     BurnerDeviceRead& reader() { return reader_; }
 
@@ -119,6 +129,7 @@ class SingleSafeWrite : public QObject {
     std::optional<QString> ReadValue() const;
 
     BurnerDeviceRead reader_;
+    AskWithoutBackup askWithoutBackup_;
     QPointer<DeviceLink> link_;
     QString addressText_;
     QString valueText_;
@@ -130,19 +141,25 @@ class SingleSafeWrite : public QObject {
 };
 
 // "Send params" of the all-parameters window: read the checked rows, ask
-// (the window does, with the diff), back up, send as before, read back.
+// (the window does, with the diff), back up, send as before, read back. The
+// grid is locked from the read before to the end of the read-back.
 class AllParamsSafeSend : public QObject {
     Q_OBJECT
   public:
     AllParamsSafeSend(AllParamsModel& model, QString dataDir, QObject* parent = nullptr);
-    // Reads the checked rows' bytes; readyToAsk() follows (at once when
-    // nothing could be read).
-    void ReadBefore(DeviceLink* link);
+    // Reads the checked rows' bytes; readyToAsk() follows (at once when no
+    // row is to be sent). Nothing starts, and the reason is returned, when
+    // the link is not open or another exchange runs.
+    std::optional<QString> ReadBefore(DeviceLink* link);
+    // After the read: the link went away during it, or none of the rows
+    // to be sent answered (no backup can be made).
+    bool linkLost() const { return lost_; }
+    bool nothingRead() const;
     // After a Yes: backup, the sends, then the read-back. Returns the rows
     // not sent, as AllParamsModel::SendChecked does.
     QStringList Write(DeviceLink& link);
-    // After a No.
-    void Cancel();
+    // After a No; why, when given, goes to the status and the log.
+    void Cancel(const QString& why = {});
     bool running() const { return stage_ != 0; }
     const WriteCheck& check() const { return check_; }
     // The detail of the confirmation: the diff, or nothing when no row is checked.
@@ -157,13 +174,18 @@ class AllParamsSafeSend : public QObject {
 
   private:
     void ReadFinished();
+    void SetStage(int stage);
+    // The backup of the rows that answered, and the line saying where it is.
+    QString BackUpRead();
 
     AllParamsModel& model_;
     QString dataDir_;
     BurnerDeviceRead reader_;
     WriteCheck check_;
     std::vector<int32_t> addresses_;  // of check_'s fields
-    int stage_ = 0;                   // 1 reading before, 2 asking, 3 reading back
+    std::vector<int> rows_;           // of check_'s fields
+    bool lost_ = false;
+    int stage_ = 0;  // 1 reading before, 2 asking, 3 reading back
 };
 
 }  // namespace tuvik

@@ -117,6 +117,12 @@ frmAllParams::frmAllParams(Session& session, UserDialogs* dialogs, QWidget* pare
     connect(txtFilter, &QLineEdit::textChanged, &filter_, &AllParamsFilter::setText);
     connect(chkChangedOnly, &QCheckBox::toggled, &filter_, &AllParamsFilter::setChangedOnly);
     connect(&safeSend_, &AllParamsSafeSend::readyToAsk, this, &frmAllParams::AskAndSend);
+    // What is sent stays as asked about: nothing that changes it works during a send.
+    connect(&model_, &AllParamsModel::lockedChanged, this, [this](bool locked) {
+        for (QWidget* w : std::initializer_list<QWidget*>{btnRead, Command3, Command2, chkAll}) {
+            w->setEnabled(!locked);
+        }
+    });
     connect(&safeSend_, &AllParamsSafeSend::status, lblStatus, &QLabel::setText);
     connect(&safeSend_, &AllParamsSafeSend::logLine, this,
             [this](const QString& line) { session_.log().AddMessage(line); });
@@ -170,10 +176,18 @@ void frmAllParams::Tell(const QString& text, UserDialogs::Icon icon) {
     dialogs_.Message(windowTitle(), text, icon);
 }
 
+namespace {
+
+QString NotConnectedText() {
+    return QStringLiteral("Not connected: nothing was sent.");
+}
+
+}  // namespace
+
 DeviceLink* frmAllParams::OpenLinkOrTell() {
     DeviceLink* link = session_.ctx().activeLink();
     if (!link || !link->PortOpen()) {
-        Tell(QStringLiteral("Not connected: nothing was sent."), UserDialogs::Icon::Warning);
+        Tell(NotConnectedText(), UserDialogs::Icon::Warning);
         return nullptr;
     }
     return link;
@@ -187,12 +201,26 @@ void frmAllParams::ReadParams() {
 
 void frmAllParams::SendParams() {
     // The checked rows are read first; the question follows with the diff.
-    if (!safeSend_.running()) {
-        safeSend_.ReadBefore(session_.ctx().activeLink());
+    if (safeSend_.running()) {
+        return;
+    }
+    if (DeviceLink* link = OpenLinkOrTell()) {
+        if (const std::optional<QString> why = safeSend_.ReadBefore(link)) {
+            Tell(*why, UserDialogs::Icon::Warning);
+        }
     }
 }
 
 void frmAllParams::AskAndSend() {
+    if (safeSend_.linkLost()) {
+        safeSend_.Cancel(NotConnectedText());
+        return;
+    }
+    if (safeSend_.nothingRead() &&
+        !dialogs_.AskYesNo(windowTitle(), SafeWriteText::WriteWithoutBackup())) {
+        safeSend_.Cancel(NothingSentText());
+        return;
+    }
     if (!dialogs_.AskYesNo(kConfirmTitle, kConfirmText, safeSend_.Detail())) {
         safeSend_.Cancel();
         return;

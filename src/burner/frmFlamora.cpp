@@ -122,10 +122,17 @@ frmFlamora::frmFlamora(Session& session, UserDialogs* dialogs, QWidget* parent)
     // request of the load found no link; the burner's identification decides
     // how its measurements are read, so it is asked for once the link is up.
     connect(&session_.ctx(), &AppContext::linkConnectedChanged, this, [this](bool connected) {
-        if (connected && loaded_) {
+        if (!connected) {
+            ForgetOverwrite();
+        } else if (loaded_) {
             RequestParamSet(true);
         }
     });
+    // "Get values" gives the edited boxes up to its own reply only: one that
+    // does not come in the time a device read waits for never arrives.
+    overwriteWait_.setSingleShot(true);
+    overwriteWait_.setInterval(BurnerDeviceRead::kTimeoutMs);
+    connect(&overwriteWait_, &QTimer::timeout, this, &frmFlamora::ForgetOverwrite);
     connect(&measLog_, &MeasLog::userNotice, &session_.ctx(), &AppContext::notifyUser);
     connect(CheckSaveMeas, &QCheckBox::toggled, &measLog_, &MeasLog::setSaving);
 
@@ -145,6 +152,11 @@ frmFlamora::frmFlamora(Session& session, UserDialogs* dialogs, QWidget* parent)
     const auto log = [this](const QString& line) { session_.log().AddMessage(line); };
     connect(&safeSend_, &ParamSetSafeSend::logLine, this, log);
     connect(&single_, &SingleSafeWrite::logLine, this, log);
+    const auto askWithoutBackup = [this] {
+        return dialogs_.AskYesNo(windowTitle(), SafeWriteText::WriteWithoutBackup());
+    };
+    safeSend_.setAskWithoutBackup(askWithoutBackup);
+    single_.setAskWithoutBackup(askWithoutBackup);
 
     extras_ = new frmExtra(session_, &dialogs_, this);
 
@@ -289,11 +301,8 @@ QWidget* frmFlamora::BuildParamSet() {
     for (QLineEdit* edit : txtFlamoraParams) {
         connect(edit, &QLineEdit::textChanged, this, &frmFlamora::UpdateMarks);
     }
-    connect(btnGetvalues, &QPushButton::clicked, this, [this] {
-        // The operator asked for the device's values: they replace every box.
-        overwriteEdits_ = true;
-        RequestParamSet(false);
-    });
+    // The operator asked for the device's values: they replace every box.
+    connect(btnGetvalues, &QPushButton::clicked, this, [this] { RequestParamSet(false, true); });
     connect(btnSendValues, &QPushButton::clicked, this, &frmFlamora::SendValues);
     return box;
 }
@@ -410,13 +419,23 @@ void frmFlamora::SendCommand(uint8_t command) {
     }
 }
 
-void frmFlamora::RequestParamSet(bool quiet) {
+void frmFlamora::RequestParamSet(bool quiet, bool overwrite) {
     DeviceLink* link = OpenLink();
-    if (!link || !link->SendPacket(Cmd::ReadParamSet)) {
-        if (!quiet) {
-            Tell(NotSentMessage(), UserDialogs::Icon::Warning);
+    const bool sent = link && link->SendPacket(Cmd::ReadParamSet);
+    if (overwrite) {
+        overwriteEdits_ = sent;
+        if (sent) {
+            overwriteWait_.start();
         }
     }
+    if (!sent && !quiet) {
+        Tell(NotSentMessage(), UserDialogs::Icon::Warning);
+    }
+}
+
+void frmFlamora::ForgetOverwrite() {
+    overwriteEdits_ = false;
+    overwriteWait_.stop();
 }
 
 QStringList frmFlamora::ParamBoxTexts() const {
@@ -596,7 +615,7 @@ void frmFlamora::ParamSetReceived(std::span<const uint8_t> data) {
         }
     }
     lastRead_ = device;
-    overwriteEdits_ = false;
+    ForgetOverwrite();
     deviceRead_ = true;
     UpdateMarks();
 }

@@ -84,6 +84,8 @@ class frmFlamora : public QWidget, public BurnerWindowTarget, public BurnerLabel
 
     // Reachable so that tests and the main window can shorten or read them.
     QTimer& Timer1() { return timer1_; }
+    // How long a "Get values" request may overwrite edited boxes.
+    QTimer& overwriteWait() { return overwriteWait_; }
     MeasLog& measLog() { return measLog_; }
     ParamSetUpload& paramSetUpload() { return upload_; }
     ParamSetSafeSend& safeSend() { return safeSend_; }
@@ -105,7 +107,8 @@ class frmFlamora : public QWidget, public BurnerWindowTarget, public BurnerLabel
     void Tell(const QString& text, UserDialogs::Icon icon);
 
     void OnTimer1();
-    void RequestParamSet(bool quiet);
+    void RequestParamSet(bool quiet, bool overwrite = false);
+    void ForgetOverwrite();
     void SendCommand(uint8_t command);
     void SendValues();
     void UploadFinished(const std::optional<QStringList>& deviceTexts);
@@ -129,6 +132,7 @@ class frmFlamora : public QWidget, public BurnerWindowTarget, public BurnerLabel
     // whether the next reply replaces boxes the operator has edited since.
     QStringList lastRead_ = QStringList(kParamBoxCount, QString::fromLatin1(kUnreadBoxText));
     bool overwriteEdits_ = false;
+    QTimer overwriteWait_;
     bool deviceRead_ = false;  // lastRead_ holds a read, not the start-up zeros
 
     QScrollArea* VScroll1 = nullptr;

@@ -1,15 +1,19 @@
 // The burner's safe writes against the simulator over both links, as one
-// table of write path x device behaviour: the diff against the device's
-// values, the backup on disk before the first write request reaches the
-// device, and the verdict of the read-back.
+// table of write path x device behaviour, clicked in turn in the running
+// program: the diff against the device's values, the backup on disk before
+// the first write request reaches the device (or the question when none can
+// be made), and the verdict of the read-back.
 #include <gtest/gtest.h>
 
-#include <algorithm>
-#include <tuple>
+#include <QDir>
 
-#include "BurnerRig.h"
+#include <algorithm>
+#include <functional>
+
+#include "E2E.h"
 #include "burner/AllParamsModel.h"
 #include "burner/BurnerSafeWrite.h"
+#include "burner/ParamSet.h"
 #include "burner/frmAllParams.h"
 
 using namespace tuvik;
@@ -24,76 +28,90 @@ enum class Case {
     Forget,    // acknowledges, stores nothing
     MisStore,  // acknowledges, stores each write's last byte one higher
     NoAnswer,  // the read before the write is not answered
+    Declined,  // so, and the operator will not write without a backup
 };
-using Param = std::tuple<Via, Path, Case>;
-
 const char* const kPathNames[] = {"SendValues", "AllParams", "Write", "Write16"};
-const char* const kCaseNames[] = {"Applied", "Forget", "MisStore", "NoAnswer"};
-
-std::string Name(const ::testing::TestParamInfo<Param>& info) {
-    const auto [via, path, c] = info.param;
-    return std::string(ViaName(via)) + "_" + kPathNames[static_cast<int>(path)] + "_" +
-           kCaseNames[static_cast<int>(c)];
-}
+const char* const kCaseNames[] = {"Applied", "Forget", "MisStore", "NoAnswer", "Declined"};
 
 QString Diff(const QString& name, int sent, int now) {
     return QStringLiteral("%1: sent %2, now in the device %3").arg(name).arg(sent).arg(now);
 }
 
-class SafeWriteE2E : public ::testing::TestWithParam<Param> {
+class SafeWriteE2E : public ProgramE2E {
   protected:
-    void SetUp() override {
-        std::tie(via, path, kase) = GetParam();
-        rig = std::make_unique<BurnerRig>(via);
-        ASSERT_TRUE(rig->ok) << rig->error.toStdString();
-        form = rig->form.get();
-        form->paramSetUpload().setPauseMs(150);
-        form->Load();
-        ASSERT_TRUE(WaitUntil([&] { return form->windowTitle().startsWith("FlamoraBurner"); }));
+    std::vector<BurnerDeviceRead*> Readers() {
+        return {&burner->safeSend().reader(), &burner->singleWrite().reader(),
+                &all->safeSend().reader()};
+    }
+    // A row starts with nothing shown, logged or backed up, and no fault set.
+    void StartRow(Path p, Case c) {
+        path = p;
+        kase = c;
+        armed = wrote = false;
+        backupAtFirstWrite.clear();
+        sim->faults().ClearAll();
+        dialogs.clear();
+        dialogs.questions.clear();
+        dialogs.details.clear();
+        session->log().Clear();
+        QDir(backups).removeRecursively();
         // Long enough for an answer over a loaded machine, short for the
         // read that is never answered.
-        const int wait = kase == Case::NoAnswer ? 400 : 5000;
-        form->safeSend().reader().setTimeoutMs(wait);
-        form->singleWrite().reader().setTimeoutMs(wait);
-        all = form->allParams();
-        all->Load();
-        all->safeSend().reader().setTimeoutMs(wait);
-        backups = QDir(rig->session->paths().DailyDir()).filePath(QStringLiteral("backups"));
-
+        for (BurnerDeviceRead* r : Readers()) {
+            r->setTimeoutMs(unanswered() ? 400 : 5000);
+        }
+    }
+    void Observe(uint8_t cmd) {
         const uint8_t readCmd = path == Path::SendValues ? Cmd::ReadParamSet
                                 : path == Path::Write16  ? Cmd::ReadWord
                                                          : Cmd::ReadByte;
-        rig->server->SetRequestObserver([this, readCmd](uint8_t cmd, std::span<const uint8_t>) {
-            if (!armed || wrote) {
-                return;
+        if (!armed || wrote) {
+            return;
+        }
+        if (cmd == Cmd::MemWrite) {
+            wrote = true;
+            // Only the read before the write goes unanswered.
+            for (BurnerDeviceRead* r : Readers()) {
+                r->setTimeoutMs(5000);
             }
-            if (cmd == Cmd::MemWrite) {
-                wrote = true;
-                // Only the read before the write goes unanswered.
-                for (BurnerDeviceRead* r :
-                     {&form->safeSend().reader(), &form->singleWrite().reader(),
-                      &all->safeSend().reader()}) {
-                    r->setTimeoutMs(5000);
-                }
-                backupAtFirstWrite = BackupText();
-                memoryAtFirstWrite.assign(rig->memory().begin(), rig->memory().begin() + 1024);
-            } else if (cmd == readCmd && kase == Case::NoAnswer) {
-                rig->server->faults().SetNext(Fault::DropReply, 1);
-            }
-        });
+            backupAtFirstWrite = BackupText();
+            const auto memory = sim->device().BurnerMemory();
+            memoryAtFirstWrite.assign(memory.begin(), memory.end());
+        } else if (cmd == readCmd && unanswered()) {
+            sim->faults().SetNext(Fault::DropReply, 1);
+        }
     }
-    void TearDown() override { rig.reset(); }
+    void Arm() {
+        armed = true;
+        dialogs.answerYes = kase != Case::Declined;
+        if (kase == Case::Forget || kase == Case::MisStore) {
+            sim->faults().SetProbability(
+                kase == Case::Forget ? Fault::ForgetWrite : Fault::MisStore, 1.0);
+        }
+    }
+    bool unanswered() const { return kase == Case::NoAnswer || kase == Case::Declined; }
 
     QByteArray BackupText() const {
         const QStringList files = QDir(backups).entryList({QStringLiteral("*.par")}, QDir::Files);
         QFile f(QDir(backups).filePath(files.value(0)));
         return files.size() == 1 && f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
     }
-    int Mem(int a) const { return rig->memory()[a]; }
-    int Word(int a) const { return static_cast<int16_t>(Mem(a) | (Mem(a + 1) << 8)); }
+    // Signed words; addresses as the device takes them (-5 is 65531).
+    int SWord(int a) { return static_cast<int16_t>(Word(a)); }
     int Before(int a, bool word) const {
-        const int lo = memoryAtFirstWrite.at(a);
+        const int lo = memoryAtFirstWrite.at(static_cast<uint16_t>(a));
         return word ? static_cast<int16_t>(lo | (memoryAtFirstWrite.at(a + 1) << 8)) : lo;
+    }
+    // The parameter set's box texts as the device holds them, now or at the first write.
+    QStringList DeviceBoxes(bool atWrite) {
+        QStringList out;
+        for (const ParamBoxDef& d : ParamBoxes()) {
+            const bool word = d.width == 16;
+            out << QString::number(atWrite ? Before(d.address, word)
+                                   : word  ? SWord(d.address)
+                                           : Byte(d.address));
+        }
+        return out;
     }
     // What the device holds after a write of `sent` at a under this case.
     int Stored(int a, int sent, bool word, bool lastOfBlock) const {
@@ -106,23 +124,28 @@ class SafeWriteE2E : public ::testing::TestWithParam<Param> {
         }
         return sent;
     }
-    void Arm() {
-        armed = true;
-        if (kase == Case::Forget || kase == Case::MisStore) {
-            rig->server->faults().SetProbability(
-                kase == Case::Forget ? Fault::ForgetWrite : Fault::MisStore, 1.0);
-        }
-    }
-    QString Log() const { return rig->session->log().logText(); }
+    QString Log() const { return session->log().logText(); }
     // The warning boxes shown, as their texts.
     QStringList Mismatches() const {
         QStringList out;
-        for (const auto& m : rig->dialogs.messages) {
+        for (const auto& m : dialogs.messages) {
             if (m.title == SafeWriteText::MismatchTitle()) {
                 out << m.text;
             }
         }
         return out;
+    }
+    // After the send: whether the write went ahead. Without a backup the
+    // operator is asked first; declined, nothing is written and the log says so.
+    bool WentAhead() {
+        EXPECT_EQ(dialogs.questions.filter("|" + SafeWriteText::WriteWithoutBackup()).size(),
+                  unanswered() ? 1 : 0);
+        if (kase == Case::Declined) {
+            EXPECT_TRUE(Log().contains(NothingSentText())) << Log().toStdString();
+            EXPECT_TRUE(BackupText().isEmpty());
+        }
+        EXPECT_EQ(wrote, kase != Case::Declined);
+        return wrote;
     }
     // The verdict every path must reach: verified exactly when nothing
     // differs (said in `where`, for the paths that say it), otherwise the
@@ -138,12 +161,16 @@ class SafeWriteE2E : public ::testing::TestWithParam<Param> {
             EXPECT_TRUE(Log().contains(SafeWriteText::MismatchTitle()));
         }
     }
+    bool Done(const std::function<bool()>& running) {
+        return WaitUntil([&] { return !running(); }, std::chrono::seconds(30));
+    }
 
-    Via via{};
+    void SendValues();
+    void AllParams();
+    void SingleWrite(bool word);
+
     Path path{};
     Case kase{};
-    std::unique_ptr<BurnerRig> rig;
-    frmFlamora* form = nullptr;
     frmAllParams* all = nullptr;
     QString backups;
     bool armed = false;
@@ -152,165 +179,180 @@ class SafeWriteE2E : public ::testing::TestWithParam<Param> {
     std::vector<uint8_t> memoryAtFirstWrite;
 };
 
-TEST_P(SafeWriteE2E, DiffBackupAndVerdict) {
-    const bool read = kase != Case::NoAnswer;
-    QStringList differences;
-    if (path == Path::SendValues) {
-        const auto& defs = ParamBoxes();
-        // The boxes as read; two of them edited and marked.
-        QStringList boxes = form->ParamBoxTexts();
-        for (int i = 0; i < kParamBoxCount; ++i) {
-            const int a = defs[i].address;
-            ASSERT_EQ(boxes[i].toInt(), defs[i].width == 16 ? Word(a) : Mem(a)) << i;
-        }
-        auto* box0 = form->findChild<QLineEdit*>(QStringLiteral("txtFlamoraParams_0"));
-        auto* box10 = form->findChild<QLineEdit*>(QStringLiteral("txtFlamoraParams_10"));
-        const int sent0 = Word(4) + 1;
-        const int sent10 = (Mem(24) + 1) % 256;
-        box0->setText(QString::number(sent0));
-        box10->setText(QString::number(sent10));
-        EXPECT_EQ(box0->palette().color(QPalette::Base), EditedMarkColour());
-        EXPECT_TRUE(box0->toolTip().endsWith(QStringLiteral("In the device: %1").arg(Word(4))));
-        EXPECT_NE(form->findChild<QLineEdit*>(QStringLiteral("txtFlamoraParams_1"))
-                      ->palette()
-                      .color(QPalette::Base),
-                  EditedMarkColour());
-        const QStringList sentBoxes = form->ParamBoxTexts();
+void SafeWriteE2E::SendValues() {
+    const bool read = !unanswered();
+    const auto& defs = ParamBoxes();
+    auto box = [&](int i) { return Edit(QStringLiteral("txtFlamoraParams_%1").arg(i)); };
+    // The boxes as read; two of them edited and marked.
+    Click(burner, "btnGetvalues");
+    ASSERT_TRUE(WaitUntil([&] { return burner->ParamBoxTexts() == DeviceBoxes(false); }));
+    const int sent0 = SWord(4) + 1;
+    box(0)->setText(QString::number(sent0));
+    box(10)->setText(QString::number((Byte(24) + 1) % 256));
+    EXPECT_EQ(box(0)->palette().color(QPalette::Base), EditedMarkColour());
+    EXPECT_TRUE(box(0)->toolTip().endsWith(QStringLiteral("In the device: %1").arg(SWord(4))));
+    const QStringList sentBoxes = burner->ParamBoxTexts();
 
-        Arm();
-        Click(form, QStringLiteral("btnSendValues"));
-        ASSERT_TRUE(
-            WaitUntil([&] { return !form->safeSend().running(); }, std::chrono::seconds(30)));
-        ASSERT_TRUE(wrote);
-        const int blockLast[] = {5, 13, 18};
-        for (int i = 0; i < kParamBoxCount; ++i) {
-            const int a = defs[i].address;
-            const bool word = defs[i].width == 16;
-            const int sent = sentBoxes[i].toInt();
-            const int now = Stored(a, sent, word, std::count(blockLast, blockLast + 3, i) > 0);
-            EXPECT_EQ(word ? Word(a) : Mem(a), now) << i;
-            if (now != sent) {
-                differences << Diff(defs[i].label, sent, now);
-            }
-        }
-        const QString result = rig->dialogs.messages.value(0).text;
-        EXPECT_TRUE(result.startsWith(ParamSetUpload::kOkText)) << result.toStdString();
-        ExpectVerdict(differences, result);
-        // After the read-back the marks follow the device.
-        EXPECT_EQ(box0->palette().color(QPalette::Base) == EditedMarkColour(), Word(4) != sent0);
-        if (read) {
-            QStringList atWrite;
-            for (int i = 0; i < kParamBoxCount; ++i) {
-                atWrite << QString::number(Before(defs[i].address, defs[i].width == 16));
-            }
-            QStringList loaded;
-            EXPECT_EQ(LoadParamSetPar(backupAtFirstWrite, loaded), kParamBoxCount);
-            EXPECT_EQ(loaded, atWrite);
-            EXPECT_TRUE(result.endsWith(SafeWriteText::BackupSaved(form->safeSend().backupPath())));
-            // Load backup fills the boxes with what was overwritten; nothing is written.
-            const uint64_t writes = rig->server->device().stats().writes;
-            rig->dialogs.files = {form->safeSend().backupPath()};
-            Click(form, QStringLiteral("btnLoadBackup"));
-            EXPECT_EQ(form->ParamBoxTexts(), atWrite);
-            Pump(std::chrono::milliseconds(200));
-            EXPECT_EQ(rig->server->device().stats().writes, writes);
-        } else {
-            EXPECT_TRUE(backupAtFirstWrite.isEmpty());
-            EXPECT_TRUE(result.endsWith(SafeWriteText::BackupFailed(SafeWriteText::NotRead())));
-        }
-    } else if (path == Path::AllParams) {
-        AllParamsModel& m = all->model();
-        std::vector<int> rows;
-        for (int r = 0; r < m.rows() && rows.size() < 3; ++r) {
-            if (m.addressText(r).toInt() >= 40) {
-                rows.push_back(r);
-            }
-        }
-        ASSERT_EQ(rows.size(), 3u);
-        WriteCheck expected;
-        std::vector<int> sent;
-        for (size_t k = 0; k < rows.size(); ++k) {
-            const int a = m.addressText(rows[k]).toInt();
-            sent.push_back(k == 1 ? Mem(a) : (Mem(a) + 1 + k) % 256);
-            m.setChecked(rows[k], true);
-            m.setValueText(rows[k], QString::number(sent[k]));
-            expected.Add(m.addressText(rows[k]) + ' ' + m.name(rows[k]).trimmed(),
-                         QString::number(sent[k]));
-            if (read) {
-                expected.SetDevice(static_cast<int>(k), QString::number(Mem(a)));
-            }
-        }
-        Arm();
-        Click(all, QStringLiteral("Command3"));
-        ASSERT_TRUE(
-            WaitUntil([&] { return !all->safeSend().running(); }, std::chrono::seconds(30)));
-        ASSERT_TRUE(wrote);
-        EXPECT_EQ(rig->dialogs.details, QStringList{expected.DiffText()});
-        QStringList backupValues;
-        for (size_t k = 0; k < rows.size(); ++k) {
-            const int a = m.addressText(rows[k]).toInt();
-            const int now = Stored(a, sent[k], false, true);
-            EXPECT_EQ(Mem(a), now);
-            if (now != sent[k]) {
-                differences << Diff(expected.fields()[k].name, sent[k], now);
-            }
-            backupValues << QString::number(Before(a, false));
-            // The marks: against the value read back.
-            EXPECT_EQ(m.deviceValue(rows[k]), QString::number(now));
-        }
-        ExpectVerdict(differences, all->findChild<QLabel*>(QStringLiteral("lblStatus"))->text());
-        if (read) {
-            QStringList lines;
-            for (const QByteArray& l : backupAtFirstWrite.split('\n')) {
-                if (const auto f = ParseParLine(QString::fromLatin1(l))) {
-                    lines << QString::number(f->value);
-                }
-            }
-            EXPECT_EQ(lines, backupValues);
-            const QStringList files = QDir(backups).entryList({QStringLiteral("*.par")});
-            ASSERT_EQ(files.size(), 1);
-            EXPECT_TRUE(
-                Log().contains(SafeWriteText::BackupSaved(QDir(backups).filePath(files[0]))));
-        } else {
-            EXPECT_TRUE(backupAtFirstWrite.isEmpty());
-            EXPECT_TRUE(rig->dialogs.details.value(0).startsWith(SafeWriteText::NotRead()));
-            EXPECT_TRUE(Log().contains(SafeWriteText::BackupFailed(SafeWriteText::NotRead())));
-        }
-    } else {
-        const bool word = path == Path::Write16;
-        const int a = word ? 30 : 24;
-        const int old = word ? Word(a) : Mem(a);
-        const int sent = word ? old + 3 : (old + 3) % 256;
-        form->findChild<QLineEdit*>(QStringLiteral("txtOso"))->setText(QString::number(a));
-        auto* value = form->findChild<QLineEdit*>(QStringLiteral("txtValue"));
-        value->setText(QString::number(sent));
-        Arm();
-        Click(form, word ? QStringLiteral("btnWrite16bit") : QStringLiteral("btnWrite"));
-        ASSERT_TRUE(
-            WaitUntil([&] { return !form->singleWrite().running(); }, std::chrono::seconds(30)));
-        ASSERT_TRUE(wrote);
-        const int now = Stored(a, sent, word, true);
-        EXPECT_EQ(word ? Word(a) : Mem(a), now);
-        EXPECT_EQ(value->text(), QString::number(sent)) << "the reads leave txtValue alone";
+    Arm();
+    Click(burner, "btnSendValues");
+    ASSERT_TRUE(Done([&] { return burner->safeSend().running(); }));
+    if (!WentAhead()) {
+        return;
+    }
+    QStringList differences;
+    const QStringList device = DeviceBoxes(false);
+    const int blockLast[] = {5, 13, 18};
+    for (int i = 0; i < kParamBoxCount; ++i) {
+        const int sent = sentBoxes[i].toInt();
+        const int now = Stored(defs[i].address, sent, defs[i].width == 16,
+                               std::count(blockLast, blockLast + 3, i) > 0);
+        EXPECT_EQ(device[i], QString::number(now)) << i;
         if (now != sent) {
-            differences << Diff(QStringLiteral("Address %1").arg(a), sent, now);
+            differences << Diff(defs[i].label, sent, now);
         }
-        EXPECT_TRUE(Log().contains(SafeWriteText::SingleWriteLog(
-            a, read ? std::optional<QString>(QString::number(old)) : std::nullopt,
-            QString::number(sent),
-            read ? std::optional<QString>(QString::number(now)) : std::nullopt)))
-            << Log().toStdString();
-        ExpectVerdict(differences, std::nullopt);
-        EXPECT_TRUE(backupAtFirstWrite.isEmpty()) << "a single write logs instead";
+    }
+    const QString result = dialogs.messages.value(0).text;
+    EXPECT_TRUE(result.startsWith(ParamSetUpload::kOkText)) << result.toStdString();
+    ExpectVerdict(differences, result);
+    // After the read-back the marks follow the device.
+    EXPECT_EQ(box(0)->palette().color(QPalette::Base) == EditedMarkColour(), SWord(4) != sent0);
+    if (!read) {
+        EXPECT_TRUE(backupAtFirstWrite.isEmpty());
+        EXPECT_TRUE(result.endsWith(SafeWriteText::BackupFailed(SafeWriteText::NotRead())));
+        return;
+    }
+    const QStringList atWrite = DeviceBoxes(true);
+    QStringList loaded;
+    EXPECT_EQ(LoadParamSetPar(backupAtFirstWrite, loaded), kParamBoxCount);
+    EXPECT_EQ(loaded, atWrite);
+    EXPECT_TRUE(result.endsWith(SafeWriteText::BackupSaved(burner->safeSend().backupPath())));
+    // Load backup fills the boxes with what was overwritten; nothing is written.
+    const uint64_t writes = sim->device().stats().writes;
+    dialogs.files = {burner->safeSend().backupPath()};
+    Click(burner, "btnLoadBackup");
+    EXPECT_EQ(burner->ParamBoxTexts(), atWrite);
+    ASSERT_TRUE(RoundTrip());
+    EXPECT_EQ(sim->device().stats().writes, writes);
+}
+
+void SafeWriteE2E::AllParams() {
+    const bool read = !unanswered();
+    AllParamsModel& m = all->model();
+    std::vector<int> rows;
+    for (int r = 0; r < m.rows() && rows.size() < 3; ++r) {
+        if (m.addressText(r).toInt() >= 40) {
+            rows.push_back(r);
+        }
+    }
+    ASSERT_EQ(rows.size(), 3u);
+    WriteCheck expected;
+    std::vector<int> sent;
+    for (size_t k = 0; k < rows.size(); ++k) {
+        const int a = m.addressText(rows[k]).toInt();
+        sent.push_back(k == 1 ? Byte(a) : (Byte(a) + 1 + k) % 256);
+        m.setChecked(rows[k], true);
+        m.setValueText(rows[k], QString::number(sent[k]));
+        expected.Add(m.addressText(rows[k]) + ' ' + m.name(rows[k]).trimmed(),
+                     QString::number(sent[k]));
+        if (read) {
+            expected.SetDevice(static_cast<int>(k), QString::number(Byte(a)));
+        }
+    }
+    Arm();
+    Click(all, "Command3");
+    ASSERT_TRUE(Done([&] { return all->safeSend().running(); }));
+    if (!WentAhead()) {
+        return;
+    }
+    // Unread, the question without a backup (no detail) comes first.
+    EXPECT_EQ(dialogs.details.mid(read ? 0 : 1), QStringList{expected.DiffText()});
+    QStringList differences;
+    QStringList backupValues;
+    for (size_t k = 0; k < rows.size(); ++k) {
+        const int a = m.addressText(rows[k]).toInt();
+        const int now = Stored(a, sent[k], false, true);
+        EXPECT_EQ(Byte(a), now);
+        if (now != sent[k]) {
+            differences << Diff(expected.fields()[k].name, sent[k], now);
+        }
+        backupValues << QString::number(Before(a, false));
+        // The marks: against the value read back.
+        EXPECT_EQ(m.deviceValue(rows[k]), QString::number(now));
+    }
+    ExpectVerdict(differences, Text(all, "lblStatus"));
+    if (!read) {
+        EXPECT_TRUE(backupAtFirstWrite.isEmpty());
+        EXPECT_TRUE(Log().contains(SafeWriteText::BackupFailed(SafeWriteText::NotRead())));
+        return;
+    }
+    QStringList lines;
+    for (const QByteArray& l : backupAtFirstWrite.split('\n')) {
+        if (const auto f = ParseParLine(QString::fromLatin1(l))) {
+            lines << QString::number(f->value);
+        }
+    }
+    EXPECT_EQ(lines, backupValues);
+    const QStringList files = QDir(backups).entryList({QStringLiteral("*.par")});
+    ASSERT_EQ(files.size(), 1);
+    EXPECT_TRUE(Log().contains(SafeWriteText::BackupSaved(QDir(backups).filePath(files[0]))));
+}
+
+void SafeWriteE2E::SingleWrite(bool word) {
+    // A byte at a negative address: the device answers its reads for 65531.
+    const int a = word ? 30 : -5;
+    const int old = word ? SWord(a) : Byte(a);
+    const int sent = word ? old + 3 : (old + 3) % 256;
+    Edit("txtOso")->setText(QString::number(a));
+    Edit("txtValue")->setText(QString::number(sent));
+    Arm();
+    Click(burner, word ? "btnWrite16bit" : "btnWrite");
+    ASSERT_TRUE(Done([&] { return burner->singleWrite().running(); }));
+    if (!WentAhead()) {
+        return;
+    }
+    const int now = Stored(a, sent, word, true);
+    EXPECT_EQ(word ? SWord(a) : Byte(a), now);
+    EXPECT_EQ(Edit("txtValue")->text(), QString::number(sent)) << "the reads leave it alone";
+    // The old value as read, the value sent and the one read back (always answered).
+    EXPECT_TRUE(
+        Log().contains(SafeWriteText::SingleWriteLog(
+                           a, unanswered() ? std::nullopt : std::optional(QString::number(old)),
+                           QString::number(sent), QString::number(now)) +
+                       '\t'))
+        << Log().toStdString();
+    ExpectVerdict(now == sent ? QStringList()
+                              : QStringList{Diff(QStringLiteral("Address %1").arg(a), sent, now)},
+                  std::nullopt);
+    EXPECT_TRUE(backupAtFirstWrite.isEmpty()) << "a single write logs instead";
+}
+
+TEST_P(SafeWriteE2E, DiffBackupAndVerdict) {
+    ASSERT_TRUE(Connect());
+    ASSERT_TRUE(WaitUntil([&] { return burner->windowTitle().startsWith("FlamoraBurner"); }));
+    all = burner->allParams();
+    all->Load();
+    backups = QDir(session->paths().DailyDir()).filePath(QStringLiteral("backups"));
+    sim->SetRequestObserver([this](uint8_t cmd, std::span<const uint8_t>) { Observe(cmd); });
+    for (Path p : {Path::SendValues, Path::AllParams, Path::Write, Path::Write16}) {
+        for (Case c :
+             {Case::Applied, Case::Forget, Case::MisStore, Case::NoAnswer, Case::Declined}) {
+            SCOPED_TRACE(std::string(kPathNames[static_cast<int>(p)]) + "_" +
+                         kCaseNames[static_cast<int>(c)]);
+            StartRow(p, c);
+            if (p == Path::SendValues) {
+                SendValues();
+            } else if (p == Path::AllParams) {
+                AllParams();
+            } else {
+                SingleWrite(p == Path::Write16);
+            }
+            if (HasFatalFailure()) {
+                return;
+            }
+        }
     }
 }
 
-INSTANTIATE_TEST_SUITE_P(Burner, SafeWriteE2E,
-                         ::testing::Combine(::testing::Values(Via::Pty, Via::Tcp),
-                                            ::testing::Values(Path::SendValues, Path::AllParams,
-                                                              Path::Write, Path::Write16),
-                                            ::testing::Values(Case::Applied, Case::Forget,
-                                                              Case::MisStore, Case::NoAnswer)),
-                         Name);
+INSTANTIATE_TEST_SUITE_P(Burner, SafeWriteE2E, ::testing::Values(Via::Pty, Via::Tcp), ViaParamName);
 
 }  // namespace

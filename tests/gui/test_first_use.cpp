@@ -8,6 +8,7 @@
 #include <QLineEdit>
 #include <QPushButton>
 #include <QSettings>
+#include <QSignalSpy>
 #include <QTest>
 
 #include "BurnerFixture.h"
@@ -74,10 +75,21 @@ TEST(BurnerWindow, LoadsOnceAndAReconnectKeepsWhatTheOperatorChanged) {
     EXPECT_EQ(edited->text(), "777") << "an edit not yet sent survives the read on connect";
     EXPECT_NE(untouched->text(), firstRead) << "boxes not edited show the device's values";
 
-    // "Get values" asks for the device's values: every box takes them.
-    QTest::mouseClick(Find<QPushButton>(&form, "btnGetvalues"), Qt::LeftButton);
-    s.feeder->Reply(0x84, ParamSetReply(2));
-    EXPECT_EQ(edited->text(), untouched->text());
+    // "Get values" asks for the device's values: every box takes them. A
+    // request that did not go out, or went unanswered, gives no box up to
+    // the read of a later connect.
+    const struct { bool sent, answered; } steps[] = {{true, true}, {false, true}, {true, false}};
+    for (const auto& [sent, answered] : steps) {
+        edited->setText("777");
+        s.link.open = sent;
+        QSignalSpy expired(&form.overwriteWait(), &QTimer::timeout);
+        form.overwriteWait().setInterval(answered ? 60000 : 0);
+        QTest::mouseClick(Find<QPushButton>(&form, "btnGetvalues"), Qt::LeftButton);
+        s.link.open = true;
+        ASSERT_TRUE(answered || !sent || WaitUntil([&] { return expired.size() == 1; }));
+        s.feeder->Reply(0x84, ParamSetReply(2));
+        EXPECT_EQ(edited->text(), sent && answered ? untouched->text() : "777") << sent;
+    }
 }
 
 TEST(BurnerWindow, CommandsWithoutAnOpenLinkSayTheyWereNotSent) {

@@ -85,9 +85,6 @@ TEST_F(FlamoraTest, RepliesLandInTheirControls) {
     EXPECT_EQ(Led(9), p.LedRed.toImage());
     EXPECT_EQ(Led(1), p.LedGrey.toImage());
     EXPECT_NE(p.LedGreen.toImage(), p.LedRed.toImage());
-    s.feeder->Reply(Cmd::Measurements, Measurement(0x0000, 99));
-    EXPECT_EQ(Text("lblProgState"), QStringLiteral(" Error_state "));
-    EXPECT_EQ(Led(0), p.LedGrey.toImage());
 
     std::vector<uint8_t> usage;
     for (int32_t m : {1439, 3050, 0, 0, 0}) {

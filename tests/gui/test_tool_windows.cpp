@@ -75,7 +75,6 @@ TEST(HistogramWindow, ReadsOneCellAtATimeAndListsTheReplies) {
     EXPECT_FALSE(read->isEnabled());
     ASSERT_TRUE(WaitUntil([&] { return read->isEnabled(); }));
     EXPECT_EQ(s.link.packets.size(), 122);
-    EXPECT_EQ(s.link.HexPackets().value(1), QStringLiteral("55 02 A2 06 AA"));
     s.feeder->Reply(Cmd::ReadWord, {125, 0, 0xA0, 0x06});
     EXPECT_EQ(text->toPlainText(), QStringLiteral("\nIRavg: 12.5 oso 1696"));
     Click(form, "btnClear");
@@ -98,10 +97,13 @@ TEST(AllParamsWindow, TakesByteRepliesWhileOpenAndSendsOnlyWhenConfirmed) {
     Click(form, "chkAll");
     s.dialogs.answerYes = false;
     Click(form, "Command3");
-    ASSERT_TRUE(WaitUntil([&] { return s.dialogs.questions.size() == 1; }));
-    EXPECT_EQ(s.link.HexPackets(), QStringList{"8A 02 2C 01 75"})
-        << "only the read of the row to be sent (row 0 is empty) before the question";
+    EXPECT_FALSE(form.findChild<QPushButton*>(QStringLiteral("Command2"))->isEnabled());
     ASSERT_TRUE(WaitUntil([&] { return !form.safeSend().running(); }));
+    // Nothing answered the read, so no backup: asked first, and No sends nothing.
+    const QString noBackup = "All Parameters|" + SafeWriteText::WriteWithoutBackup();
+    EXPECT_EQ(s.dialogs.questions, QStringList{noBackup});
+    EXPECT_EQ(s.link.HexPackets(), QStringList{"8A 02 2C 01 75"})
+        << "only the read of the row to be sent (row 0 is empty)";
     s.dialogs.answerYes = true;
     m.setValueText(0, QStringLiteral("-1"));
     s.link.Clear();
@@ -109,6 +111,9 @@ TEST(AllParamsWindow, TakesByteRepliesWhileOpenAndSendsOnlyWhenConfirmed) {
     ASSERT_TRUE(WaitUntil([&] { return !form.safeSend().running(); }));
     EXPECT_EQ(s.link.HexPackets().mid(2, 2),
               (QStringList{"85 03 11 00 FF 7A", "85 03 2C 01 2A 7A"}));
+    EXPECT_EQ(s.dialogs.questions,
+              (QStringList{noBackup, noBackup,
+                           "Varoitus|Haluatko varmasti lähettää arvoja polttimeen?"}));
 
     form.close();
     s.feeder->Reply(Cmd::ByteValue, {43, 0x2C, 0x01});
@@ -180,20 +185,34 @@ TEST(LabelBox, ANewTextLaysOutTheWindowOnlyWhenTheLabelsSizeChanges) {
     EXPECT_EQ(box->sizeHint(), label->sizeHint()) << "new margins";
 }
 
+// Numbered captions take the language's text; the others keep their own.
 TEST(BurnerLanguage, FinnishUnderAFinnishLocaleEnglishOtherwise) {
     const std::tuple<QLocale, const char*, const char*> cases[] = {
-        {QLocale(QLocale::Finnish, QLocale::Finland), "Arina", "Tallenna mittaukset tiedostoon"},
-        {QLocale(QLocale::Swedish, QLocale::Finland), "Grate", "Save measurements to file"}};
+        {QLocale(QLocale::Finnish, QLocale::Finland),
+         "Emberkin FlamoraBurner parameters|Arina|Sytytysvastys|Tallenna mittaukset tiedostoon",
+         "All Parameters|Lue arvot|Lähetä arvot|Tallenna tiedostoon|Lue tiedostosta|check all"},
+        {QLocale(QLocale::Swedish, QLocale::Finland),
+         "Emberkin FlamoraBurner parameters|Grate|Startup heater|Save measurements to file",
+         "All Parameters|Read params|Send params|Save to file|Read from file|check all"}};
     const QLocale previous;
-    for (const auto& [locale, led, check] : cases) {
+    auto captions = [](QWidget& w, std::initializer_list<const char*> names) {
+        QStringList out{w.windowTitle()};
+        for (const char* name : names) {  // labels and buttons alike
+            out << w.findChild<QWidget*>(QString::fromLatin1(name))->property("text").toString();
+        }
+        return out.join(QLatin1Char('|'));
+    };
+    for (const auto& [locale, burner, all] : cases) {
         QLocale::setDefault(locale);
         BurnerSession s("#define A 1\r\n");
         frmFlamora form(*s.session, &s.dialogs);
         form.Load();
-        EXPECT_EQ(form.findChild<QLabel*>(QStringLiteral("Label9_0"))->text(),
-                  QString::fromLatin1(led));
-        EXPECT_EQ(form.findChild<QCheckBox*>(QStringLiteral("CheckSaveMeas"))->text(),
-                  QString::fromLatin1(check));
+        EXPECT_EQ(captions(form, {"Label9_0", "Label9_3", "CheckSaveMeas"}),
+                  QString::fromUtf8(burner));
+        form.allParams()->Load();
+        EXPECT_EQ(
+            captions(*form.allParams(), {"btnRead", "Command3", "Command1", "Command2", "chkAll"}),
+            QString::fromUtf8(all));
     }
     QLocale::setDefault(previous);
 }

@@ -1,10 +1,10 @@
 // The burner's safe writes without a device: which replies the reads around a
 // write take, the check and the backup of the parameter set, the values the
-// all-parameters send carries, and the edited-value marks.
+// all-parameters send carries, the edited-value marks and the grid's lock.
 #include <gtest/gtest.h>
 
 #include <QBrush>
-#include <QFile>
+#include <QDir>
 #include <QSignalSpy>
 #include <QTemporaryDir>
 
@@ -12,7 +12,6 @@
 #include "TestUtil.h"
 #include "burner/AllParamsModel.h"
 #include "burner/BurnerSafeWrite.h"
-#include "link/Packet.h"
 #include "support/ExchangeGuard.h"
 
 using namespace tuvik;
@@ -38,25 +37,26 @@ TEST(BurnerDeviceRead, TakesOnlyTheRepliesItWaitsFor) {
     RecordingLink link;
     BurnerDeviceRead read;
     QSignalSpy finished(&read, &BurnerDeviceRead::finished);
-    EXPECT_FALSE(read.OfferValue(5, 24, false)) << "nothing pending";
+    EXPECT_FALSE(read.OfferValue(5, 25, false)) << "nothing pending";
 
-    ASSERT_TRUE(read.Start(&link, BurnerDeviceRead::What::Bytes, {25, 24, 25}));
-    EXPECT_EQ(link.HexPackets(), QStringList({"8A 02 18 00 75", "8A 02 19 00 75"}));
+    // The reply names an address by its low 16 bits: -5 is answered as 65531.
+    ASSERT_TRUE(read.Start(&link, BurnerDeviceRead::What::Bytes, {25, -5, 25}));
+    EXPECT_EQ(link.HexPackets(), QStringList({"8A 02 19 00 75", "8A 02 FB FF 75"}));
     EXPECT_TRUE(ExchangeGuard::Busy());
     BurnerDeviceRead other;
     EXPECT_FALSE(other.Start(&link, BurnerDeviceRead::What::ParamSet)) << "one exchange at a time";
     EXPECT_FALSE(read.OfferValue(5, 26, false)) << "another address";
-    EXPECT_FALSE(read.OfferValue(5, 24, true)) << "a word reply to a byte read";
+    EXPECT_FALSE(read.OfferValue(5, 65531, true)) << "a word reply to a byte read";
     EXPECT_FALSE(read.OfferParamSet(std::vector<uint8_t>(36, 0)));
-    EXPECT_TRUE(read.OfferValue(7, 24, false));
+    EXPECT_TRUE(read.OfferValue(7, 65531, false));
     EXPECT_TRUE(read.pending());
     EXPECT_TRUE(read.OfferValue(8, 25, false));
     ASSERT_TRUE(WaitUntil([&] { return finished.size() == 1; }));
     EXPECT_TRUE(read.complete());
-    EXPECT_EQ(read.value(24), 7);
+    EXPECT_EQ(read.value(-5), 7);
     EXPECT_EQ(read.value(25), 8);
     EXPECT_FALSE(ExchangeGuard::Busy());
-    EXPECT_FALSE(read.OfferValue(9, 24, false)) << "after the end the window shows it";
+    EXPECT_FALSE(read.OfferValue(9, 25, false)) << "after the end the window shows it";
 
     // Unanswered: ends after its time, incomplete; a lost link ends it at once.
     read.setTimeoutMs(20);
@@ -95,9 +95,13 @@ TEST(BurnerSafeWrite, ParamSetBackupLinesLoadBack) {
     const QByteArray par = ParamSetPar(boxes);
     const QList<QByteArray> lines = par.split('\n');
     ASSERT_EQ(lines.size(), kParamBoxCount + 1);
-    EXPECT_EQ(lines[0], QByteArray("4             Fuelfeed_temperature         1234 \r"));
-    EXPECT_EQ(lines[1], QByteArray("6             Grate_uptime  -5 \r"));
-    EXPECT_EQ(lines[10], QByteArray("24            VFD_RUN_mode   20 \r"));
+    // *.par lines: the name in its 50 columns, the value from column 71.
+    EXPECT_EQ(
+        QList<QByteArray>({lines[0], lines[1], lines[10]}),
+        QList<QByteArray>(
+            {"4             Fuelfeed_temperature                                     1234 \r",
+             "6             Grate_uptime                                            -5 \r",
+             "24            VFD_RUN_mode                                             20 \r"}));
     EXPECT_TRUE(lines[19].isEmpty());
 
     QStringList loaded(kParamBoxCount, QStringLiteral("0"));
@@ -121,7 +125,10 @@ TEST(BurnerSafeWrite, MarksAndWords) {
     EXPECT_EQ(WordText(32767), QStringLiteral("32767"));
 }
 
-TEST(AllParamsSafeSend, RowsCarryTheSentBytesAndDeviceValuesMark) {
+// The rows a send carries and their marks; then the send: from the read
+// before it to the end of the read-back nothing moves the rows sent, and the
+// backup holds the rows that answered while the log names the others.
+TEST(AllParamsSafeSend, RowsMarksAndASendThatLocksTheGridAndBacksUpWhatAnswered) {
     AllParamsModel m;
     std::vector<ParamDef> defs;
     for (int a : {10, 11, 12, 13, 14}) {
@@ -139,9 +146,6 @@ TEST(AllParamsSafeSend, RowsCarryTheSentBytesAndDeviceValuesMark) {
     EXPECT_EQ(rows[0].byte, 255);
     EXPECT_EQ(rows[1].address, 13);
     EXPECT_EQ(rows[1].byte, 8);
-    EXPECT_EQ(m.SendableParData({"1", "2"}),
-              AllParamsModel::ParLine("10", defs[0].name, "1").toLatin1() + "\r\n" +
-                  AllParamsModel::ParLine("13", defs[3].name, "2").toLatin1() + "\r\n");
 
     // Marks: only against a device value, and gone when the two agree.
     const QModelIndex v = m.index(3, AllParamsModel::ColValue);
@@ -157,61 +161,42 @@ TEST(AllParamsSafeSend, RowsCarryTheSentBytesAndDeviceValuesMark) {
     m.DataUpdate(6, 13);
     EXPECT_EQ(m.valueText(3), QStringLiteral("6"));
     EXPECT_FALSE(m.data(v, Qt::BackgroundRole).isValid());
-}
 
-// The backup is on disk, complete, at the moment the link writes the first
-// write request; the read-back then decides the verdict.
-TEST(ParamSetSafeSend, BackupIsCompleteBeforeTheFirstWriteRequest) {
     QTemporaryDir dir;
+    AllParamsSafeSend send(m, dir.path());
+    QStringList log;
+    QObject::connect(&send, &AllParamsSafeSend::logLine, [&](const QString& l) { log << l; });
+    QSignalSpy ready(&send, &AllParamsSafeSend::readyToAsk);
     RecordingLink link;
-    int16_t acks = 0;
-    ParamSetUpload upload(&acks);
-    upload.setPauseMs(1);
-    ParamSetSafeSend send(upload, dir.path());
-    std::vector<uint8_t> device(36, 0);
-    for (int i = 4; i < 36; ++i) {
-        device[static_cast<size_t>(i)] = static_cast<uint8_t>(i);
-    }
-    QStringList deviceTexts;
-    ApplyParamSet(device, deviceTexts);
-    QStringList atFirstWrite;
-    std::vector<uint8_t> stored = device;
-    link.onPacket = [&](const QByteArray& p) {
-        if (static_cast<uint8_t>(p.at(0)) != Cmd::MemWrite) {
-            return;
-        }
-        ++acks;
-        // What the burner would store: cmd, count, address (2), data, trailer.
-        const int address = static_cast<uint8_t>(p.at(2)) | (static_cast<uint8_t>(p.at(3)) << 8);
-        for (int k = 0; k + 2 < static_cast<uint8_t>(p.at(1)); ++k) {
-            stored[static_cast<size_t>(address + k)] = static_cast<uint8_t>(p.at(4 + k));
-        }
-        if (atFirstWrite.isEmpty()) {
-            QFile f(send.backupPath());
-            atFirstWrite = QStringList(kParamBoxCount, QStringLiteral("?"));
-            if (f.open(QIODevice::ReadOnly)) {
-                LoadParamSetPar(f.readAll(), atFirstWrite);
-            }
-        }
+    send.reader().setTimeoutMs(20);
+    ASSERT_EQ(send.ReadBefore(&link), std::nullopt);
+    auto edit = [&] {
+        m.setData(v, QStringLiteral("9"));
+        m.setData(m.index(0, AllParamsModel::ColCheck), Qt::Unchecked, Qt::CheckStateRole);
+        m.chkAll(false);
+        m.LoadParData("13 P13 9\r\n");
+        m.DataUpdate(9, 13);
     };
-    QStringList reported;
-    QObject::connect(&send, &ParamSetSafeSend::reported,
-                     [&](bool, const QString& text) { reported << text; });
-    QSignalSpy done(&send, &ParamSetSafeSend::done);
-
-    const QStringList boxes = Boxes({500});
-    ASSERT_EQ(send.start(&link, boxes), ParamSetUpload::Start::Started);
-    EXPECT_EQ(link.HexPackets(), QStringList{"83 00 7C"}) << "the read comes first";
-    EXPECT_TRUE(send.reader().OfferParamSet(device));
-    ASSERT_TRUE(WaitUntil([&] {
-        return link.HexPackets().contains(QStringLiteral("34 00 CB")) && send.reader().pending();
-    })) << "the upload, then the read-back";
-    EXPECT_EQ(atFirstWrite, deviceTexts);
-    EXPECT_NE(stored, device);
-    EXPECT_TRUE(send.reader().OfferParamSet(stored));
-    ASSERT_TRUE(WaitUntil([&] { return done.size() == 1; }));
-    ASSERT_EQ(reported.size(), 1);
-    EXPECT_EQ(reported[0], ParamSetUpload::kOkText + QStringLiteral("\n\n") +
-                               SafeWriteText::Verified() + QStringLiteral("\n\n") +
-                               SafeWriteText::BackupSaved(send.backupPath()));
+    edit();
+    EXPECT_FALSE(m.flags(v) & Qt::ItemIsEditable);
+    EXPECT_TRUE(send.reader().OfferValue(1, 10, false));
+    ASSERT_TRUE(WaitUntil([&] { return ready.size() == 1; }));
+    EXPECT_FALSE(send.nothingRead());
+    edit();
+    link.Clear();
+    EXPECT_EQ(send.Write(link).size(), 2) << "300 and x";
+    EXPECT_EQ(link.HexPackets().mid(0, 2), (QStringList{"85 03 0A 00 FF 7A", "85 03 0D 00 06 7A"}));
+    const QDir backups(dir.filePath(QStringLiteral("backups")));
+    const QStringList files = backups.entryList({QStringLiteral("*.par")});
+    ASSERT_EQ(files.size(), 1);
+    EXPECT_EQ(ReadFile(backups.filePath(files[0])),
+              AllParamsModel::ParLine("10", defs[0].name, "1").toLatin1() + "\r\n");
+    EXPECT_TRUE(log.contains("Not in the backup (the device did not answer): 13 P13"))
+        << log.join('|').toStdString();
+    edit();  // the read-back runs
+    send.reader().OfferValue(255, 10, false);
+    send.reader().OfferValue(6, 13, false);
+    ASSERT_TRUE(WaitUntil([&] { return !send.running(); }));
+    EXPECT_EQ(std::tuple(m.valueText(3), m.checkedCount()), std::tuple(QString("6"), 4));
+    EXPECT_TRUE(m.flags(v) & Qt::ItemIsEditable);
 }
