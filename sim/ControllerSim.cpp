@@ -174,7 +174,11 @@ std::array<uint8_t, Status::kSize> ControllerSim::StatusRecord(int loop) const {
     std::copy(block.begin(), block.begin() + Block::kH, s.begin());
     s[7] = 0;
     const Live& v = loops_[loop].live;
-    PutSingle(s, Block::kSetpoint, static_cast<float>(v.setpoint));
+    // The working setpoint: the loop's own as written while remote setpoint is
+    // off, the remote input's as last sampled while it is on.
+    if (s[Block::kRemoteSetpoint] != 0) {
+        PutSingle(s, Block::kSetpoint, static_cast<float>(v.setpoint));
+    }
     PutSingle(s, Status::kYfw, static_cast<float>(v.yfw));
     PutSingle(s, Status::kMeasurement, static_cast<float>(v.measurement));
     PutSingle(s, Status::kH, GetSingle(block, Block::kH));

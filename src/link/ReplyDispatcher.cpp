@@ -136,10 +136,10 @@ void ReplyDispatcher::Caption(const QString& text) {
 }
 
 void ReplyDispatcher::StatusRecord(std::span<const uint8_t> d) {
-    ++statusRecords_;
     Caption(QStringLiteral("PID luku onnistui ") + timeText_());
-    if (clsPID* loop = loops_.Selected()) {
-        loop->SetStatusData(d);
+    // A refused record answers no read: the loop still holds the previous one.
+    if (clsPID* loop = loops_.Selected(); loop && loop->SetStatusData(d)) {
+        ++statusRecords_;
     }
 }
 

@@ -51,7 +51,8 @@ class ReplyDispatcher final : public ReplyReceiver {
 
     PidLoops& loops() { return loops_; }
     DispatchState& state() { return state_; }
-    // Loop status records taken so far: a read that saw none did not happen.
+    // Loop status records the selected loop has taken so far: a read that saw
+    // none did not happen.
     uint64_t statusRecords() const { return statusRecords_; }
 
   private:

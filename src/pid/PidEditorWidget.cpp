@@ -92,10 +92,11 @@ PidEditorWidget::PidEditorWidget(Session& session, UserDialogs& dialogs, QWidget
     auto* top = new QVBoxLayout(this);
     top->setContentsMargins(0, 0, 0, 0);
     top->addWidget(BuildSelector());
-    top->addWidget(BuildMode());
+    editorParts_ = {BuildMode(), BuildSettings(), BuildSliders()};
+    top->addWidget(editorParts_[0]);
     auto* middle = new QHBoxLayout;
-    middle->addWidget(BuildSettings(), 1);
-    middle->addWidget(BuildSliders());
+    middle->addWidget(editorParts_[1], 1);
+    middle->addWidget(editorParts_[2]);
     top->addLayout(middle, 1);
     top->addWidget(BuildButtons());
 
@@ -270,10 +271,10 @@ QWidget* PidEditorWidget::BuildButtons() {
 
     btnGetCurrentValues_ = Button("btnGetCurrentValues", QStringLiteral("Get current values"), box,
                                   QStringLiteral("Get actual values from PLC"));
-    auto* defaults = Button("cmdDefaults", QStringLiteral("Load defaults"), box,
-                            QStringLiteral("Load factory setting"));
-    auto* load = Button("cmdLoadSettings", QStringLiteral("Load settings"), box,
-                        QStringLiteral("Load your own setting from disk"));
+    auto* defaults = cmdDefaults_ = Button("cmdDefaults", QStringLiteral("Load defaults"), box,
+                                           QStringLiteral("Load factory setting"));
+    auto* load = cmdLoadSettings_ = Button("cmdLoadSettings", QStringLiteral("Load settings"), box,
+                                           QStringLiteral("Load your own setting from disk"));
     auto* save = Button("cmdSaveSettings", QStringLiteral("Save settings"), box,
                         QStringLiteral("Save your own settings to disk"));
     cmdOK_ = Button("cmdOK", QStringLiteral("Apply changes"), box,
@@ -412,6 +413,12 @@ bool PidEditorWidget::eventFilter(QObject* watched, QEvent* event) {
 }
 
 void PidEditorWidget::comboPID_Click(int index) {
+    if (LoopFixed()) {
+        // Set from code while the list is locked: the loop stays.
+        const QSignalBlocker block(comboPID_);
+        comboPID_->setCurrentIndex(session_.loops().selectedIndex());
+        return;
+    }
     session_.loops().SetSelectedIndex(index);
     if (index == 0 || index == 1) {
         if (DeviceLink* link = session_.ctx().activeLink()) {
@@ -473,16 +480,16 @@ void PidEditorWidget::btnGetCurrentValues_Click() {
     if (link->PortOpen()) {
         statusRecordsAtRead_ = session_.dispatcher().statusRecords();
         link->SendRequest(Cmd::ReadStatus);
-        btnGetCurrentValues_->setEnabled(false);
         timerGetCurrentValues_.start();
+        UpdateLocks();
         ShowLoopSettings();
     }
 }
 
 void PidEditorWidget::TimerGetCurrentValues_Tick() {
     ShowLoopSettings();
-    btnGetCurrentValues_->setEnabled(!send_.running());
     timerGetCurrentValues_.stop();
+    UpdateLocks();
     // A send that started meanwhile keeps the data request off until it ends.
     if (DeviceLink* link = session_.ctx().activeLink(); link && !ExchangeGuard::Busy()) {
         link->SetRefreshTimer(true);
@@ -500,7 +507,7 @@ void PidEditorWidget::TimerGetCurrentValues_Tick() {
 }
 
 void PidEditorWidget::cmdOK_Click() {
-    if (send_.running() || ExchangeGuard::Busy()) {
+    if (applying_ || send_.running() || ExchangeGuard::Busy()) {
         dialogs_.Message(AppTitle(), ExchangeGuard::BusyMessage());
         emit applyEnded(ApplyEnd::NotSent);
         return;
@@ -509,6 +516,10 @@ void PidEditorWidget::cmdOK_Click() {
         emit applyEnded(ApplyEnd::NotSent);
         return;
     }
+    // From here to the verdict the loop, its list entry and the editor stay
+    // as they are: the read-back judges the loop that was sent.
+    applying_ = true;
+    UpdateLocks();
     // The controller's values go beside the confirmation; the box opens when
     // they are in or the read's time is up.
     if (!StartDeviceRead(DeviceRead::BeforeSend)) {
@@ -516,54 +527,67 @@ void PidEditorWidget::cmdOK_Click() {
     }
 }
 
+void PidEditorWidget::EndApply(ApplyEnd end) {
+    applying_ = false;
+    UpdateLocks();
+    emit applyEnded(end);
+}
+
 void PidEditorWidget::ConfirmAndSend(const std::optional<PidSettings>& device) {
     const int index = comboPID_->currentIndex();
     const PidSettingsSend::Built built =
         PidSettingsSend::BuildLoop(values(), index, session_.ctx().activeLink());
     sent_.reset();
-    QString diff;
+    QString detail;
     if (built.loop) {
         WriteCheck check = MakePidWriteCheck(built.loop->Settings());
         if (device) {
             SetPidDeviceValues(check, *device);
         }
-        diff = check.DiffText();
+        detail = PidConfirmDetail(index, check);
     }
     const QString text = QStringLiteral("    Confirm current settings ! ") + QStringLiteral("\n") +
                          QStringLiteral("You are now changing systems PID-regulation settings!");
     if (!dialogs_.Confirm(QStringLiteral("PID control settings confirmation."), text,
-                          UserDialogs::Icon::None, diff)) {
-        emit applyEnded(ApplyEnd::NotSent);
+                          UserDialogs::Icon::None, detail)) {
+        EndApply(ApplyEnd::NotSent);
+        return;
+    }
+    lblWriteCheck_->clear();
+    lastBackup_.clear();
+    if (built.loop && !WriteBackup(index, device)) {
+        EndApply(ApplyEnd::NotSent);
         return;
     }
     if (built.loop) {
         sent_ = built.loop->Settings();
     }
-    lblWriteCheck_->clear();
-    lastBackup_.clear();
-    if (built.loop) {
-        WriteBackup(index, device);
-    }
     SendPIDSettings();
 }
 
-void PidEditorWidget::WriteBackup(int index, const std::optional<PidSettings>& device) {
+bool PidEditorWidget::WriteBackup(int index, const std::optional<PidSettings>& device) {
     const QString name = session_.loops()[index].GetName();
-    if (!device) {
-        const QString line = SafeWriteText::BackupFailed(SafeWriteText::NotRead());
-        session_.log().AddMessage(PidSafeWriteText::LogLine(name, line));
-        lblWriteCheck_->setText(line);
-        return;
+    std::optional<QString> failure;
+    if (device) {
+        const PidBackup backup = SavePidBackup(session_.paths().DailyDir(), name, index, *device,
+                                               QDateTime::currentDateTime());
+        failure = backup.error;
+        lastBackup_ = failure ? QString() : backup.path;
     }
-    const PidBackup backup =
-        SavePidBackup(session_.paths().DailyDir(), name, *device, QDateTime::currentDateTime());
-    const QString line = backup.error ? SafeWriteText::BackupFailed(*backup.error)
-                                      : SafeWriteText::BackupSaved(backup.path);
-    if (!backup.error) {
-        lastBackup_ = backup.path;
-    }
+    const bool reported = PidStatusReportsLoop(index);
+    const QString line = !reported ? PidSafeWriteText::NotReported()
+                         : !device ? SafeWriteText::BackupFailed(SafeWriteText::NotRead())
+                         : failure ? SafeWriteText::BackupFailed(*failure)
+                                   : SafeWriteText::BackupSaved(lastBackup_);
     session_.log().AddMessage(PidSafeWriteText::LogLine(name, line));
     lblWriteCheck_->setText(line);
+    // Without a backup only when the operator says so.
+    if (reported && !lastBackup_.isEmpty()) {
+        return true;
+    }
+    return !reported ||
+           dialogs_.AskYesNo(AppTitle(), failure ? PidSafeWriteText::WriteWithoutSavedBackup(line)
+                                                 : SafeWriteText::WriteWithoutBackup());
 }
 
 void PidEditorWidget::SendPIDSettings() {
@@ -572,7 +596,7 @@ void PidEditorWidget::SendPIDSettings() {
     PidSettingsSend::Built built = PidSettingsSend::BuildLoop(values(), index, link);
     if (!built.loop) {
         dialogs_.Message(AppTitle(), QStringLiteral(" Error SendPIDSettings ") + built.error);
-        emit applyEnded(ApplyEnd::NotSent);
+        EndApply(ApplyEnd::NotSent);
         return;
     }
     const clsPID* selected = session_.loops().Selected();
@@ -580,21 +604,16 @@ void PidEditorWidget::SendPIDSettings() {
     const bool overTcp = useTcp_ && useTcp_();
     prgSend_->setValue(0);
     prgSend_->setVisible(true);
-    cmdOK_->setEnabled(false);
-    btnGetCurrentValues_->setEnabled(false);
     if (!send_.start(std::move(*built.loop), autoSetPoint, link, overTcp)) {
         prgSend_->setVisible(false);
-        cmdOK_->setEnabled(true);
-        btnGetCurrentValues_->setEnabled(true);
         dialogs_.Message(AppTitle(), ExchangeGuard::BusyMessage());
-        emit applyEnded(ApplyEnd::NotSent);
+        EndApply(ApplyEnd::NotSent);
     }
+    UpdateLocks();
 }
 
 void PidEditorWidget::SendFinished(PidSettingsSend::Outcome outcome, const QString& detail) {
     prgSend_->setVisible(false);
-    cmdOK_->setEnabled(true);
-    btnGetCurrentValues_->setEnabled(!timerGetCurrentValues_.isActive());
     switch (outcome) {
         case PidSettingsSend::Outcome::Sent:
             session_.ctx().setMainCaption(detail);
@@ -621,7 +640,7 @@ void PidEditorWidget::SendFinished(PidSettingsSend::Outcome outcome, const QStri
     if (outcome == PidSettingsSend::Outcome::Failed || !sent_ ||
         !StartDeviceRead(DeviceRead::AfterSend)) {
         sent_.reset();
-        emit applyEnded(sendEnd_);
+        EndApply(sendEnd_);
     }
 }
 
@@ -638,15 +657,16 @@ bool PidEditorWidget::StartDeviceRead(DeviceRead which) {
     deviceReadIndex_ = index;
     // A status record retitles the window; these reads leave the title as it was.
     captionAtDeviceRead_ = window()->windowTitle();
-    SetBusy(true);
+    ShowReading(true);
     lblWriteCheck_->setText(which == DeviceRead::BeforeSend ? PidSafeWriteText::ReadingBefore()
                                                             : PidSafeWriteText::ReadingAfter());
     if (!statusRead_.start(session_.ctx().activeLink(), useTcp_ && useTcp_())) {
         deviceRead_ = DeviceRead::None;
-        SetBusy(false);
+        ShowReading(false);
         lblWriteCheck_->clear();
         return false;
     }
+    UpdateLocks();
     return true;
 }
 
@@ -655,7 +675,7 @@ void PidEditorWidget::DeviceReadFinished(const std::optional<PidSettings>& devic
     if (which == DeviceRead::None) {
         return;
     }
-    SetBusy(false);
+    ShowReading(false);
     lblWriteCheck_->clear();
     if (device) {
         session_.ctx().setMainCaption(captionAtDeviceRead_);
@@ -668,7 +688,7 @@ void PidEditorWidget::DeviceReadFinished(const std::optional<PidSettings>& devic
     }
     UpdateMarks();
     if (which == DeviceRead::AfterSend) {
-        emit applyEnded(sendEnd_);
+        EndApply(sendEnd_);
     }
 }
 
@@ -676,44 +696,56 @@ void PidEditorWidget::ReportReadBack(const std::optional<PidSettings>& device) {
     if (!sent_) {
         return;
     }
-    WriteCheck check = MakePidWriteCheck(*std::exchange(sent_, std::nullopt), true);
+    WriteCheck check = MakePidWriteCheck(*std::exchange(sent_, std::nullopt));
     if (device) {
         SetPidReadBack(check, *device);
     }
-    const QString name = session_.loops()[deviceReadIndex_].GetName();
-    QStringList status;
-    if (!lastBackup_.isEmpty()) {
-        status << SafeWriteText::BackupSaved(lastBackup_);
+    const PidReadBackVerdict verdict =
+        JudgeReadBack(session_.loops()[deviceReadIndex_].GetName(), check, lastBackup_);
+    session_.log().AddMessage(verdict.logLine);
+    lblWriteCheck_->setText(verdict.status);
+    // A send already reported as failed gets no second box for a controller
+    // that did not answer: only what it now holds is news.
+    if (!verdict.verified && (lastSendOk_ || device)) {
+        dialogs_.Message(SafeWriteText::MismatchTitle(),
+                         SafeWriteText::Mismatch(check.DifferencesText()),
+                         UserDialogs::Icon::Warning);
     }
-    if (check.Verified()) {
-        session_.log().AddMessage(PidSafeWriteText::LogLine(name, SafeWriteText::Verified()));
-        status.prepend(SafeWriteText::Verified());
-    } else {
-        QString differences = check.DifferencesText();
-        session_.log().AddMessage(PidSafeWriteText::LogLine(
-            name, SafeWriteText::MismatchTitle() + QStringLiteral(": ") +
-                      differences.replace(QLatin1Char('\n'), QStringLiteral("; "))));
-        status.prepend(SafeWriteText::MismatchTitle());
-        // A send already reported as failed gets no second box for a
-        // controller that did not answer: only what it now holds is news.
-        if (lastSendOk_ || device) {
-            dialogs_.Message(SafeWriteText::MismatchTitle(),
-                             SafeWriteText::Mismatch(check.DifferencesText()),
-                             UserDialogs::Icon::Warning);
-        }
-    }
-    lblWriteCheck_->setText(status.join(QLatin1Char('\n')));
 }
 
-void PidEditorWidget::SetBusy(bool busy) {
-    cmdOK_->setEnabled(!busy);
-    btnGetCurrentValues_->setEnabled(!busy && !timerGetCurrentValues_.isActive());
-    comboPID_->setEnabled(!busy);
-    prgSend_->setRange(0, busy ? 0 : PidSettingsSend::kSteps);
-    prgSend_->setVisible(busy);
+void PidEditorWidget::ShowReading(bool on) {
+    prgSend_->setRange(0, on ? 0 : PidSettingsSend::kSteps);
+    prgSend_->setVisible(on);
+}
+
+bool PidEditorWidget::LoopFixed() const {
+    return applying_ || loopHeld_ || send_.running() || deviceRead_ != DeviceRead::None ||
+           timerGetCurrentValues_.isActive();
+}
+
+void PidEditorWidget::HoldLoop(bool hold) {
+    loopHeld_ = hold;
+    UpdateLocks();
+}
+
+void PidEditorWidget::UpdateLocks() {
+    const bool exchange = applying_ || send_.running() || deviceRead_ != DeviceRead::None;
+    cmdOK_->setEnabled(!exchange);
+    btnGetCurrentValues_->setEnabled(!exchange && !timerGetCurrentValues_.isActive());
+    for (QWidget* w : editorParts_) {
+        w->setEnabled(!exchange);
+    }
+    const bool fixed = LoopFixed();
+    for (QWidget* w : {static_cast<QWidget*>(comboPID_), static_cast<QWidget*>(cmdDefaults_),
+                       static_cast<QWidget*>(cmdLoadSettings_)}) {
+        w->setEnabled(!fixed);
+    }
 }
 
 void PidEditorWidget::cmdDefaults_Click() {
+    if (LoopFixed()) {
+        return;
+    }
     const PidLoadOutcome out =
         LoadPidDefaults(session_.loops(), comboPID_->currentIndex(), session_.paths());
     if (out.kind == PidLoadOutcome::Kind::Failed) {
@@ -725,11 +757,21 @@ void PidEditorWidget::cmdDefaults_Click() {
 }
 
 void PidEditorWidget::cmdLoadSettings_Click() {
+    if (LoopFixed()) {
+        return;
+    }
     const QString path = dialogs_.OpenFileName(PidFile::LoadTitle(), PidFile::Filter());
+    const int index = comboPID_->currentIndex();
     if (path.isEmpty()) {
         return;
     }
-    const PidLoadOutcome out = LoadPidSettings(session_.loops(), comboPID_->currentIndex(), path);
+    // A backup names the loop it was made of; loops may share a name.
+    if (const std::optional<int> of = PidBackupLoop(path);
+        of && *of != index &&
+        !dialogs_.AskYesNo(AppTitle(), PidSafeWriteText::OtherLoopBackup(*of, index))) {
+        return;
+    }
+    const PidLoadOutcome out = LoadPidSettings(session_.loops(), index, path);
     if (out.kind == PidLoadOutcome::Kind::Failed) {
         dialogs_.Message(AppTitle(), out.messageText);
         return;
@@ -773,6 +815,7 @@ void PidEditorWidget::Unload() {
     deviceRead_ = DeviceRead::None;
     statusRead_.abandon();
     sent_.reset();
+    applying_ = false;
 }
 
 }  // namespace tuvik

@@ -78,6 +78,11 @@ class PidEditorWidget : public QWidget {
     // "Apply changes" as if clicked: the read, the confirmation, the
     // backup, the send and the read-back. applyEnded tells how it ended.
     void ApplyChanges() { cmdOK_Click(); }
+    // The step test keeps its loop selected until the output is returned:
+    // the list and the two loading buttons are locked meanwhile.
+    void HoldLoop(bool hold);
+    // Another loop cannot be chosen or loaded now.
+    bool LoopFixed() const;
     enum class ApplyEnd { NotSent, Sent, NotAcknowledged, Failed };
     Q_ENUM(ApplyEnd)
 
@@ -111,7 +116,10 @@ class PidEditorWidget : public QWidget {
     void SliderSetpointChanged();
     void cmdOK_Click();
     void ConfirmAndSend(const std::optional<PidSettings>& device);
-    void WriteBackup(int index, const std::optional<PidSettings>& device);
+    // The controller's values saved before the send; false when the send
+    // must not go out (no backup, and the operator said no).
+    bool WriteBackup(int index, const std::optional<PidSettings>& device);
+    void EndApply(ApplyEnd end);
     void SendPIDSettings();
     void SendFinished(PidSettingsSend::Outcome outcome, const QString& detail);
     void btnGetCurrentValues_Click();
@@ -126,7 +134,10 @@ class PidEditorWidget : public QWidget {
     bool StartDeviceRead(DeviceRead which);
     void DeviceReadFinished(const std::optional<PidSettings>& device);
     void ReportReadBack(const std::optional<PidSettings>& device);
-    void SetBusy(bool busy);
+    void ShowReading(bool on);
+    // Enables the controls for what runs: during a read, a send or its
+    // read-back the editor, the list and the loading buttons are locked.
+    void UpdateLocks();
     // The marks of the values that differ from the controller's.
     void UpdateMarks();
 
@@ -137,7 +148,9 @@ class PidEditorWidget : public QWidget {
     QTimer timerGetCurrentValues_;
     // Status records taken when the running read started; empty when none runs.
     std::optional<uint64_t> statusRecordsAtRead_;
-    bool filling_ = false;  // the editor is being filled from a loop
+    bool filling_ = false;   // the editor is being filled from a loop
+    bool applying_ = false;  // from "Apply changes" to the end of its read-back
+    bool loopHeld_ = false;
 
     PidStatusRead statusRead_;
     DeviceRead deviceRead_ = DeviceRead::None;
@@ -164,6 +177,9 @@ class PidEditorWidget : public QWidget {
     QSlider* SliderSetpoint_ = nullptr;
     QLabel* LabelSetpointValue_ = nullptr;
     QPushButton* cmdOK_ = nullptr;
+    QPushButton* cmdDefaults_ = nullptr;
+    QPushButton* cmdLoadSettings_ = nullptr;
+    std::array<QWidget*, 3> editorParts_{};  // mode row, boxes, sliders
     QPushButton* btnGetCurrentValues_ = nullptr;
     QProgressBar* prgSend_ = nullptr;
     QLabel* lblWriteCheck_ = nullptr;

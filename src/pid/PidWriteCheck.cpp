@@ -2,10 +2,13 @@
 
 #include <QDir>
 #include <QFileInfo>
+#include <QRegularExpression>
+#include <QStringList>
 
 #include <charconv>
 
 #include "pid/PidFiles.h"
+#include "pid/PidLoops.h"
 
 namespace tuvik {
 
@@ -98,33 +101,77 @@ bool PidStatusReportsLoop(int listIndex) {
     return listIndex == 0 || listIndex == 1;
 }
 
-WriteCheck MakePidWriteCheck(const PidSettings& toSend, bool readBack) {
+WriteCheck MakePidWriteCheck(const PidSettings& toSend) {
     const PidFieldTexts t = PidSettingsTexts(toSend);
     WriteCheck check;
     for (int f = 0; f < PidField::kCount; ++f) {
-        if (f != PidField::FirstBox + PidBox::Setpoint || !readBack) {
-            check.Add(PidFieldName(f), t[static_cast<size_t>(f)]);
-        }
+        const bool setpoint = f == PidField::FirstBox + PidBox::Setpoint;
+        check.Add(PidFieldName(f), t[static_cast<size_t>(f)], !setpoint || !toSend.RemoteSetpoint);
+    }
+    const std::pair<int, float> scales[] = {{PidBox::MeasureScale, toSend.MeasureScale},
+                                            {PidBox::ForwardScale, toSend.ForwardScale},
+                                            {PidBox::SetpointScale, toSend.SetpointScale}};
+    for (const auto& [box, v] : scales) {
+        check.Add(PidBoxCaption(box), ExactText(v), false);
     }
     return check;
 }
 
-void SetPidDeviceValues(WriteCheck& check, const PidSettings& device) {
+namespace {
+
+// The controller's values into the rows it reports, by name.
+void SetReadable(WriteCheck& check, const PidSettings& device,
+                 void (WriteCheck::*set)(int, const QString&)) {
     const PidFieldTexts t = PidSettingsTexts(device);
     for (int f = 0; f < PidField::kCount; ++f) {
-        if (const int i = check.IndexOf(PidFieldName(f)); i >= 0) {
-            check.SetDevice(i, t[static_cast<size_t>(f)]);
+        const int i = check.IndexOf(PidFieldName(f));
+        if (i >= 0 && check.fields()[static_cast<size_t>(i)].readable) {
+            (check.*set)(i, t[static_cast<size_t>(f)]);
         }
     }
 }
 
+}  // namespace
+
+void SetPidDeviceValues(WriteCheck& check, const PidSettings& device) {
+    SetReadable(check, device, &WriteCheck::SetDevice);
+}
+
 void SetPidReadBack(WriteCheck& check, const PidSettings& device) {
-    const PidFieldTexts t = PidSettingsTexts(device);
-    for (int f = 0; f < PidField::kCount; ++f) {
-        if (const int i = check.IndexOf(PidFieldName(f)); i >= 0) {
-            check.SetReadBack(i, t[static_cast<size_t>(f)]);
+    SetReadable(check, device, &WriteCheck::SetReadBack);
+}
+
+QString PidConfirmDetail(int listIndex, const WriteCheck& check) {
+    const QString diff = check.DiffText();
+    return PidStatusReportsLoop(listIndex)
+               ? diff
+               : PidSafeWriteText::NotReported() + QLatin1Char('\n') + diff;
+}
+
+PidReadBackVerdict JudgeReadBack(const QString& name, const WriteCheck& check,
+                                 const QString& backup) {
+    PidReadBackVerdict v;
+    v.verified = check.Verified();
+    QStringList lines;
+    if (v.verified) {
+        lines << check.VerifiedText();
+    } else {
+        lines << SafeWriteText::MismatchTitle() + QStringLiteral(": ") + check.DifferencesText();
+        for (const QString& field : check.NotReadable()) {
+            lines << SafeWriteText::NotReadBack(field);
         }
     }
+    v.logLine = PidSafeWriteText::LogLine(
+        name, lines.join(QLatin1Char('\n')).replace(QLatin1Char('\n'), QStringLiteral("; ")));
+    // The status line names the differences only in the warning's box.
+    if (!v.verified) {
+        lines[0] = SafeWriteText::MismatchTitle();
+    }
+    if (!backup.isEmpty()) {
+        lines << SafeWriteText::BackupSaved(backup);
+    }
+    v.status = lines.join(QLatin1Char('\n'));
+    return v;
 }
 
 PidFieldMarks PidEditorMarks(const PidEditorValues& v, const std::optional<PidSettings>& device) {
@@ -144,17 +191,35 @@ PidFieldMarks PidEditorMarks(const PidEditorValues& v, const std::optional<PidSe
     return marks;
 }
 
-PidBackup SavePidBackup(const QString& dataDir, const QString& name, const PidSettings& device,
-                        const QDateTime& when) {
+PidBackup SavePidBackup(const QString& dataDir, const QString& name, int listIndex,
+                        const PidSettings& device, const QDateTime& when) {
     clsPID held;
     held.name(name);
     held.SetSettings(device);
-    PidBackup out{BackupPath(dataDir, name, QStringLiteral("PID"), when), std::nullopt};
+    PidBackup out{BackupPath(dataDir, PidBackupWhat(name, listIndex), QStringLiteral("PID"), when),
+                  std::nullopt};
     out.error = MakeBackupFolder(out.path);
     if (!out.error) {
         out.error = SavePidFile(out.path, &held);
     }
     return out;
+}
+
+QString PidBackupWhat(const QString& name, int listIndex) {
+    return name + QStringLiteral(" loop ") + QString::number(listIndex + 1);
+}
+
+std::optional<int> PidBackupLoop(const QString& path) {
+    // BackupPath's form: the date and time, the loop's name, "_loop_" and its number.
+    static const QRegularExpression kName(
+        QStringLiteral("^\\d{4}-\\d\\d-\\d\\d_\\d\\d-\\d\\d-\\d\\d_.*_loop_(\\d)\\.PID$"),
+        QRegularExpression::CaseInsensitiveOption);
+    const QRegularExpressionMatch m = kName.match(QFileInfo(path).fileName());
+    const int loop = m.hasMatch() ? m.captured(1).toInt() : 0;
+    if (loop < 1 || loop > PidLoops::kCount) {
+        return std::nullopt;
+    }
+    return loop - 1;
 }
 
 namespace PidSafeWriteText {
@@ -169,6 +234,24 @@ QString ReadingAfter() {
 
 QString DeviceValueTip(const QString& value) {
     return QStringLiteral("In the controller: ") + value;
+}
+
+QString NotReported() {
+    return QStringLiteral(
+        "The controller does not report this loop's settings: no backup is made and nothing can be "
+        "verified.");
+}
+
+QString WriteWithoutSavedBackup(const QString& failure) {
+    return failure + QStringLiteral("\nWrite anyway?");
+}
+
+QString OtherLoopBackup(int backupIndex, int listIndex) {
+    return QStringLiteral(
+               "This file is a backup of loop %1, and the selected loop is loop %2. Load it "
+               "anyway?")
+        .arg(backupIndex + 1)
+        .arg(listIndex + 1);
 }
 
 QString LogLine(const QString& name, const QString& text) {

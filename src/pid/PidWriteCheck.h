@@ -1,12 +1,13 @@
 #pragma once
-// "Apply changes" as a safe write: the fields of a loop's parameter block that
-// the loop's status record also reports, named as the editor shows them; the
-// controller's values taken from a status record; the check of a send against
-// the values before and after it; and which editor values differ from the
-// controller's (the marks).
+// "Apply changes" as a safe write: the fields of a loop's parameter block,
+// named as the editor shows them; the controller's values taken from a status
+// record; the check of a send against the values before and after it; and
+// which editor values differ from the controller's (the marks).
 //
-// The scales are written but never reported back, so they are neither shown
-// in the diff nor verified. AutoSetPoint is not a value the editor shows.
+// The scales are written but never reported back: they are in the check as
+// fields that cannot be read, named in the verdict, never counted as
+// verified. AutoSetPoint is not a value the editor shows, and the seven-byte
+// write overwrites it anyway.
 
 #include <QString>
 
@@ -57,34 +58,63 @@ std::optional<PidSettings> PidStatusSettings(std::span<const uint8_t> record);
 // others a status record would describe another loop.
 bool PidStatusReportsLoop(int listIndex);
 
-// The check of one send: one row per reported field with what the send
-// carries. The record's setpoint is the one the loop works with: it takes a
-// written setpoint only at the loop's next cycle (up to h later) and follows
-// the remote input when that is on, so the check made after the write
-// (readBack) leaves it out.
-WriteCheck MakePidWriteCheck(const PidSettings& toSend, bool readBack = false);
+// The check of one send: one row per field with what the send carries. The
+// record's setpoint is the one the loop works with: the written one while
+// remote setpoint is off, the remote input's while it is on, so it is only
+// compared when the send leaves remote setpoint off. The scales follow as
+// rows that cannot be read.
+WriteCheck MakePidWriteCheck(const PidSettings& toSend);
+// The controller's values before the send and after it, for the rows that
+// can be read.
 void SetPidDeviceValues(WriteCheck& check, const PidSettings& device);
 void SetPidReadBack(WriteCheck& check, const PidSettings& device);
+
+// The confirmation's detail: the diff, after a line saying that the
+// controller does not report the loop when it does not.
+QString PidConfirmDetail(int listIndex, const WriteCheck& check);
+
+// What the status line and the message log say after a read-back.
+struct PidReadBackVerdict {
+    bool verified = false;
+    QString status;   // the verdict's text, then the backup's line when there is one
+    QString logLine;  // the verdict (or the differences) on one line
+};
+PidReadBackVerdict JudgeReadBack(const QString& name, const WriteCheck& check,
+                                 const QString& backup);
 
 // For each field the editor holds differently from the controller, the
 // controller's value; nothing anywhere when the controller was never read.
 PidFieldMarks PidEditorMarks(const PidEditorValues& v, const std::optional<PidSettings>& device);
 
-// Saves the controller's values of loop `name` as a *.PID file at
-// BackupPath(dataDir, name, "PID", when), the folder made when missing,
-// under the loop's name so that "Load settings" takes it back into that loop.
+// Saves the controller's values of the loop at listIndex, named `name`, as a
+// *.PID file at BackupPath(dataDir, PidBackupWhat(name, listIndex), "PID",
+// when), the folder made when missing. The file holds the loop's name so that
+// "Load settings" takes it back; the loop's number is in the file name, since
+// two loops may share a name.
 struct PidBackup {
     QString path;
     std::optional<QString> error;  // the failure's description
 };
-PidBackup SavePidBackup(const QString& dataDir, const QString& name, const PidSettings& device,
-                        const QDateTime& when);
+PidBackup SavePidBackup(const QString& dataDir, const QString& name, int listIndex,
+                        const PidSettings& device, const QDateTime& when);
+// "<name> loop <listIndex + 1>"
+QString PidBackupWhat(const QString& name, int listIndex);
+// The list index of the loop a backup file was made of, from its file name;
+// nothing for a file that is no backup.
+std::optional<int> PidBackupLoop(const QString& path);
 
 // Texts of the PID send's checks (status line and message log).
 namespace PidSafeWriteText {
 QString ReadingBefore();  // "Reading the loop's settings from the controller..."
 QString ReadingAfter();   // "Reading the loop's settings back from the controller..."
 QString DeviceValueTip(const QString& value);  // "In the controller: <value>"
+// The controller does not report loops 3 and 4: no backup, no verdict.
+QString NotReported();
+// The question before a send whose backup could not be written (`failure`
+// is the line that says so).
+QString WriteWithoutSavedBackup(const QString& failure);
+// The question before loading a backup made of another loop.
+QString OtherLoopBackup(int backupIndex, int listIndex);
 // A message-log line about loop `name`: "PID settings of <name>: <text>".
 QString LogLine(const QString& name, const QString& text);
 }  // namespace PidSafeWriteText

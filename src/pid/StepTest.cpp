@@ -1,5 +1,6 @@
 #include "pid/StepTest.h"
 
+#include <QFile>
 #include <QStringList>
 
 #include <cmath>
@@ -121,6 +122,22 @@ std::optional<StepRecord> StepRecordFromCsv(const QString& text, QString* error)
         r.samples.push_back(s);
     }
     return r;
+}
+
+std::optional<StepRecord> ReadStepRecordFile(const QString& path, QString* error) {
+    QFile f(path);
+    if (!f.open(QIODevice::ReadOnly)) {
+        return Refuse(error, f.errorString());
+    }
+    // One byte more than allowed, for a file whose size is not known beforehand.
+    const QByteArray bytes =
+        f.size() > kMaxStepFileBytes ? QByteArray() : f.read(kMaxStepFileBytes + 1);
+    if (f.size() > kMaxStepFileBytes || bytes.size() > kMaxStepFileBytes) {
+        return Refuse(error, QStringLiteral("The file is larger than the %1 bytes a step test "
+                                            "file can take.")
+                                 .arg(kMaxStepFileBytes));
+    }
+    return StepRecordFromCsv(QString::fromUtf8(bytes), error);
 }
 
 }  // namespace tuvik

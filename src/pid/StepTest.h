@@ -30,10 +30,16 @@ struct StepRecord {
 // The most samples a file may hold (a few hours at the fastest live rate).
 inline constexpr int kMaxStepSamples = 1000000;
 
+// The largest file that can hold that many samples (a row of three numbers
+// is at most 80 bytes) with its header; a larger one is refused unread.
+inline constexpr qint64 kMaxStepFileBytes = qint64{kMaxStepSamples} * 80 + 4096;
+
 // Header lines (the start in UTC), then "t;output;measurement" rows; "." as the decimal point
 // whatever the locale.
 QString StepRecordToCsv(const StepRecord& r);
 // Reads what StepRecordToCsv wrote; refuses a malformed file with a reason.
 std::optional<StepRecord> StepRecordFromCsv(const QString& text, QString* error);
+// The same from a file, its size checked before it is read.
+std::optional<StepRecord> ReadStepRecordFile(const QString& path, QString* error);
 
 }  // namespace tuvik

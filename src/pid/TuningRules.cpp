@@ -9,7 +9,26 @@ namespace {
 constexpr double kPlantStep = 0.01;       // s; the model process integrates in this step or finer
 constexpr long kMaxPlantSteps = 5000000;  // bounds a prediction whatever it is asked for
 constexpr double kSettleBand = 0.05;
+// The model process runs in whole sub-steps of one controller sample.
+long SubSteps(double h) {
+    return std::max(1L, static_cast<long>(std::ceil(std::min(h / kPlantStep, 1e9) - 1e-9)));
+}
+
+double DelaySteps(const FopdtModel& m, double h) {
+    return m.deadTime > 0 ? m.deadTime / (h / static_cast<double>(SubSteps(h))) : 0.0;
+}
+
 }  // namespace
+
+std::optional<QString> PredictionRefusal(const FopdtModel& m, double h) {
+    if (!(h > 0) || !std::isfinite(h) || DelaySteps(m, h) <= kMaxDelaySteps) {
+        return std::nullopt;
+    }
+    return QStringLiteral(
+               "No prediction: the dead time of %1 s is too long for the loop's cycle of %2 s.")
+        .arg(m.deadTime, 0, 'f', 0)
+        .arg(h, 0, 'g', 3);
+}
 
 PidTuning SuggestTuning(TuningRule rule, const FopdtModel& m, double tauC) {
     const double k = m.gain, tau = std::max(0.0, m.timeConstant), theta = std::max(0.0, m.deadTime);
@@ -53,18 +72,16 @@ std::vector<ResponsePoint> PredictSetpointStep(const FopdtModel& m, const PidLaw
                                                double h, double y0, double step, double duration) {
     std::vector<ResponsePoint> out;
     if (!(h > 0) || !std::isfinite(h) || !(duration > 0) || !std::isfinite(duration) ||
-        !std::isfinite(y0) || !std::isfinite(step)) {
+        !std::isfinite(y0) || !std::isfinite(step) || PredictionRefusal(m, h)) {
         return out;
     }
-    // The process runs in whole sub-steps of one controller sample.
-    const long sub = std::max(1L, static_cast<long>(std::ceil(h / kPlantStep - 1e-9)));
-    const double dt = h / sub;
+    const long sub = SubSteps(h);
+    const double dt = h / static_cast<double>(sub);
     const long samples =
         std::min(static_cast<long>(std::floor(duration / h + 1e-9)), kMaxPlantSteps / sub);
     const double gain = std::isfinite(m.gain) ? m.gain : 0.0;
     const double alpha = m.timeConstant > 0 ? 1.0 - std::exp(-dt / m.timeConstant) : 1.0;
-    const size_t delaySteps =
-        m.deadTime > 0 ? static_cast<size_t>(std::llround(std::min(m.deadTime, 1e6) / dt)) : 0;
+    const auto delaySteps = static_cast<size_t>(std::llround(DelaySteps(m, h)));
 
     // At rest: the output the caller gave as the loop's manual value (the
     // operating point) holds the measurement at y0.

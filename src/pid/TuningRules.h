@@ -5,6 +5,9 @@
 #include "pid/FopdtFit.h"
 #include "pid/PidLaw.h"
 
+#include <QString>
+
+#include <optional>
 #include <vector>
 
 namespace tuvik {
@@ -24,6 +27,14 @@ PidTuning SuggestTuning(TuningRule rule, const FopdtModel& m, double tauC);
 // least a small floor; 1 -> a few times max(deadTime, timeConstant)).
 double ClosedLoopTime(const FopdtModel& m, double knob);
 
+// The most model steps a prediction's dead time may span: a longer one would
+// need a delay line of that many values.
+inline constexpr double kMaxDelaySteps = 1e6;
+
+// Why the closed loop of model m at cycle h cannot be predicted (its dead time
+// too long for the delay line); nothing when it can.
+std::optional<QString> PredictionRefusal(const FopdtModel& m, double h);
+
 struct ResponsePoint {
     double t = 0, setpoint = 0, y = 0, u = 0;
 };
@@ -31,7 +42,8 @@ struct ResponsePoint {
 // The loop's settings (K, Ti and Td already set to the tuning to try; N, b,
 // Tt, limits and inverted as the loop has them) against the process m,
 // started at rest at y0 with the output that holds it there, then a
-// setpoint step of `step` at t = 0; sampled every h.
+// setpoint step of `step` at t = 0; sampled every h. Empty for a model that
+// PredictionRefusal refuses.
 std::vector<ResponsePoint> PredictSetpointStep(const FopdtModel& m, const PidLawSettings& loop,
                                                double h, double y0, double step, double duration);
 

@@ -257,8 +257,7 @@ void frmStepTest::DefaultStep() {
     const double hi = std::min<double>(kManualSliderMax, s.MaxContr);
     const int step = static_cast<int>(std::lround(kDefaultStepShare * std::max(0.0, hi - lo)));
     // Upwards unless that runs into the limit.
-    const double from =
-        std::round(L->AutoMode() ? L->LiveValues().ControllerOut : L->Settings().ManualVal);
+    const double from = StepFrom(*L, InManual(*L));
     spinStep_->setValue(from + step <= hi ? step : -step);
     ShowLoop();
 }
@@ -269,23 +268,39 @@ void frmStepTest::ShowLoop() {
         return;
     }
     lblLoop_->setText(QStringLiteral("Loop: %1 (%2)").arg(L->GetDesc(), L->GetName()));
-    // Manual as the editor last sent it and as the controller last reported it.
-    const auto reported = PidStatusSettings(L->StatusBytes());
-    const bool manual = L->AutoMode() == 0 && reported && !reported->AutoMode;
+    const bool manual = InManual(*L);
     lblMode_->setText(manual ? QStringLiteral("Manual, output %1 %")
                                    .arg(QString::number(L->Settings().ManualVal, 'f', 0))
                              : QStringLiteral("Automatic: put the loop in manual first"));
+    // Until the loop is in manual the step starts from its live output.
     const PidSettings& s = L->Settings();
-    const double from = std::round(s.ManualVal);
+    const double from = StepFrom(*L, manual);
     const double to = std::clamp<double>(from + spinStep_->value(), std::max<float>(0, s.MinContr),
                                          std::min<float>(kManualSliderMax, s.MaxContr));
     const StepRecord& r = run_.record();
-    lblStepTo_->setText(run_.running()
-                            ? QStringLiteral("%1 % to %2 %").arg(r.outputBefore).arg(r.outputAfter)
-                            : QStringLiteral("%1 % to %2 %").arg(from).arg(to));
+    const QString step = QStringLiteral("%1 output %2 % to %3 %");
+    lblStepTo_->setText(
+        run_.running() ? step.arg(QStringLiteral("manual")).arg(r.outputBefore).arg(r.outputAfter)
+                       : step.arg(manual ? QStringLiteral("manual") : QStringLiteral("live"))
+                             .arg(from)
+                             .arg(to));
     const bool idle = !run_.running() && waiting_ == Waiting::None;
     btnManual_->setEnabled(idle && !manual);
     btnStart_->setEnabled(idle && manual);
+    // The tested loop stays selected until its output is back or the
+    // return was declined.
+    editor_.HoldLoop(run_.running() || returnPending_ || waiting_ == Waiting::Step ||
+                     waiting_ == Waiting::Return);
+}
+
+bool frmStepTest::InManual(const clsPID& L) const {
+    // Manual as the editor last sent it and as the controller last reported it.
+    const auto reported = PidStatusSettings(L.StatusBytes());
+    return L.AutoMode() == 0 && reported && !reported->AutoMode;
+}
+
+double frmStepTest::StepFrom(const clsPID& L, bool manual) const {
+    return std::round(manual ? L.Settings().ManualVal : L.LiveValues().ControllerOut);
 }
 
 void frmStepTest::PutInManual() {
@@ -320,6 +335,7 @@ void frmStepTest::Start() {
     }
     run_.Begin(session_.loops().selectedIndex(), L->GetName(), from, to, spinLimit_->value());
     waiting_ = Waiting::Step;
+    ShowLoop();
     Status(StepTestRun::StateText(run_.state()), false);
     editor_.SetManualOutput(true, static_cast<int>(to));
     editor_.ApplyChanges();
@@ -423,6 +439,11 @@ void frmStepTest::ReturnOutput() {
     returnPending_ = false;
     const StepRecord& r = run_.record();
     if (session_.loops().selectedIndex() != r.loop) {
+        Status(QStringLiteral("The return to %1 % was not sent: %2 is left at %3 %.")
+                   .arg(r.outputBefore)
+                   .arg(r.loopName)
+                   .arg(r.outputAfter),
+               true);
         return;
     }
     waiting_ = Waiting::Return;
@@ -446,11 +467,13 @@ void frmStepTest::Analyse(const StepRecord& r) {
     std::vector<ChartSeries> series = {Measured(r), {}};
     if (fit_.ok) {
         const FopdtModel& m = fit_.model;
+        const auto refusal = PredictionRefusal(m, LoopCycle());
         lblFit_->setText(
             QStringLiteral("%1: gain %2 per output unit, time constant %3 s, dead time %4 s; rms "
                            "residual %5, %6 % of the response explained.")
                 .arg(r.loopName, Number(m.gain), Number(m.timeConstant), Number(m.deadTime),
-                     Number(fit_.rmsResidual), QString::number(100 * fit_.explained, 'f', 1)));
+                     Number(fit_.rmsResidual), QString::number(100 * fit_.explained, 'f', 1)) +
+            (refusal ? QLatin1Char(' ') + *refusal : QString()));
         series[1] = {QStringLiteral("Model"), kColours[1], {}, false};
         for (const StepSample& s : FopdtResponse(m, r, fit_)) {
             series[1].points.emplace_back(s.t, s.measurement);
@@ -464,10 +487,17 @@ void frmStepTest::Analyse(const StepRecord& r) {
     ShowSuggestions();
 }
 
+double frmStepTest::LoopCycle() const {
+    const clsPID* L = session_.loops().at(record_.loop);
+    return L != nullptr && L->Settings().h > 0 ? L->Settings().h : 0.1;
+}
+
 void frmStepTest::ShowSuggestions() {
     const clsPID* L = session_.loops().at(record_.loop);
-    btnUse_->setEnabled(fit_.ok && L != nullptr);
-    if (!fit_.ok || L == nullptr) {
+    const double h = LoopCycle();
+    const bool refused = fit_.ok && PredictionRefusal(fit_.model, h);
+    btnUse_->setEnabled(fit_.ok && L != nullptr && !refused);
+    if (!fit_.ok || L == nullptr || refused) {
         for (auto& row : table_) {
             for (QLabel* l : row) {
                 l->setText(QStringLiteral("-"));
@@ -485,7 +515,6 @@ void frmStepTest::ShowSuggestions() {
     suggested_[1] = SuggestTuning(TuningRule::Lambda, m, tauC);
     const std::array<PidTuning, 3> rows = {PidTuning{s.K, s.Ti, s.Td}, suggested_[0],
                                            suggested_[1]};
-    const double h = s.h > 0 ? s.h : 0.1;
     const double step = std::fabs(m.gain * (record_.outputAfter - record_.outputBefore));
     const double duration = 5 * (m.timeConstant + m.deadTime) + 4 * tauC;
     std::vector<ChartSeries> series;
@@ -527,6 +556,14 @@ void frmStepTest::UseSettings() {
     if (!fit_.ok) {
         return;
     }
+    // The editor shows the selected loop: suggestions for another stay out of it.
+    if (session_.loops().selectedIndex() != record_.loop) {
+        Status(QStringLiteral("These settings are for loop %1 (%2): select that loop first.")
+                   .arg(record_.loop + 1)
+                   .arg(record_.loopName),
+               false);
+        return;
+    }
     const bool simc = radioSimc_->isChecked();
     const PidTuning& t = suggested_[simc ? 0 : 1];
     editor_.SetTuning(Significant(t.K), Significant(t.Ti), Significant(t.Td));
@@ -561,14 +598,8 @@ void frmStepTest::LoadTest() {
     if (path.isEmpty()) {
         return;
     }
-    QFile f(path);
     QString error;
-    std::optional<StepRecord> r;
-    if (!f.open(QIODevice::ReadOnly)) {
-        error = f.errorString();
-    } else {
-        r = StepRecordFromCsv(QString::fromUtf8(f.readAll()), &error);
-    }
+    const std::optional<StepRecord> r = ReadStepRecordFile(path, &error);
     if (!r) {
         dialogs_.Message(windowTitle(), QStringLiteral("Could not load %1: %2").arg(path, error),
                          UserDialogs::Icon::Warning);

@@ -69,6 +69,12 @@ class frmStepTest : public QWidget {
     QWidget* BuildAnalysis();
     double Now() const { return clock_.nsecsElapsed() / 1e9; }
     void ShowLoop();
+    bool InManual(const clsPID& L) const;
+    // The output a step starts from: the manual value, or the live output
+    // while the loop is not in manual.
+    double StepFrom(const clsPID& L, bool manual) const;
+    // The cycle of the analysed record's loop, which the prediction runs at.
+    double LoopCycle() const;
     void DefaultStep();
     void PutInManual();
     void Start();

@@ -1,11 +1,11 @@
 // The step test through the window against the simulated controller with a
-// known process: the identified model against the simulator's truth, the SIMC
-// suggestion applied through the editor, and the loop with the applied
-// settings run in the simulator's own time against the loop's defaults.
+// known process: the identified model against the simulator's truth, the
+// tested loop kept selected until its output is back, and the SIMC
+// suggestion applied through the editor. How the suggested settings perform
+// in closed loop is the prediction's test, run with the same PID law.
 #include <gtest/gtest.h>
 
-#include <cstdio>
-
+#include <QComboBox>
 #include <QRadioButton>
 
 #include "E2E.h"
@@ -24,36 +24,11 @@ namespace {
 const PlantModel kTruth{
     .base = 3.0, .gain = 0.06, .timeConstant = 3.0, .deadTime = 2.5, .noise = 0.01};
 
-// The loop under `p` in a fresh simulator with the noiseless truth, at rest
-// at `from`, then a setpoint step to `to`, sampled at the loop's cycle for
-// `seconds` of simulated time.
-ResponseFigures ClosedLoopStep(PidParams p, float from, float to, double seconds) {
-    PlantModel quiet = kTruth;
-    quiet.noise = 0;
-    ControllerSim c(1, {quiet});
-    std::vector<uint8_t> block(Block::kSize);
-    p.mode = 0x02;
-    p.setpoint = from;
-    p.Encode(block);
-    c.Write(ControllerSim::kBase[0], block);
-    c.Advance(120);
-    p.setpoint = to;
-    p.Encode(block);
-    c.Write(ControllerSim::kBase[0], block);
-    std::vector<ResponsePoint> points;
-    for (double t = 0; t <= seconds; t += p.h) {
-        const auto& live = c.LiveOf(0);
-        points.push_back({t, to, live.measurement, live.terms.out});
-        c.Advance(p.h);
-    }
-    return MeasureResponse(points);
-}
-
 class StepTestE2E : public ProgramE2E {};
 
 }  // namespace
 
-TEST_P(StepTestE2E, IdentifiesTheProcessAndTheSimcSettingsSettleFasterThanTheDefaults) {
+TEST_P(StepTestE2E, IdentifiesTheProcessReturnsTheOutputAndAppliesTheSimcSettings) {
     // Loop 0 on the known process, with the shortest input filter the editor takes.
     controller().SetPlant(0, kTruth);
     PidParams start = controller().Params(0);
@@ -89,6 +64,12 @@ TEST_P(StepTestE2E, IdentifiesTheProcessAndTheSimcSettingsSettleFasterThanTheDef
 
     const uint64_t writesBefore = Requests(Cmd::MemWrite);
     Click(dlg, "btnStart");
+    // Once the step is out, the tested loop stays selected until the output is back.
+    auto* combo = Find<QComboBox>(main.get(), "comboPID");
+    ASSERT_TRUE(WaitUntil([&] { return Find<QPushButton>(main.get(), "cmdOK")->isEnabled(); }));
+    EXPECT_FALSE(combo->isEnabled());
+    combo->setCurrentIndex(1);
+    EXPECT_EQ(session->loops().selectedIndex(), 0);
     ASSERT_TRUE(WaitUntil([&] { return dlg->run().analysable(); }, 90s))
         << Text(dlg, "lblStatus").toStdString();
     EXPECT_EQ(dlg->run().state(), StepTestRun::State::Settled);
@@ -98,14 +79,13 @@ TEST_P(StepTestE2E, IdentifiesTheProcessAndTheSimcSettingsSettleFasterThanTheDef
     EXPECT_NEAR(m.gain, kTruth.gain, 0.15 * kTruth.gain);
     EXPECT_NEAR(m.timeConstant, kTruth.timeConstant, 0.15 * kTruth.timeConstant);
     EXPECT_NEAR(m.deadTime, kTruth.deadTime, 0.15 * kTruth.deadTime);
-    std::printf(
-        "identified gain %.4g (truth %.4g), time constant %.3g s (%.3g), dead time %.3g s (%.3g)\n",
-        m.gain, kTruth.gain, m.timeConstant, kTruth.timeConstant, m.deadTime, kTruth.deadTime);
 
     // The return to the previous output: one more ordinary send, confirmed.
     ASSERT_TRUE(
         WaitUntil([&] { return Text(dlg, "lblStatus").startsWith("Output returned"); }, 15s));
     EXPECT_EQ(controller().Params(0).manualVal, manual);
+    EXPECT_TRUE(session->log().logText().contains("Step test: Output returned to"));
+    EXPECT_TRUE(combo->isEnabled());
     // Two sends (five writes and the mode byte each), the step and the
     // return; nothing else written.
     EXPECT_EQ(Requests(Cmd::MemWrite) - writesBefore, 2 * PidSettingsSend::kSteps);
@@ -123,24 +103,6 @@ TEST_P(StepTestE2E, IdentifiesTheProcessAndTheSimcSettingsSettleFasterThanTheDef
     ASSERT_TRUE(held.AutoMode());
     EXPECT_FLOAT_EQ(held.K, Box(PidBox::K)->text().toFloat());
     EXPECT_FLOAT_EQ(held.Ti, Box(PidBox::Ti)->text().toFloat());
-
-    // In the simulator's own time: the held settings against the same loop
-    // with the default K, Ti and Td.
-    PidParams defaults = held;
-    const PidParams& factory = ControllerSim::Defaults()[0].params;
-    defaults.K = factory.K;
-    defaults.Ti = factory.Ti;
-    defaults.Td = factory.Td;
-    const ResponseFigures tuned = ClosedLoopStep(held, 6.5f, 7.5f, 120);
-    const ResponseFigures old = ClosedLoopStep(defaults, 6.5f, 7.5f, 120);
-    std::printf(
-        "SIMC K %.3g Ti %.3g: overshoot %.1f %%, settled in %.1f s; defaults: %.1f %%, %.1f s\n",
-        held.K, held.Ti, 100 * tuned.overshoot, tuned.settlingTime, 100 * old.overshoot,
-        old.settlingTime);
-    EXPECT_LT(tuned.overshoot, 0.10);
-    ASSERT_GE(tuned.settlingTime, 0);
-    EXPECT_TRUE(old.settlingTime < 0 || tuned.settlingTime < old.settlingTime)
-        << tuned.settlingTime << " s against " << old.settlingTime << " s";
 }
 
 INSTANTIATE_TEST_SUITE_P(Pty, StepTestE2E, ::testing::Values(Via::Pty), ViaParamName);

@@ -221,13 +221,21 @@ TEST_F(MainWindow, ApplyRefusesOrAsksFirstAndCancelWritesNothing) {
     Click("cmdOK");
     // The box opens once the status read before it is over (unanswered here).
     ASSERT_TRUE(WaitUntil([&] { return !dialogs.shown.empty(); }, 2000ms));
-    ASSERT_EQ(dialogs.shown.size(), 1u);
-    EXPECT_EQ(dialogs.shown[0].kind, QStringLiteral("confirm"));
-    EXPECT_EQ(dialogs.shown[0].title, QStringLiteral("PID control settings confirmation."));
+    ASSERT_EQ(dialogs.texts(), QStringList{"    Confirm current settings ! \nYou are now changing "
+                                           "systems PID-regulation settings!"});
+    EXPECT_EQ(dialogs.shown[0].kind + '|' + dialogs.shown[0].title,
+              "confirm|PID control settings confirmation.");
     EXPECT_TRUE(dialogs.details.last().startsWith(SafeWriteText::NotRead()));
-    EXPECT_TRUE(link.packets.isEmpty());
     EXPECT_EQ(link.bytes, Hex("81 00 7E")) << "only the status read";
     EXPECT_EQ(link.refreshCalls, (QList<bool>{false, true})) << "polling left off";
+    // Confirmed with nothing read: no backup, so the operator is asked, and No sends nothing.
+    dialogs.answerYes = false;
+    QSignalSpy ended(&w->editor(), &PidEditorWidget::applyEnded);
+    Click("cmdOK");
+    ASSERT_TRUE(WaitUntil([&] { return ended.size() == 1; }));
+    EXPECT_EQ(dialogs.questions, QStringList{"VUD_OV|" + SafeWriteText::WriteWithoutBackup()});
+    EXPECT_EQ(ended[0][0].value<PidEditorWidget::ApplyEnd>(), PidEditorWidget::ApplyEnd::NotSent);
+    EXPECT_TRUE(link.packets.isEmpty());
 }
 
 TEST_F(MainWindow, SaveAndDefaultsReportWhatStopsThem) {

@@ -1,14 +1,16 @@
-// The step test window offline: a saved test loaded without a link is
-// analysed and shown, "Use these settings" fills only the editor's K, Ti and
-// Td, and a file that is no step test is refused with a message.
+// The step test window offline: the output a step starts from, a saved test
+// loaded without a link analysed and shown, "Use these settings" filling only
+// the editor's K, Ti and Td and only for the record's loop, and a file that
+// is no step test, or too large to be one, refused with a message.
 #include <gtest/gtest.h>
 
+#include <QComboBox>
 #include <QFile>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
 #include <QRadioButton>
-#include <QSettings>
+#include <QSpinBox>
 #include <QTemporaryDir>
 #include <QTest>
 
@@ -16,6 +18,7 @@
 
 #include "RecordingDialogs.h"
 #include "ScratchOptions.h"
+#include "TestUtil.h"
 #include "pid/PidEditorWidget.h"
 #include "pid/StepChartWidget.h"
 #include "pid/frmStepTest.h"
@@ -25,20 +28,31 @@
 using namespace tuvik;
 using tuvik::test::RecordingDialogs;
 
-TEST(StepTestWindow, ALoadedTestIsAnalysedAndUseFillsOnlyKTiTd) {
+TEST(StepTestWindow, ALoadedTestIsAnalysedAndUseFillsOnlyKTiTdOfItsLoop) {
     QTemporaryDir dir;
     RecordingDialogs dialogs;
     Session session(AppPaths(dir.path(), dir.path(), {QStringLiteral(TUVIK_SOURCE_DATA_DIR)}));
     frmPID w(session, tuvik::test::ScratchOptions(dir.path(), &dialogs));
     w.Form_Load();
+    // In automatic at a live output of 100 %: the step starts there, not at
+    // the manual value the editor holds.
+    clsPID& loop = session.loops()[0];
+    ASSERT_TRUE(loop.ManualVal("40").ok() && loop.MaxContr("100").ok());
+    loop.AutoMode(1);
+    loop.SetActiveConrollerOut(100);
     QTest::mouseClick(w.findChild<QPushButton*>("btnStepTest"), Qt::LeftButton);
     frmStepTest* dlg = w.stepTest();
     ASSERT_NE(dlg, nullptr);
+    const auto label = [&](const char* name) { return dlg->findChild<QLabel*>(name)->text(); };
+    EXPECT_EQ(label("lblStepTo"), QStringLiteral("live output 100 % to 90 %"));
+    loop.AutoMode(0);  // as a fresh loop's record reports it: in manual
+    dlg->findChild<QSpinBox*>("spinStep")->setValue(5);
+    EXPECT_EQ(label("lblStepTo"), QStringLiteral("manual output 40 % to 45 %"));
     EXPECT_FALSE(dlg->findChild<QPushButton*>("btnUse")->isEnabled());
 
     // Gain 2, time constant 5 s, dead time 2 s, a step of 10 at t = 0.
     StepRecord r;
-    r.loopName = session.loops()[0].GetName();
+    r.loopName = loop.GetName();
     r.started = QDateTime(QDate(2026, 3, 1), QTime(10, 0));
     r.outputBefore = 40;
     r.outputAfter = 50;
@@ -47,51 +61,46 @@ TEST(StepTestWindow, ALoadedTestIsAnalysedAndUseFillsOnlyKTiTd) {
         const double y = t < 2 ? 0 : 20 * (1 - std::exp(-(t - 2) / 5));
         r.samples.push_back({t, t < 0 ? 40.0 : 50.0, 30 + y});
     }
-    QFile f(dir.filePath("step.csv"));
-    ASSERT_TRUE(f.open(QIODevice::WriteOnly));
-    f.write(StepRecordToCsv(r).toUtf8());
-    f.close();
-    QFile bad(dir.filePath("bad.csv"));
-    ASSERT_TRUE(bad.open(QIODevice::WriteOnly));
-    bad.write("not a step test\n");
-    bad.close();
+    ASSERT_TRUE(test::WriteFile(dir.filePath("step.csv"), StepRecordToCsv(r).toUtf8()));
+    ASSERT_TRUE(test::WriteFile(dir.filePath("bad.csv"), "not a step test\n"));
+    QFile huge(dir.filePath("huge.csv"));  // sparse: refused by its size, unread
+    ASSERT_TRUE(huge.open(QIODevice::WriteOnly) && huge.resize(kMaxStepFileBytes + 1));
 
-    dialogs.files = {bad.fileName(), f.fileName()};
-    QTest::mouseClick(dlg->findChild<QPushButton*>("btnLoadTest"), Qt::LeftButton);
-    ASSERT_EQ(dialogs.messages.size(), 1);
+    dialogs.files = {dir.filePath("bad.csv"), huge.fileName(), dir.filePath("step.csv")};
+    for (int i = 0; i < 3; ++i) {
+        QTest::mouseClick(dlg->findChild<QPushButton*>("btnLoadTest"), Qt::LeftButton);
+    }
+    ASSERT_EQ(dialogs.messages.size(), 2);
     EXPECT_TRUE(dialogs.messages[0].text.contains("bad.csv"));
-    QTest::mouseClick(dlg->findChild<QPushButton*>("btnLoadTest"), Qt::LeftButton);
+    EXPECT_TRUE(dialogs.messages[1].text.contains("larger than"))
+        << dialogs.messages[1].text.toStdString();
     ASSERT_TRUE(dlg->fit().ok) << dlg->fit().refusal.toStdString();
-    const QString fit = dlg->findChild<QLabel*>("lblFit")->text();
+    const QString fit = label("lblFit");
     EXPECT_TRUE(fit.contains("gain 2 ") && fit.contains("time constant 5 s") &&
                 fit.contains("dead time 2 s"))
         << fit.toStdString();
     EXPECT_EQ(dlg->findChild<StepChartWidget*>("chartRecord")->series().size(), 2);
     EXPECT_EQ(dlg->findChild<StepChartWidget*>("chartPrediction")->series().size(), 4);
-    const PidTuning lambda = dlg->Suggested(TuningRule::Lambda);
-    EXPECT_EQ(dlg->findChild<QLabel*>("lblLambdaK")->text(), QString::number(lambda.K, 'g', 3));
+    EXPECT_EQ(QStringList({label("lblLambdaK"), label("lblLambdaTi"), label("lblLambdaTd")}),
+              QStringList({"0.548", "6", "0.833"}));
 
-    std::array<QString, PidBox::kCount> before;
-    auto box = [&](int i) {
-        return w.findChild<QLineEdit*>(QStringLiteral("TextAutoPID_%1").arg(i));
-    };
-    for (int i = 0; i < PidBox::kCount; ++i) {
-        before[i] = box(i)->text();
-    }
-    const int manual = w.editor().values().manual;
-    const bool automatic = w.editor().values().automatic;
+    // The record is loop 1's: with loop 2 in the editor nothing is filled.
+    auto* combo = w.findChild<QComboBox*>("comboPID");
+    auto* use = dlg->findChild<QPushButton*>("btnUse");
+    combo->setCurrentIndex(1);
     dlg->findChild<QRadioButton*>("radioLambda")->setChecked(true);
-    QTest::mouseClick(dlg->findChild<QPushButton*>("btnUse"), Qt::LeftButton);
-    for (int i = 0; i < PidBox::kCount; ++i) {
-        if (i == PidBox::K || i == PidBox::Ti || i == PidBox::Td) {
-            continue;
-        }
-        EXPECT_EQ(box(i)->text(), before[i]) << i;
-    }
-    EXPECT_EQ(box(PidBox::K)->text(), QString::number(lambda.K, 'g', 3));
-    EXPECT_EQ(box(PidBox::Ti)->text(), QString::number(lambda.Ti, 'g', 3));
-    EXPECT_EQ(box(PidBox::Td)->text(), QString::number(lambda.Td, 'g', 3));
-    EXPECT_EQ(w.editor().values().manual, manual);
-    EXPECT_EQ(w.editor().values().automatic, automatic);
+    QTest::mouseClick(use, Qt::LeftButton);
+    EXPECT_EQ(w.editor().values().boxes[PidBox::K], QStringLiteral("0"));
+    EXPECT_TRUE(label("lblStatus").startsWith("These settings are for loop 1"));
+    combo->setCurrentIndex(0);
+    PidEditorValues want = w.editor().values();
+    QTest::mouseClick(use, Qt::LeftButton);
+    want.boxes[PidBox::K] = "0.548";
+    want.boxes[PidBox::Ti] = "6";
+    want.boxes[PidBox::Td] = "0.833";
+    const PidEditorValues got = w.editor().values();
+    EXPECT_EQ(got.boxes, want.boxes);
+    EXPECT_EQ(std::tuple(got.manual, got.automatic, got.enable),
+              std::tuple(want.manual, want.automatic, want.enable));
     w.editor().Unload();
 }

@@ -1,6 +1,7 @@
 // The PID send as a safe write: which fields a status record reports, under
 // which names and with which values; the verdict of a read-back at single
-// precision; the marks of edited values.
+// precision and what it names as not read back; the backups' names; the
+// marks of edited values.
 #include <gtest/gtest.h>
 
 #include <QFile>
@@ -20,14 +21,9 @@ namespace {
 // A status record with a different value in every reported field, laid out
 // by literal offsets (the live values sit between Tm and h).
 std::array<uint8_t, 88> Record() {
-    std::array<uint8_t, 88> r{};
-    r[0] = 0x02 | 0x08;  // automatic, automatic setpoint
-    r[1] = 1;            // enabled
-    r[2] = 3;            // measure port
-    r[3] = 4;            // forward port
-    r[4] = 1;            // inverted
-    r[5] = 0;            // remote setpoint off
-    r[6] = 7;            // setpoint port
+    // Automatic with automatic setpoint, enabled, measure port 3, forward
+    // port 4, inverted, remote setpoint off, setpoint port 7.
+    std::array<uint8_t, 88> r{0x02 | 0x08, 1, 3, 4, 1, 0, 7};
     const std::pair<int, float> singles[] = {
         {8, 37.5f}, {12, 120.25f}, {16, 2.5f},  {20, 75.f}, {24, 0.1f},  {28, -3.5f},
         {32, 2.f},  {36, 4.f},     {40, 0.75f}, {44, 20.f}, {48, 450.f}, {52, 1.25f},
@@ -45,33 +41,15 @@ TEST(PidWriteCheck, AStatusRecordGivesEveryReportedFieldUnderTheEditorsName) {
     const auto device = PidStatusSettings(Record());
     ASSERT_TRUE(device);
     const PidFieldTexts t = PidSettingsTexts(*device);
-    const std::pair<const char*, const char*> rows[PidField::kCount] = {
-        {"PID MODE", "Automatic"},
-        {"Enable", "1"},
-        {"Remote setpoint", "0"},
-        {"Setpoint value", "120.25"},
-        {"Max controller out (%)", "450"},
-        {"Min controller out (%)", "20"},
-        {"K", "2.5"},
-        {"Ti", "75"},
-        {"Td", "0.1"},
-        {"Tt", "2"},
-        {"N", "4"},
-        {"b", "0.75"},
-        {"forward connection K", "-3.5"},
-        {"Tm", "1.25"},
-        {"PID cycle h", "0.05"},
-        {"Measure port", "3"},
-        {"Forward port", "4"},
-        {"Setpoint port", "7"},
-        {"Manual", "37.5"},
-        {"Inverted mode", "1"},
-    };
+    QStringList fields;
     for (int f = 0; f < PidField::kCount; ++f) {
-        SCOPED_TRACE(f);
-        EXPECT_EQ(PidFieldName(f), QString::fromLatin1(rows[f].first));
-        EXPECT_EQ(t[static_cast<size_t>(f)], QString::fromLatin1(rows[f].second));
+        fields << PidFieldName(f) + '=' + t[static_cast<size_t>(f)];
     }
+    EXPECT_EQ(fields.join("; "),
+              "PID MODE=Automatic; Enable=1; Remote setpoint=0; Setpoint value=120.25; "
+              "Max controller out (%)=450; Min controller out (%)=20; K=2.5; Ti=75; Td=0.1; Tt=2; "
+              "N=4; b=0.75; forward connection K=-3.5; Tm=1.25; PID cycle h=0.05; Measure port=3; "
+              "Forward port=4; Setpoint port=7; Manual=37.5; Inverted mode=1");
     // The scales are written but not reported: their boxes have no field.
     for (int box : {PidBox::MeasureScale, PidBox::ForwardScale, PidBox::SetpointScale}) {
         EXPECT_EQ(PidFieldOfBox(box), -1);
@@ -82,54 +60,77 @@ TEST(PidWriteCheck, AStatusRecordGivesEveryReportedFieldUnderTheEditorsName) {
     EXPECT_FALSE(PidStatusReportsLoop(2) || PidStatusReportsLoop(3));
 }
 
-TEST(PidWriteCheck, TheDiffAndTheReadBackVerdict) {
+TEST(PidWriteCheck, TheDiffTheReadBackVerdictAndTheBackupsName) {
     const PidSettings device = *PidStatusSettings(Record());
     PidSettings sent = device;
     sent.K = 0.1f;         // typed "0.1": equal to the single the controller returns
     sent.ForwardK = 0.0f;  // non-zero to 0: flagged
     sent.InvertedMode = false;
-    sent.MeasureScale = 5.0f;  // not reported: not part of the check
+    sent.MeasureScale = 5.0f;  // written, never reported
     WriteCheck check = MakePidWriteCheck(sent);
-    ASSERT_EQ(check.size(), PidField::kCount);
+    ASSERT_EQ(check.size(), PidField::kCount + 3);
     SetPidDeviceValues(check, device);
     EXPECT_EQ(check.ChangedCount(), 3);
-    const QString diff = check.DiffText();
-    EXPECT_TRUE(diff.contains(QRegularExpression(QStringLiteral("\\n\\* K +2\\.5 +0\\.1\\n"))))
-        << diff.toStdString();
-    EXPECT_TRUE(diff.contains(
-        QRegularExpression(QStringLiteral("\\n\\* forward connection K +-3\\.5 +0 +<- set to 0!"))))
-        << diff.toStdString();
-    EXPECT_TRUE(diff.contains(
-        QRegularExpression(QStringLiteral("\\n\\* Inverted mode +1 +0 +<- set to 0!\\n"))));
+    const QString diff = PidConfirmDetail(1, check);
+    for (const char* row :
+         {"\\n\\* K +2\\.5 +0\\.1\\n", "\\n\\* forward connection K +-3\\.5 +0 +<- set to 0!",
+          "\\n\\* Inverted mode +1 +0 +<- set to 0!\\n",
+          "\\n  Setpoint value +120\\.25 +120\\.25\\n",
+          "\\n  Measure scale +- +5\\n  Forward scale +- +1\\n"}) {
+        EXPECT_TRUE(diff.contains(QRegularExpression(QString::fromLatin1(row)))) << row;
+    }
+    EXPECT_TRUE(PidConfirmDetail(2, check).startsWith(PidSafeWriteText::NotReported() + "\n"));
 
-    // The setpoint the record reports follows the loop's cycle: shown before,
-    // not verified after.
-    EXPECT_EQ(MakePidWriteCheck(sent, true).IndexOf(QStringLiteral("Setpoint value")), -1);
-    check = MakePidWriteCheck(sent, true);
-    ASSERT_EQ(check.size(), PidField::kCount - 1);
-
+    // Every reported field is compared after the send, the setpoint while
+    // remote setpoint stays off; the scales are named, never verified.
+    const QString notRead =
+        "\nMeasure scale: not read back\nForward scale: not read back"
+        "\nSetpoint scale: not read back";
     struct Case {
         const char* name;
-        float k;  // K read back
-        bool verified;
+        float k, setpoint;  // read back
+        bool remote;        // remote setpoint in what is sent
+        const char* verdict;
     };
     const Case cases[] = {
-        {"the same single", 0.1f, true},
-        {"one step off at single precision", std::nextafter(0.1f, 1.0f), false},
+        {"the same single", 0.1f, 120.25f, false, ""},
+        {"one step off at single precision", std::nextafter(0.1f, 1.0f), 120.25f, false,
+         "K: sent 0.1, now in the device 0.10000001"},
+        {"the setpoint kept", 0.1f, 99.0f, false,
+         "Setpoint value: sent 120.25, now in the device 99"},
+        {"remote setpoint: its input's value", 0.1f, 99.0f, true, ""},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
+        sent.RemoteSetpoint = c.remote;
         PidSettings back = sent;
         back.K = c.k;
-        back.MeasureScale = 0.0f;
-        check.ClearReadBack();
+        back.Setpoint = c.setpoint;
+        back.MeasureScale = 1.0f;
+        check = MakePidWriteCheck(sent);
         SetPidReadBack(check, back);
-        EXPECT_EQ(check.Verified(), c.verified);
-        EXPECT_EQ(check.DifferencesText(),
-                  c.verified ? QString()
-                             : QStringLiteral("K: sent 0.1, now in the device ") +
-                                   PidSettingsTexts(back)[PidField::FirstBox + PidBox::K]);
+        const PidReadBackVerdict v = JudgeReadBack("PID 1", check, "/b/x.PID");
+        EXPECT_EQ(check.DifferencesText(), QString::fromLatin1(c.verdict));
+        const QString head = *c.verdict ? SafeWriteText::MismatchTitle()
+                                        : SafeWriteText::Verified() +
+                                              (c.remote ? "\nSetpoint value: not read back" : "");
+        EXPECT_EQ(v.status, head + notRead + "\n" + SafeWriteText::BackupSaved("/b/x.PID"));
+        const QString logged = *c.verdict ? head + ": " + c.verdict : head;
+        EXPECT_EQ(v.logLine,
+                  PidSafeWriteText::LogLine("PID 1", logged + notRead).replace("\n", "; "));
     }
+
+    // Backups of the two loops named "PID 1" get names of their own, and
+    // the file name tells which loop a backup was made of.
+    const QDateTime when(QDate(2026, 1, 2), QTime(3, 4, 5));
+    QTemporaryDir dir;
+    const PidBackup lambda = SavePidBackup(dir.path(), "PID 1", 0, device, when);
+    const PidBackup temperature = SavePidBackup(dir.path(), "PID 1", 1, device, when);
+    ASSERT_FALSE(lambda.error || temperature.error);
+    EXPECT_TRUE(temperature.path.endsWith("/backups/2026-01-02_03-04-05_PID_1_loop_2.PID"));
+    EXPECT_EQ(std::pair(PidBackupLoop(lambda.path), PidBackupLoop(temperature.path)),
+              std::pair(std::optional(0), std::optional(1)));
+    EXPECT_EQ(PidBackupLoop("/b/PID_1_loop_2.PID"), std::nullopt) << "no backup's name";
 }
 
 TEST(PidWriteCheck, MarksOnlyWhatDiffersFromTheControllerAsLastRead) {
@@ -144,7 +145,6 @@ TEST(PidWriteCheck, MarksOnlyWhatDiffersFromTheControllerAsLastRead) {
     }
     v.automatic = true;
     v.enable = 1;
-    v.remoteSetpoint = 0;
     v.manual = 38;                                      // the slider's whole number
     v.boxes[PidBox::K] = QStringLiteral("2.50");        // the same number
     v.boxes[PidBox::Ti] = QStringLiteral("76");         // edited

@@ -172,6 +172,7 @@ TEST_F(DispatcherTest, StatusRecordsAcknowledgementsAndMemoryReads) {
     EXPECT_EQ(loops[0].K(), "2.5");
     EXPECT_EQ(loops[0].AutoSetPoint(), 1);
     EXPECT_EQ(main.captions, QStringList(2, "PID luku onnistui 12:34:56"));
+    EXPECT_EQ(d.statusRecords(), 1u) << "the refused record answers no read";
     EXPECT_EQ(log.texts(),
               QStringList{"PIDstatus error: PID 1 status record of 40 bytes, 88 expected"});
 

@@ -8,7 +8,6 @@
 #include <QTimeZone>
 
 #include <cmath>
-#include <cstdio>
 #include <random>
 
 #include "TestUtil.h"
@@ -66,7 +65,6 @@ TEST(StepTuning, FitFindsTheKnownProcessOrRefuses) {
         if (c.refusal) {
             EXPECT_FALSE(fit.ok);
             EXPECT_TRUE(fit.refusal.contains(QLatin1String(c.refusal))) << qPrintable(fit.refusal);
-            std::printf("fit %-30s refused: %s\n", c.name, qPrintable(fit.refusal));
             continue;
         }
         ASSERT_TRUE(fit.ok) << qPrintable(fit.refusal);
@@ -74,10 +72,6 @@ TEST(StepTuning, FitFindsTheKnownProcessOrRefuses) {
         const double e[3] = {fit.model.gain / t.gain - 1,
                              fit.model.timeConstant / t.timeConstant - 1,
                              fit.model.deadTime / t.deadTime - 1};
-        std::printf(
-            "fit %-30s gain %+6.2f%%  time constant %+6.2f%%  dead time %+6.2f%%  "
-            "explained %.3f\n",
-            c.name, 100 * e[0], 100 * e[1], 100 * e[2], fit.explained);
         for (double err : e) {
             EXPECT_LT(std::fabs(err), 0.1);
         }
@@ -132,6 +126,12 @@ TEST(StepTuning, RulesAndThePredictedClosedLoop) {
         EXPECT_DOUBLE_EQ(p.front().u, 40 + (inverted ? -5 : 5) * t.K);  // bumpless: the P kick
         return MeasureResponse(p);
     };
+    // A dead time the prediction cannot follow at the loop's cycle is refused
+    // before its delay line is allocated (at 0.01 s: a million steps at most).
+    EXPECT_TRUE(PredictSetpointStep({2, 10, 1e6}, loop, 0.001, 50, 5, 1).empty());
+    EXPECT_TRUE(PredictionRefusal({2, 10, 10001}, 0.01)
+                    ->contains("dead time of 10001 s is too long for the loop's cycle of 0.01 s"));
+    EXPECT_FALSE(PredictionRefusal({2, 10, 9999}, 0.01));
     // The loop's setpoint weight scales the kick: b = 0.4 gives 0.4 of it.
     PidLawSettings weighted = loop;
     weighted.K = simc.K;
@@ -141,8 +141,6 @@ TEST(StepTuning, RulesAndThePredictedClosedLoop) {
                      40 + 0.4 * 5 * simc.K);
     for (const PidTuning& t : {simc, lambda}) {
         const ResponseFigures f = run(m, t, false);
-        std::printf("predicted K %.3g Ti %.3g Td %.3g: overshoot %.1f%%, settled in %.1f s\n", t.K,
-                    t.Ti, t.Td, 100 * f.overshoot, f.settlingTime);
         EXPECT_LT(f.overshoot, 0.1);
         EXPECT_GT(f.settlingTime, 2);  // not before the dead time has passed
         EXPECT_LT(f.settlingTime, 60);
