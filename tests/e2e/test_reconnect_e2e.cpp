@@ -4,6 +4,7 @@
 // reappears, and over a relay that hangs up.
 #include <QPalette>
 #include <QRegularExpression>
+#include <QTimer>
 
 #include "E2E.h"
 #include "FaultInjector.h"
@@ -79,7 +80,12 @@ TEST_P(LinkComesBack, RetriesUntilTheDeviceIsBackAndDisconnectStopsIt) {
     }
     Click(main.get(), "btnCon");
     EXPECT_FALSE(link()->reconnecting());
-    QTest::qWait(DeviceLink::kReconnectMs * 3 / 2);
+    // Two ticks of a timer of the retry period started after the click: timers
+    // fire in the order they fall due, so a retry would have come first.
+    QTimer retryPeriod;
+    QSignalSpy ticks(&retryPeriod, &QTimer::timeout);
+    retryPeriod.start(DeviceLink::kReconnectMs);
+    ASSERT_TRUE(WaitUntil([&] { return ticks.count() >= 2; }));
     EXPECT_FALSE(session->ctx().LinkConnected());
     EXPECT_EQ(Status()->text(), "Not connected");
 }

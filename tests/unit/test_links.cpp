@@ -6,6 +6,7 @@
 #include <QSignalSpy>
 #include <QTcpServer>
 #include <QTcpSocket>
+#include <QTemporaryDir>
 #include <QTimer>
 
 #include <functional>
@@ -84,8 +85,7 @@ TEST_F(SerialFixture, OpensEightNoneOneWithoutFlowControlAtTheTypedSpeedAndPolls
 TEST_F(SerialFixture, WritesAreByteExactRefusedOnesWriteNothingRepliesArriveFramed) {
     ASSERT_FALSE(link->OpenPort().has_value());
     link->SetRefreshTimer(false);
-    Pump(20ms);
-    pty.Take();
+    pty.Take();  // a request is written whole or not at all
     EXPECT_FALSE(link->ReadEE_16bit(300, true) || link->Send(256) || link->Send(-1) ||
                  link->SendPacket(0x85, std::span<const int>(std::vector<int>(256, 1))));
     const std::array<uint8_t, 1> seven{7};
@@ -145,7 +145,7 @@ TEST_F(SerialFixture, AtAShortPeriodRepliesAreTakenAtTheTicksInOrder) {
     const QByteArray live = LiveValues(0x6D);
     const QByteArray ack = Hex("8B 03 07 2C 01 74");
     pty.Write(live.left(7));
-    Pump(30ms);
+    ASSERT_TRUE(WaitUntil([&] { return link->rxState().count == 7; }));
     pty.Write(live.mid(7) + ack);
     ASSERT_TRUE(WaitUntil([&] { return rec.replies.size() >= 2; }))
         << captions.join("/").toStdString();
@@ -175,8 +175,6 @@ TEST_F(SerialFixture, AVanishedPeerOrAFailedOpenLeavesThePortClosed) {
     pty.CloseMaster();
     ASSERT_TRUE(WaitUntil([&] { return lost.count() > 0; }));
     EXPECT_TRUE(Closed());
-    Pump(100ms);
-    EXPECT_EQ(lost.count(), 1);
 
     settings.comPort = QStringLiteral("/dev/tuvik-no-such-port");
     const auto err = link->OpenPort();
@@ -194,6 +192,41 @@ TEST_F(SerialFixture, AVanishedPeerOrAFailedOpenLeavesThePortClosed) {
     EXPECT_FALSE(link->BaudRate(38400).has_value());
     EXPECT_TRUE(link->PortOpen() && again.WaitFor(3));
     EXPECT_EQ(GetPortBaudRate(link->port()).rate, 38400);
+    EXPECT_EQ(lost.count(), 1) << "a loss is told once";
+}
+
+// A reconnect leaves the periodic request as it was at the loss, or as it was
+// set while the link was down (the analog inputs window opened or closed).
+TEST_F(SerialFixture, AReconnectKeepsThePeriodicRequestAsItWas) {
+    QTemporaryDir dir;
+    const QString tty = dir.filePath(QStringLiteral("tty"));
+    ASSERT_TRUE(QFile::link(pty.path(), tty));
+    settings.comPort = tty;
+    link->setAutoReconnect(true);
+    ASSERT_FALSE(link->OpenPort().has_value());
+    const struct {
+        bool atLoss;
+        std::optional<bool> whileDown;
+    } rows[] = {{false, {}}, {false, true}, {true, false}};
+    Pty* device = &pty;
+    std::vector<std::unique_ptr<Pty>> next;
+    for (const auto& row : rows) {
+        link->SetRefreshTimer(row.atLoss);
+        device->CloseMaster();
+        ASSERT_TRUE(WaitUntil([&] { return link->reconnecting(); }));
+        if (row.whileDown) {
+            link->SetRefreshTimer(*row.whileDown);
+        }
+        device = next.emplace_back(std::make_unique<Pty>()).get();
+        ASSERT_TRUE(QFile::remove(tty) && QFile::link(device->path(), tty));
+        ASSERT_TRUE(WaitUntil([&] { return link->PortOpen(); }));
+        const bool polling = row.whileDown.value_or(row.atLoss);
+        EXPECT_EQ(link->TimerRequestData().isActive(), polling) << row.atLoss;
+        EXPECT_EQ(link->RefreshTimerEnabled(), polling);
+        if (polling) {
+            EXPECT_TRUE(device->WaitFor(kRequest.size()));
+        }
+    }
 }
 
 namespace {
@@ -245,7 +278,7 @@ TEST_F(TcpFixture, ConnectsPollsWritesByteExactAndFramesAcrossArrivals) {
     EXPECT_EQ(polled.count(kRequest) * 3, polled.size()) << polled.toHex(' ').toStdString();
     link->Connect();  // again while connected: no second connection
     link->SetRefreshTimer(false);
-    Pump(60ms);
+    ASSERT_TRUE(WaitUntil([&] { return state.count() == 2; }));  // the watcher looked again
     EXPECT_FALSE(server.hasPendingConnections());
     TakeAtLeast(0);
     EXPECT_TRUE(link->Send(0x80, true) && link->cmdSendString() && link->SendPacket(0x98) &&
@@ -271,23 +304,41 @@ TEST_F(TcpFixture, ConnectsPollsWritesByteExactAndFramesAcrossArrivals) {
     EXPECT_EQ(captions, QStringList{TimeText(QTime(12, 0, 0)) + " Broken packet: 92 16 6C"});
 }
 
-TEST_F(TcpFixture, PeerCloseEndsTheConnectionOwnDisconnectIsNoPeerClose) {
+TEST_F(TcpFixture, PeerCloseEndsTheConnectionOwnDisconnectIsNoPeerCloseTheWatcherGivesUp) {
+    link->setAutoReconnect(true);
     ConnectAndAccept();
     QSignalSpy state(link.get(), &TcpLink::ConnectionStateChanged);
     QSignalSpy lost(link.get(), &DeviceLink::linkLost);
     ASSERT_TRUE(WaitUntil([&] { return state.count() == 1; }));
+    link->SetRefreshTimer(false);
     peer->write(Hex("94 01 00 6B"));  // a last reply right before the close still arrives
     peer->close();
     ASSERT_TRUE(WaitUntil([&] { return state.count() == 2; }));
     EXPECT_FALSE(state.at(1).at(0).toBool() || ctx.LinkConnected() || link->PortOpen());
     EXPECT_EQ(std::tuple(lost.count(), link->State(), rec.replies.size()),
               std::tuple(qsizetype{1}, 0, size_t{1}));
-    link->cmdConnect();
+    // Back by itself, polling still off as it was at the loss.
     ASSERT_TRUE(WaitUntil([&] { return server.hasPendingConnections() && ctx.LinkConnected(); }));
+    EXPECT_FALSE(link->RefreshTimerEnabled() || link->TimerReqData().isActive());
+    peer = server.nextPendingConnection();
+    QSignalSpy status(link.get(), &TcpLink::socketStatus);
     link->Disconnect();
     EXPECT_FALSE(ctx.LinkConnected() || link->TimerReqData().isActive());
-    Pump(50ms);
+    ASSERT_TRUE(WaitUntil([&] {  // the server saw the close, and a status tick came after
+        return peer->state() == QAbstractSocket::UnconnectedState && status.count() > 1;
+    }));
     EXPECT_EQ(std::tuple(state.count(), lost.count()), std::tuple(qsizetype{2}, qsizetype{1}));
+
+    // Nothing listens: the watcher counts eleven ticks, gives up on the
+    // twelfth and says so once.
+    const quint16 port = server.serverPort();
+    server.close();
+    QStringList told;
+    QObject::connect(&ctx, &AppContext::userNotice, [&](const QString& t) { told << t; });
+    link->Connect();
+    ASSERT_TRUE(WaitUntil([&] { return !link->TimerConnectionMaker().isActive(); }));
+    EXPECT_EQ(std::tuple(link->retryCount(), told),
+              std::tuple(12, QStringList{TcpLink::NoRelayText("127.0.0.1", port)}));
 }
 
 TEST(QuietTime, HoldsUntilTheSecondMovesOnAndNeverBeyondOneSecond) {
