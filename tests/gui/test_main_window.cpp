@@ -4,6 +4,7 @@
 // control, and a failure shows its message box.
 #include <gtest/gtest.h>
 
+#include <QAccessible>
 #include <QCheckBox>
 #include <QComboBox>
 #include <QDir>
@@ -104,6 +105,31 @@ TEST_F(MainWindow, SerialConnectStoresTheBoxesPollsAndTheButtonFollowsTheLink) {
     EXPECT_FALSE(ctx().LinkConnected());
     EXPECT_FALSE(w->shell().serial->link().PortOpen());
     EXPECT_EQ(Text("btnCon"), QStringLiteral("Connect"));
+}
+
+// The status line's text reaches screen readers, and a long one is cut
+// rather than widening the window.
+TEST_F(MainWindow, TheLinkStatusIsReadAloudAndALongOneKeepsTheWindowsWidth) {
+    test::Pty pty;
+    const QString port = dir.filePath(QString(150, QLatin1Char('p')));
+    ASSERT_TRUE(QFile::link(pty.path(), port));
+    Start();
+    w->show();
+    QCoreApplication::processEvents();
+    const int width = w->width();
+    SetText("txtComPort", port);
+    Click("btnCon");
+    auto* status = Find<QLabel>("lblLinkStatus");
+    ASSERT_TRUE(status->text().contains(port));
+    // Once the label's box has taken the new size, the window may not need more room.
+    ASSERT_TRUE(
+        WaitUntil([&] { return status->parentWidget()->sizeHint() == status->sizeHint(); }));
+    EXPECT_LE(w->minimumSizeHint().width(), width);
+    EXPECT_EQ(w->width(), width);
+    QAccessibleInterface* a = QAccessible::queryAccessibleInterface(status);
+    ASSERT_NE(a, nullptr);
+    EXPECT_EQ(a->text(QAccessible::Name), QStringLiteral("Link status"));
+    EXPECT_EQ(a->text(QAccessible::Description), status->text());
 }
 
 TEST_F(MainWindow, APortThatCannotOpenIsReportedAndLeftClosed) {

@@ -141,13 +141,15 @@ TEST(MessageWindow, ShowsTheLogClearEmptiesTheScreenAndCloseOnlyHides) {
 }
 
 // A status line in its box: new texts repaint the line but lay the window out
-// again only when the label's size hints change, and the window sees the
-// label's own hints.
+// again only when the label's size hints change; the window sees the label's
+// own size hint, and a text too long for the window is cut with an ellipsis
+// instead of widening it.
 TEST(LabelBox, ANewTextLaysOutTheWindowOnlyWhenTheLabelsSizeChanges) {
     QWidget window;
     auto* label = new QLabel(QStringLiteral("12 replies/s"));
     auto* box = new LabelBoxWidget(label);
     (new QVBoxLayout(&window))->addWidget(box);
+    window.resize(400, 100);
     window.show();
     QCoreApplication::processEvents();
     struct Counter : QObject {
@@ -158,22 +160,32 @@ TEST(LabelBox, ANewTextLaysOutTheWindowOnlyWhenTheLabelsSizeChanges) {
         }
     } counter;
     window.installEventFilter(&counter);
+    const QString longest = QStringLiteral("6 replies/s | 228 B/s | 0 broken | ").repeated(9);
     const struct {
-        const char* text;
+        QString text;
         bool laidOut;
-    } steps[] = {{"34 replies/s", false}, {"5 replies/s | 228 B/s | 0 broken", true},
-                 {"6 replies/s | 228 B/s | 0 broken", false}, {"6 replies/s", true},
-                 {"6 replies/s\n1 broken", true}};
+        const char* marks;
+    } steps[] = {{"34 replies/s", false, ""},
+                 {"5 replies/s | 228 B/s | 0 broken", true, ""},
+                 {"6 replies/s | 228 B/s | 0 broken", false, ""},
+                 {"6 replies/s", true, ""},
+                 {"6 replies/s\n1 broken", true, ""},
+                 {longest + "\n1 broken", true, "\xe2\x80\xa6\n"}};
     for (const auto& step : steps) {
+        SCOPED_TRACE(step.text.toStdString());
         counter.layouts = 0;
-        label->setText(QString::fromLatin1(step.text));
+        label->setText(step.text);
         QCoreApplication::processEvents();
         QCoreApplication::processEvents();
-        EXPECT_EQ(counter.layouts > 0, step.laidOut) << step.text;
-        EXPECT_EQ(box->sizeHint(), label->sizeHint()) << step.text;
-        EXPECT_EQ(box->minimumSizeHint(), label->minimumSizeHint()) << step.text;
-        EXPECT_EQ(label->geometry(), box->rect()) << step.text;
+        EXPECT_EQ(counter.layouts > 0, step.laidOut);
+        EXPECT_EQ(box->sizeHint(), label->sizeHint());
+        EXPECT_EQ(box->minimumSizeHint().height(), label->minimumSizeHint().height());
+        EXPECT_EQ(box->cutMarks(), QString::fromUtf8(step.marks));
+        EXPECT_EQ(label->geometry().width() < box->width(), *step.marks != 0);
+        EXPECT_EQ(label->height(), box->height());
     }
+    EXPECT_EQ(window.width(), 400);
+    EXPECT_EQ(label->text(), longest + "\n1 broken") << "the label keeps the whole text";
     label->setContentsMargins(0, 0, 0, 10);  // the same text, a taller label
     QCoreApplication::processEvents();
     QCoreApplication::processEvents();
