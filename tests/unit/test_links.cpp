@@ -21,7 +21,6 @@
 #include "support/LocaleText.h"
 
 using namespace tuvik;
-using namespace std::chrono_literals;
 using namespace tuvik::test;
 
 namespace {
@@ -35,25 +34,35 @@ struct RecordingReceiver : ReplyReceiver {
     }
 };
 
-struct SerialFixture : ::testing::Test {
+// What both links' tests share: the connection texts, the replies handed on
+// and the main window's captions.
+template <class Link>
+struct LinkFixture : ::testing::Test {
     AppContext ctx;
     FixedLinkSettings settings;
-    Pty pty;
-    std::unique_ptr<SerialLink> link;
+    std::unique_ptr<Link> link;
     RecordingReceiver rec;
     QStringList captions;
+
+    void Make() {
+        ctx.setLinkSettings(&settings);
+        link = std::make_unique<Link>(ctx);
+        link->SetReceiver(&rec);
+        link->SetClock([] { return QTime(12, 0, 0); });
+        QObject::connect(&ctx, &AppContext::mainCaptionRequested,
+                         [this](const QString& s) { captions << s; });
+    }
+};
+
+struct SerialFixture : LinkFixture<SerialLink> {
+    Pty pty;
 
     void SetUp() override {
         ASSERT_TRUE(pty.ok());
         settings.comPort = pty.path();
         settings.speed = QStringLiteral("76800");
         settings.refresh = QStringLiteral("50");
-        ctx.setLinkSettings(&settings);
-        link = std::make_unique<SerialLink>(ctx);
-        link->SetReceiver(&rec);
-        link->SetClock([] { return QTime(12, 0, 0); });
-        QObject::connect(&ctx, &AppContext::mainCaptionRequested,
-                         [this](const QString& s) { captions << s; });
+        Make();
     }
     bool Closed() const {
         return !link->PortOpen() && !ctx.LinkConnected() && !link->TimerRequestData().isActive();
@@ -62,28 +71,21 @@ struct SerialFixture : ::testing::Test {
 
 }  // namespace
 
-TEST_F(SerialFixture, OpensEightNoneOneWithoutFlowControlAtTheTypedSpeedAndPolls) {
+TEST_F(SerialFixture, OpensAtTheTypedSpeedPollsWritesByteExactAndFramesReplies) {
     ASSERT_FALSE(link->OpenPort().has_value());
     EXPECT_TRUE(link->PortOpen() && ctx.LinkConnected());
     EXPECT_EQ(link->windowCaption(), QStringLiteral("Connect True"));
     // A pseudo-terminal ignores these; the port object holds what was applied.
-    EXPECT_EQ(link->port().dataBits(), QSerialPort::Data8);
-    EXPECT_EQ(link->port().parity(), QSerialPort::NoParity);
-    EXPECT_EQ(link->port().stopBits(), QSerialPort::OneStop);
-    EXPECT_EQ(link->port().flowControl(), QSerialPort::NoFlowControl);
-    EXPECT_EQ(GetPortBaudRate(link->port()).rate, 76800);
-    EXPECT_EQ(link->TimerRequestData().interval(), 50);
+    const QSerialPort& port = link->port();
+    EXPECT_EQ(std::tuple(port.dataBits(), port.parity(), port.stopBits(), port.flowControl()),
+              std::tuple(QSerialPort::Data8, QSerialPort::NoParity, QSerialPort::OneStop,
+                         QSerialPort::NoFlowControl));
+    EXPECT_EQ(std::tuple(GetPortBaudRate(link->port()).rate, link->TimerRequestData().interval()),
+              std::tuple(76800, 50));
     ASSERT_TRUE(pty.WaitFor(9));
     const QByteArray polled = pty.Take();
     EXPECT_EQ(polled.count(kRequest) * 3, polled.size()) << polled.toHex(' ').toStdString();
 
-    link->Disconnect();
-    EXPECT_TRUE(Closed());
-    EXPECT_FALSE(link->Send(0x41));
-}
-
-TEST_F(SerialFixture, WritesAreByteExactRefusedOnesWriteNothingRepliesArriveFramed) {
-    ASSERT_FALSE(link->OpenPort().has_value());
     link->SetRefreshTimer(false);
     pty.Take();  // a request is written whole or not at all
     EXPECT_FALSE(link->ReadEE_16bit(300, true) || link->Send(256) || link->Send(-1) ||
@@ -102,6 +104,9 @@ TEST_F(SerialFixture, WritesAreByteExactRefusedOnesWriteNothingRepliesArriveFram
     EXPECT_EQ(rec.replies[0].second.size(), 16u);
     EXPECT_EQ(rec.replies[1], std::make_pair(uint8_t{0x8B}, std::vector<uint8_t>{7, 0x2C, 1}));
     EXPECT_EQ(captions, QStringList{TimeText(QTime(12, 0, 0)) + " Broken packet: 92 16 end ~FF93"});
+    link->Disconnect();
+    EXPECT_TRUE(Closed());
+    EXPECT_FALSE(link->Send(0x41));
 }
 
 // After a broken packet a write waits until the clock's second moves on; the
@@ -137,7 +142,7 @@ TEST_F(SerialFixture, QuietTimeHoldsWritesButNotTheTimerNorTheWordRead) {
 // At a short request period the replies are taken off the port at the
 // request ticks: framed and in order still, a packet split across ticks
 // included; an exchange (the periodic request stopped) reads them as they
-// come; a vanished peer is still noticed.
+// come.
 TEST_F(SerialFixture, AtAShortPeriodRepliesAreTakenAtTheTicksInOrder) {
     settings.refresh = QStringLiteral("5");
     ASSERT_FALSE(link->OpenPort().has_value());
@@ -158,24 +163,10 @@ TEST_F(SerialFixture, AtAShortPeriodRepliesAreTakenAtTheTicksInOrder) {
     pty.Write(ack);
     ASSERT_TRUE(WaitUntil([&] { return rec.replies.size() == 3; }));
     link->SetRefreshTimer(true);
-    ASSERT_TRUE(link->readsAtTicks());
-    EXPECT_TRUE(captions.isEmpty());
-
-    QSignalSpy lost(link.get(), &DeviceLink::linkLost);
-    pty.CloseMaster();
-    ASSERT_TRUE(WaitUntil([&] { return lost.count() > 0; }));
-    EXPECT_TRUE(Closed());
-    EXPECT_FALSE(link->readsAtTicks());
+    EXPECT_TRUE(link->readsAtTicks() && captions.isEmpty());
 }
 
-TEST_F(SerialFixture, AVanishedPeerOrAFailedOpenLeavesThePortClosed) {
-    ASSERT_FALSE(link->OpenPort().has_value());
-    link->SetRefreshTimer(false);  // nothing is written: the read side must notice
-    QSignalSpy lost(link.get(), &DeviceLink::linkLost);
-    pty.CloseMaster();
-    ASSERT_TRUE(WaitUntil([&] { return lost.count() > 0; }));
-    EXPECT_TRUE(Closed());
-
+TEST_F(SerialFixture, AFailedOpenLeavesThePortClosed) {
     settings.comPort = QStringLiteral("/dev/tuvik-no-such-port");
     const auto err = link->OpenPort();
     ASSERT_TRUE(err.has_value());
@@ -192,28 +183,33 @@ TEST_F(SerialFixture, AVanishedPeerOrAFailedOpenLeavesThePortClosed) {
     EXPECT_FALSE(link->BaudRate(38400).has_value());
     EXPECT_TRUE(link->PortOpen() && again.WaitFor(3));
     EXPECT_EQ(GetPortBaudRate(link->port()).rate, 38400);
-    EXPECT_EQ(lost.count(), 1) << "a loss is told once";
 }
 
-// A reconnect leaves the periodic request as it was at the loss, or as it was
-// set while the link was down (the analog inputs window opened or closed).
-TEST_F(SerialFixture, AReconnectKeepsThePeriodicRequestAsItWas) {
+// A vanished peer is noticed, with nothing written and while replies are
+// taken at the request ticks; the reconnect leaves the periodic request as it
+// was at the loss, or as it was set while the link was down (the analog
+// inputs window opened or closed).
+TEST_F(SerialFixture, AVanishedPeerIsToldOnceAndAReconnectKeepsThePeriodicRequest) {
     QTemporaryDir dir;
     const QString tty = dir.filePath(QStringLiteral("tty"));
     ASSERT_TRUE(QFile::link(pty.path(), tty));
     settings.comPort = tty;
+    settings.refresh = QStringLiteral("5");
     link->setAutoReconnect(true);
     ASSERT_FALSE(link->OpenPort().has_value());
     const struct {
         bool atLoss;
         std::optional<bool> whileDown;
-    } rows[] = {{false, {}}, {false, true}, {true, false}};
+    } rows[] = {{true, false}, {false, {}}, {false, true}};
+    ASSERT_TRUE(WaitUntil([&] { return link->readsAtTicks(); }));  // the first loss meets it
     Pty* device = &pty;
     std::vector<std::unique_ptr<Pty>> next;
+    QSignalSpy lost(link.get(), &DeviceLink::linkLost);
     for (const auto& row : rows) {
         link->SetRefreshTimer(row.atLoss);
         device->CloseMaster();
         ASSERT_TRUE(WaitUntil([&] { return link->reconnecting(); }));
+        EXPECT_TRUE(Closed() && !link->readsAtTicks());
         if (row.whileDown) {
             link->SetRefreshTimer(*row.whileDown);
         }
@@ -227,32 +223,25 @@ TEST_F(SerialFixture, AReconnectKeepsThePeriodicRequestAsItWas) {
             EXPECT_TRUE(device->WaitFor(kRequest.size()));
         }
     }
+    EXPECT_EQ(lost.count(), std::ssize(rows));
 }
 
 namespace {
 
-struct TcpFixture : ::testing::Test {
-    AppContext ctx;
-    FixedLinkSettings settings;
+struct TcpFixture : LinkFixture<TcpLink> {
     QTcpServer server;
-    std::unique_ptr<TcpLink> link;
-    RecordingReceiver rec;
     QTcpSocket* peer = nullptr;
     QByteArray got;
 
     void SetUp() override {
         ASSERT_TRUE(server.listen(QHostAddress::LocalHost, 0));
         settings.refresh = QStringLiteral("40");
-        ctx.setLinkSettings(&settings);
-        link = std::make_unique<TcpLink>(ctx);
-        EXPECT_EQ(link->RemoteHost() + ':' + QString::number(link->RemotePort()),
-                  "127.0.0.1:10001");
-        EXPECT_EQ(link->TimerConnectionMaker().interval(), 5000);
-        link->SetReceiver(&rec);
+        Make();
+        EXPECT_EQ(link->Endpoint() + ' ' + QString::number(link->TimerConnectionMaker().interval()),
+                  "127.0.0.1:10001 5000");
         link->SetRemotePort(server.serverPort());
         link->TimerConnectionMaker().setInterval(20);
         link->Timer1().setInterval(10);
-        link->SetClock([] { return QTime(12, 0, 0); });
     }
     void ConnectAndAccept() {
         link->Connect();
@@ -289,9 +278,6 @@ TEST_F(TcpFixture, ConnectsPollsWritesByteExactAndFramesAcrossArrivals) {
                 got.chopped(want.size()).count(kRequest) * 3 + want.size() == got.size())
         << got.toHex(' ').toStdString();
 
-    QStringList captions;
-    QObject::connect(&ctx, &AppContext::mainCaptionRequested,
-                     [&](const QString& s) { captions << s; });
     const QByteArray live = LiveValues(0x6D);
     peer->write(live.left(7));
     peer->flush();
