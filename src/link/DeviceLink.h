@@ -80,7 +80,9 @@ class DeviceLink : public QObject {
 
     // After the device went away (linkLost), try the same port or relay
     // again once a second until it is back or Disconnect is called. An
-    // exchange that was running stays failed; polling resumes on return.
+    // exchange that was running stays failed; on return the periodic request
+    // is on or off as it was before the loss, or as SetRefreshTimer last set
+    // it while the link was down.
     static constexpr int kReconnectMs = 1000;
     void setAutoReconnect(bool on);
     bool autoReconnect() const { return autoReconnect_; }

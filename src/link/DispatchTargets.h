@@ -63,7 +63,10 @@ class HistogramTarget {
 class MessageLogTarget {
   public:
     virtual ~MessageLogTarget() = default;
-    virtual void AddMessage(const QString& text) = 0;
+    // An actuator's report (0x8C): actuator name, " started " or " stopped ",
+    // its clock and the program state, one column each in the daily file.
+    virtual void ActuatorEvent(const QString& device, const QString& activity, const QString& clock,
+                               const QString& state) = 0;
 };
 
 }  // namespace tuvik

@@ -211,11 +211,10 @@ void ReplyDispatcher::ActuatorEvent(std::span<const uint8_t> d) {
     const uint8_t s = d[1];
     const uint32_t u24 = d[2] | (d[3] << 8) | (d[4] << 16);
     const auto value = static_cast<float>(u24 / 10.0);
-    const QString message =
-        ActivityNames()[d[0]] + QLatin1Char(';') +
-        ((s & 0x80) ? QStringLiteral(" started ") : QStringLiteral(" stopped ")) +
-        QLatin1Char(';') + SingleText(value) + QLatin1Char(';') + StateNames()[s & 0x7F];
-    messages_->AddMessage(message);
+    messages_->ActuatorEvent(
+        ActivityNames()[d[0]],
+        ((s & 0x80) ? QStringLiteral(" started ") : QStringLiteral(" stopped ")), SingleText(value),
+        StateNames()[s & 0x7F]);
 }
 
 }  // namespace tuvik

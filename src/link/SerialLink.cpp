@@ -151,7 +151,7 @@ void SerialLink::OnRequestTick() {
 
 // ---- opening and closing ----------------------------------------------------
 
-std::optional<LinkError> SerialLink::TogglePort() {
+std::optional<LinkError> SerialLink::TogglePort(bool poll) {
     if (!port_.isOpen()) {
         opening_ = true;
         const bool ok = port_.open(QIODevice::ReadWrite);
@@ -170,7 +170,7 @@ std::optional<LinkError> SerialLink::TogglePort() {
         rx_.Reset();  // nothing of an earlier session continues into this one
         tickReadFailed_ = false;
         ctx_.setLinkConnected(true);
-        SetRefreshTimer(true);
+        SetRefreshTimer(poll);
         emit connectionChanged(true);
     } else {
         ctx_.setLinkConnected(false);
@@ -184,6 +184,10 @@ std::optional<LinkError> SerialLink::TogglePort() {
 }
 
 std::optional<LinkError> SerialLink::OpenPort() {
+    return Open(true);
+}
+
+std::optional<LinkError> SerialLink::Open(bool poll) {
     if (port_.isOpen()) {
         TogglePort();
     }
@@ -198,7 +202,7 @@ std::optional<LinkError> SerialLink::OpenPort() {
     port_.setPortName(name);
     ApplySettingsText();
 
-    if (auto err = TogglePort()) {
+    if (auto err = TogglePort(poll)) {
         return err;
     }
     if (auto err = SetPortBaudRate(port_, TextToWholeNumber(speedText))) {
@@ -210,7 +214,7 @@ std::optional<LinkError> SerialLink::OpenPort() {
     (void)GetPortBaudRate(port_);
     ctx_.setLinkConnected(true);
     SetRequestInterval(TextToWholeNumber(refreshText));
-    SetRefreshTimer(true);
+    SetRefreshTimer(poll);
     return std::nullopt;
 }
 
@@ -282,7 +286,10 @@ void SerialLink::OnPortError(QSerialPort::SerialPortError error) {
     const QString why = port_.errorString();
     port_.close();
     port_.clearError();
-    SetRefreshTimer(false);
+    // The request stops with the port, but whether it is wanted is kept for
+    // the reconnect.
+    requestTimer_.stop();
+    UpdateReadMode();
     ctx_.setLinkConnected(false);
     SetWindowCaption(ErrorCaption(why));
     emit linkLost(why);
@@ -290,8 +297,14 @@ void SerialLink::OnPortError(QSerialPort::SerialPortError error) {
     StartReconnecting();
 }
 
+// The periodic request comes back as it was before the loss, or as it was
+// set while the link was down (a window that stops it for its own requests
+// may have opened or closed meanwhile).
 void SerialLink::TryReopen() {
-    if (!OpenPort()) {
+    const bool poll = refreshEnabled_;
+    if (Open(poll)) {
+        refreshEnabled_ = poll;  // a failed attempt is no change of mind
+    } else {
         StopReconnecting();
     }
 }

@@ -93,7 +93,9 @@ class SerialLink : public DeviceLink, private RxSink {
     void OnPacket(uint8_t command, std::span<const uint8_t> data) override;
     void OnBrokenPacket(uint8_t command, int length, uint8_t trailer) override;
 
-    std::optional<LinkError> TogglePort();
+    // poll: whether the periodic request runs once the port is open.
+    std::optional<LinkError> TogglePort(bool poll = true);
+    std::optional<LinkError> Open(bool poll);
     void ApplySettingsText();
     void SetRequestInterval(int ms);
     void ArmRequestTimer();

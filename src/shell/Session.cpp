@@ -11,7 +11,10 @@ namespace tuvik {
 class Session::LogTarget : public MessageLogTarget {
   public:
     explicit LogTarget(MessageLog& log) : log_(log) {}
-    void AddMessage(const QString& text) override { log_.AddMessage(text); }
+    void ActuatorEvent(const QString& device, const QString& activity, const QString& clock,
+                       const QString& state) override {
+        log_.AddActuatorEvent(device, activity, clock, state);
+    }
 
   private:
     MessageLog& log_;

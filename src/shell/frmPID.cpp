@@ -362,6 +362,9 @@ void frmPID::UpdateLinkStatus() {
                            link ? link->traffic() : LinkTraffic{}, alarm_, LinkClockMs());
     if (line.text != lblLinkStatus_->text()) {
         lblLinkStatus_->setText(line.text);
+        // The label's name stays "Link status"; screen readers read what it
+        // says from its description.
+        lblLinkStatus_->setAccessibleDescription(line.text);
     }
     if (line.warning != linkWarning_) {
         linkWarning_ = line.warning;

@@ -2,14 +2,21 @@
 
 #include <QEvent>
 #include <QFontMetrics>
+#include <QPainter>
+#include <QStyle>
 #include <QTextDocument>
 
 #include <algorithm>
 
 namespace tuvik {
 
-LabelBoxWidget::LabelBoxWidget(QLabel* label, QWidget* parent)
-    : QWidget(parent), label_(label) {
+namespace {
+
+const QChar kEllipsis(0x2026);
+
+}  // namespace
+
+LabelBoxWidget::LabelBoxWidget(QLabel* label, QWidget* parent) : QWidget(parent), label_(label) {
     label_->setParent(this);
     label_->move(0, 0);
     label_->installEventFilter(this);
@@ -19,21 +26,35 @@ LabelBoxWidget::LabelBoxWidget(QLabel* label, QWidget* parent)
     least_ = label_->minimumSizeHint();
 }
 
+QSize LabelBoxWidget::minimumSizeHint() const {
+    return {std::min(least_.width(), label_->fontMetrics().horizontalAdvance(kEllipsis)),
+            least_.height()};
+}
+
 bool LabelBoxWidget::event(QEvent* e) {
-    // The label's new text, posted to us because we have no layout.
+    // The label's new text, posted to us because we have no layout. A text
+    // set while the box was hidden posted nothing: it is measured on showing.
     if (e->type() == QEvent::LayoutRequest) {
-        if (TextSizeMayHaveChanged()) {
-            const QSize hint = label_->sizeHint();
-            const QSize least = label_->minimumSizeHint();
-            if (hint != hint_ || least != least_) {
-                hint_ = hint;
-                least_ = least;
-                updateGeometry();
-            }
-        }
+        Measure();
         return true;
     }
+    if (e->type() == QEvent::Show) {
+        Measure();
+    }
     return QWidget::event(e);
+}
+
+void LabelBoxWidget::Measure() {
+    if (TextSizeMayHaveChanged()) {
+        const QSize hint = label_->sizeHint();
+        const QSize least = label_->minimumSizeHint();
+        if (hint != hint_ || least != least_) {
+            hint_ = hint;
+            least_ = least;
+            updateGeometry();
+        }
+    }
+    Fit();
 }
 
 // What changes the label's size other than its text: measure afresh next time.
@@ -44,6 +65,11 @@ bool LabelBoxWidget::eventFilter(QObject* watched, QEvent* e) {
             case QEvent::StyleChange:
             case QEvent::ContentsRectChange:
                 widest_ = -1;
+                break;
+            case QEvent::PaletteChange:  // the ellipsis takes the label's colours
+                if (!marks_.isEmpty()) {
+                    update();
+                }
                 break;
             default:
                 break;
@@ -60,6 +86,7 @@ bool LabelBoxWidget::TextSizeMayHaveChanged() {
     const QString text = label_->text();
     if (label_->textFormat() != Qt::PlainText &&
         (label_->textFormat() == Qt::RichText || Qt::mightBeRichText(text))) {
+        widest_ = -1;
         return true;
     }
     const QFontMetrics fm = label_->fontMetrics();
@@ -75,8 +102,58 @@ bool LabelBoxWidget::TextSizeMayHaveChanged() {
     return changed;
 }
 
+// A plain text wider than the box: the label is made as narrow as the widest
+// line cut after its last character that fits with an ellipsis, and the box
+// draws the ellipsis after every line that does not fit. Only the label's
+// width changes, never the window's layout.
+void LabelBoxWidget::Fit() {
+    QString marks;
+    int shown = width();
+    if (widest_ >= 0 && hint_.width() > width()) {
+        const QFontMetrics fm = label_->fontMetrics();
+        const int margins = std::max(0, hint_.width() - widest_);
+        const QStringList lines = label_->text().split(QLatin1Char('\n'));
+        const QString& longest =
+            *std::max_element(lines.begin(), lines.end(), [&](const QString& a, const QString& b) {
+                return fm.horizontalAdvance(a) < fm.horizontalAdvance(b);
+            });
+        const QString cut = fm.elidedText(longest, Qt::ElideRight, width() - margins);
+        const int kept = cut.endsWith(kEllipsis) ? fm.horizontalAdvance(cut.chopped(1)) : 0;
+        QStringList perLine;
+        for (const QString& line : lines) {
+            perLine << (fm.horizontalAdvance(line) > kept ? QString(kEllipsis) : QString());
+        }
+        marks = perLine.join(QLatin1Char('\n'));
+        shown = std::min(width(), margins + kept);
+    }
+    label_->setGeometry(0, 0, shown, height());
+    if (marks != marks_) {
+        marks_ = marks;
+        update();
+    }
+}
+
+void LabelBoxWidget::paintEvent(QPaintEvent* e) {
+    if (marks_.isEmpty()) {
+        QWidget::paintEvent(e);
+        return;
+    }
+    QPainter p(this);
+    const QRect rest(label_->width(), 0, width() - label_->width(), height());
+    if (label_->autoFillBackground()) {
+        p.fillRect(rest, label_->palette().brush(label_->backgroundRole()));
+    }
+    // The label's lines sit in its contents rectangle, aligned as it aligns them.
+    const QRect lines = label_->contentsRect();
+    p.setFont(label_->font());
+    style()->drawItemText(
+        &p, QRect(rest.left(), lines.top(), rest.width(), lines.height()),
+        static_cast<int>((label_->alignment() & Qt::AlignVertical_Mask) | Qt::AlignLeft),
+        label_->palette(), label_->isEnabled(), marks_, label_->foregroundRole());
+}
+
 void LabelBoxWidget::resizeEvent(QResizeEvent* e) {
-    label_->setGeometry(rect());
+    Fit();
     QWidget::resizeEvent(e);
 }
 

@@ -13,6 +13,19 @@ namespace {
 const NoBurnerLabels kNoLabels;
 const QByteArray kLineEnd("\r\n");
 
+// One column of the file: a ";" in a text would start a new column and a line
+// break a new line, so in the file they become "," and a blank.
+QString Column(QString text) {
+    for (QChar& c : text) {
+        if (c == QLatin1Char(';')) {
+            c = QLatin1Char(',');
+        } else if (c == QLatin1Char('\r') || c == QLatin1Char('\n')) {
+            c = QLatin1Char(' ');
+        }
+    }
+    return text;
+}
+
 }  // namespace
 
 MessageLog::MessageLog(const QString& folder, QObject* parent)
@@ -68,11 +81,22 @@ QString MessageLog::TimeText(const QTime& time) const {
 }
 
 void MessageLog::AddMessage(const QString& inputStr) {
+    Add(inputStr, Column(inputStr) + QStringLiteral(";;;"));
+}
+
+void MessageLog::AddActuatorEvent(const QString& device, const QString& activity,
+                                  const QString& clock, const QString& state) {
+    const QChar sep = QLatin1Char(';');
+    Add(device + sep + activity + sep + clock + sep + state,
+        Column(device) + sep + Column(activity) + sep + Column(clock) + sep + Column(state));
+}
+
+void MessageLog::Add(const QString& screenText, const QString& columns) {
     const BurnerLabelSource& labels = labels_ ? *labels_ : kNoLabels;
     const QString tgas = labels.TgasText();
     const QString twater = labels.TwaterText();
 
-    const QString screenLine = TimeText(Now().time()) + QLatin1Char(' ') + inputStr +
+    const QString screenLine = TimeText(Now().time()) + QLatin1Char(' ') + screenText +
                                QLatin1Char('\t') + QStringLiteral(" Tg:") + tgas +
                                QStringLiteral(" Tw:") + twater + QStringLiteral("\r\n");
     logText_.prepend(screenLine);
@@ -88,9 +112,10 @@ void MessageLog::AddMessage(const QString& inputStr) {
 
     const QDateTime now = Now();
     pending_.append(DateText(now.date()) + QLatin1Char(';') + TimeText(now.time()) +
-                    QLatin1Char(';') + inputStr + QStringLiteral("; Tg:;") + tgas +
-                    QStringLiteral("; Tw:;") + twater + QStringLiteral("; IR:;") +
-                    labels.IRsigText() + QStringLiteral("; VFD:;") + labels.VFDText());
+                    QLatin1Char(';') + columns + QStringLiteral("; Tg:;") + Column(tgas) +
+                    QStringLiteral("; Tw:;") + Column(twater) + QStringLiteral("; IR:;") +
+                    Column(labels.IRsigText()) + QStringLiteral("; VFD:;") +
+                    Column(labels.VFDText()));
     saveLogData();
 }
 

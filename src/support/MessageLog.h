@@ -1,7 +1,7 @@
 #pragma once
-// The message log: burner activity reports shown newest first, and appended
-// one line each to a daily semicolon-separated file together with the
-// burner's live readings.
+// The message log: burner activity reports and the program's own notes,
+// shown newest first, and appended one line each to a daily
+// semicolon-separated file together with the burner's live readings.
 
 #include <QDate>
 #include <QDateTime>
@@ -57,10 +57,15 @@ class MessageLog : public QObject {
     // Not owned; nullptr gives empty readings.
     void setBurnerLabels(const BurnerLabelSource* labels) { labels_ = labels; }
 
-    // Shows the message on top of the screen text and appends its line to
-    // today's file before returning. A line that cannot be written stays
-    // pending and goes out with the next successful write.
+    // A note in words (a write, a backup, a lost link): shown on top of the
+    // screen text and appended to today's file before returning, the text in
+    // the Device column and the next three left empty. A line that cannot be
+    // written stays pending and goes out with the next successful write.
     void AddMessage(const QString& inputStr);
+    // An actuator's report: its four columns (actuator, started or stopped,
+    // clock, program state), shown on the screen joined by ";" as they come.
+    void AddActuatorEvent(const QString& device, const QString& activity, const QString& clock,
+                          const QString& state);
 
     // Everything on the screen, newest line first, lines ending in CR LF.
     const QString& logText() const { return logText_; }
@@ -91,6 +96,8 @@ class MessageLog : public QObject {
 
   private:
     QDateTime Now() const { return clock_(); }
+    // The screen line and the file line; columns are the file's columns 3 to 6.
+    void Add(const QString& screenText, const QString& columns);
 
     QString folder_;
     Clock clock_;

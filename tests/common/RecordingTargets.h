@@ -55,7 +55,10 @@ struct RecordingHistogram : HistogramTarget {
 
 struct RecordingMessageLog : MessageLogTarget {
     QStringList messages;
-    void AddMessage(const QString& text) override { messages << text; }
+    void ActuatorEvent(const QString& device, const QString& activity, const QString& clock,
+                       const QString& state) override {
+        messages << QStringList{device, activity, clock, state}.join(u';');
+    }
 };
 
 }  // namespace tuvik::test

@@ -296,11 +296,6 @@ void OperatorWalk::AnalogInputs() {
     }
     EXPECT_GE(seen.size(), 2);
     EXPECT_NEAR(st.AnalogTrend2.at(1, 2).number(), 2400, 50) << "AD5: the 24 V supply";
-    // The charts scale to the inputs at their next redraw.
-    auto* lower = Find<TrendChartWidget>(w, "Picture2");
-    EXPECT_TRUE(WaitUntil([&] { return lower->chart().maxY() > 2400; }));
-    EXPECT_LT(lower->chart().maxY(), 2500);
-    EXPECT_GT(Find<TrendChartWidget>(w, "Picture1")->chart().maxY(), 10);
 
     // Closed: the link's own data request goes out again, and the inputs
     // are neither asked for nor sampled (a round trip puts every earlier

@@ -155,7 +155,7 @@ TEST_F(FlamoraTest, TheMessageLogReadsTheWindowsLabels) {
     s.session->log().AddMessage(QStringLiteral("x"));
     QFile f(s.session->log().DailyFilePath(kNow.date()));
     ASSERT_TRUE(f.open(QIODevice::ReadOnly));
-    EXPECT_TRUE(f.readAll().contains("x; Tg:;300; Tw:;50.0; IR:;258; VFD:;55"));
+    EXPECT_TRUE(f.readAll().contains("x;;;; Tg:;300; Tw:;50.0; IR:;258; VFD:;55"));
     form.reset();
     s.session->log().AddMessage(QStringLiteral("y"));
     EXPECT_TRUE(s.session->log().logText().contains(QStringLiteral("y\t Tg: Tw:")))

@@ -4,6 +4,7 @@
 // control, and a failure shows its message box.
 #include <gtest/gtest.h>
 
+#include <QAccessible>
 #include <QCheckBox>
 #include <QComboBox>
 #include <QDir>
@@ -78,13 +79,20 @@ class MainWindow : public ::testing::Test {
 
 }  // namespace
 
+// Connecting stores the boxes, polls and turns the button. The status line's
+// text reaches screen readers, and a long one is cut instead of widening the
+// window.
 TEST_F(MainWindow, SerialConnectStoresTheBoxesPollsAndTheButtonFollowsTheLink) {
     test::Pty pty;
-    ASSERT_TRUE(pty.ok());
+    const QString port = dir.filePath(QString(150, QLatin1Char('p')));
+    ASSERT_TRUE(QFile::link(pty.path(), port));
     Start();
+    w->show();
+    QCoreApplication::processEvents();
+    const int width = w->width();
     int loads = 0;
     w->loadBurnerWindow = [&] { ++loads; };
-    SetText("txtComPort", pty.path());
+    SetText("txtComPort", port);
     SetText("txtSpeed", "57600 baud");
     SetText("txtRefresh", " 250ms");
     Click("btnCon");
@@ -92,12 +100,23 @@ TEST_F(MainWindow, SerialConnectStoresTheBoxesPollsAndTheButtonFollowsTheLink) {
     EXPECT_EQ(Text("btnCon"), QStringLiteral("Disconnect"));
     EXPECT_EQ(loads, 1);
     EXPECT_TRUE(dialogs.shown.empty()) << dialogs.lastText().toStdString();
-    {
-        QSettings store(ini(), QSettings::IniFormat);
-        EXPECT_EQ(store.value("Settings/ComPort").toString(), pty.path());
-        EXPECT_EQ(store.value("Settings/ComSpeed").toString(), QStringLiteral("57600"));
-        EXPECT_EQ(store.value("Settings/RefreshRate").toString(), QStringLiteral("250"));
-    }
+    QSettings store(ini(), QSettings::IniFormat);
+    EXPECT_EQ(QStringList({store.value("Settings/ComPort").toString(),
+                           store.value("Settings/ComSpeed").toString(),
+                           store.value("Settings/RefreshRate").toString()}),
+              QStringList({port, "57600", "250"}));
+
+    auto* status = Find<QLabel>("lblLinkStatus");
+    ASSERT_TRUE(WaitUntil([&] {  // the label's box has taken the new text's size
+        return status->text().contains(port) &&
+               status->parentWidget()->sizeHint() == status->sizeHint();
+    }));
+    EXPECT_LE(w->minimumSizeHint().width(), width);
+    EXPECT_EQ(w->width(), width);
+    QAccessibleInterface* a = QAccessible::queryAccessibleInterface(status);
+    EXPECT_EQ(QStringList({a->text(QAccessible::Name), a->text(QAccessible::Description)}),
+              QStringList({"Link status", status->text()}));
+
     QByteArray got;
     ASSERT_TRUE(WaitUntil([&] { return (got += pty.Take()).contains(Hex("91 00 6E")); }));
     Click("btnCon");

@@ -10,7 +10,9 @@
 
 #include "TestUtil.h"
 #include "burner/MeasLog.h"
+#include "pid/PidWriteCheck.h"
 #include "support/MessageLog.h"
+#include "support/WriteCheck.h"
 
 using namespace tuvik;
 using tuvik::test::ReadFile;
@@ -40,11 +42,12 @@ class MessageLogTest : public ::testing::Test {
                          [this](const QString& t) { notices << t; });
     }
     QString Today() const { return log->DailyFilePath(now.date()); }
-    // A file line as the log writes it now: date and time in the log's locale.
-    QByteArray Line(const char* text,
+    // A file line as the log writes it now: date and time in the log's locale,
+    // then the four columns from Device to progState and the readings.
+    QByteArray Line(const char* columns,
                     const char* readings = " Tg:;300; Tw:;55.0; IR:;80; VFD:;45") {
         return (QLocale::c().toString(now.date(), QLocale::ShortFormat) + ';' +
-                log->TimeText(now.time()) + ';' + QString::fromLatin1(text) + ';' + readings)
+                log->TimeText(now.time()) + ';' + QString::fromLatin1(columns) + ';' + readings)
                    .toLatin1() +
                "\r\n";
     }
@@ -61,25 +64,43 @@ class MessageLogTest : public ::testing::Test {
 
 }  // namespace
 
-TEST_F(MessageLogTest, ScreenTextNewestFirstAndOneFileLinePerMessage) {
-    log->AddMessage(QStringLiteral("Fuel   ; started ;12.3; Running     "));
+// An actuator's report fills the four columns from Device to progState; a
+// note in words goes into Device with the next three empty. A ";" or a line
+// break in any text, a reading too, adds no column and no line to the file.
+TEST_F(MessageLogTest, ScreenNewestFirstAndFileLinesOfTheHeadersFourteenColumns) {
+    log->AddActuatorEvent("Fuel   ", " started ", "12.3", " Running     ");
     const QByteArray first = Line("Fuel   ; started ;12.3; Running     ");
     const QString firstScreen = Screen(QStringLiteral("Fuel   ; started ;12.3; Running     "));
     now = now.addSecs(1);
-    labels.tgas = QStringLiteral("301");
-    log->AddMessage(QStringLiteral("Air\xe4"));
-    EXPECT_EQ(log->logText(), Screen(QStringLiteral("Air\xe4"), "301") + firstScreen);
-    EXPECT_EQ(Today(), dir.filePath(QStringLiteral("Flamorifier_2026_12_05.csv")));
-    EXPECT_EQ(ReadFile(Today()),
-              kHeaderLine + first + Line("Air\xe4", " Tg:;301; Tw:;55.0; IR:;80; VFD:;45"));
+    labels.tgas = QStringLiteral("3;0");
+    const QString notes[] = {
+        SafeWriteText::SingleWriteLog(300, QStringLiteral("5"), QStringLiteral("6"),
+                                      QStringLiteral("6")),
+        PidSafeWriteText::LogLine(QStringLiteral("PID 1"),
+                                  SafeWriteText::MismatchTitle() + ": K: sent 1; Ti: sent 2"),
+        SafeWriteText::BackupSaved(dir.filePath(QStringLiteral("a;b.PID"))),
+        QStringLiteral("Connection lost: pts/3 (Resource error); trying again every second"),
+        QStringLiteral("Step test: Ti 12;\r\nKp \xe4")};
+    for (const QString& note : notes) {
+        log->AddMessage(note);
+    }
+    EXPECT_TRUE(log->logText().startsWith(Screen(notes[4], "3;0")));  // the screen as it was
+    EXPECT_TRUE(log->logText().endsWith(firstScreen));
+    const QByteArray file = ReadFile(Today());
+    EXPECT_TRUE(file.startsWith(kHeaderLine + first));
+    EXPECT_TRUE(file.endsWith(
+        Line("Step test: Ti 12,  Kp \xe4;;;", " Tg:;3,0; Tw:;55.0; IR:;80; VFD:;45")));
+    for (const QByteArray& line : file.split('\n').mid(0, 7)) {
+        EXPECT_EQ(line.count(';'), 13) << line.toStdString();
+    }
     EXPECT_TRUE(notices.isEmpty());
 
     log->Clear();                   // only the screen
     log->setBurnerLabels(nullptr);  // without a burner window the readings are empty
     log->AddMessage(QStringLiteral("D"));
     EXPECT_EQ(log->logText(), log->TimeText(now.time()) + " D\t Tg: Tw:\r\n");
-    EXPECT_TRUE(ReadFile(Today()).endsWith(Line("D", " Tg:;; Tw:;; IR:;; VFD:;")));
-    EXPECT_EQ(ReadFile(Today()).count("\r\n"), 4);
+    EXPECT_TRUE(ReadFile(Today()).endsWith(Line("D;;;", " Tg:;; Tw:;; IR:;; VFD:;")));
+    EXPECT_EQ(ReadFile(Today()).count("\r\n"), 8);
 }
 
 TEST_F(MessageLogTest, ScreenTextIsCutTo90000PastTheLimit) {
@@ -101,17 +122,17 @@ TEST_F(MessageLogTest, HeaderOnANewOrOneByteFileAndOnUnload) {
     EXPECT_EQ(ReadFile(Today()), kHeaderLine);
     ASSERT_TRUE(test::WriteFile(Today(), "\n"));
     log->AddMessage(QStringLiteral("M"));
-    EXPECT_EQ(ReadFile(Today()), "\n" + kHeaderLine + Line("M"));
+    EXPECT_EQ(ReadFile(Today()), "\n" + kHeaderLine + Line("M;;;"));
 
     now = QDateTime(QDate(2026, 12, 6), QTime(0, 0, 1));  // midnight starts the new day's file
     log->AddMessage(QStringLiteral("early"));
-    EXPECT_EQ(ReadFile(dir.filePath("Flamorifier_2026_12_06.csv")), kHeaderLine + Line("early"));
+    EXPECT_EQ(ReadFile(dir.filePath("Flamorifier_2026_12_06.csv")), kHeaderLine + Line("early;;;"));
 }
 
 TEST_F(MessageLogTest, LinesThatCouldNotBeWrittenWaitAndTheUserIsToldOnce) {
     ASSERT_TRUE(QFile::link(QStringLiteral("/dev/full"), Today()));  // opens, takes no bytes
     log->AddMessage(QStringLiteral("A"));
-    const QByteArray a = Line("A");
+    const QByteArray a = Line("A;;;");
     log->AddMessage(QStringLiteral("B"));
     EXPECT_EQ(log->pendingCount(), 2);
     ASSERT_EQ(notices.size(), 1);
@@ -119,7 +140,7 @@ TEST_F(MessageLogTest, LinesThatCouldNotBeWrittenWaitAndTheUserIsToldOnce) {
     ASSERT_TRUE(QFile::remove(Today()));
     log->AddMessage(QStringLiteral("C"));
     EXPECT_EQ(log->pendingCount(), 0);
-    EXPECT_EQ(ReadFile(Today()), kHeaderLine + a + Line("B") + Line("C"));
+    EXPECT_EQ(ReadFile(Today()), kHeaderLine + a + Line("B;;;") + Line("C;;;"));
 
     // A folder that cannot be made: told again after the success; the
     // lines still waiting when the log goes away are written then.
@@ -127,7 +148,7 @@ TEST_F(MessageLogTest, LinesThatCouldNotBeWrittenWaitAndTheUserIsToldOnce) {
     ASSERT_TRUE(test::WriteFile(blocker, "x"));
     log->setFolder(blocker + QStringLiteral("/logs"));
     log->AddMessage(QStringLiteral("D"));
-    const QByteArray d = Line("D");
+    const QByteArray d = Line("D;;;");
     EXPECT_EQ(notices.size(), 2);
     ASSERT_TRUE(QFile::remove(blocker));
     log.reset();

@@ -6,6 +6,7 @@
 #include <QSignalSpy>
 #include <QTcpServer>
 #include <QTcpSocket>
+#include <QTemporaryDir>
 #include <QTimer>
 
 #include <functional>
@@ -20,7 +21,6 @@
 #include "support/LocaleText.h"
 
 using namespace tuvik;
-using namespace std::chrono_literals;
 using namespace tuvik::test;
 
 namespace {
@@ -34,25 +34,35 @@ struct RecordingReceiver : ReplyReceiver {
     }
 };
 
-struct SerialFixture : ::testing::Test {
+// What both links' tests share: the connection texts, the replies handed on
+// and the main window's captions.
+template <class Link>
+struct LinkFixture : ::testing::Test {
     AppContext ctx;
     FixedLinkSettings settings;
-    Pty pty;
-    std::unique_ptr<SerialLink> link;
+    std::unique_ptr<Link> link;
     RecordingReceiver rec;
     QStringList captions;
+
+    void Make() {
+        ctx.setLinkSettings(&settings);
+        link = std::make_unique<Link>(ctx);
+        link->SetReceiver(&rec);
+        link->SetClock([] { return QTime(12, 0, 0); });
+        QObject::connect(&ctx, &AppContext::mainCaptionRequested,
+                         [this](const QString& s) { captions << s; });
+    }
+};
+
+struct SerialFixture : LinkFixture<SerialLink> {
+    Pty pty;
 
     void SetUp() override {
         ASSERT_TRUE(pty.ok());
         settings.comPort = pty.path();
         settings.speed = QStringLiteral("76800");
         settings.refresh = QStringLiteral("50");
-        ctx.setLinkSettings(&settings);
-        link = std::make_unique<SerialLink>(ctx);
-        link->SetReceiver(&rec);
-        link->SetClock([] { return QTime(12, 0, 0); });
-        QObject::connect(&ctx, &AppContext::mainCaptionRequested,
-                         [this](const QString& s) { captions << s; });
+        Make();
     }
     bool Closed() const {
         return !link->PortOpen() && !ctx.LinkConnected() && !link->TimerRequestData().isActive();
@@ -61,31 +71,23 @@ struct SerialFixture : ::testing::Test {
 
 }  // namespace
 
-TEST_F(SerialFixture, OpensEightNoneOneWithoutFlowControlAtTheTypedSpeedAndPolls) {
+TEST_F(SerialFixture, OpensAtTheTypedSpeedPollsWritesByteExactAndFramesReplies) {
     ASSERT_FALSE(link->OpenPort().has_value());
     EXPECT_TRUE(link->PortOpen() && ctx.LinkConnected());
     EXPECT_EQ(link->windowCaption(), QStringLiteral("Connect True"));
     // A pseudo-terminal ignores these; the port object holds what was applied.
-    EXPECT_EQ(link->port().dataBits(), QSerialPort::Data8);
-    EXPECT_EQ(link->port().parity(), QSerialPort::NoParity);
-    EXPECT_EQ(link->port().stopBits(), QSerialPort::OneStop);
-    EXPECT_EQ(link->port().flowControl(), QSerialPort::NoFlowControl);
-    EXPECT_EQ(GetPortBaudRate(link->port()).rate, 76800);
-    EXPECT_EQ(link->TimerRequestData().interval(), 50);
+    const QSerialPort& port = link->port();
+    EXPECT_EQ(std::tuple(port.dataBits(), port.parity(), port.stopBits(), port.flowControl()),
+              std::tuple(QSerialPort::Data8, QSerialPort::NoParity, QSerialPort::OneStop,
+                         QSerialPort::NoFlowControl));
+    EXPECT_EQ(std::tuple(GetPortBaudRate(link->port()).rate, link->TimerRequestData().interval()),
+              std::tuple(76800, 50));
     ASSERT_TRUE(pty.WaitFor(9));
     const QByteArray polled = pty.Take();
     EXPECT_EQ(polled.count(kRequest) * 3, polled.size()) << polled.toHex(' ').toStdString();
 
-    link->Disconnect();
-    EXPECT_TRUE(Closed());
-    EXPECT_FALSE(link->Send(0x41));
-}
-
-TEST_F(SerialFixture, WritesAreByteExactRefusedOnesWriteNothingRepliesArriveFramed) {
-    ASSERT_FALSE(link->OpenPort().has_value());
     link->SetRefreshTimer(false);
-    Pump(20ms);
-    pty.Take();
+    pty.Take();  // a request is written whole or not at all
     EXPECT_FALSE(link->ReadEE_16bit(300, true) || link->Send(256) || link->Send(-1) ||
                  link->SendPacket(0x85, std::span<const int>(std::vector<int>(256, 1))));
     const std::array<uint8_t, 1> seven{7};
@@ -102,6 +104,9 @@ TEST_F(SerialFixture, WritesAreByteExactRefusedOnesWriteNothingRepliesArriveFram
     EXPECT_EQ(rec.replies[0].second.size(), 16u);
     EXPECT_EQ(rec.replies[1], std::make_pair(uint8_t{0x8B}, std::vector<uint8_t>{7, 0x2C, 1}));
     EXPECT_EQ(captions, QStringList{TimeText(QTime(12, 0, 0)) + " Broken packet: 92 16 end ~FF93"});
+    link->Disconnect();
+    EXPECT_TRUE(Closed());
+    EXPECT_FALSE(link->Send(0x41));
 }
 
 // After a broken packet a write waits until the clock's second moves on; the
@@ -137,7 +142,7 @@ TEST_F(SerialFixture, QuietTimeHoldsWritesButNotTheTimerNorTheWordRead) {
 // At a short request period the replies are taken off the port at the
 // request ticks: framed and in order still, a packet split across ticks
 // included; an exchange (the periodic request stopped) reads them as they
-// come; a vanished peer is still noticed.
+// come.
 TEST_F(SerialFixture, AtAShortPeriodRepliesAreTakenAtTheTicksInOrder) {
     settings.refresh = QStringLiteral("5");
     ASSERT_FALSE(link->OpenPort().has_value());
@@ -145,7 +150,7 @@ TEST_F(SerialFixture, AtAShortPeriodRepliesAreTakenAtTheTicksInOrder) {
     const QByteArray live = LiveValues(0x6D);
     const QByteArray ack = Hex("8B 03 07 2C 01 74");
     pty.Write(live.left(7));
-    Pump(30ms);
+    ASSERT_TRUE(WaitUntil([&] { return link->rxState().count == 7; }));
     pty.Write(live.mid(7) + ack);
     ASSERT_TRUE(WaitUntil([&] { return rec.replies.size() >= 2; }))
         << captions.join("/").toStdString();
@@ -158,26 +163,10 @@ TEST_F(SerialFixture, AtAShortPeriodRepliesAreTakenAtTheTicksInOrder) {
     pty.Write(ack);
     ASSERT_TRUE(WaitUntil([&] { return rec.replies.size() == 3; }));
     link->SetRefreshTimer(true);
-    ASSERT_TRUE(link->readsAtTicks());
-    EXPECT_TRUE(captions.isEmpty());
-
-    QSignalSpy lost(link.get(), &DeviceLink::linkLost);
-    pty.CloseMaster();
-    ASSERT_TRUE(WaitUntil([&] { return lost.count() > 0; }));
-    EXPECT_TRUE(Closed());
-    EXPECT_FALSE(link->readsAtTicks());
+    EXPECT_TRUE(link->readsAtTicks() && captions.isEmpty());
 }
 
-TEST_F(SerialFixture, AVanishedPeerOrAFailedOpenLeavesThePortClosed) {
-    ASSERT_FALSE(link->OpenPort().has_value());
-    link->SetRefreshTimer(false);  // nothing is written: the read side must notice
-    QSignalSpy lost(link.get(), &DeviceLink::linkLost);
-    pty.CloseMaster();
-    ASSERT_TRUE(WaitUntil([&] { return lost.count() > 0; }));
-    EXPECT_TRUE(Closed());
-    Pump(100ms);
-    EXPECT_EQ(lost.count(), 1);
-
+TEST_F(SerialFixture, AFailedOpenLeavesThePortClosed) {
     settings.comPort = QStringLiteral("/dev/tuvik-no-such-port");
     const auto err = link->OpenPort();
     ASSERT_TRUE(err.has_value());
@@ -196,30 +185,63 @@ TEST_F(SerialFixture, AVanishedPeerOrAFailedOpenLeavesThePortClosed) {
     EXPECT_EQ(GetPortBaudRate(link->port()).rate, 38400);
 }
 
+// A vanished peer is noticed, with nothing written and while replies are
+// taken at the request ticks; the reconnect leaves the periodic request as it
+// was at the loss, or as it was set while the link was down (the analog
+// inputs window opened or closed).
+TEST_F(SerialFixture, AVanishedPeerIsToldOnceAndAReconnectKeepsThePeriodicRequest) {
+    QTemporaryDir dir;
+    const QString tty = dir.filePath(QStringLiteral("tty"));
+    ASSERT_TRUE(QFile::link(pty.path(), tty));
+    settings.comPort = tty;
+    settings.refresh = QStringLiteral("5");
+    link->setAutoReconnect(true);
+    ASSERT_FALSE(link->OpenPort().has_value());
+    const struct {
+        bool atLoss;
+        std::optional<bool> whileDown;
+    } rows[] = {{true, false}, {false, {}}, {false, true}};
+    ASSERT_TRUE(WaitUntil([&] { return link->readsAtTicks(); }));  // the first loss meets it
+    Pty* device = &pty;
+    std::vector<std::unique_ptr<Pty>> next;
+    QSignalSpy lost(link.get(), &DeviceLink::linkLost);
+    for (const auto& row : rows) {
+        link->SetRefreshTimer(row.atLoss);
+        device->CloseMaster();
+        ASSERT_TRUE(WaitUntil([&] { return link->reconnecting(); }));
+        EXPECT_TRUE(Closed() && !link->readsAtTicks());
+        if (row.whileDown) {
+            link->SetRefreshTimer(*row.whileDown);
+        }
+        device = next.emplace_back(std::make_unique<Pty>()).get();
+        ASSERT_TRUE(QFile::remove(tty) && QFile::link(device->path(), tty));
+        ASSERT_TRUE(WaitUntil([&] { return link->PortOpen(); }));
+        const bool polling = row.whileDown.value_or(row.atLoss);
+        EXPECT_EQ(link->TimerRequestData().isActive(), polling) << row.atLoss;
+        EXPECT_EQ(link->RefreshTimerEnabled(), polling);
+        if (polling) {
+            EXPECT_TRUE(device->WaitFor(kRequest.size()));
+        }
+    }
+    EXPECT_EQ(lost.count(), std::ssize(rows));
+}
+
 namespace {
 
-struct TcpFixture : ::testing::Test {
-    AppContext ctx;
-    FixedLinkSettings settings;
+struct TcpFixture : LinkFixture<TcpLink> {
     QTcpServer server;
-    std::unique_ptr<TcpLink> link;
-    RecordingReceiver rec;
     QTcpSocket* peer = nullptr;
     QByteArray got;
 
     void SetUp() override {
         ASSERT_TRUE(server.listen(QHostAddress::LocalHost, 0));
         settings.refresh = QStringLiteral("40");
-        ctx.setLinkSettings(&settings);
-        link = std::make_unique<TcpLink>(ctx);
-        EXPECT_EQ(link->RemoteHost() + ':' + QString::number(link->RemotePort()),
-                  "127.0.0.1:10001");
-        EXPECT_EQ(link->TimerConnectionMaker().interval(), 5000);
-        link->SetReceiver(&rec);
+        Make();
+        EXPECT_EQ(link->Endpoint() + ' ' + QString::number(link->TimerConnectionMaker().interval()),
+                  "127.0.0.1:10001 5000");
         link->SetRemotePort(server.serverPort());
         link->TimerConnectionMaker().setInterval(20);
         link->Timer1().setInterval(10);
-        link->SetClock([] { return QTime(12, 0, 0); });
     }
     void ConnectAndAccept() {
         link->Connect();
@@ -245,7 +267,7 @@ TEST_F(TcpFixture, ConnectsPollsWritesByteExactAndFramesAcrossArrivals) {
     EXPECT_EQ(polled.count(kRequest) * 3, polled.size()) << polled.toHex(' ').toStdString();
     link->Connect();  // again while connected: no second connection
     link->SetRefreshTimer(false);
-    Pump(60ms);
+    ASSERT_TRUE(WaitUntil([&] { return state.count() == 2; }));  // the watcher looked again
     EXPECT_FALSE(server.hasPendingConnections());
     TakeAtLeast(0);
     EXPECT_TRUE(link->Send(0x80, true) && link->cmdSendString() && link->SendPacket(0x98) &&
@@ -256,9 +278,6 @@ TEST_F(TcpFixture, ConnectsPollsWritesByteExactAndFramesAcrossArrivals) {
                 got.chopped(want.size()).count(kRequest) * 3 + want.size() == got.size())
         << got.toHex(' ').toStdString();
 
-    QStringList captions;
-    QObject::connect(&ctx, &AppContext::mainCaptionRequested,
-                     [&](const QString& s) { captions << s; });
     const QByteArray live = LiveValues(0x6D);
     peer->write(live.left(7));
     peer->flush();
@@ -271,23 +290,41 @@ TEST_F(TcpFixture, ConnectsPollsWritesByteExactAndFramesAcrossArrivals) {
     EXPECT_EQ(captions, QStringList{TimeText(QTime(12, 0, 0)) + " Broken packet: 92 16 6C"});
 }
 
-TEST_F(TcpFixture, PeerCloseEndsTheConnectionOwnDisconnectIsNoPeerClose) {
+TEST_F(TcpFixture, PeerCloseEndsTheConnectionOwnDisconnectIsNoPeerCloseTheWatcherGivesUp) {
+    link->setAutoReconnect(true);
     ConnectAndAccept();
     QSignalSpy state(link.get(), &TcpLink::ConnectionStateChanged);
     QSignalSpy lost(link.get(), &DeviceLink::linkLost);
     ASSERT_TRUE(WaitUntil([&] { return state.count() == 1; }));
+    link->SetRefreshTimer(false);
     peer->write(Hex("94 01 00 6B"));  // a last reply right before the close still arrives
     peer->close();
     ASSERT_TRUE(WaitUntil([&] { return state.count() == 2; }));
     EXPECT_FALSE(state.at(1).at(0).toBool() || ctx.LinkConnected() || link->PortOpen());
     EXPECT_EQ(std::tuple(lost.count(), link->State(), rec.replies.size()),
               std::tuple(qsizetype{1}, 0, size_t{1}));
-    link->cmdConnect();
+    // Back by itself, polling still off as it was at the loss.
     ASSERT_TRUE(WaitUntil([&] { return server.hasPendingConnections() && ctx.LinkConnected(); }));
+    EXPECT_FALSE(link->RefreshTimerEnabled() || link->TimerReqData().isActive());
+    peer = server.nextPendingConnection();
+    QSignalSpy status(link.get(), &TcpLink::socketStatus);
     link->Disconnect();
     EXPECT_FALSE(ctx.LinkConnected() || link->TimerReqData().isActive());
-    Pump(50ms);
+    ASSERT_TRUE(WaitUntil([&] {  // the server saw the close, and a status tick came after
+        return peer->state() == QAbstractSocket::UnconnectedState && status.count() > 1;
+    }));
     EXPECT_EQ(std::tuple(state.count(), lost.count()), std::tuple(qsizetype{2}, qsizetype{1}));
+
+    // Nothing listens: the watcher counts eleven ticks, gives up on the
+    // twelfth and says so once.
+    const quint16 port = server.serverPort();
+    server.close();
+    QStringList told;
+    QObject::connect(&ctx, &AppContext::userNotice, [&](const QString& t) { told << t; });
+    link->Connect();
+    ASSERT_TRUE(WaitUntil([&] { return !link->TimerConnectionMaker().isActive(); }));
+    EXPECT_EQ(std::tuple(link->retryCount(), told),
+              std::tuple(12, QStringList{TcpLink::NoRelayText("127.0.0.1", port)}));
 }
 
 TEST(QuietTime, HoldsUntilTheSecondMovesOnAndNeverBeyondOneSecond) {

@@ -58,17 +58,6 @@ TEST(Packets, RequestsAreByteExactAndWhatDoesNotFitIsRefused) {
     }
 }
 
-TEST(Packets, SinglesAndWordsAreLittleEndian) {
-    const QByteArray wire = Hex("00 00 C0 3F 00 00 00 C0 2C 01");
-    EXPECT_EQ(GetSingle(Bytes(wire), 0), 1.5f);
-    EXPECT_EQ(GetSingle(Bytes(wire), 4), -2.0f);
-    EXPECT_EQ(U16(Bytes(wire), 8), 300);
-    std::array<uint8_t, 8> out{};
-    PutSingle(out, 0, 1.5f);
-    PutSingle(out, 4, -2.0f);
-    EXPECT_EQ(QByteArray(reinterpret_cast<const char*>(out.data()), 8), wire.left(8));
-}
-
 TEST(Framing, PacketsCutAnywhereWithStrayBytesBetween) {
     const QByteArray live = LiveValues(0x6D);
     const QByteArray stream = Hex("00 41") + live + Hex("41 86 01 01 79 91 00 6E");
