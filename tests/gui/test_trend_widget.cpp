@@ -65,8 +65,8 @@ TEST(TrendChartWidget, ShowsWhatTheChartDrawsAfterResizeRescaleAndNewSamples) {
     higher.set(0, 10, 480.0);
     TrendArray moved = higher;  // the same scale, other samples
     moved.set(0, 20, 300.0);
-    moved.set(0, 358, 200.0);  // along the plot's far edge
-    moved.set(0, 2, 123.0);    // the legend's value too
+    moved.set(0, 358, 200.0);    // along the plot's far edge
+    moved.set(0, 2, 123.0);      // the legend's value too
     TrendArray renamed = moved;  // a new name and a second entry in the legend
     renamed.set(0, 0, "Flow");
     renamed.set(2, 0, "Output");
@@ -74,15 +74,19 @@ TEST(TrendChartWidget, ShowsWhatTheChartDrawsAfterResizeRescaleAndNewSamples) {
     TrendArray revalued = renamed;  // the same names: only the value lines change
     revalued.set(0, 2, 7.0);
     revalued.set(2, 2, 45.5);
+    TrendArray stamped = revalued;  // a time axis from the stamps, part of the background
+    TrendArray later = revalued;    // the same axis a little later: the grid stays
+    for (int p = 2; p <= 400; ++p) {
+        stamped.setTime(p, 100 - 0.25 * p);
+        later.setTime(p, 100.1 - 0.25 * p);
+    }
     const struct {
         const TrendArray* table;
         bool wholeChart;  // a new background: everything repainted
         bool wholeLegend;
-    } steps[] = {{nullptr, true, true},
-                 {&higher, true, true},
-                 {&moved, false, false},
-                 {&renamed, false, true},
-                 {&revalued, false, false}};
+    } steps[] = {{nullptr, true, true},   {&higher, true, true},     {&moved, false, false},
+                 {&renamed, false, true}, {&revalued, false, false}, {&stamped, true, true},
+                 {&later, false, false}};
     for (const auto& step : steps) {
         const int draws = w.backgroundDraws();
         if (step.table != nullptr) {
