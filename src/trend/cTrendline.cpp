@@ -288,13 +288,22 @@ double cTrendline::PaintGrid(DrawSurface& s, const Geometry& g, bool percentAxis
     return kLegendOffsetPercent;
 }
 
-cTrendline::TimeAxis cTrendline::TimeAxisOf(const TrendArray& arr, int from, int maxX) {
-    const int reach = std::min(from + maxX - TrendArray::kFirstSample, TrendArray::kLastPoint);
-    const double newest = arr.timeAt(from);
+namespace {
+// The oldest point up to reach whose stamp, like every newer one from `from`
+// on, is there.
+int LastStamped(const TrendArray& arr, int from, int reach) {
     int last = from;
     while (last < reach && std::isfinite(arr.timeAt(last + 1))) {
         ++last;
     }
+    return last;
+}
+}  // namespace
+
+cTrendline::TimeAxis cTrendline::TimeAxisOf(const TrendArray& arr, int from, int maxX) {
+    const double newest = arr.timeAt(from);
+    const int last = LastStamped(
+        arr, from, std::min(from + maxX - TrendArray::kFirstSample, TrendArray::kLastPoint));
     // The seconds the whole width spans at the rate the stamps show.
     const double span = last > from ? (newest - arr.timeAt(last)) * maxX / (last - from) : 0.0;
     TimeAxis axis;
@@ -317,18 +326,15 @@ cTrendline::TimeAxis cTrendline::TimeAxisOf(const TrendArray& arr, int from, int
 std::vector<cTrendline::TimeLine> cTrendline::TimeGrid(const TrendArray& arr,
                                                        const Geometry& g) const {
     std::vector<TimeLine> lines;
-    if (!arr.stamped()) {
-        return lines;
-    }
     const Effective e = EffectiveSettings(maxY_, resolution_, maxX_);
+    if (!arr.stamped() || e.maxX < TrendArray::kFirstSample) {
+        return lines;  // no sample drawn, no time to tell
+    }
     const TimeAxis axis = TimeAxisOf(arr, TrendArray::kFirstSample, e.maxX);
-    const int reach = std::min<int>(e.maxX, TrendArray::kLastPoint);
     const double newest = arr.timeAt(TrendArray::kFirstSample);
     auto age = [&](int p) { return xTitleOffset_ + (newest - arr.timeAt(p)); };
-    int last = TrendArray::kFirstSample;
-    while (last < reach && std::isfinite(arr.timeAt(last + 1))) {
-        ++last;
-    }
+    const int last =
+        LastStamped(arr, TrendArray::kFirstSample, std::min<int>(e.maxX, TrendArray::kLastPoint));
     // A view of older samples starts at the first whole step it shows.
     const double first = std::ceil(age(TrendArray::kFirstSample) / axis.step - 1e-9) * axis.step;
     // Past the oldest stamp (a table still filling) the lines go on at the
