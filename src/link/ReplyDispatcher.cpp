@@ -202,6 +202,9 @@ void ReplyDispatcher::AnalogInputs(std::span<const uint8_t> d) {
         TrendArray& arr = k < 4 ? state_.AnalogTrend1 : state_.AnalogTrend2;
         PushTrendValue(v, arr, static_cast<int16_t>(k % 4));
     }
+    const double now = TrendNow();
+    state_.AnalogTrend1.PushTime(now);
+    state_.AnalogTrend2.PushTime(now);
 }
 
 void ReplyDispatcher::ActuatorEvent(std::span<const uint8_t> d) {

@@ -322,6 +322,9 @@ void clsPID::AddTrendSample() {
         }
         trend_.PushSample(s, TrendCell(v));
     }
+    // Samples come one per reply, at whatever rate the link runs: the chart
+    // tells time from these stamps, not from the count.
+    trend_.PushTime(TrendNow());
 }
 
 bool clsPID::getTrendData(TrendArray& arr, bool withLimits, int16_t indx, int16_t Item) const {

@@ -214,7 +214,8 @@ class clsPID {
 
     // Appends one sample of Measurement, ControllerOut, Setpoint and y_fw to
     // the trend, each rounded to 0.01 and held at kTrendCeiling; a value that
-    // cannot be rounded repeats its series' previous newest sample.
+    // cannot be rounded repeats its series' previous newest sample. The
+    // sample is stamped with the trend clock (TrendNow).
     void AddTrendSample();
 
     bool InvertedMode() const { return s_.InvertedMode; }

@@ -132,6 +132,10 @@ QColor PainterSurface::Resolve(SurfaceColor c) const {
     return QColor::fromRgb(static_cast<QRgb>(c & 0xFFFFFFu));
 }
 
+int PainterSurface::PixelFor(double twips, double dpi) {
+    return ToPixel(twips * ((dpi > 0 ? dpi : 96.0) / kTwipsPerInch));
+}
+
 int PainterSurface::PxX(double tw) const {
     return ToPixel(tw * pxPerTwX_);
 }

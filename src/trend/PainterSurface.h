@@ -67,6 +67,8 @@ class PainterSurface : public DrawSurface {
 
     // A length of the device in pixels as the surface measures it in twips.
     static float TwipsFor(int pixels, double dpi);
+    // The pixel a position in twips lands on, as this surface maps it.
+    static int PixelFor(double twips, double dpi);
 
     float ScaleWidth() const override;
     float ScaleHeight() const override;

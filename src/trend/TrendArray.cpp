@@ -1,9 +1,32 @@
 #include "trend/TrendArray.h"
 
+#include <chrono>
+#include <cmath>
+#include <limits>
+
 namespace tuvik {
 
 namespace {
 const TrendCell kEmptyCell;
+constexpr double kNoTime = std::numeric_limits<double>::quiet_NaN();
+
+double SteadySeconds() {
+    return std::chrono::duration<double>(std::chrono::steady_clock::now().time_since_epoch())
+        .count();
+}
+
+std::function<double()>& TrendClock() {
+    static std::function<double()> clock = SteadySeconds;
+    return clock;
+}
+}  // namespace
+
+double TrendNow() {
+    return TrendClock()();
+}
+
+void SetTrendClock(std::function<double()> clock) {
+    TrendClock() = clock ? std::move(clock) : std::function<double()>(SteadySeconds);
 }
 
 std::optional<double> TrendCell::toNumber() const {
@@ -48,11 +71,7 @@ TrendCell& TrendArray::cellRef(Series& s, int point) {
     if (point == 1) {
         return s.unit;
     }
-    int i = s.head + (point - kFirstSample);
-    if (i >= kRing) {
-        i -= kRing;
-    }
-    return s.ring[static_cast<size_t>(i)];
+    return s.ring[static_cast<size_t>(RingIndex(s.head, point))];
 }
 
 const TrendCell& TrendArray::cellRef(const Series& s, int point) const {
@@ -93,10 +112,41 @@ void TrendArray::PushSample(int series, const TrendCell& v) {
     s.ring[static_cast<size_t>(s.head)] = v;
 }
 
+void TrendArray::PushTime(double t) {
+    if (times_.empty()) {
+        times_.assign(kRing, kNoTime);
+    }
+    timeHead_ = timeHead_ == 0 ? kRing - 1 : timeHead_ - 1;
+    times_[static_cast<size_t>(timeHead_)] = t;
+}
+
+double TrendArray::timeAt(int point) const {
+    if (times_.empty() || point < kFirstSample || point > kLastPoint) {
+        return kNoTime;
+    }
+    return times_[static_cast<size_t>(RingIndex(timeHead_, point))];
+}
+
+void TrendArray::setTime(int point, double t) {
+    if (point < kFirstSample || point > kLastPoint) {
+        return;
+    }
+    if (times_.empty()) {
+        times_.assign(kRing, kNoTime);
+    }
+    times_[static_cast<size_t>(RingIndex(timeHead_, point))] = t;
+}
+
+bool TrendArray::stamped() const {
+    return std::isfinite(timeAt(kFirstSample));
+}
+
 void TrendArray::Clear() {
     for (auto& s : series_) {
         s = Series{};
     }
+    times_.clear();
+    timeHead_ = 0;
 }
 
 }  // namespace tuvik

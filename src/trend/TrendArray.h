@@ -3,10 +3,13 @@
 // 1 its unit text, point 2 the newest sample, higher points older samples up
 // to point 400. The samples of each series sit in a ring, so appending a new
 // newest sample is O(1) while every reader still sees the indexes above.
+// A table may also carry the moment each point's sample was taken, so that a
+// chart can tell real time whatever rate the samples came at.
 
 #include <QString>
 
 #include <cstdint>
+#include <functional>
 #include <optional>
 #include <vector>
 
@@ -80,11 +83,25 @@ class TrendArray {
     // Only the shift of PushSample: point 2 keeps its value, now also at point 3.
     void Shift(int series);
 
-    // Empties every cell.
+    // Moves every time stamp one point older, as PushSample moves a series,
+    // and stamps point 2 with t (seconds on the trend clock). O(1).
+    void PushTime(double t);
+    // The stamp of a sample point; NaN when it has none (a table nobody
+    // stamped, a point outside 2..400).
+    double timeAt(int point) const;
+    void setTime(int point, double t);
+    // Whether the newest sample is stamped: a chart then labels real time.
+    bool stamped() const;
+
+    // Empties every cell and stamp.
     void Clear();
 
   private:
     static constexpr int kRing = kPoints - kFirstSample;  // 399 samples
+    static int RingIndex(int head, int point) {
+        const int i = head + (point - kFirstSample);
+        return i >= kRing ? i - kRing : i;
+    }
 
     struct Series {
         TrendCell name;
@@ -96,6 +113,15 @@ class TrendArray {
     const TrendCell& cellRef(const Series& s, int point) const;
 
     std::vector<Series> series_;
+    // Empty until the first stamp: most tables (tests, database charts) never
+    // carry any.
+    std::vector<double> times_;
+    int timeHead_ = 0;
 };
+
+// Seconds on the monotonic clock trend samples are stamped with.
+double TrendNow();
+// Replaces that clock (tests); an empty function restores the monotonic one.
+void SetTrendClock(std::function<double()> clock);
 
 }  // namespace tuvik

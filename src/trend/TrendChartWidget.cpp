@@ -146,7 +146,8 @@ QRegion TrendChartWidget::LiveDirty() {
     const BackgroundCalls& b = background_;
     if (cursorX_ >= 0 || view_.paused() || view_.zoomed() || view_.hiddenMask() != 0 || !b.calls ||
         b.size != size() || b.dpiX != logicalDpiX() || b.dpiY != logicalDpiY() ||
-        b.percentAxis != percentAxis_ || !(b.chart == shown_)) {
+        b.percentAxis != percentAxis_ || !(b.chart == shown_) ||
+        b.timeGrid != TimeGridShown(data_, b.dpiX, b.dpiY)) {
         return QRegion(rect());
     }
     if (LegendShows(data_)) {
@@ -177,9 +178,9 @@ bool TrendChartWidget::LegendShows(const TrendArray& arr) const {
 
 void TrendChartWidget::KeepLiveRegions(double dpiX, double dpiY) {
     BackgroundCalls& b = background_;
-    b.geometry = cTrendline::ComputeGeometry(PainterSurface::TwipsFor(width(), dpiX),
-                                             PainterSurface::TwipsFor(height(), dpiY),
-                                             shown_.minY());
+    b.geometry =
+        cTrendline::ComputeGeometry(PainterSurface::TwipsFor(width(), dpiX),
+                                    PainterSurface::TwipsFor(height(), dpiY), shown_.minY());
     const cTrendline::Geometry& g = b.geometry;
     auto px = [](double twips, double dpi) {
         return static_cast<int>(std::floor(twips * dpi / kTwipsPerInch));
@@ -270,15 +271,47 @@ double TrendChartWidget::FractionAt(double xPixels) const {
     return shown_.ToRight() ? (x - g.X0) / width : (static_cast<double>(g.W) - x) / width;
 }
 
+TrendChartWidget::ShownTimeGrid TrendChartWidget::TimeGridShown(const TrendArray& arr, double dpiX,
+                                                                double dpiY) const {
+    ShownTimeGrid shown;
+    if (!arr.stamped()) {
+        return shown;
+    }
+    const cTrendline::Geometry g =
+        cTrendline::ComputeGeometry(PainterSurface::TwipsFor(width(), dpiX),
+                                    PainterSurface::TwipsFor(height(), dpiY), shown_.minY());
+    for (cTrendline::TimeLine& l : shown_.TimeGrid(arr, g)) {
+        shown.emplace_back(PainterSurface::PixelFor(l.x, dpiX),
+                           PainterSurface::PixelFor(l.x - cTrendline::kTimeLabelOffset, dpiX),
+                           std::move(l.label));
+    }
+    return shown;
+}
+
+std::pair<double, QString> TrendChartWidget::TimeUnit() const {
+    const TrendArray& arr = ShownTable();
+    if (!arr.stamped()) {
+        return {shown_.XTitleScale(), shown_.XTitleEnd()};
+    }
+    const cTrendline::TimeAxis axis =
+        cTrendline::TimeAxisOf(arr, TrendArray::kFirstSample + view_.offset(),
+                               view_.zoomed() ? view_.span() : shown_.maxX());
+    return {axis.unit, axis.suffix};
+}
+
 QStringList TrendChartWidget::ReadoutAt(double xPixels) const {
     if (content_ != Content::Trend) {
         return {};
     }
-    return view_.Readout(ShownTable(), FractionAt(xPixels), shown_.XTitleScale(),
-                         shown_.XTitleEnd());
+    const auto [perUnit, suffix] = TimeUnit();
+    return view_.Readout(ShownTable(), FractionAt(xPixels), perUnit, suffix);
 }
 
 QByteArray TrendChartWidget::VisibleCsv() const {
+    // Time stamps are exported in seconds, whatever unit the axis shows.
+    if (ShownTable().stamped()) {
+        return view_.Csv(ShownTable(), 1, QStringLiteral(" s"));
+    }
     return view_.Csv(ShownTable(), shown_.XTitleScale(), shown_.XTitleEnd());
 }
 
@@ -490,8 +523,8 @@ void TrendChartWidget::paintEvent(QPaintEvent* event) {
         ~Clock() { total += ThreadCpuNs() - from; }
     } clock{paintNs_};
     QPainter painter(this);
-    const bool live = content_ == Content::Trend && !view_.paused() && !view_.zoomed() &&
-                      view_.hiddenMask() == 0;
+    const bool live =
+        content_ == Content::Trend && !view_.paused() && !view_.zoomed() && view_.hiddenMask() == 0;
     if (!live) {
         legendShown_.reset();  // the screen shows no live legend now
     }
@@ -506,16 +539,8 @@ void TrendChartWidget::paintEvent(QPaintEvent* event) {
                 // The tools' view: the visible span as a table of its own,
                 // drawn by a copy of the chart with that span.
                 PainterSurface surface(painter, size(), logicalDpiX(), logicalDpiY(), &texts_);
-                cTrendline c = shown_;
                 const TrendArray slice = view_.Slice(ShownTable());
-                if (view_.zoomed()) {
-                    c.setMaxX(static_cast<int16_t>(view_.span()));
-                    c.setXTitleOffset(view_.offset());
-                    if (c.AutoScale()) {
-                        c.AutoScaleY(slice);
-                    }
-                }
-                c.setHiddenSeries(view_.hiddenMask());
+                cTrendline c = view_.ChartFor(shown_, ShownTable(), slice);
                 c.setPicBox(&surface);
                 c.PaintTrend(slice, percentAxis_);
             }
@@ -540,11 +565,13 @@ void TrendChartWidget::PaintLive(QPainter& painter, const QRegion& visible) {
     const double dpiX = logicalDpiX();
     const double dpiY = logicalDpiY();
     BackgroundCalls& b = background_;
+    ShownTimeGrid timeGrid = TimeGridShown(data_, dpiX, dpiY);
     if (!b.calls || b.size != size() || b.dpiX != dpiX || b.dpiY != dpiY ||
-        b.percentAxis != percentAxis_ || !(b.chart == shown_)) {
+        b.percentAxis != percentAxis_ || !(b.chart == shown_) || b.timeGrid != timeGrid) {
         b.calls = std::make_unique<RecordingSurface>(PainterSurface::TwipsFor(width(), dpiX),
                                                      PainterSurface::TwipsFor(height(), dpiY));
-        b.legendX = shown_.PaintBackground(*b.calls, percentAxis_);
+        b.legendX = shown_.PaintBackground(*b.calls, data_, percentAxis_);
+        b.timeGrid = std::move(timeGrid);
         b.size = size();
         b.dpiX = dpiX;
         b.dpiY = dpiY;

@@ -21,6 +21,9 @@
 #include <functional>
 #include <memory>
 #include <optional>
+#include <tuple>
+#include <utility>
+#include <vector>
 
 #include "trend/PainterSurface.h"
 #include "trend/RecordSet.h"
@@ -125,6 +128,13 @@ class TrendChartWidget : public QWidget {
     bool LegendShows(const TrendArray& arr) const;
     void ViewChanged();
     const TrendArray& ShownTable() const { return view_.paused() ? frozen_ : data_; }
+    // The time axis's unit as the shown view labels it: samples or seconds a
+    // unit, and the suffix.
+    std::pair<double, QString> TimeUnit() const;
+    // The time grid of a live table as the screen shows it: each line's pixel
+    // column, its label's, and the label.
+    using ShownTimeGrid = std::vector<std::tuple<int, int, QString>>;
+    ShownTimeGrid TimeGridShown(const TrendArray& arr, double dpiX, double dpiY) const;
     cTrendline::Geometry GeometryTwips() const;
     void PaintCursor(QPainter& painter);
     void PaintLive(QPainter& painter, const QRegion& visible);
@@ -149,6 +159,7 @@ class TrendChartWidget : public QWidget {
         double dpiY = 0;
         bool percentAxis = false;
         cTrendline chart;
+        ShownTimeGrid timeGrid;
         // What a new table repaints while all of the above holds: the plot,
         // and the legend's column or some of it.
         cTrendline::Geometry geometry;  // twips

@@ -111,18 +111,47 @@ TrendArray TrendView::Slice(const TrendArray& arr) const {
             out.set(s, p, arr.at(s, from));
         }
     }
+    if (arr.stamped()) {
+        for (int p = TrendArray::kFirstSample; p + offset_ <= TrendArray::kLastPoint; ++p) {
+            out.setTime(p, arr.timeAt(p + offset_));
+        }
+    }
     return out;
 }
 
-QStringList TrendView::Readout(const TrendArray& arr, double fraction, double samplesPerUnit,
+cTrendline TrendView::ChartFor(const cTrendline& live, const TrendArray& arr,
+                               const TrendArray& slice) const {
+    cTrendline c = live;
+    if (zoomed()) {
+        c.setMaxX(static_cast<int16_t>(span()));
+        c.setXTitleOffset(Age(arr, offset_));
+        if (c.AutoScale()) {
+            c.AutoScaleY(slice);
+        }
+    }
+    c.setHiddenSeries(hidden_);
+    return c;
+}
+
+double TrendView::Age(const TrendArray& arr, int k) {
+    if (!arr.stamped()) {
+        return k;
+    }
+    return arr.timeAt(TrendArray::kFirstSample) - arr.timeAt(TrendArray::kFirstSample + k);
+}
+
+QStringList TrendView::Readout(const TrendArray& arr, double fraction, double perUnit,
                                const QString& unitText) const {
     const int k = SampleAt(fraction);
-    if (k < 0 || samplesPerUnit <= 0) {
+    if (k < 0 || perUnit <= 0) {
         return {};
     }
+    const double age = Age(arr, k);
     QStringList lines;
-    lines << QStringLiteral("-") + DoubleText(RoundHalfEven(k / samplesPerUnit * 100) / 100) +
-                 unitText;
+    lines << (std::isfinite(age)
+                  ? QStringLiteral("-") + DoubleText(RoundHalfEven(age / perUnit * 100) / 100) +
+                        unitText
+                  : QStringLiteral("-"));
     for (int s = 0; s < arr.seriesCount(); ++s) {
         if (arr.at(s, 0).isBlank() || hidden(s)) {
             continue;
@@ -133,8 +162,7 @@ QStringList TrendView::Readout(const TrendArray& arr, double fraction, double sa
     return lines;
 }
 
-QByteArray TrendView::Csv(const TrendArray& arr, double samplesPerUnit,
-                          const QString& unitText) const {
+QByteArray TrendView::Csv(const TrendArray& arr, double perUnit, const QString& unitText) const {
     QStringList header{QStringLiteral("time (") + unitText.trimmed() + QLatin1Char(')')};
     QList<int> series;
     for (int s = 0; s < arr.seriesCount(); ++s) {
@@ -147,8 +175,11 @@ QByteArray TrendView::Csv(const TrendArray& arr, double samplesPerUnit,
     const int last = std::min(span() - 1, TrendArray::kLastPoint - offset_);
     for (int p = last; p >= TrendArray::kFirstSample; --p) {
         const int k = offset_ + p - TrendArray::kFirstSample;
-        QStringList fields{
-            DoubleText(-k / (samplesPerUnit > 0 ? samplesPerUnit : 1.0), QLatin1Char('.'))};
+        double time = -Age(arr, k) / (perUnit > 0 ? perUnit : 1.0);
+        if (arr.stamped()) {
+            time = RoundHalfEven(time * 1000) / 1000 + 0.0;  // never "-0"
+        }
+        QStringList fields{std::isfinite(time) ? DoubleText(time, QLatin1Char('.')) : QString()};
         for (int s : series) {
             fields << CsvField(CellText(arr.at(s, TrendArray::kFirstSample + k)));
         }

@@ -15,6 +15,7 @@
 #include <cstdint>
 
 #include "trend/TrendArray.h"
+#include "trend/cTrendline.h"
 
 namespace tuvik {
 
@@ -58,16 +59,29 @@ class TrendView {
     // units as they are, point 2 + k holding sample offset + k.
     TrendArray Slice(const TrendArray& arr) const;
 
+    // The chart that draws Slice(arr) for this view, from the live chart's
+    // settings: the view's span, the age of its newest sample on the time
+    // axis, the scale of what it shows, its hidden series.
+    cTrendline ChartFor(const cTrendline& live, const TrendArray& arr,
+                        const TrendArray& slice) const;
+
+    // The age of sample k: in seconds from the newest sample's time stamp
+    // when the table has stamps (NaN for a sample without one), otherwise k,
+    // in samples.
+    static double Age(const TrendArray& arr, int k);
+
     // The cursor read-out at a fraction across the plot: the age of the
-    // sample in the time axis's unit (samplesPerUnit samples a unit, e.g. 60
-    // a minute; unitText e.g. " min") and the value of each visible series.
-    QStringList Readout(const TrendArray& arr, double fraction, double samplesPerUnit,
+    // sample in the time axis's unit (perUnit samples a unit, e.g. 60 a
+    // minute, or perUnit seconds for a table with stamps; unitText e.g.
+    // " min") and the value of each visible series.
+    QStringList Readout(const TrendArray& arr, double fraction, double perUnit,
                         const QString& unitText) const;
 
     // The visible span as CSV: a header ("time" with the axis unit, then each
     // visible series' name and unit as the legend shows them), then one line
     // per sample, oldest first; "." as decimal point, "," between fields.
-    QByteArray Csv(const TrendArray& arr, double samplesPerUnit, const QString& unitText) const;
+    // perUnit as for Readout; stamped times to the millisecond.
+    QByteArray Csv(const TrendArray& arr, double perUnit, const QString& unitText) const;
 
   private:
     void Clamp();

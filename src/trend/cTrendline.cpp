@@ -16,7 +16,7 @@ constexpr SurfaceColor kColours[2][cTrendline::kSeries] = {
 };
 
 // Labels sit this far left of / above the line they belong to.
-constexpr double kLabelOffset = 85;
+constexpr double kLabelOffset = cTrendline::kTimeLabelOffset;
 constexpr double kValueLabelX = 50;
 constexpr double kPercentLabelGap = 10;
 constexpr double kLegendGap = 200;
@@ -25,6 +25,14 @@ constexpr double kLegendOffset = 50;
 constexpr double kLegendOffsetPercent = 400;
 // Records between the lines of the database chart's time grid.
 constexpr int kSqlTimeStep = 600;
+
+// Grid steps of a time axis, in seconds; past the last, whole hours.
+constexpr double kTimeSteps[] = {1, 2, 5, 10, 15, 20, 30, 60, 120, 300, 600, 900, 1200, 1800, 3600};
+// A time axis has about as many steps as the default count of samples gives
+// a full main-window chart (360 points, 60 a step), the half a step to spare
+// keeping a steady rate on one side of a boundary.
+constexpr double kTimeStepsAcross = 6.5;
+constexpr int kMaxTimeLines = 64;
 
 // No valid Integer setting needs more grid lines than this on one axis; a
 // grid that would need more (or never reaches its end) is not drawn.
@@ -280,7 +288,97 @@ double cTrendline::PaintGrid(DrawSurface& s, const Geometry& g, bool percentAxis
     return kLegendOffsetPercent;
 }
 
-void cTrendline::PaintTimeGrid(DrawSurface& s, const Geometry& g) const {
+namespace {
+// The oldest point up to reach whose stamp, like every newer one from `from`
+// on, is there.
+int LastStamped(const TrendArray& arr, int from, int reach) {
+    int last = from;
+    while (last < reach && std::isfinite(arr.timeAt(last + 1))) {
+        ++last;
+    }
+    return last;
+}
+}  // namespace
+
+cTrendline::TimeAxis cTrendline::TimeAxisOf(const TrendArray& arr, int from, int maxX) {
+    const double newest = arr.timeAt(from);
+    const int last = LastStamped(
+        arr, from, std::min(from + maxX - TrendArray::kFirstSample, TrendArray::kLastPoint));
+    // The seconds the whole width spans at the rate the stamps show.
+    const double span = last > from ? (newest - arr.timeAt(last)) * maxX / (last - from) : 0.0;
+    TimeAxis axis;
+    axis.step = std::ceil(span / kTimeStepsAcross / 3600) * 3600;
+    for (const double step : kTimeSteps) {
+        if (span <= step * kTimeStepsAcross) {
+            axis.step = step;
+            break;
+        }
+    }
+    if (!(axis.step >= 1)) {
+        axis.step = 1;  // no span worked out: the newest sample's line alone
+    }
+    const bool minutes = axis.step >= 60;
+    axis.unit = minutes ? 60 : 1;
+    axis.suffix = minutes ? QStringLiteral(" min") : QStringLiteral(" s");
+    return axis;
+}
+
+std::vector<cTrendline::TimeLine> cTrendline::TimeGrid(const TrendArray& arr,
+                                                       const Geometry& g) const {
+    std::vector<TimeLine> lines;
+    const Effective e = EffectiveSettings(maxY_, resolution_, maxX_);
+    if (!arr.stamped() || e.maxX < TrendArray::kFirstSample) {
+        return lines;  // no sample drawn, no time to tell
+    }
+    const TimeAxis axis = TimeAxisOf(arr, TrendArray::kFirstSample, e.maxX);
+    const double newest = arr.timeAt(TrendArray::kFirstSample);
+    auto age = [&](int p) { return xTitleOffset_ + (newest - arr.timeAt(p)); };
+    const int last =
+        LastStamped(arr, TrendArray::kFirstSample, std::min<int>(e.maxX, TrendArray::kLastPoint));
+    // A view of older samples starts at the first whole step it shows.
+    const double first = std::ceil(age(TrendArray::kFirstSample) / axis.step - 1e-9) * axis.step;
+    // Past the oldest stamp (a table still filling) the lines go on at the
+    // rate the stamps show, as far as the plot reaches.
+    const double interval =
+        last > TrendArray::kFirstSample
+            ? (age(last) - age(TrendArray::kFirstSample)) / (last - TrendArray::kFirstSample)
+            : 0.0;
+    int p = TrendArray::kFirstSample;
+    for (int n = 0; n < kMaxTimeLines; ++n) {
+        const double a = first + n * axis.step;
+        double point = 0;
+        if (a <= age(last)) {
+            while (p < last && age(p + 1) < a) {
+                ++p;
+            }
+            point = p;
+            if (p < last && age(p + 1) > age(p)) {
+                point += std::clamp((a - age(p)) / (age(p + 1) - age(p)), 0.0, 1.0);
+            }
+        } else if (interval > 0 && last + (a - age(last)) / interval <= e.maxX) {
+            point = last + (a - age(last)) / interval;
+        } else {
+            break;
+        }
+        const double x = toRight_ ? g.X0 - point * g.P / e.maxX
+                                  : static_cast<double>(g.W) + point * g.P / e.maxX;
+        lines.push_back({x, DoubleText(a / axis.unit) + axis.suffix});
+    }
+    return lines;
+}
+
+void cTrendline::PaintTimeGrid(DrawSurface& s, const Geometry& g, const TrendArray& arr) const {
+    if (arr.stamped()) {
+        for (const TimeLine& l : TimeGrid(arr, g)) {
+            s.Line(l.x, g.B, l.x, g.T, kGrey, LineForm::Segment);
+            s.setCurrentX(l.x - kLabelOffset);
+            s.setCurrentY(static_cast<double>(g.B) + kLabelOffset);
+            if (xTitleShow_) {
+                s.Print(l.label);
+            }
+        }
+        return;
+    }
     const Effective e = EffectiveSettings(maxY_, resolution_, maxX_);
     const double scale = xTitleScale_;
     // i is rounded after every step, so a step of half a sample or less never
@@ -316,15 +414,15 @@ void cTrendline::PaintTrend(const TrendArray& arr, bool PercentAxis) const {
     if (surface == nullptr) {
         return;
     }
-    const double legendX = PaintBackground(*surface, PercentAxis);
+    const double legendX = PaintBackground(*surface, arr, PercentAxis);
     PaintSeries(*surface, arr, PercentAxis, legendX);
 }
 
-double cTrendline::PaintBackground(DrawSurface& s, bool PercentAxis) const {
+double cTrendline::PaintBackground(DrawSurface& s, const TrendArray& arr, bool PercentAxis) const {
     s.setBackColor(kBlack);
     const Geometry g = ComputeGeometry(s, minY_);
     const double legendX = static_cast<double>(g.W) + PaintGrid(s, g, PercentAxis, Mode::Lenient);
-    PaintTimeGrid(s, g);
+    PaintTimeGrid(s, g, arr);
     s.Line(g.X0, g.B, g.W, g.T, kButtonFace, LineForm::Box);
     return legendX;
 }

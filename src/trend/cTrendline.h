@@ -11,6 +11,7 @@
 #include <array>
 #include <cstdint>
 #include <optional>
+#include <vector>
 
 #include "trend/DrawSurface.h"
 #include "trend/RecordSet.h"
@@ -49,8 +50,9 @@ class cTrendline {
     double XTitleScale() const { return xTitleScale_; }
     const QString& XTitleEnd() const { return xTitleEnd_; }
     // Chart tools: series whose line is not drawn (bit s for series s; the
-    // legend still names them), and the age in samples of the newest point
-    // drawn, added to the time labels of a chart showing an older span.
+    // legend still names them), and the age of the newest point drawn, added
+    // to the time labels of a chart showing an older span: in samples, or in
+    // seconds for a table with time stamps.
     uint8_t HiddenSeries() const { return hidden_; }
     void setHiddenSeries(uint8_t mask) { hidden_ = mask; }
     double XTitleOffset() const { return xTitleOffset_; }
@@ -75,10 +77,10 @@ class cTrendline {
     void PrepareRedraw(const TrendArray& arr);
     void PaintTrend(const TrendArray& arr, bool PercentAxis) const;
     // PaintTrend in two layers onto any surface: the background (grid, axes'
-    // labels, frame), which depends on the settings and the size only, and
-    // then the series (legend and curves). PaintBackground returns the
-    // legend's left edge, which PaintSeries takes.
-    double PaintBackground(DrawSurface& s, bool PercentAxis) const;
+    // labels, frame), which depends on the settings, the size and the table's
+    // time stamps only, and then the series (legend and curves).
+    // PaintBackground returns the legend's left edge, which PaintSeries takes.
+    double PaintBackground(DrawSurface& s, const TrendArray& arr, bool PercentAxis) const;
     void PaintSeries(DrawSurface& s, const TrendArray& arr, bool PercentAxis, double legendX) const;
 
     // Redraws from consecutive records of a result: FieldNames[s] names the
@@ -120,12 +122,37 @@ class cTrendline {
     static LegendTops LegendNameTops(const TrendArray& arr, const Geometry& g);
     static double LegendValueLine();
 
+    // The time axis of a table with time stamps. Samples come one per reply,
+    // so the axis is laid out from the stamps: grid lines stand where the age
+    // (from the newest sample) is a whole step, interpolated between samples,
+    // and are labelled in seconds when the span shown is short, in minutes
+    // otherwise. A table without stamps keeps the count of samples
+    // (XTitleScale a step, labelled with XTitleEnd).
+    struct TimeAxis {
+        double step = 1;  // seconds between grid lines
+        double unit = 1;  // seconds per label unit
+        QString suffix;   // " s" or " min"
+    };
+    // The axis of arr drawn maxX points wide with point `from` as its newest
+    // point: chosen from the time the width spans at the rate the stamps show.
+    static TimeAxis TimeAxisOf(const TrendArray& arr, int from, int maxX);
+    // Time labels stand this far left of their line (twips).
+    static constexpr double kTimeLabelOffset = 85;
+    // One line of the time grid: where it stands (twips) and its label.
+    struct TimeLine {
+        double x;
+        QString label;
+    };
+    // The grid a redraw of the stamped table arr puts down (none without
+    // stamps).
+    std::vector<TimeLine> TimeGrid(const TrendArray& arr, const Geometry& g) const;
+
   private:
     enum class Mode { Lenient, Strict };
     // Steps shared by both drawing operations: background, grid, percent
     // axis. Returns the legend offset. In strict mode a failure is thrown.
     double PaintGrid(DrawSurface& s, const Geometry& g, bool percentAxis, Mode mode) const;
-    void PaintTimeGrid(DrawSurface& s, const Geometry& g) const;
+    void PaintTimeGrid(DrawSurface& s, const Geometry& g, const TrendArray& arr) const;
     void ReplaceZeroSettings();
     void DrawSQLTrendSteps(RecordSet& rs, QStringList& FieldNames, bool PercentAxis);
 

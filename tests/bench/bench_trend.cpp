@@ -27,6 +27,7 @@ tuvik::TrendArray FiveSeries() {
         a.PushSample(2, t < 200 ? 60.0 : 80.0);
         a.PushSample(3, std::round((20 + 3 * std::sin(t / 70.0)) * 100) / 100);
         a.PushSample(4, static_cast<double>(t % 90));
+        a.PushTime(t * 0.333);  // the time axis from the stamps, as live
     }
     return a;
 }

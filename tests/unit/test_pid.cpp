@@ -125,11 +125,15 @@ TEST_F(PidLoopTest, TrendSamplesRoundHoldAgeAndAreHandedOver) {
     EXPECT_EQ(std::tuple(Sample(p, 1), Sample(p, 2), Sample(p, 3)), std::tuple(45.68, 7.0, -2.0));
 
     clsPID q;
+    SetTrendClock([t = 0.0]() mutable { return t += 0.5; });  // each sample half a second on
     for (int i = 1; i <= 400; ++i) {
         q.Measurement(QString::number(i));
         q.AddTrendSample();
     }
+    SetTrendClock({});
     EXPECT_EQ(Sample(q, 0, 400), 2);
+    EXPECT_EQ(std::tuple(q.getTrendData().timeAt(2), q.getTrendData().timeAt(400)),
+              std::tuple(200.0, 1.0));
     EXPECT_EQ(q.getTrendData().at(3, 0).text(), "FeedForward");
 }
 

@@ -2,6 +2,7 @@
 // dispatcher, all against literal bytes as they are on the wire.
 #include <gtest/gtest.h>
 
+#include <cmath>
 #include <limits>
 #include <set>
 #include <stdexcept>
@@ -188,8 +189,14 @@ TEST_F(DispatcherTest, StatusRecordsAcknowledgementsAndMemoryReads) {
 }
 
 TEST_F(DispatcherTest, AnalogInputsFillBothTrendsHeldAtTheCeiling) {
+    SetTrendClock([t = 0.0]() mutable { return t += 0.5; });
     Reply(0x89, "40 9C D2 04 00 00 03 00 04 00 05 00 06 00 FF FF");
     Reply(0x89, "01 00 02 00 03 00 04 00 05 00 06 00 07");  // not all eight: not taken
+    SetTrendClock({});
+    EXPECT_EQ(std::tuple(state.AnalogTrend1.timeAt(2), state.AnalogTrend2.timeAt(2)),
+              std::tuple(0.5, 0.5))
+        << "one stamp a reply, for both charts";
+    EXPECT_TRUE(std::isnan(state.AnalogTrend2.timeAt(3)));
     const double want[] = {30000, 1234, 0, 3, 4, 5, 6, 30000};
     for (int k = 0; k < 8; ++k) {
         EXPECT_EQ((k < 4 ? state.AnalogTrend1 : state.AnalogTrend2).at(k % 4, 2).number(), want[k]);

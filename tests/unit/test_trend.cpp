@@ -1,11 +1,15 @@
 // The strip chart drawn onto a recording surface (6000 x 3000 twips).
 #include <gtest/gtest.h>
 
+#include <QSqlDatabase>
+#include <QSqlQuery>
+
 #include <algorithm>
 #include <cmath>
 
 #include "TestUtil.h"
 #include "trend/RecordingSurface.h"
+#include "trend/SqlRecordSet.h"
 #include "trend/cTrendline.h"
 
 using namespace tuvik;
@@ -176,4 +180,92 @@ TEST_F(Chart, CurvesClampRoundAndRunFromEitherEdge) {
     ASSERT_EQ(far.size(), 417u);
     EXPECT_EQ(far[398].y2, 2700 - 25.0 * (400 % 47));
     EXPECT_EQ(far.back().y2, far[398].y2);
+}
+
+// Samples come one per reply: the time lines stand where the age (from the
+// newest stamp, plus the age of a view of older samples) is a whole step,
+// between samples where it falls between them; past the oldest stamp at the
+// rate the stamps show.
+TEST_F(Chart, StampedSamplesLabelTheTimeAxisInRealTime) {
+    chart.setMaxX(360);
+    const struct {
+        double interval;  // seconds between stamps
+        int stamped;      // newest samples stamped
+        double offset;    // age of the newest sample drawn
+        double firstPoint, pointsPerStep;
+        QStringList labels;
+    } rows[] = {
+        {1.0, 399, 0, 2, 60, {"0 min", "1 min", "2 min", "3 min", "4 min", "5 min"}},
+        {1.0 / 3, 399, 0, 2, 60, {"0 s", "20 s", "40 s", "60 s", "80 s", "100 s"}},
+        {0.3, 399, 0, 2, 20 / 0.3, {"0 s", "20 s", "40 s", "60 s", "80 s", "100 s"}},
+        {0.1, 399, 0, 2, 100, {"0 s", "10 s", "20 s", "30 s"}},
+        {0.1, 150, 0, 2, 100, {"0 s", "10 s", "20 s", "30 s"}},  // on at that rate
+        {0.25, 399, 35, 42, 60, {"45 s", "60 s", "75 s", "90 s", "105 s", "120 s"}},
+    };
+    for (const auto& r : rows) {
+        SCOPED_TRACE(r.labels.join(' ').toStdString());
+        TrendArray a = PidTable();
+        for (int k = r.stamped - 1; k >= 0; --k) {
+            a.PushTime(1000 - k * r.interval);
+        }
+        chart.setXTitleOffset(r.offset);
+        Redraw(a, false);
+        const auto v = Lines(kGrey, 2);
+        ASSERT_EQ(v.size(), size_t(r.labels.size()));
+        for (size_t k = 0; k < v.size(); ++k) {
+            EXPECT_NEAR(v[k].x1, 4800 - (r.firstPoint + k * r.pointsPerStep) * 4300 / 360, 1e-6);
+            const auto* label = Find(r.labels[int(k)]);
+            ASSERT_NE(label, nullptr) << k;
+            EXPECT_EQ(std::tuple(label->x, label->y), std::tuple(v[k].x1 - 85, 2785.0));
+        }
+    }
+}
+
+// The database drawing: record k at point k + 2, every series from the same
+// records, the column found without the name's hyphens; running out of
+// records ends the drawing quietly where it is (later series undrawn, bold
+// left on), a column the result lacks with a message.
+TEST_F(Chart, DatabaseDrawingWalksTheRecordsAndEndsQuietlyAtTheLast) {
+    QSqlDatabase db = QSqlDatabase::addDatabase("QSQLITE", "trend");
+    db.setDatabaseName(":memory:");
+    ASSERT_TRUE(db.open());
+    QSqlQuery q(db);
+    ASSERT_TRUE(q.exec("CREATE TABLE t (O2 REAL, Tgas REAL)"));
+    db.transaction();
+    for (int k = 0; k < 1000; ++k) {
+        q.exec(QString("INSERT INTO t VALUES (%1, %1)").arg(k % 100));
+    }
+    db.commit();
+    struct : UserNotifier {
+        QStringList got;
+        void ShowMessage(const QString& t) override { got << t; }
+    } sink;
+    chart.setNotifier(&sink);
+    const struct {
+        int records;
+        QStringList names, legend, namesAfter;
+        size_t white, yellow;
+        bool bold;
+    } rows[] = {{1000, {"O2", "T-gas"}, {"O2", "T-gas"}, {"O2", "Tgas"}, 297, 297, false},
+                {50, {"O2", "T-gas"}, {"O2"}, {"O2", "T-gas"}, 49, 0, true},
+                {0, {"O2", "T-gas"}, {"O2"}, {"O2", "T-gas"}, 0, 0, true},
+                {9, {"CO2", "T-gas"}, {"CO2"}, {"CO2", "T-gas"}, 0, 0, true}};
+    for (const auto& r : rows) {
+        SCOPED_TRACE(r.records);
+        QStringList names = r.names + QStringList{"", "", ""};
+        SqlRecordSet rs(QSqlQuery(QString("SELECT * FROM t LIMIT %1").arg(r.records), db));
+        surface.clear();
+        chart.DrawSQLTrend(rs, names, false);
+        const auto white = Lines(kWhite), yellow = Lines(kYellow);
+        EXPECT_EQ(std::tuple(white.size(), yellow.size(), surface.fontBold()),
+                  std::tuple(r.white, r.yellow, r.bold));
+        EXPECT_EQ(std::tuple(names.mid(0, 2), TextsAt(4850)), std::tuple(r.namesAfter, r.legend));
+        EXPECT_EQ(TextsAt(4715), QStringList({" 0 "})) << "record counts from the right edge";
+        if (!white.empty()) {  // segment 10 runs from record 10 (point 12) on, in every series
+            EXPECT_EQ(std::tuple(white[10].x1, white[10].y1, white.back().y2),
+                      std::tuple(4800 - 12 * 4300.0 / 300, 2440.0, 2700 - 26.0 * (r.white % 100)));
+            EXPECT_EQ(yellow.empty() ? 2440.0 : yellow[10].y1, 2440.0);
+        }
+    }
+    EXPECT_EQ(sink.got, QStringList{"Error: cDrawSQLTrend Item not found in this collection.3265"});
 }

@@ -11,8 +11,9 @@ using namespace tuvik;
 
 namespace {
 
-// Two series; sample k (0 = newest) of series 0 is k, of series 1 is 1000 + k.
-TrendArray Table() {
+// Two series; sample k (0 = newest) of series 0 is k, of series 1 is 1000 + k;
+// stamped a quarter of a second apart, or not at all.
+TrendArray Table(bool stamped) {
     TrendArray t(5);
     t.set(0, 0, "Meas");
     t.set(0, 1, "C");
@@ -20,6 +21,9 @@ TrendArray Table() {
     for (int k = 398; k >= 0; --k) {
         t.PushSample(0, TrendCell(double(k)));
         t.PushSample(1, TrendCell(1000.0 + k));
+        if (stamped) {
+            t.PushTime(100 - 0.25 * k);
+        }
     }
     return t;
 }
@@ -58,7 +62,7 @@ TEST(TrendView, ZoomPanAndResetKeepTheViewInsideTheTable) {
 }
 
 TEST(TrendView, SliceCursorAndCsvFollowTheVisibleSpan) {
-    const TrendArray t = Table();
+    const TrendArray t = Table(true);
     TrendView v;
     v.setLiveSpan(12);
     v.Pan(0.5);  // offset 6
@@ -66,7 +70,9 @@ TEST(TrendView, SliceCursorAndCsvFollowTheVisibleSpan) {
     const TrendArray s = v.Slice(t);
     EXPECT_EQ(s.at(0, 0).text(), "Meas");
     EXPECT_EQ(s.at(0, 2).number(), 6.0) << "point 2 of the slice: sample offset + 0";
-    EXPECT_EQ(s.at(1, 5).number(), 1009.0);
+    EXPECT_EQ(std::tuple(s.at(1, 5).number(), s.timeAt(5)), std::tuple(1009.0, 97.75));
+    const cTrendline c = v.ChartFor(cTrendline(), t, s);
+    EXPECT_EQ(std::tuple(c.maxX(), c.XTitleOffset()), std::tuple(12, 1.5)) << "its age in seconds";
 
     // Drawn points 2..span-1; the fraction k / span lands on point k.
     struct Look {
@@ -78,18 +84,20 @@ TEST(TrendView, SliceCursorAndCsvFollowTheVisibleSpan) {
         SCOPED_TRACE(l.fraction);
         EXPECT_EQ(v.SampleAt(l.fraction), l.sample);
     }
-    EXPECT_EQ(v.Readout(t, 5.0 / 12, 60, " min"),
-              (QStringList{"-0.15 min", "Meas: 9C", "Out, raw: 1009"}));
+    // The age of the sample: from its stamp, or without stamps its count.
+    EXPECT_EQ(v.Readout(t, 5.0 / 12, 1, " s"),
+              (QStringList{"-2.25 s", "Meas: 9C", "Out, raw: 1009"}));
     v.toggleSeries(0);
-    EXPECT_EQ(v.Readout(t, 5.0 / 12, 60, " min"), (QStringList{"-0.15 min", "Out, raw: 1009"}));
+    EXPECT_EQ(v.Readout(Table(false), 5.0 / 12, 60, " min"),
+              (QStringList{"-0.15 min", "Out, raw: 1009"}));
     v.toggleSeries(0);
 
     // Oldest visible point first: points 11..2 hold samples 15..6.
-    const QList<QByteArray> lines = v.Csv(t, 2, " s").split('\n');
+    const QList<QByteArray> lines = v.Csv(t, 1, " s").split('\n');
     ASSERT_EQ(lines.size(), 12);  // header, ten points, nothing after the last line end
     EXPECT_EQ(lines[0], "time (s),Meas (C),\"Out, raw\"\r");
-    EXPECT_EQ(lines[1], "-7.5,15,1015\r");
-    EXPECT_EQ(lines[10], "-3,6,1006\r");
+    EXPECT_EQ(lines[1], "-3.75,15,1015\r");
+    EXPECT_EQ(lines[10], "-1.5,6,1006\r");
     EXPECT_EQ(lines[11], "");
 }
 

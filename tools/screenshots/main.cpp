@@ -141,7 +141,8 @@ void LinkWindows(sim::SimServer& sim) {
 
 // A temperature loop: the setpoint steps from 60 to 80, a PI controller
 // drives a first-order process with a little noise, and a slowly drifting
-// feed-forward input. Samples rounded to two decimals, newest at point 2.
+// feed-forward input. Samples rounded to two decimals, newest at point 2,
+// one every 333 ms (the default refresh).
 TrendArray PidLoopTable() {
     TrendArray a(5);
     const char* names[] = {"Measurement", "Control output", "Setpoint", "FeedForward"};
@@ -170,6 +171,7 @@ TrendArray PidLoopTable() {
         a.PushSample(1, round2(u));
         a.PushSample(2, round2(sp));
         a.PushSample(3, round2(ff));
+        a.PushTime(t * 0.333);
     }
     return a;
 }
