@@ -25,9 +25,9 @@
 
 #include "shell/AppPaths.h"
 #include "shell/Session.h"
-#include "shell/frmPID.h"
-#include "shell/frmToolWindows.h"
-#include "trend/TrendChartWidget.h"
+#include "shell/ui/frmPID.h"
+#include "shell/ui/frmToolWindows.h"
+#include "trend/ui/TrendChartWidget.h"
 
 namespace {
 

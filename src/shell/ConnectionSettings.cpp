@@ -1,6 +1,6 @@
 #include "shell/ConnectionSettings.h"
 
-#include "shell/UserDialogs.h"
+#include "support/UserDialogs.h"
 #include "support/Numbers.h"
 
 namespace tuvik {

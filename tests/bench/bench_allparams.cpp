@@ -11,7 +11,7 @@
 
 #include <memory>
 
-#include "burner/frmAllParams.h"
+#include "burner/ui/frmAllParams.h"
 #include "shell/Session.h"
 
 namespace {

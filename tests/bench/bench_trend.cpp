@@ -9,7 +9,7 @@
 #include <cmath>
 
 #include "trend/PainterSurface.h"
-#include "trend/TrendChartWidget.h"
+#include "trend/ui/TrendChartWidget.h"
 #include "trend/cTrendline.h"
 
 namespace {

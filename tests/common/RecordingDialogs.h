@@ -8,7 +8,7 @@
 #include <functional>
 #include <vector>
 
-#include "shell/UserDialogs.h"
+#include "support/UserDialogs.h"
 
 namespace tuvik::test {
 

@@ -7,7 +7,7 @@
 
 #include <memory>
 
-#include "shell/frmPID.h"
+#include "shell/ui/frmPID.h"
 
 namespace tuvik::test {
 

@@ -25,13 +25,13 @@
 #include "RecordingDialogs.h"
 #include "SimServer.h"
 #include "TestUtil.h"
-#include "burner/frmFlamora.h"
+#include "burner/ui/frmFlamora.h"
 #include "link/DispatchState.h"
 #include "link/Packet.h"
-#include "pid/PidEditorWidget.h"
+#include "pid/ui/PidEditorWidget.h"
 #include "shell/Session.h"
-#include "shell/frmPID.h"
-#include "shell/frmToolWindows.h"
+#include "shell/ui/frmPID.h"
+#include "shell/ui/frmToolWindows.h"
 
 namespace tuvik::test {
 

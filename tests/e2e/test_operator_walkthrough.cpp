@@ -14,12 +14,12 @@
 #include "E2E.h"
 #include "burner/BurnerMeasurements.h"
 #include "burner/Histogram.h"
-#include "burner/frmAllParams.h"
-#include "burner/frmExtra.h"
+#include "burner/ui/frmAllParams.h"
+#include "burner/ui/frmExtra.h"
 #include "pid/PidEditorModel.h"
 #include "shell/GlobalTables.h"
 #include "support/Numbers.h"
-#include "trend/TrendChartWidget.h"
+#include "trend/ui/TrendChartWidget.h"
 
 using namespace tuvik;
 using namespace tuvik::test;

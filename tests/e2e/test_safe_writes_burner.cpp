@@ -14,7 +14,7 @@
 #include "burner/AllParamsModel.h"
 #include "burner/BurnerSafeWrite.h"
 #include "burner/ParamSet.h"
-#include "burner/frmAllParams.h"
+#include "burner/ui/frmAllParams.h"
 
 using namespace tuvik;
 using namespace tuvik::test;

@@ -10,7 +10,7 @@
 
 #include "E2E.h"
 #include "pid/TuningRules.h"
-#include "pid/frmStepTest.h"
+#include "pid/ui/frmStepTest.h"
 
 using namespace tuvik;
 using namespace tuvik::sim;

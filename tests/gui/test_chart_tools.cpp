@@ -10,10 +10,10 @@
 #include <QWheelEvent>
 
 #include "TestUtil.h"
-#include "burner/HistogramChartWidget.h"
-#include "burner/frmExtra.h"
+#include "burner/ui/HistogramChartWidget.h"
+#include "burner/ui/frmExtra.h"
 #include "shell/Session.h"
-#include "trend/TrendChartWidget.h"
+#include "trend/ui/TrendChartWidget.h"
 
 using namespace tuvik;
 using namespace std::chrono_literals;

@@ -15,10 +15,10 @@
 #include "ScratchOptions.h"
 #include "TestUtil.h"
 #include "burner/SingleParam.h"
-#include "burner/frmFlamora.h"
-#include "shell/frmPID.h"
-#include "shell/frmToolWindows.h"
-#include "support/frmADinputs.h"
+#include "burner/ui/frmFlamora.h"
+#include "shell/ui/frmPID.h"
+#include "shell/ui/frmToolWindows.h"
+#include "trend/ui/frmADinputs.h"
 
 using namespace tuvik;
 using namespace tuvik::test;

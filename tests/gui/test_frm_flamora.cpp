@@ -12,9 +12,9 @@
 
 #include "BurnerFixture.h"
 #include "TestUtil.h"
-#include "burner/frmAllParams.h"
-#include "burner/frmExtra.h"
-#include "burner/frmFlamora.h"
+#include "burner/ui/frmAllParams.h"
+#include "burner/ui/frmExtra.h"
+#include "burner/ui/frmFlamora.h"
 
 using namespace tuvik;
 using namespace tuvik::test;

@@ -23,9 +23,9 @@
 #include "RecordingLink.h"
 #include "TestUtil.h"
 #include "link/W32_speed_api.h"
-#include "pid/PidEditorWidget.h"
+#include "pid/ui/PidEditorWidget.h"
 #include "shell/Session.h"
-#include "shell/frmPID.h"
+#include "shell/ui/frmPID.h"
 #include "support/EventLog.h"
 #include "support/WriteCheck.h"
 

@@ -17,10 +17,10 @@
 #include "TestUtil.h"
 #include "link/Packet.h"
 #include "link/ReplyDispatcher.h"
-#include "pid/PidEditorWidget.h"
+#include "pid/ui/PidEditorWidget.h"
 #include "pid/PidWriteCheck.h"
 #include "shell/Session.h"
-#include "shell/frmPID.h"
+#include "shell/ui/frmPID.h"
 
 using namespace tuvik;
 using tuvik::test::RecordingDialogs;

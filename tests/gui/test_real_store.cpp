@@ -24,9 +24,9 @@
 
 #include "PtyPeer.h"
 #include "RecordingDialogs.h"
-#include "pid/PidEditorWidget.h"
+#include "pid/ui/PidEditorWidget.h"
 #include "shell/Session.h"
-#include "shell/frmPID.h"
+#include "shell/ui/frmPID.h"
 
 namespace {
 

@@ -19,11 +19,11 @@
 #include "RecordingDialogs.h"
 #include "ScratchOptions.h"
 #include "TestUtil.h"
-#include "pid/PidEditorWidget.h"
-#include "pid/StepChartWidget.h"
-#include "pid/frmStepTest.h"
+#include "pid/ui/PidEditorWidget.h"
+#include "pid/ui/StepChartWidget.h"
+#include "pid/ui/frmStepTest.h"
 #include "shell/Session.h"
-#include "shell/frmPID.h"
+#include "shell/ui/frmPID.h"
 
 using namespace tuvik;
 using tuvik::test::RecordingDialogs;

@@ -16,14 +16,14 @@
 
 #include "BurnerFixture.h"
 #include "TestUtil.h"
-#include "burner/frmAllParams.h"
-#include "burner/frmExtra.h"
-#include "burner/frmFlamora.h"
-#include "support/LabelBoxWidget.h"
+#include "burner/ui/frmAllParams.h"
+#include "burner/ui/frmExtra.h"
+#include "burner/ui/frmFlamora.h"
+#include "support/ui/LabelBoxWidget.h"
 #include "support/MessageLog.h"
-#include "support/frmADinputs.h"
-#include "support/frmMessage.h"
-#include "trend/TrendChartWidget.h"
+#include "trend/ui/frmADinputs.h"
+#include "support/ui/frmMessage.h"
+#include "trend/ui/TrendChartWidget.h"
 
 using namespace tuvik;
 using namespace tuvik::test;

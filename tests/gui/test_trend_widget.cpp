@@ -11,7 +11,7 @@
 
 #include "TestUtil.h"
 #include "trend/PainterSurface.h"
-#include "trend/TrendChartWidget.h"
+#include "trend/ui/TrendChartWidget.h"
 
 using namespace tuvik;
 using tuvik::test::WaitUntil;

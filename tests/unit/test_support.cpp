@@ -13,7 +13,7 @@
 #include "TestUtil.h"
 #include "shell/ConnectionSettings.h"
 #include "shell/GlobalTables.h"
-#include "support/AnalogPolling.h"
+#include "trend/AnalogPolling.h"
 #include "support/Numbers.h"
 #include "support/clsTimer.h"
 #include "trend/TrendArray.h"

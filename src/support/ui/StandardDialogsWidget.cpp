@@ -1,4 +1,4 @@
-#include "shell/StandardDialogsWidget.h"
+#include "support/ui/StandardDialogsWidget.h"
 
 #include <QAbstractButton>
 #include <QFileDialog>

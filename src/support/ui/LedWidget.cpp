@@ -1,4 +1,4 @@
-#include "shell/LedWidget.h"
+#include "support/ui/LedWidget.h"
 
 #include <QFile>
 

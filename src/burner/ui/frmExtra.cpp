@@ -1,4 +1,4 @@
-#include "burner/frmExtra.h"
+#include "burner/ui/frmExtra.h"
 
 #include <QGroupBox>
 #include <QHBoxLayout>
@@ -6,7 +6,7 @@
 #include <QPushButton>
 #include <QVBoxLayout>
 
-#include "burner/HistogramChartWidget.h"
+#include "burner/ui/HistogramChartWidget.h"
 #include "shell/Session.h"
 
 namespace tuvik {

@@ -1,4 +1,4 @@
-#include "shell/frmPID.h"
+#include "shell/ui/frmPID.h"
 
 #include <QApplication>
 #include <QCheckBox>
@@ -21,13 +21,13 @@
 #include "link/Packet.h"
 #include "link/TcpLink.h"
 #include "pid/PidEditorModel.h"
-#include "pid/PidEditorWidget.h"
-#include "pid/frmStepTest.h"
+#include "pid/ui/PidEditorWidget.h"
+#include "pid/ui/frmStepTest.h"
 #include "shell/ProgramIcon.h"
 #include "shell/Session.h"
-#include "shell/StandardDialogsWidget.h"
-#include "support/LabelBoxWidget.h"
-#include "trend/TrendChartWidget.h"
+#include "support/ui/StandardDialogsWidget.h"
+#include "support/ui/LabelBoxWidget.h"
+#include "trend/ui/TrendChartWidget.h"
 
 namespace tuvik {
 

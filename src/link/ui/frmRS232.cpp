@@ -1,4 +1,4 @@
-#include "link/frmRS232.h"
+#include "link/ui/frmRS232.h"
 
 #include <QGroupBox>
 #include <QLabel>

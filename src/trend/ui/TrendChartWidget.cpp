@@ -1,4 +1,4 @@
-#include "trend/TrendChartWidget.h"
+#include "trend/ui/TrendChartWidget.h"
 
 #include <QContextMenuEvent>
 #include <QCoreApplication>

@@ -1,4 +1,4 @@
-#include "support/AnalogPolling.h"
+#include "trend/AnalogPolling.h"
 
 #include <QPointer>
 

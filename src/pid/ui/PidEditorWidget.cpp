@@ -1,4 +1,4 @@
-#include "pid/PidEditorWidget.h"
+#include "pid/ui/PidEditorWidget.h"
 
 #include <QCheckBox>
 #include <QComboBox>
@@ -22,7 +22,7 @@
 #include "pid/PidFiles.h"
 #include "pid/PidWriteCheck.h"
 #include "shell/Session.h"
-#include "shell/UserDialogs.h"
+#include "support/UserDialogs.h"
 #include "support/EventLog.h"
 #include "support/ExchangeGuard.h"
 #include "support/MessageLog.h"

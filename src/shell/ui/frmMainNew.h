@@ -16,10 +16,10 @@
 #include <functional>
 #include <memory>
 
-#include "link/frmClient.h"
-#include "link/frmRS232.h"
-#include "shell/LedWidget.h"
-#include "support/frmMessage.h"
+#include "link/ui/frmClient.h"
+#include "link/ui/frmRS232.h"
+#include "support/ui/LedWidget.h"
+#include "support/ui/frmMessage.h"
 
 namespace tuvik {
 

@@ -25,7 +25,7 @@
 #include "link/LinkStatus.h"
 #include "shell/AppContext.h"
 #include "shell/ConnectionSettings.h"
-#include "shell/frmMainNew.h"
+#include "shell/ui/frmMainNew.h"
 #include "support/FrameThrottle.h"
 
 class QCheckBox;

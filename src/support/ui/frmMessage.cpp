@@ -1,4 +1,4 @@
-#include "support/frmMessage.h"
+#include "support/ui/frmMessage.h"
 
 #include <QCloseEvent>
 #include <QHBoxLayout>

@@ -1,4 +1,4 @@
-#include "support/frmADinputs.h"
+#include "trend/ui/frmADinputs.h"
 
 #include <QCloseEvent>
 #include <QShowEvent>
@@ -8,8 +8,8 @@
 #include <cmath>
 
 #include "shell/Session.h"
-#include "support/AnalogPolling.h"
-#include "trend/TrendChartWidget.h"
+#include "trend/AnalogPolling.h"
+#include "trend/ui/TrendChartWidget.h"
 
 namespace tuvik {
 

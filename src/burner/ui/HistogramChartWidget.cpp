@@ -1,4 +1,4 @@
-#include "burner/HistogramChartWidget.h"
+#include "burner/ui/HistogramChartWidget.h"
 
 #include <QPainter>
 

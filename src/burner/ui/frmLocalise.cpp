@@ -1,4 +1,4 @@
-#include "burner/frmLocalise.h"
+#include "burner/ui/frmLocalise.h"
 
 #include <QAbstractButton>
 #include <QAction>

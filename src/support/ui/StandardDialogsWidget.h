@@ -5,7 +5,7 @@
 #include <QPointer>
 #include <QWidget>
 
-#include "shell/UserDialogs.h"
+#include "support/UserDialogs.h"
 
 namespace tuvik {
 

@@ -1,8 +1,8 @@
-#include "shell/frmMainNew.h"
+#include "shell/ui/frmMainNew.h"
 
 #include "shell/GlobalTables.h"
 #include "shell/Session.h"
-#include "shell/frmPID.h"
+#include "shell/ui/frmPID.h"
 
 namespace tuvik {
 

@@ -1,4 +1,4 @@
-#include "support/LabelBoxWidget.h"
+#include "support/ui/LabelBoxWidget.h"
 
 #include <QEvent>
 #include <QFontMetrics>

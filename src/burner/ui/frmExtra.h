@@ -6,7 +6,7 @@
 
 #include "burner/Histogram.h"
 #include "link/DispatchTargets.h"
-#include "shell/StandardDialogsWidget.h"
+#include "support/ui/StandardDialogsWidget.h"
 
 class QGroupBox;
 namespace tuvik {

@@ -1,11 +1,11 @@
-#include "shell/frmToolWindows.h"
+#include "shell/ui/frmToolWindows.h"
 
 #include <QPointer>
 
-#include "burner/frmFlamora.h"
+#include "burner/ui/frmFlamora.h"
 #include "shell/Session.h"
-#include "shell/frmPID.h"
-#include "support/frmADinputs.h"
+#include "shell/ui/frmPID.h"
+#include "trend/ui/frmADinputs.h"
 
 namespace tuvik {
 

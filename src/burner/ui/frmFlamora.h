@@ -20,8 +20,8 @@
 #include "burner/ParamSet.h"
 #include "burner/ParamSetUpload.h"
 #include "link/DispatchTargets.h"
-#include "shell/LedWidget.h"
-#include "shell/StandardDialogsWidget.h"
+#include "support/ui/LedWidget.h"
+#include "support/ui/StandardDialogsWidget.h"
 #include "support/MessageLog.h"
 
 class QCheckBox;

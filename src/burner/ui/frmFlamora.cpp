@@ -1,4 +1,4 @@
-#include "burner/frmFlamora.h"
+#include "burner/ui/frmFlamora.h"
 
 #include <QCheckBox>
 #include <QCloseEvent>
@@ -20,12 +20,12 @@
 #include "burner/BurnerIdentity.h"
 #include "burner/ParamTable.h"
 #include "burner/SingleParam.h"
-#include "burner/frmAllParams.h"
-#include "burner/frmExtra.h"
-#include "burner/frmLocalise.h"
+#include "burner/ui/frmAllParams.h"
+#include "burner/ui/frmExtra.h"
+#include "burner/ui/frmLocalise.h"
 #include "link/Packet.h"
 #include "shell/Session.h"
-#include "shell/StandardDialogsWidget.h"
+#include "support/ui/StandardDialogsWidget.h"
 
 namespace tuvik {
 

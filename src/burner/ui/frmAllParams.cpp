@@ -1,4 +1,4 @@
-#include "burner/frmAllParams.h"
+#include "burner/ui/frmAllParams.h"
 
 #include <QCheckBox>
 #include <QCloseEvent>
@@ -11,7 +11,7 @@
 #include <QTableView>
 #include <QVBoxLayout>
 
-#include "burner/frmLocalise.h"
+#include "burner/ui/frmLocalise.h"
 #include "shell/Session.h"
 
 namespace tuvik {

@@ -1,4 +1,4 @@
-#include "pid/frmStepTest.h"
+#include "pid/ui/frmStepTest.h"
 
 #include <QFile>
 #include <QGridLayout>
@@ -16,9 +16,9 @@
 #include <cmath>
 
 #include "pid/PidWriteCheck.h"
-#include "pid/StepChartWidget.h"
+#include "pid/ui/StepChartWidget.h"
 #include "shell/Session.h"
-#include "shell/UserDialogs.h"
+#include "support/UserDialogs.h"
 #include "support/MessageLog.h"
 
 namespace tuvik {

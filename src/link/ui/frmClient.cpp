@@ -1,4 +1,4 @@
-#include "link/frmClient.h"
+#include "link/ui/frmClient.h"
 
 #include <QCloseEvent>
 #include <QFormLayout>

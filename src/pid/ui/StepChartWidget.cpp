@@ -1,4 +1,4 @@
-#include "pid/StepChartWidget.h"
+#include "pid/ui/StepChartWidget.h"
 
 #include <QPainter>
 #include <QPainterPath>

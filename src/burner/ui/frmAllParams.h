@@ -11,7 +11,7 @@
 #include "burner/AllParamsModel.h"
 #include "burner/BurnerSafeWrite.h"
 #include "link/DispatchTargets.h"
-#include "shell/StandardDialogsWidget.h"
+#include "support/ui/StandardDialogsWidget.h"
 
 class QCheckBox;
 class QLabel;

@@ -20,7 +20,7 @@
 #include <array>
 
 #include "pid/FopdtFit.h"
-#include "pid/PidEditorWidget.h"
+#include "pid/ui/PidEditorWidget.h"
 #include "pid/StepTestRun.h"
 #include "pid/TuningRules.h"
 
