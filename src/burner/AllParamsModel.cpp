@@ -16,12 +16,6 @@
 
 namespace tuvik {
 
-namespace {
-
-bool g_allParamsOpen = false;
-
-}  // namespace
-
 std::optional<ParFields> ParseParLine(const QString& raw) {
     const QString line = TrimBlanks(raw);
     const qsizetype s1 = line.indexOf(QLatin1Char(' '));
@@ -42,13 +36,6 @@ std::optional<ParFields> ParseParLine(const QString& raw) {
         return std::nullopt;
     }
     return ParFields{*address, rest.left(s2), *value};
-}
-
-bool AllParamsOpen() {
-    return g_allParamsOpen;
-}
-void SetAllParamsOpen(bool open) {
-    g_allParamsOpen = open;
 }
 
 const QString AllParamsModel::kPlaceholderAddress = QStringLiteral("9999");

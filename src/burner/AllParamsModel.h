@@ -29,11 +29,6 @@ struct ParFields {
 };
 std::optional<ParFields> ParseParLine(const QString& line);
 
-// True while the all-parameters window is loaded: the reply dispatcher then
-// passes every byte-read reply to its DataUpdate.
-bool AllParamsOpen();
-void SetAllParamsOpen(bool open);
-
 class AllParamsModel : public QAbstractTableModel {
     Q_OBJECT
   public:

@@ -51,7 +51,7 @@ PidSettingsSend::Built PidSettingsSend::BuildLoop(const PidEditorValues& v, int 
     Built out;
     const Target target = TargetFor(listIndex);
     clsPID T;
-    T.Alusta(target.nameId, QStringLiteral(" "), target.base, nullptr, link);
+    T.Alusta(target.nameId, QStringLiteral(" "), target.base, link);
     QString why;
     auto take = [&](int box, ConversionResult (clsPID::*writer)(const QString&)) {
         const auto f = BoxToSingle(v.boxes[static_cast<size_t>(box)], &why);
@@ -197,10 +197,6 @@ bool PidSettingsSend::start(clsPID T, uint8_t autoSetPoint, DeviceLink* link, bo
     loop_->AutoSetPoint(autoSetPoint);
     if (!running()) {
         return true;  // the link went away while writing
-    }
-    if (loop_->UseDisabled()) {
-        Fail(QStringLiteral("The loop is disabled"));
-        return true;
     }
     if (ackCount_) {
         *ackCount_ = 0;

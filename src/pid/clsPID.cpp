@@ -145,15 +145,13 @@ clsPID::clsPID() {
     }
 }
 
-void clsPID::Alusta(int16_t name_ID, const QString& Desc, int16_t Offset, QObject* SQLcon,
+void clsPID::Alusta(int16_t name_ID, const QString& Desc, int16_t Offset,
                     DeviceLink* ADSConnection) {
     nameId_ = name_ID;
     name_ = QStringLiteral("PID 1");
     desc_ = Desc;
     offset_ = Offset;
     link_ = ADSConnection;
-    sqlcon_ = SQLcon;
-    useDisabled_ = false;
 }
 
 void clsPID::AutoSetPoint(uint8_t v) {
@@ -222,18 +220,6 @@ bool clsPID::WriteLiveSingle(LiveField field, float v) {
 
 QString clsPID::DecimToDot(const QString& sin) {
     return ToDot(sin);
-}
-QString clsPID::DotToDecim(const QString& sin) {
-    return ToDecimalSeparator(sin);
-}
-
-void clsPID::UpdateData() {
-    if (useDisabled_ || !pointer_) {
-        return;
-    }
-    status_ = *pointer_;
-    DecodeStatus();
-    AddTrendSample();
 }
 
 bool clsPID::SetStatusData(std::span<const uint8_t> inbdata) {

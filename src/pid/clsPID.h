@@ -106,8 +106,7 @@ class clsPID {
 
     clsPID();
 
-    void Alusta(int16_t name_ID, const QString& Desc, int16_t Offset, QObject* SQLcon,
-                DeviceLink* ADSConnection);
+    void Alusta(int16_t name_ID, const QString& Desc, int16_t Offset, DeviceLink* ADSConnection);
     QString GetName() const { return name_; }
     QString GetDesc() const { return desc_; }
     const QString& name() const { return name_; }
@@ -175,22 +174,10 @@ class clsPID {
         return SetFromText(s_.SetpointScale, text);
     }
 
-    // A status record kept elsewhere; UpdateData copies it in. nullptr unregisters.
-    void SetPointer(const StatusRecord* record) { pointer_ = record; }
-    const StatusRecord* MemoryOffset() const { return pointer_; }
-    // Copies the registered record, decodes it and takes a trend sample.
-    // Does nothing while UseDisabled is set or when nothing is registered.
-    void UpdateData();
-
-    bool UseDisabled() const { return useDisabled_; }
-    void UseDisabled(bool v) { useDisabled_ = v; }
-
     // Takes a status record: copies its 88 bytes, decodes them and takes a
     // trend sample. A shorter record is refused with an event-log entry and
     // leaves the loop as it was; returns whether the record was taken.
     bool SetStatusData(std::span<const uint8_t> inbdata);
-
-    void SetActiveConrollerOut(float Value) { live_.ControllerOut = Value; }
 
     // Writes a single as if its SingleText were given to the field's text
     // writer, without building the text (this runs for every live reply).
@@ -201,7 +188,6 @@ class clsPID {
     QString info() const;
 
     static QString DecimToDot(const QString& sin);
-    static QString DotToDecim(const QString& sin);
 
     // The trend table itself, for the chart (no copy).
     const TrendArray& getTrendData() const { return trend_; }
@@ -228,7 +214,6 @@ class clsPID {
     int16_t name_ID() const { return nameId_; }
     int16_t Offset() const { return offset_; }
     DeviceLink* link() const { return link_.data(); }
-    QObject* SQLcon() const { return sqlcon_.data(); }
     const StatusRecord& StatusBytes() const { return status_; }
 
   private:
@@ -242,9 +227,6 @@ class clsPID {
     int16_t nameId_ = 0;
     int16_t offset_ = 0;
     QPointer<DeviceLink> link_;
-    QPointer<QObject> sqlcon_;
-    bool useDisabled_ = false;
-    const StatusRecord* pointer_ = nullptr;
     PidSettings s_;
     PidLiveValues live_;
     // The last value each live field got and what it was taken as: the same

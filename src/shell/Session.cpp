@@ -2,7 +2,6 @@
 
 #include <QLocale>
 
-#include "shell/InitGlobals.h"
 #include "support/Numbers.h"
 
 namespace tuvik {
@@ -34,7 +33,7 @@ Session::~Session() {
 
 void Session::Start() {
     SetDecimalSeparator(DetectDecimalSeparator(QLocale::system()));
-    InitGlobals(params_, paths_);
+    params_.LoadParamTable(paths_.ParamsHeaderPath());
     if (!paths_.HasParamsHeader()) {
         log_->AddMessage(NoParamsHeaderMessage(paths_));
     }

@@ -25,8 +25,6 @@ class cTrendline {
 
     // Settings. A setter stores any value unchanged; 0 in maxY, Resolution and
     // maxX is replaced (by 100, 10 and 600) at the next redraw.
-    int16_t DrawPoints() const { return drawPoints_; }  // kept, not used for drawing
-    void setDrawPoints(int16_t v) { drawPoints_ = v; }
     bool AutoScale() const { return autoScale_; }
     void setAutoScale(bool v) { autoScale_ = v; }
     int16_t maxY() const { return maxY_; }
@@ -156,7 +154,6 @@ class cTrendline {
     void ReplaceZeroSettings();
     void DrawSQLTrendSteps(RecordSet& rs, QStringList& FieldNames, bool PercentAxis);
 
-    int16_t drawPoints_ = 300;
     bool autoScale_ = false;
     int16_t maxY_ = 100;
     int16_t minY_ = 0;

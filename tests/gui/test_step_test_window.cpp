@@ -39,7 +39,7 @@ TEST(StepTestWindow, ALoadedTestIsAnalysedAndUseFillsOnlyKTiTdOfItsLoop) {
     clsPID& loop = session.loops()[0];
     ASSERT_TRUE(loop.ManualVal("40").ok() && loop.MaxContr("100").ok());
     loop.AutoMode(1);
-    loop.SetActiveConrollerOut(100);
+    loop.WriteLiveSingle(clsPID::LiveField::ControllerOut, 100);
     QTest::mouseClick(w.findChild<QPushButton*>("btnStepTest"), Qt::LeftButton);
     frmStepTest* dlg = w.stepTest();
     ASSERT_NE(dlg, nullptr);

@@ -77,7 +77,7 @@ TEST_F(PidLoopTest, DecodesEveryFieldOfTheStatusRecord) {
 
 TEST_F(PidLoopTest, ShortRecordIsRefusedAndANonFiniteFieldStopsTheDecodeThere) {
     clsPID p;
-    p.Alusta(1, QStringLiteral("Temperature PID"), 200, nullptr, nullptr);
+    p.Alusta(1, QStringLiteral("Temperature PID"), 200, nullptr);
     ASSERT_TRUE(p.SetStatusData(Record()));
     const PidSettings before = p.Settings();
     EXPECT_FALSE(p.SetStatusData(std::vector<uint8_t>(87, 0x55)));
@@ -99,7 +99,7 @@ TEST_F(PidLoopTest, ShortRecordIsRefusedAndANonFiniteFieldStopsTheDecodeThere) {
 TEST_F(PidLoopTest, AutoSetPointWritesTheModeByteToTheLoopsOffset) {
     test::RecordingLink link;
     clsPID p;
-    p.Alusta(0, QStringLiteral("LAMBDA PID "), 300, nullptr, &link);
+    p.Alusta(0, QStringLiteral("LAMBDA PID "), 300, &link);
     ASSERT_TRUE(p.SetStatusData(Record(0x02)));
     p.AutoSetPoint(1);
     ASSERT_TRUE(p.SetStatusData(Record(0x0A | 0x40)));

@@ -140,7 +140,6 @@ frmAllParams::~frmAllParams() {
 
 void frmAllParams::Load() {
     loaded_ = true;
-    SetAllParamsOpen(true);
     LocaliseCaptions(this);
     if (!built_) {
         model_.Build(session_.params());
@@ -150,7 +149,6 @@ void frmAllParams::Load() {
 
 void frmAllParams::Unload() {
     loaded_ = false;
-    SetAllParamsOpen(false);
 }
 
 void frmAllParams::showEvent(QShowEvent* event) {

@@ -18,7 +18,6 @@ void Main_new(Session& session, frmPID& main) {
     main.show();
 
     main.CreateBurnerWindow();
-    w.leds = LoadLedPictures();
     (void)StateNames();  // the table is built once, here rather than on the first reply
 }
 

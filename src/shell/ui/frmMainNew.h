@@ -18,7 +18,6 @@
 
 #include "link/ui/frmClient.h"
 #include "link/ui/frmRS232.h"
-#include "support/ui/LedWidget.h"
 #include "support/ui/frmMessage.h"
 
 namespace tuvik {
@@ -32,7 +31,6 @@ struct ShellWindows {
     std::unique_ptr<frmClient> client;    // a new one at every TCP connect
     QPointer<QWidget> burner;             // created by the burner window factory
     QPointer<QWidget> analog;             // created on first use of bntADinputs
-    LedPictures leds;
 };
 
 void Main_new(Session& session, frmPID& main);
