@@ -25,6 +25,7 @@
 #include "burner/ui/frmLocalise.h"
 #include "link/Packet.h"
 #include "shell/Session.h"
+#include "support/ui/Controls.h"
 #include "support/ui/StandardDialogsWidget.h"
 
 namespace tuvik {
@@ -62,10 +63,6 @@ const char* const kLedCaptions[frmFlamora::kLedCount] = {"Arina",
                                                          "-"};
 const char* const kUsageCaptions[frmFlamora::kUsageCount] = {"Power on Time", "Startup Time",
                                                              "Run Time", "Idle Time", "OFF Time"};
-
-QString Indexed(const char* name, int i) {
-    return QString::fromLatin1(name) + QLatin1Char('_') + QString::number(i);
-}
 
 QLabel* ValueLabel(QWidget* parent, const QString& name) {
     auto* l = new QLabel(parent);
@@ -483,10 +480,7 @@ void frmFlamora::UpdateMarks() {
         QLineEdit* box = txtFlamoraParams[i];
         const auto mark = EditedMark(
             box->text(), deviceRead_ ? std::optional<QString>(lastRead_.at(i)) : std::nullopt);
-        QPalette p = box->palette();
-        p.setColor(QPalette::Base, mark ? EditedMarkColour() : palette().color(QPalette::Base));
-        box->setPalette(p);
-        box->setToolTip(mark ? defs[i].tooltip + QLatin1Char('\n') + *mark : defs[i].tooltip);
+        ShowEditedMark(box, mark, defs[i].tooltip, false);
     }
 }
 

@@ -22,11 +22,12 @@
 #include "pid/PidFiles.h"
 #include "pid/PidWriteCheck.h"
 #include "shell/Session.h"
-#include "support/UserDialogs.h"
 #include "support/EventLog.h"
 #include "support/ExchangeGuard.h"
 #include "support/MessageLog.h"
 #include "support/Numbers.h"
+#include "support/UserDialogs.h"
+#include "support/ui/Controls.h"
 
 namespace tuvik {
 
@@ -38,33 +39,12 @@ namespace {
 
 constexpr int kGetCurrentValuesMs = 300;
 
-// Tints a control that holds a value other than the controller's and tells
-// the controller's value in its tool tip; an unmarked control gets its own
-// palette and tip back.
+// Marks a control whose value is not the controller's with the controller's value.
 void Mark(QWidget* w, const std::optional<QString>& device, const QString& ownTip) {
-    if (w == nullptr) {
-        return;
-    }
-    QPalette pal;  // nothing set: the control takes its parent's colours again
-    if (device) {
-        pal.setColor(QPalette::Base, EditedMarkColour());
-        pal.setColor(QPalette::Window, EditedMarkColour());
-        pal.setColor(QPalette::Button, EditedMarkColour());
-    }
-    w->setAutoFillBackground(device.has_value());
-    w->setPalette(pal);
-    const QString tip = PidSafeWriteText::DeviceValueTip(device.value_or(QString()));
-    w->setToolTip(!device ? ownTip : ownTip.isEmpty() ? tip : ownTip + QLatin1Char('\n') + tip);
-}
-
-template <typename T>
-T* Named(T* w, const QString& name) {
-    w->setObjectName(name);
-    return w;
-}
-
-QString Indexed(const char* name, int i) {
-    return QString::fromLatin1(name) + QLatin1Char('_') + QString::number(i);
+    ShowEditedMark(
+        w,
+        device ? std::optional<QString>(PidSafeWriteText::DeviceValueTip(*device)) : std::nullopt,
+        ownTip, true);
 }
 
 QPushButton* Button(const char* name, const QString& text, QWidget* parent,

@@ -18,18 +18,13 @@
 #include "pid/PidWriteCheck.h"
 #include "pid/ui/StepChartWidget.h"
 #include "shell/Session.h"
-#include "support/UserDialogs.h"
 #include "support/MessageLog.h"
+#include "support/UserDialogs.h"
+#include "support/ui/Controls.h"
 
 namespace tuvik {
 
 namespace {
-
-template <typename T>
-T* Named(T* w, const char* name) {
-    w->setObjectName(QString::fromLatin1(name));
-    return w;
-}
 
 // Suggestions are shown and filled in to three significant digits.
 double Significant(double v) {

@@ -25,21 +25,12 @@
 #include "pid/ui/frmStepTest.h"
 #include "shell/ProgramIcon.h"
 #include "shell/Session.h"
-#include "support/ui/StandardDialogsWidget.h"
+#include "support/ui/Controls.h"
 #include "support/ui/LabelBoxWidget.h"
+#include "support/ui/StandardDialogsWidget.h"
 #include "trend/ui/TrendChartWidget.h"
 
 namespace tuvik {
-
-namespace {
-
-template <typename T>
-T* Named(T* w, const char* name) {
-    w->setObjectName(QString::fromLatin1(name));
-    return w;
-}
-
-}  // namespace
 
 QString frmPID::VersionCaption() {
     return QStringLiteral("PID settings, ver ") + QString::number(TUVIK_VERSION_MAJOR) +
