@@ -3,7 +3,7 @@
 #include <cmath>
 
 #include "link/Packet.h"
-#include "shell/GlobalTables.h"
+#include "burner/BurnerTables.h"
 #include "support/Numbers.h"
 
 namespace tuvik {

@@ -2,7 +2,7 @@
 
 #include "link/DeviceLink.h"
 #include "link/Packet.h"
-#include "link/ReplyDispatcher.h"
+#include "shell/ReplyDispatcher.h"
 #include "pid/PidLoops.h"
 #include "pid/PidWriteCheck.h"
 

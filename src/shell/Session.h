@@ -10,8 +10,8 @@
 #include <memory>
 
 #include "burner/ParamTable.h"
-#include "link/DispatchState.h"
-#include "link/ReplyDispatcher.h"
+#include "shell/DispatchState.h"
+#include "shell/ReplyDispatcher.h"
 #include "pid/PidLoops.h"
 #include "shell/AppContext.h"
 #include "shell/AppPaths.h"

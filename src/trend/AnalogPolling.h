@@ -8,7 +8,7 @@
 #include <QObject>
 #include <QString>
 
-#include "link/DispatchState.h"
+#include "shell/DispatchState.h"
 #include "shell/AppContext.h"
 #include "trend/cTrendline.h"
 

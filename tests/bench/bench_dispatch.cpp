@@ -7,7 +7,7 @@
 #include <vector>
 
 #include "link/Packet.h"
-#include "link/ReplyDispatcher.h"
+#include "shell/ReplyDispatcher.h"
 #include "link/RxState.h"
 
 namespace {

@@ -9,7 +9,7 @@
 #include <utility>
 #include <vector>
 
-#include "link/DispatchTargets.h"
+#include "shell/DispatchTargets.h"
 
 namespace tuvik::test {
 

@@ -26,7 +26,7 @@
 #include "SimServer.h"
 #include "TestUtil.h"
 #include "burner/ui/frmFlamora.h"
-#include "link/DispatchState.h"
+#include "shell/DispatchState.h"
 #include "link/Packet.h"
 #include "pid/ui/PidEditorWidget.h"
 #include "shell/Session.h"

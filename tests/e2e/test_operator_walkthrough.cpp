@@ -17,7 +17,7 @@
 #include "burner/ui/frmAllParams.h"
 #include "burner/ui/frmExtra.h"
 #include "pid/PidEditorModel.h"
-#include "shell/GlobalTables.h"
+#include "burner/BurnerTables.h"
 #include "support/Numbers.h"
 #include "trend/ui/TrendChartWidget.h"
 

@@ -8,7 +8,7 @@
 
 #include "../common/RecordingTargets.h"
 #include "FuzzUtil.h"
-#include "link/ReplyDispatcher.h"
+#include "shell/ReplyDispatcher.h"
 #include "link/RxState.h"
 #include "support/EventLog.h"
 #include "support/Numbers.h"

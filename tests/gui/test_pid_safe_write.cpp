@@ -16,7 +16,7 @@
 #include "ScratchOptions.h"
 #include "TestUtil.h"
 #include "link/Packet.h"
-#include "link/ReplyDispatcher.h"
+#include "shell/ReplyDispatcher.h"
 #include "pid/ui/PidEditorWidget.h"
 #include "pid/PidWriteCheck.h"
 #include "shell/Session.h"

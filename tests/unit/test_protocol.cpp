@@ -10,7 +10,7 @@
 #include "RecordingTargets.h"
 #include "TestUtil.h"
 #include "link/Packet.h"
-#include "link/ReplyDispatcher.h"
+#include "shell/ReplyDispatcher.h"
 #include "support/EventLog.h"
 
 using namespace tuvik;

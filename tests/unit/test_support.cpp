@@ -12,7 +12,7 @@
 #include "RecordingLink.h"
 #include "TestUtil.h"
 #include "shell/ConnectionSettings.h"
-#include "shell/GlobalTables.h"
+#include "burner/BurnerTables.h"
 #include "trend/AnalogPolling.h"
 #include "support/Numbers.h"
 #include "support/clsTimer.h"

@@ -10,7 +10,7 @@
 #include "burner/AllParamsFilter.h"
 #include "burner/AllParamsModel.h"
 #include "burner/BurnerSafeWrite.h"
-#include "link/DispatchTargets.h"
+#include "shell/DispatchTargets.h"
 #include "support/ui/StandardDialogsWidget.h"
 
 class QCheckBox;

@@ -5,7 +5,7 @@
 #include <QWidget>
 
 #include "burner/Histogram.h"
-#include "link/DispatchTargets.h"
+#include "shell/DispatchTargets.h"
 #include "support/ui/StandardDialogsWidget.h"
 
 class QGroupBox;

@@ -19,7 +19,7 @@
 #include "burner/MeasLog.h"
 #include "burner/ParamSet.h"
 #include "burner/ParamSetUpload.h"
-#include "link/DispatchTargets.h"
+#include "shell/DispatchTargets.h"
 #include "support/ui/LedWidget.h"
 #include "support/ui/StandardDialogsWidget.h"
 #include "support/MessageLog.h"

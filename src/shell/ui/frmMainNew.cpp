@@ -1,6 +1,6 @@
 #include "shell/ui/frmMainNew.h"
 
-#include "shell/GlobalTables.h"
+#include "burner/BurnerTables.h"
 #include "shell/Session.h"
 #include "shell/ui/frmPID.h"
 

@@ -21,7 +21,7 @@
 #include <functional>
 #include <memory>
 
-#include "link/DispatchTargets.h"
+#include "shell/DispatchTargets.h"
 #include "link/LinkStatus.h"
 #include "shell/AppContext.h"
 #include "shell/ConnectionSettings.h"

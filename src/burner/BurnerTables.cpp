@@ -1,4 +1,4 @@
-#include "shell/GlobalTables.h"
+#include "burner/BurnerTables.h"
 
 namespace tuvik {
 

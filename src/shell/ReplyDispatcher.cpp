@@ -1,11 +1,11 @@
-#include "link/ReplyDispatcher.h"
+#include "shell/ReplyDispatcher.h"
 
 #include <cmath>
 #include <exception>
 #include <limits>
 
 #include "link/Packet.h"
-#include "shell/GlobalTables.h"
+#include "burner/BurnerTables.h"
 #include "support/EventLog.h"
 #include "support/LocaleText.h"
 #include "support/Numbers.h"

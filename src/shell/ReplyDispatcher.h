@@ -17,8 +17,8 @@
 #include <span>
 
 #include "link/DeviceLink.h"
-#include "link/DispatchState.h"
-#include "link/DispatchTargets.h"
+#include "shell/DispatchState.h"
+#include "shell/DispatchTargets.h"
 #include "pid/PidLoops.h"
 #include "trend/TrendArray.h"
 
