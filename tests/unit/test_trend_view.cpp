@@ -35,15 +35,13 @@ TEST(TrendView, ZoomPanAndResetKeepTheViewInsideTheTable) {
     v.setLiveSpan(300);
     EXPECT_FALSE(v.zoomed());
     // Zoom in at the newest edge: the newest sample stays in view, live.
+    auto view = [&] { return std::tuple(v.span(), v.offset(), v.paused()); };
     v.ZoomAt(0.0, 0.5);
-    EXPECT_EQ(v.span(), 150);
-    EXPECT_EQ(v.offset(), 0);
-    EXPECT_FALSE(v.paused());
-    // Zoom in around the middle: the sample under the pointer stays there.
-    v.ZoomAt(0.5, 0.5);  // sample 75 under the pointer
-    EXPECT_EQ(v.span(), 75);
-    EXPECT_EQ(v.offset(), 38);  // 75 - 0.5 * 75, rounded
-    EXPECT_TRUE(v.paused()) << "the newest samples left the view";
+    EXPECT_EQ(view(), std::tuple(150, 0, false));
+    // Zoom in around the middle: the sample under the pointer (75) stays there,
+    // at 75 - 0.5 * 75 rounded; the newest samples left the view.
+    v.ZoomAt(0.5, 0.5);
+    EXPECT_EQ(view(), std::tuple(75, 38, true));
     // Pan towards older samples, past the table's end: held at point 400.
     v.Pan(10.0);
     EXPECT_EQ(v.offset(), TrendArray::kLastPoint - 75);
@@ -51,14 +49,11 @@ TEST(TrendView, ZoomPanAndResetKeepTheViewInsideTheTable) {
     EXPECT_EQ(v.offset(), 0);
     // Zooming far out stops at the table, far in at the smallest span.
     v.ZoomAt(0.3, 100.0);
-    EXPECT_EQ(v.span(), TrendView::kMaxReach);
-    EXPECT_EQ(v.offset(), 0);
+    EXPECT_EQ(std::tuple(v.span(), v.offset()), std::tuple(TrendView::kMaxReach, 0));
     v.ZoomAt(0.3, 0.0001);
     EXPECT_EQ(v.span(), TrendView::kMinSpan);
     v.Reset();
-    EXPECT_FALSE(v.zoomed());
-    EXPECT_FALSE(v.paused());
-    EXPECT_EQ(v.span(), 300);
+    EXPECT_EQ(std::tuple(v.zoomed(), view()), std::tuple(false, std::tuple(300, 0, false)));
 }
 
 TEST(TrendView, SliceCursorAndCsvFollowTheVisibleSpan) {
@@ -109,11 +104,8 @@ TEST(HistogramBars, CellsBecomeClassesAndTheAxisRoundsUp) {
     b.Add(40, 1938);  // class 795, the last
     b.Add(99, 1701);  // odd address: no class
     b.Add(99, 1940);  // past the table
-    EXPECT_EQ(b.irAverage[0], 12.5);
-    EXPECT_FALSE(b.irAverage[1]);
-    EXPECT_EQ(b.counts[1], 17);
-    EXPECT_EQ(b.counts[119], 40);
-    EXPECT_FALSE(b.counts[0]);
+    EXPECT_EQ(std::tuple(b.irAverage[0], b.irAverage[1], b.counts[0], b.counts[1], b.counts[119]),
+              std::tuple(12.5, std::nullopt, std::nullopt, 17, 40));
     EXPECT_EQ(b.peak(), 40);
     for (auto [peak, top] :
          {std::pair{0, 1}, {1, 1}, {3, 5}, {40, 50}, {101, 200}, {65535, 100000}}) {
