@@ -37,12 +37,11 @@ QByteArray Block(int b, const QStringList& t) {
 }  // namespace
 
 TEST(ParamSet, ReplyFillsTheBoxesItHolds) {
-    std::vector<uint8_t> d(36, 0);
-    d[4] = d[5] = d[24] = 0xFF;
-    d[34] = 0x2C;
-    d[35] = 0x01;
     QStringList texts{QStringLiteral("0")};
-    ApplyParamSet(d, texts);
+    ApplyParamSet(test::Bytes(test::Hex(
+                      "00 00 00 00 FF FF 00 00 00 00 00 00 00 00 00 00 00 00 00 00 00 00 00 00 "
+                      "FF 00 00 00 00 00 00 00 00 00 2C 01")),
+                  texts);
     ASSERT_EQ(texts.size(), kParamBoxCount);
     // Words are signed, bytes are not; box 0 is at 4, box 10 at 24, box 18 at 34.
     EXPECT_EQ(QStringList({texts[0], texts[10], texts[18]}), QStringList({"-1", "255", "300"}));
@@ -139,8 +138,8 @@ TEST_F(UploadTest, TwoAcknowledgementsFailAndNothingFollows) {
     ASSERT_EQ(upload.start(&link, GoodSet()), ParamSetUpload::Start::Started);
     ASSERT_TRUE(Finished());
     EXPECT_EQ(results[0], qMakePair(false, QStringLiteral("Parameters upload FAILLED!!")));
-    EXPECT_EQ(link.packets.size(), 3);
-    EXPECT_EQ(link.refreshCalls, (QList<bool>{false, true}));
+    EXPECT_EQ(std::tuple(link.packets.size(), link.refreshCalls),
+              std::tuple(qsizetype{3}, QList<bool>{false, true}));
 }
 
 TEST_F(UploadTest, UnreadOrBadSetsAndBusyOrClosedLinksSendNothing) {
@@ -172,7 +171,7 @@ TEST_F(UploadTest, ALostLinkEndsTheUpload) {
     link.Lose();
     ASSERT_EQ(results.size(), 1);
     EXPECT_EQ(results[0], qMakePair(false, QStringLiteral("Parameters upload FAILLED!!")));
-    EXPECT_EQ(link.refreshCalls, (QList<bool>{false, true}));
+    EXPECT_EQ(std::tuple(link.packets.size(), link.refreshCalls),
+              std::tuple(qsizetype{1}, QList<bool>{false, true}));
     EXPECT_FALSE(ExchangeGuard::Busy() || upload.pauseTimer().isActive());
-    EXPECT_EQ(link.packets.size(), 1);
 }

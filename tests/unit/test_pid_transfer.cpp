@@ -172,8 +172,8 @@ TEST_F(PidSendSequence, ALostClosedOrBusyLinkEndsOrRefusesTheSend) {
     send.pauseTimer().start(0);
     ASSERT_TRUE(WaitUntil([&] { return link.packets.size() == 3; }));
     link.Lose(QStringLiteral("device gone"));
-    EXPECT_EQ(Outcome(), PidSettingsSend::Outcome::Failed);
-    EXPECT_EQ(finished.last().at(1).toString(), QStringLiteral("device gone"));
+    EXPECT_EQ(std::tuple(Outcome(), finished.last().at(1).toString()),
+              std::tuple(PidSettingsSend::Outcome::Failed, QString("device gone")));
     EXPECT_FALSE(send.pauseTimer().isActive() || ExchangeGuard::Busy()) << "nothing after the loss";
     EXPECT_EQ(link.refreshCalls, (QList<bool>{false, true}));
     EXPECT_EQ(events.texts(), QStringList{"Error Sendpid: device gone"});

@@ -116,18 +116,16 @@ TEST_F(DispatcherTest, LiveValuesGoToTheSelectedLoopAndItsTrend) {
     const clsPID& p = loops[0];
     EXPECT_EQ(QStringList({p.ControllerOut(), p.Measurement(), p.Setpoint(), p.y_fw()}),
               QStringList({"1.5", "2.25", "3", "-4.125"}));
-    const double trend[] = {2.25, 1.5, 3.0, -4.12};  // hundredths, half to even
-    for (int s = 0; s < 4; ++s) {
-        EXPECT_EQ(p.getTrendData().at(s, 2).number(), trend[s]) << s;
-    }
-    EXPECT_EQ(main.trendRefreshes, 1);
+    const TrendArray& t = p.getTrendData();  // hundredths, half to even
+    EXPECT_EQ(std::tuple(t.at(0, 2).number(), t.at(1, 2).number(), t.at(2, 2).number(),
+                         t.at(3, 2).number(), main.trendRefreshes),
+              std::tuple(2.25, 1.5, 3.0, -4.12, 1));
     // 0x96: the same without the redraw, into whichever loop is selected now.
     loops.SetSelectedIndex(1);
     Reply(0x96, "00 40 1C 47 00 00 00 3E 00 00 E0 40 00 00 00 00");  // 40000 0.125 7 0
-    EXPECT_EQ(loops[1].ControllerOut(), "40000");
-    EXPECT_EQ(loops[1].getTrendData().at(1, 2).number(), 30000);
-    EXPECT_EQ(main.trendRefreshes, 1);
-    EXPECT_TRUE(p.getTrendData().at(0, 3).isEmpty());
+    EXPECT_EQ(std::tuple(loops[1].ControllerOut(), loops[1].getTrendData().at(1, 2).number(),
+                         main.trendRefreshes, t.at(0, 3).isEmpty()),
+              std::tuple(QString("40000"), 30000.0, 1, true));
     loops.SetSelectedIndex(PidLoops::kNone);
     Reply(0x92, "00 00 80 3F 00 00 00 40 00 00 40 40 00 00 80 40");
     EXPECT_EQ(main.trendRefreshes, 1);
@@ -148,8 +146,7 @@ TEST_F(DispatcherTest, StatusRecordsAcknowledgementsAndMemoryReads) {
     record.resize(40);  // cut off: the caption still changes, the loop does not
     PutSingle(record, 16, 9.0f);
     Reply(0x82, record);
-    EXPECT_EQ(loops[0].K(), "2.5");
-    EXPECT_EQ(loops[0].AutoSetPoint(), 1);
+    EXPECT_EQ(std::tuple(loops[0].K(), loops[0].AutoSetPoint()), std::tuple(QString("2.5"), 1));
     EXPECT_EQ(main.captions, QStringList(2, "PID luku onnistui 12:34:56"));
     EXPECT_EQ(d.statusRecords(), 1u) << "the refused record answers no read";
     EXPECT_EQ(log.texts(),
