@@ -127,17 +127,16 @@ TEST_F(PidSendSequence, SixAcknowledgementsAfterTheirPausesSendTheCommit) {
     EXPECT_EQ(RunPauses(), (Pauses{{200, 2}, {200, 3}, {200, 4}, {200, 5}, {200, 6}, {1000, 6}}));
     EXPECT_EQ(Outcome(), PidSettingsSend::Outcome::Sent);
     EXPECT_TRUE(finished.last().at(1).toString().endsWith(" PID settings sent successfully!"));
-    QStringList heads;  // the flag at 700 first, then the five writes (their bytes above)
+    // The flag (08: automatic setpoint) at 700 first, then the five writes (their bytes above).
+    QStringList heads;
     for (const QString& p : link.HexPackets()) {
-        heads << p.left(11);
+        heads << p.left(14);
     }
-    EXPECT_EQ(heads, QStringList({"85 03 BC 02", "85 1A C4 02", "85 12 DC 02", "85 0E EC 02",
-                                  "85 0E F8 02", "85 09 BC 02"}));
-    EXPECT_EQ(link.HexPackets().first(), QStringLiteral("85 03 BC 02 08 7A"));
+    EXPECT_EQ(heads, QStringList({"85 03 BC 02 08", "85 1A C4 02 00", "85 12 DC 02 00",
+                                  "85 0E EC 02 00", "85 0E F8 02 00", "85 09 BC 02 02"}));
     EXPECT_EQ(link.bytes, Hex("34 00 CB"));
     EXPECT_EQ(link.refreshCalls, (QList<bool>{false, true}));
-    EXPECT_FALSE(ExchangeGuard::Busy());
-    EXPECT_TRUE(events.entries.empty());
+    EXPECT_FALSE(ExchangeGuard::Busy() || !events.entries.empty());
 
     link.Clear();  // over the relay the last pause is twice as long; a clear flag writes 0
     ASSERT_TRUE(Start(3, 0, /*tcp=*/true));
