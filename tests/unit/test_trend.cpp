@@ -123,8 +123,7 @@ TEST_F(Chart, GeometryGridsAndLabelsOfTheMainWindowsChart) {
     chart.setMaxY(1);
     chart.setResolution(10);
     Redraw(PidTable(), false);
-    EXPECT_EQ(Lines(kGrey, 1).size(), 10u);
-    EXPECT_EQ(Find("Measurement")->x, 4850);
+    EXPECT_EQ(std::tuple(Lines(kGrey, 1).size(), Find("Measurement")->x), std::tuple(10u, 4850.0));
     chart.setMaxY(100);
     chart.setMinY(-1);  // a negative minY lifts the zero line by one step
     Redraw(PidTable(), false);
@@ -151,11 +150,10 @@ TEST_F(Chart, CurvesClampRoundAndRunFromEitherEdge) {
     EXPECT_NEAR(s0.back().x2, 4800 + 359 * step, 1e-9);  // the last point drawn is maxX - 1
     EXPECT_EQ(std::tuple(s0[0].y1, s0[7].y2, s0[17].y2),
               std::tuple(1400.0, 100.0, 1400.0));  // top edge; "x" keeps 52
-    EXPECT_EQ(Lines(kYellow).front().y1,
-              2700);  // series 1 is a percentage: -50 % runs along the bottom
-    EXPECT_EQ(std::tuple(Lines(kRed).front().y1, Lines(kRed).front().y2),
-              std::tuple(2688.0, 2662.0));     // halves to even
-    EXPECT_EQ(Lines(kCyan).front().y1, 1400);  // only series 1 is on the percent scale
+    // Only series 1 is a percentage: -50 % runs along the bottom; halves round to even.
+    EXPECT_EQ(std::tuple(Lines(kYellow).front().y1, Lines(kRed).front().y1, Lines(kRed).front().y2,
+                         Lines(kCyan).front().y1),
+              std::tuple(2700.0, 2688.0, 2662.0, 1400.0));
     chart.setToRight(true);
     Redraw(a, true);
     EXPECT_NEAR(Lines(kWhite).front().x1, 500 - 2 * step, 1e-9);
