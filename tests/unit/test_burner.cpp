@@ -21,10 +21,9 @@ TEST(BurnerIdentity, FieldsTheReplyHoldsAndNoOthers) {
               QStringLiteral("FlamoraBurner, hw_ver 1506 feat 3 devType:100"));
     EXPECT_FLOAT_EQ(id.BurnerHwVersion, 1.506f);
     // Three bytes: the device type keeps its value; one byte changes nothing.
-    EXPECT_EQ(ApplyIdentification(id, std::vector<uint8_t>{0xDD, 0x05, 7}),
-              QStringLiteral("FlamoraBurner, hw_ver 1501 feat 7 devType:100"));
-    EXPECT_EQ(ApplyIdentification(id, std::vector<uint8_t>{0x01}),
-              QStringLiteral("FlamoraBurner, hw_ver 1501 feat 7 devType:100"));
+    for (const std::vector<uint8_t>& reply : {std::vector<uint8_t>{0xDD, 0x05, 7}, {0x01}}) {
+        EXPECT_EQ(ApplyIdentification(id, reply), "FlamoraBurner, hw_ver 1501 feat 7 devType:100");
+    }
     // The version word is signed; feature and type bytes are not.
     BurnerIdentity neg;
     EXPECT_EQ(ApplyIdentification(neg, std::vector<uint8_t>{0xFF, 0xFF, 0xFF, 0xFF}),
@@ -118,19 +117,18 @@ TEST(Histogram, ReadsEveryCellOneSpacingApartAndListsTheReplies) {
     }
     EXPECT_EQ(spacing, std::vector<int>(121, 5));
     ASSERT_EQ(finished.count(), 1);
-    EXPECT_TRUE(finished.at(0).at(0).toBool());
-    EXPECT_FALSE(ExchangeGuard::Busy());
-    ASSERT_EQ(link.packets.size(), 122);
-    EXPECT_EQ(link.HexPackets().first(), QStringLiteral("55 02 A0 06 AA"));
-    EXPECT_EQ(link.HexPackets()[2], QStringLiteral("55 02 A4 06 AA"));
-    EXPECT_EQ(link.HexPackets().last(), QStringLiteral("55 02 92 07 AA"));
+    EXPECT_TRUE(finished.at(0).at(0).toBool() && !ExchangeGuard::Busy());
+    const QStringList sent = link.HexPackets();
+    ASSERT_EQ(sent.size(), 122);
+    EXPECT_EQ(QStringList({sent[0], sent[2], sent[121]}),
+              QStringList({"55 02 A0 06 AA", "55 02 A4 06 AA", "55 02 92 07 AA"}));
     const QStringList lines = h.text().split(QStringLiteral("\r\n"));
     ASSERT_EQ(lines.size(), 123);
-    EXPECT_EQ(lines[1], QStringLiteral("IRavg: 69.6 oso 1696"));  // tenths up to 1699
-    EXPECT_EQ(lines[2], QStringLiteral("IRavg: 69.8 oso 1698"));
-    EXPECT_EQ(lines[3], QStringLiteral("Temperature: 200 value: 700 oso 1700"));
-    EXPECT_EQ(lines[4], QStringLiteral("Temperature: 205 value: 702 oso 1702"));
-    EXPECT_EQ(lines[122], QStringLiteral("Temperature: 795 value: 938 oso 1938"));
+    EXPECT_EQ(QStringList({lines[1], lines[2], lines[3], lines[4], lines[122]}),
+              QStringList({"IRavg: 69.6 oso 1696",  // tenths up to 1699
+                           "IRavg: 69.8 oso 1698", "Temperature: 200 value: 700 oso 1700",
+                           "Temperature: 205 value: 702 oso 1702",
+                           "Temperature: 795 value: 938 oso 1938"}));
     h.Clear();
     EXPECT_TRUE(h.text().isEmpty());
 

@@ -88,12 +88,10 @@ TEST(ParamTable, TableKeeps1001TheListKeepsAllAndAMissingFileGivesNothing) {
     QTemporaryDir dir;
     const QString path = dir.filePath(QStringLiteral("PARAMS.h"));
     table.LoadParamTable(path);
-    EXPECT_TRUE(table.empty());
-    EXPECT_TRUE(ReadParameterListItems(path).isEmpty());
+    EXPECT_TRUE(table.empty() && ReadParameterListItems(path).isEmpty());
     ASSERT_TRUE(test::WriteFile(path, kAwkwardHeader.left(kAwkwardHeader.indexOf("AFTER_BIG"))));
     table.LoadParamTable(path);  // a file cut in the middle gives what it holds
-    EXPECT_EQ(table.size(), 6);
-    EXPECT_EQ(ReadParameterListItems(path).size(), 6);
+    EXPECT_EQ(std::tuple(table.size(), ReadParameterListItems(path).size()), std::tuple(6, 6));
     RecordingEventLog events;  // a file far too large to be real is refused unread
     ScopedEventLog scoped(events);
     ASSERT_TRUE(QFile::resize(path, 50 * 1024 * 1024));
@@ -175,15 +173,12 @@ TEST(AllParamsModel, ParFilesWrittenExactlyAndReadLineByLine) {
     BuildGrid(m);
     // P's name is contained in P_MAX's; the later line for the address wins.
     EXPECT_EQ(m.LoadParData(kLineP + "17 P 3.5\r20  Q   -2 junk\n21 NEG 2.5"), 4);
-    const char* want[] = {"4", "4", "-2", "2"};
-    for (int r = 0; r < 4; ++r) {
-        EXPECT_EQ(m.valueText(r), QString::fromLatin1(want[r])) << r;
-    }
+    EXPECT_EQ(QStringList({m.valueText(0), m.valueText(1), m.valueText(2), m.valueText(3)}),
+              QStringList({"4", "4", "-2", "2"}));
     // Case and address must match; a line of fewer than three fields ends it.
     EXPECT_EQ(m.LoadParData("17 p 9\r\n20 P 9\r\n"), 2);
     EXPECT_EQ(m.LoadParData("17 P 5\r\n20 Q\r\n20 Q 9\r\n"), 1);
-    EXPECT_EQ(m.valueText(0), QStringLiteral("5"));
-    EXPECT_EQ(m.valueText(2), QStringLiteral("-2"));
+    EXPECT_EQ(QStringList({m.valueText(0), m.valueText(2)}), QStringList({"5", "-2"}));
     EXPECT_EQ(m.LoadParData("17 P 99999999999\r\n17 P 6\r\n"), 0);
     ASSERT_TRUE(test::WriteFile(path, "21 NEG -7 \r\n"));
     EXPECT_EQ(m.LoadParFile(path), 1);

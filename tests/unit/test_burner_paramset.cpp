@@ -16,33 +16,34 @@ using namespace tuvik;
 
 namespace {
 
-// A full set that passes every check: box i holds i, box 0 holds 300.
+// A full set that passes every check: box i holds i, box 0 holds 300, and
+// boxes 6 to 16 texts as the upload takes them (a word's low 16 bits, &H,
+// halves to even in a word, a byte's fraction dropped).
 QStringList GoodSet() {
     QStringList t{QStringLiteral("300")};
     for (int i = 1; i < kParamBoxCount; ++i) {
         t << QString::number(i);
     }
+    for (const auto& [box, text] : {std::pair(6, "70000"),
+                                    {7, "-1"},
+                                    {8, "&H10"},
+                                    {9, "2.5"},
+                                    {10, "7.9"},
+                                    {13, "255"},
+                                    {16, "3.5"}}) {
+        t[box] = QString::fromLatin1(text);
+    }
     return t;
-}
-
-QByteArray Block(int b, const QStringList& t) {
-    const auto built = std::get<UploadBlock>(BuildUploadBlock(b, t));
-    return QByteArray::number(built.address) + ':' +
-           QByteArray(reinterpret_cast<const char*>(built.bytes.data()),
-                      static_cast<qsizetype>(built.bytes.size()))
-               .toHex(' ')
-               .toUpper();
 }
 
 }  // namespace
 
 TEST(ParamSet, ReplyFillsTheBoxesItHolds) {
-    std::vector<uint8_t> d(36, 0);
-    d[4] = d[5] = d[24] = 0xFF;
-    d[34] = 0x2C;
-    d[35] = 0x01;
     QStringList texts{QStringLiteral("0")};
-    ApplyParamSet(d, texts);
+    ApplyParamSet(test::Bytes(test::Hex(
+                      "00 00 00 00 FF FF 00 00 00 00 00 00 00 00 00 00 00 00 00 00 00 00 00 00 "
+                      "FF 00 00 00 00 00 00 00 00 00 2C 01")),
+                  texts);
     ASSERT_EQ(texts.size(), kParamBoxCount);
     // Words are signed, bytes are not; box 0 is at 4, box 10 at 24, box 18 at 34.
     EXPECT_EQ(QStringList({texts[0], texts[10], texts[18]}), QStringList({"-1", "255", "300"}));
@@ -52,16 +53,8 @@ TEST(ParamSet, ReplyFillsTheBoxesItHolds) {
     EXPECT_FALSE(DecodeParamSet(std::vector<uint8_t>(35, 2))[18].has_value());
 }
 
-TEST(ParamSet, BlocksByteForByteAndTheFirstBadBoxNamed) {
-    QStringList t = GoodSet();
-    const std::pair<int, const char*> texts[] = {{6, "70000"}, {7, "-1"},   {8, "&H10"}, {9, "2.5"},
-                                                 {10, "7.9"},  {13, "255"}, {16, "3.5"}};
-    for (const auto& [box, text] : texts) {
-        t[box] = QString::fromLatin1(text);
-    }
-    EXPECT_EQ(Block(0, t), "4:2C 01 01 00 02 00 03 00 04 00 05 00");
-    EXPECT_EQ(Block(1, t), "16:70 11 FF FF 10 00 02 00 07 0B 0C FF");
-    EXPECT_EQ(Block(2, t), "28:0E 0F 04 00 11 00 12 00");
+// The blocks' bytes are pinned on the wire by the upload below.
+TEST(ParamSet, TheFirstBadBoxIsNamedAndAnUnreadSetIsSeen) {
     const std::tuple<int, const char*, const char*> bad[] = {{11, "256", "\"VFD START mode\""},
                                                              {2, "12abc", "\"Heater time\""},
                                                              {2, "9999999999", "\"Heater time\""},
@@ -73,7 +66,8 @@ TEST(ParamSet, BlocksByteForByteAndTheFirstBadBoxNamed) {
         EXPECT_EQ(b.box, box) << text;
         EXPECT_TRUE(b.message.contains(QString::fromLatin1(named))) << b.message.toStdString();
     }
-    t = QStringList(9, QStringLiteral("0")) + GoodSet().mid(9);  // more than nine exact zeros
+    QStringList t =
+        QStringList(9, QStringLiteral("0")) + GoodSet().mid(9);  // more than nine exact zeros
     t[9] = QStringLiteral("0.0");
     EXPECT_FALSE(ParamSetLooksUnread(t));
     t[9] = QStringLiteral("0");
@@ -127,8 +121,8 @@ TEST_F(UploadTest, ThreeBlocksWithTheirPausesThenInitParams) {
     EXPECT_EQ(results[0], qMakePair(true, QStringLiteral("Flamora parameters upload OK")));
     EXPECT_EQ(link.HexPackets(),
               (QStringList{"85 0E 04 00 2C 01 01 00 02 00 03 00 04 00 05 00 7A",
-                           "85 0E 10 00 06 00 07 00 08 00 09 00 0A 0B 0C 0D 7A",
-                           "85 0A 1C 00 0E 0F 10 00 11 00 12 00 7A", "34 00 CB"}));
+                           "85 0E 10 00 70 11 FF FF 10 00 02 00 07 0B 0C FF 7A",
+                           "85 0A 1C 00 0E 0F 04 00 11 00 12 00 7A", "34 00 CB"}));
     EXPECT_EQ(link.refreshCalls, (QList<bool>{false, true}));
     EXPECT_FALSE(ExchangeGuard::Busy());
 }
@@ -139,8 +133,8 @@ TEST_F(UploadTest, TwoAcknowledgementsFailAndNothingFollows) {
     ASSERT_EQ(upload.start(&link, GoodSet()), ParamSetUpload::Start::Started);
     ASSERT_TRUE(Finished());
     EXPECT_EQ(results[0], qMakePair(false, QStringLiteral("Parameters upload FAILLED!!")));
-    EXPECT_EQ(link.packets.size(), 3);
-    EXPECT_EQ(link.refreshCalls, (QList<bool>{false, true}));
+    EXPECT_EQ(std::tuple(link.packets.size(), link.refreshCalls),
+              std::tuple(qsizetype{3}, QList<bool>{false, true}));
 }
 
 TEST_F(UploadTest, UnreadOrBadSetsAndBusyOrClosedLinksSendNothing) {
@@ -172,7 +166,7 @@ TEST_F(UploadTest, ALostLinkEndsTheUpload) {
     link.Lose();
     ASSERT_EQ(results.size(), 1);
     EXPECT_EQ(results[0], qMakePair(false, QStringLiteral("Parameters upload FAILLED!!")));
-    EXPECT_EQ(link.refreshCalls, (QList<bool>{false, true}));
+    EXPECT_EQ(std::tuple(link.packets.size(), link.refreshCalls),
+              std::tuple(qsizetype{1}, QList<bool>{false, true}));
     EXPECT_FALSE(ExchangeGuard::Busy() || upload.pauseTimer().isActive());
-    EXPECT_EQ(link.packets.size(), 1);
 }

@@ -105,8 +105,7 @@ TEST_F(SerialFixture, OpensAtTheTypedSpeedPollsWritesByteExactAndFramesReplies) 
     EXPECT_EQ(rec.replies[1], std::make_pair(uint8_t{0x8B}, std::vector<uint8_t>{7, 0x2C, 1}));
     EXPECT_EQ(captions, QStringList{TimeText(QTime(12, 0, 0)) + " Broken packet: 92 16 end ~FF93"});
     link->Disconnect();
-    EXPECT_TRUE(Closed());
-    EXPECT_FALSE(link->Send(0x41));
+    EXPECT_TRUE(Closed() && !link->Send(0x41));
 }
 
 // After a broken packet a write waits until the clock's second moves on; the
@@ -154,8 +153,8 @@ TEST_F(SerialFixture, AtAShortPeriodRepliesAreTakenAtTheTicksInOrder) {
     pty.Write(live.mid(7) + ack);
     ASSERT_TRUE(WaitUntil([&] { return rec.replies.size() >= 2; }))
         << captions.join("/").toStdString();
-    EXPECT_EQ(rec.replies[0].first, 0x92);
-    EXPECT_EQ(rec.replies[0].second.size(), 16u);
+    EXPECT_EQ(std::pair(rec.replies[0].first, rec.replies[0].second.size()),
+              std::pair(uint8_t{0x92}, size_t{16}));
     EXPECT_EQ(rec.replies[1], std::make_pair(uint8_t{0x8B}, std::vector<uint8_t>{7, 0x2C, 1}));
 
     link->SetRefreshTimer(false);

@@ -91,20 +91,7 @@ TEST(PidSend, EditorBlockGoesToTheLoopsAddressesInFiveWrites) {
     for (const auto& [index, base] : targets) {
         EXPECT_EQ(PidSettingsSend::TargetFor(index).base, base) << index;
     }
-    SeparatorGuard sep(QLatin1Char(','));  // the boxes hold dots whatever the locale
-    QStringList writes;
-    for (const auto& w :
-         PidSettingsSend::ParameterWrites(*PidSettingsSend::BuildLoop(Editor(), 1, nullptr).loop)) {
-        writes << QString::number(w.address) + ':' + Hexed(w.bytes);
-    }
-    EXPECT_EQ(
-        writes,
-        QStringList({// ManualVal 35, Setpoint 180, K 1.5, Ti 60, Td 4, ForwardK 0.25;
-                     "808:00 00 0C 42 00 00 34 43 00 00 C0 3F 00 00 70 42 00 00 80 40 00 00 80 3E",
-                     "832:00 00 70 41 00 00 A0 40 CD CC 4C 3F 00 00 20 41",  // tt 15, N 5, b 0.8,
-                                                                             // MinContr 10
-                     "848:00 00 C8 42 00 00 F0 41 00 00 00 3F",
-                     "860:00 00 80 3F 00 00 80 3F 00 00 80 3F", "800:02 01 01 02 00 00 03"}));
+    // The writes' bytes are pinned on the wire by the send below.
     PidEditorValues v = Editor();
     v.automatic = false;
     v.enable = 0;
@@ -121,23 +108,28 @@ TEST(PidSend, EditorBlockGoesToTheLoopsAddressesInFiveWrites) {
 }
 
 TEST_F(PidSendSequence, SixAcknowledgementsAfterTheirPausesSendTheCommit) {
+    SeparatorGuard comma(QLatin1Char(','));  // the boxes hold dots whatever the locale
     ASSERT_TRUE(Start(0, /*autoSetPoint=*/1));
     EXPECT_TRUE(ExchangeGuard::Busy());
     using Pauses = std::vector<std::pair<int, qsizetype>>;
     EXPECT_EQ(RunPauses(), (Pauses{{200, 2}, {200, 3}, {200, 4}, {200, 5}, {200, 6}, {1000, 6}}));
     EXPECT_EQ(Outcome(), PidSettingsSend::Outcome::Sent);
     EXPECT_TRUE(finished.last().at(1).toString().endsWith(" PID settings sent successfully!"));
-    QStringList heads;  // the flag at 700 first, then the five writes (their bytes above)
-    for (const QString& p : link.HexPackets()) {
-        heads << p.left(11);
-    }
-    EXPECT_EQ(heads, QStringList({"85 03 BC 02", "85 1A C4 02", "85 12 DC 02", "85 0E EC 02",
-                                  "85 0E F8 02", "85 09 BC 02"}));
-    EXPECT_EQ(link.HexPackets().first(), QStringLiteral("85 03 BC 02 08 7A"));
+    // The flag (08: automatic setpoint) at 700 first; then ManualVal 35, Setpoint 180, K 1.5,
+    // Ti 60, Td 4, ForwardK 0.25; tt 15, N 5, b 0.8, MinContr 10; MaxContr 100, Tm 30, h 0.5;
+    // the three scales; last the mode, enable and port bytes.
+    EXPECT_EQ(
+        link.HexPackets(),
+        QStringList({"85 03 BC 02 08 7A",
+                     "85 1A C4 02 00 00 0C 42 00 00 34 43 00 00 C0 3F 00 00 70 42 00 00 80 40 "
+                     "00 00 80 3E 7A",
+                     "85 12 DC 02 00 00 70 41 00 00 A0 40 CD CC 4C 3F 00 00 20 41 7A",
+                     "85 0E EC 02 00 00 C8 42 00 00 F0 41 00 00 00 3F 7A",
+                     "85 0E F8 02 00 00 80 3F 00 00 80 3F 00 00 80 3F 7A",
+                     "85 09 BC 02 02 01 01 02 00 00 03 7A"}));
     EXPECT_EQ(link.bytes, Hex("34 00 CB"));
     EXPECT_EQ(link.refreshCalls, (QList<bool>{false, true}));
-    EXPECT_FALSE(ExchangeGuard::Busy());
-    EXPECT_TRUE(events.entries.empty());
+    EXPECT_FALSE(ExchangeGuard::Busy() || !events.entries.empty());
 
     link.Clear();  // over the relay the last pause is twice as long; a clear flag writes 0
     ASSERT_TRUE(Start(3, 0, /*tcp=*/true));
@@ -172,8 +164,8 @@ TEST_F(PidSendSequence, ALostClosedOrBusyLinkEndsOrRefusesTheSend) {
     send.pauseTimer().start(0);
     ASSERT_TRUE(WaitUntil([&] { return link.packets.size() == 3; }));
     link.Lose(QStringLiteral("device gone"));
-    EXPECT_EQ(Outcome(), PidSettingsSend::Outcome::Failed);
-    EXPECT_EQ(finished.last().at(1).toString(), QStringLiteral("device gone"));
+    EXPECT_EQ(std::tuple(Outcome(), finished.last().at(1).toString()),
+              std::tuple(PidSettingsSend::Outcome::Failed, QString("device gone")));
     EXPECT_FALSE(send.pauseTimer().isActive() || ExchangeGuard::Busy()) << "nothing after the loss";
     EXPECT_EQ(link.refreshCalls, (QList<bool>{false, true}));
     EXPECT_EQ(events.texts(), QStringList{"Error Sendpid: device gone"});

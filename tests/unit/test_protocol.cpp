@@ -27,15 +27,6 @@ struct Sink : RxSink {
     void OnBrokenPacket(uint8_t c, int len, uint8_t t) override { broken.emplace_back(c, len, t); }
 };
 
-std::vector<uint8_t> Singles(std::initializer_list<float> values) {
-    std::vector<uint8_t> d(values.size() * 4);
-    size_t i = 0;
-    for (float v : values) {
-        PutSingle(d, std::exchange(i, i + 4), v);
-    }
-    return d;
-}
-
 }  // namespace
 
 TEST(Packets, RequestsAreByteExactAndWhatDoesNotFitIsRefused) {
@@ -44,8 +35,6 @@ TEST(Packets, RequestsAreByteExactAndWhatDoesNotFitIsRefused) {
     EXPECT_EQ(EncodeRequest(0x91), Hex("91 00 6E"));
     EXPECT_EQ(EncodePacket(0x85, three).value(), Hex("85 03 01 02 03 7A"));
     EXPECT_EQ(EncodeMemWrite(0x1012C, 1, two).value(), Hex("85 03 2C 01 07 7A"));
-    EXPECT_EQ(EncodeReadByte(300), Hex("8A 02 2C 01 75"));
-    EXPECT_EQ(EncodeReadWord(0x6A0), Hex("55 02 A0 06 AA"));
     std::vector<int> big(255, 1);
     EXPECT_EQ(EncodePacket(0x84, big).value().left(2), Hex("84 FF"));
     big.push_back(1);
@@ -127,25 +116,23 @@ TEST_F(DispatcherTest, LiveValuesGoToTheSelectedLoopAndItsTrend) {
     const clsPID& p = loops[0];
     EXPECT_EQ(QStringList({p.ControllerOut(), p.Measurement(), p.Setpoint(), p.y_fw()}),
               QStringList({"1.5", "2.25", "3", "-4.125"}));
-    const double trend[] = {2.25, 1.5, 3.0, -4.12};  // hundredths, half to even
-    for (int s = 0; s < 4; ++s) {
-        EXPECT_EQ(p.getTrendData().at(s, 2).number(), trend[s]) << s;
-    }
-    EXPECT_EQ(main.trendRefreshes, 1);
+    const TrendArray& t = p.getTrendData();  // hundredths, half to even
+    EXPECT_EQ(std::tuple(t.at(0, 2).number(), t.at(1, 2).number(), t.at(2, 2).number(),
+                         t.at(3, 2).number(), main.trendRefreshes),
+              std::tuple(2.25, 1.5, 3.0, -4.12, 1));
     // 0x96: the same without the redraw, into whichever loop is selected now.
     loops.SetSelectedIndex(1);
-    Reply(0x96, Singles({40000.0f, 0.125f, 7.0f, 0.0f}));
-    EXPECT_EQ(loops[1].ControllerOut(), "40000");
-    EXPECT_EQ(loops[1].getTrendData().at(1, 2).number(), 30000);
-    EXPECT_EQ(main.trendRefreshes, 1);
-    EXPECT_TRUE(p.getTrendData().at(0, 3).isEmpty());
+    Reply(0x96, "00 40 1C 47 00 00 00 3E 00 00 E0 40 00 00 00 00");  // 40000 0.125 7 0
+    EXPECT_EQ(std::tuple(loops[1].ControllerOut(), loops[1].getTrendData().at(1, 2).number(),
+                         main.trendRefreshes, t.at(0, 3).isEmpty()),
+              std::tuple(QString("40000"), 30000.0, 1, true));
     loops.SetSelectedIndex(PidLoops::kNone);
-    Reply(0x92, Singles({1, 2, 3, 4}));
+    Reply(0x92, "00 00 80 3F 00 00 00 40 00 00 40 40 00 00 80 40");
     EXPECT_EQ(main.trendRefreshes, 1);
 
     loops.SetSelectedIndex(2);  // a short reply, or a setpoint that is no number, stops there
     Reply(0x92, "00 00 B0 40 00 00");
-    Reply(0x92, Singles({7, 8, std::numeric_limits<float>::quiet_NaN(), 9}));
+    Reply(0x92, "00 00 E0 40 00 00 00 41 00 00 C0 7F 00 00 10 41");  // 7 8 NaN 9
     EXPECT_EQ(QStringList({loops[2].ControllerOut(), loops[2].Measurement(), loops[2].y_fw()}),
               QStringList({"7", "8", "0"}));
     EXPECT_EQ(main.trendRefreshes, 1);
@@ -159,8 +146,7 @@ TEST_F(DispatcherTest, StatusRecordsAcknowledgementsAndMemoryReads) {
     record.resize(40);  // cut off: the caption still changes, the loop does not
     PutSingle(record, 16, 9.0f);
     Reply(0x82, record);
-    EXPECT_EQ(loops[0].K(), "2.5");
-    EXPECT_EQ(loops[0].AutoSetPoint(), 1);
+    EXPECT_EQ(std::tuple(loops[0].K(), loops[0].AutoSetPoint()), std::tuple(QString("2.5"), 1));
     EXPECT_EQ(main.captions, QStringList(2, "PID luku onnistui 12:34:56"));
     EXPECT_EQ(d.statusRecords(), 1u) << "the refused record answers no read";
     EXPECT_EQ(log.texts(),
@@ -266,15 +252,14 @@ TEST_F(DispatcherTest, MeasurementsNewLayoutFollowsTheIdentification) {
         state.burner.BurnerDevType = static_cast<uint8_t>(type);
         Reply(0x97, reply);
         EXPECT_EQ(Meas().lblTwater, twater) << version;
-        EXPECT_EQ(Meas().lblTgas, words ? "300" : SingleText(GetSingle(Bytes(Hex(reply)), 0)));
+        EXPECT_EQ(Meas().lblTgas, words ? "300" : "1.586951E-37");  // the bytes as a single
         EXPECT_EQ(Meas().lblTempKTYPE1, words ? std::optional<QString>("600") : std::nullopt);
     }
     state.burner.BurnerHwVersion = 1.506f;
     SetDecimalSeparator(QLatin1Char(','));
     Reply(0x97, reply);
-    EXPECT_EQ(std::tuple(*Meas().lblLambda, *Meas().lblTwater),
-              std::tuple(QString("21,5"), QString("65,5")));
-    EXPECT_EQ(Meas().lblProgState, "21");
+    EXPECT_EQ(QStringList({*Meas().lblLambda, *Meas().lblTwater, *Meas().lblProgState}),
+              QStringList({"21,5", "65,5", "21"}));
     Reply(0x97, "2C 01 58 02 01");  // cut before the lambda byte
     EXPECT_EQ(Meas().lblTempKTYPE1, "600");
     EXPECT_FALSE(Meas().lblLambda);
@@ -298,7 +283,7 @@ TEST_F(DispatcherTest, UsageCountersAndTheParameterSet) {
 
 TEST_F(DispatcherTest, RepliesWithoutActionAndMissingOrFailingWindows) {
     for (uint8_t c : {0x80, 0x81, 0x85, 0x88, 0x8E, 0x8F, 0x91, 0x93, 0x95, 0x99, 0x83, 0x8A}) {
-        Reply(c, Singles({1, 2, 3, 4}));
+        Reply(c, "00 00 80 3F 00 00 00 40 00 00 40 40 00 00 80 40");
     }
     EXPECT_TRUE(main.captions.isEmpty() && burner.valueTexts.isEmpty() &&
                 histogram.entries.empty());

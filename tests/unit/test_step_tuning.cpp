@@ -93,15 +93,12 @@ TEST(StepTuning, RulesAndThePredictedClosedLoop) {
     EXPECT_DOUBLE_EQ(ClosedLoopTime(m, 0), 2);
     EXPECT_DOUBLE_EQ(ClosedLoopTime(m, 1), 30);
     EXPECT_DOUBLE_EQ(ClosedLoopTime({1, 10, 0}, 0), 1);  // a pure lag: a tenth of its lag
+    // SIMC: K = 10 / (2 (2 + 2)), Ti = min(10, 4 (2 + 2)); a slow process hits the limit.
     const PidTuning simc = SuggestTuning(TuningRule::Simc, m, 2);
-    EXPECT_EQ(simc.K, 1.25);  // 10 / (2 (2 + 2)), Ti = min(10, 4 (2 + 2))
-    EXPECT_EQ(simc.Ti, 10);
-    EXPECT_EQ(SuggestTuning(TuningRule::Simc, {-2, 40, 2}, 2).Ti, 16);
-    EXPECT_EQ(SuggestTuning(TuningRule::Simc, {-2, 40, 2}, 2).K, -5);
-    const PidTuning lambda = SuggestTuning(TuningRule::Lambda, m, 2);
-    EXPECT_DOUBLE_EQ(lambda.K, 11.0 / 6);  // (10 + 1) / (2 (2 + 1))
-    EXPECT_DOUBLE_EQ(lambda.Ti, 11);
-    EXPECT_DOUBLE_EQ(lambda.Td, 20.0 / 22);
+    const PidTuning slow = SuggestTuning(TuningRule::Simc, {-2, 40, 2}, 2);
+    EXPECT_EQ(std::tuple(simc.K, simc.Ti, slow.K, slow.Ti), std::tuple(1.25, 10.0, -5.0, 16.0));
+    const PidTuning lambda = SuggestTuning(TuningRule::Lambda, m, 2);  // K = (10 + 1) / (2 (2 + 1))
+    EXPECT_EQ(std::tuple(lambda.K, lambda.Ti, lambda.Td), std::tuple(11.0 / 6, 11.0, 20.0 / 22));
     for (TuningRule rule : {TuningRule::Simc, TuningRule::Lambda}) {
         double previous = HUGE_VAL;
         for (double knob = 0; knob <= 1; knob += 0.25) {
@@ -116,14 +113,12 @@ TEST(StepTuning, RulesAndThePredictedClosedLoop) {
     loop.N = 5;
     loop.Tt = 3;
     loop.manual = 40;
-    auto run = [&](const FopdtModel& process, PidTuning t, bool inverted) {
+    // Bumpless: the first output is the P kick, scaled by the setpoint weight b.
+    auto run = [&](const FopdtModel& process, PidTuning t, bool inverted, double b = 1) {
         PidLawSettings s = loop;
-        s.K = t.K;
-        s.Ti = t.Ti;
-        s.Td = t.Td;
-        s.inverted = inverted;
+        std::tie(s.K, s.Ti, s.Td, s.inverted, s.b) = std::tuple(t.K, t.Ti, t.Td, inverted, b);
         const auto p = PredictSetpointStep(process, s, 0.1, 50, 5, 120);
-        EXPECT_DOUBLE_EQ(p.front().u, 40 + (inverted ? -5 : 5) * t.K);  // bumpless: the P kick
+        EXPECT_DOUBLE_EQ(p.front().u, 40 + (inverted ? -5 : 5) * b * t.K);
         return MeasureResponse(p);
     };
     // A dead time the prediction cannot follow at the loop's cycle is refused
@@ -132,13 +127,7 @@ TEST(StepTuning, RulesAndThePredictedClosedLoop) {
     EXPECT_TRUE(PredictionRefusal({2, 10, 10001}, 0.01)
                     ->contains("dead time of 10001 s is too long for the loop's cycle of 0.01 s"));
     EXPECT_FALSE(PredictionRefusal({2, 10, 9999}, 0.01));
-    // The loop's setpoint weight scales the kick: b = 0.4 gives 0.4 of it.
-    PidLawSettings weighted = loop;
-    weighted.K = simc.K;
-    weighted.Ti = simc.Ti;
-    weighted.b = 0.4;
-    EXPECT_DOUBLE_EQ(PredictSetpointStep(m, weighted, 0.1, 50, 5, 1).front().u,
-                     40 + 0.4 * 5 * simc.K);
+    run(m, simc, false, 0.4);
     for (const PidTuning& t : {simc, lambda}) {
         const ResponseFigures f = run(m, t, false);
         EXPECT_LT(f.overshoot, 0.1);

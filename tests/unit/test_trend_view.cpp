@@ -35,15 +35,13 @@ TEST(TrendView, ZoomPanAndResetKeepTheViewInsideTheTable) {
     v.setLiveSpan(300);
     EXPECT_FALSE(v.zoomed());
     // Zoom in at the newest edge: the newest sample stays in view, live.
+    auto view = [&] { return std::tuple(v.span(), v.offset(), v.paused()); };
     v.ZoomAt(0.0, 0.5);
-    EXPECT_EQ(v.span(), 150);
-    EXPECT_EQ(v.offset(), 0);
-    EXPECT_FALSE(v.paused());
-    // Zoom in around the middle: the sample under the pointer stays there.
-    v.ZoomAt(0.5, 0.5);  // sample 75 under the pointer
-    EXPECT_EQ(v.span(), 75);
-    EXPECT_EQ(v.offset(), 38);  // 75 - 0.5 * 75, rounded
-    EXPECT_TRUE(v.paused()) << "the newest samples left the view";
+    EXPECT_EQ(view(), std::tuple(150, 0, false));
+    // Zoom in around the middle: the sample under the pointer (75) stays there,
+    // at 75 - 0.5 * 75 rounded; the newest samples left the view.
+    v.ZoomAt(0.5, 0.5);
+    EXPECT_EQ(view(), std::tuple(75, 38, true));
     // Pan towards older samples, past the table's end: held at point 400.
     v.Pan(10.0);
     EXPECT_EQ(v.offset(), TrendArray::kLastPoint - 75);
@@ -51,14 +49,11 @@ TEST(TrendView, ZoomPanAndResetKeepTheViewInsideTheTable) {
     EXPECT_EQ(v.offset(), 0);
     // Zooming far out stops at the table, far in at the smallest span.
     v.ZoomAt(0.3, 100.0);
-    EXPECT_EQ(v.span(), TrendView::kMaxReach);
-    EXPECT_EQ(v.offset(), 0);
+    EXPECT_EQ(std::tuple(v.span(), v.offset()), std::tuple(TrendView::kMaxReach, 0));
     v.ZoomAt(0.3, 0.0001);
     EXPECT_EQ(v.span(), TrendView::kMinSpan);
     v.Reset();
-    EXPECT_FALSE(v.zoomed());
-    EXPECT_FALSE(v.paused());
-    EXPECT_EQ(v.span(), 300);
+    EXPECT_EQ(std::tuple(v.zoomed(), view()), std::tuple(false, std::tuple(300, 0, false)));
 }
 
 TEST(TrendView, SliceCursorAndCsvFollowTheVisibleSpan) {
@@ -68,21 +63,20 @@ TEST(TrendView, SliceCursorAndCsvFollowTheVisibleSpan) {
     v.Pan(0.5);  // offset 6
     ASSERT_EQ(v.offset(), 6);
     const TrendArray s = v.Slice(t);
-    EXPECT_EQ(s.at(0, 0).text(), "Meas");
-    EXPECT_EQ(s.at(0, 2).number(), 6.0) << "point 2 of the slice: sample offset + 0";
-    EXPECT_EQ(std::tuple(s.at(1, 5).number(), s.timeAt(5)), std::tuple(1009.0, 97.75));
+    // Point 2 of the slice holds sample offset + 0.
+    EXPECT_EQ(std::tuple(s.at(0, 0).text(), s.at(0, 2).number(), s.at(1, 5).number(), s.timeAt(5)),
+              std::tuple(QString("Meas"), 6.0, 1009.0, 97.75));
     const cTrendline c = v.ChartFor(cTrendline(), t, s);
     EXPECT_EQ(std::tuple(c.maxX(), c.XTitleOffset()), std::tuple(12, 1.5)) << "its age in seconds";
 
     // Drawn points 2..span-1; the fraction k / span lands on point k.
-    struct Look {
-        double fraction;
-        int sample;
-    };
-    for (const Look& l : {Look{0.0, -1}, Look{2.0 / 12, 6}, Look{5.0 / 12, 9}, Look{11.0 / 12, 15},
-                          Look{1.0, -1}, Look{-0.1, -1}}) {
-        SCOPED_TRACE(l.fraction);
-        EXPECT_EQ(v.SampleAt(l.fraction), l.sample);
+    for (const auto& [fraction, sample] : {std::pair{0.0, -1},
+                                           {2.0 / 12, 6},
+                                           {5.0 / 12, 9},
+                                           {11.0 / 12, 15},
+                                           {1.0, -1},
+                                           {-0.1, -1}}) {
+        EXPECT_EQ(v.SampleAt(fraction), sample) << fraction;
     }
     // The age of the sample: from its stamp, or without stamps its count.
     EXPECT_EQ(v.Readout(t, 5.0 / 12, 1, " s"),
@@ -95,10 +89,9 @@ TEST(TrendView, SliceCursorAndCsvFollowTheVisibleSpan) {
     // Oldest visible point first: points 11..2 hold samples 15..6.
     const QList<QByteArray> lines = v.Csv(t, 1, " s").split('\n');
     ASSERT_EQ(lines.size(), 12);  // header, ten points, nothing after the last line end
-    EXPECT_EQ(lines[0], "time (s),Meas (C),\"Out, raw\"\r");
-    EXPECT_EQ(lines[1], "-3.75,15,1015\r");
-    EXPECT_EQ(lines[10], "-1.5,6,1006\r");
-    EXPECT_EQ(lines[11], "");
+    EXPECT_EQ(QList<QByteArray>({lines[0], lines[1], lines[10], lines[11]}),
+              QList<QByteArray>(
+                  {"time (s),Meas (C),\"Out, raw\"\r", "-3.75,15,1015\r", "-1.5,6,1006\r", ""}));
 }
 
 TEST(HistogramBars, CellsBecomeClassesAndTheAxisRoundsUp) {
@@ -109,11 +102,8 @@ TEST(HistogramBars, CellsBecomeClassesAndTheAxisRoundsUp) {
     b.Add(40, 1938);  // class 795, the last
     b.Add(99, 1701);  // odd address: no class
     b.Add(99, 1940);  // past the table
-    EXPECT_EQ(b.irAverage[0], 12.5);
-    EXPECT_FALSE(b.irAverage[1]);
-    EXPECT_EQ(b.counts[1], 17);
-    EXPECT_EQ(b.counts[119], 40);
-    EXPECT_FALSE(b.counts[0]);
+    EXPECT_EQ(std::tuple(b.irAverage[0], b.irAverage[1], b.counts[0], b.counts[1], b.counts[119]),
+              std::tuple(12.5, std::nullopt, std::nullopt, 17, 40));
     EXPECT_EQ(b.peak(), 40);
     for (auto [peak, top] :
          {std::pair{0, 1}, {1, 1}, {3, 5}, {40, 50}, {101, 200}, {65535, 100000}}) {
@@ -126,27 +116,24 @@ TEST(LinkStatus, RatesSilenceReconnectingAndAlarm) {
     s.Restart(1000);
     LinkTraffic t;
     using State = LinkStatus::State;
+    const QString warn = " (warning)";  // a line shown as a warning ends so here
     auto line = [&](State st, bool alarm, qint64 now) {
-        return s.Update(st, "Serial port", "/dev/ttyUSB0", t, alarm, now);
+        const auto l = s.Update(st, "Serial port", "/dev/ttyUSB0", t, alarm, now);
+        return l.text + (l.warning ? warn : QString());
     };
-    EXPECT_EQ(line(State::Connected, false, 1500).text,
+    EXPECT_EQ(line(State::Connected, false, 1500),
               "Serial port /dev/ttyUSB0 | 0 replies/s | 0 B/s | 0 broken | no reply yet");
-    EXPECT_TRUE(line(State::Connected, false, 3000).warning) << "no reply 2 s after connecting";
+    EXPECT_TRUE(line(State::Connected, false, 3000).endsWith(warn))
+        << "no reply 2 s after connecting";
     t = {2150, 215, 1, 3400};  // half a second later
-    auto l = line(State::Connected, false, 3500);
-    EXPECT_EQ(l.text,
-              "Serial port /dev/ttyUSB0 | 430 replies/s | 4300 B/s | 1 broken | last "
-              "reply 0.1 s ago");
-    EXPECT_FALSE(l.warning);
-    EXPECT_FALSE(line(State::Connected, false, 5399).warning);
-    EXPECT_TRUE(line(State::Connected, false, 5400).warning) << "2 s without a reply";
-    l = line(State::Connected, true, 5500);
-    EXPECT_TRUE(l.warning);
-    EXPECT_TRUE(l.text.endsWith(" | " + LinkStatus::AlarmText()));
-    l = line(State::Reconnecting, false, 6000);
-    EXPECT_EQ(l.text, "Serial port /dev/ttyUSB0: connection lost, reconnecting...");
-    EXPECT_TRUE(l.warning);
-    l = line(State::Disconnected, true, 6500);
-    EXPECT_EQ(l.text, "Not connected") << "a stale alarm is not repeated";
-    EXPECT_FALSE(l.warning);
+    EXPECT_EQ(
+        line(State::Connected, false, 3500),
+        "Serial port /dev/ttyUSB0 | 430 replies/s | 4300 B/s | 1 broken | last reply 0.1 s ago");
+    EXPECT_FALSE(line(State::Connected, false, 5399).endsWith(warn));
+    EXPECT_TRUE(line(State::Connected, false, 5400).endsWith(warn)) << "2 s without a reply";
+    EXPECT_TRUE(
+        line(State::Connected, true, 5500).endsWith(" | " + LinkStatus::AlarmText() + warn));
+    EXPECT_EQ(line(State::Reconnecting, false, 6000),
+              "Serial port /dev/ttyUSB0: connection lost, reconnecting..." + warn);
+    EXPECT_EQ(line(State::Disconnected, true, 6500), "Not connected") << "no stale alarm";
 }
