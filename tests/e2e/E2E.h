@@ -54,20 +54,6 @@ inline void Click(const QObject* in, const QString& name) {
     }
 }
 
-// Samples held for the analog input that has the fewest.
-inline int AnalogFewestHeld(const DispatchState& st) {
-    int least = TrendArray::kLastPoint;
-    for (int k = 0; k < 8; ++k) {
-        const TrendArray& a = k < 4 ? st.AnalogTrend1 : st.AnalogTrend2;
-        int n = 0;
-        while (n + 2 <= TrendArray::kLastPoint && a.at(k % 4, n + 2).isNumber()) {
-            ++n;
-        }
-        least = std::min(least, n);
-    }
-    return least;
-}
-
 inline const QDateTime kNow(QDate(2026, 12, 5), QTime(8, 0, 0));
 
 class ProgramE2E : public ::testing::TestWithParam<Via> {
@@ -128,13 +114,11 @@ class ProgramE2E : public ::testing::TestWithParam<Via> {
             Find<QCheckBox>(main.get(), "chkUseTCP")->setChecked(true);
         }
         Click(main.get(), "btnCon");
-        return WaitUntil(
-            [&] {
-                return session->ctx().LinkConnected() &&
-                       (GetParam() == Via::Pty ? sim->PtyClientPresent()
-                                               : sim->TcpClientConnected());
-            },
-            std::chrono::seconds(15));
+        return WaitUntil([&] { return session->ctx().LinkConnected() && DeviceSeesLink(); },
+                         std::chrono::seconds(15));
+    }
+    bool DeviceSeesLink() {
+        return GetParam() == Via::Pty ? sim->PtyClientPresent() : sim->TcpClientConnected();
     }
     DeviceLink* link() { return session->ctx().activeLink(); }
     QLineEdit* Box(int i) {

@@ -55,8 +55,7 @@ class FaultsE2E : public ProgramE2E {
             ASSERT_TRUE(WaitUntil(
                 [&] {
                     return session->ctx().LinkConnected() && !link()->reconnecting() &&
-                           (GetParam() == Via::Pty ? sim->PtyClientPresent()
-                                                   : sim->TcpClientConnected());
+                           DeviceSeesLink();
                 },
                 15s));
         }

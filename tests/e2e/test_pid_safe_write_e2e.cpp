@@ -6,7 +6,6 @@
 
 #include <QComboBox>
 #include <QDir>
-#include <QRegularExpression>
 #include <QSet>
 
 #include <functional>
@@ -48,7 +47,7 @@ struct Case {
     QStringList differing;  // the fields the warning lists; none: verified
 };
 
-// The rows the confirmation marks as changed when the controller holds KnownState.
+// The fields in which KnownState differs from what is sent.
 const QStringList kChanged = {"Setpoint value", "forward connection K", "PID cycle h", "Manual",
                               "Inverted mode"};
 
@@ -138,32 +137,21 @@ TEST_P(PidSafeWriteE2E, DiffBackupAndReadBackVerdict) {
         sim->faults().ClearAll();
         ASSERT_TRUE(atFirstWrite) << "no write went out";
 
-        // The confirmation, with the controller's values as its detail: the
-        // rows that differ from what is sent marked, the others read as sent.
+        // The confirmation, with the controller's values as its detail (what
+        // it marks is the write check's unit test).
         const bool readBefore = !c.beforeClick;
         ASSERT_EQ(dialogs.details.size(), readBefore ? 1 : 2) << "the confirmation and a question";
         EXPECT_EQ(dialogs.details[0].startsWith(SafeWriteText::NotRead()), !readBefore);
-        QStringList marked;
-        for (const QString& line :
-             dialogs.details[0].split('\n').filter(QRegularExpression("^\\* "))) {
-            marked << line.mid(2).section("  ", 0, 0);
-        }
-        EXPECT_EQ(marked, readBefore ? kChanged : QStringList())
-            << dialogs.details[0].toStdString();
 
         // The backup: the controller's values before the send, under the loop's name.
         const QString log = session->log().logText();
         if (readBefore) {
             ASSERT_TRUE(atFirstWrite->loop) << atFirstWrite->error.toStdString();
-            const QString path = dir.filePath("backups/" + Backups().value(0));
-            EXPECT_TRUE(path.endsWith("_PID_1_loop_1.PID")) << path.toStdString();
-            EXPECT_TRUE(log.contains(SafeWriteText::BackupSaved(path)));
+            EXPECT_TRUE(log.contains(
+                SafeWriteText::BackupSaved(dir.filePath("backups/" + Backups().value(0)))));
             const clsPID& b = *atFirstWrite->loop;
-            EXPECT_EQ(std::pair(b.GetName(), b.AutoMode()), std::pair(loopName, uint8_t{1}));
-            EXPECT_EQ(QStringList({b.Setpoint(), b.MaxContr(), b.MinContr(), b.K(), b.Ti(), b.Td(),
-                                   b.tt(), b.N(), b.b(), b.ForwardK(), b.ManualVal(), b.Tm()}),
-                      QStringList({"150", "450", "20", "150.25", "0.5", "1.5", "2", "4", "0.75",
-                                   "0.5", "40", "1.25"}));
+            EXPECT_EQ(QStringList({b.GetName(), b.Setpoint(), b.K(), b.ManualVal(), b.Tm()}),
+                      QStringList({loopName, "150", "150.25", "40", "1.25"}));
         } else {
             EXPECT_TRUE(Backups().isEmpty());
             EXPECT_TRUE(log.contains(SafeWriteText::BackupFailed(SafeWriteText::NotRead())));
