@@ -1,15 +1,13 @@
 #pragma once
 // A read of the burner's current values around a write: the parameter set
 // (0x83 -> 0x84), the bytes of some addresses (0x8A -> 0x8B) or one word
-// (0x55 -> 0x55). It runs as the other long exchanges do: under the
-// one-at-a-time guard, on a timer, for a bounded time. While it waits, the
-// window hands it every matching reply first; a reply it takes does not go
-// into the window's boxes.
+// (0x55 -> 0x55), as a DeviceRead: under the one-at-a-time guard, on a
+// timer, for a bounded time. While it waits, the window hands it every
+// matching reply first; a reply it takes does not go into the window's
+// boxes.
 
 #include <QObject>
-#include <QPointer>
 #include <QStringList>
-#include <QTimer>
 
 #include <cstdint>
 #include <map>
@@ -17,7 +15,7 @@
 #include <span>
 #include <vector>
 
-#include "support/ExchangeGuard.h"
+#include "link/DeviceRead.h"
 
 namespace tuvik {
 
@@ -41,7 +39,7 @@ class BurnerDeviceRead : public QObject {
     // address, as the device reports it. False, with nothing pending and no
     // signal to follow, when the link is not open or another exchange runs.
     bool Start(DeviceLink* link, What what, const std::vector<int32_t>& addresses = {});
-    bool pending() const { return pending_; }
+    bool pending() const { return read_.pending(); }
 
     // Replies while pending: true when the read took it.
     bool OfferParamSet(std::span<const uint8_t> data);
@@ -53,7 +51,7 @@ class BurnerDeviceRead : public QObject {
     // Every request was answered.
     bool complete() const;
     // The link went away during the read.
-    bool lost() const { return lost_; }
+    bool lost() const { return read_.lost(); }
 
   signals:
     void progress(int answered, int total);
@@ -61,21 +59,14 @@ class BurnerDeviceRead : public QObject {
     void finished();
 
   private:
-    void End();
-    int Total() const;
     int Answered() const;
 
-    QPointer<DeviceLink> link_;
-    ExchangeLock lock_;
-    QTimer timer_;
-    QMetaObject::Connection lostConn_;
+    DeviceRead read_;
     What what_ = What::ParamSet;
     std::vector<int32_t> wanted_;
     std::map<int32_t, int32_t> values_;
     std::optional<QStringList> paramSet_;
     int timeoutMs_ = kTimeoutMs;
-    bool pending_ = false;
-    bool lost_ = false;
 };
 
 }  // namespace tuvik

@@ -1,7 +1,7 @@
 #pragma once
 // Writes the burner's parameter set back as three memory-write blocks,
-// counting the burner's acknowledgements, as a sequence on a timer so that
-// the window stays responsive:
+// counting the burner's acknowledgements, as an AckedWriteSequence (on a
+// timer, so that the window stays responsive):
 //
 //   refresh request off, block 1, pause, blocks 2 and 3, pause,
 //   refresh request back, pause, pause, judge by the acknowledgements.
@@ -12,16 +12,14 @@
 // were taken, and the burner is told to take the new set into use (0x34).
 
 #include <QObject>
-#include <QPointer>
 #include <QString>
 #include <QStringList>
 #include <QTimer>
 
 #include <cstdint>
-#include <vector>
 
 #include "burner/ParamSet.h"
-#include "support/ExchangeGuard.h"
+#include "link/AckedWriteSequence.h"
 
 namespace tuvik {
 
@@ -48,20 +46,20 @@ class ParamSetUpload : public QObject {
     // A running upload is abandoned quietly: the refresh request is put back.
     ~ParamSetUpload() override;
 
-    void setWriteAckCounter(int16_t* counter) { ackCount_ = counter; }
+    void setWriteAckCounter(int16_t* counter) { sequence_.setAckCounter(counter); }
     // The counter of refused acknowledgements: any refusal fails the upload,
     // whatever the count of positive ones.
-    void setWriteRefusedCounter(int16_t* counter) { refusedCount_ = counter; }
+    void setWriteRefusedCounter(int16_t* counter) { sequence_.setRefusedCounter(counter); }
     void setPauseMs(int ms) { pauseMs_ = ms; }
     int pauseMs() const { return pauseMs_; }
     // The pause under way, for tests that note its length and cut it short.
-    QTimer& pauseTimer() { return timer_; }
+    QTimer& pauseTimer() { return sequence_.pauseTimer(); }
 
     // Takes the box texts as they stand now. Every box is checked before
     // anything is sent, so a bad box never leaves the burner with a partly
     // written set.
     Start start(DeviceLink* link, const QStringList& boxTexts, QString* reason = nullptr);
-    bool running() const { return step_ != 0; }
+    bool running() const { return sequence_.running(); }
 
   signals:
     void progress(int done, int total);
@@ -70,27 +68,8 @@ class ParamSetUpload : public QObject {
     void finished(bool ok, const QString& message);
 
   private:
-    void Next();
-    bool SendBlock(int block);
-    void Fail();
-    void RestoreRefresh();
-    void Finish(bool ok);
-    void Advance(int done, int pauseMs);
-
-    int16_t* ackCount_ = nullptr;
-    int16_t* refusedCount_ = nullptr;
-    int16_t ownCount_ = 0;  // stands in when no shared counter is given
     int pauseMs_ = kPauseMs;
-    QPointer<DeviceLink> link_;
-    std::vector<UploadBlock> blocks_;
-    ExchangeLock lock_;
-    QTimer timer_;
-    QMetaObject::Connection lostConn_;
-    QMetaObject::Connection goneConn_;
-    bool refreshWasOn_ = true;
-    bool refreshOff_ = false;
-    bool lostDuringStart_ = false;
-    int step_ = 0;
+    AckedWriteSequence sequence_;
 };
 
 }  // namespace tuvik

@@ -6,7 +6,6 @@
 #include <QStringList>
 
 #include "pid/PidValidation.h"
-#include "shell/AppPaths.h"
 #include "support/Numbers.h"
 
 namespace tuvik {
@@ -212,9 +211,8 @@ PidLoadOutcome LoadPidSettings(PidLoops& loops, int listIndex, const QString& pa
     return out;
 }
 
-PidLoadOutcome LoadPidDefaults(PidLoops& loops, int listIndex, const AppPaths& paths) {
+PidLoadOutcome LoadPidDefaults(PidLoops& loops, int listIndex, const QString& path) {
     PidLoadOutcome out;
-    const QString path = paths.FindDataFile(DefaultPidFile(listIndex));
     PidFileRead read = ReadPidFile(path);
     if (!read.loop) {
         out.kind = PidLoadOutcome::Kind::Failed;

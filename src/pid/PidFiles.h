@@ -23,8 +23,6 @@
 
 namespace tuvik {
 
-class AppPaths;
-
 namespace PidFile {
 inline constexpr int kLines = 14;
 // Files larger than this are refused unread.
@@ -80,7 +78,8 @@ struct PidLoadOutcome {
 // The file replaces loop listIndex when its name equals that loop's name
 // (case-sensitive) and listIndex is 0..3.
 PidLoadOutcome LoadPidSettings(PidLoops& loops, int listIndex, const QString& path);
-// The default file of listIndex replaces that loop, without a name check.
-PidLoadOutcome LoadPidDefaults(PidLoops& loops, int listIndex, const AppPaths& paths);
+// The default file of listIndex (DefaultPidFile, found at `path` in the data
+// folders) replaces that loop, without a name check.
+PidLoadOutcome LoadPidDefaults(PidLoops& loops, int listIndex, const QString& path);
 
 }  // namespace tuvik

@@ -5,7 +5,6 @@
 
 #include "link/DeviceLink.h"
 #include "link/Packet.h"
-#include "link/W32_speed_api.h"
 #include "pid/PidValidation.h"
 #include "support/EventLog.h"
 #include "support/LocaleText.h"
@@ -16,10 +15,6 @@ namespace tuvik {
 const QString PidSettingsSend::kExchangeName = QStringLiteral("PID settings send");
 
 namespace {
-
-constexpr int kSettleStep = PidSettingsSend::kWrites + 1;
-constexpr int kTcpStep = kSettleStep + 1;
-constexpr int kVerdictStep = kTcpStep + 1;
 
 std::vector<uint8_t> Singles(std::initializer_list<float> values) {
     std::vector<uint8_t> out(values.size() * 4);
@@ -141,9 +136,9 @@ QString PidSettingsSend::SuccessCaption() {
 
 PidSettingsSend::PidSettingsSend(int16_t* writeAckCount, QObject* parent,
                                  int16_t* writeRefusedCount)
-    : QObject(parent), ackCount_(writeAckCount), refusedCount_(writeRefusedCount) {
-    timer_.setSingleShot(true);
-    connect(&timer_, &QTimer::timeout, this, &PidSettingsSend::Next);
+    : QObject(parent), sequence_(writeAckCount, writeRefusedCount) {
+    connect(&sequence_, &AckedWriteSequence::progress, this, &PidSettingsSend::progress);
+    connect(&sequence_, &AckedWriteSequence::finished, this, &PidSettingsSend::Ended);
 }
 
 PidSettingsSend::~PidSettingsSend() {
@@ -151,19 +146,8 @@ PidSettingsSend::~PidSettingsSend() {
 }
 
 void PidSettingsSend::abandon() {
-    if (!running()) {
-        return;
-    }
-    timer_.stop();
-    disconnect(lostConn_);
-    disconnect(goneConn_);
-    step_ = 0;
+    sequence_.abandon();
     loop_.reset();
-    if (link_) {
-        link_->SetRefreshTimer(true);
-    }
-    link_.clear();
-    lock_.release();
 }
 
 void PidSettingsSend::setPauses(int writeMs, int settleMs, int tcpExtraMs) {
@@ -173,110 +157,61 @@ void PidSettingsSend::setPauses(int writeMs, int settleMs, int tcpExtraMs) {
 }
 
 bool PidSettingsSend::start(clsPID T, uint8_t autoSetPoint, DeviceLink* link, bool overTcp) {
-    if (running() || !lock_.acquire(kExchangeName)) {
+    if (running()) {
         return false;
     }
-    link_ = link;
-    overTcp_ = overTcp;
-    step_ = 1;
-    if (link) {
-        link->SetRefreshTimer(false);
-        lostConn_ =
-            connect(link, &DeviceLink::linkLost, this, [this](const QString& why) { Fail(why); });
-        goneConn_ = connect(link, &QObject::destroyed, this,
-                            [this] { Fail(QStringLiteral("The link was closed")); });
-    }
-    if (!link || !link->PortOpen()) {
-        Fail(kTextPortNotOpen);
-        return true;
-    }
+    AckedWriteSequence::Plan plan;
+    plan.exchange = kExchangeName;
+    plan.total = kSteps;
+    plan.accept = [](int16_t acks) { return acks == kExpectedAcks; };
+    // The controller takes the new block into use: 34 00 CB, one byte at a time.
+    plan.commit = [](DeviceLink& l) { l.SendRequest(Cmd::Commit); };
+    plan.refresh = AckedWriteSequence::Refresh::On;
     loop_ = std::move(T);
-    writes_ = ParameterWrites(*loop_);
     // The flag byte goes out through the temporary loop; it is acknowledged
     // like the writes that follow and counted with them.
-    loop_->AutoSetPoint(autoSetPoint);
-    if (!running()) {
-        return true;  // the link went away while writing
+    plan.steps.push_back(
+        AckedWriteSequence::Call([this, autoSetPoint] { loop_->AutoSetPoint(autoSetPoint); }));
+    int done = 0;
+    for (Write& w : ParameterWrites(*loop_)) {
+        plan.steps.push_back(AckedWriteSequence::Write(w.address, std::move(w.bytes)));
+        plan.steps.push_back(AckedWriteSequence::Progress(++done));
+        plan.steps.push_back(AckedWriteSequence::Pause(writePauseMs_));
     }
-    if (ackCount_) {
-        *ackCount_ = 0;
+    plan.steps.push_back(AckedWriteSequence::Pause(settleMs_));
+    if (overTcp) {
+        plan.steps.push_back(AckedWriteSequence::Pause(tcpExtraMs_));  // the relay's own delay
     }
-    if (refusedCount_) {
-        *refusedCount_ = 0;
+    QString why;
+    switch (sequence_.start(link, std::move(plan), &why)) {
+        case AckedWriteSequence::Start::Busy:
+            loop_.reset();
+            return false;
+        case AckedWriteSequence::Start::NotSent:
+            // Reported as any failure of the send.
+            emit progress(kSteps, kSteps);
+            Ended(AckedWriteSequence::Outcome::Failed, why);
+            break;
+        case AckedWriteSequence::Start::Running:
+            break;
     }
-    Next();
     return true;
 }
 
-void PidSettingsSend::Next() {
-    if (!running()) {
-        return;
-    }
-    if (!link_) {
-        Fail(QStringLiteral("The link was closed"));
-        return;
-    }
-    if (step_ <= kWrites) {
-        const Write& w = writes_[static_cast<size_t>(step_ - 1)];
-        const bool sent = link_->AdsSyncWriteReq(kIndexGroup, w.address,
-                                                 static_cast<int>(w.bytes.size()), w.bytes);
-        if (!running()) {
-            return;  // the write ended the link, and with it this send
-        }
-        if (!sent) {
-            Fail(kTextPortNotOpen);
-            return;
-        }
-        emit progress(step_, kSteps);
-        ++step_;
-        timer_.start(writePauseMs_);
-        return;
-    }
-    if (step_ == kSettleStep) {
-        step_ = overTcp_ ? kTcpStep : kVerdictStep;
-        timer_.start(settleMs_);
-        return;
-    }
-    if (step_ == kTcpStep) {
-        step_ = kVerdictStep;
-        timer_.start(tcpExtraMs_);
-        return;
-    }
-    const int16_t acks = ackCount_ ? *ackCount_ : 0;
-    const bool refused = refusedCount_ && *refusedCount_ > 0;
-    if (acks == kExpectedAcks && !refused) {
-        Finish(Outcome::Sent, SuccessCaption());
-    } else {
-        Finish(Outcome::NotAcknowledged, QString());
-    }
-}
-
-void PidSettingsSend::Fail(const QString& why) {
-    if (!running()) {
-        return;
-    }
-    WriteEventLog(QStringLiteral("Error Sendpid: ") + why);
-    Finish(Outcome::Failed, why);
-}
-
-void PidSettingsSend::Finish(Outcome outcome, const QString& detail) {
-    timer_.stop();
-    disconnect(lostConn_);
-    disconnect(goneConn_);
-    step_ = 0;
-    const QPointer<DeviceLink> link = link_;
-    link_.clear();
+void PidSettingsSend::Ended(AckedWriteSequence::Outcome outcome, const QString& why) {
     loop_.reset();
-    if (outcome == Outcome::Sent && link) {
-        // The controller takes the new block into use.
-        link->SendRequest(Cmd::Commit);
+    switch (outcome) {
+        case AckedWriteSequence::Outcome::Accepted:
+            emit finished(Outcome::Sent, SuccessCaption());
+            break;
+        case AckedWriteSequence::Outcome::NotAcknowledged:
+            emit finished(Outcome::NotAcknowledged, QString());
+            break;
+        case AckedWriteSequence::Outcome::Failed:
+            WriteEventLog(QStringLiteral("Error Sendpid: ") + why);
+            emit finished(Outcome::Failed, why);
+            break;
     }
-    if (link) {
-        link->SetRefreshTimer(true);
-    }
-    lock_.release();
-    emit progress(kSteps, kSteps);
-    emit finished(outcome, detail);
 }
 
 }  // namespace tuvik

@@ -7,13 +7,11 @@
 // writes and the flag byte) mean the block was taken, and the controller is
 // told so with 0x34.
 //
-// The sequence runs on a timer so that the window stays responsive and the
-// acknowledgements are counted as they arrive. The periodic data request is
-// off while it runs and back on afterwards, however the send ends; only one
-// long exchange with the device runs at a time.
+// The run is an AckedWriteSequence: on a timer, the data request off while
+// it runs and back on afterwards however it ends, one long exchange at a
+// time.
 
 #include <QObject>
-#include <QPointer>
 #include <QString>
 #include <QTimer>
 
@@ -22,9 +20,9 @@
 #include <optional>
 #include <vector>
 
+#include "link/AckedWriteSequence.h"
 #include "pid/PidEditorModel.h"
 #include "pid/clsPID.h"
-#include "support/ExchangeGuard.h"
 
 namespace tuvik {
 
@@ -40,7 +38,6 @@ class PidSettingsSend : public QObject {
     static constexpr int kExpectedAcks = 6;
     static constexpr int kWrites = 5;
     static constexpr int kSteps = kWrites + 1;
-    static constexpr int32_t kIndexGroup = 16416;
     static const QString kExchangeName;
 
     enum class Outcome {
@@ -82,13 +79,13 @@ class PidSettingsSend : public QObject {
 
     void setPauses(int writeMs, int settleMs, int tcpExtraMs);
     // The pause under way, for tests that note its length and cut it short.
-    QTimer& pauseTimer() { return timer_; }
+    QTimer& pauseTimer() { return sequence_.pauseTimer(); }
 
     // Starts the send of T (built by BuildLoop) through link. autoSetPoint is
     // the selected loop's flag, written first. overTcp lengthens the last
     // pause. Returns false, sending nothing, while another exchange runs.
     bool start(clsPID T, uint8_t autoSetPoint, DeviceLink* link, bool overTcp);
-    bool running() const { return step_ > 0; }
+    bool running() const { return sequence_.running(); }
     // Ends a running send without a verdict (the window is closing): the
     // data request is put back on and nothing is reported.
     void abandon();
@@ -103,24 +100,14 @@ class PidSettingsSend : public QObject {
     void finished(tuvik::PidSettingsSend::Outcome outcome, const QString& detail);
 
   private:
-    void Next();
-    void Fail(const QString& why);
-    void Finish(Outcome outcome, const QString& detail);
+    void Ended(AckedWriteSequence::Outcome outcome, const QString& why);
 
-    int16_t* ackCount_;
-    int16_t* refusedCount_;
     int writePauseMs_ = kWritePauseMs;
     int settleMs_ = kSettleMs;
     int tcpExtraMs_ = kTcpExtraMs;
+    // The temporary loop: the flag byte goes out through it.
     std::optional<clsPID> loop_;
-    std::array<Write, kWrites> writes_;
-    QPointer<DeviceLink> link_;
-    ExchangeLock lock_;
-    QTimer timer_;
-    QMetaObject::Connection lostConn_;
-    QMetaObject::Connection goneConn_;
-    bool overTcp_ = false;
-    int step_ = 0;  // 0 idle; 1..5 the write to make; 6 settle; 7 extra TCP settle; 8 verdict
+    AckedWriteSequence sequence_;
 };
 
 }  // namespace tuvik

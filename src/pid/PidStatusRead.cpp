@@ -2,7 +2,6 @@
 
 #include "link/DeviceLink.h"
 #include "link/Packet.h"
-#include "shell/ReplyDispatcher.h"
 #include "pid/PidLoops.h"
 #include "pid/PidWriteCheck.h"
 
@@ -10,68 +9,79 @@ namespace tuvik {
 
 const QString PidStatusRead::kExchangeName = QStringLiteral("PID settings check");
 
-PidStatusRead::PidStatusRead(PidLoops& loops, const ReplyDispatcher& dispatcher, QObject* parent)
-    : QObject(parent), loops_(loops), dispatcher_(dispatcher) {
-    timer_.setInterval(kPollMs);
-    connect(&timer_, &QTimer::timeout, this, &PidStatusRead::Tick);
+PidStatusRead::PidStatusRead(PidLoops& loops, std::function<uint64_t()> statusRecords,
+                             QObject* parent)
+    : QObject(parent),
+      loops_(loops),
+      statusRecords_(std::move(statusRecords)),
+      read_(kExchangeName) {
+    poll_.setInterval(kPollMs);
+    connect(&poll_, &QTimer::timeout, this, [this] {
+        if (Answered()) {
+            read_.Answered(1);
+        }
+    });
+    connect(&read_, &DeviceRead::finished, this, &PidStatusRead::Ended);
 }
 
-PidStatusRead::~PidStatusRead() {
-    abandon();
-}
-
-bool PidStatusRead::start(DeviceLink* link, bool overTcp) {
+bool PidStatusRead::start(DeviceLink* link, bool overTcp, Kind kind) {
     const clsPID* loop = loops_.Selected();
-    if (running_ || link == nullptr || !link->PortOpen() || loop == nullptr ||
-        !lock_.acquire(kExchangeName)) {
+    if (running() || loop == nullptr) {
         return false;
     }
-    running_ = true;
-    overTcp_ = overTcp;
-    link_ = link;
-    held_ = loop->Settings();
-    recordsAtStart_ = dispatcher_.statusRecords();
-    link->SetRefreshTimer(false);
-    lostConn_ = connect(link, &DeviceLink::linkLost, this, [this] { End(false, true); });
-    clock_.start();
-    timer_.start();
-    link->SendRequest(Cmd::ReadStatus);
+    const PidSettings held = loop->Settings();
+    const uint64_t records = statusRecords_();
+    const int ms = kind == Kind::Show ? kShowMs : readMs_ + (overTcp ? tcpExtraMs_ : 0);
+    const bool started = read_.Start(
+        link, 1, ms,
+        [kind](DeviceLink& l) {
+            if (kind == Kind::Check) {
+                l.SetRefreshTimer(false);
+            }
+            return l.SendRequest(Cmd::ReadStatus);
+        },
+        kind == Kind::Show);
+    if (!started) {
+        return false;
+    }
+    kind_ = kind;
+    held_ = held;
+    recordsAtStart_ = records;
+    if (kind == Kind::Check) {
+        poll_.start();
+    }
     return true;
 }
 
 void PidStatusRead::abandon() {
-    End(false, false);
-}
-
-void PidStatusRead::Tick() {
-    const bool answered = dispatcher_.statusRecords() != recordsAtStart_;
-    if (answered || clock_.elapsed() >= readMs_ + (overTcp_ ? tcpExtraMs_ : 0)) {
-        End(answered, true);
+    if (running()) {
+        read_.Abandon();
+        poll_.stop();
+        if (kind_ == Kind::Check) {
+            if (clsPID* loop = loops_.Selected()) {
+                loop->SetSettings(held_);
+            }
+        }
     }
 }
 
-void PidStatusRead::End(bool answered, bool report) {
-    if (!running_) {
-        return;
-    }
-    running_ = false;
-    timer_.stop();
-    disconnect(lostConn_);
+void PidStatusRead::Ended() {
+    poll_.stop();
     std::optional<PidSettings> device;
     if (clsPID* loop = loops_.Selected()) {
-        if (answered) {
+        // A check whose link went away has no answer to judge by; values
+        // shown to the operator are shown whenever they came.
+        if (Answered() && (kind_ == Kind::Show || !read_.lost())) {
             device = PidStatusSettings(loop->StatusBytes());
         }
-        loop->SetSettings(held_);
+        if (kind_ == Kind::Check) {
+            loop->SetSettings(held_);
+        }
     }
-    lock_.release();
-    if (link_ && !ExchangeGuard::Busy()) {
-        link_->SetRefreshTimer(true);
+    if (DeviceLink* link = read_.link(); link && !ExchangeGuard::Busy()) {
+        link->SetRefreshTimer(true);
     }
-    link_.clear();
-    if (report) {
-        emit finished(device);
-    }
+    emit finished(device);
 }
 
 }  // namespace tuvik

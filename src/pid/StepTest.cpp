@@ -140,4 +140,13 @@ std::optional<StepRecord> ReadStepRecordFile(const QString& path, QString* error
     return StepRecordFromCsv(QString::fromUtf8(bytes), error);
 }
 
+std::optional<QString> WriteStepRecordFile(const QString& path, const StepRecord& r) {
+    QFile f(path);
+    if (!f.open(QIODevice::WriteOnly | QIODevice::Truncate) ||
+        f.write(StepRecordToCsv(r).toUtf8()) < 0) {
+        return f.errorString();
+    }
+    return std::nullopt;
+}
+
 }  // namespace tuvik

@@ -41,5 +41,7 @@ QString StepRecordToCsv(const StepRecord& r);
 std::optional<StepRecord> StepRecordFromCsv(const QString& text, QString* error);
 // The same from a file, its size checked before it is read.
 std::optional<StepRecord> ReadStepRecordFile(const QString& path, QString* error);
+// Writes StepRecordToCsv into a file; the failure's description when it could not.
+std::optional<QString> WriteStepRecordFile(const QString& path, const StepRecord& r);
 
 }  // namespace tuvik

@@ -112,7 +112,7 @@ TEST_P(FaultsE2E, PidSettingsRead) {
                       SingleText(controller().Params(0).K, QLatin1Char('.')));
             EXPECT_EQ(dialogs.messages.size(), told);
         } else {
-            EXPECT_EQ(NextMessage(told), PidEditorWidget::kNoStatusText);
+            EXPECT_EQ(NextMessage(told), PidEditorController::kNoStatusText);
         }
     }
 }

@@ -249,11 +249,11 @@ TEST_F(MainWindow, ApplyRefusesOrAsksFirstAndCancelWritesNothing) {
     EXPECT_EQ(link.refreshCalls, (QList<bool>{false, true})) << "polling left off";
     // Confirmed with nothing read: no backup, so the operator is asked, and No sends nothing.
     dialogs.answerYes = false;
-    QSignalSpy ended(&w->editor(), &PidEditorWidget::applyEnded);
+    QSignalSpy ended(&w->editor().controller().safeSend(), &PidSafeSend::ended);
     Click("cmdOK");
     ASSERT_TRUE(WaitUntil([&] { return ended.size() == 1; }));
     EXPECT_EQ(dialogs.questions, QStringList{"VUD_OV|" + SafeWriteText::WriteWithoutBackup()});
-    EXPECT_EQ(ended[0][0].value<PidEditorWidget::ApplyEnd>(), PidEditorWidget::ApplyEnd::NotSent);
+    EXPECT_EQ(ended[0][0].value<PidSafeSend::End>(), PidSafeSend::End::NotSent);
     EXPECT_TRUE(link.packets.isEmpty());
 }
 

@@ -45,7 +45,7 @@ TEST(PidSafeWrite, TheLoopStaysUntilTheVerdictAndItsBackupLoadsIntoItUnasked) {
     const QString typedK = box(PidBox::K)->text();
 
     w.editor().sender().setPauses(0, 0, 0);
-    QSignalSpy ended(&w.editor(), &PidEditorWidget::applyEnded);
+    QSignalSpy ended(&w.editor().controller().safeSend(), &PidSafeSend::ended);
     QTest::mouseClick(w.findChild<QPushButton*>("cmdOK"), Qt::LeftButton);
     EXPECT_EQ(link.bytes, test::Hex("81 00 7E"));
     EXPECT_TRUE(dialogs.shown.empty()) << "the box waits for the read";

@@ -275,15 +275,18 @@ TEST(PidFiles, LoadingChecksTheNameDefaultsDoNot) {
     EXPECT_TRUE(loops[1].getTrendData().at(0, 2).isEmpty()) << "a fresh trend";
 
     const AppPaths paths(dir.path(), dir.path(), {});  // defaults: no name check
-    EXPECT_EQ(LoadPidDefaults(loops, 3, paths).kind, PidLoadOutcome::Kind::Loaded);
+    EXPECT_EQ(LoadPidDefaults(loops, 3, paths.FindDataFile(DefaultPidFile(3))).kind,
+              PidLoadOutcome::Kind::Loaded);
     EXPECT_EQ(loops[3].name(), QStringLiteral("TICZA116"));
-    EXPECT_EQ(LoadPidDefaults(loops, 0, paths).messageText,
+    EXPECT_EQ(LoadPidDefaults(loops, 0, paths.FindDataFile(DefaultPidFile(0))).messageText,
               " Error loading PID settings! \r\nFile not found: " +
                   QDir(dir.path()).filePath("Settings/PID_def.PID"));
     EXPECT_EQ(DefaultPidFile(2), QStringLiteral("Settings\\PICZA304_def.PID"));
     const AppPaths shipped(QStringLiteral(TUVIK_SOURCE_DATA_DIR), QDir::tempPath(), {});
     for (int i = 0; i < 4; ++i) {
         PidLoops fresh;
-        EXPECT_EQ(LoadPidDefaults(fresh, i, shipped).kind, PidLoadOutcome::Kind::Loaded) << i;
+        EXPECT_EQ(LoadPidDefaults(fresh, i, shipped.FindDataFile(DefaultPidFile(i))).kind,
+                  PidLoadOutcome::Kind::Loaded)
+            << i;
     }
 }

@@ -35,6 +35,7 @@
 #include "link/TcpLink.h"
 #include "link/ui/frmClient.h"
 #include "link/ui/frmRS232.h"
+#include "pid/ui/PidEditorWidget.h"
 #include "pid/ui/frmStepTest.h"
 #include "shell/Session.h"
 #include "shell/ui/frmPID.h"

@@ -4,21 +4,14 @@
 // draws the recorded response with the model over it, and the predicted
 // closed-loop responses.
 
-#include <QColor>
-#include <QPointF>
 #include <QString>
 #include <QWidget>
 
 #include <vector>
 
-namespace tuvik {
+#include "pid/StepTestAnalysis.h"
 
-struct ChartSeries {
-    QString name;
-    QColor colour;
-    std::vector<QPointF> points;  // x in seconds
-    bool dots = false;            // samples as dots, not a line
-};
+namespace tuvik {
 
 class StepChartWidget : public QWidget {
     Q_OBJECT

@@ -1,0 +1,130 @@
+#pragma once
+// A timed run of memory writes that the device acknowledges one by one, as
+// the PID settings send and the burner's parameter-set upload make it: the
+// periodic data request off, the writes with their pauses, a verdict on the
+// acknowledgements counted meanwhile, and on success the command that tells
+// the device to take the new values into use.
+//
+// The run goes on a timer so that the window stays responsive and the reply
+// dispatcher counts the acknowledgements as they arrive (into counters owned
+// elsewhere: positive and refused ones). Only one long exchange with the
+// device runs at a time; a link that goes away ends the run as failed. The
+// data request comes back however the run ends: on, or as it was before.
+
+#include <QObject>
+#include <QPointer>
+#include <QString>
+#include <QTimer>
+
+#include <cstdint>
+#include <functional>
+#include <vector>
+
+#include "support/ExchangeGuard.h"
+
+namespace tuvik {
+
+class DeviceLink;
+
+class AckedWriteSequence : public QObject {
+    Q_OBJECT
+  public:
+    // One step of a run, carried out in order. Everything up to a pause runs
+    // at once; the pause's end runs the steps after it.
+    struct Step {
+        enum class Kind { Write, Call, Progress, Pause, RefreshBack };
+        Kind kind = Kind::Pause;
+        int value = 0;               // the address of a write, a progress count, a pause in ms
+        std::vector<uint8_t> bytes;  // what a write carries
+        std::function<void()> call;  // a write the caller makes itself
+    };
+    static Step Write(int address, std::vector<uint8_t> bytes);
+    static Step Call(std::function<void()> call);
+    static Step Progress(int done);
+    static Step Pause(int ms);
+    // The data request back as the plan says, before the run's end.
+    static Step RefreshBack();
+
+    enum class Refresh { On, AsItWas };
+    struct Plan {
+        QString exchange;  // the one-at-a-time guard's name for the run
+        std::vector<Step> steps;
+        int total = 0;  // the progress count of the whole run
+        // Whether the counted positive acknowledgements make a success. Any
+        // refused acknowledgement is a failure whatever the count: a stray
+        // positive one could make up for it.
+        std::function<bool(int16_t acks)> accept;
+        // Sent on success: the device takes the written values into use.
+        std::function<void(DeviceLink&)> commit;
+        Refresh refresh = Refresh::On;
+    };
+
+    enum class Outcome {
+        Accepted,         // the acknowledgements made a success; the commit has gone out
+        NotAcknowledged,  // they did not
+        Failed,           // the run could not be carried out (link closed or lost)
+    };
+    enum class Start {
+        Running,  // the first pause runs; finished() follows
+        Busy,     // another exchange runs: nothing was done
+        NotSent,  // it failed before its first pause; it is over, no signal follows
+    };
+
+    // The memory writes' index group (not sent; the device knows only one).
+    static constexpr int32_t kIndexGroup = 16416;
+
+    // acks, refused: the dispatcher's counters (not owned); without the
+    // first no run is accepted, without the second none is refused.
+    explicit AckedWriteSequence(int16_t* acks = nullptr, int16_t* refused = nullptr,
+                                QObject* parent = nullptr);
+    // A running sequence is abandoned.
+    ~AckedWriteSequence() override;
+
+    void setCounters(int16_t* acks, int16_t* refused) {
+        acks_ = acks;
+        refused_ = refused;
+    }
+    void setAckCounter(int16_t* acks) { acks_ = acks; }
+    void setRefusedCounter(int16_t* refused) { refused_ = refused; }
+
+    // The counters are set to 0 once the link is found open. notSent, when
+    // given, says why a run that ended before its first pause failed.
+    Start start(DeviceLink* link, Plan plan, QString* notSent = nullptr);
+    bool running() const { return running_; }
+    // Ends a running sequence quietly: the data request comes back, nothing is reported.
+    void abandon();
+
+    // The pause under way, for tests that note its length and cut it short.
+    QTimer& pauseTimer() { return timer_; }
+
+  signals:
+    void progress(int done, int total);
+    // why: the failure's description for Failed.
+    void finished(tuvik::AckedWriteSequence::Outcome outcome, const QString& why);
+
+  private:
+    void Run();
+    void Fail(const QString& why);
+    void Finish(Outcome outcome, const QString& why);
+    void RestoreRefresh();
+    void Stop();
+
+    int16_t* acks_;
+    int16_t* refused_;
+    int16_t ownAcks_ = 0;  // stands in when no shared counter is given
+    Plan plan_;
+    size_t next_ = 0;
+    QPointer<DeviceLink> link_;
+    ExchangeLock lock_;
+    QTimer timer_;
+    QMetaObject::Connection lostConn_;
+    QMetaObject::Connection goneConn_;
+    bool running_ = false;
+    bool refreshWasOn_ = true;
+    bool refreshOff_ = false;
+    bool starting_ = false;  // inside start(): a failure is returned, not signalled
+    bool failedAtStart_ = false;
+    QString startFailure_;
+};
+
+}  // namespace tuvik
