@@ -92,8 +92,7 @@ bool ParamSetUpload::SendBlock(int b) {
         return false;
     }
     const UploadBlock& block = blocks_[static_cast<size_t>(b)];
-    const bool sent = link_->AdsSyncWriteReq(kEepromIndexGroup, block.address,
-                                             static_cast<int>(block.bytes.size()), block.bytes);
+    const bool sent = link_->WriteMemory(block.address, block.bytes);
     // Writing can end the link (and with it this upload) under us.
     return sent && running() && !lostDuringStart_ && link_;
 }

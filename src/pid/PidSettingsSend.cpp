@@ -5,7 +5,7 @@
 
 #include "link/DeviceLink.h"
 #include "link/Packet.h"
-#include "link/W32_speed_api.h"
+#include "link/SerialSpeed.h"
 #include "pid/PidValidation.h"
 #include "support/EventLog.h"
 #include "support/LocaleText.h"
@@ -218,8 +218,7 @@ void PidSettingsSend::Next() {
     }
     if (step_ <= kWrites) {
         const Write& w = writes_[static_cast<size_t>(step_ - 1)];
-        const bool sent = link_->AdsSyncWriteReq(kIndexGroup, w.address,
-                                                 static_cast<int>(w.bytes.size()), w.bytes);
+        const bool sent = link_->WriteMemory(w.address, w.bytes);
         if (!running()) {
             return;  // the write ended the link, and with it this send
         }

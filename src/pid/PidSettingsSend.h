@@ -40,7 +40,6 @@ class PidSettingsSend : public QObject {
     static constexpr int kExpectedAcks = 6;
     static constexpr int kWrites = 5;
     static constexpr int kSteps = kWrites + 1;
-    static constexpr int32_t kIndexGroup = 16416;
     static const QString kExchangeName;
 
     enum class Outcome {

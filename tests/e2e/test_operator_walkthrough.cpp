@@ -65,8 +65,8 @@ void OperatorWalk::Connecting() {
     ASSERT_TRUE(Connect());
     EXPECT_EQ(Find<QPushButton>(main.get(), "btnCon")->text(), QStringLiteral("Disconnect"));
     if (GetParam() == Via::Tcp) {
-        ASSERT_TRUE(main->shell().client);
-        EXPECT_EQ(link(), &main->shell().client->link());
+        ASSERT_TRUE(main->windows().client());
+        EXPECT_EQ(link(), &main->windows().client()->link());
     }
     EXPECT_TRUE(burner->isLoaded()) << "the burner window is loaded at every connect";
     EXPECT_TRUE(link()->RefreshTimerEnabled());
@@ -284,7 +284,7 @@ void OperatorWalk::HistogramWindow() {
 void OperatorWalk::AnalogInputs() {
     const DispatchState& st = session->state();
     Click(main.get(), "bntADinputs");
-    QWidget* w = main->shell().analog;
+    QWidget* w = main->windows().analog();
     ASSERT_NE(w, nullptr);
     EXPECT_TRUE(w->isVisible());
     EXPECT_FALSE(link()->RefreshTimerEnabled()) << "the inputs' requests replace the data request";
@@ -316,14 +316,14 @@ void OperatorWalk::AnalogInputs() {
 
 void OperatorWalk::MessageLogAndDailyFile() {
     Click(main.get(), "Command6");
-    ASSERT_TRUE(main->shell().message);
-    EXPECT_TRUE(main->shell().message->isVisible());
+    ASSERT_TRUE(main->windows().message());
+    EXPECT_TRUE(main->windows().message()->isVisible());
     // Fuel screw started in the running state at 123.4 s of burner time.
     const uint8_t event[] = {1, 0x80 | 20, 0xD2, 0x04, 0x00};
     sim->PushReply(Cmd::ActuatorEvent, event);
     const QString line =
         ActivityNames()[1] + QStringLiteral("; started ;123.4;") + StateNames()[20];
-    auto* text = Find<QPlainTextEdit>(main->shell().message.get(), "Text1");
+    auto* text = Find<QPlainTextEdit>(main->windows().message(), "Text1");
     ASSERT_TRUE(WaitUntil([&] { return text->toPlainText().contains(line); }))
         << text->toPlainText().toStdString();
     const QString file = session->log().DailyFilePath(kNow.date());
@@ -393,7 +393,7 @@ void OperatorWalk::Exit() {
     // Closed while connected: the link is closed first, the rest follows.
     ASSERT_TRUE(session->ctx().LinkConnected());
     const QPointer<QWidget> windows[] = {burner, burner->allParams(), burner->extras(),
-                                         main->shell().analog, main->shell().message.get()};
+                                         main->windows().analog(), main->windows().message()};
     main->close();
     ASSERT_TRUE(WaitUntil([&] { return unloaded->size() == 1; }));
     EXPECT_FALSE(session->ctx().LinkConnected());
@@ -403,9 +403,9 @@ void OperatorWalk::Exit() {
     for (const QPointer<QWidget>& w : windows) {
         EXPECT_TRUE(w.isNull()) << "a window outlived the main window";
     }
-    EXPECT_FALSE(main->shell().message);
-    EXPECT_FALSE(main->shell().serial);
-    EXPECT_FALSE(main->shell().client);
+    EXPECT_FALSE(main->windows().message());
+    EXPECT_FALSE(main->windows().serial());
+    EXPECT_FALSE(main->windows().client());
 }
 
 }  // namespace
