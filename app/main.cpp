@@ -25,8 +25,8 @@
 
 #include "shell/AppPaths.h"
 #include "shell/Session.h"
+#include "shell/ui/ProgramStart.h"
 #include "shell/ui/frmPID.h"
-#include "shell/ui/frmToolWindows.h"
 #include "trend/ui/TrendChartWidget.h"
 
 namespace {
@@ -46,11 +46,6 @@ class CountingReceiver : public tuvik::ReplyReceiver {
 
   private:
     tuvik::ReplyReceiver* next_;
-};
-
-struct RunStats {
-    long long broken = 0;
-    long long messages = 0;
 };
 
 // "serial:<port>:<refresh>"; the port may itself hold colons.
@@ -115,23 +110,16 @@ int main(int argc, char** argv) {
     main.Form_Load();
 
     std::unique_ptr<CountingReceiver> counter;
-    RunStats stats;
-    QMetaObject::Connection brokenCount;
+    long long messages = 0;
     QMetaObject::Connection messageCount;
     const QString statsFile = qEnvironmentVariable("TUVIK_STATS_FILE");
     if (!statsFile.isEmpty()) {
         counter = std::make_unique<CountingReceiver>(session.ctx().replyReceiver());
         session.ctx().setReplyReceiver(counter.get());
-        brokenCount = QObject::connect(&session.ctx(), &tuvik::AppContext::mainCaptionRequested,
-                                       &app, [&stats](const QString& text) {
-                                           if (text.contains(QStringLiteral(" Broken packet: "))) {
-                                               ++stats.broken;
-                                           }
-                                       });
         messageCount = QObject::connect(&session.log(), &tuvik::MessageLog::logTextChanged, &app,
-                                        [&stats](const QString& text) {
+                                        [&messages](const QString& text) {
                                             if (!text.isEmpty()) {
-                                                ++stats.messages;
+                                                ++messages;
                                             }
                                         });
     }
@@ -149,7 +137,6 @@ int main(int argc, char** argv) {
     if (counter) {
         // The windows and links go after this; nothing may count into a
         // receiver or totals that are gone by then.
-        QObject::disconnect(brokenCount);
         QObject::disconnect(messageCount);
         session.ctx().setReplyReceiver(counter->next());
         QFile out(statsFile);
@@ -157,8 +144,8 @@ int main(int argc, char** argv) {
             out.write(QStringLiteral("replies %1\nbroken_packets %2\nmessages %3\n"
                                      "chart_paints %4\nchart_paint_us %5\nchart_backgrounds %6\n")
                           .arg(counter->replies)
-                          .arg(stats.broken)
-                          .arg(stats.messages)
+                          .arg(main.windows().BrokenPackets())
+                          .arg(messages)
                           .arg(main.chart().paintCount())
                           .arg(main.chart().paintNanoseconds() / 1000)
                           .arg(main.chart().backgroundDraws())

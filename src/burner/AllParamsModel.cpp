@@ -297,7 +297,7 @@ QList<AllParamsModel::NotSent> AllParamsModel::SendChecked(DeviceLink& link) {
         }
         const uint8_t byte[1] = {static_cast<uint8_t>(*v < 0 ? *v + 256 : *v)};
         const auto address = static_cast<int32_t>(std::floor(r.address));
-        if (!link.AdsSyncWriteReq(kEepromIndexGroup, address, 1, byte)) {
+        if (!link.WriteMemory(address, byte)) {
             refused.append({i, who + NotSentMessage()});
         }
     }

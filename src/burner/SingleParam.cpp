@@ -100,7 +100,7 @@ std::optional<QString> WriteParam(DeviceLink& link, const QString& addressText,
         return *e;
     }
     const uint8_t buf[1] = {std::get<uint8_t>(v)};
-    if (!link.AdsSyncWriteReq(kEepromIndexGroup, std::get<int32_t>(a), 1, buf)) {
+    if (!link.WriteMemory(std::get<int32_t>(a), buf)) {
         return NotSentMessage();
     }
     return std::nullopt;
@@ -118,7 +118,7 @@ std::optional<QString> WriteParam16(DeviceLink& link, const QString& addressText
     }
     const auto w = static_cast<uint16_t>(std::get<int16_t>(v));
     const uint8_t buf[2] = {static_cast<uint8_t>(w & 0xFF), static_cast<uint8_t>(w >> 8)};
-    if (!link.AdsSyncWriteReq(kEepromIndexGroup, std::get<int32_t>(a), 2, buf)) {
+    if (!link.WriteMemory(std::get<int32_t>(a), buf)) {
         return NotSentMessage();
     }
     return std::nullopt;

@@ -14,9 +14,6 @@ namespace tuvik {
 
 class DeviceLink;
 
-// Memory writes go to this index group (it is not sent on the wire).
-inline constexpr int32_t kEepromIndexGroup = 16416;
-
 // The address part of a parameter list item: the text after the first "#",
 // or the whole text when it has none.
 QString AddressFromComboText(const QString& comboText);

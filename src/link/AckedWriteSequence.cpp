@@ -1,7 +1,7 @@
 #include "link/AckedWriteSequence.h"
 
 #include "link/DeviceLink.h"
-#include "link/W32_speed_api.h"
+#include "link/SerialSpeed.h"
 
 namespace tuvik {
 
@@ -88,8 +88,7 @@ void AckedWriteSequence::Run() {
         const Step& s = plan_.steps[next_++];
         switch (s.kind) {
             case Step::Kind::Write: {
-                const bool sent = link_->AdsSyncWriteReq(kIndexGroup, s.value,
-                                                         static_cast<int>(s.bytes.size()), s.bytes);
+                const bool sent = link_->WriteMemory(s.value, s.bytes);
                 if (running_ && !sent) {
                     Fail(kTextPortNotOpen);
                 }

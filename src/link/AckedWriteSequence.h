@@ -70,9 +70,6 @@ class AckedWriteSequence : public QObject {
         NotSent,  // it failed before its first pause; it is over, no signal follows
     };
 
-    // The memory writes' index group (not sent; the device knows only one).
-    static constexpr int32_t kIndexGroup = 16416;
-
     // acks, refused: the dispatcher's counters (not owned); without the
     // first no run is accepted, without the second none is refused.
     explicit AckedWriteSequence(int16_t* acks = nullptr, int16_t* refused = nullptr,

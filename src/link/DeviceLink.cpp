@@ -1,15 +1,126 @@
 #include "link/DeviceLink.h"
 
+#include <QPointer>
+
 #include <chrono>
 
 #include "link/Packet.h"
+#include "support/LocaleText.h"
 
 namespace tuvik {
 
-DeviceLink::DeviceLink(QObject* parent) : QObject(parent) {
+namespace {
+
+quint64 Minus(quint64 a, quint64 b) {
+    return a >= b ? a - b : a;  // counts of another link, or of none: taken whole
+}
+
+}  // namespace
+
+LinkTraffic LinkTraffic::Since(const LinkTraffic& base) const {
+    const quint64 newReplies = Minus(replies, base.replies);
+    return {Minus(bytes, base.bytes), newReplies, Minus(broken, base.broken),
+            newReplies > 0 ? lastReplyMs : -1};
+}
+
+qint64 LinkClockMs() {
+    return std::chrono::duration_cast<std::chrono::milliseconds>(
+               std::chrono::steady_clock::now().time_since_epoch())
+        .count();
+}
+
+DeviceLink::DeviceLink(QObject* parent)
+    : QObject(parent), clock_(&QTime::currentTime), requestTimer_(this) {
+    requestTimer_.setInterval(defaultRequestMs_);
+    connect(&requestTimer_, &QTimer::timeout, this, [this] { OnRequestTick(); });
     reconnectTimer_.setInterval(kReconnectMs);
     connect(&reconnectTimer_, &QTimer::timeout, this, [this] { TryReopen(); });
 }
+
+void DeviceLink::SetClock(std::function<QTime()> clock) {
+    clock_ = clock ? std::move(clock) : std::function<QTime()>(&QTime::currentTime);
+}
+
+// ---- receiving ----------------------------------------------------------------
+
+bool DeviceLink::ReceiveLoop(const std::function<std::span<const uint8_t>()>& next) {
+    if (inReceive_) {
+        return true;
+    }
+    inReceive_ = true;
+    QPointer<DeviceLink> self(this);
+    for (std::span<const uint8_t> bytes = next(); !bytes.empty(); bytes = next()) {
+        traffic_.bytes += bytes.size();
+        rx_.Feed(bytes, *this);
+        if (!self) {
+            return false;
+        }
+    }
+    inReceive_ = false;
+    return true;
+}
+
+void DeviceLink::OnPacket(uint8_t command, std::span<const uint8_t> data) {
+    ++traffic_.replies;
+    traffic_.lastReplyMs = LinkClockMs();
+    if (receiver_) {
+        receiver_->HandleReply(command, data);
+    }
+}
+
+void DeviceLink::OnBrokenPacket(uint8_t command, int length, uint8_t trailer) {
+    ++traffic_.broken;
+    BrokenPacketSeen();
+    QString text = TimeText(Now()) + QStringLiteral(" Broken packet: ") +
+                   QString::number(command, 16).toUpper() + u' ' + QString::number(length);
+    if (brokenText_ == BrokenPacketText::SerialEnd) {
+        const uint16_t notTrailer = static_cast<uint16_t>(~static_cast<uint16_t>(trailer));
+        text += QStringLiteral(" end ~") +
+                QStringLiteral("%1").arg(notTrailer, 4, 16, QChar(u'0')).toUpper();
+    } else {
+        text += u' ' + QString::number(trailer, 16).toUpper();
+    }
+    emit captionRequested(text);
+}
+
+// ---- the periodic request -------------------------------------------------------
+
+void DeviceLink::SetDefaultRequestPeriod(int ms, const QString& timerName) {
+    defaultRequestMs_ = ms;
+    requestPeriodMs_ = ms;
+    requestTimer_.setInterval(ms);
+    requestTimer_.setObjectName(timerName);
+}
+
+void DeviceLink::SetRequestPeriod(int ms) {
+    requestPeriodMs_ = ms;
+    requestTimer_.setInterval(ms > 0 ? ms : defaultRequestMs_);
+    ArmRequestTimer();
+}
+
+// A period of 0 or less means the timer never ticks, as with a stopped timer.
+void DeviceLink::ArmRequestTimer() {
+    if (refreshEnabled_ && requestPeriodMs_ > 0) {
+        if (!requestTimer_.isActive()) {
+            requestTimer_.start();
+        }
+    } else {
+        requestTimer_.stop();
+    }
+    RequestTimerArmed();
+}
+
+void DeviceLink::PauseRequestTimer() {
+    requestTimer_.stop();
+    RequestTimerArmed();
+}
+
+void DeviceLink::SetRefreshTimer(bool enabled) {
+    refreshEnabled_ = enabled;
+    ArmRequestTimer();
+}
+
+// ---- retrying after a loss --------------------------------------------------------
 
 void DeviceLink::setAutoReconnect(bool on) {
     autoReconnect_ = on;
@@ -32,11 +143,7 @@ void DeviceLink::StopReconnecting() {
     }
 }
 
-qint64 LinkClockMs() {
-    return std::chrono::duration_cast<std::chrono::milliseconds>(
-               std::chrono::steady_clock::now().time_since_epoch())
-        .count();
-}
+// ---- writing ----------------------------------------------------------------------
 
 bool DeviceLink::SendPacket(uint8_t cmd, std::span<const int> data) {
     const auto bytes = EncodePacket(cmd, data);
@@ -54,10 +161,9 @@ bool DeviceLink::SendPacket(uint8_t cmd) {
     return WritePacket(EncodeRequest(cmd));
 }
 
-bool DeviceLink::AdsSyncWriteReq(int32_t /*indexGroup*/, int32_t indexOffset, int cbLen,
-                                 std::span<const uint8_t> wArray) {
-    const auto bytes = EncodeMemWrite(indexOffset, cbLen, wArray);
-    return bytes && WritePacket(*bytes);
+bool DeviceLink::WriteMemory(int32_t address, std::span<const uint8_t> bytes) {
+    const auto packet = EncodeMemWrite(address, static_cast<int>(bytes.size()), bytes);
+    return packet && WritePacket(*packet);
 }
 
 bool DeviceLink::ReadEE(int osote) {

@@ -1,19 +1,25 @@
 #pragma once
-// The member set that both links offer. Every part of the program sends
-// through the active link (AppContext::activeLink) by these members.
+// What every link does the same way, whatever carries the bytes: the receive
+// framing and its loop that hands complete replies on, the broken-packet
+// report, the periodic data request, the clock for captions, the traffic
+// counts and the retries after a loss. A link kind (serial port, TCP relay)
+// only opens, reads, writes and reports loss. Every part of the program
+// sends through the active link (AppContext::activeLink) by these members.
 
 #include <QObject>
 #include <QString>
+#include <QTime>
 #include <QTimer>
 
 #include <cstdint>
+#include <functional>
 #include <span>
 
 #include "link/RxState.h"
 
 namespace tuvik {
 
-// What has come in over a link since it was last reset: the bytes read, the
+// What has come in over a link since it was made: the bytes read, the
 // replies framed, the broken packets, and when the last reply came (ms on a
 // monotonic clock, -1 none).
 struct LinkTraffic {
@@ -21,6 +27,9 @@ struct LinkTraffic {
     quint64 replies = 0;
     quint64 broken = 0;
     qint64 lastReplyMs = -1;
+
+    // What came in after `base` was taken (the last reply only if one did).
+    LinkTraffic Since(const LinkTraffic& base) const;
 };
 
 // The monotonic clock the traffic counts use, in ms.
@@ -34,16 +43,26 @@ class ReplyReceiver {
     virtual void HandleReply(uint8_t command, std::span<const uint8_t> data) = 0;
 };
 
-class DeviceLink : public QObject {
+class DeviceLink : public QObject, private RxSink {
     Q_OBJECT
   public:
+    // How a broken packet is told in the main window's title bar, after the
+    // time and " Broken packet: " and the command in hex: the serial link
+    // says "<length> end ~<16-bit complement of the trailer>", the TCP link
+    // "<length> <trailer>".
+    enum class BrokenPacketText { SerialEnd, TcpTrailer };
+
     explicit DeviceLink(QObject* parent = nullptr);
     ~DeviceLink() override = default;
 
     virtual bool PortOpen() const = 0;
     virtual void Disconnect() = 0;
-    virtual void SetRefreshTimer(bool enabled) = 0;
-    virtual bool RefreshTimerEnabled() const = 0;
+
+    // Switches the periodic data request on or off. While the link is closed
+    // the wish is kept and the request goes out once it is open.
+    virtual void SetRefreshTimer(bool enabled);
+    virtual bool RefreshTimerEnabled() const { return refreshEnabled_; }
+    const QTimer& requestTimer() const { return requestTimer_; }
 
     // One byte: value, or value XOR 0xFF when invert. Returns false (nothing
     // written) when value is outside 0..255 or the link cannot write.
@@ -56,11 +75,9 @@ class DeviceLink : public QObject {
     // Without data: cmd, 0x00, trailer.
     bool SendPacket(uint8_t cmd);
 
-    // Memory write request 0x85 (indexGroup is not sent).
-    bool AdsSyncWriteReq(int32_t indexGroup, int32_t indexOffset, int cbLen,
-                         std::span<const uint8_t> wArray);
-    // Offered for symmetry with the write; the controller has no such read.
-    void AdsSyncReadReq(int32_t, int32_t, int, std::span<const uint8_t>) {}
+    // Memory write request 0x85: the address (low 16 bits), then the bytes
+    // (at most 253).
+    bool WriteMemory(int32_t address, std::span<const uint8_t> bytes);
 
     // Burner memory reads: 0x8A (byte) and 0x55 (word).
     virtual bool ReadEE(int osote);
@@ -72,11 +89,16 @@ class DeviceLink : public QObject {
     void SetReceiver(ReplyReceiver* r) { receiver_ = r; }
     ReplyReceiver* receiver() const { return receiver_; }
 
-    // Traffic counts for the status line; reset at every connect.
+    // Traffic counts for the status line and the run's statistics.
     const LinkTraffic& traffic() const { return traffic_; }
-    void ResetTraffic() { traffic_ = LinkTraffic{}; }
     // The port or relay address the link uses, for the status line.
     virtual QString Endpoint() const { return {}; }
+    // The receive framing's state, for tests.
+    const RxState& rxState() const { return rx_; }
+
+    // Time of day used for captions (and the serial link's quiet time);
+    // tests fix it.
+    void SetClock(std::function<QTime()> clock);
 
     // After the device went away (linkLost), try the same port or relay
     // again once a second until it is back or Disconnect is called. An
@@ -89,12 +111,15 @@ class DeviceLink : public QObject {
     bool reconnecting() const { return reconnectTimer_.isActive(); }
 
   signals:
-    // The link became usable or stopped being usable (port open, socket connected).
+    // Whether the link is usable (port open, socket connected), told at
+    // every open, close, failed open and loss; a repeat is no change.
     void connectionChanged(bool connected);
     // The device went away under us (adapter pulled, relay dropped the connection).
     void linkLost(const QString& reason);
-    // A line meant for the main window's title bar (broken packets, open errors).
+    // A line meant for the main window's title bar (broken packets).
     void captionRequested(const QString& text);
+    // Something the operator must be told in a message box.
+    void userNotice(const QString& text);
     // Retrying after a lost link started (true) or ended (false: back, or
     // given up by Disconnect).
     void reconnectingChanged(bool on);
@@ -102,22 +127,61 @@ class DeviceLink : public QObject {
   protected:
     // Writes a whole encoded packet; the link decides how (one write or byte by byte).
     virtual bool WritePacket(const QByteArray& bytes) = 0;
-    void CountBytes(qint64 n) { traffic_.bytes += static_cast<quint64>(n); }
-    void CountReply() {
-        ++traffic_.replies;
-        traffic_.lastReplyMs = LinkClockMs();
-    }
-    void CountBroken() { ++traffic_.broken; }
+
+    // The receive loop. `next` reads once from the transport and returns the
+    // bytes, or nothing when it holds no more. Each read goes through the
+    // framing, and every complete reply is handed on before the next byte is
+    // taken. A reply handler that waits (pauses, quiet time) runs the event
+    // loop, and with it may come back here: that call returns at once, and
+    // the bytes it was woken for are read by the outer loop once the handler
+    // returns. Returns false when a handler destroyed the link: the caller
+    // must then touch nothing of it.
+    bool ReceiveLoop(const std::function<std::span<const uint8_t>()>& next);
+    bool receiving() const { return inReceive_; }
+    // A new connection: nothing of a half-framed packet carries over.
+    void ResetFraming() { rx_.Reset(); }
+    // What a broken packet does besides counting and the caption.
+    virtual void BrokenPacketSeen() {}
+    void SetBrokenPacketText(BrokenPacketText kind) { brokenText_ = kind; }
+
+    // The periodic data request: its period (0 or less: it never ticks, as
+    // a stopped timer), and what a tick writes.
+    void SetRequestPeriod(int ms);
+    int requestPeriod() const { return requestPeriodMs_; }
+    // The period the timer holds until one is given, and the timer's name.
+    void SetDefaultRequestPeriod(int ms, const QString& timerName);
+    virtual void OnRequestTick() {}
+    // The request timer was started or stopped (or left as it was).
+    virtual void RequestTimerArmed() {}
+    void ArmRequestTimer();
+    // Stops the request without changing whether it is wanted (a lost link).
+    void PauseRequestTimer();
+    // After a failed reopen: the request is wanted as it was before.
+    void KeepRefreshWanted(bool on) { refreshEnabled_ = on; }
+
+    void ReportConnected(bool connected) { emit connectionChanged(connected); }
+    QTime Now() const { return clock_(); }
+
     // For the links: start retrying after a loss (when asked to), stop.
     void StartReconnecting();
     void StopReconnecting();
     // One attempt to open the same port or relay again.
     virtual void TryReopen() {}
 
+  private:
+    void OnPacket(uint8_t command, std::span<const uint8_t> data) override;
+    void OnBrokenPacket(uint8_t command, int length, uint8_t trailer) override;
+
     ReplyReceiver* receiver_ = nullptr;
     LinkTraffic traffic_;
-
-  private:
+    RxState rx_;
+    bool inReceive_ = false;
+    BrokenPacketText brokenText_ = BrokenPacketText::SerialEnd;
+    std::function<QTime()> clock_;
+    QTimer requestTimer_;
+    int defaultRequestMs_ = 500;
+    int requestPeriodMs_ = 500;
+    bool refreshEnabled_ = false;
     bool autoReconnect_ = false;
     QTimer reconnectTimer_;
 };

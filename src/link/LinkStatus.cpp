@@ -2,6 +2,8 @@
 
 #include <cmath>
 
+#include "link/TcpLink.h"
+
 namespace tuvik {
 
 namespace {
@@ -16,16 +18,32 @@ QString Rate(double perSecond) {
 
 }  // namespace
 
-void LinkStatus::Restart(qint64 nowMs) {
+void LinkStatus::Restart(qint64 nowMs, const LinkTraffic& atConnect) {
+    base_ = atConnect;
     since_ = nowMs;
     connectedAt_ = nowMs;
     replies_ = 0;
     bytes_ = 0;
 }
 
+LinkStatus::Line LinkStatus::Update(const DeviceLink* link, bool connected, bool alarm,
+                                    qint64 nowMs) {
+    State state = State::Disconnected;
+    if (link && link->reconnecting()) {
+        state = State::Reconnecting;
+    } else if (link && connected) {
+        state = State::Connected;
+    }
+    const QString kind = qobject_cast<const TcpLink*>(link) ? QStringLiteral("TCP relay")
+                                                            : QStringLiteral("Serial port");
+    return Update(state, kind, link ? link->Endpoint() : QString(),
+                  link ? link->traffic() : LinkTraffic{}, alarm, nowMs);
+}
+
 LinkStatus::Line LinkStatus::Update(State state, const QString& kind, const QString& endpoint,
-                                    const LinkTraffic& traffic, bool alarm, qint64 nowMs) {
+                                    const LinkTraffic& counts, bool alarm, qint64 nowMs) {
     Line line;
+    const LinkTraffic traffic = counts.Since(base_);
     const QString where = kind + QLatin1Char(' ') + endpoint;
     if (state == State::Disconnected) {
         line.text = QStringLiteral("Not connected");

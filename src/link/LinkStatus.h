@@ -24,15 +24,20 @@ class LinkStatus {
         bool warning = false;
     };
 
-    // A fresh connection: rates and silence count from now.
-    void Restart(qint64 nowMs);
-    // kind: "Serial" or "TCP"; endpoint: the port or relay address.
+    // A fresh connection: rates, silence and the counts shown start from
+    // now and from the link's counts at this moment.
+    void Restart(qint64 nowMs, const LinkTraffic& atConnect = {});
+    // kind: "Serial port" or "TCP relay"; endpoint: the port or relay address.
     Line Update(State state, const QString& kind, const QString& endpoint,
                 const LinkTraffic& traffic, bool alarm, qint64 nowMs);
+    // The line for the active link (none: not connected); connected is
+    // LinkConnected.
+    Line Update(const DeviceLink* link, bool connected, bool alarm, qint64 nowMs);
 
     static QString AlarmText() { return QStringLiteral("ALARM reported by the controller"); }
 
   private:
+    LinkTraffic base_;   // the link's counts at the connect
     qint64 since_ = -1;  // the previous update (or the connect)
     qint64 connectedAt_ = -1;
     quint64 replies_ = 0;

@@ -3,6 +3,7 @@
 #include <QElapsedTimer>
 #include <QEventLoop>
 #include <QPointer>
+#include <QTimer>
 
 #ifdef Q_OS_UNIX
 #include <fcntl.h>
@@ -13,10 +14,8 @@
 #endif
 
 #include "link/Packet.h"
-#include "link/W32_speed_api.h"
-#include "shell/AppContext.h"
+#include "link/SerialSpeed.h"
 #include "support/LocaleText.h"
-#include "support/Numbers.h"
 
 namespace tuvik {
 
@@ -40,24 +39,20 @@ bool IsWholeNumber(const QString& t) {
 
 }  // namespace
 
-SerialLink::SerialLink(AppContext& ctx, QObject* parent)
-    : DeviceLink(parent), ctx_(ctx), port_(this), requestTimer_(this), clock_(&QTime::currentTime) {
-    setObjectName(QStringLiteral("frmRS232"));
+SerialLink::SerialLink(QObject* parent)
+    : DeviceLink(parent), port_(this), quiet_([this] { return Now(); }, nullptr) {
+    setObjectName(QStringLiteral("serialLink"));
     port_.setObjectName(QStringLiteral("MSComm1"));
-    requestTimer_.setObjectName(QStringLiteral("TimerRequestData"));
-    requestTimer_.setInterval(kInitialRequestMs);
-    ApplySettingsText();
+    SetDefaultRequestPeriod(kInitialRequestMs, QStringLiteral("TimerRequestData"));
+    SetBrokenPacketText(BrokenPacketText::SerialEnd);
+    ApplyLineSettings();
 
-    connect(&requestTimer_, &QTimer::timeout, this, &SerialLink::OnRequestTick);
     connect(&port_, &QSerialPort::readyRead, this, &SerialLink::OnReadyRead);
     connect(&port_, &QSerialPort::errorOccurred, this, &SerialLink::OnPortError);
-    // Broken-packet lines belong in the main window's title bar.
-    connect(this, &DeviceLink::captionRequested, &ctx_, &AppContext::setMainCaption);
 }
 
 SerialLink::~SerialLink() {
     disconnect(&port_, nullptr, this, nullptr);
-    requestTimer_.stop();
     if (port_.isOpen()) {
         port_.close();
     }
@@ -81,21 +76,13 @@ QString SerialLink::PortNameFor(const QString& text) {
     return t;
 }
 
-QString SerialLink::SettingsText() const {
-    return QStringLiteral("%1,n,8,1").arg(speed_);
-}
-
-void SerialLink::ApplySettingsText() {
+// Speed, no parity, 8 data bits, 1 stop bit ("57600,n,8,1").
+void SerialLink::ApplyLineSettings() {
     port_.setBaudRate(speed_);
     port_.setDataBits(QSerialPort::Data8);
     port_.setParity(QSerialPort::NoParity);
     port_.setStopBits(QSerialPort::OneStop);
     port_.setFlowControl(QSerialPort::NoFlowControl);
-}
-
-void SerialLink::SetClock(std::function<QTime()> clock) {
-    clock_ = clock ? std::move(clock) : std::function<QTime()>(&QTime::currentTime);
-    quiet_.SetWallClock(clock_);
 }
 
 void SerialLink::SetWindowCaption(const QString& text) {
@@ -104,37 +91,14 @@ void SerialLink::SetWindowCaption(const QString& text) {
 }
 
 QString SerialLink::ErrorCaption(const QString& description) const {
-    return TimeText(clock_()) + QStringLiteral("  Error ") + description;
+    return TimeText(Now()) + QStringLiteral("  Error ") + description;
 }
 
-// ---- request timer ----------------------------------------------------------
-
-void SerialLink::SetRequestInterval(int ms) {
-    requestIntervalMs_ = ms;
-    requestTimer_.setInterval(ms > 0 ? ms : kInitialRequestMs);
-    ArmRequestTimer();
+void SerialLink::BrokenPacketSeen() {
+    quiet_.MarkBroken();
 }
 
-// A period of 0 or less means the timer never ticks, as with a stopped timer.
-void SerialLink::ArmRequestTimer() {
-    if (refreshEnabled_ && requestIntervalMs_ > 0) {
-        if (!requestTimer_.isActive()) {
-            requestTimer_.start();
-        }
-    } else {
-        requestTimer_.stop();
-    }
-    UpdateReadMode();
-}
-
-void SerialLink::SetRefreshTimer(bool enabled) {
-    refreshEnabled_ = enabled;
-    ArmRequestTimer();
-}
-
-bool SerialLink::RefreshTimerEnabled() const {
-    return refreshEnabled_;
-}
+// ---- the periodic request -----------------------------------------------------
 
 void SerialLink::OnRequestTick() {
     if (!port_.isOpen()) {
@@ -144,12 +108,28 @@ void SerialLink::OnRequestTick() {
     WriteBytes(EncodeRequest(Cmd::DataRequest));
     if (tickRead_) {
         DrainPort();
-    } else if (!tickReadFailed_ && requestIntervalMs_ <= kTickReadMaxMs) {
+    } else if (!tickReadFailed_ && requestPeriod() <= kTickReadMaxMs) {
         UpdateReadMode();  // a change of mode put off while a reply was handled
     }
 }
 
+void SerialLink::RequestTimerArmed() {
+    UpdateReadMode();
+}
+
 // ---- opening and closing ----------------------------------------------------
+
+// The port did not open: closed, no request, and the reason in the caption.
+std::optional<LinkError> SerialLink::OpenFailed() {
+    LinkError e{port_.errorString()};
+    if (port_.isOpen()) {
+        port_.close();
+    }
+    SetRefreshTimer(false);
+    ReportConnected(false);
+    SetWindowCaption(ErrorCaption(e.description));
+    return e;
+}
 
 std::optional<LinkError> SerialLink::TogglePort(bool poll) {
     if (!port_.isOpen()) {
@@ -157,33 +137,25 @@ std::optional<LinkError> SerialLink::TogglePort(bool poll) {
         const bool ok = port_.open(QIODevice::ReadWrite);
         opening_ = false;
         if (!ok) {
-            LinkError e{static_cast<int>(port_.error()), port_.errorString(), port_.objectName()};
-            if (port_.isOpen()) {
-                port_.close();
-            }
-            SetRefreshTimer(false);
-            ctx_.setLinkConnected(false);
-            SetWindowCaption(ErrorCaption(e.description));
-            return e;
+            return OpenFailed();
         }
         port_.clear();
-        rx_.Reset();  // nothing of an earlier session continues into this one
+        ResetFraming();  // nothing of an earlier session continues into this one
         tickReadFailed_ = false;
-        ctx_.setLinkConnected(true);
+        ReportConnected(true);
         SetRefreshTimer(poll);
-        emit connectionChanged(true);
     } else {
-        ctx_.setLinkConnected(false);
+        ReportConnected(false);
         port_.close();
         SetRefreshTimer(false);
-        emit connectionChanged(false);
     }
     SetWindowCaption(QStringLiteral("Connect ") +
-                     (ctx_.LinkConnected() ? QStringLiteral("True") : QStringLiteral("False")));
+                     (port_.isOpen() ? QStringLiteral("True") : QStringLiteral("False")));
     return std::nullopt;
 }
 
-std::optional<LinkError> SerialLink::OpenPort() {
+std::optional<LinkError> SerialLink::OpenPort(const SerialSettings& settings) {
+    settings_ = settings;
     return Open(true);
 }
 
@@ -191,84 +163,45 @@ std::optional<LinkError> SerialLink::Open(bool poll) {
     if (port_.isOpen()) {
         TogglePort();
     }
-    const LinkSettingsSource* s = ctx_.linkSettings();
-    const QString portText = s ? s->ComPortText() : QString();
-    const QString speedText = s ? s->SpeedText() : QString();
-    const QString refreshText = s ? s->RefreshText() : QString();
-
-    const QString name = PortNameFor(portText);
-    comPortNumber_ = IsWholeNumber(portText.trimmed()) ? portText.trimmed().toInt() : 0;
     speed_ = kOpenSpeed;
-    port_.setPortName(name);
-    ApplySettingsText();
+    port_.setPortName(PortNameFor(settings_.port));
+    ApplyLineSettings();
 
     if (auto err = TogglePort(poll)) {
         return err;
     }
-    if (auto err = SetPortBaudRate(port_, TextToWholeNumber(speedText))) {
+    if (auto err = SetPortBaudRate(port_, settings_.speed)) {
         // The port is left closed rather than running at a speed nobody asked for.
         TogglePort();
         SetWindowCaption(ErrorCaption(err->description));
         return err;
     }
     (void)GetPortBaudRate(port_);
-    ctx_.setLinkConnected(true);
-    SetRequestInterval(TextToWholeNumber(refreshText));
+    SetRequestPeriod(settings_.refreshMs);
     SetRefreshTimer(poll);
     return std::nullopt;
 }
 
 void SerialLink::Disconnect() {
     StopReconnecting();
-    if (const LinkSettingsSource* s = ctx_.linkSettings()) {
-        SetRequestInterval(TextToWholeNumber(s->RefreshText()));
-    }
+    SetRequestPeriod(settings_.refreshMs);
     SetRefreshTimer(false);
-    const bool wasOpen = port_.isOpen();
-    if (wasOpen) {
+    if (port_.isOpen()) {
         port_.close();
     }
-    ctx_.setLinkConnected(false);
-    if (wasOpen) {
-        emit connectionChanged(false);
-    }
+    ReportConnected(false);
 }
 
 std::optional<LinkError> SerialLink::BaudRate(int speed) {
     speed_ = speed;
     if (!port_.isOpen()) {
-        ApplySettingsText();
+        ApplyLineSettings();
         return std::nullopt;
     }
     port_.close();
-    ApplySettingsText();
+    ApplyLineSettings();
     if (!port_.open(QIODevice::ReadWrite)) {
-        LinkError e{static_cast<int>(port_.error()), port_.errorString(), port_.objectName()};
-        SetRefreshTimer(false);
-        ctx_.setLinkConnected(false);
-        SetWindowCaption(ErrorCaption(e.description));
-        emit connectionChanged(false);
-        return e;
-    }
-    return std::nullopt;
-}
-
-std::optional<LinkError> SerialLink::comPort(int number) {
-    comPortNumber_ = number;
-    const QString name = PortNameFor(QString::number(number));
-    if (!port_.isOpen()) {
-        port_.setPortName(name);
-        return std::nullopt;
-    }
-    port_.close();
-    port_.setPortName(name);
-    if (!port_.open(QIODevice::ReadWrite)) {
-        LinkError e{static_cast<int>(port_.error()), port_.errorString(), port_.objectName()};
-        SetRefreshTimer(false);
-        ctx_.setLinkConnected(false);
-        SetWindowCaption(ErrorCaption(e.description));
-        emit connectionChanged(false);
-        return e;
+        return OpenFailed();
     }
     return std::nullopt;
 }
@@ -288,12 +221,10 @@ void SerialLink::OnPortError(QSerialPort::SerialPortError error) {
     port_.clearError();
     // The request stops with the port, but whether it is wanted is kept for
     // the reconnect.
-    requestTimer_.stop();
-    UpdateReadMode();
-    ctx_.setLinkConnected(false);
+    PauseRequestTimer();
+    ReportConnected(false);
     SetWindowCaption(ErrorCaption(why));
     emit linkLost(why);
-    emit connectionChanged(false);
     StartReconnecting();
 }
 
@@ -301,20 +232,15 @@ void SerialLink::OnPortError(QSerialPort::SerialPortError error) {
 // set while the link was down (a window that stops it for its own requests
 // may have opened or closed meanwhile).
 void SerialLink::TryReopen() {
-    const bool poll = refreshEnabled_;
+    const bool poll = RefreshTimerEnabled();
     if (Open(poll)) {
-        refreshEnabled_ = poll;  // a failed attempt is no change of mind
+        KeepRefreshWanted(poll);  // a failed attempt is no change of mind
     } else {
         StopReconnecting();
     }
 }
 
 // ---- writing ----------------------------------------------------------------
-
-bool SerialLink::WriteByte(uint8_t b) {
-    const char c = static_cast<char>(b);
-    return WriteBytes(QByteArray(&c, 1));
-}
 
 // The port buffers what is written and would send it on a later pass of the
 // event loop; handing it to the driver now saves that wake-up per request.
@@ -374,7 +300,8 @@ bool SerialLink::Send(int value, bool invert) {
     if (!WaitQuiet()) {
         return false;
     }
-    return WriteByte(static_cast<uint8_t>(invert ? value ^ 0xFF : value));
+    const char c = static_cast<char>(invert ? value ^ 0xFF : value);
+    return WriteBytes(QByteArray(&c, 1));
 }
 
 bool SerialLink::WritePacket(const QByteArray& bytes) {
@@ -391,7 +318,7 @@ bool SerialLink::ReadEE_16bit(int osote, bool paluu) {
     return WriteBytes(EncodeReadWord(static_cast<uint16_t>(osote)));
 }
 
-// ---- receiving --------------------------------------------------------------
+// ---- reading ----------------------------------------------------------------
 
 // The port's own read notifier, when it has one (it is the port's child).
 static QSocketNotifier* PortReadNotifier(QSerialPort& port) {
@@ -405,8 +332,8 @@ static QSocketNotifier* PortReadNotifier(QSerialPort& port) {
 
 void SerialLink::UpdateReadMode() {
 #ifdef Q_OS_UNIX
-    const bool want = port_.isOpen() && !tickReadFailed_ && requestTimer_.isActive() &&
-                      requestIntervalMs_ <= kTickReadMaxMs && port_.handle() >= 0 &&
+    const bool want = port_.isOpen() && !tickReadFailed_ && requestTimer().isActive() &&
+                      requestPeriod() <= kTickReadMaxMs && port_.handle() >= 0 &&
                       (::fcntl(port_.handle(), F_GETFL) & O_NONBLOCK) != 0;
     if (want == tickRead_) {
         return;
@@ -415,7 +342,7 @@ void SerialLink::UpdateReadMode() {
         LeaveTickRead();
         return;
     }
-    if (inReceive_) {
+    if (receiving()) {
         return;  // a handler is running; the next tick or arrival decides
     }
     // What the port has already read goes first, in order.
@@ -447,78 +374,46 @@ void SerialLink::LeaveTickRead() {
 
 void SerialLink::DrainPort() {
 #ifdef Q_OS_UNIX
-    if (inReceive_ || !port_.isOpen()) {
+    if (receiving() || !port_.isOpen()) {
         return;
     }
-    inReceive_ = true;
-    QPointer<SerialLink> self(this);
     char buf[4096];
-    while (tickRead_ && port_.isOpen()) {
-        const ssize_t n = ::read(port_.handle(), buf, sizeof buf);
-        if (n > 0) {
-            CountBytes(n);
-            rx_.Feed(std::span<const uint8_t>(reinterpret_cast<const uint8_t*>(buf),
-                                              static_cast<size_t>(n)),
-                     *this);
-            if (!self) {
-                return;
+    bool more = true;
+    ReceiveLoop([&]() -> std::span<const uint8_t> {
+        while (more && tickRead_ && port_.isOpen()) {
+            const ssize_t n = ::read(port_.handle(), buf, sizeof buf);
+            if (n > 0) {
+                // A short read is what the port held; anything later waits
+                // for the next tick.
+                more = n == static_cast<ssize_t>(sizeof buf);
+                return {reinterpret_cast<const uint8_t*>(buf), static_cast<size_t>(n)};
             }
-            if (n < static_cast<ssize_t>(sizeof buf)) {
-                break;  // what the port held; anything later waits for the next tick
+            if (n < 0 && errno == EINTR) {
+                continue;
             }
-            continue;
-        }
-        if (n < 0 && errno == EINTR) {
-            continue;
-        }
-        // A serial port set to return at once reads 0 when it holds nothing.
-        if (n == 0 || errno == EAGAIN || errno == EWOULDBLOCK) {
+            // A serial port set to return at once reads 0 when it holds nothing.
+            if (n < 0 && errno != EAGAIN && errno != EWOULDBLOCK) {
+                // An error (a pulled adapter, a closed peer): the port reads
+                // again itself and reports it as it always does.
+                tickReadFailed_ = true;
+                LeaveTickRead();
+            }
             break;
         }
-        // An error (a pulled adapter, a closed peer): the port reads again
-        // itself and reports it as it always does.
-        tickReadFailed_ = true;
-        LeaveTickRead();
-        break;
-    }
-    inReceive_ = false;
+        return {};
+    });
 #endif
 }
 
 void SerialLink::OnReadyRead() {
-    // A reply handler that waits (quiet time, pauses) runs the event loop; bytes
-    // arriving meanwhile are taken by the loop below once the handler returns.
-    if (inReceive_) {
-        return;
-    }
-    inReceive_ = true;
-    QPointer<SerialLink> self(this);
-    while (port_.isOpen() && port_.bytesAvailable() > 0) {
-        const QByteArray chunk = port_.readAll();
-        CountBytes(chunk.size());
-        rx_.Feed(Bytes(chunk), *this);
-        if (!self) {
-            return;
+    QByteArray chunk;
+    ReceiveLoop([&]() -> std::span<const uint8_t> {
+        if (!port_.isOpen() || port_.bytesAvailable() <= 0) {
+            return {};
         }
-    }
-    inReceive_ = false;
-}
-
-void SerialLink::OnPacket(uint8_t command, std::span<const uint8_t> data) {
-    CountReply();
-    if (receiver_) {
-        receiver_->HandleReply(command, data);
-    }
-}
-
-void SerialLink::OnBrokenPacket(uint8_t command, int length, uint8_t trailer) {
-    CountBroken();
-    quiet_.MarkBroken();
-    const uint16_t notTrailer = static_cast<uint16_t>(~static_cast<uint16_t>(trailer));
-    emit captionRequested(TimeText(clock_()) + QStringLiteral(" Broken packet: ") +
-                          QString::number(command, 16).toUpper() + u' ' + QString::number(length) +
-                          QStringLiteral(" end ~") +
-                          QStringLiteral("%1").arg(notTrailer, 4, 16, QChar(u'0')).toUpper());
+        chunk = port_.readAll();
+        return Bytes(chunk);
+    });
 }
 
 }  // namespace tuvik

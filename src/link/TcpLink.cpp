@@ -1,11 +1,6 @@
 #include "link/TcpLink.h"
 
-#include <QPointer>
-
 #include "link/Packet.h"
-#include "shell/AppContext.h"
-#include "support/LocaleText.h"
-#include "support/Numbers.h"
 
 namespace tuvik {
 
@@ -17,32 +12,24 @@ std::span<const uint8_t> Bytes(const QByteArray& b) {
 
 }  // namespace
 
-TcpLink::TcpLink(AppContext& ctx, QObject* parent)
-    : DeviceLink(parent),
-      ctx_(ctx),
-      socket_(this),
-      reqTimer_(this),
-      watcher_(this),
-      statusTimer_(this),
-      clock_(&QTime::currentTime) {
-    setObjectName(QStringLiteral("frmClient"));
+TcpLink::TcpLink(QObject* parent)
+    : DeviceLink(parent), socket_(this), watcher_(this), statusTimer_(this) {
+    setObjectName(QStringLiteral("tcpLink"));
     socket_.setObjectName(QStringLiteral("tcpClient"));
-    reqTimer_.setObjectName(QStringLiteral("TimerReqData"));
+    SetDefaultRequestPeriod(kRequestMs, QStringLiteral("TimerReqData"));
+    SetBrokenPacketText(BrokenPacketText::TcpTrailer);
     watcher_.setObjectName(QStringLiteral("TimerConnectionMaker"));
     statusTimer_.setObjectName(QStringLiteral("Timer1"));
 
-    reqTimer_.setInterval(kRequestMs);
     watcher_.setInterval(kConnectionWatchMs);
     statusTimer_.setInterval(kStatusMs);
 
-    connect(&reqTimer_, &QTimer::timeout, this, &TcpLink::OnRequestTick);
     connect(&watcher_, &QTimer::timeout, this, &TcpLink::OnWatcherTick);
     connect(&statusTimer_, &QTimer::timeout, this, &TcpLink::OnStatusTick);
     connect(&socket_, &QTcpSocket::connected, this, &TcpLink::OnConnected);
     connect(&socket_, &QTcpSocket::disconnected, this, &TcpLink::OnDisconnected);
     connect(&socket_, &QTcpSocket::errorOccurred, this, &TcpLink::OnSocketError);
     connect(&socket_, &QTcpSocket::readyRead, this, &TcpLink::OnReadyRead);
-    connect(this, &DeviceLink::captionRequested, &ctx_, &AppContext::setMainCaption);
 
     // The watcher and the status display run from the start.
     watcher_.start();
@@ -51,14 +38,9 @@ TcpLink::TcpLink(AppContext& ctx, QObject* parent)
 
 TcpLink::~TcpLink() {
     disconnect(&socket_, nullptr, this, nullptr);
-    reqTimer_.stop();
     watcher_.stop();
     statusTimer_.stop();
     socket_.abort();
-}
-
-void TcpLink::SetClock(std::function<QTime()> clock) {
-    clock_ = clock ? std::move(clock) : std::function<QTime()>(&QTime::currentTime);
 }
 
 // ---- state ------------------------------------------------------------------
@@ -97,35 +79,6 @@ bool TcpLink::PortOpen() const {
     return State() == kStateConnected;
 }
 
-// ---- request timer ----------------------------------------------------------
-
-void TcpLink::TakeRefreshPeriod() {
-    if (const LinkSettingsSource* s = ctx_.linkSettings()) {
-        requestIntervalMs_ = TextToWholeNumber(s->RefreshText());
-        reqTimer_.setInterval(requestIntervalMs_ > 0 ? requestIntervalMs_ : kRequestMs);
-    }
-}
-
-// A period of 0 or less means the timer never ticks, as with a stopped timer.
-void TcpLink::ArmRequestTimer() {
-    if (refreshEnabled_ && requestIntervalMs_ > 0) {
-        if (!reqTimer_.isActive()) {
-            reqTimer_.start();
-        }
-    } else {
-        reqTimer_.stop();
-    }
-}
-
-void TcpLink::SetRefreshTimer(bool enabled) {
-    refreshEnabled_ = enabled;
-    ArmRequestTimer();
-}
-
-bool TcpLink::RefreshTimerEnabled() const {
-    return refreshEnabled_;
-}
-
 void TcpLink::OnRequestTick() {
     if (State() != kStateConnected) {
         return;
@@ -137,39 +90,34 @@ void TcpLink::OnRequestTick() {
 
 // ---- connecting -------------------------------------------------------------
 
-void TcpLink::Connect() {
+void TcpLink::Connect(const TcpSettings& settings) {
     watcher_.start();
-    cmdConnect();
+    Open(settings);
 }
 
-void TcpLink::cmdConnect() {
-    TakeRefreshPeriod();
+void TcpLink::Open(const TcpSettings& settings) {
+    settings_ = settings;
+    SetRequestPeriod(settings_.refreshMs);
     SetRefreshTimer(true);
     if (State() != kStateClosed) {
         return;
     }
-    connectRequested_ = true;
     tellNoRelay_ = true;
     closingByUs_ = false;
     errored_ = false;
-    socket_.connectToHost(remoteHost_, remotePort_);
-    remoteHostName_ = socket_.peerName();
-    emit remoteHostNameChanged(remoteHostName_);
-    TakeRefreshPeriod();
-    SetRefreshTimer(true);
+    socket_.connectToHost(settings_.host, settings_.port);
+    emit remoteHostNameChanged(socket_.peerName());
 }
 
 void TcpLink::OnConnected() {
     StopReconnecting();
-    ctx_.setLinkConnected(true);
-    emit connectionChanged(true);
+    ReportConnected(true);
 }
 
 void TcpLink::OnWatcherTick() {
     switch (State()) {
         case kStateConnected:
             watcher_.stop();
-            connected_ = true;
             emit ConnectionStateChanged(true);
             retryCount_ = 0;
             break;
@@ -183,7 +131,7 @@ void TcpLink::OnWatcherTick() {
                 // silently never came up.
                 if (tellNoRelay_) {
                     tellNoRelay_ = false;
-                    ctx_.notifyUser(NoRelayText(remoteHost_, remotePort_));
+                    emit userNotice(NoRelayText(settings_.host, settings_.port));
                 }
             }
             ++retryCount_;
@@ -193,7 +141,7 @@ void TcpLink::OnWatcherTick() {
 
 void TcpLink::OnStatusTick() {
     const int state = State();
-    emit socketStatus(state, remotePort_);
+    emit socketStatus(state, settings_.port);
     if (state == kStateError || state == kStateClosing) {
         CloseSocket(false);
     }
@@ -211,18 +159,13 @@ void TcpLink::CloseSocket(bool flush) {
 
 void TcpLink::Disconnect() {
     StopReconnecting();
-    TakeRefreshPeriod();
+    SetRequestPeriod(settings_.refreshMs);
     SetRefreshTimer(false);
-    const bool wasConnected = State() == kStateConnected;
     tellNoRelay_ = false;  // the operator gave up first
     if (State() != kStateClosed) {
         CloseSocket(true);
     }
-    connected_ = false;
-    ctx_.setLinkConnected(false);
-    if (wasConnected) {
-        emit connectionChanged(false);
-    }
+    ReportConnected(false);
 }
 
 void TcpLink::OnSocketError(QAbstractSocket::SocketError error) {
@@ -237,13 +180,13 @@ void TcpLink::OnDisconnected() {
         return;
     }
     const QString why = socket_.errorString();
-    OnReadyRead();  // what the server sent before closing still counts
+    if (!OnReadyRead()) {  // what the server sent before closing still counts
+        return;
+    }
     CloseSocket(false);
     emit ConnectionStateChanged(false);
-    connected_ = false;
-    ctx_.setLinkConnected(false);
+    ReportConnected(false);
     emit linkLost(why);
-    emit connectionChanged(false);
     StartReconnecting();
 }
 
@@ -251,7 +194,7 @@ void TcpLink::TryReopen() {
     if (socket_.state() == QAbstractSocket::UnconnectedState) {
         closingByUs_ = false;
         errored_ = false;
-        socket_.connectToHost(remoteHost_, remotePort_);
+        socket_.connectToHost(settings_.host, settings_.port);
     }
 }
 
@@ -272,7 +215,7 @@ bool TcpLink::WritePacket(const QByteArray& bytes) {
     return socket_.write(bytes) == bytes.size();
 }
 
-bool TcpLink::cmdSendString() {
+bool TcpLink::SendRelayRefresh() {
     if (State() != kStateConnected) {
         return false;
     }
@@ -281,37 +224,17 @@ bool TcpLink::cmdSendString() {
     return socket_.write(dg, 2) == 2;
 }
 
-// ---- receiving --------------------------------------------------------------
+// ---- reading ----------------------------------------------------------------
 
-void TcpLink::OnReadyRead() {
-    if (inReceive_) {
-        return;  // the outer loop takes these bytes when the handler returns
-    }
-    inReceive_ = true;
-    QPointer<TcpLink> self(this);
-    while (socket_.bytesAvailable() > 0) {
-        rxBuffer_ = socket_.readAll();
-        CountBytes(rxBuffer_.size());
-        rx_.Feed(Bytes(rxBuffer_), *this);
-        if (!self) {
-            return;
+bool TcpLink::OnReadyRead() {
+    QByteArray chunk;
+    return ReceiveLoop([&]() -> std::span<const uint8_t> {
+        if (socket_.bytesAvailable() <= 0) {
+            return {};
         }
-    }
-    inReceive_ = false;
-}
-
-void TcpLink::OnPacket(uint8_t command, std::span<const uint8_t> data) {
-    CountReply();
-    if (receiver_) {
-        receiver_->HandleReply(command, data);
-    }
-}
-
-void TcpLink::OnBrokenPacket(uint8_t command, int length, uint8_t trailer) {
-    CountBroken();
-    emit captionRequested(TimeText(clock_()) + QStringLiteral(" Broken packet: ") +
-                          QString::number(command, 16).toUpper() + u' ' + QString::number(length) +
-                          u' ' + QString::number(trailer, 16).toUpper());
+        chunk = socket_.readAll();
+        return Bytes(chunk);
+    });
 }
 
 }  // namespace tuvik

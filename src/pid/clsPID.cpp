@@ -16,7 +16,6 @@ namespace tuvik {
 
 namespace {
 
-constexpr int32_t kIndexGroup = 16416;
 constexpr uint8_t kAutoModeBit = 0x02;
 constexpr uint8_t kAutoSetPointBit = 0x08;
 constexpr uint8_t kInvertedBit = 0x01;
@@ -166,7 +165,7 @@ void clsPID::AutoSetPoint(uint8_t v) {
         mode &= static_cast<uint8_t>(~kAutoSetPointBit);
     }
     const std::array<uint8_t, 2> bytes{mode, 0};
-    link_->AdsSyncWriteReq(kIndexGroup, offset_, 1, bytes);
+    link_->WriteMemory(offset_, std::span(bytes).first(1));
 }
 
 QString clsPID::Text(float v) {

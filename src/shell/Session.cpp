@@ -23,7 +23,8 @@ Session::Session(const AppPaths& paths, QObject* parent)
     : QObject(parent),
       paths_(paths),
       log_(std::make_unique<MessageLog>(paths.DailyDir())),
-      logTarget_(std::make_unique<LogTarget>(*log_)) {
+      logTarget_(std::make_unique<LogTarget>(*log_)),
+      connection_(std::make_unique<ConnectionController>(ctx_, *log_)) {
     connect(log_.get(), &MessageLog::userNotice, &ctx_, &AppContext::notifyUser);
 }
 

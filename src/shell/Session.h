@@ -1,27 +1,29 @@
 #pragma once
 // Everything the program keeps for the whole run that is not a window: the
-// application context (active link, LinkConnected), the four loops, the reply
-// dispatcher with the state replies feed, the parameter table, the folders
-// and the message log. The windows are given a Session and hook themselves
-// onto it; tests build one without any window.
+// application context (active link, LinkConnected), the connection
+// controller, the four loops, the reply dispatcher with the state replies
+// feed, the parameter table, the folders and the message log. The windows
+// are given a Session and hook themselves onto it; tests build one without
+// any window.
 
 #include <QObject>
 
 #include <memory>
 
 #include "burner/ParamTable.h"
-#include "shell/DispatchState.h"
-#include "shell/ReplyDispatcher.h"
 #include "pid/PidLoops.h"
 #include "shell/AppContext.h"
 #include "shell/AppPaths.h"
+#include "shell/ConnectionController.h"
+#include "shell/DispatchState.h"
+#include "shell/ReplyDispatcher.h"
 #include "support/MessageLog.h"
 
 namespace tuvik {
 
 class Session : public QObject {
     Q_OBJECT
-public:
+  public:
     explicit Session(const AppPaths& paths, QObject* parent = nullptr);
     ~Session() override;
 
@@ -31,6 +33,7 @@ public:
     void Start();
 
     AppContext& ctx() { return ctx_; }
+    ConnectionController& connection() { return *connection_; }
     const AppPaths& paths() const { return paths_; }
     PidLoops& loops() { return loops_; }
     DispatchState& state() { return state_; }
@@ -38,7 +41,7 @@ public:
     ParamTable& params() { return params_; }
     MessageLog& log() { return *log_; }
 
-private:
+  private:
     class LogTarget;
 
     AppPaths paths_;
@@ -49,6 +52,7 @@ private:
     ParamTable params_;
     std::unique_ptr<MessageLog> log_;
     std::unique_ptr<LogTarget> logTarget_;
+    std::unique_ptr<ConnectionController> connection_;
 };
 
 }  // namespace tuvik

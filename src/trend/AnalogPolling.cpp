@@ -11,25 +11,24 @@ namespace {
 const QString kUnit = QStringLiteral(" #");
 }
 
-AnalogPolling::AnalogPolling(AppContext& ctx, DispatchState& state, QObject* parent)
-    : QObject(parent), ctx_(ctx), state_(state) {}
+AnalogPolling::AnalogPolling(LinkSource activeLink, TrendArray& inputs0to3, TrendArray& inputs4to7,
+                             QObject* parent)
+    : QObject(parent),
+      activeLink_(std::move(activeLink)),
+      inputs0to3_(inputs0to3),
+      inputs4to7_(inputs4to7) {}
 
 void AnalogPolling::Begin() {
-    if (DeviceLink* link = ctx_.activeLink()) {
+    if (DeviceLink* link = activeLink_()) {
         link->SetRefreshTimer(false);
     }
-    NameInputs(state_);
+    NameInputs(inputs0to3_, inputs4to7_);
 }
 
 void AnalogPolling::End() {
-    if (DeviceLink* link = ctx_.activeLink()) {
+    if (DeviceLink* link = activeLink_()) {
         link->SetRefreshTimer(true);
     }
-}
-
-int AnalogPolling::RequestInterval() const {
-    const LinkSettingsSource* s = ctx_.linkSettings();
-    return s != nullptr ? RequestInterval(s->RefreshText()) : 0;
 }
 
 int AnalogPolling::RequestInterval(const QString& refreshText) {
@@ -40,7 +39,7 @@ int AnalogPolling::RequestInterval(const QString& refreshText) {
 bool AnalogPolling::SendRequest() {
     // A link that holds a write back runs the event loop meanwhile, and may be
     // replaced and destroyed before the next byte.
-    QPointer<DeviceLink> link = ctx_.activeLink();
+    QPointer<DeviceLink> link = activeLink_();
     return link && link->Send(Cmd::AnalogRequest) && link && link->Send(0) && link &&
            link->Send(Cmd::AnalogRequest, true);
 }
@@ -53,12 +52,12 @@ void AnalogPolling::SetupChart(cTrendline& chart) {
     chart.setAutoScale(true);
 }
 
-void AnalogPolling::NameInputs(DispatchState& state) {
+void AnalogPolling::NameInputs(TrendArray& inputs0to3, TrendArray& inputs4to7) {
     for (int k = 0; k < kInputsPerChart; ++k) {
-        state.AnalogTrend1.set(k, 0, QStringLiteral("AD%1").arg(k));
-        state.AnalogTrend1.set(k, 1, kUnit);
-        state.AnalogTrend2.set(k, 0, QStringLiteral("AD%1").arg(k + kInputsPerChart));
-        state.AnalogTrend2.set(k, 1, kUnit);
+        inputs0to3.set(k, 0, QStringLiteral("AD%1").arg(k));
+        inputs0to3.set(k, 1, kUnit);
+        inputs4to7.set(k, 0, QStringLiteral("AD%1").arg(k + kInputsPerChart));
+        inputs4to7.set(k, 1, kUnit);
     }
 }
 

@@ -8,8 +8,10 @@
 #include <QObject>
 #include <QString>
 
-#include "shell/DispatchState.h"
-#include "shell/AppContext.h"
+#include <functional>
+
+#include "link/DeviceLink.h"
+#include "trend/TrendArray.h"
 #include "trend/cTrendline.h"
 
 namespace tuvik {
@@ -20,7 +22,12 @@ class AnalogPolling : public QObject {
     static constexpr int kRedrawMs = 1000;
     static constexpr int kInputsPerChart = 4;
 
-    AnalogPolling(AppContext& ctx, DispatchState& state, QObject* parent = nullptr);
+    // The active link, asked at every use (a connect may replace it).
+    using LinkSource = std::function<DeviceLink*()>;
+
+    // inputs0to3, inputs4to7: the two tables the replies fill.
+    AnalogPolling(LinkSource activeLink, TrendArray& inputs0to3, TrendArray& inputs4to7,
+                  QObject* parent = nullptr);
 
     // Switches the active link's periodic request off and names the eight
     // inputs in the two tables. The samples already held stay.
@@ -31,7 +38,6 @@ class AnalogPolling : public QObject {
     // Period of the analog-input request: the leading number of the refresh
     // text rounded to whole milliseconds. No number, 0 or a negative number
     // give 0, which means no requests at all (never a timer that spins).
-    int RequestInterval() const;
     static int RequestInterval(const QString& refreshText);
 
     // One analog-input request through the active link, written as three
@@ -41,11 +47,12 @@ class AnalogPolling : public QObject {
     // The settings each of the two charts starts with.
     static void SetupChart(cTrendline& chart);
     // Names "AD0".."AD7" and the unit " #" for series 0..3 of both tables.
-    static void NameInputs(DispatchState& state);
+    static void NameInputs(TrendArray& inputs0to3, TrendArray& inputs4to7);
 
   private:
-    AppContext& ctx_;
-    DispatchState& state_;
+    LinkSource activeLink_;
+    TrendArray& inputs0to3_;
+    TrendArray& inputs4to7_;
 };
 
 }  // namespace tuvik

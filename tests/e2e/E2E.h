@@ -31,7 +31,7 @@
 #include "pid/ui/PidEditorWidget.h"
 #include "shell/Session.h"
 #include "shell/ui/frmPID.h"
-#include "shell/ui/frmToolWindows.h"
+#include "shell/ui/ProgramStart.h"
 
 namespace tuvik::test {
 
@@ -81,15 +81,13 @@ class ProgramE2E : public ::testing::TestWithParam<Via> {
             return std::make_unique<QSettings>(dir.filePath("store.ini"), QSettings::IniFormat);
         };
         opts.dialogs = &dialogs;
-        opts.prepareClient = [this](frmClient& c) {
-            c.link().SetRemotePort(sim->TcpPort());
-            c.link().TimerConnectionMaker().setInterval(20);
-        };
+        session->connection().setRelayPort(sim->TcpPort());
+        opts.prepareClient = [](frmClient& c) { c.link().TimerConnectionMaker().setInterval(20); };
         main = std::make_unique<frmPID>(*session, std::move(opts));
         AttachToolWindows(*session, *main, &dialogs);
         unloaded = std::make_unique<QSignalSpy>(main.get(), &frmPID::unloaded);
         main->Form_Load();
-        burner = qobject_cast<frmFlamora*>(main->shell().burner.data());
+        burner = qobject_cast<frmFlamora*>(main->windows().burner());
         ASSERT_NE(burner, nullptr);
         // The day's files of the logs: a fixed clock, whatever the date.
         session->log().setClock([] { return kNow; });

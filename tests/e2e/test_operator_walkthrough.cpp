@@ -186,7 +186,7 @@ class OperatorWalk : public ProgramE2E {
     void AnalogInputs() {
         const DispatchState& st = session->state();
         Click(main.get(), "bntADinputs");
-        QWidget* w = main->shell().analog;
+        QWidget* w = main->windows().analog();
         ASSERT_TRUE(w && w->isVisible());
         EXPECT_FALSE(link()->RefreshTimerEnabled())
             << "the inputs' requests replace the data request";
@@ -204,13 +204,13 @@ class OperatorWalk : public ProgramE2E {
 
     void MessageLogAndDailyFile() {
         Click(main.get(), "Command6");
-        ASSERT_TRUE(main->shell().message && main->shell().message->isVisible());
+        ASSERT_TRUE(main->windows().message() && main->windows().message()->isVisible());
         // Fuel screw started in the running state at 123.4 s of burner time.
         const uint8_t event[] = {1, 0x80 | 20, 0xD2, 0x04, 0x00};
         sim->PushReply(Cmd::ActuatorEvent, event);
         const QString line =
             ActivityNames()[1] + QStringLiteral("; started ;123.4;") + StateNames()[20];
-        auto* text = Find<QPlainTextEdit>(main->shell().message.get(), "Text1");
+        auto* text = Find<QPlainTextEdit>(main->windows().message(), "Text1");
         ASSERT_TRUE(WaitUntil([&] { return text->toPlainText().contains(line); }))
             << text->toPlainText().toStdString();
         const QString file = session->log().DailyFilePath(kNow.date());
@@ -273,7 +273,7 @@ class OperatorWalk : public ProgramE2E {
         // Closed while connected: the link is closed first, the windows go with it.
         ASSERT_TRUE(session->ctx().LinkConnected());
         const QPointer<QWidget> windows[] = {burner, burner->allParams(), burner->extras(),
-                                             main->shell().analog, main->shell().message.get()};
+                                             main->windows().analog(), main->windows().message()};
         main->close();
         ASSERT_TRUE(WaitUntil([&] { return unloaded->size() == 1; }));
         EXPECT_FALSE(session->ctx().LinkConnected());

@@ -42,7 +42,7 @@ TEST_P(StepTestE2E, IdentifiesTheProcessAndReturnsTheOutput) {
     ASSERT_TRUE(WaitUntil([&] { return Box(PidBox::Tm)->text() == "0.2"; }, 10s));
 
     Click(main.get(), "btnStepTest");
-    frmStepTest* dlg = main->stepTest();
+    frmStepTest* dlg = main->windows().stepTest();
     ASSERT_NE(dlg, nullptr);
     ASSERT_TRUE(dlg->isVisible());
     // Into manual through the editor: one confirmation, answered OK.

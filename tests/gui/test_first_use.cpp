@@ -17,7 +17,7 @@
 #include "burner/SingleParam.h"
 #include "burner/ui/frmFlamora.h"
 #include "shell/ui/frmPID.h"
-#include "shell/ui/frmToolWindows.h"
+#include "shell/ui/ProgramStart.h"
 #include "trend/ui/frmADinputs.h"
 
 using namespace tuvik;
@@ -143,8 +143,8 @@ TEST(ToolWindows, EveryWindowShowsTheProgramIconAndBelongsToTheMainWindow) {
     main.Form_Load();
     QTest::mouseClick(main.findChild<QPushButton*>("bntADinputs"), Qt::LeftButton);
 
-    QWidget* burner = main.shell().burner.data();
-    QWidget* analog = main.shell().analog.data();
+    QWidget* burner = main.windows().burner();
+    QWidget* analog = main.windows().analog();
     ASSERT_NE(burner, nullptr);
     ASSERT_NE(analog, nullptr);
     EXPECT_EQ(analog->parentWidget(), &main);

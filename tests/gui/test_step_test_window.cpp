@@ -41,7 +41,7 @@ TEST(StepTestWindow, ALoadedTestIsAnalysedAndUseFillsOnlyKTiTdOfItsLoop) {
     loop.AutoMode(1);
     loop.WriteLiveSingle(clsPID::LiveField::ControllerOut, 100);
     QTest::mouseClick(w.findChild<QPushButton*>("btnStepTest"), Qt::LeftButton);
-    frmStepTest* dlg = w.stepTest();
+    frmStepTest* dlg = w.windows().stepTest();
     ASSERT_NE(dlg, nullptr);
     const auto label = [&](const char* name) { return dlg->findChild<QLabel*>(name)->text(); };
     EXPECT_EQ(label("lblStepTo"), QStringLiteral("live output 100 % to 90 %"));

@@ -40,9 +40,7 @@ void Click(QWidget& w, const char* name) {
 
 TEST(AnalogWindow, TakesThePollingOverDrawsTheRepliesAndGivesItBack) {
     BurnerSession s("");
-    FixedLinkSettings settings;
-    settings.refresh = QStringLiteral("20");
-    s.session->ctx().setLinkSettings(&settings);
+    s.session->connection().setTexts({"2", "57600", "20"});
     auto w = std::make_unique<frmADinputs>(*s.session);
     w->show();
     EXPECT_EQ(s.link.refreshCalls, QList<bool>{false});

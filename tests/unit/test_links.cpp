@@ -1,8 +1,10 @@
 // The serial link against a pseudo-terminal (the test plays the controller on
 // the master side) and the TCP link against a loopback server standing in for
-// the relay; the quiet time after a broken packet; times and port names.
+// the relay; the quiet time after a broken packet; times and port names; the
+// connect button's decisions.
 #include <gtest/gtest.h>
 
+#include <QSettings>
 #include <QSignalSpy>
 #include <QTcpServer>
 #include <QTcpSocket>
@@ -15,10 +17,12 @@
 #include "TestUtil.h"
 #include "link/QuietTime.h"
 #include "link/SerialLink.h"
+#include "link/SerialSpeed.h"
 #include "link/TcpLink.h"
-#include "link/W32_speed_api.h"
 #include "shell/AppContext.h"
+#include "shell/ConnectionController.h"
 #include "support/LocaleText.h"
+#include "support/MessageLog.h"
 
 using namespace tuvik;
 using namespace tuvik::test;
@@ -34,54 +38,54 @@ struct RecordingReceiver : ReplyReceiver {
     }
 };
 
-// What both links' tests share: the connection texts, the replies handed on
-// and the main window's captions.
+// What both links' tests share: the replies handed on, the title-bar lines
+// and whether the link last reported itself connected.
 template <class Link>
 struct LinkFixture : ::testing::Test {
-    AppContext ctx;
-    FixedLinkSettings settings;
     std::unique_ptr<Link> link;
     RecordingReceiver rec;
     QStringList captions;
+    bool connected = false;
 
     void Make() {
-        ctx.setLinkSettings(&settings);
-        link = std::make_unique<Link>(ctx);
+        link = std::make_unique<Link>();
         link->SetReceiver(&rec);
         link->SetClock([] { return QTime(12, 0, 0); });
-        QObject::connect(&ctx, &AppContext::mainCaptionRequested,
+        QObject::connect(link.get(), &DeviceLink::captionRequested,
                          [this](const QString& s) { captions << s; });
+        QObject::connect(link.get(), &DeviceLink::connectionChanged,
+                         [this](bool on) { connected = on; });
     }
 };
 
 struct SerialFixture : LinkFixture<SerialLink> {
     Pty pty;
+    SerialSettings settings;
 
     void SetUp() override {
         ASSERT_TRUE(pty.ok());
-        settings.comPort = pty.path();
-        settings.speed = QStringLiteral("76800");
-        settings.refresh = QStringLiteral("50");
+        settings = {pty.path(), 76800, 50};
         Make();
     }
+    std::optional<LinkError> Open() { return link->OpenPort(settings); }
     bool Closed() const {
-        return !link->PortOpen() && !ctx.LinkConnected() && !link->TimerRequestData().isActive();
+        return !link->PortOpen() && !connected && !link->requestTimer().isActive();
     }
+    int Speed() { return GetPortBaudRate(link->port()).value_or(0); }
 };
 
 }  // namespace
 
 TEST_F(SerialFixture, OpensAtTheTypedSpeedPollsWritesByteExactAndFramesReplies) {
-    ASSERT_FALSE(link->OpenPort().has_value());
-    EXPECT_TRUE(link->PortOpen() && ctx.LinkConnected());
+    ASSERT_FALSE(Open().has_value());
+    EXPECT_TRUE(link->PortOpen() && connected);
     EXPECT_EQ(link->windowCaption(), QStringLiteral("Connect True"));
     // A pseudo-terminal ignores these; the port object holds what was applied.
     const QSerialPort& port = link->port();
     EXPECT_EQ(std::tuple(port.dataBits(), port.parity(), port.stopBits(), port.flowControl()),
               std::tuple(QSerialPort::Data8, QSerialPort::NoParity, QSerialPort::OneStop,
                          QSerialPort::NoFlowControl));
-    EXPECT_EQ(std::tuple(GetPortBaudRate(link->port()).rate, link->TimerRequestData().interval()),
-              std::tuple(76800, 50));
+    EXPECT_EQ(std::tuple(Speed(), link->requestTimer().interval()), std::tuple(76800, 50));
     ASSERT_TRUE(pty.WaitFor(9));
     const QByteArray polled = pty.Take();
     EXPECT_EQ(polled.count(kRequest) * 3, polled.size()) << polled.toHex(' ').toStdString();
@@ -92,8 +96,7 @@ TEST_F(SerialFixture, OpensAtTheTypedSpeedPollsWritesByteExactAndFramesReplies) 
                  link->SendPacket(0x85, std::span<const int>(std::vector<int>(256, 1))));
     const std::array<uint8_t, 1> seven{7};
     EXPECT_TRUE(link->Send(0x80) && link->Send(0x80, true) && link->SendRequest(0x81) &&
-                link->AdsSyncWriteReq(16416, 300, 1, seven) && link->ReadEE(300) &&
-                link->ReadEE_16bit(300));
+                link->WriteMemory(300, seven) && link->ReadEE(300) && link->ReadEE_16bit(300));
     const QByteArray want = Hex("80 7F 81 00 7E 85 03 2C 01 07 7A 8A 02 2C 01 75 55 02 2C 01 AA");
     ASSERT_TRUE(pty.WaitFor(want.size()));
     EXPECT_EQ(pty.Take(), want);
@@ -111,7 +114,7 @@ TEST_F(SerialFixture, OpensAtTheTypedSpeedPollsWritesByteExactAndFramesReplies) 
 // After a broken packet a write waits until the clock's second moves on; the
 // periodic request and the word read go out meanwhile.
 TEST_F(SerialFixture, QuietTimeHoldsWritesButNotTheTimerNorTheWordRead) {
-    ASSERT_FALSE(link->OpenPort().has_value());
+    ASSERT_FALSE(Open().has_value());
     QTime wall(12, 0, 0);
     link->quietTime().SetClocks([&] { return wall; }, [] { return int64_t{5000}; });
     const std::pair<std::function<bool()>, QByteArray> writes[] = {
@@ -143,8 +146,8 @@ TEST_F(SerialFixture, QuietTimeHoldsWritesButNotTheTimerNorTheWordRead) {
 // included; an exchange (the periodic request stopped) reads them as they
 // come.
 TEST_F(SerialFixture, AtAShortPeriodRepliesAreTakenAtTheTicksInOrder) {
-    settings.refresh = QStringLiteral("5");
-    ASSERT_FALSE(link->OpenPort().has_value());
+    settings.refreshMs = 5;
+    ASSERT_FALSE(Open().has_value());
     ASSERT_TRUE(WaitUntil([&] { return link->readsAtTicks(); }));
     const QByteArray live = LiveValues(0x6D);
     const QByteArray ack = Hex("8B 03 07 2C 01 74");
@@ -166,22 +169,21 @@ TEST_F(SerialFixture, AtAShortPeriodRepliesAreTakenAtTheTicksInOrder) {
 }
 
 TEST_F(SerialFixture, AFailedOpenLeavesThePortClosed) {
-    settings.comPort = QStringLiteral("/dev/tuvik-no-such-port");
-    const auto err = link->OpenPort();
+    settings.port = QStringLiteral("/dev/tuvik-no-such-port");
+    const auto err = Open();
     ASSERT_TRUE(err.has_value());
     EXPECT_EQ(link->windowCaption(), TimeText(QTime(12, 0, 0)) + "  Error " + err->description);
     EXPECT_TRUE(Closed());
     Pty again;
-    settings.comPort = again.path();
-    settings.speed = QStringLiteral("fast");
-    EXPECT_EQ(link->OpenPort().value_or(LinkError{}).number, 8015);
+    settings = {again.path(), 0, 50};
+    EXPECT_EQ(Open().value_or(LinkError{}).description, kTextCannotSetRate);
     EXPECT_TRUE(Closed()) << "not left open at a speed nobody asked for";
 
-    settings.speed = QStringLiteral("57600");  // a speed change reopens an open port
-    ASSERT_FALSE(link->OpenPort().has_value());
+    settings.speed = 57600;  // a speed change reopens an open port
+    ASSERT_FALSE(Open().has_value());
     EXPECT_FALSE(link->BaudRate(38400).has_value());
     EXPECT_TRUE(link->PortOpen() && again.WaitFor(3));
-    EXPECT_EQ(GetPortBaudRate(link->port()).rate, 38400);
+    EXPECT_EQ(Speed(), 38400);
 }
 
 // A vanished peer is noticed, with nothing written and while replies are
@@ -192,10 +194,9 @@ TEST_F(SerialFixture, AVanishedPeerIsToldOnceAndAReconnectKeepsThePeriodicReques
     QTemporaryDir dir;
     const QString tty = dir.filePath(QStringLiteral("tty"));
     ASSERT_TRUE(QFile::link(pty.path(), tty));
-    settings.comPort = tty;
-    settings.refresh = QStringLiteral("5");
+    settings = {tty, 76800, 5};
     link->setAutoReconnect(true);
-    ASSERT_FALSE(link->OpenPort().has_value());
+    ASSERT_FALSE(Open().has_value());
     const struct {
         bool atLoss;
         std::optional<bool> whileDown;
@@ -216,7 +217,7 @@ TEST_F(SerialFixture, AVanishedPeerIsToldOnceAndAReconnectKeepsThePeriodicReques
         ASSERT_TRUE(QFile::remove(tty) && QFile::link(device->path(), tty));
         ASSERT_TRUE(WaitUntil([&] { return link->PortOpen(); }));
         const bool polling = row.whileDown.value_or(row.atLoss);
-        EXPECT_EQ(link->TimerRequestData().isActive(), polling) << row.atLoss;
+        EXPECT_EQ(link->requestTimer().isActive(), polling) << row.atLoss;
         EXPECT_EQ(link->RefreshTimerEnabled(), polling);
         if (polling) {
             EXPECT_TRUE(device->WaitFor(kRequest.size()));
@@ -231,19 +232,20 @@ struct TcpFixture : LinkFixture<TcpLink> {
     QTcpServer server;
     QTcpSocket* peer = nullptr;
     QByteArray got;
+    TcpSettings settings;
 
     void SetUp() override {
         ASSERT_TRUE(server.listen(QHostAddress::LocalHost, 0));
-        settings.refresh = QStringLiteral("40");
         Make();
         EXPECT_EQ(link->Endpoint() + ' ' + QString::number(link->TimerConnectionMaker().interval()),
                   "127.0.0.1:10001 5000");
-        link->SetRemotePort(server.serverPort());
+        settings.port = server.serverPort();
+        settings.refreshMs = 40;
         link->TimerConnectionMaker().setInterval(20);
         link->Timer1().setInterval(10);
     }
     void ConnectAndAccept() {
-        link->Connect();
+        link->Connect(settings);
         ASSERT_TRUE(WaitUntil([&] { return server.hasPendingConnections(); }));
         peer = server.nextPendingConnection();
         ASSERT_TRUE(WaitUntil([&] { return link->PortOpen(); }));
@@ -261,15 +263,15 @@ TEST_F(TcpFixture, ConnectsPollsWritesByteExactAndFramesAcrossArrivals) {
     ConnectAndAccept();
     ASSERT_TRUE(WaitUntil([&] { return state.count() > 0; }));  // the watcher reports, then stops
     EXPECT_TRUE(state.at(0).at(0).toBool() && !link->TimerConnectionMaker().isActive());
-    EXPECT_EQ(std::tuple(link->State(), link->TimerReqData().interval()), std::tuple(7, 40));
+    EXPECT_EQ(std::tuple(link->State(), link->requestTimer().interval()), std::tuple(7, 40));
     const QByteArray polled = TakeAtLeast(9);
     EXPECT_EQ(polled.count(kRequest) * 3, polled.size()) << polled.toHex(' ').toStdString();
-    link->Connect();  // again while connected: no second connection
+    link->Connect(settings);  // again while connected: no second connection
     link->SetRefreshTimer(false);
     ASSERT_TRUE(WaitUntil([&] { return state.count() == 2; }));  // the watcher looked again
     EXPECT_FALSE(server.hasPendingConnections());
     TakeAtLeast(0);
-    EXPECT_TRUE(link->Send(0x80, true) && link->cmdSendString() && link->SendPacket(0x98) &&
+    EXPECT_TRUE(link->Send(0x80, true) && link->SendRelayRefresh() && link->SendPacket(0x98) &&
                 link->ReadEE(300) && link->ReadEE_16bit(300) && !link->ReadEE_16bit(300, true));
     const QByteArray want = Hex("7F 44 47 98 00 67 8A 02 2C 01 75 55 02 2C 01 AA");
     const QByteArray got = TakeAtLeast(want.size());  // after a request still on its way, if any
@@ -299,16 +301,16 @@ TEST_F(TcpFixture, PeerCloseEndsTheConnectionOwnDisconnectIsNoPeerCloseTheWatche
     peer->write(Hex("94 01 00 6B"));  // a last reply right before the close still arrives
     peer->close();
     ASSERT_TRUE(WaitUntil([&] { return state.count() == 2; }));
-    EXPECT_FALSE(state.at(1).at(0).toBool() || ctx.LinkConnected() || link->PortOpen());
+    EXPECT_FALSE(state.at(1).at(0).toBool() || connected || link->PortOpen());
     EXPECT_EQ(std::tuple(lost.count(), link->State(), rec.replies.size()),
               std::tuple(qsizetype{1}, 0, size_t{1}));
     // Back by itself, polling still off as it was at the loss.
-    ASSERT_TRUE(WaitUntil([&] { return server.hasPendingConnections() && ctx.LinkConnected(); }));
-    EXPECT_FALSE(link->RefreshTimerEnabled() || link->TimerReqData().isActive());
+    ASSERT_TRUE(WaitUntil([&] { return server.hasPendingConnections() && connected; }));
+    EXPECT_FALSE(link->RefreshTimerEnabled() || link->requestTimer().isActive());
     peer = server.nextPendingConnection();
     QSignalSpy status(link.get(), &TcpLink::socketStatus);
     link->Disconnect();
-    EXPECT_FALSE(ctx.LinkConnected() || link->TimerReqData().isActive());
+    EXPECT_FALSE(connected || link->requestTimer().isActive());
     ASSERT_TRUE(WaitUntil([&] {  // the server saw the close, and a status tick came after
         return peer->state() == QAbstractSocket::UnconnectedState && status.count() > 1;
     }));
@@ -319,11 +321,89 @@ TEST_F(TcpFixture, PeerCloseEndsTheConnectionOwnDisconnectIsNoPeerCloseTheWatche
     const quint16 port = server.serverPort();
     server.close();
     QStringList told;
-    QObject::connect(&ctx, &AppContext::userNotice, [&](const QString& t) { told << t; });
-    link->Connect();
+    QObject::connect(link.get(), &DeviceLink::userNotice, [&](const QString& t) { told << t; });
+    QSignalSpy watched(&link->TimerConnectionMaker(), &QTimer::timeout);
+    link->Connect(settings);
     ASSERT_TRUE(WaitUntil([&] { return !link->TimerConnectionMaker().isActive(); }));
-    EXPECT_EQ(std::tuple(link->retryCount(), told),
-              std::tuple(12, QStringList{TcpLink::NoRelayText("127.0.0.1", port)}));
+    EXPECT_EQ(std::tuple(watched.count(), told),
+              std::tuple(qsizetype{12}, QStringList{TcpLink::NoRelayText("127.0.0.1", port)}));
+}
+
+namespace {
+
+// The windows that own the links, as the connect button's controller sees them.
+struct LinkWindows : ConnectionWindows {
+    SerialLink serial;
+    std::unique_ptr<TcpLink> tcp;
+    QStringList relayHosts;  // shown in each new TCP window
+    int burnerLoads = 0;
+    SerialLink* serialLink() override { return &serial; }
+    TcpLink& NewTcpLink(const QString& host) override {
+        relayHosts << host;
+        tcp = std::make_unique<TcpLink>();
+        return *tcp;
+    }
+    void LoadBurnerWindow() override { ++burnerLoads; }
+};
+
+}  // namespace
+
+// The connect button: the link the check box chooses, made active and opened
+// with the boxes' values; the serial boxes stored first; an open error told
+// with the port's name and the port left closed; the burner window loaded
+// after every connect; the caption following LinkConnected.
+TEST(ConnectionController, OpensTheChosenLinkWithTheBoxesAndTheCaptionFollows) {
+    QTemporaryDir dir;
+    AppContext ctx;
+    MessageLog log(dir.path());
+    ConnectionController c(ctx, log);
+    LinkWindows w;
+    c.setWindows(&w);
+    c.Attach(w.serial);
+    const QString ini = dir.filePath("store.ini");
+    c.setSettingsOpener([&] { return std::make_unique<QSettings>(ini, QSettings::IniFormat); });
+    QStringList told;
+    QObject::connect(&ctx, &AppContext::userNotice, [&](const QString& t) { told << t; });
+    Pty pty;
+    c.setTexts({"/dev/tuvik-no-such-port", "57600", "250"});
+    c.Toggle();
+    c.setTexts({pty.path(), "0", "250"});  // a speed the port cannot take closes it again
+    c.Toggle();
+    ASSERT_EQ(told.size(), 2);
+    EXPECT_TRUE(told[0].startsWith("Error OpenPort: ") &&
+                told[0].contains("/dev/tuvik-no-such-port"));
+    EXPECT_EQ(told[1], "Error OpenPort: " + kTextCannotSetRate + " (" + pty.path() + ")");
+    EXPECT_FALSE(ctx.LinkConnected() || w.serial.PortOpen());
+    EXPECT_EQ(c.buttonCaption(), "Connect");
+
+    c.setTexts({pty.path(), "57600 baud", " 250ms"});
+    c.Toggle();
+    EXPECT_TRUE(ctx.activeLink() == &w.serial && ctx.LinkConnected() && told.size() == 2);
+    EXPECT_EQ(std::tuple(c.buttonCaption(), w.burnerLoads, w.serial.requestTimer().interval()),
+              std::tuple(QString("Disconnect"), 3, 250));
+    QSettings store(ini, QSettings::IniFormat);
+    EXPECT_EQ(QStringList({store.value("Settings/ComPort").toString(),
+                           store.value("Settings/ComSpeed").toString(),
+                           store.value("Settings/RefreshRate").toString()}),
+              QStringList({pty.path(), "57600", "250"}));
+    c.Toggle();
+    EXPECT_FALSE(ctx.LinkConnected() || w.serial.PortOpen());
+    EXPECT_EQ(c.buttonCaption(), "Connect");
+
+    // Over TCP: a new window showing the relay typed before (the default once
+    // emptied), made active and connected with the refresh period.
+    QTcpServer relay;
+    ASSERT_TRUE(relay.listen(QHostAddress::LocalHost, 0));
+    c.setRelayPort(relay.serverPort());
+    c.setRelayHost("");
+    c.setUseTcp(true);
+    c.Toggle();
+    ASSERT_EQ(w.relayHosts, QStringList{"127.0.0.1"});
+    EXPECT_EQ(ctx.activeLink(), w.tcp.get());
+    EXPECT_EQ(w.tcp->Endpoint(), "127.0.0.1:" + QString::number(relay.serverPort()));
+    EXPECT_EQ(std::tuple(w.tcp->requestTimer().interval(), w.burnerLoads), std::tuple(250, 4));
+    c.Attach(*w.tcp);
+    EXPECT_TRUE(WaitUntil([&] { return c.buttonCaption() == "Disconnect"; }));
 }
 
 TEST(QuietTime, HoldsUntilTheSecondMovesOnAndNeverBeyondOneSecond) {

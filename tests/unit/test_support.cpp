@@ -112,7 +112,7 @@ TEST(AnalogPolling, TheRequestPeriodAndTheRequestOnTheActiveLink) {
         std::tuple(250, 250, 252, 0));
     AppContext ctx;
     DispatchState st;
-    AnalogPolling p(ctx, st);
+    AnalogPolling p([&] { return ctx.activeLink(); }, st.AnalogTrend1, st.AnalogTrend2);
     st.AnalogTrend2.PushSample(1, 512.0);
     test::RecordingLink link;
     ctx.setActiveLink(&link);

@@ -121,13 +121,10 @@ void MessageLogWindow() {
 
 void LinkWindows(sim::SimServer& sim) {
     AppContext ctx;
-    FixedLinkSettings settings;
-    settings.comPort = sim.PtyPath();
-    ctx.setLinkSettings(&settings);
     {
-        frmRS232 w(ctx);
+        frmRS232 w;
         ctx.setActiveLink(&w.link());
-        if (w.link().OpenPort().has_value()) {
+        if (w.link().OpenPort({sim.PtyPath(), 57600, 333}).has_value()) {
             Fail("serial port not opened");
         }
         w.resize(260, 80);
@@ -135,7 +132,7 @@ void LinkWindows(sim::SimServer& sim) {
         w.link().Disconnect();
         ctx.setActiveLink(nullptr);
     }
-    frmClient w(ctx);
+    frmClient w;
     w.resize(320, 220);
     Save(w, "tcp-window.png");
 }
@@ -247,7 +244,7 @@ void StepTestWindow(sim::SimServer& sim, const QString& dir) {
     QTest::mouseClick(w.findChild<QPushButton*>("btnGetCurrentValues"), Qt::LeftButton);
     Pump(600);
     QTest::mouseClick(w.findChild<QPushButton*>("btnStepTest"), Qt::LeftButton);
-    frmStepTest* dlg = w.stepTest();
+    frmStepTest* dlg = w.windows().stepTest();
     dlg->resize(1040, 680);
     // Manual at 50 %, sent as the operator would, the process then brought
     // to rest in simulated time.
@@ -292,12 +289,10 @@ void BurnerWindows(const QString& dir) {
     test::RecordingDialogs dialogs;
     Session session(AppPaths(dir, dir, {dir}));
     session.Start();
-    FixedLinkSettings settings;
-    session.ctx().setLinkSettings(&settings);
-    TcpLink link(session.ctx());
-    link.SetRemotePort(sim.TcpPort());
+    TcpLink link;
+    session.connection().Attach(link);
     session.ctx().setActiveLink(&link);
-    link.Connect();
+    link.Connect({QStringLiteral("127.0.0.1"), sim.TcpPort(), 333});
     if (!WaitUntil([&] { return link.PortOpen() && session.ctx().LinkConnected(); })) {
         Fail("TCP link not connected");
         return;
@@ -357,14 +352,14 @@ void AnalogInputs(const QString& dir) {
     o.speed = 30.0;
     sim::SimServer sim(o);
     Session session(AppPaths(dir, dir, {}));
-    FixedLinkSettings settings;
-    settings.refresh = QStringLiteral("10");
-    session.ctx().setLinkSettings(&settings);
+    session.connection().setTexts(
+        {QStringLiteral("2"), QStringLiteral("57600"), QStringLiteral("10")});
     session.ctx().setReplyReceiver(&session.dispatcher());
-    TcpLink link(session.ctx());
-    link.SetRemotePort(sim.Start() ? sim.TcpPort() : 0);
+    TcpLink link;
+    session.connection().Attach(link);
     session.ctx().setActiveLink(&link);
-    link.Connect();
+    link.Connect(
+        {QStringLiteral("127.0.0.1"), static_cast<quint16>(sim.Start() ? sim.TcpPort() : 0), 10});
     if (!WaitUntil([&] { return link.PortOpen(); })) {
         Fail("analog inputs: TCP link not connected");
         return;

@@ -27,19 +27,21 @@ QLabel* Label(const char* name, const QString& text, QWidget* parent) {
 
 }  // namespace
 
-frmClient::frmClient(AppContext& ctx, QWidget* parent) : QWidget(parent), link_(ctx) {
+frmClient::frmClient(QWidget* parent) : QWidget(parent) {
     setObjectName(QStringLiteral("frmClient"));
     setWindowTitle(QStringLiteral("TCP CLIENT"));
 
-    Frame1_ = new QGroupBox(QStringLiteral("Remote"), this);
-    Frame1_->setObjectName(QStringLiteral("Frame1"));
-    txtRemoteIpAddress_ = Box("txtRemoteIpAddress", Frame1_);
-    txtRemoteHostName_ = Box("txtRemoteHostName", Frame1_);
-    txtRemotePort_ = Box("txtRemotePort", Frame1_);
-    auto* form = new QFormLayout(Frame1_);
-    form->addRow(Label("lblIpAddress", QStringLiteral("IP ADDRESS"), Frame1_), txtRemoteIpAddress_);
-    form->addRow(Label("lblHostName", QStringLiteral("HOST NAME"), Frame1_), txtRemoteHostName_);
-    form->addRow(Label("lblPort", QStringLiteral("PORT"), Frame1_), txtRemotePort_);
+    addressBox_ = new QGroupBox(QStringLiteral("Remote"), this);
+    addressBox_->setObjectName(QStringLiteral("Frame1"));
+    txtRemoteIpAddress_ = Box("txtRemoteIpAddress", addressBox_);
+    txtRemoteHostName_ = Box("txtRemoteHostName", addressBox_);
+    txtRemotePort_ = Box("txtRemotePort", addressBox_);
+    auto* form = new QFormLayout(addressBox_);
+    form->addRow(Label("lblIpAddress", QStringLiteral("IP ADDRESS"), addressBox_),
+                 txtRemoteIpAddress_);
+    form->addRow(Label("lblHostName", QStringLiteral("HOST NAME"), addressBox_),
+                 txtRemoteHostName_);
+    form->addRow(Label("lblPort", QStringLiteral("PORT"), addressBox_), txtRemotePort_);
 
     txtSocketStatus_ = Box("txtSocketStatus", this);
     txtSocketStatus_->setReadOnly(true);
@@ -53,26 +55,26 @@ frmClient::frmClient(AppContext& ctx, QWidget* parent) : QWidget(parent), link_(
     buttons->addWidget(cmdConnect_);
     buttons->addWidget(cmdSendString_);
     auto* top = new QVBoxLayout(this);
-    top->addWidget(Frame1_);
+    top->addWidget(addressBox_);
     top->addWidget(txtSocketStatus_);
     top->addWidget(txtOutput_);
     top->addLayout(buttons);
 
-    txtRemoteIpAddress_->setText(link_.RemoteHost());
-    txtRemotePort_->setText(QString::number(TcpLink::kRelayPort));
+    txtRemoteIpAddress_->setText(TcpSettings{}.host);
+    txtRemotePort_->setText(QString::number(TcpSettings::kRelayPort));
     txtSocketStatus_->setText(QString::number(link_.State()));
 
-    connect(txtRemoteIpAddress_, &QLineEdit::textChanged, &link_, &TcpLink::SetRemoteHost);
-    connect(cmdConnect_, &QPushButton::clicked, &link_, &TcpLink::cmdConnect);
-    connect(cmdSendString_, &QPushButton::clicked, &link_, &TcpLink::cmdSendString);
+    connect(txtRemoteIpAddress_, &QLineEdit::textChanged, this, &frmClient::relayHostEdited);
+    connect(cmdConnect_, &QPushButton::clicked, this, &frmClient::connectClicked);
+    connect(cmdSendString_, &QPushButton::clicked, &link_, &TcpLink::SendRelayRefresh);
     connect(&link_, &TcpLink::remoteHostNameChanged, txtRemoteHostName_, &QLineEdit::setText);
     connect(&link_, &TcpLink::socketStatus, this, &frmClient::ShowStatus);
 }
 
 frmClient::~frmClient() = default;
 
-void frmClient::Connect() {
-    link_.Connect();
+void frmClient::setRelayHost(const QString& host) {
+    txtRemoteIpAddress_->setText(host);
 }
 
 void frmClient::ShowStatus(int state, quint16 remotePort) {

@@ -1,32 +1,34 @@
 #pragma once
 // The TCP client window: the relay server's address, the socket state and the
-// connect and refresh buttons. The connection itself lives in TcpLink.
+// connect and refresh buttons. The connection itself lives in TcpLink; the
+// window owns it and shows what it reports.
 
 #include <QWidget>
 
 #include "link/TcpLink.h"
 
 class QGroupBox;
-class QLabel;
 class QLineEdit;
 class QPushButton;
 
 namespace tuvik {
 
-class AppContext;
-
 class frmClient : public QWidget {
     Q_OBJECT
   public:
-    explicit frmClient(AppContext& ctx, QWidget* parent = nullptr);
+    explicit frmClient(QWidget* parent = nullptr);
     ~frmClient() override;
 
     TcpLink& link() { return link_; }
 
-    // What the main window's connect button calls: watcher on, then connect.
-    void Connect();
+    // The relay address in txtRemoteIpAddress.
+    void setRelayHost(const QString& host);
 
   signals:
+    // The operator changed the relay address.
+    void relayHostEdited(const QString& host);
+    // cmdConnect was clicked: connect (again) to the relay.
+    void connectClicked();
     // The user closed the window with its own close button; it is only hidden.
     void closedByUser();
 
@@ -37,7 +39,7 @@ class frmClient : public QWidget {
     void ShowStatus(int state, quint16 remotePort);
 
     TcpLink link_;
-    QGroupBox* Frame1_;
+    QGroupBox* addressBox_;
     QLineEdit* txtRemoteIpAddress_;
     QLineEdit* txtRemoteHostName_;
     QLineEdit* txtRemotePort_;

@@ -6,18 +6,18 @@
 
 namespace tuvik {
 
-frmRS232::frmRS232(AppContext& ctx, QWidget* parent) : QWidget(parent), link_(ctx) {
+frmRS232::frmRS232(QWidget* parent) : QWidget(parent) {
     setObjectName(QStringLiteral("frmRS232"));
     setWindowTitle(QStringLiteral("Serial interface"));
 
-    Frame1_ = new QGroupBox(this);
-    Frame1_->setObjectName(QStringLiteral("Frame1"));
-    lblState_ = new QLabel(Frame1_);
+    frame_ = new QGroupBox(this);
+    frame_->setObjectName(QStringLiteral("Frame1"));
+    lblState_ = new QLabel(frame_);
     lblState_->setObjectName(QStringLiteral("lblState"));
-    auto* inner = new QVBoxLayout(Frame1_);
+    auto* inner = new QVBoxLayout(frame_);
     inner->addWidget(lblState_);
     auto* top = new QVBoxLayout(this);
-    top->addWidget(Frame1_);
+    top->addWidget(frame_);
 
     connect(&link_, &SerialLink::windowCaptionChanged, this, &frmRS232::ShowCaption);
 }

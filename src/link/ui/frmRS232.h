@@ -11,12 +11,10 @@ class QLabel;
 
 namespace tuvik {
 
-class AppContext;
-
 class frmRS232 : public QWidget {
     Q_OBJECT
   public:
-    explicit frmRS232(AppContext& ctx, QWidget* parent = nullptr);
+    explicit frmRS232(QWidget* parent = nullptr);
     ~frmRS232() override;
 
     SerialLink& link() { return link_; }
@@ -25,7 +23,7 @@ class frmRS232 : public QWidget {
     void ShowCaption(const QString& caption);
 
     SerialLink link_;
-    QGroupBox* Frame1_;
+    QGroupBox* frame_;
     QLabel* lblState_;
 };
 

@@ -1,7 +1,6 @@
 #include "shell/ui/frmPID.h"
 
 #include <QApplication>
-#include <QCheckBox>
 #include <QCloseEvent>
 #include <QFrame>
 #include <QGridLayout>
@@ -9,24 +8,21 @@
 #include <QGuiApplication>
 #include <QHBoxLayout>
 #include <QLabel>
-#include <QLineEdit>
-#include <QMenu>
 #include <QPushButton>
-#include <QSerialPortInfo>
-#include <QToolButton>
 #include <QVBoxLayout>
 
 #include <algorithm>
 
 #include "link/Packet.h"
-#include "link/TcpLink.h"
 #include "pid/PidEditorModel.h"
 #include "pid/ui/PidEditorWidget.h"
 #include "pid/ui/frmStepTest.h"
 #include "shell/ProgramIcon.h"
 #include "shell/Session.h"
+#include "shell/ui/ConnectionPanel.h"
+#include "shell/ui/LinkStatusBar.h"
+#include "shell/ui/ProgramStart.h"
 #include "support/ui/Controls.h"
-#include "support/ui/LabelBoxWidget.h"
 #include "support/ui/StandardDialogsWidget.h"
 #include "trend/ui/TrendChartWidget.h"
 
@@ -41,10 +37,8 @@ QString frmPID::VersionCaption() {
 frmPID::frmPID(Session& session, Options options, QWidget* parent)
     : QWidget(parent),
       session_(session),
-      openSettings_(options.openSettings ? std::move(options.openSettings)
-                                         : DefaultSettingsOpener()),
       dialogs_(options.dialogs),
-      prepareClient_(std::move(options.prepareClient)),
+      windows_(session, *this),
       liveRefresh_([this] { ShowLiveValues(); }) {
     setObjectName(QStringLiteral("frmPID"));
     // Every window of the program, its message boxes included, shows the
@@ -65,15 +59,23 @@ frmPID::frmPID(Session& session, Options options, QWidget* parent)
     editor_ = new PidEditorWidget(session_, *dialogs_, this);
     // The editor keeps its natural width; the chart takes what is left.
     editor_->setSizePolicy(QSizePolicy::Maximum, QSizePolicy::Preferred);
-    editor_->setUseTcpSource([this] { return chkUseTCP_->isChecked(); });
+    ConnectionController& connection = session_.connection();
+    editor_->setUseTcpSource([&connection] { return connection.useTcp(); });
+    connection.setSettingsOpener(std::move(options.openSettings));
+    connection.setWindows(&windows_);
+    windows_.setClientPreparation(std::move(options.prepareClient));
+    connectionPanel_ = new ConnectionPanel(connection, this);
 
     auto* right = new QVBoxLayout;
     auto* panels = new QHBoxLayout;
-    panels->addWidget(BuildConnectionPanel());
+    panels->addWidget(connectionPanel_);
     panels->addWidget(BuildShellButtons());
     panels->addStretch(1);
     right->addLayout(panels);
     right->addWidget(BuildLivePanel(), 1);
+    // The link at a glance: a few updates a second, only while connected.
+    linkStatus_ = new LinkStatusBar(session_.ctx(), this);
+    right->addWidget(linkStatus_);
 
     auto* top = new QHBoxLayout(this);
     top->addWidget(editor_);
@@ -84,18 +86,11 @@ frmPID::frmPID(Session& session, Options options, QWidget* parent)
     connect(&timerExit_, &QTimer::timeout, this, &frmPID::close);
     connect(editor_, &PidEditorWidget::quitRequested, this, &frmPID::close);
     connect(editor_, &PidEditorWidget::selectedLoopChanged, this, &frmPID::ShowLiveValues);
-    connect(editor_, &PidEditorWidget::stepTestRequested, this, &frmPID::OpenStepTest);
+    connect(editor_, &PidEditorWidget::stepTestRequested, this,
+            [this] { windows_.ShowStepTest(*editor_, *dialogs_); });
 
     AppContext& ctx = session_.ctx();
-    ctx.setLinkSettings(this);
     connect(&ctx, &AppContext::mainCaptionRequested, this, &frmPID::SetCaption);
-    connect(&ctx, &AppContext::linkConnectedChanged, this, &frmPID::UpdateConnectCaption);
-    connect(&ctx, &AppContext::linkConnectedChanged, this, &frmPID::LinkConnectedChanged);
-    connect(&ctx, &AppContext::activeLinkChanged, this, &frmPID::WatchLink);
-    statusTimer_.setInterval(LinkStatus::kUpdateMs);
-    connect(&statusTimer_, &QTimer::timeout, this, &frmPID::UpdateLinkStatus);
-    WatchLink(ctx.activeLink());
-    UpdateLinkStatus();
     connect(&ctx, &AppContext::userNotice, this,
             [this](const QString& text) { dialogs_->Message(AppTitle(), text); });
 }
@@ -103,48 +98,11 @@ frmPID::frmPID(Session& session, Options options, QWidget* parent)
 frmPID::~frmPID() {
     editor_->Unload();
     session_.dispatcher().SetMainWindow(nullptr);
-    if (session_.ctx().linkSettings() == this) {
-        session_.ctx().setLinkSettings(nullptr);
+    ConnectionController& connection = session_.connection();
+    if (connection.windows() == &windows_) {
+        connection.setWindows(nullptr);
     }
-    UnloadOtherWindows(false);
-}
-
-QWidget* frmPID::BuildConnectionPanel() {
-    Frame9_ = Named(new QGroupBox(QStringLiteral("Com settings"), this), "Frame9");
-    txtComPort_ = Named(new QLineEdit(Frame9_), "txtComPort");
-    txtComPort_->setToolTip(QStringLiteral("Com Port number"));
-    cmdPortList_ = Named(new QToolButton(Frame9_), "cmdPortList");
-    cmdPortList_->setText(QStringLiteral("..."));
-    cmdPortList_->setToolTip(QStringLiteral("Serial ports of this computer"));
-    cmdPortList_->setPopupMode(QToolButton::InstantPopup);
-    auto* menu = new QMenu(cmdPortList_);
-    cmdPortList_->setMenu(menu);
-    connect(menu, &QMenu::aboutToShow, this, &frmPID::FillPortMenu);
-    txtSpeed_ = Named(new QLineEdit(QStringLiteral("57600"), Frame9_), "txtSpeed");
-    txtSpeed_->setToolTip(QStringLiteral("Port speed: 38400, 57600,76800"));
-    txtRefresh_ = Named(new QLineEdit(QStringLiteral("333"), Frame9_), "txtRefresh");
-    chkUseTCP_ = Named(new QCheckBox(QStringLiteral("use TCP connection"), Frame9_), "chkUseTCP");
-    btnCon_ = Named(new QPushButton(QStringLiteral("Connect"), Frame9_), "btnCon");
-    for (QLineEdit* e : {txtComPort_, txtSpeed_, txtRefresh_}) {
-        e->setMaximumWidth(110);
-    }
-
-    auto* port = new QHBoxLayout;
-    port->setSpacing(2);
-    port->addWidget(txtComPort_);
-    port->addWidget(cmdPortList_);
-    auto* grid = new QGridLayout(Frame9_);
-    grid->addWidget(Named(new QLabel(QStringLiteral("Port"), Frame9_), "lblComPort"), 0, 0);
-    grid->addLayout(port, 0, 1);
-    grid->addWidget(Named(new QLabel(QStringLiteral("Speed"), Frame9_), "lblSpeed"), 1, 0);
-    grid->addWidget(txtSpeed_, 1, 1);
-    grid->addWidget(Named(new QLabel(QStringLiteral("Refresh ms"), Frame9_), "lblRefresh"), 2, 0);
-    grid->addWidget(txtRefresh_, 2, 1);
-    grid->addWidget(chkUseTCP_, 0, 2);
-    grid->addWidget(btnCon_, 2, 2);
-
-    connect(btnCon_, &QPushButton::clicked, this, &frmPID::btnCon_Click);
-    return Frame9_;
+    windows_.UnloadAll(false);
 }
 
 QWidget* frmPID::BuildShellButtons() {
@@ -160,10 +118,10 @@ QWidget* frmPID::BuildShellButtons() {
         column->addWidget(b);
     }
     column->addStretch(1);
-    connect(flamora, &QPushButton::clicked, this, &frmPID::btnFlamora_Click);
-    connect(msg, &QPushButton::clicked, this, &frmPID::Command6_Click);
-    connect(ad, &QPushButton::clicked, this, &frmPID::bntADinputs_Click);
-    connect(boot, &QPushButton::clicked, this, &frmPID::btnBoot_Click);
+    connect(flamora, &QPushButton::clicked, &windows_, &WindowRegistry::ShowBurnerWindow);
+    connect(msg, &QPushButton::clicked, &windows_, &WindowRegistry::ShowMessageLog);
+    connect(ad, &QPushButton::clicked, &windows_, &WindowRegistry::ShowAnalogWindow);
+    connect(boot, &QPushButton::clicked, this, &frmPID::SendBoot);
     return box;
 }
 
@@ -219,38 +177,7 @@ QWidget* frmPID::BuildLivePanel() {
     layout->setContentsMargins(0, 0, 0, 0);
     layout->addWidget(Frame1_, 1);
     layout->addWidget(status);
-    // The link at a glance: a few updates a second, only while connected.
-    lblLinkStatus_ = Named(new QLabel(panel), "lblLinkStatus");
-    lblLinkStatus_->setAutoFillBackground(true);
-    lblLinkStatus_->setTextInteractionFlags(Qt::TextSelectableByMouse);
-    lblLinkStatus_->setToolTip(QStringLiteral(
-        "The link in use, replies and bytes a second, broken packets since connecting and the "
-        "time since the last reply (warning colour after 2 s without one)"));
-    lblLinkStatus_->setAccessibleName(QStringLiteral("Link status"));
-    layout->addWidget(new LabelBoxWidget(lblLinkStatus_, panel));
     return panel;
-}
-
-void frmPID::FillPortMenu() {
-    QMenu* menu = cmdPortList_->menu();
-    menu->clear();
-    const auto ports = QSerialPortInfo::availablePorts();
-    if (ports.isEmpty()) {
-        menu->addAction(QStringLiteral("No serial ports found"))->setEnabled(false);
-        return;
-    }
-    for (const QSerialPortInfo& p : ports) {
-#ifdef Q_OS_WIN
-        const QString name = p.portName();
-#else
-        const QString name = p.systemLocation();
-#endif
-        const QString text = p.description().isEmpty()
-                                 ? name
-                                 : name + QStringLiteral("  (") + p.description() + u')';
-        connect(menu->addAction(text), &QAction::triggered, this,
-                [this, name] { txtComPort_->setText(name); });
-    }
 }
 
 // ---- start-up -----------------------------------------------------------------
@@ -271,23 +198,10 @@ void frmPID::Form_Load() {
 
     timer1_.start();
 
-    if (const std::unique_ptr<QSettings> store = openSettings_()) {
-        const ConnectionTexts t = LoadConnectionSettings(*store);
-        txtComPort_->setText(t.comPort);
-        txtSpeed_->setText(t.speed);
-        txtRefresh_->setText(t.refresh);
+    if (const auto texts = session_.connection().StoredTexts()) {
+        connectionPanel_->ShowTexts(*texts);
     }
     Main_new(session_, *this);
-}
-
-void frmPID::CreateBurnerWindow() {
-    if (!shell_.burner && burnerFactory_) {
-        shell_.burner = burnerFactory_();
-    }
-}
-
-void frmPID::setBurnerWindow(QWidget* w) {
-    shell_.burner = w;
 }
 
 // ---- dispatcher targets ---------------------------------------------------------
@@ -296,83 +210,8 @@ void frmPID::SetCaption(const QString& text) {
     setWindowTitle(text);
 }
 
-void frmPID::WatchLink(DeviceLink* link) {
-    for (const QMetaObject::Connection& c : linkWatch_) {
-        disconnect(c);
-    }
-    linkWatch_.clear();
-    if (!link) {
-        return;
-    }
-    link->setAutoReconnect(true);
-    linkWatch_ << connect(link, &DeviceLink::linkLost, this, [this, link](const QString& why) {
-        session_.log().AddMessage(QStringLiteral("Connection lost: ") + link->Endpoint() +
-                                  QStringLiteral(" (") + why +
-                                  QStringLiteral("); trying again every second"));
-        UpdateLinkStatus();
-    });
-    linkWatch_ << connect(link, &DeviceLink::reconnectingChanged, this, [this, link](bool on) {
-        if (!on && link->PortOpen()) {
-            session_.log().AddMessage(QStringLiteral("Connection back: ") + link->Endpoint());
-        }
-        statusTimer_.start();
-        UpdateConnectCaption();
-        UpdateLinkStatus();
-    });
-}
-
-void frmPID::LinkConnectedChanged(bool connected) {
-    DeviceLink* link = session_.ctx().activeLink();
-    if (connected && link) {
-        link->ResetTraffic();
-        linkStatus_.Restart(LinkClockMs());
-    }
-    if (connected || (link && link->reconnecting())) {
-        statusTimer_.start();
-    } else {
-        statusTimer_.stop();
-    }
-    UpdateLinkStatus();
-}
-
-void frmPID::UpdateLinkStatus() {
-    DeviceLink* link = session_.ctx().activeLink();
-    LinkStatus::State state = LinkStatus::State::Disconnected;
-    if (link && link->reconnecting()) {
-        state = LinkStatus::State::Reconnecting;
-    } else if (link && session_.ctx().LinkConnected()) {
-        state = LinkStatus::State::Connected;
-    }
-    if (state == LinkStatus::State::Disconnected) {
-        statusTimer_.stop();
-    }
-    const QString kind =
-        qobject_cast<TcpLink*>(link) ? QStringLiteral("TCP relay") : QStringLiteral("Serial port");
-    const LinkStatus::Line line =
-        linkStatus_.Update(state, kind, link ? link->Endpoint() : QString(),
-                           link ? link->traffic() : LinkTraffic{}, alarm_, LinkClockMs());
-    if (line.text != lblLinkStatus_->text()) {
-        lblLinkStatus_->setText(line.text);
-        // The label's name stays "Link status"; screen readers read what it
-        // says from its description.
-        lblLinkStatus_->setAccessibleDescription(line.text);
-    }
-    if (line.warning != linkWarning_) {
-        linkWarning_ = line.warning;
-        QPalette pal = lblLinkStatus_->palette();
-        pal.setColor(QPalette::Window,
-                     line.warning ? QColor(255, 196, 0) : palette().color(QPalette::Window));
-        pal.setColor(QPalette::WindowText,
-                     line.warning ? QColor(Qt::black) : palette().color(QPalette::WindowText));
-        lblLinkStatus_->setPalette(pal);
-    }
-}
-
 void frmPID::SetAlarm(bool on) {
-    if (on != alarm_) {
-        alarm_ = on;
-        UpdateLinkStatus();
-    }
+    linkStatus_->SetAlarm(on);
     // The alarm comes with every poll; the frame's palette is only touched
     // when its colour changes.
     const QColor colour = on ? QColor(255, 0, 0) : palette().color(QPalette::Button);
@@ -384,20 +223,10 @@ void frmPID::SetAlarm(bool on) {
     Frame1_->setPalette(pal);
 }
 
-void frmPID::OpenStepTest() {
-    if (stepTest_ == nullptr) {
-        stepTest_ = new frmStepTest(session_, *editor_, *dialogs_, this);
-        connect(this, &frmPID::unloadingWindows, stepTest_, &QWidget::close);
-    }
-    stepTest_->show();
-    stepTest_->raise();
-    stepTest_->activateWindow();
-}
-
 void frmPID::TrendRefresh() {
     // The step test records every reply, not only the ones drawn.
-    if (stepTest_ != nullptr) {
-        stepTest_->LiveSample();
+    if (frmStepTest* stepTest = windows_.stepTest()) {
+        stepTest->LiveSample();
     }
     liveRefresh_.setInterval(std::max(Picture1_->frameInterval(), kLiveFrameMs));
     liveRefresh_.Request();
@@ -426,98 +255,11 @@ void frmPID::ShowLiveValues() {
     }
 }
 
-QString frmPID::ComPortText() const {
-    return txtComPort_->text();
-}
-QString frmPID::SpeedText() const {
-    return txtSpeed_->text();
-}
-QString frmPID::RefreshText() const {
-    return txtRefresh_->text();
-}
+// ---- shell buttons ------------------------------------------------------------------
 
-// ---- connection panel and shell buttons -------------------------------------------
-
-void frmPID::btnCon_Click() {
-    AppContext& ctx = session_.ctx();
-    if (btnCon_->text() != QStringLiteral("Disconnect")) {
-        if (chkUseTCP_->isChecked()) {
-            // A new TCP window at every connect, but the relay address the
-            // operator typed into the previous one is kept.
-            const QString relay = shell_.client ? shell_.client->link().RemoteHost() : QString();
-            shell_.client.reset();
-            shell_.client = std::make_unique<frmClient>(ctx);
-            if (!relay.isEmpty()) {
-                if (auto* box = shell_.client->findChild<QLineEdit*>(
-                        QStringLiteral("txtRemoteIpAddress"))) {
-                    box->setText(relay);
-                }
-            }
-            if (prepareClient_) {
-                prepareClient_(*shell_.client);
-            }
-            ctx.setActiveLink(&shell_.client->link());
-            shell_.client->show();
-            shell_.client->Connect();
-        } else if (shell_.serial) {
-            if (const std::unique_ptr<QSettings> store = openSettings_()) {
-                SaveConnectionSettings(*store, {ComPortText(), SpeedText(), RefreshText()});
-            }
-            SerialLink& link = shell_.serial->link();
-            ctx.setActiveLink(&link);
-            if (const auto err = link.OpenPort()) {
-                dialogs_->Message(AppTitle(), QStringLiteral("Error OpenPort: ") +
-                                                  err->description + QStringLiteral(" (") +
-                                                  SerialLink::PortNameFor(ComPortText()) +
-                                                  QStringLiteral(")"));
-            }
-        }
-        if (loadBurnerWindow) {
-            loadBurnerWindow();
-        }
-    } else if (DeviceLink* link = ctx.activeLink()) {
-        link->Disconnect();
-    }
-    UpdateConnectCaption();
-}
-
-void frmPID::UpdateConnectCaption() {
-    // While a lost link is being retried the button stops the retries.
-    const DeviceLink* link = session_.ctx().activeLink();
-    btnCon_->setText(session_.ctx().LinkConnected() || (link && link->reconnecting())
-                         ? QStringLiteral("Disconnect")
-                         : QStringLiteral("Connect"));
-}
-
-void frmPID::btnBoot_Click() {
+void frmPID::SendBoot() {
     if (DeviceLink* link = session_.ctx().activeLink()) {
         link->SendRequest(Cmd::Boot);
-    }
-}
-
-void frmPID::bntADinputs_Click() {
-    if (!shell_.analog && analogFactory_) {
-        shell_.analog = analogFactory_();
-    }
-    if (shell_.analog) {
-        shell_.analog->show();
-        shell_.analog->raise();
-        shell_.analog->activateWindow();
-    }
-}
-
-void frmPID::btnFlamora_Click() {
-    if (shell_.burner) {
-        shell_.burner->show();
-        shell_.burner->raise();
-        shell_.burner->activateWindow();
-    }
-}
-
-void frmPID::Command6_Click() {
-    if (shell_.message) {
-        shell_.message->show();
-        shell_.message->raise();
     }
 }
 
@@ -538,7 +280,7 @@ void frmPID::closeEvent(QCloseEvent* event) {
     // closed properly before everything else goes. Only once: a link that
     // will not report itself disconnected does not keep the program alive.
     if (session_.ctx().LinkConnected() && !exitPending_) {
-        btnCon_Click();
+        session_.connection().Toggle();
         exitPending_ = true;
         setEnabled(false);
         timerExit_.start();
@@ -547,35 +289,9 @@ void frmPID::closeEvent(QCloseEvent* event) {
     }
     timerExit_.stop();
     editor_->Unload();
-    UnloadOtherWindows(true);
+    windows_.UnloadAll(true);
     event->accept();
     emit unloaded();
-}
-
-void frmPID::UnloadOtherWindows(bool processEvents) {
-    auto pump = [processEvents] {
-        if (processEvents) {
-            QCoreApplication::processEvents();
-        }
-    };
-    emit unloadingWindows();
-    if (shell_.analog) {
-        shell_.analog->close();
-        delete shell_.analog.data();
-    }
-    pump();
-    shell_.client.reset();
-    shell_.serial.reset();  // closes the port
-    pump();
-    if (shell_.message) {
-        shell_.message->Unload();
-        shell_.message.reset();
-    }
-    if (shell_.burner) {
-        shell_.burner->close();
-        delete shell_.burner.data();
-    }
-    pump();
 }
 
 void frmPID::paintEvent(QPaintEvent* event) {

@@ -30,7 +30,8 @@ frmADinputs::frmADinputs(Session& session, QWidget* parent)
     setObjectName(QStringLiteral("frmADinputs"));
     setWindowTitle(QStringLiteral("ADinput[]"));
 
-    polling_ = new AnalogPolling(session.ctx(), session.state(), this);
+    polling_ = new AnalogPolling([&ctx = session.ctx()] { return ctx.activeLink(); },
+                                 session.state().AnalogTrend1, session.state().AnalogTrend2, this);
 
     Picture1 = new TrendChartWidget(this);
     Picture1->setObjectName(QStringLiteral("Picture1"));
@@ -92,7 +93,7 @@ void frmADinputs::Load() {
 
     // A period of 0 would make the timer fire whenever the event loop is
     // idle; no period means no requests.
-    Timer2->setInterval(polling_->RequestInterval());
+    Timer2->setInterval(AnalogPolling::RequestInterval(session_.connection().texts().refresh));
     if (Timer2->interval() > 0) {
         Timer2->start();
     }

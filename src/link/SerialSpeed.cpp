@@ -1,4 +1,4 @@
-#include "link/W32_speed_api.h"
+#include "link/SerialSpeed.h"
 
 #include <QSerialPort>
 
@@ -14,14 +14,6 @@
 namespace tuvik {
 
 namespace {
-
-QString SourceOf(const QSerialPort& port) {
-    return port.objectName().isEmpty() ? port.portName() : port.objectName();
-}
-
-LinkError Error(const QSerialPort& port, int number, const QString& text) {
-    return LinkError{number, text, SourceOf(port)};
-}
 
 // The speed the system holds for the open port, or nothing when its state
 // cannot be read.
@@ -52,26 +44,19 @@ std::optional<int> ReadSystemRate(QSerialPort& port) {
 
 std::optional<LinkError> SetPortBaudRate(QSerialPort& port, int rate) {
     if (!port.isOpen()) {
-        return Error(port, kErrPortNotOpen, kTextPortNotOpen);
+        return LinkError{kTextPortNotOpen};
     }
     if (!ReadSystemRate(port)) {
-        return Error(port, kErrCannotReadState, kTextCannotReadState);
+        return LinkError{kTextCannotReadState};
     }
     if (rate <= 0 || !port.setBaudRate(rate)) {
-        return Error(port, kErrCannotSetRate, kTextCannotSetRate);
+        return LinkError{kTextCannotSetRate};
     }
     return std::nullopt;
 }
 
-BaudRateReading GetPortBaudRate(QSerialPort& port) {
-    if (!port.isOpen()) {
-        return {0, Error(port, kErrPortNotOpen, kTextPortNotOpen)};
-    }
-    const auto rate = ReadSystemRate(port);
-    if (!rate) {
-        return {0, Error(port, kErrCannotReadState, kTextCannotReadState)};
-    }
-    return {*rate, std::nullopt};
+std::optional<int> GetPortBaudRate(QSerialPort& port) {
+    return port.isOpen() ? ReadSystemRate(port) : std::nullopt;
 }
 
 }  // namespace tuvik

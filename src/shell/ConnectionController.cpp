@@ -1,0 +1,119 @@
+#include "shell/ConnectionController.h"
+
+#include "shell/AppContext.h"
+#include "support/MessageLog.h"
+#include "support/Numbers.h"
+
+namespace tuvik {
+
+namespace {
+const QString kDisconnect = QStringLiteral("Disconnect");
+const QString kConnect = QStringLiteral("Connect");
+}  // namespace
+
+ConnectionController::ConnectionController(AppContext& ctx, MessageLog& log, QObject* parent)
+    : QObject(parent),
+      ctx_(ctx),
+      log_(log),
+      openSettings_(DefaultSettingsOpener()),
+      caption_(kConnect) {
+    connect(&ctx_, &AppContext::linkConnectedChanged, this, &ConnectionController::UpdateCaption);
+    connect(&ctx_, &AppContext::activeLinkChanged, this, &ConnectionController::WatchActiveLink);
+    WatchActiveLink(ctx_.activeLink());
+}
+
+void ConnectionController::setSettingsOpener(SettingsOpener open) {
+    openSettings_ = open ? std::move(open) : DefaultSettingsOpener();
+}
+
+std::optional<ConnectionTexts> ConnectionController::StoredTexts() const {
+    if (const std::unique_ptr<QSettings> store = openSettings_()) {
+        return LoadConnectionSettings(*store);
+    }
+    return std::nullopt;
+}
+
+SerialSettings ConnectionController::Serial() const {
+    return {texts_.comPort, TextToWholeNumber(texts_.speed), TextToWholeNumber(texts_.refresh)};
+}
+
+TcpSettings ConnectionController::Relay() const {
+    TcpSettings s = relay_;
+    s.refreshMs = TextToWholeNumber(texts_.refresh);
+    return s;
+}
+
+void ConnectionController::Attach(DeviceLink& link) {
+    connect(&link, &DeviceLink::connectionChanged, &ctx_, &AppContext::setLinkConnected);
+    connect(&link, &DeviceLink::captionRequested, &ctx_, &AppContext::setMainCaption);
+    connect(&link, &DeviceLink::userNotice, &ctx_, &AppContext::notifyUser);
+}
+
+void ConnectionController::Toggle() {
+    if (caption_ != kDisconnect) {
+        if (useTcp_) {
+            if (windows_) {
+                // The address typed into the previous window carries over,
+                // unless it was emptied.
+                if (relay_.host.isEmpty()) {
+                    relay_.host = TcpSettings{}.host;
+                }
+                TcpLink& link = windows_->NewTcpLink(relay_.host);
+                ctx_.setActiveLink(&link);
+                link.Connect(Relay());
+            }
+        } else if (SerialLink* link = windows_ ? windows_->serialLink() : nullptr) {
+            if (const std::unique_ptr<QSettings> store = openSettings_()) {
+                SaveConnectionSettings(*store, texts_);
+            }
+            ctx_.setActiveLink(link);
+            if (const auto err = link->OpenPort(Serial())) {
+                ctx_.notifyUser(QStringLiteral("Error OpenPort: ") + err->description +
+                                QStringLiteral(" (") + SerialLink::PortNameFor(texts_.comPort) +
+                                QStringLiteral(")"));
+            }
+        }
+        if (windows_) {
+            windows_->LoadBurnerWindow();
+        }
+    } else if (DeviceLink* link = ctx_.activeLink()) {
+        link->Disconnect();
+    }
+    UpdateCaption();
+}
+
+void ConnectionController::UpdateCaption() {
+    const DeviceLink* link = ctx_.activeLink();
+    const QString& caption =
+        ctx_.LinkConnected() || (link && link->reconnecting()) ? kDisconnect : kConnect;
+    if (caption != caption_) {
+        caption_ = caption;
+        emit buttonCaptionChanged(caption_);
+    }
+}
+
+// The active link comes back by itself after a loss; the log has a line for
+// the loss and one for the return.
+void ConnectionController::WatchActiveLink(DeviceLink* link) {
+    for (const QMetaObject::Connection& c : activeWatch_) {
+        disconnect(c);
+    }
+    activeWatch_.clear();
+    if (!link) {
+        return;
+    }
+    link->setAutoReconnect(true);
+    activeWatch_ << connect(link, &DeviceLink::linkLost, this, [this, link](const QString& why) {
+        log_.AddMessage(QStringLiteral("Connection lost: ") + link->Endpoint() +
+                        QStringLiteral(" (") + why +
+                        QStringLiteral("); trying again every second"));
+    });
+    activeWatch_ << connect(link, &DeviceLink::reconnectingChanged, this, [this, link](bool on) {
+        if (!on && link->PortOpen()) {
+            log_.AddMessage(QStringLiteral("Connection back: ") + link->Endpoint());
+        }
+        UpdateCaption();
+    });
+}
+
+}  // namespace tuvik

@@ -1,0 +1,101 @@
+#pragma once
+// What the connection panel decides, without a widget: which link the
+// connect button opens and with which settings, what it stores, that the
+// burner window is loaded after a connect, and the button's caption. It
+// also keeps the active link retrying after a loss (with a line in the
+// message log for the loss and for the return) and routes every link's
+// reports to the shell: LinkConnected, the title bar, message boxes.
+//
+// The links themselves belong to their windows; the controller reaches them
+// through ConnectionWindows, which the window registry implements.
+
+#include <QMetaObject>
+#include <QObject>
+#include <QString>
+
+#include <optional>
+
+#include "link/SerialLink.h"
+#include "link/TcpLink.h"
+#include "shell/ConnectionSettings.h"
+
+namespace tuvik {
+
+class AppContext;
+class MessageLog;
+
+class ConnectionWindows {
+  public:
+    virtual ~ConnectionWindows() = default;
+    // The serial link, whose window lives from start-up on; null before.
+    virtual SerialLink* serialLink() = 0;
+    // A new TCP link window in place of the previous one, showing the relay
+    // address, shown; its link.
+    virtual TcpLink& NewTcpLink(const QString& relayHost) = 0;
+    // The burner window loaded (not shown), as after every connect.
+    virtual void LoadBurnerWindow() = 0;
+};
+
+class ConnectionController : public QObject {
+    Q_OBJECT
+  public:
+    ConnectionController(AppContext& ctx, MessageLog& log, QObject* parent = nullptr);
+
+    void setWindows(ConnectionWindows* windows) { windows_ = windows; }
+    ConnectionWindows* windows() const { return windows_; }
+    // The settings store; the platform's own under "VUD_OV" unless set.
+    void setSettingsOpener(SettingsOpener open);
+
+    // The three boxes and the TCP check box as the operator left them.
+    const ConnectionTexts& texts() const { return texts_; }
+    void setTexts(const ConnectionTexts& texts) { texts_ = texts; }
+    bool useTcp() const { return useTcp_; }
+    void setUseTcp(bool on) { useTcp_ = on; }
+    // The relay address typed into the TCP link window; kept for the next one.
+    const QString& relayHost() const { return relay_.host; }
+    void setRelayHost(const QString& host) { relay_.host = host; }
+    // The relay's port is fixed; tests point it at their own relay.
+    void setRelayPort(quint16 port) { relay_.port = port; }
+
+    // The texts in the settings store, each missing one given its default;
+    // nothing when there is no store.
+    std::optional<ConnectionTexts> StoredTexts() const;
+    // What the links are opened with, read from the boxes.
+    SerialSettings Serial() const;
+    TcpSettings Relay() const;
+
+    // A link's reports go to the shell from now on: whether it is connected
+    // (LinkConnected), its title-bar lines, its notices for a message box.
+    void Attach(DeviceLink& link);
+
+    // The connect button: with the caption "Connect", the TCP link (a new
+    // window) or the serial link (the boxes stored first) is made the active
+    // link and opened, and the burner window is loaded; with "Disconnect",
+    // the active link is disconnected.
+    void Toggle();
+    // The TCP link window's own connect button.
+    void OpenRelay(TcpLink& link) { link.Open(Relay()); }
+
+    // "Disconnect" while LinkConnected or while a lost link is retried (the
+    // button then stops the retries), else "Connect".
+    const QString& buttonCaption() const { return caption_; }
+
+  signals:
+    void buttonCaptionChanged(const QString& caption);
+
+  private:
+    void WatchActiveLink(DeviceLink* link);
+    void UpdateCaption();
+
+    AppContext& ctx_;
+    MessageLog& log_;
+    ConnectionWindows* windows_ = nullptr;
+    SettingsOpener openSettings_;
+    ConnectionTexts texts_;
+    bool useTcp_ = false;
+    TcpSettings relay_;
+    QString caption_;
+    QList<QMetaObject::Connection> activeWatch_;
+};
+
+}  // namespace tuvik

@@ -1,0 +1,48 @@
+#include "shell/ui/ProgramStart.h"
+
+#include <QPointer>
+
+#include <memory>
+
+#include "burner/BurnerTables.h"
+#include "burner/ui/frmFlamora.h"
+#include "shell/Session.h"
+#include "shell/ui/frmPID.h"
+#include "trend/ui/frmADinputs.h"
+
+namespace tuvik {
+
+// Step 2: the windows the main window makes later, when it needs them.
+void AttachToolWindows(Session& session, frmPID& main, UserDialogs* dialogs) {
+    WindowRegistry& windows = main.windows();
+    auto burner = std::make_shared<QPointer<frmFlamora>>();
+    windows.setBurnerWindowFactory([&session, &main, burner, dialogs]() -> QWidget* {
+        *burner = new frmFlamora(session, dialogs, &main);
+        return burner->data();
+    });
+    windows.setBurnerLoader([burner] {
+        if (*burner) {
+            (*burner)->Load();
+        }
+    });
+    windows.setAnalogWindowFactory(
+        [&session, &main]() -> QWidget* { return new frmADinputs(session, &main); });
+}
+
+// Step 4: the end of Form_Load.
+void Main_new(Session& session, frmPID& main) {
+    WindowRegistry& windows = main.windows();
+    session.Start();
+    session.dispatcher().SetMainWindow(&main);
+
+    windows.CreateMessageLog();
+    windows.CreateSerialWindow();
+    session.ctx().setActiveLink(windows.serialLink());
+
+    main.show();
+
+    windows.CreateBurnerWindow();
+    (void)StateNames();  // the table is built once, here rather than on the first reply
+}
+
+}  // namespace tuvik
