@@ -2,8 +2,9 @@
 
 #include <cmath>
 
-#include "link/Packet.h"
 #include "burner/BurnerTables.h"
+#include "link/Packet.h"
+#include "support/MessageLog.h"
 #include "support/Numbers.h"
 
 namespace tuvik {
@@ -19,6 +20,18 @@ QString TenthsText(uint32_t tenths) {
     return QString::number(tenths / 10) + DecimalSeparator() + QString::number(tenths % 10);
 }
 
+template <class T>
+void Take(std::optional<T>& field, const std::optional<T>& newer) {
+    if (newer) {
+        field = newer;
+    }
+}
+
+template <class T>
+QString Decimal(const std::optional<T>& v) {
+    return v ? QString::number(*v) : QString();
+}
+
 }  // namespace
 
 BurnerMeasurements DecodeBurnerMeasurements(std::span<const uint8_t> d, const BurnerIdentity& id) {
@@ -27,57 +40,111 @@ BurnerMeasurements DecodeBurnerMeasurements(std::span<const uint8_t> d, const Bu
         if (!Has(d, 0, 2)) {
             return m;
         }
-        m.lblTgas = QString::number(U16(d, 0));
+        m.tgas = static_cast<float>(U16(d, 0));
         if (!Has(d, 2, 2)) {
             return m;
         }
-        m.lblTempKTYPE1 = QString::number(U16(d, 2));
+        m.heaterTemp = U16(d, 2);
         if (!Has(d, 7, 1)) {
             return m;
         }
-        m.lblLambda = DoubleText(d[7] / 10.0);
+        m.lambda = static_cast<float>(d[7]) / 10.0f;
     } else {
         if (!Has(d, 0, 4)) {
             return m;
         }
-        m.lblTgas = SingleText(GetSingle(d, 0));
+        m.tgas = GetSingle(d, 0);
         if (!Has(d, 4, 4)) {
             return m;
         }
-        m.lblLambda = SingleText(GetSingle(d, 4));
+        m.lambda = GetSingle(d, 4);
     }
     if (!Has(d, 8, 2)) {
         return m;
     }
     const uint32_t water = U16(d, 8);
-    m.lblTwater = TenthsText(id.WaterInTenths() ? water : water * 10);
+    m.twaterTenths = id.WaterInTenths() ? water : water * 10;
 
     const size_t upper = d.size() - 1;
     // A reply that ends at d[10] has no fan pair: it skips the rest and still
     // counts as a whole measurement.
     if (upper > 10) {
-        m.lblVFD = QString::number(d[10]);
-        m.lblBAfan = QString::number(d[11]);
+        m.vfd = d[10];
+        m.tdevice = d[11];
     }
     if (upper > 12) {
-        m.lblIRsig = QString::number(U16(d, 12));
+        m.irSignal = U16(d, 12);
     }
     if (upper >= 15) {
-        const uint16_t w = U16(d, 14);
-        m.lblDevState = QString::number(w);
-        std::array<LedState, BurnerMeasurements::kLeds> leds{};
-        for (int i = 0; i < 9; ++i) {
-            leds[static_cast<size_t>(i)] =
-                (w & BitMask[static_cast<size_t>(i)]) ? LedState::Green : LedState::Grey;
-        }
-        leds[9] = (w & BitMask[9]) ? LedState::Red : LedState::Grey;
-        m.imgDev = leds;
+        m.deviceState = U16(d, 14);
     }
     if (upper >= 16) {
-        m.lblProgState = StateNames()[d[16]];
+        m.progState = d[16];
     }
     m.complete = true;
     return m;
+}
+
+void BurnerMeasurements::Merge(const BurnerMeasurements& newer) {
+    Take(tgas, newer.tgas);
+    Take(heaterTemp, newer.heaterTemp);
+    Take(lambda, newer.lambda);
+    Take(twaterTenths, newer.twaterTenths);
+    Take(vfd, newer.vfd);
+    Take(tdevice, newer.tdevice);
+    Take(irSignal, newer.irSignal);
+    Take(deviceState, newer.deviceState);
+    Take(progState, newer.progState);
+}
+
+std::optional<std::array<LedState, BurnerMeasurements::kLeds>> BurnerMeasurements::Leds() const {
+    if (!deviceState) {
+        return std::nullopt;
+    }
+    const uint16_t w = *deviceState;
+    std::array<LedState, kLeds> leds{};
+    for (size_t i = 0; i < 9; ++i) {
+        leds[i] = (w & BitMask[i]) ? LedState::Green : LedState::Grey;
+    }
+    leds[9] = (w & BitMask[9]) ? LedState::Red : LedState::Grey;
+    return leds;
+}
+
+QString ReadingText(const BurnerMeasurements& m, BurnerReading r) {
+    switch (r) {
+        case BurnerReading::Tgas:
+            return m.tgas ? SingleText(*m.tgas) : QString();
+        case BurnerReading::Lambda:
+            return m.lambda ? SingleText(*m.lambda) : QString();
+        case BurnerReading::Twater:
+            return m.twaterTenths ? TenthsText(*m.twaterTenths) : QString();
+        case BurnerReading::Vfd:
+            return Decimal(m.vfd);
+        case BurnerReading::Tdevice:
+            return Decimal(m.tdevice);
+        case BurnerReading::IrSignal:
+            return Decimal(m.irSignal);
+        case BurnerReading::ProgState:
+            return m.progState ? StateNames()[*m.progState] : QString();
+        case BurnerReading::DevState:
+            return Decimal(m.deviceState);
+        case BurnerReading::Heater:
+            return Decimal(m.heaterTemp);
+    }
+    return {};
+}
+
+BurnerReadingTexts ReadingTexts(const BurnerMeasurements& m) {
+    BurnerReadingTexts texts;
+    for (int i = 0; i < kBurnerReadings; ++i) {
+        texts[static_cast<size_t>(i)] = ReadingText(m, static_cast<BurnerReading>(i));
+    }
+    return texts;
+}
+
+LogReadings MessageLogReadings(const BurnerMeasurements& m) {
+    return {ReadingText(m, BurnerReading::Tgas), ReadingText(m, BurnerReading::Twater),
+            ReadingText(m, BurnerReading::IrSignal), ReadingText(m, BurnerReading::Vfd)};
 }
 
 QString UsageTimeCaption(int32_t minutes) {
@@ -90,6 +157,10 @@ QString UsageTimeCaption(int32_t minutes) {
            QLatin1Char(':') + QString::number(mins);
 }
 
+QString UsageTimeTooltip(int32_t minutes) {
+    return QString::number(minutes);
+}
+
 BurnerUsageTimes DecodeBurnerUsageTimes(std::span<const uint8_t> d) {
     BurnerUsageTimes u;
     for (size_t i = 0; i < BurnerUsageTimes::kCounters; ++i) {
@@ -100,8 +171,7 @@ BurnerUsageTimes DecodeBurnerUsageTimes(std::span<const uint8_t> d) {
                              (static_cast<uint32_t>(d[4 * i + 1]) << 8) |
                              (static_cast<uint32_t>(d[4 * i + 2]) << 16) |
                              (static_cast<uint32_t>(d[4 * i + 3]) << 24);
-        const auto minutes = static_cast<int32_t>(raw);
-        u.lblUsageTime[i] = BurnerUsageTime{UsageTimeCaption(minutes), QString::number(minutes)};
+        u.minutes[i] = static_cast<int32_t>(raw);
     }
     return u;
 }

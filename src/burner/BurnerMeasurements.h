@@ -1,76 +1,85 @@
 #pragma once
-// The burner's measurement (0x97) and usage-counter (0x5C) replies turned
-// into the texts and LED states its window shows. A reply that is too short
-// for a field stops the decoding there: what was decoded before stays set,
-// the rest is left out.
+// The burner's measurement (0x97) and usage-counter (0x5C) replies in the
+// burner's own numbers, and the texts the burner window, the measurement file
+// and the message log make of them. A reply that is too short for a field
+// stops the decoding there: what was decoded before is set, the rest is
+// absent.
 
 #include <QString>
-#include <QStringView>
 
 #include <array>
 #include <cstdint>
 #include <optional>
 #include <span>
-#include <utility>
 
 #include "burner/BurnerIdentity.h"
 
 namespace tuvik {
+
+struct LogReadings;
 
 enum class LedState : uint8_t { Grey, Green, Red };
 
 struct BurnerMeasurements {
     static constexpr int kLeds = 10;  // imgDev 0..9; 10 and 11 are never driven
 
-    std::optional<QString> lblTgas;
-    std::optional<QString> lblTempKTYPE1;
-    std::optional<QString> lblLambda;
-    std::optional<QString> lblTwater;
-    std::optional<QString> lblVFD;
-    std::optional<QString> lblBAfan;
-    std::optional<QString> lblIRsig;
-    std::optional<QString> lblDevState;
-    std::optional<QString> lblProgState;
-    std::optional<std::array<LedState, kLeds>> imgDev;
-    // The whole reply was read: the window then stores a measurement row.
+    // Older firmware sends Tgas and lambda as singles; 1.506 and later on
+    // device type 100 send Tgas and the heater temperature as words and lambda
+    // as a byte of tenths. A word is exact in a single and a tenth shows the
+    // same as a single as it does as a double, so one number serves both.
+    std::optional<float> tgas;
+    std::optional<uint16_t> heaterTemp;  // the words' layout only
+    std::optional<float> lambda;
+    std::optional<uint32_t> twaterTenths;
+    std::optional<uint8_t> vfd;
+    std::optional<uint8_t> tdevice;  // d[11], shown under the caption Tdevice
+    std::optional<uint16_t> irSignal;
+    std::optional<uint16_t> deviceState;  // one bit per actuator LED
+    std::optional<uint8_t> progState;     // index into StateNames
+    // The whole reply was read: a measurement row is due.
     bool complete = false;
 
-    // Calls f(objectName, text) for every label that got a text.
-    template <class F>
-    void ForEachLabel(F&& f) const {
-        const std::pair<const char16_t*, const std::optional<QString>*> labels[] = {
-            {u"lblTgas", &lblTgas},
-            {u"lblTempKTYPE1", &lblTempKTYPE1},
-            {u"lblLambda", &lblLambda},
-            {u"lblTwater", &lblTwater},
-            {u"lblVFD", &lblVFD},
-            {u"lblBAfan", &lblBAfan},
-            {u"lblIRsig", &lblIRsig},
-            {u"lblDevState", &lblDevState},
-            {u"lblProgState", &lblProgState},
-        };
-        for (const auto& [name, text] : labels) {
-            if (*text) {
-                f(QStringView(name), **text);
-            }
-        }
-    }
+    // The fields a newer reply holds replace these; the others stay as the
+    // last reply that held them left them.
+    void Merge(const BurnerMeasurements& newer);
+    // The LEDs the device state lights: green for bits 0..8, red for bit 9.
+    std::optional<std::array<LedState, kLeds>> Leds() const;
 };
 
 BurnerMeasurements DecodeBurnerMeasurements(std::span<const uint8_t> d, const BurnerIdentity& id);
 
-struct BurnerUsageTime {
-    QString caption;  // "days d hours:minutes"
-    QString tooltip;  // the minutes
+// The readings in the order of the measurement file's columns 1 to 9.
+enum class BurnerReading : uint8_t {
+    Tgas,
+    Lambda,
+    Twater,
+    Vfd,
+    Tdevice,
+    IrSignal,
+    ProgState,
+    DevState,
+    Heater
 };
+inline constexpr int kBurnerReadings = 9;
+using BurnerReadingTexts = std::array<QString, kBurnerReadings>;
+
+// The text of one reading as the window's label, the measurement file and the
+// message log show it; empty while no reply has held it.
+QString ReadingText(const BurnerMeasurements& m, BurnerReading r);
+// Every reading's text, indexed by BurnerReading.
+BurnerReadingTexts ReadingTexts(const BurnerMeasurements& m);
+// The four readings every message log line carries.
+LogReadings MessageLogReadings(const BurnerMeasurements& m);
 
 struct BurnerUsageTimes {
     static constexpr int kCounters = 5;  // power-on, startup, run, idle, off
-    std::array<std::optional<BurnerUsageTime>, kCounters> lblUsageTime;
+    std::array<std::optional<int32_t>, kCounters> minutes;
 };
 
 BurnerUsageTimes DecodeBurnerUsageTimes(std::span<const uint8_t> d);
 // 3050 -> "2 d 2:50"; no padding.
 QString UsageTimeCaption(int32_t minutes);
+// The minutes in decimal.
+QString UsageTimeTooltip(int32_t minutes);
 
 }  // namespace tuvik

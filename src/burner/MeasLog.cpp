@@ -76,21 +76,18 @@ QString MeasLog::FilePath(const QDate& day) const {
                                   QStringLiteral(".txt"));
 }
 
-void MeasLog::MeasuresUpdated(const MeasLabels& labels) {
-    MeasuresUpdated(labels, Now());
+void MeasLog::MeasuresUpdated(const BurnerReadingTexts& readings) {
+    MeasuresUpdated(readings, Now());
 }
 
-void MeasLog::MeasuresUpdated(const MeasLabels& labels, const QDateTime& now) {
+void MeasLog::MeasuresUpdated(const BurnerReadingTexts& readings, const QDateTime& now) {
     if (!saving_) {
         return;
     }
     Row& row = rows_[static_cast<size_t>(measPlace_)];
     row[0] = Field(now.time().toString(QStringLiteral("HH:mm.ss")));
-    const QString* texts[] = {&labels.tgas,      &labels.lambda,   &labels.twater,
-                              &labels.vfd,       &labels.tdevice,  &labels.irSig,
-                              &labels.progState, &labels.devState, &labels.theater};
-    for (int c = 1; c <= 9; ++c) {
-        row[c] = Field(*texts[c - 1]);
+    for (int c = 1; c <= kBurnerReadings; ++c) {
+        row[c] = Field(readings[c - 1]);
     }
     if (measPlace_ < kBatchRows - 1) {
         ++measPlace_;

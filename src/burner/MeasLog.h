@@ -19,21 +19,9 @@
 #include <deque>
 #include <functional>
 
-namespace tuvik {
+#include "burner/BurnerMeasurements.h"
 
-// The captions of the burner window's measurement labels at the moment of a
-// reply, in the order of the file's columns 1 to 9.
-struct MeasLabels {
-    QString tgas;       // lblTgas
-    QString lambda;     // lblLambda
-    QString twater;     // lblTwater
-    QString vfd;        // lblVFD
-    QString tdevice;    // lblBAfan
-    QString irSig;      // lblIRsig
-    QString progState;  // lblProgState
-    QString devState;   // lblDevState
-    QString theater;    // lblTempKTYPE1
-};
+namespace tuvik {
 
 class MeasLog : public QObject {
     Q_OBJECT
@@ -65,10 +53,11 @@ class MeasLog : public QObject {
     bool saving() const { return saving_; }
     void setSaving(bool on);
 
-    // One measurement reply: stores a row when logging is on; the 182nd row
-    // of a batch sends the batch to the file.
-    void MeasuresUpdated(const MeasLabels& labels);
-    void MeasuresUpdated(const MeasLabels& labels, const QDateTime& now);
+    // One measurement reply: stores a row of the readings' texts (columns 1
+    // to 9, see ReadingTexts) when logging is on; the 182nd row of a batch
+    // sends the batch to the file.
+    void MeasuresUpdated(const BurnerReadingTexts& readings);
+    void MeasuresUpdated(const BurnerReadingTexts& readings, const QDateTime& now);
 
     // Appends the buffered rows, and any left from a failed attempt, to the
     // file of the day of writing. True when every row is on disk. Nothing is

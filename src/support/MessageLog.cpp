@@ -10,7 +10,6 @@ const QString MessageLog::kHeader = QStringLiteral(
 
 namespace {
 
-const NoBurnerLabels kNoLabels;
 const QByteArray kLineEnd("\r\n");
 
 // One column of the file: a ";" in a text would start a new column and a line
@@ -92,13 +91,9 @@ void MessageLog::AddActuatorEvent(const QString& device, const QString& activity
 }
 
 void MessageLog::Add(const QString& screenText, const QString& columns) {
-    const BurnerLabelSource& labels = labels_ ? *labels_ : kNoLabels;
-    const QString tgas = labels.TgasText();
-    const QString twater = labels.TwaterText();
-
     const QString screenLine = TimeText(Now().time()) + QLatin1Char(' ') + screenText +
-                               QLatin1Char('\t') + QStringLiteral(" Tg:") + tgas +
-                               QStringLiteral(" Tw:") + twater + QStringLiteral("\r\n");
+                               QLatin1Char('\t') + QStringLiteral(" Tg:") + readings_.tgas +
+                               QStringLiteral(" Tw:") + readings_.twater + QStringLiteral("\r\n");
     logText_.prepend(screenLine);
     if (logText_.size() > kLogTextLimit) {
         qsizetype keep = kLogTextKeep;
@@ -112,10 +107,9 @@ void MessageLog::Add(const QString& screenText, const QString& columns) {
 
     const QDateTime now = Now();
     pending_.append(DateText(now.date()) + QLatin1Char(';') + TimeText(now.time()) +
-                    QLatin1Char(';') + columns + QStringLiteral("; Tg:;") + Column(tgas) +
-                    QStringLiteral("; Tw:;") + Column(twater) + QStringLiteral("; IR:;") +
-                    Column(labels.IRsigText()) + QStringLiteral("; VFD:;") +
-                    Column(labels.VFDText()));
+                    QLatin1Char(';') + columns + QStringLiteral("; Tg:;") + Column(readings_.tgas) +
+                    QStringLiteral("; Tw:;") + Column(readings_.twater) + QStringLiteral("; IR:;") +
+                    Column(readings_.irSig) + QStringLiteral("; VFD:;") + Column(readings_.vfd));
     saveLogData();
 }
 

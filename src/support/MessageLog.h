@@ -15,24 +15,13 @@
 
 namespace tuvik {
 
-// The four live readings of the burner window that go with every message,
-// as they stand on the screen.
-class BurnerLabelSource {
-  public:
-    virtual ~BurnerLabelSource() = default;
-    virtual QString TgasText() const = 0;    // flue gas temperature
-    virtual QString TwaterText() const = 0;  // water temperature
-    virtual QString IRsigText() const = 0;   // flame signal
-    virtual QString VFDText() const = 0;     // fan drive
-};
-
-// Until a burner window is there, the readings are empty.
-class NoBurnerLabels : public BurnerLabelSource {
-  public:
-    QString TgasText() const override { return {}; }
-    QString TwaterText() const override { return {}; }
-    QString IRsigText() const override { return {}; }
-    QString VFDText() const override { return {}; }
+// The burner's four readings that go with every line, as its window shows
+// them; empty until the burner has sent them.
+struct LogReadings {
+    QString tgas;    // flue gas temperature
+    QString twater;  // water temperature
+    QString irSig;   // flame signal
+    QString vfd;     // fan drive
 };
 
 class MessageLog : public QObject {
@@ -54,8 +43,8 @@ class MessageLog : public QObject {
     void setFolder(const QString& folder) { folder_ = folder; }
     void setClock(Clock clock);
     void setLocale(const QLocale& locale) { locale_ = locale; }
-    // Not owned; nullptr gives empty readings.
-    void setBurnerLabels(const BurnerLabelSource* labels) { labels_ = labels; }
+    // The readings the next lines carry.
+    void setReadings(const LogReadings& readings) { readings_ = readings; }
 
     // A note in words (a write, a backup, a lost link): shown on top of the
     // screen text and appended to today's file before returning, the text in
@@ -102,7 +91,7 @@ class MessageLog : public QObject {
     QString folder_;
     Clock clock_;
     QLocale locale_;
-    const BurnerLabelSource* labels_ = nullptr;
+    LogReadings readings_;
     QString logText_;
     QStringList pending_;
     bool failureReported_ = false;

@@ -93,7 +93,7 @@ class ProgramE2E : public ::testing::TestWithParam<Via> {
         session->log().setClock([] { return kNow; });
         burner->measLog().setClock([] { return kNow; });
         main->editor().sender().setPauses(20, 200, 100);
-        burner->Timer1().setInterval(50);
+        burner->pollTimer().setInterval(50);
         burner->paramSetUpload().setPauseMs(150);
         burner->safeSend().reader().setTimeoutMs(500);
         Find<QLineEdit>(main.get(), "txtRefresh")->setText("100");

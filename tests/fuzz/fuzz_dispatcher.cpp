@@ -87,7 +87,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
         Check(address >= 1696 && address < 1940 && value >= 0 && value <= 65535);
     }
     for (const auto& m : burner.measurements) {
-        Check(!m.complete || m.lblTwater.has_value());
+        Check(!m.complete || m.twaterTenths.has_value());
     }
     tuvik::SetDecimalSeparator(savedSeparator);
     return 0;

@@ -101,8 +101,8 @@ TEST_F(FlamoraTest, RepliesLandInTheirControls) {
 TEST_F(FlamoraTest, LoadButtonsAndTheSingleParameterPanel) {
     form->Load();
     EXPECT_EQ(s.link.HexPackets().value(0), QStringLiteral("83 00 7C"));
-    EXPECT_TRUE(form->Timer1().isActive());
-    form->Timer1().stop();
+    EXPECT_TRUE(form->pollTimer().isActive());
+    form->pollTimer().stop();
     auto* combo = Find<QComboBox>("ComboParameters");
     ASSERT_EQ(combo->count(), 2);
     combo->setCurrentIndex(1);

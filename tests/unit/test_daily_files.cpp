@@ -19,14 +19,6 @@ using tuvik::test::ReadFile;
 
 namespace {
 
-struct FakeLabels : BurnerLabelSource {
-    QString tgas = QStringLiteral("300");
-    QString TgasText() const override { return tgas; }
-    QString TwaterText() const override { return QStringLiteral("55.0"); }
-    QString IRsigText() const override { return QStringLiteral("80"); }
-    QString VFDText() const override { return QStringLiteral("45"); }
-};
-
 const QByteArray kHeaderLine =
     "Date;Time;Device;acivity;clock;progState;Tg;Tgas;Tw;Twater;Ir;IRsig;vfd;Puhallin\r\n";
 
@@ -37,7 +29,7 @@ class MessageLogTest : public ::testing::Test {
         log = std::make_unique<MessageLog>(dir.path());
         log->setLocale(QLocale::c());
         log->setClock([this] { return now; });
-        log->setBurnerLabels(&labels);
+        log->setReadings(readings);
         QObject::connect(log.get(), &MessageLog::userNotice,
                          [this](const QString& t) { notices << t; });
     }
@@ -57,7 +49,7 @@ class MessageLogTest : public ::testing::Test {
 
     QTemporaryDir dir;
     QDateTime now{QDate(2026, 12, 5), QTime(14, 5, 9)};
-    FakeLabels labels;
+    LogReadings readings{"300", "55.0", "80", "45"};
     std::unique_ptr<MessageLog> log;
     QStringList notices;
 };
@@ -72,7 +64,8 @@ TEST_F(MessageLogTest, ScreenNewestFirstAndFileLinesOfTheHeadersFourteenColumns)
     const QByteArray first = Line("Fuel   ; started ;12.3; Running     ");
     const QString firstScreen = Screen(QStringLiteral("Fuel   ; started ;12.3; Running     "));
     now = now.addSecs(1);
-    labels.tgas = QStringLiteral("3;0");
+    readings.tgas = QStringLiteral("3;0");
+    log->setReadings(readings);
     const QString notes[] = {
         SafeWriteText::SingleWriteLog(300, QStringLiteral("5"), QStringLiteral("6"),
                                       QStringLiteral("6")),
@@ -95,8 +88,8 @@ TEST_F(MessageLogTest, ScreenNewestFirstAndFileLinesOfTheHeadersFourteenColumns)
     }
     EXPECT_TRUE(notices.isEmpty());
 
-    log->Clear();                   // only the screen
-    log->setBurnerLabels(nullptr);  // without a burner window the readings are empty
+    log->Clear();          // only the screen
+    log->setReadings({});  // without a burner window the readings are empty
     log->AddMessage(QStringLiteral("D"));
     EXPECT_EQ(log->logText(), log->TimeText(now.time()) + " D\t Tg: Tw:\r\n");
     EXPECT_TRUE(ReadFile(Today()).endsWith(Line("D;;;", " Tg:;; Tw:;; IR:;; VFD:;")));
@@ -104,7 +97,7 @@ TEST_F(MessageLogTest, ScreenNewestFirstAndFileLinesOfTheHeadersFourteenColumns)
 }
 
 TEST_F(MessageLogTest, ScreenTextIsCutTo90000PastTheLimit) {
-    log->setBurnerLabels(nullptr);
+    log->setReadings({});
     const qsizetype line = (log->TimeText(now.time()) + " \t Tg: Tw:\r\n").size();
     log->AddMessage(QString(100000 - line, QLatin1Char('x')));
     ASSERT_EQ(log->logText().size(), 100000);  // exactly the limit stays whole
@@ -206,7 +199,8 @@ class MeasLogTest : public ::testing::Test {
     QTemporaryDir dir;
     QDateTime now{QDate(2012, 12, 19), QTime(14, 5, 9)};
     // A program state of 13 characters is cut to 10; the heater's text is 8-bit in the file.
-    MeasLabels labels{"300", "21.5", "55.0", "45", "30", "80", " Running     ", "513", "Käy"};
+    BurnerReadingTexts labels{"300", "21.5",          "55.0", "45", "30",
+                              "80",  " Running     ", "513",  "Käy"};
     std::unique_ptr<MeasLog> log;
     QStringList notices;
 };

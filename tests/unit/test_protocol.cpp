@@ -95,6 +95,7 @@ class DispatcherTest : public ::testing::Test {
     void Reply(uint8_t cmd, const char* hex) { d.HandleReply(cmd, Bytes(Hex(hex))); }
     void Reply(uint8_t cmd, const std::vector<uint8_t>& data) { d.HandleReply(cmd, data); }
     const BurnerMeasurements& Meas() const { return burner.measurements.back(); }
+    QString Text(BurnerReading r) const { return ReadingText(Meas(), r); }
 
     SeparatorGuard dot{QLatin1Char('.')};
     RecordingEventLog log;
@@ -214,13 +215,13 @@ TEST_F(DispatcherTest, MeasurementsInTheOldLayoutTakeWhatTheReplyHolds) {
     // fan 41, IR 10000, device state 0x0201, program state 99.
     const QByteArray full = Hex("00 00 AC 41 00 00 50 40 8F 02 1E 29 10 27 01 02 63");
     d.HandleReply(0x97, Bytes(full));
-    EXPECT_EQ(QStringList({*Meas().lblTgas, *Meas().lblLambda, *Meas().lblTwater, *Meas().lblVFD,
-                           *Meas().lblBAfan, *Meas().lblIRsig, *Meas().lblDevState,
-                           *Meas().lblProgState}),
-              QStringList({"21.5", "3.25", "655.0", "30", "41", "10000", "513", " Error_state "}));
-    EXPECT_FALSE(Meas().lblTempKTYPE1);
-    EXPECT_EQ(std::tuple(Meas().imgDev->at(0), Meas().imgDev->at(1), Meas().imgDev->at(9)),
+    // In the measurement file's order; no heater temperature in this layout.
+    const BurnerReadingTexts texts{"21.5",  "3.25",          "655.0", "30", "41",
+                                   "10000", " Error_state ", "513",   ""};
+    EXPECT_EQ(ReadingTexts(Meas()), texts);
+    EXPECT_EQ(std::tuple(Meas().Leds()->at(0), Meas().Leds()->at(1), Meas().Leds()->at(9)),
               std::tuple(LedState::Green, LedState::Grey, LedState::Red));
+    BurnerMeasurements readings = Meas();
     // Bytes held: device state, program state, fan, lambda, a whole row (an
     // 11-byte reply skips the fan pair and still stores its row).
     // clang-format off
@@ -231,12 +232,18 @@ TEST_F(DispatcherTest, MeasurementsInTheOldLayoutTakeWhatTheReplyHolds) {
     for (const auto& [size, dev, prog, fan, lambda, complete] : cuts) {
         d.HandleReply(0x97, Bytes(full.left(size)));
         EXPECT_EQ(
-            std::tuple(Meas().lblDevState.has_value(), Meas().lblProgState.has_value(),
-                       Meas().lblBAfan.has_value(), Meas().lblLambda.has_value(), Meas().complete),
+            std::tuple(Meas().deviceState.has_value(), Meas().progState.has_value(),
+                       Meas().tdevice.has_value(), Meas().lambda.has_value(), Meas().complete),
             std::tuple(dev, prog, fan, lambda, complete))
             << size;
+        readings.Merge(Meas());  // what a short reply leaves out stays as it was
+        EXPECT_EQ(ReadingTexts(readings), texts) << size;
     }
     EXPECT_EQ(burner.measuresUpdated, 4);
+    readings = {};
+    readings.Merge(Meas());
+    EXPECT_EQ(ReadingText(readings, BurnerReading::Tgas), texts[0]);
+    EXPECT_TRUE(ReadingText(readings, BurnerReading::Lambda).isEmpty()) << "never sent: empty";
 }
 
 TEST_F(DispatcherTest, MeasurementsNewLayoutFollowsTheIdentification) {
@@ -251,18 +258,26 @@ TEST_F(DispatcherTest, MeasurementsNewLayoutFollowsTheIdentification) {
         state.burner.BurnerHwVersion = version;
         state.burner.BurnerDevType = static_cast<uint8_t>(type);
         Reply(0x97, reply);
-        EXPECT_EQ(Meas().lblTwater, twater) << version;
-        EXPECT_EQ(Meas().lblTgas, words ? "300" : "1.586951E-37");  // the bytes as a single
-        EXPECT_EQ(Meas().lblTempKTYPE1, words ? std::optional<QString>("600") : std::nullopt);
+        EXPECT_EQ(Text(BurnerReading::Twater), twater) << version;
+        EXPECT_EQ(Text(BurnerReading::Tgas), words ? "300" : "1.586951E-37");  // the bytes as a single
+        EXPECT_EQ(Text(BurnerReading::Heater), words ? "600" : "");
     }
     state.burner.BurnerHwVersion = 1.506f;
     SetDecimalSeparator(QLatin1Char(','));
     Reply(0x97, reply);
-    EXPECT_EQ(QStringList({*Meas().lblLambda, *Meas().lblTwater, *Meas().lblProgState}),
+    EXPECT_EQ(QStringList({Text(BurnerReading::Lambda), Text(BurnerReading::Twater),
+                           Text(BurnerReading::ProgState)}),
               QStringList({"21,5", "65,5", "21"}));
     Reply(0x97, "2C 01 58 02 01");  // cut before the lambda byte
-    EXPECT_EQ(Meas().lblTempKTYPE1, "600");
-    EXPECT_FALSE(Meas().lblLambda);
+    EXPECT_EQ(Text(BurnerReading::Heater), "600");
+    EXPECT_FALSE(Meas().lambda);
+    // Tgas is a word in decimal, lambda a byte's tenths as a double's text.
+    for (int b = 0; b <= 255; ++b) {
+        const auto v = static_cast<uint8_t>(b);
+        Reply(0x97, {v, v, 0, 0, 0, 0, 0, v});
+        EXPECT_EQ(std::tuple(Text(BurnerReading::Tgas), Text(BurnerReading::Lambda)),
+                  std::tuple(QString::number(b * 257), DoubleText(b / 10.0)));
+    }
 }
 
 TEST_F(DispatcherTest, UsageCountersAndTheParameterSet) {
@@ -270,12 +285,12 @@ TEST_F(DispatcherTest, UsageCountersAndTheParameterSet) {
     Reply(0x5C, "EA 0B 00 00 9F 05 00 00 A0 05 00 00 00 00 00 00 FF FF FF FF");
     Reply(0x5C, "EA 0B 00 00 9F 05 00 00 A0");
     QStringList captions;
-    for (const auto& u : burner.usageTimes.at(0).lblUsageTime) {
-        captions << u->caption;
+    for (const auto& minutes : burner.usageTimes.at(0).minutes) {
+        captions << UsageTimeCaption(*minutes);
     }
     EXPECT_EQ(captions, QStringList({"2 d 2:50", "0 d 23:59", "1 d 0:0", "0 d 0:0", "-1 d 23:59"}));
-    EXPECT_EQ(burner.usageTimes[0].lblUsageTime[4]->tooltip, QStringLiteral("-1"));
-    EXPECT_TRUE(burner.usageTimes.at(1).lblUsageTime[1] && !burner.usageTimes[1].lblUsageTime[2]);
+    EXPECT_EQ(UsageTimeTooltip(*burner.usageTimes[0].minutes[4]), QStringLiteral("-1"));
+    EXPECT_TRUE(burner.usageTimes.at(1).minutes[1] && !burner.usageTimes[1].minutes[2]);
     const std::vector<uint8_t> set(36, 7);
     Reply(0x84, set);
     EXPECT_EQ(burner.paramSets, std::vector<std::vector<uint8_t>>{set});

@@ -89,21 +89,13 @@ void Save(QWidget& w, const char* name) {
     }
 }
 
-// Readings as the burner window would show them beside each message.
-class FixedBurnerLabels : public BurnerLabelSource {
-  public:
-    QString TgasText() const override { return QStringLiteral("270"); }
-    QString TwaterText() const override { return QStringLiteral("50.6"); }
-    QString IRsigText() const override { return QStringLiteral("756"); }
-    QString VFDText() const override { return QStringLiteral("70"); }
-};
-
 void MessageLogWindow() {
     QTemporaryDir dir;
     MessageLog log(dir.path());
     log.setLocale(QLocale::c());
-    const FixedBurnerLabels labels;
-    log.setBurnerLabels(&labels);
+    // Readings as the burner window would show them beside each message.
+    log.setReadings({QStringLiteral("270"), QStringLiteral("50.6"), QStringLiteral("756"),
+                     QStringLiteral("70")});
     int second = 0;
     log.setClock(
         [&second] { return QDateTime(QDate(2026, 12, 5), QTime(8, 0, 0).addSecs(7 * second++)); });
@@ -299,7 +291,7 @@ void BurnerWindows(const QString& dir) {
     }
     {
         frmFlamora form(session, &dialogs);
-        form.Timer1().setInterval(200);
+        form.pollTimer().setInterval(200);
         form.Load();
         form.resize(form.findChild<QWidget*>(QStringLiteral("Frame1"))->sizeHint() + QSize(24, 24));
         form.show();

@@ -40,18 +40,19 @@ frmAllParams::frmAllParams(Session& session, UserDialogs* dialogs, QWidget* pare
     setObjectName(QStringLiteral("frmAllParams"));
     setWindowTitle(QStringLiteral("All Parameters"));
 
-    Frame2 = new QWidget(this);
-    Frame2->setObjectName(QStringLiteral("Frame2"));
+    toolbar_ = new QWidget(this);
+    toolbar_->setObjectName(QStringLiteral("Frame2"));
     // Designed in Finnish; the string table gives the interface language's text.
-    btnRead = Button(Frame2, "btnRead", QStringLiteral("Lue"), "10004");
-    Command3 = Button(Frame2, "Command3", QStringLiteral("Lähetä"), "10003");
-    Command1 = Button(Frame2, "Command1", QStringLiteral("Tallenna tiedostoon"), "10001");
-    Command2 = Button(Frame2, "Command2", QStringLiteral("Lue tiedostosta"), "10002");
-    chkAll = new QCheckBox(QStringLiteral("check all"), Frame2);
+    btnRead = Button(toolbar_, "btnRead", QStringLiteral("Lue"), "10004");
+    sendButton_ = Button(toolbar_, "Command3", QStringLiteral("Lähetä"), "10003");
+    saveButton_ = Button(toolbar_, "Command1", QStringLiteral("Tallenna tiedostoon"), "10001");
+    loadButton_ = Button(toolbar_, "Command2", QStringLiteral("Lue tiedostosta"), "10002");
+    chkAll = new QCheckBox(QStringLiteral("check all"), toolbar_);
     chkAll->setObjectName(QStringLiteral("chkAll"));
-    auto* top = new QHBoxLayout(Frame2);
+    auto* top = new QHBoxLayout(toolbar_);
     top->setContentsMargins(0, 0, 0, 0);
-    for (QWidget* w : std::initializer_list<QWidget*>{btnRead, Command3, Command1, Command2}) {
+    for (QWidget* w :
+         std::initializer_list<QWidget*>{btnRead, sendButton_, saveButton_, loadButton_}) {
         top->addWidget(w);
     }
     top->addSpacing(12);
@@ -59,13 +60,13 @@ frmAllParams::frmAllParams(Session& session, UserDialogs* dialogs, QWidget* pare
     top->addStretch(1);
     // Narrowing and sorting change the view only: sends and saves still walk
     // every checked row in the file's order.
-    txtFilter = new QLineEdit(Frame2);
+    txtFilter = new QLineEdit(toolbar_);
     txtFilter->setObjectName(QStringLiteral("txtFilter"));
     txtFilter->setPlaceholderText(QStringLiteral("Filter: name or address"));
     txtFilter->setClearButtonEnabled(true);
     txtFilter->setToolTip(QStringLiteral("Show only the rows whose name or address contains this"));
     txtFilter->setAccessibleName(QStringLiteral("Filter rows"));
-    chkChangedOnly = new QCheckBox(QStringLiteral("&changed only"), Frame2);
+    chkChangedOnly = new QCheckBox(QStringLiteral("&changed only"), toolbar_);
     chkChangedOnly->setObjectName(QStringLiteral("chkChangedOnly"));
     chkChangedOnly->setToolTip(QStringLiteral(
         "Show only the rows whose value differs from the one last read from the burner or "
@@ -73,36 +74,36 @@ frmAllParams::frmAllParams(Session& session, UserDialogs* dialogs, QWidget* pare
     top->addWidget(txtFilter);
     top->addWidget(chkChangedOnly);
 
-    Frame1 = new QTableView(this);
-    Frame1->setObjectName(QStringLiteral("Frame1"));
-    Frame1->verticalScrollBar()->setObjectName(QStringLiteral("VScroll1"));
-    Frame1->setModel(&filter_);
-    Frame1->setSortingEnabled(true);
-    Frame1->sortByColumn(-1, Qt::AscendingOrder);  // the file's order until a header is clicked
-    Frame1->setAlternatingRowColors(true);
-    Frame1->setSelectionMode(QAbstractItemView::SingleSelection);
-    Frame1->setEditTriggers(QAbstractItemView::AllEditTriggers);
-    Frame1->setWordWrap(false);
+    grid_ = new QTableView(this);
+    grid_->setObjectName(QStringLiteral("Frame1"));
+    grid_->verticalScrollBar()->setObjectName(QStringLiteral("VScroll1"));
+    grid_->setModel(&filter_);
+    grid_->setSortingEnabled(true);
+    grid_->sortByColumn(-1, Qt::AscendingOrder);  // the file's order until a header is clicked
+    grid_->setAlternatingRowColors(true);
+    grid_->setSelectionMode(QAbstractItemView::SingleSelection);
+    grid_->setEditTriggers(QAbstractItemView::AllEditTriggers);
+    grid_->setWordWrap(false);
     // Names are padded to 50 characters: eliding would mark every one as cut.
-    Frame1->setTextElideMode(Qt::ElideNone);
-    Frame1->verticalHeader()->hide();
+    grid_->setTextElideMode(Qt::ElideNone);
+    grid_->verticalHeader()->hide();
     // Fixed sizes: nothing has to look at a thousand rows to lay them out.
-    QHeaderView* rows = Frame1->verticalHeader();
+    QHeaderView* rows = grid_->verticalHeader();
     rows->setSectionResizeMode(QHeaderView::Fixed);
     rows->setDefaultSectionSize(fontMetrics().height() + 6);
-    QHeaderView* cols = Frame1->horizontalHeader();
+    QHeaderView* cols = grid_->horizontalHeader();
     cols->setSectionResizeMode(QHeaderView::Interactive);
     cols->setStretchLastSection(true);
     const QFontMetrics fm(font());
-    Frame1->setColumnWidth(AllParamsModel::ColCheck, 28);
-    Frame1->setColumnWidth(AllParamsModel::ColAddress,
-                           fm.horizontalAdvance(QStringLiteral("000000")) + 12);
-    Frame1->setColumnWidth(AllParamsModel::ColName,
-                           fm.horizontalAdvance(QString(32, QLatin1Char('M'))) * 3 / 4);
+    grid_->setColumnWidth(AllParamsModel::ColCheck, 28);
+    grid_->setColumnWidth(AllParamsModel::ColAddress,
+                          fm.horizontalAdvance(QStringLiteral("000000")) + 12);
+    grid_->setColumnWidth(AllParamsModel::ColName,
+                          fm.horizontalAdvance(QString(32, QLatin1Char('M'))) * 3 / 4);
 
     auto* layout = new QVBoxLayout(this);
-    layout->addWidget(Frame2);
-    layout->addWidget(Frame1, 1);
+    layout->addWidget(toolbar_);
+    layout->addWidget(grid_, 1);
     lblStatus = new QLabel(this);
     lblStatus->setObjectName(QStringLiteral("lblStatus"));
     lblStatus->setWordWrap(true);
@@ -110,16 +111,17 @@ frmAllParams::frmAllParams(Session& session, UserDialogs* dialogs, QWidget* pare
     resize(620, 560);
 
     connect(btnRead, &QPushButton::clicked, this, &frmAllParams::ReadParams);
-    connect(Command3, &QPushButton::clicked, this, &frmAllParams::SendParams);
-    connect(Command1, &QPushButton::clicked, this, &frmAllParams::SaveToFile);
-    connect(Command2, &QPushButton::clicked, this, &frmAllParams::LoadFromFile);
+    connect(sendButton_, &QPushButton::clicked, this, &frmAllParams::SendParams);
+    connect(saveButton_, &QPushButton::clicked, this, &frmAllParams::SaveToFile);
+    connect(loadButton_, &QPushButton::clicked, this, &frmAllParams::LoadFromFile);
     connect(chkAll, &QCheckBox::clicked, &model_, &AllParamsModel::chkAll);
     connect(txtFilter, &QLineEdit::textChanged, &filter_, &AllParamsFilter::setText);
     connect(chkChangedOnly, &QCheckBox::toggled, &filter_, &AllParamsFilter::setChangedOnly);
     connect(&safeSend_, &AllParamsSafeSend::readyToAsk, this, &frmAllParams::AskAndSend);
     // What is sent stays as asked about: nothing that changes it works during a send.
     connect(&model_, &AllParamsModel::lockedChanged, this, [this](bool locked) {
-        for (QWidget* w : std::initializer_list<QWidget*>{btnRead, Command3, Command2, chkAll}) {
+        for (QWidget* w :
+             std::initializer_list<QWidget*>{btnRead, sendButton_, loadButton_, chkAll}) {
             w->setEnabled(!locked);
         }
     });

@@ -49,7 +49,7 @@ class frmAllParams : public QWidget, public AllParamsTarget {
 
     AllParamsModel& model() { return model_; }
     AllParamsSafeSend& safeSend() { return safeSend_; }
-    QTableView* grid() const { return Frame1; }
+    QTableView* grid() const { return grid_; }
 
     // The buttons' actions, for the buttons and for tests.
     void ReadParams();    // btnRead
@@ -74,13 +74,13 @@ class frmAllParams : public QWidget, public AllParamsTarget {
     bool built_ = false;
     bool loaded_ = false;
 
-    QWidget* Frame2 = nullptr;
+    QWidget* toolbar_ = nullptr;
     QPushButton* btnRead = nullptr;
-    QPushButton* Command3 = nullptr;
-    QPushButton* Command1 = nullptr;
-    QPushButton* Command2 = nullptr;
+    QPushButton* sendButton_ = nullptr;
+    QPushButton* saveButton_ = nullptr;
+    QPushButton* loadButton_ = nullptr;
     QCheckBox* chkAll = nullptr;
-    QTableView* Frame1 = nullptr;
+    QTableView* grid_ = nullptr;
     QLabel* lblStatus = nullptr;  // the reads around a send and their verdict
     QLineEdit* txtFilter = nullptr;
     QCheckBox* chkChangedOnly = nullptr;

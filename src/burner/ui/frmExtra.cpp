@@ -18,28 +18,28 @@ frmExtra::frmExtra(Session& session, UserDialogs* dialogs, QWidget* parent)
     setObjectName(QStringLiteral("frmExtra"));
     setWindowTitle(QStringLiteral("Extras"));
 
-    Frame1 = new QGroupBox(QStringLiteral("Histogram"), this);
-    Frame1->setObjectName(QStringLiteral("Frame1"));
-    txtHistoData = new QPlainTextEdit(Frame1);
+    histogramBox_ = new QGroupBox(QStringLiteral("Histogram"), this);
+    histogramBox_->setObjectName(QStringLiteral("Frame1"));
+    txtHistoData = new QPlainTextEdit(histogramBox_);
     txtHistoData->setObjectName(QStringLiteral("txtHistoData"));
     txtHistoData->setReadOnly(true);
     txtHistoData->setLineWrapMode(QPlainTextEdit::NoWrap);
-    btnReadHistogram = new QPushButton(QStringLiteral("Read Histogram"), Frame1);
+    btnReadHistogram = new QPushButton(QStringLiteral("Read Histogram"), histogramBox_);
     btnReadHistogram->setObjectName(QStringLiteral("btnReadHistogram"));
-    btnClear = new QPushButton(QStringLiteral("Clear"), Frame1);
+    btnClear = new QPushButton(QStringLiteral("Clear"), histogramBox_);
     btnClear->setObjectName(QStringLiteral("btnClear"));
 
     auto* buttons = new QHBoxLayout;
     buttons->addWidget(btnReadHistogram);
     buttons->addWidget(btnClear);
     buttons->addStretch(1);
-    chartHistogram = new HistogramChartWidget(histogram_.bars(), Frame1);
-    auto* inner = new QVBoxLayout(Frame1);
+    chartHistogram = new HistogramChartWidget(histogram_.bars(), histogramBox_);
+    auto* inner = new QVBoxLayout(histogramBox_);
     inner->addWidget(chartHistogram, 1);
     inner->addWidget(txtHistoData, 1);
     inner->addLayout(buttons);
     auto* layout = new QVBoxLayout(this);
-    layout->addWidget(Frame1);
+    layout->addWidget(histogramBox_);
     resize(520, 640);
 
     connect(btnReadHistogram, &QPushButton::clicked, this, &frmExtra::ReadHistogram);

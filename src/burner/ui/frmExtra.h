@@ -41,7 +41,7 @@ class frmExtra : public QWidget, public HistogramTarget {
     UserDialogs& dialogs_;
     Histogram histogram_;
 
-    QGroupBox* Frame1 = nullptr;
+    QGroupBox* histogramBox_ = nullptr;
     QPlainTextEdit* txtHistoData = nullptr;
     HistogramChartWidget* chartHistogram = nullptr;
     QPushButton* btnReadHistogram = nullptr;

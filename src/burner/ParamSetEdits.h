@@ -1,0 +1,54 @@
+#pragma once
+// The parameter-set boxes against the burner: the values last read from it,
+// which the boxes are marked against, and whether the next read may replace
+// boxes the operator has edited since. Only "Get values" gives edited boxes
+// up, and only to its own reply: a request that did not go out, or one left
+// unanswered for as long as a device read waits, gives up nothing.
+
+#include <QObject>
+#include <QStringList>
+#include <QTimer>
+
+#include <array>
+#include <cstdint>
+#include <optional>
+#include <span>
+
+#include "burner/ParamSet.h"
+
+namespace tuvik {
+
+class DeviceLink;
+
+class ParamSetEdits : public QObject {
+    Q_OBJECT
+  public:
+    explicit ParamSetEdits(QObject* parent = nullptr);
+
+    // Sends the parameter-set request when the link is open; overwrite: its
+    // reply replaces every box. True when the request went out.
+    bool Request(DeviceLink* link, bool overwrite);
+    // A pending "Get values" overwrites nothing any more.
+    void ForgetOverwrite();
+    // A parameter-set reply, given what the boxes show: the texts of the
+    // boxes it replaces. A box edited since the last read is kept unless
+    // "Get values" asked for this reply.
+    std::array<std::optional<QString>, kParamBoxCount> Received(std::span<const uint8_t> data,
+                                                                const QStringList& boxes);
+    // What the burner holds after a send, as read back.
+    void ReadBack(const QStringList& deviceTexts);
+    // The device's value of a box, or nothing before the first read.
+    std::optional<QString> DeviceText(int box) const;
+
+    // How long a "Get values" request may overwrite edited boxes.
+    QTimer& overwriteWait() { return overwriteWait_; }
+
+  private:
+    // "0" in every box before any read.
+    QStringList lastRead_ = QStringList(kParamBoxCount, QString::fromLatin1(kUnreadBoxText));
+    bool deviceRead_ = false;  // lastRead_ holds a read, not the start-up zeros
+    bool overwrite_ = false;
+    QTimer overwriteWait_;
+};
+
+}  // namespace tuvik
