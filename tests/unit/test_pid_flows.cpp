@@ -158,9 +158,9 @@ TEST_F(PidFlows, ApplyRefusesOrAsksFirstAndCancelWritesNothing) {
     // Confirmed with nothing read: no backup, so the operator is asked, and No sends nothing.
     dialogs.answerYes = false;
     editor.Apply();
-    ASSERT_TRUE(WaitUntil([&] { return ended.size() == 2; }));
-    EXPECT_EQ(dialogs.questions, QStringList{"VUD_OV|" + SafeWriteText::WriteWithoutBackup()});
-    EXPECT_EQ(ended[1][0].value<PidSafeSend::End>(), PidSafeSend::End::NotSent);
+    ASSERT_TRUE(WaitUntil([&] { return ended.size() == 3; }));
+    EXPECT_EQ(dialogs.questions, QStringList{AppTitle() + "|" + SafeWriteText::WriteWithoutBackup()});
+    EXPECT_EQ(ended[2][0].value<PidSafeSend::End>(), PidSafeSend::End::NotSent);
     EXPECT_TRUE(link.packets.isEmpty());
 }
 

@@ -11,7 +11,9 @@
 
 #include "RecordingLink.h"
 #include "TestUtil.h"
+#include "shell/AppContext.h"
 #include "shell/ConnectionSettings.h"
+#include "shell/DispatchState.h"
 #include "burner/BurnerTables.h"
 #include "trend/AnalogPolling.h"
 #include "support/Numbers.h"
