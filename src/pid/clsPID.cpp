@@ -2,8 +2,6 @@
 
 #include <QStringList>
 
-#include <bit>
-#include <charconv>
 #include <cmath>
 #include <optional>
 
@@ -35,98 +33,6 @@ std::optional<float> ParseDotText(const QString& text, QString* whyNot) {
             ok && std::isfinite(d) ? QStringLiteral("Overflow") : QStringLiteral("Type mismatch");
     }
     return std::nullopt;
-}
-
-// d rounded to p significant digits as the number texts round it (a tie
-// goes away from zero), read back as a single.
-float RoundedThroughText(double d, int p) {
-    char buf[64];
-    // One digit more than wanted tells which way to round.
-    char* const end = std::to_chars(buf, buf + sizeof buf, d, std::chars_format::scientific, p).ptr;
-    const char* q = buf;
-    const bool negative = *q == '-';
-    if (negative) {
-        ++q;
-    }
-    int64_t mantissa = 0;
-    int digits = 0;
-    char last = '0';
-    for (; q < end && *q != 'e'; ++q) {
-        if (*q == '.') {
-            continue;
-        }
-        if (digits < p) {
-            mantissa = mantissa * 10 + (*q - '0');
-        } else {
-            last = *q;
-        }
-        ++digits;
-    }
-    int exponent = 0;
-    if (q < end) {
-        ++q;  // 'e'
-        if (q < end && *q == '+') {
-            ++q;
-        }
-        std::from_chars(q, end, exponent);
-    }
-    bool up = last > '5';
-    if (last == '5') {
-        double written = 0;
-        std::from_chars(buf, end, written);
-        if (written != d) {
-            // The extra digit was itself rounded: no tie, let the library decide.
-            char* const e2 =
-                std::to_chars(buf, buf + sizeof buf, d, std::chars_format::scientific, p - 1).ptr;
-            double r = 0;
-            std::from_chars(buf, e2, r);
-            return static_cast<float>(r);
-        }
-        up = true;
-    }
-    if (up) {
-        ++mantissa;
-    }
-    char out[48];
-    char* o = out;
-    if (negative) {
-        *o++ = '-';
-    }
-    // At most 8 digits, a sign and a 3-digit exponent: out is large enough.
-    o = std::to_chars(o, out + 20, mantissa).ptr;
-    *o++ = 'e';
-    o = std::to_chars(o, out + sizeof out, exponent - p + 1).ptr;
-    double r = 0;
-    std::from_chars(out, o, r);
-    return static_cast<float>(r);
-}
-
-// The single that SingleText(v) reads back as: v itself when a text of at
-// most 7 significant digits reads back to it, otherwise the 7-digit rounding.
-// Nothing for NaN and infinities, which have no number text.
-std::optional<float> ThroughSingleText(float v) {
-    if (!std::isfinite(v)) {
-        return std::nullopt;
-    }
-    if (v == 0.0f) {
-        return 0.0f;  // the text of -0 is "0"
-    }
-    const double d = v;
-    const float r7 = RoundedThroughText(d, 7);
-    if (r7 == v) {
-        return v;
-    }
-    // The 7-digit rounding is the closest short decimal; a shorter one can
-    // still read back to v only where the gap below v is half the gap above,
-    // at a power of two.
-    if ((std::bit_cast<uint32_t>(v) & 0x7FFFFFu) == 0) {
-        for (int p = 1; p < 7; ++p) {
-            if (RoundedThroughText(d, p) == v) {
-                return v;
-            }
-        }
-    }
-    return r7;
 }
 
 QString FlagText(bool v) {
@@ -189,12 +95,7 @@ void clsPID::SetQuietly(float& member, const QString& text) {
 }
 
 bool clsPID::WriteLiveSingle(LiveField field, float v) {
-    LiveTaken& last = liveTaken_[static_cast<size_t>(field)];
-    const uint32_t bits = std::bit_cast<uint32_t>(v);
-    if (!last.known || last.bits != bits) {
-        last = {bits, ThroughSingleText(v), true};
-    }
-    const std::optional<float> taken = last.taken;
+    const std::optional<double> shown = SingleTextValue(v);
     float* member = nullptr;
     switch (field) {
         case LiveField::ControllerOut:
@@ -210,10 +111,10 @@ bool clsPID::WriteLiveSingle(LiveField field, float v) {
             member = &live_.y_fw;
             break;
     }
-    if (!taken) {
+    if (!shown) {
         return field != LiveField::Setpoint;  // the only one of the four that reports
     }
-    *member = *taken;
+    *member = static_cast<float>(*shown);
     return true;
 }
 
@@ -296,16 +197,7 @@ void clsPID::DecodeStatus() {
 void clsPID::AddTrendSample() {
     const float values[4] = {live_.Measurement, live_.ControllerOut, s_.Setpoint, live_.y_fw};
     for (int s = 0; s < 4; ++s) {
-        const auto hundredths = RoundToInt32(values[s] * 100.0f);
-        if (!hundredths) {
-            trend_.Shift(s);
-            continue;
-        }
-        double v = static_cast<double>(*hundredths) / 100.0;
-        if (v > kTrendCeiling) {
-            v = kTrendCeiling;
-        }
-        trend_.PushSample(s, TrendCell(v));
+        trend_.PushValue(s, values[s], kTrendCeiling, false);
     }
     // Samples come one per reply, at whatever rate the link runs: the chart
     // tells time from these stamps, not from the count.

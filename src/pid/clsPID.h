@@ -22,7 +22,6 @@
 
 #include <array>
 #include <cstdint>
-#include <optional>
 #include <span>
 
 #include "link/DeviceLink.h"
@@ -179,9 +178,10 @@ class clsPID {
     // leaves the loop as it was; returns whether the record was taken.
     bool SetStatusData(std::span<const uint8_t> inbdata);
 
-    // Writes a single as if its SingleText were given to the field's text
-    // writer, without building the text (this runs for every live reply).
-    // Returns false where that writer would report a conversion error.
+    // Takes a single as the device sent it, held as its SingleText would be
+    // read back by the field's text writer (the text itself is not built: this
+    // runs for every live reply). Returns false where that writer would
+    // report a conversion error.
     bool WriteLiveSingle(LiveField field, float v);
 
     // The loop summary the main window shows in a message box, lines joined by CR LF.
@@ -229,14 +229,6 @@ class clsPID {
     QPointer<DeviceLink> link_;
     PidSettings s_;
     PidLiveValues live_;
-    // The last value each live field got and what it was taken as: the same
-    // value arrives again and again, and working out its text is not free.
-    struct LiveTaken {
-        uint32_t bits = 0;
-        std::optional<float> taken;
-        bool known = false;
-    };
-    std::array<LiveTaken, 4> liveTaken_;
     StatusRecord status_{};
     TrendArray trend_{kTrendSeries};
 };

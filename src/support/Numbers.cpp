@@ -72,6 +72,71 @@ bool ReadsBackWithDigits(double v, int p, bool single) {
     return single ? static_cast<float>(back) == static_cast<float>(v) : back == v;
 }
 
+// d rounded to p significant digits as FormatSignificant writes it (a tie
+// goes away from zero), as a number: the digits are worked out on a stack
+// buffer, no text is built.
+double RoundSignificant(double d, int p) {
+    char buf[64];
+    // One digit more than wanted tells which way to round.
+    char* const end = std::to_chars(buf, buf + sizeof buf, d, std::chars_format::scientific, p).ptr;
+    const char* q = buf;
+    const bool negative = *q == '-';
+    if (negative) {
+        ++q;
+    }
+    int64_t mantissa = 0;
+    int digits = 0;
+    char last = '0';
+    for (; q < end && *q != 'e'; ++q) {
+        if (*q == '.') {
+            continue;
+        }
+        if (digits < p) {
+            mantissa = mantissa * 10 + (*q - '0');
+        } else {
+            last = *q;
+        }
+        ++digits;
+    }
+    int exponent = 0;
+    if (q < end) {
+        ++q;  // 'e'
+        if (q < end && *q == '+') {
+            ++q;
+        }
+        std::from_chars(q, end, exponent);
+    }
+    bool up = last > '5';
+    if (last == '5') {
+        double written = 0;
+        std::from_chars(buf, end, written);
+        if (written != d) {
+            // The extra digit was itself rounded: no tie, let the library decide.
+            char* const e2 =
+                std::to_chars(buf, buf + sizeof buf, d, std::chars_format::scientific, p - 1).ptr;
+            double r = 0;
+            std::from_chars(buf, e2, r);
+            return r;
+        }
+        up = true;
+    }
+    if (up) {
+        ++mantissa;
+    }
+    char out[48];
+    char* o = out;
+    if (negative) {
+        *o++ = '-';
+    }
+    // At most 8 digits, a sign and a 3-digit exponent: out is large enough.
+    o = std::to_chars(o, out + 20, mantissa).ptr;
+    *o++ = 'e';
+    o = std::to_chars(o, out + sizeof out, exponent - p + 1).ptr;
+    double r = 0;
+    std::from_chars(out, o, r);
+    return r;
+}
+
 QString FormatSignificant(double v, int p, int fixedLimit, QChar sep) {
     if (v == 0) {
         return QStringLiteral("0");
@@ -260,6 +325,23 @@ QString SingleText(float v, QChar sep) {
         }
     }
     return FormatSignificant(static_cast<double>(v), 7, 7, sep);
+}
+
+std::optional<double> SingleTextValue(float v) {
+    if (!std::isfinite(v)) {
+        return std::nullopt;
+    }
+    if (v == 0.0f) {
+        return 0.0;  // the text of -0 is "0"
+    }
+    // The digits SingleText chooses, by the same test.
+    const double d = v;
+    for (int p = 1; p < 7; ++p) {
+        if (ReadsBackWithDigits(d, p, true)) {
+            return RoundSignificant(d, p);
+        }
+    }
+    return RoundSignificant(d, 7);
 }
 
 QString DoubleText(double v, QChar sep) {

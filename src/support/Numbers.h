@@ -43,10 +43,18 @@ QChar DetectDecimalSeparator(const QLocale& locale);
 // single; the given decimal separator; exponent form only for magnitudes of
 // 1E+07 and above or below 1E-04.
 QString SingleText(float v, QChar sep);
-inline QString SingleText(float v) { return SingleText(v, DecimalSeparator()); }
+inline QString SingleText(float v) {
+    return SingleText(v, DecimalSeparator());
+}
+// The number SingleText(v) writes, worked out without the text: the double
+// that text reads back as. A single that came as it is written and read back
+// is float(*SingleTextValue(v)). Nothing for NaN and infinities.
+std::optional<double> SingleTextValue(float v);
 // Shortest text of a double, up to 15 significant digits.
 QString DoubleText(double v, QChar sep);
-inline QString DoubleText(double v) { return DoubleText(v, DecimalSeparator()); }
+inline QString DoubleText(double v) {
+    return DoubleText(v, DecimalSeparator());
+}
 
 // A text in the user's form ("1,5" under a decimal comma) as a single: fails
 // on anything that is not wholly a number or does not fit a single.

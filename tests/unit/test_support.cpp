@@ -6,18 +6,20 @@
 #include <QSettings>
 #include <QTemporaryDir>
 
+#include <bit>
+#include <cfloat>
 #include <climits>
 #include <cmath>
 
 #include "RecordingLink.h"
 #include "TestUtil.h"
+#include "burner/BurnerTables.h"
 #include "shell/AppContext.h"
 #include "shell/ConnectionSettings.h"
 #include "shell/DispatchState.h"
-#include "burner/BurnerTables.h"
-#include "trend/AnalogPolling.h"
 #include "support/Numbers.h"
 #include "support/clsTimer.h"
+#include "trend/AnalogPolling.h"
 #include "trend/TrendArray.h"
 
 using namespace tuvik;
@@ -49,6 +51,14 @@ TEST(Numbers, SinglesShortestThatReadsBackInTheUsersSeparator) {
     for (const auto& [v, text] : cases) {
         EXPECT_EQ(SingleText(v, '.'), text);
     }
+    // Its value without the text: ties at the 7th digit, the extremes, a sweep.
+    for (uint32_t bits = 1; bits < 0x7F800000u; bits += 65521) {
+        const float b = std::bit_cast<float>(bits);
+        for (const float v : {b, -b, 33554436.f, 8388609.f, 1.2345675e-5f, 0.1f, FLT_MAX}) {
+            ASSERT_EQ(SingleTextValue(v).value(), TextToNumber(SingleText(v, '.'))) << v;
+        }
+    }
+    EXPECT_FALSE(SingleTextValue(NAN) || SingleTextValue(-INFINITY));
     EXPECT_EQ(SingleText(1.5f, ',') + ' ' + DoubleText(0.5, ','), "1,5 0,5");
     EXPECT_EQ(DetectDecimalSeparator(QLocale(QLocale::Finnish, QLocale::Finland)), ',');
     EXPECT_EQ(LocaleTextToSingle("1,5", ',').value(), 1.5f);
@@ -59,6 +69,16 @@ TEST(Numbers, SinglesShortestThatReadsBackInTheUsersSeparator) {
         QStringList({" Idle->run ", " Running     ", "12", "256"}));
     EXPECT_EQ(StateNameAt(257), nullptr);
     EXPECT_EQ(ActivityNames()[1], "Fuel   ");
+}
+
+TEST(TrendArray, SamplesInHundredthsHeldAtTheCeilingBeforeOrAfterRounding) {
+    const std::tuple<float, bool, std::optional<double>> cases[] = {
+        {0.125f, false, 0.12},    {0.375f, false, 0.38}, {-0.125f, false, -0.12},
+        {30000.5f, false, 30000}, {3e7f, false, {}},     {INFINITY, false, {}},
+        {3e7f, true, 30000},      {-3e7f, true, -3e7},   {NAN, true, {}}};
+    for (const auto& [v, ceilingFirst, want] : cases) {
+        EXPECT_EQ(TrendSampleOf(v, 30000, ceilingFirst), want) << v << " " << ceilingFirst;
+    }
 }
 
 TEST(TrendArray, RingKeepsTheIndexesOfAPlainTable) {
