@@ -1,11 +1,10 @@
 #include "shell/ReplyDispatcher.h"
 
-#include <cmath>
 #include <exception>
 #include <limits>
 
-#include "link/Packet.h"
 #include "burner/BurnerTables.h"
+#include "link/Packet.h"
 #include "support/EventLog.h"
 #include "support/LocaleText.h"
 #include "support/Numbers.h"
@@ -19,18 +18,6 @@ bool Has(std::span<const uint8_t> d, size_t first, size_t count) {
 }
 
 }  // namespace
-
-void PushTrendValue(float v, TrendArray& arr, int16_t series) {
-    if (v > static_cast<float>(ReplyDispatcher::kAnalogCeiling)) {
-        v = static_cast<float>(ReplyDispatcher::kAnalogCeiling);
-    }
-    const double hundredths = RoundHalfEven(static_cast<double>(v * 100.0f));
-    if (!std::isfinite(hundredths)) {
-        arr.Shift(series);
-        return;
-    }
-    arr.PushSample(series, TrendCell(hundredths / 100.0));
-}
 
 ReplyDispatcher::ReplyDispatcher(PidLoops& loops, DispatchState& state)
     : loops_(loops), state_(state), timeText_([] { return TimeText(); }) {}
@@ -200,7 +187,7 @@ void ReplyDispatcher::AnalogInputs(std::span<const uint8_t> d) {
     for (int k = 0; k < 8; ++k) {
         const auto v = static_cast<float>(U16(d, static_cast<size_t>(2 * k)));
         TrendArray& arr = k < 4 ? state_.AnalogTrend1 : state_.AnalogTrend2;
-        PushTrendValue(v, arr, static_cast<int16_t>(k % 4));
+        arr.PushValue(k % 4, v, kAnalogCeiling, true);
     }
     const double now = TrendNow();
     state_.AnalogTrend1.PushTime(now);

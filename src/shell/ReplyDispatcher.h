@@ -17,16 +17,12 @@
 #include <span>
 
 #include "link/DeviceLink.h"
+#include "pid/PidLoops.h"
 #include "shell/DispatchState.h"
 #include "shell/DispatchTargets.h"
-#include "pid/PidLoops.h"
 #include "trend/TrendArray.h"
 
 namespace tuvik {
-
-// Stores v (held at 30000, rounded to 0.01 with halves to even) as the newest
-// sample of the series; older samples move one point back. O(1).
-void PushTrendValue(float v, TrendArray& arr, int16_t series);
 
 class ReplyDispatcher final : public ReplyReceiver {
   public:

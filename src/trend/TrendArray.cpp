@@ -1,10 +1,33 @@
 #include "trend/TrendArray.h"
 
+#include <algorithm>
 #include <chrono>
 #include <cmath>
 #include <limits>
 
+#include "support/Numbers.h"
+
 namespace tuvik {
+
+std::optional<double> TrendSampleOf(float v, double ceiling, bool ceilingFirst) {
+    if (ceilingFirst && v > static_cast<float>(ceiling)) {
+        v = static_cast<float>(ceiling);
+    }
+    const double hundredths = RoundHalfEven(static_cast<double>(v * 100.0f));
+    if (!std::isfinite(hundredths) ||
+        (!ceilingFirst && !RoundToInt32(static_cast<double>(v * 100.0f)))) {
+        return std::nullopt;
+    }
+    return std::min(hundredths / 100.0, ceiling);
+}
+
+void TrendArray::PushValue(int series, float v, double ceiling, bool ceilingFirst) {
+    if (const auto sample = TrendSampleOf(v, ceiling, ceilingFirst)) {
+        PushSample(series, TrendCell(*sample));
+    } else {
+        Shift(series);
+    }
+}
 
 namespace {
 const TrendCell kEmptyCell;

@@ -15,6 +15,14 @@
 
 namespace tuvik {
 
+// The trend sample of a value: its single hundredfold rounded to a whole
+// number (halves to even), over 100, held at ceiling. The two feeds differ
+// only at the extremes: with ceilingFirst (the analog inputs) v is held at the
+// ceiling before rounding and any finite result is a sample; otherwise (the
+// loops) the hundredfold must fit 32 bits and the ceiling holds afterwards.
+// Nothing when there is no sample.
+std::optional<double> TrendSampleOf(float v, double ceiling, bool ceilingFirst);
+
 class TrendCell {
   public:
     enum class Kind : uint8_t { Empty, Number, Text };
@@ -82,6 +90,8 @@ class TrendArray {
     void PushSample(int series, const TrendCell& v);
     // Only the shift of PushSample: point 2 keeps its value, now also at point 3.
     void Shift(int series);
+    // Pushes v as a sample (TrendSampleOf), or only shifts when it is none.
+    void PushValue(int series, float v, double ceiling, bool ceilingFirst);
 
     // Moves every time stamp one point older, as PushSample moves a series,
     // and stamps point 2 with t (seconds on the trend clock). O(1).
