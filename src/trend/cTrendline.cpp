@@ -427,6 +427,30 @@ double cTrendline::PaintBackground(DrawSurface& s, const TrendArray& arr, bool P
     return legendX;
 }
 
+namespace {
+
+// The legend's walk: a name line, then its value line; the next name follows
+// a gap below that. Before any shown series the walk starts from 0, not from
+// the plot's top.
+class LegendWalk {
+  public:
+    explicit LegendWalk(const cTrendline::Geometry& g) : g_(g) {}
+    // The top of the next shown series' name line (text hangs below its
+    // current y); its value line is kLegendValueLine lower.
+    double Next(int series) {
+        r_ = series == 0 ? RoundHalfEven(g_.T + g_.H * 5.0 / 100.0) : r_ + kLegendGap;
+        const double top = r_;
+        r_ += kLegendValueLine;
+        return top;
+    }
+
+  private:
+    const cTrendline::Geometry& g_;
+    double r_ = 0;
+};
+
+}  // namespace
+
 void cTrendline::PaintSeries(DrawSurface& s, const TrendArray& arr, bool PercentAxis,
                              double legendX) const {
     const Effective e = EffectiveSettings(maxY_, resolution_, maxX_);
@@ -440,23 +464,22 @@ void cTrendline::PaintSeries(DrawSurface& s, const TrendArray& arr, bool Percent
     // A point whose height cannot be worked out takes the last one that
     // could; before any, the zero line.
     double lastHeight = Height(0, g, 1).value_or(g.B);
-    // The legend's walk of LegendNameTops, kept in this loop: taken from an
-    // array of its tops the curves below drew measurably slower.
-    double R = 0;
+    // The legend is walked in this loop: taken from an array of its tops the
+    // curves below drew measurably slower.
+    LegendWalk legend(g);
     for (int series = 0; series < kSeries; ++series) {
         const TrendCell& name = arr.at(series, 0);
         if (name.isBlank()) {
             continue;
         }
         const SurfaceColor colour = SeriesColor(series, showLimits_);
+        const double top = legend.Next(series);
         s.setCurrentX(legendX);
-        R = series == 0 ? RoundHalfEven(g.T + g.H * 5.0 / 100.0) : R + kLegendGap;
-        s.setCurrentY(R);
+        s.setCurrentY(top);
         s.setForeColor(colour);
         s.Print(PrintedCell(name));
         s.setCurrentX(legendX);
-        R += kLegendValueLine;
-        s.setCurrentY(R);
+        s.setCurrentY(top + kLegendValueLine);
         if (showValue_) {
             s.Print(QStringLiteral(" ( ") + JoinedText(arr.at(series, 2)) +
                     JoinedText(arr.at(series, 1)) + QStringLiteral(" )"));
@@ -489,18 +512,13 @@ void cTrendline::PaintSeries(DrawSurface& s, const TrendArray& arr, bool Percent
     s.setFontBold(false);
 }
 
-// A name line, then its value line; the next name follows a gap below that.
-// Before any shown series the walk starts from 0, not from the plot's top.
 cTrendline::LegendTops cTrendline::LegendNameTops(const TrendArray& arr, const Geometry& g) {
     LegendTops tops;
-    double R = 0;
+    LegendWalk legend(g);
     for (int series = 0; series < kSeries; ++series) {
-        if (arr.at(series, 0).isBlank()) {
-            continue;
+        if (!arr.at(series, 0).isBlank()) {
+            tops[series] = legend.Next(series);
         }
-        R = series == 0 ? RoundHalfEven(g.T + g.H * 5.0 / 100.0) : R + kLegendGap;
-        tops[series] = R;  // text hangs below its current y
-        R += kLegendValueLine;
     }
     return tops;
 }
@@ -570,7 +588,7 @@ void cTrendline::DrawSQLTrendSteps(RecordSet& rs, QStringList& FieldNames, bool 
         return static_cast<double>(g.W) + static_cast<double>(k) * g.P / maxX_;
     };
 
-    double R = 0;
+    LegendWalk legend(g);
     for (int series = 0; series < kSeries; ++series) {
         if (series >= FieldNames.size()) {
             throw Failure{9, QStringLiteral("Subscript out of range")};
@@ -580,14 +598,13 @@ void cTrendline::DrawSQLTrendSteps(RecordSet& rs, QStringList& FieldNames, bool 
             continue;
         }
         const SurfaceColor colour = SeriesColor(series, showLimits_);
+        const double top = legend.Next(series);
         s.setCurrentX(legendX);
-        R = series == 0 ? RoundHalfEven(g.T + g.H * 5.0 / 100.0) : R + kLegendGap;
-        s.setCurrentY(R);
+        s.setCurrentY(top);
         s.setForeColor(colour);
         s.Print(name);
         s.setCurrentX(legendX);
-        R += kLegendValueLine;
-        s.setCurrentY(R);
+        s.setCurrentY(top + kLegendValueLine);
 
         QString column = name;
         column.remove(QLatin1Char('-'));
