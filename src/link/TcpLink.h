@@ -71,7 +71,7 @@ class TcpLink : public DeviceLink {
 
     // Timers, reachable so that tests can shorten or read them.
     QTimer& TimerConnectionMaker() { return watcher_; }
-    QTimer& Timer1() { return statusTimer_; }
+    QTimer& statusTimer() { return statusTimer_; }
 
   signals:
     // True when the watcher sees the connection made, false when the server closed it.

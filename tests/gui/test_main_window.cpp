@@ -193,39 +193,6 @@ TEST_F(MainWindow, EditorBoxesSlidersAndTheirLoop) {
         events.texts().contains(QStringLiteral("Error TextRefresh Invalid property value")));
 }
 
-TEST_F(MainWindow, ApplyRefusesOrAsksFirstAndCancelWritesNothing) {
-    Start(QStringList{QStringLiteral(TUVIK_SOURCE_DATA_DIR)});
-    RecordingLink link;
-    ctx().setActiveLink(&link);
-    Click("cmdOK");  // the start-up loop's zeros are refused before anything is asked
-    ASSERT_EQ(dialogs.shown.size(), 1u);
-    EXPECT_EQ(dialogs.shown[0].kind, QStringLiteral("message"));
-    Click("cmdDefaults");
-    for (int i = 11; i <= 17; ++i) {
-        Box(i)->setText("1");
-    }
-    dialogs.clear();
-    dialogs.confirmAnswers = {false};
-    Click("cmdOK");
-    // The box opens once the status read before it is over (unanswered here).
-    ASSERT_TRUE(WaitUntil([&] { return !dialogs.shown.empty(); }, 2000ms));
-    ASSERT_EQ(dialogs.texts(), QStringList{"    Confirm current settings ! \nYou are now changing "
-                                           "systems PID-regulation settings!"});
-    EXPECT_EQ(dialogs.shown[0].kind + '|' + dialogs.shown[0].title,
-              "confirm|PID control settings confirmation.");
-    EXPECT_TRUE(dialogs.details.last().startsWith(SafeWriteText::NotRead()));
-    EXPECT_EQ(link.bytes, Hex("81 00 7E")) << "only the status read";
-    EXPECT_EQ(link.refreshCalls, (QList<bool>{false, true})) << "polling left off";
-    // Confirmed with nothing read: no backup, so the operator is asked, and No sends nothing.
-    dialogs.answerYes = false;
-    QSignalSpy ended(&w->editor().controller().safeSend(), &PidSafeSend::ended);
-    Click("cmdOK");
-    ASSERT_TRUE(WaitUntil([&] { return ended.size() == 1; }));
-    EXPECT_EQ(dialogs.questions, QStringList{"VUD_OV|" + SafeWriteText::WriteWithoutBackup()});
-    EXPECT_EQ(ended[0][0].value<PidSafeSend::End>(), PidSafeSend::End::NotSent);
-    EXPECT_TRUE(link.packets.isEmpty());
-}
-
 TEST_F(MainWindow, SaveAndDefaultsReportWhatStopsThem) {
     Start();
     dialogs.files = {dir.filePath("mine.PID")};

@@ -45,9 +45,8 @@ TEST(StepTestWindow, ALoadedTestIsAnalysedAndUseFillsOnlyKTiTdOfItsLoop) {
     ASSERT_NE(dlg, nullptr);
     const auto label = [&](const char* name) { return dlg->findChild<QLabel*>(name)->text(); };
     EXPECT_EQ(label("lblStepTo"), QStringLiteral("live output 100 % to 90 %"));
-    loop.AutoMode(0);  // as a fresh loop's record reports it: in manual
-    dlg->findChild<QSpinBox*>("spinStep")->setValue(5);
-    EXPECT_EQ(label("lblStepTo"), QStringLiteral("manual output 40 % to 45 %"));
+    dlg->findChild<QSpinBox*>("spinStep")->setValue(-20);
+    EXPECT_EQ(label("lblStepTo"), QStringLiteral("live output 100 % to 80 %"));
     EXPECT_FALSE(dlg->findChild<QPushButton*>("btnUse")->isEnabled());
 
     // Gain 2, time constant 5 s, dead time 2 s, a step of 10 at t = 0.

@@ -242,7 +242,7 @@ struct TcpFixture : LinkFixture<TcpLink> {
         settings.port = server.serverPort();
         settings.refreshMs = 40;
         link->TimerConnectionMaker().setInterval(20);
-        link->Timer1().setInterval(10);
+        link->statusTimer().setInterval(10);
     }
     void ConnectAndAccept() {
         link->Connect(settings);

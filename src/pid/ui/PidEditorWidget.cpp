@@ -123,13 +123,13 @@ QWidget* PidEditorWidget::BuildButtons() {
     auto* grid = new QGridLayout(box);
     grid->setContentsMargins(0, 0, 0, 0);
 
-    auto* cmd1 = Button("Command1", QStringLiteral("Command1"), box);
+    auto* loopInfo = Button("Command1", QStringLiteral("Command1"), box);
     auto* plus = Button("Command2", QStringLiteral("+"), box);
     auto* minus = Button("Command3", QStringLiteral("-"), box);
     auto* e = Button("Command4", QStringLiteral("e"), box);
     auto* dis = Button("Command5", QStringLiteral("dis"), box);
     auto* commands = new QHBoxLayout;
-    for (QPushButton* b : {cmd1, plus, minus, e, dis}) {
+    for (QPushButton* b : {loopInfo, plus, minus, e, dis}) {
         commands->addWidget(b);
     }
     auto* stepTest = Button("btnStepTest", QStringLiteral("Step test..."), box,
@@ -168,7 +168,7 @@ QWidget* PidEditorWidget::BuildButtons() {
     grid->addWidget(lblWriteCheck_, 4, 0, 1, 3);
 
     PidEditorController* c = controller_.get();
-    connect(cmd1, &QPushButton::clicked, c, &PidEditorController::ShowLoopInfo);
+    connect(loopInfo, &QPushButton::clicked, c, &PidEditorController::ShowLoopInfo);
     const std::pair<QPushButton*, uint8_t> commands1[] = {
         {plus, Cmd::Plus}, {minus, Cmd::Minus}, {e, Cmd::LetterE}, {dis, Cmd::LetterW}};
     for (const auto& [button, cmd] : commands1) {

@@ -50,8 +50,8 @@ frmPID::frmPID(Session& session, Options options, QWidget* parent)
         ownDialogs_ = std::make_unique<StandardDialogsWidget>(this);
         dialogs_ = ownDialogs_.get();
     }
-    timer1_.setObjectName(QStringLiteral("Timer1"));
-    timer1_.setInterval(kTimer1Ms);
+    firstDraw_.setObjectName(QStringLiteral("Timer1"));
+    firstDraw_.setInterval(kFirstDrawMs);
     timerExit_.setObjectName(QStringLiteral("TimerExit"));
     timerExit_.setInterval(kTimerExitMs);
     timerExit_.setSingleShot(true);
@@ -82,7 +82,7 @@ frmPID::frmPID(Session& session, Options options, QWidget* parent)
     top->addLayout(right, 1);
     resize(1280, 720);
 
-    connect(&timer1_, &QTimer::timeout, this, &frmPID::Timer1_Tick);
+    connect(&firstDraw_, &QTimer::timeout, this, &frmPID::FirstDraw);
     connect(&timerExit_, &QTimer::timeout, this, &frmPID::close);
     connect(editor_, &PidEditorWidget::quitRequested, this, &frmPID::close);
     connect(editor_, &PidEditorWidget::selectedLoopChanged, this, &frmPID::ShowLiveValues);
@@ -196,7 +196,7 @@ void frmPID::Form_Load() {
     ShowLiveValues();
     editor_->SliderManualChanged();
 
-    timer1_.start();
+    firstDraw_.start();
 
     if (const auto texts = session_.connection().StoredTexts()) {
         connectionPanel_->ShowTexts(*texts);
@@ -263,16 +263,16 @@ void frmPID::SendBoot() {
     }
 }
 
-void frmPID::Timer1_Tick() {
-    timer1_.stop();
+void frmPID::FirstDraw() {
+    firstDraw_.stop();
     ShowLiveValues();
 }
 
 // ---- end of the program -------------------------------------------------------------
 
 void frmPID::closeEvent(QCloseEvent* event) {
-    timer1_.setInterval(1000);
-    timer1_.stop();
+    firstDraw_.setInterval(1000);
+    firstDraw_.stop();
     editor_->TimerGetCurrentValues().stop();
     QCoreApplication::processEvents();
 

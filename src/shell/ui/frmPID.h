@@ -42,7 +42,7 @@ struct MainWindowOptions {
 class frmPID : public QWidget, public MainWindowTarget {
     Q_OBJECT
   public:
-    static constexpr int kTimer1Ms = 500;
+    static constexpr int kFirstDrawMs = 500;
     static constexpr int kTimerExitMs = 500;
     // Live values refresh the chart and the value labels at most this often
     // (20 times a second, smooth for a strip chart), however fast the
@@ -73,7 +73,7 @@ class frmPID : public QWidget, public MainWindowTarget {
     WindowRegistry& windows() { return windows_; }
     PidEditorWidget& editor() { return *editor_; }
     TrendChartWidget& chart() { return *Picture1_; }
-    QTimer& Timer1() { return timer1_; }
+    QTimer& firstDrawTimer() { return firstDraw_; }
     QTimer& TimerExit() { return timerExit_; }
     UserDialogs& dialogs() { return *dialogs_; }
 
@@ -92,14 +92,14 @@ class frmPID : public QWidget, public MainWindowTarget {
     QWidget* BuildLivePanel();
 
     void SendBoot();
-    void Timer1_Tick();
+    void FirstDraw();
 
     Session& session_;
     std::unique_ptr<UserDialogs> ownDialogs_;
     UserDialogs* dialogs_;
     WindowRegistry windows_;
 
-    QTimer timer1_;
+    QTimer firstDraw_;
     QTimer timerExit_;
     FrameThrottle liveRefresh_;
     bool exitPending_ = false;

@@ -15,25 +15,25 @@ frmMessage::frmMessage(MessageLog* log, QWidget* parent) : QWidget(parent, Qt::W
     setObjectName(QStringLiteral("frmMessage"));
     setWindowTitle(QStringLiteral("Messages"));
 
-    Text1 = new QPlainTextEdit(this);
-    Text1->setObjectName(QStringLiteral("Text1"));
-    Text1->setReadOnly(true);
-    Text1->setLineWrapMode(QPlainTextEdit::NoWrap);
+    text_ = new QPlainTextEdit(this);
+    text_->setObjectName(QStringLiteral("Text1"));
+    text_->setReadOnly(true);
+    text_->setLineWrapMode(QPlainTextEdit::NoWrap);
 
-    Command1 = new QPushButton(QStringLiteral("Clear"), this);
-    Command1->setObjectName(QStringLiteral("Command1"));
+    clearButton_ = new QPushButton(QStringLiteral("Clear"), this);
+    clearButton_->setObjectName(QStringLiteral("Command1"));
 
     auto* buttons = new QHBoxLayout;
     buttons->addStretch(1);
-    buttons->addWidget(Command1);
+    buttons->addWidget(clearButton_);
     auto* layout = new QVBoxLayout(this);
-    layout->addWidget(Text1, 1);
+    layout->addWidget(text_, 1);
     layout->addLayout(buttons);
     resize(640, 420);
 
     if (log_) {
         connect(log_, &MessageLog::logTextChanged, this, &frmMessage::ShowText);
-        connect(Command1, &QPushButton::clicked, log_, &MessageLog::Clear);
+        connect(clearButton_, &QPushButton::clicked, log_, &MessageLog::Clear);
         ShowText(log_->logText());
     }
 }
@@ -46,11 +46,11 @@ void frmMessage::ShowText(const QString& text) {
     // again lays out the whole log, at every message.
     const qsizetype added = shown.size() - shown_.size();
     if (added > 0 && !shown_.isEmpty() && QStringView(shown).sliced(added) == shown_) {
-        QTextCursor at(Text1->document());
+        QTextCursor at(text_->document());
         at.movePosition(QTextCursor::Start);
         at.insertText(shown.left(added));
     } else if (shown != shown_) {
-        Text1->setPlainText(shown);
+        text_->setPlainText(shown);
     }
     shown_ = std::move(shown);
 }

@@ -29,9 +29,9 @@ class frmMessage : public QWidget {
     void ShowText(const QString& text);
 
     QPointer<MessageLog> log_;
-    QPlainTextEdit* Text1 = nullptr;
-    QPushButton* Command1 = nullptr;
-    QString shown_;  // what Text1 holds
+    QPlainTextEdit* text_ = nullptr;
+    QPushButton* clearButton_ = nullptr;
+    QString shown_;  // what text_ holds
     bool unloading_ = false;
 };
 

@@ -33,27 +33,27 @@ frmADinputs::frmADinputs(Session& session, QWidget* parent)
     polling_ = new AnalogPolling([&ctx = session.ctx()] { return ctx.activeLink(); },
                                  session.state().AnalogTrend1, session.state().AnalogTrend2, this);
 
-    Picture1 = new TrendChartWidget(this);
-    Picture1->setObjectName(QStringLiteral("Picture1"));
-    Picture2 = new TrendChartWidget(this);
-    Picture2->setObjectName(QStringLiteral("Picture2"));
+    inputs0to3Chart_ = new TrendChartWidget(this);
+    inputs0to3Chart_->setObjectName(QStringLiteral("Picture1"));
+    inputs4to7Chart_ = new TrendChartWidget(this);
+    inputs4to7Chart_->setObjectName(QStringLiteral("Picture2"));
 
     auto* layout = new QVBoxLayout(this);
     layout->setContentsMargins(0, 0, 0, 0);
     layout->setSpacing(ToPixels(kChartGapTwips, logicalDpiY()));
-    layout->addWidget(Picture1, 1);
-    layout->addWidget(Picture2, 1);
+    layout->addWidget(inputs0to3Chart_, 1);
+    layout->addWidget(inputs4to7Chart_, 1);
     resize(ToPixels(kChartWidthTwips, logicalDpiX()),
            2 * ToPixels(kChartHeightTwips, logicalDpiY()) + layout->spacing());
 
-    Timer1 = new QTimer(this);
-    Timer1->setObjectName(QStringLiteral("Timer1"));
-    Timer1->setInterval(AnalogPolling::kRedrawMs);
-    connect(Timer1, &QTimer::timeout, this, &frmADinputs::Redraw);
+    redrawTimer_ = new QTimer(this);
+    redrawTimer_->setObjectName(QStringLiteral("Timer1"));
+    redrawTimer_->setInterval(AnalogPolling::kRedrawMs);
+    connect(redrawTimer_, &QTimer::timeout, this, &frmADinputs::Redraw);
 
-    Timer2 = new QTimer(this);
-    Timer2->setObjectName(QStringLiteral("Timer2"));
-    connect(Timer2, &QTimer::timeout, polling_, &AnalogPolling::SendRequest);
+    requestTimer_ = new QTimer(this);
+    requestTimer_->setObjectName(QStringLiteral("Timer2"));
+    connect(requestTimer_, &QTimer::timeout, polling_, &AnalogPolling::SendRequest);
 }
 
 frmADinputs::~frmADinputs() {
@@ -85,7 +85,7 @@ void frmADinputs::Load() {
     polling_->Begin();
 
     // Fresh charts at every load; the samples they show are the ones held.
-    for (TrendChartWidget* w : {Picture1, Picture2}) {
+    for (TrendChartWidget* w : {inputs0to3Chart_, inputs4to7Chart_}) {
         w->chart() = cTrendline();
         AnalogPolling::SetupChart(w->chart());
     }
@@ -93,23 +93,24 @@ void frmADinputs::Load() {
 
     // A period of 0 would make the timer fire whenever the event loop is
     // idle; no period means no requests.
-    Timer2->setInterval(AnalogPolling::RequestInterval(session_.connection().texts().refresh));
-    if (Timer2->interval() > 0) {
-        Timer2->start();
+    requestTimer_->setInterval(
+        AnalogPolling::RequestInterval(session_.connection().texts().refresh));
+    if (requestTimer_->interval() > 0) {
+        requestTimer_->start();
     }
-    Timer1->start();
+    redrawTimer_->start();
 }
 
 void frmADinputs::Unload() {
     loaded_ = false;
-    Timer1->stop();
-    Timer2->stop();
+    redrawTimer_->stop();
+    requestTimer_->stop();
     polling_->End();
 }
 
 void frmADinputs::Redraw() {
-    Picture1->DrawTrend(session_.state().AnalogTrend1, false);
-    Picture2->DrawTrend(session_.state().AnalogTrend2, false);
+    inputs0to3Chart_->DrawTrend(session_.state().AnalogTrend1, false);
+    inputs4to7Chart_->DrawTrend(session_.state().AnalogTrend2, false);
 }
 
 }  // namespace tuvik

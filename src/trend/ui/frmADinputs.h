@@ -38,10 +38,10 @@ class frmADinputs : public QWidget {
 
     Session& session_;
     AnalogPolling* polling_ = nullptr;
-    TrendChartWidget* Picture1 = nullptr;
-    TrendChartWidget* Picture2 = nullptr;
-    QTimer* Timer1 = nullptr;  // redraws both charts
-    QTimer* Timer2 = nullptr;  // sends the analog-input request
+    TrendChartWidget* inputs0to3Chart_ = nullptr;
+    TrendChartWidget* inputs4to7Chart_ = nullptr;
+    QTimer* redrawTimer_ = nullptr;   // redraws both charts
+    QTimer* requestTimer_ = nullptr;  // sends the analog-input request
     bool loaded_ = false;
 };
 
