@@ -102,9 +102,10 @@ QString ModeText(uint8_t autoMode) {
     return autoMode != 0 ? QStringLiteral(" Autom ") : QStringLiteral(" Manual ");
 }
 
-std::optional<QString> LiveValueText(const QString& propertyText, int decimals) {
+std::optional<QString> LiveValueText(float value, int decimals) {
     const double scale = std::pow(10.0, decimals);
-    const auto scaled = RoundToInt32(TextToNumber(propertyText) * scale);
+    // NaN and infinities have no number text: read as a text they are 0.
+    const auto scaled = RoundToInt32(SingleTextValue(value).value_or(0.0) * scale);
     if (!scaled) {
         return std::nullopt;
     }

@@ -82,9 +82,9 @@ QString SliderValueText(int value);
 
 // " Autom " or " Manual ".
 QString ModeText(uint8_t autoMode);
-// A live value's label: the loop's text read as a number, rounded to the
-// given decimals (halves to even), in the locale's form, two blanks after.
-// Nothing when the value is too large to round.
-std::optional<QString> LiveValueText(const QString& propertyText, int decimals);
+// A live value's label: the value as its single text writes it, rounded to
+// the given decimals (halves to even), in the locale's form, two blanks
+// after. Nothing when the value is too large to round.
+std::optional<QString> LiveValueText(float value, int decimals);
 
 }  // namespace tuvik

@@ -34,7 +34,9 @@ void FrameThrottle::Flush() {
 }
 
 void FrameThrottle::Run() {
-    lastRun_.start();
+    if (!stampedByCaller_) {
+        lastRun_.start();
+    }
     if (action_) {
         action_();
     }

@@ -23,6 +23,10 @@ class FrameThrottle : public QObject {
     int interval() const { return intervalMs_; }
 
     void Request();
+    // The interval is counted from Stamp() instead of from each run: for an
+    // action that only asks for a paint, the paint itself is what counts.
+    void setStampedByCaller(bool on) { stampedByCaller_ = on; }
+    void Stamp() { lastRun_.start(); }
     // A run is scheduled for the end of the present interval.
     bool pending() const { return timer_.isActive(); }
     // Runs a scheduled run now (nothing when none is due).
@@ -35,6 +39,7 @@ class FrameThrottle : public QObject {
     QTimer timer_;
     QElapsedTimer lastRun_;
     int intervalMs_ = 16;
+    bool stampedByCaller_ = false;
 };
 
 }  // namespace tuvik

@@ -13,11 +13,11 @@
 #include <cmath>
 
 #include "E2E.h"
+#include "burner/BurnerTables.h"
 #include "burner/Histogram.h"
 #include "burner/ui/frmAllParams.h"
 #include "burner/ui/frmExtra.h"
 #include "pid/PidEditorModel.h"
-#include "burner/BurnerTables.h"
 #include "support/Numbers.h"
 #include "trend/ui/TrendChartWidget.h"
 
@@ -64,7 +64,7 @@ class OperatorWalk : public ProgramE2E {
                        1e-5 * std::fabs(measurement) &&
                    std::fabs(trend.at(0, 2).number() - measurement) <= 0.01 &&
                    Text(main.get(), "LabelMeasurement") ==
-                       LiveValueText(loop.Measurement(), 3).value_or("-");
+                       LiveValueText(loop.LiveValues().Measurement, 3).value_or("-");
         }));
         EXPECT_TRUE(WaitUntil([&] { return main->chart().paintCount() > 0; }));
         sim->SetClockRunning(true);

@@ -188,11 +188,14 @@ void frmPID::Form_Load() {
     editor_->FillLoopSelector();
     editor_->ShowLoopSettings();
 
+    // The live chart's settings, set once: a redraw changes only the
+    // automatic scale (500 until the samples give one).
     cTrendline& c = Picture1_->chart();
-    c.setMaxX(300);
+    c.setMaxX(360);
     c.setMaxY(500);
     c.setMinY(0);
-    c.setResolution(5);
+    c.setResolution(6);
+    c.setAutoScale(true);
     ShowLiveValues();
     editor_->SliderManualChanged();
 
@@ -237,20 +240,15 @@ void frmPID::ShowLiveValues() {
     if (L == nullptr) {
         return;
     }
-    cTrendline& c = Picture1_->chart();
-    c.setMaxX(360);
-    c.setAutoScale(true);
-    c.setMinY(0);
-    c.setResolution(6);
     Picture1_->DrawTrend(L->getTrendData(), true);
     LabelMode_->setText(ModeText(L->AutoMode()));
-    if (const auto t = LiveValueText(L->ControllerOut(), 2)) {
+    if (const auto t = LiveValueText(L->LiveValues().ControllerOut, 2)) {
         LabelControl_->setText(*t);
     }
-    if (const auto t = LiveValueText(L->Measurement(), 3)) {
+    if (const auto t = LiveValueText(L->LiveValues().Measurement, 3)) {
         LabelMeasurement_->setText(*t);
     }
-    if (const auto t = LiveValueText(L->y_fw(), 3)) {
+    if (const auto t = LiveValueText(L->LiveValues().y_fw, 3)) {
         LabelY_FW_->setText(*t);
     }
 }

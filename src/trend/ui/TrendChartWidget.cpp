@@ -48,13 +48,13 @@ qint64 ThreadCpuNs() {
 
 }  // namespace
 
-TrendChartWidget::TrendChartWidget(QWidget* parent) : QWidget(parent) {
+TrendChartWidget::TrendChartWidget(QWidget* parent)
+    : QWidget(parent), repaint_([this] {
+          update(pendingDirty_);  // several before the paint event still make one paint
+          pendingDirty_ = QRegion();
+      }) {
     setAttribute(Qt::WA_OpaquePaintEvent);
-    frameTimer_.setSingleShot(true);
-    connect(&frameTimer_, &QTimer::timeout, this, [this] {
-        update(pendingDirty_);
-        pendingDirty_ = QRegion();
-    });
+    repaint_.setStampedByCaller(true);
 
     setFocusPolicy(Qt::StrongFocus);
     setMouseTracking(true);
@@ -124,16 +124,9 @@ QSizeF TrendChartWidget::sizeInTwips() const {
 
 void TrendChartWidget::RequestRepaint(const QRegion& dirty) {
     pendingDirty_ += dirty;
-    if (frameTimer_.isActive()) {
-        return;  // a repaint is already due with the next frame
-    }
-    const int frame = frameInterval();
-    const qint64 since = lastPaint_.isValid() ? lastPaint_.elapsed() : frame;
-    if (since >= frame) {
-        update(pendingDirty_);  // several before the paint event still make one paint
-        pendingDirty_ = QRegion();
-    } else {
-        frameTimer_.start(static_cast<int>(frame - since));
+    if (!repaint_.pending()) {  // else a repaint is already due with the next frame
+        repaint_.setInterval(frameInterval());
+        repaint_.Request();
     }
 }
 
@@ -516,7 +509,7 @@ void TrendChartWidget::PaintCursor(QPainter& painter) {
 void TrendChartWidget::paintEvent(QPaintEvent* event) {
     ++paints_;
     lastPaintRegion_ = event->region();
-    lastPaint_.start();
+    repaint_.Stamp();
     struct Clock {
         qint64& total;
         const qint64 from = ThreadCpuNs();

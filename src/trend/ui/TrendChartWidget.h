@@ -12,9 +12,7 @@
 // visible span as CSV or the chart as PNG. Live and untouched, the chart
 // draws exactly what it draws without them.
 
-#include <QElapsedTimer>
 #include <QRegion>
-#include <QTimer>
 #include <QWidget>
 
 #include <array>
@@ -25,6 +23,7 @@
 #include <utility>
 #include <vector>
 
+#include "support/FrameThrottle.h"
 #include "trend/PainterSurface.h"
 #include "trend/RecordSet.h"
 #include "trend/RecordingSurface.h"
@@ -172,10 +171,9 @@ class TrendChartWidget : public QWidget {
     QRect valuesDirty_;  // the plot and the value lines of that legend
     int backgroundDraws_ = 0;
 
-    QTimer frameTimer_;
-    QRegion pendingDirty_;  // what the next frame repaints
+    QRegion pendingDirty_;   // what the next frame repaints
+    FrameThrottle repaint_;  // counted from the last paint
     QRegion lastPaintRegion_;
-    QElapsedTimer lastPaint_;
     int frameMsOverride_ = 0;
     // The screen's frame interval, asked for with every reply: worked out
     // once per screen (0: not yet).
