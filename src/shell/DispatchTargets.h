@@ -19,8 +19,6 @@ class MainWindowTarget {
     virtual void SetCaption(const QString& text) = 0;
     // Frame1 red while the controller reports an alarm, the normal colour otherwise.
     virtual void SetAlarm(bool on) = 0;
-    // Redraw the trend and the live-value labels from the selected loop.
-    virtual void TrendRefresh() = 0;
 };
 
 class BurnerWindowTarget {

@@ -146,8 +146,8 @@ void ReplyDispatcher::LiveValues(std::span<const uint8_t> d, bool refresh) {
         return;
     }
     loop->AddTrendSample();
-    if (refresh && main_) {
-        main_->TrendRefresh();
+    if (refresh) {
+        emit liveUpdated(loops_.selectedIndex());
     }
 }
 

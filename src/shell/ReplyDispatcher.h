@@ -9,6 +9,7 @@
 // thrown out of HandleReply: a window that fails on a reply is reported in
 // the event log (once per reply kind) and the link goes on.
 
+#include <QObject>
 #include <QString>
 
 #include <bitset>
@@ -24,7 +25,8 @@
 
 namespace tuvik {
 
-class ReplyDispatcher final : public ReplyReceiver {
+class ReplyDispatcher final : public QObject, public ReplyReceiver {
+    Q_OBJECT
   public:
     // Addresses of the histogram words in the burner's memory: [first, end).
     static constexpr int kHistogramFirst = 1696;
@@ -50,6 +52,12 @@ class ReplyDispatcher final : public ReplyReceiver {
     // Loop status records the selected loop has taken so far: a read that saw
     // none did not happen.
     uint64_t statusRecords() const { return statusRecords_; }
+
+  signals:
+    // A live-value reply (0x92) has gone into the loop at this list index and
+    // its trend: the live panel, the chart and the step test take it from
+    // there. The quiet live-value reply (0x96) does not announce itself.
+    void liveUpdated(int loop);
 
   private:
     void Dispatch(uint8_t command, std::span<const uint8_t> d);

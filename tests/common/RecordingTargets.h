@@ -16,10 +16,8 @@ namespace tuvik::test {
 struct RecordingMainWindow : MainWindowTarget {
     QStringList captions;
     std::vector<bool> alarms;
-    int trendRefreshes = 0;
     void SetCaption(const QString& text) override { captions << text; }
     void SetAlarm(bool on) override { alarms.push_back(on); }
-    void TrendRefresh() override { ++trendRefreshes; }
 };
 
 struct RecordingBurnerWindow : BurnerWindowTarget {

@@ -91,6 +91,8 @@ class DispatcherTest : public ::testing::Test {
         d.SetHistogram(&histogram);
         d.SetMessageLog(&messages);
         d.SetTimeTextSource([] { return QStringLiteral("12:34:56"); });
+        QObject::connect(&d, &ReplyDispatcher::liveUpdated,
+                         [this](int loop) { live.push_back(loop); });
     }
     void Reply(uint8_t cmd, const char* hex) { d.HandleReply(cmd, Bytes(Hex(hex))); }
     void Reply(uint8_t cmd, const std::vector<uint8_t>& data) { d.HandleReply(cmd, data); }
@@ -108,6 +110,7 @@ class DispatcherTest : public ::testing::Test {
     RecordingAllParams allParams;
     RecordingHistogram histogram;
     RecordingMessageLog messages;
+    std::vector<int> live;  // the liveUpdated announcements
 };
 
 }  // namespace
@@ -119,24 +122,24 @@ TEST_F(DispatcherTest, LiveValuesGoToTheSelectedLoopAndItsTrend) {
               QStringList({"1.5", "2.25", "3", "-4.125"}));
     const TrendArray& t = p.getTrendData();  // hundredths, half to even
     EXPECT_EQ(std::tuple(t.at(0, 2).number(), t.at(1, 2).number(), t.at(2, 2).number(),
-                         t.at(3, 2).number(), main.trendRefreshes),
-              std::tuple(2.25, 1.5, 3.0, -4.12, 1));
+                         t.at(3, 2).number(), live),
+              std::tuple(2.25, 1.5, 3.0, -4.12, std::vector<int>{0}));
     // 0x96: the same without the redraw, into whichever loop is selected now.
     loops.SetSelectedIndex(1);
     Reply(0x96, "00 40 1C 47 00 00 00 3E 00 00 E0 40 00 00 00 00");  // 40000 0.125 7 0
     EXPECT_EQ(std::tuple(loops[1].ControllerOut(), loops[1].getTrendData().at(1, 2).number(),
-                         main.trendRefreshes, t.at(0, 3).isEmpty()),
-              std::tuple(QString("40000"), 30000.0, 1, true));
+                         live.size(), t.at(0, 3).isEmpty()),
+              std::tuple(QString("40000"), 30000.0, size_t{1}, true));
     loops.SetSelectedIndex(PidLoops::kNone);
     Reply(0x92, "00 00 80 3F 00 00 00 40 00 00 40 40 00 00 80 40");
-    EXPECT_EQ(main.trendRefreshes, 1);
+    EXPECT_EQ(live.size(), 1u);
 
     loops.SetSelectedIndex(2);  // a short reply, or a setpoint that is no number, stops there
     Reply(0x92, "00 00 B0 40 00 00");
     Reply(0x92, "00 00 E0 40 00 00 00 41 00 00 C0 7F 00 00 10 41");  // 7 8 NaN 9
     EXPECT_EQ(QStringList({loops[2].ControllerOut(), loops[2].Measurement(), loops[2].y_fw()}),
               QStringList({"7", "8", "0"}));
-    EXPECT_EQ(main.trendRefreshes, 1);
+    EXPECT_EQ(live.size(), 1u);
 }
 
 TEST_F(DispatcherTest, StatusRecordsAcknowledgementsAndMemoryReads) {
@@ -259,7 +262,8 @@ TEST_F(DispatcherTest, MeasurementsNewLayoutFollowsTheIdentification) {
         state.burner.BurnerDevType = static_cast<uint8_t>(type);
         Reply(0x97, reply);
         EXPECT_EQ(Text(BurnerReading::Twater), twater) << version;
-        EXPECT_EQ(Text(BurnerReading::Tgas), words ? "300" : "1.586951E-37");  // the bytes as a single
+        EXPECT_EQ(Text(BurnerReading::Tgas),
+                  words ? "300" : "1.586951E-37");  // the bytes as a single
         EXPECT_EQ(Text(BurnerReading::Heater), words ? "600" : "");
     }
     state.burner.BurnerHwVersion = 1.506f;

@@ -37,6 +37,9 @@ frmStepTest::frmStepTest(Session& session, PidEditorWidget& editor, UserDialogs&
     top->addWidget(BuildTest());
     top->addWidget(BuildAnalysis(), 1);
     connect(&controller_, &StepTestController::changed, this, &frmStepTest::ShowTest);
+    // The test records every live reply, not only the ones drawn.
+    connect(&session.dispatcher(), &ReplyDispatcher::liveUpdated, &controller_,
+            &StepTestController::LiveSample);
     connect(&controller_, &StepTestController::stepChosen, spinStep_, &QSpinBox::setValue);
     connect(&controller_, &StepTestController::status, lblStatus_, &QLabel::setText);
     connect(&controller_, &StepTestController::analysed, this, &frmStepTest::ShowAnalysis);

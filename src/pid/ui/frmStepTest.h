@@ -33,9 +33,6 @@ class frmStepTest : public QWidget {
     frmStepTest(Session& session, PidEditorWidget& editor, UserDialogs& dialogs,
                 QWidget* parent = nullptr);
 
-    // A live reply of the selected loop has been taken.
-    void LiveSample() { controller_.LiveSample(); }
-
     StepTestController& controller() { return controller_; }
     const StepTestRun& run() const { return controller_.run(); }
     const FopdtFit& fit() const { return controller_.analysis().fit(); }

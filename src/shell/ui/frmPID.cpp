@@ -86,6 +86,7 @@ frmPID::frmPID(Session& session, Options options, QWidget* parent)
     connect(&timerExit_, &QTimer::timeout, this, &frmPID::close);
     connect(editor_, &PidEditorWidget::quitRequested, this, &frmPID::close);
     connect(editor_, &PidEditorWidget::selectedLoopChanged, this, &frmPID::ShowLiveValues);
+    connect(&session_.dispatcher(), &ReplyDispatcher::liveUpdated, this, &frmPID::LiveUpdated);
     connect(editor_, &PidEditorWidget::stepTestRequested, this,
             [this] { windows_.ShowStepTest(*editor_, *dialogs_); });
 
@@ -226,11 +227,7 @@ void frmPID::SetAlarm(bool on) {
     Frame1_->setPalette(pal);
 }
 
-void frmPID::TrendRefresh() {
-    // The step test records every reply, not only the ones drawn.
-    if (frmStepTest* stepTest = windows_.stepTest()) {
-        stepTest->LiveSample();
-    }
+void frmPID::LiveUpdated() {
     liveRefresh_.setInterval(std::max(Picture1_->frameInterval(), kLiveFrameMs));
     liveRefresh_.Request();
 }

@@ -62,10 +62,6 @@ class frmPID : public QWidget, public MainWindowTarget {
     // MainWindowTarget
     void SetCaption(const QString& text) override;
     void SetAlarm(bool on) override;
-    // Live values arrive hundreds of times a second; the chart and the value
-    // labels follow at most once per screen refresh, the newest state always
-    // shown.
-    void TrendRefresh() override;
     // Shows the selected loop's live values and trend now.
     void ShowLiveValues();
 
@@ -93,6 +89,10 @@ class frmPID : public QWidget, public MainWindowTarget {
 
     void SendBoot();
     void FirstDraw();
+    // Live values arrive hundreds of times a second; the chart and the value
+    // labels follow at most once per screen refresh, the newest state always
+    // shown.
+    void LiveUpdated();
 
     Session& session_;
     std::unique_ptr<UserDialogs> ownDialogs_;
