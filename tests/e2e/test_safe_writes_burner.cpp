@@ -90,8 +90,7 @@ class SafeWriteE2E : public ProgramE2E {
 
     QByteArray BackupText() const {
         const QStringList files = QDir(backups).entryList({QStringLiteral("*.par")}, QDir::Files);
-        QFile f(QDir(backups).filePath(files.value(0)));
-        return files.size() == 1 && f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
+        return files.size() == 1 ? ReadFile(QDir(backups).filePath(files[0])) : QByteArray();
     }
     // Signed words; addresses as the device takes them (-5 is 65531).
     int SWord(int a) { return static_cast<int16_t>(Word(a)); }
