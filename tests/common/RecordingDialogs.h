@@ -30,12 +30,9 @@ class RecordingDialogs : public UserDialogs {
     // Answers of the next Confirm calls, oldest first; OK once they run out.
     std::deque<bool> confirmAnswers;
     // Paths the next file dialogs return, oldest first; once they run out,
-    // saveFileName or openFileName (empty = cancelled).
+    // none (cancelled).
     std::deque<QString> files;
-    QString saveFileName;
-    QString openFileName;
     QStringList fileTitles;
-    QStringList fileDialogs;  // "title|filter"
 
     void Message(const QString& title, const QString& text, Icon icon) override {
         shown.push_back({QStringLiteral("message"), title, text, icon});
@@ -60,12 +57,10 @@ class RecordingDialogs : public UserDialogs {
         questions.append(title + QLatin1Char('|') + text);
         return answerYes;
     }
-    QString SaveFileName(const QString& title, const QString& filter, bool) override {
-        return NextFile(title, filter, saveFileName);
+    QString SaveFileName(const QString& title, const QString&, bool) override {
+        return NextFile(title);
     }
-    QString OpenFileName(const QString& title, const QString& filter) override {
-        return NextFile(title, filter, openFileName);
-    }
+    QString OpenFileName(const QString& title, const QString&) override { return NextFile(title); }
 
     QStringList texts() const {
         QStringList out;
@@ -81,10 +76,9 @@ class RecordingDialogs : public UserDialogs {
     }
 
   private:
-    QString NextFile(const QString& title, const QString& filter, const QString& fallback) {
+    QString NextFile(const QString& title) {
         fileTitles << title;
-        fileDialogs << title + QLatin1Char('|') + filter;
-        return Next(files, fallback);
+        return Next(files, QString());
     }
     // The oldest queued answer, taken; the fallback once they run out.
     template <typename T>

@@ -28,16 +28,12 @@ class RecordingLink : public DeviceLink {
     // While false the link is closed: PortOpen is false and nothing is written.
     bool open = true;
     bool refreshOn = true;
-    int disconnects = 0;
     // Called after each packet is recorded (for example to answer it or to
     // drop the link in the middle of an exchange).
     std::function<void(const QByteArray&)> onPacket;
 
     bool PortOpen() const override { return open; }
-    void Disconnect() override {
-        ++disconnects;
-        open = false;
-    }
+    void Disconnect() override { open = false; }
     void SetRefreshTimer(bool enabled) override {
         refreshCalls.append(enabled);
         refreshOn = enabled;

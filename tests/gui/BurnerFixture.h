@@ -2,11 +2,11 @@
 // A session with a recording link as the active, connected link, and replies
 // that go through the real framing into the session's dispatcher.
 
-#include <QFile>
 #include <QTemporaryDir>
 
 #include "RecordingDialogs.h"
 #include "RecordingLink.h"
+#include "TestUtil.h"
 #include "link/Packet.h"
 #include "link/RxState.h"
 #include "shell/Session.h"
@@ -17,11 +17,7 @@ class ReplyFeeder : public RxSink {
   public:
     explicit ReplyFeeder(Session& s) : session_(s) {}
     // The packet's bytes, framed as a link frames them.
-    void Feed(const QByteArray& bytes) {
-        rx_.Feed(std::span<const uint8_t>(reinterpret_cast<const uint8_t*>(bytes.constData()),
-                                          static_cast<size_t>(bytes.size())),
-                 *this);
-    }
+    void Feed(const QByteArray& bytes) { rx_.Feed(Bytes(bytes), *this); }
     void Reply(uint8_t cmd, std::vector<uint8_t> data) {
         Feed(EncodePacket(cmd, std::span<const uint8_t>(data.data(), data.size())));
     }
@@ -39,9 +35,7 @@ class ReplyFeeder : public RxSink {
 
 struct BurnerSession {
     explicit BurnerSession(const QByteArray& params) {
-        QFile f(dir.filePath(QStringLiteral("PARAMS.h")));
-        ok = dir.isValid() && f.open(QIODevice::WriteOnly) && f.write(params) == params.size();
-        f.close();
+        ok = dir.isValid() && WriteFile(dir.filePath(QStringLiteral("PARAMS.h")), params);
         session = std::make_unique<Session>(AppPaths(dir.path(), dir.path(), {dir.path()}));
         session->Start();
         session->ctx().setActiveLink(&link);

@@ -6,8 +6,6 @@
 // C library's.
 #include <gtest/gtest.h>
 
-#include <QDir>
-#include <QFile>
 #include <QLineEdit>
 #include <QPushButton>
 #include <QSettings>
@@ -68,11 +66,7 @@ TEST(RealStore, TheProgramsOwnStoreAndTheDefaultEventLog) {
     ASSERT_TRUE(config.isValid());
     QSettings::setPath(QSettings::NativeFormat, QSettings::UserScope, config.path());
     const QString file = config.filePath("VUD_OV/VUD_OV.conf");
-    ASSERT_TRUE(QDir().mkpath(config.filePath("VUD_OV")));
-    QFile f(file);
-    ASSERT_TRUE(f.open(QIODevice::WriteOnly));
-    f.write("[Settings]\nComSpeed=38400\n");
-    f.close();
+    ASSERT_TRUE(test::WriteFile(file, "[Settings]\nComSpeed=38400\n"));
     test::Pty pty;
     ASSERT_TRUE(pty.ok());
     {
@@ -100,8 +94,7 @@ TEST(RealStore, TheProgramsOwnStoreAndTheDefaultEventLog) {
     }
     QSettings::setPath(QSettings::NativeFormat, QSettings::UserScope,
                        QStandardPaths::writableLocation(QStandardPaths::GenericConfigLocation));
-    ASSERT_TRUE(f.open(QIODevice::ReadOnly));
-    const QString text = QString::fromUtf8(f.readAll());
+    const QString text = QString::fromUtf8(test::ReadFile(file));
     EXPECT_TRUE(text.startsWith(QStringLiteral("[Settings]\n"))) << text.toStdString();
     EXPECT_TRUE(text.contains(QStringLiteral("ComPort=") + pty.path())) << text.toStdString();
     EXPECT_TRUE(text.contains(QStringLiteral("ComSpeed=38400"))) << text.toStdString();

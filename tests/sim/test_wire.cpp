@@ -126,24 +126,26 @@ TEST(FaultModes, TheBytesOfEachMode) {
         const char* name;
         std::function<void(FaultInjector&)> set;
         const char* write;  // the reply to a byte write of 99 at 24
-        bool written;
+        int stored;         // what 24 holds after it (70 before)
     };
     const Row rows[] = {
-        {"none", [](FaultInjector&) {}, "86 01 01 79", true},
-        {"drop", [](FaultInjector& f) { f.SetNext(Fault::DropReply, 1); }, "", true},
+        {"none", [](FaultInjector&) {}, "86 01 01 79", 99},
+        {"drop", [](FaultInjector& f) { f.SetNext(Fault::DropReply, 1); }, "", 99},
         {"corrupt", [](FaultInjector& f) { f.SetNext(Fault::CorruptTrailer, 1); }, "86 01 01 78",
-         true},
-        {"nak", [](FaultInjector& f) { f.SetNext(Fault::NakWrite, 1); }, "86 01 00 79", false},
+         99},
+        {"nak", [](FaultInjector& f) { f.SetNext(Fault::NakWrite, 1); }, "86 01 00 79", 70},
+        {"forget", [](FaultInjector& f) { f.SetNext(Fault::ForgetWrite, 1); }, "86 01 01 79", 70},
+        {"misstore", [](FaultInjector& f) { f.SetNext(Fault::MisStore, 1); }, "86 01 01 79", 100},
         {"extra ack", [](FaultInjector& f) { f.SetNext(Fault::ExtraAck, 1); },
-         "86 01 01 79 86 01 01 79", true},
+         "86 01 01 79 86 01 01 79", 99},
         {"nak, extra ack",
          [](FaultInjector& f) {
              f.SetNext(Fault::NakWrite, 1);
              f.SetNext(Fault::ExtraAck, 1);
          },
-         "86 01 00 79 86 01 01 79", false},
-        {"stopped", [](FaultInjector& f) { f.SetStopped(true); }, "", false},
-        {"stop after none", [](FaultInjector& f) { f.StopAfter(0); }, "", false},
+         "86 01 00 79 86 01 01 79", 70},
+        {"stopped", [](FaultInjector& f) { f.SetStopped(true); }, "", 70},
+        {"stop after none", [](FaultInjector& f) { f.StopAfter(0); }, "", 70},
     };
     const uint8_t write[] = {24, 0, 99};
     for (const Row& r : rows) {
@@ -151,7 +153,7 @@ TEST(FaultModes, TheBytesOfEachMode) {
         SimDevice d;
         r.set(d.faults());
         EXPECT_EQ(d.Respond(Cmd::MemWrite, write).bytes.toHex(' '), Hex(r.write).toHex(' '));
-        EXPECT_EQ(d.BurnerMemory()[24], r.written ? 99 : 70);
+        EXPECT_EQ(d.BurnerMemory()[24], r.stored);
         d.faults().ClearAll();
         d.faults().SetStopped(false);
         EXPECT_EQ(d.Respond(Cmd::MemWrite, write).bytes, Hex("86 01 01 79")) << "one time only";

@@ -127,14 +127,25 @@ TEST_F(UploadTest, ThreeBlocksWithTheirPausesThenInitParams) {
     EXPECT_FALSE(ExchangeGuard::Busy());
 }
 
-TEST_F(UploadTest, TwoAcknowledgementsFailAndNothingFollows) {
+// Two acknowledgements of three fail after the third block; a lost link
+// fails at once, after the first.
+TEST_F(UploadTest, TwoAcknowledgementsOrALostLinkFailAndNothingFollows) {
     acks = 2;
     upload.setPauseMs(1);
-    ASSERT_EQ(upload.start(&link, GoodSet()), ParamSetUpload::Start::Started);
-    ASSERT_TRUE(Finished());
-    EXPECT_EQ(results[0], qMakePair(false, QStringLiteral("Parameters upload FAILLED!!")));
-    EXPECT_EQ(std::tuple(link.packets.size(), link.refreshCalls),
-              std::tuple(qsizetype{3}, QList<bool>{false, true}));
+    for (const bool lose : {false, true}) {
+        link.Clear();
+        results.clear();
+        ASSERT_EQ(upload.start(&link, GoodSet()), ParamSetUpload::Start::Started);
+        if (lose) {
+            link.Lose();
+        }
+        ASSERT_TRUE(lose ? results.size() == 1 : Finished()) << "a lost link ends it at once";
+        EXPECT_EQ(results,
+                  (QList{qMakePair(false, QStringLiteral("Parameters upload FAILLED!!"))}));
+        EXPECT_EQ(std::tuple(link.packets.size(), link.refreshCalls),
+                  std::tuple(qsizetype{lose ? 1 : 3}, QList<bool>{false, true}));
+    }
+    EXPECT_FALSE(ExchangeGuard::Busy() || upload.pauseTimer().isActive());
 }
 
 TEST_F(UploadTest, UnreadOrBadSetsAndBusyOrClosedLinksSendNothing) {
@@ -159,14 +170,4 @@ TEST_F(UploadTest, UnreadOrBadSetsAndBusyOrClosedLinksSendNothing) {
     ASSERT_EQ(upload.start(&link, GoodSet()), ParamSetUpload::Start::Started);
     EXPECT_TRUE(Histogram().ReadHistogram(&link).has_value());
     EXPECT_EQ(upload.start(&link, GoodSet()), ParamSetUpload::Start::Refused);
-}
-
-TEST_F(UploadTest, ALostLinkEndsTheUpload) {
-    ASSERT_EQ(upload.start(&link, GoodSet()), ParamSetUpload::Start::Started);
-    link.Lose();
-    ASSERT_EQ(results.size(), 1);
-    EXPECT_EQ(results[0], qMakePair(false, QStringLiteral("Parameters upload FAILLED!!")));
-    EXPECT_EQ(std::tuple(link.packets.size(), link.refreshCalls),
-              std::tuple(qsizetype{1}, QList<bool>{false, true}));
-    EXPECT_FALSE(ExchangeGuard::Busy() || upload.pauseTimer().isActive());
 }

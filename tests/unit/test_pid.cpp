@@ -151,20 +151,18 @@ struct Rule {
 
 void Check(int listIndex, const Rule& r) {
     SeparatorGuard sep(QLatin1Char('.'));
-    for (const char* text : r.ok) {
-        PidEditorValues v = Good();
-        v.boxes[static_cast<size_t>(r.box)] = QString::fromLatin1(text);
-        clsPID loop;
-        EXPECT_TRUE(ValidateSettings(&loop, listIndex, v).ok) << listIndex << " " << text;
-    }
-    for (const char* text : r.bad) {
-        PidEditorValues v = Good();
-        v.boxes[static_cast<size_t>(r.box)] = QString::fromLatin1(text);
-        clsPID loop;
-        const ValidationOutcome out = ValidateSettings(&loop, listIndex, v);
-        EXPECT_EQ(out.result(), QStringLiteral("Error"));
-        EXPECT_EQ(out.messageText, QStringLiteral(" Error on PID setting: \r\n") + r.message)
-            << listIndex << " " << text;
+    for (const bool ok : {true, false}) {
+        for (const char* text : ok ? r.ok : r.bad) {
+            PidEditorValues v = Good();
+            v.boxes[static_cast<size_t>(r.box)] = QString::fromLatin1(text);
+            clsPID loop;
+            const ValidationOutcome out = ValidateSettings(&loop, listIndex, v);
+            EXPECT_EQ(std::pair(out.result(), out.messageText),
+                      ok ? std::pair(QString("OK"), QString())
+                         : std::pair(QString("Error"),
+                                     QStringLiteral(" Error on PID setting: \r\n") + r.message))
+                << listIndex << " " << text;
+        }
     }
 }
 
