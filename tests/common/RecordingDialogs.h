@@ -73,6 +73,8 @@ class RecordingDialogs : public UserDialogs {
     void clear() {
         shown.clear();
         messages.clear();
+        questions.clear();
+        details.clear();
     }
 
   private:

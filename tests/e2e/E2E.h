@@ -59,7 +59,6 @@ inline const QDateTime kNow(QDate(2026, 12, 5), QTime(8, 0, 0));
 class ProgramE2E : public ::testing::TestWithParam<Via> {
   protected:
     void SetUp() override {
-        ASSERT_TRUE(dir.isValid());
         QFile params(dir.filePath("PARAMS.h"));
         ASSERT_TRUE(params.open(QIODevice::WriteOnly));
         ASSERT_GT(params.write(sim::ParamsHeaderText()), 0);

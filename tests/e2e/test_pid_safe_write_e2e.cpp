@@ -104,7 +104,6 @@ TEST_P(PidSafeWriteE2E, DiffBackupAndReadBackVerdict) {
         QDir(dir.filePath("backups")).removeRecursively();
         Fill();
         dialogs.clear();
-        dialogs.details.clear();
         session->log().Clear();
         atStatusRead = c.atStatusRead;
         const uint64_t writes = Writes();

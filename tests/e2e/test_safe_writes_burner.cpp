@@ -49,8 +49,6 @@ class SafeWriteE2E : public ProgramE2E {
         backupAtFirstWrite.clear();
         sim->faults().ClearAll();
         dialogs.clear();
-        dialogs.questions.clear();
-        dialogs.details.clear();
         session->log().Clear();
         QDir(backups).removeRecursively();
         // Long enough for an answer over a loaded machine, short for the

@@ -16,8 +16,8 @@
 #include "TestUtil.h"
 #include "burner/SingleParam.h"
 #include "burner/ui/frmFlamora.h"
-#include "shell/ui/frmPID.h"
 #include "shell/ui/ProgramStart.h"
+#include "shell/ui/frmPID.h"
 #include "trend/ui/frmADinputs.h"
 
 using namespace tuvik;
@@ -109,7 +109,6 @@ TEST(BurnerWindow, CommandsWithoutAnOpenLinkSayTheyWereNotSent) {
 
 TEST(BurnerWindow, NoParamsHeaderIsExplainedOnceInTheLogAndTheWindow) {
     QTemporaryDir dir;
-    ASSERT_TRUE(dir.isValid());
     Session session(AppPaths(dir.path(), dir.path(), {dir.path()}));
     session.Start();
     const QString notice = NoParamsHeaderMessage(session.paths());
@@ -135,7 +134,6 @@ TEST(BurnerWindow, NoParamsHeaderIsExplainedOnceInTheLogAndTheWindow) {
 
 TEST(ToolWindows, EveryWindowShowsTheProgramIconAndBelongsToTheMainWindow) {
     QTemporaryDir dir;
-    ASSERT_TRUE(dir.isValid());
     Session session(AppPaths(dir.path(), dir.path(), {}));
     RecordingDialogs dialogs;
     frmPID main(session, ScratchOptions(dir.path(), &dialogs));
@@ -143,15 +141,12 @@ TEST(ToolWindows, EveryWindowShowsTheProgramIconAndBelongsToTheMainWindow) {
     main.Form_Load();
     QTest::mouseClick(main.findChild<QPushButton*>("bntADinputs"), Qt::LeftButton);
 
-    QWidget* burner = main.windows().burner();
-    QWidget* analog = main.windows().analog();
-    ASSERT_NE(burner, nullptr);
-    ASSERT_NE(analog, nullptr);
-    EXPECT_EQ(analog->parentWidget(), &main);
-    EXPECT_EQ(burner->parentWidget(), &main);
-    for (QWidget* w : {static_cast<QWidget*>(&main), burner, analog}) {
+    for (QWidget* w :
+         {main.windows().burner(), main.windows().analog(), static_cast<QWidget*>(&main)}) {
+        ASSERT_NE(w, nullptr);
         SCOPED_TRACE(w->objectName().toStdString());
         EXPECT_TRUE(w->isWindow());
+        EXPECT_EQ(w == &main ? &main : w->parentWidget(), &main);
         EXPECT_FALSE(w->windowIcon().isNull());
         EXPECT_FALSE(w->windowIcon().pixmap(32).isNull());
     }

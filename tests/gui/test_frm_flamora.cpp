@@ -149,7 +149,7 @@ TEST_F(FlamoraTest, ParameterSetUploadOkAndFailed) {
     EXPECT_FALSE(progress->isVisibleTo(form.get()));
 }
 
-TEST_F(FlamoraTest, TheMessageLogReadsTheWindowsLabels) {
+TEST_F(FlamoraTest, TheMessageLogTakesTheBurnersReadings) {
     IdentifyNew();
     s.feeder->Reply(Cmd::Measurements, Measurement(1, 20));
     s.session->log().AddMessage(QStringLiteral("x"));

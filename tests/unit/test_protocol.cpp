@@ -130,16 +130,17 @@ TEST_F(DispatcherTest, LiveValuesGoToTheSelectedLoopAndItsTrend) {
     EXPECT_EQ(std::tuple(loops[1].ControllerOut(), loops[1].getTrendData().at(1, 2).number(),
                          live.size(), t.at(0, 3).isEmpty()),
               std::tuple(QString("40000"), 30000.0, size_t{1}, true));
+    Reply(0x92, "00 40 1C 47 00 00 00 3E 00 00 E0 40 00 00 00 00");
+    EXPECT_EQ(live, (std::vector<int>{0, 1})) << "announced with the loop that took it";
     loops.SetSelectedIndex(PidLoops::kNone);
-    Reply(0x92, "00 00 80 3F 00 00 00 40 00 00 40 40 00 00 80 40");
-    EXPECT_EQ(live.size(), 1u);
+    Reply(0x92, "00 00 80 3F 00 00 00 40 00 00 40 40 00 00 80 40");  // no loop: not announced
 
     loops.SetSelectedIndex(2);  // a short reply, or a setpoint that is no number, stops there
     Reply(0x92, "00 00 B0 40 00 00");
     Reply(0x92, "00 00 E0 40 00 00 00 41 00 00 C0 7F 00 00 10 41");  // 7 8 NaN 9
     EXPECT_EQ(QStringList({loops[2].ControllerOut(), loops[2].Measurement(), loops[2].y_fw()}),
               QStringList({"7", "8", "0"}));
-    EXPECT_EQ(live.size(), 1u);
+    EXPECT_EQ(live.size(), 2u);
 }
 
 TEST_F(DispatcherTest, StatusRecordsAcknowledgementsAndMemoryReads) {
@@ -275,13 +276,9 @@ TEST_F(DispatcherTest, MeasurementsNewLayoutFollowsTheIdentification) {
     Reply(0x97, "2C 01 58 02 01");  // cut before the lambda byte
     EXPECT_EQ(Text(BurnerReading::Heater), "600");
     EXPECT_FALSE(Meas().lambda);
-    // Tgas is a word in decimal, lambda a byte's tenths as a double's text.
-    for (int b = 0; b <= 255; ++b) {
-        const auto v = static_cast<uint8_t>(b);
-        Reply(0x97, {v, v, 0, 0, 0, 0, 0, v});
-        EXPECT_EQ(std::tuple(Text(BurnerReading::Tgas), Text(BurnerReading::Lambda)),
-                  std::tuple(QString::number(b * 257), DoubleText(b / 10.0)));
-    }
+    Reply(0x97, "FF FF 00 00 00 00 00 FF");  // Tgas a word, lambda a byte's tenths
+    EXPECT_EQ(std::tuple(Text(BurnerReading::Tgas), Text(BurnerReading::Lambda)),
+              std::tuple(QString("65535"), QString("25,5")));
 }
 
 TEST_F(DispatcherTest, UsageCountersAndTheParameterSet) {
