@@ -188,4 +188,27 @@ QByteArray TrendView::Csv(const TrendArray& arr, double perUnit, const QString& 
     return out;
 }
 
+std::pair<double, QString> TrendView::TimeUnit(const cTrendline& live,
+                                               const TrendArray& arr) const {
+    if (!arr.stamped()) {
+        return {live.XTitleScale(), live.XTitleEnd()};
+    }
+    const cTrendline::TimeAxis axis = cTrendline::TimeAxisOf(
+        arr, TrendArray::kFirstSample + offset(), zoomed() ? span() : live.maxX());
+    return {axis.unit, axis.suffix};
+}
+
+QStringList TrendView::ReadoutOn(const cTrendline& live, const TrendArray& arr,
+                                 double fraction) const {
+    const auto [perUnit, suffix] = TimeUnit(live, arr);
+    return Readout(arr, fraction, perUnit, suffix);
+}
+
+QByteArray TrendView::VisibleCsv(const cTrendline& live, const TrendArray& arr) const {
+    if (arr.stamped()) {
+        return Csv(arr, 1, QStringLiteral(" s"));
+    }
+    return Csv(arr, live.XTitleScale(), live.XTitleEnd());
+}
+
 }  // namespace tuvik

@@ -13,6 +13,7 @@
 #include <QStringList>
 
 #include <cstdint>
+#include <utility>
 
 #include "trend/TrendArray.h"
 #include "trend/cTrendline.h"
@@ -82,6 +83,14 @@ class TrendView {
     // per sample, oldest first; "." as decimal point, "," between fields.
     // perUnit as for Readout; stamped times to the millisecond.
     QByteArray Csv(const TrendArray& arr, double perUnit, const QString& unitText) const;
+
+    // On a chart with the live chart's settings: the time axis's unit as
+    // this view labels it (samples or seconds a unit, and the suffix), the
+    // cursor read-out, and the visible span as the export writes it (stamped
+    // times in seconds, whatever unit the axis shows).
+    std::pair<double, QString> TimeUnit(const cTrendline& live, const TrendArray& arr) const;
+    QStringList ReadoutOn(const cTrendline& live, const TrendArray& arr, double fraction) const;
+    QByteArray VisibleCsv(const cTrendline& live, const TrendArray& arr) const;
 
   private:
     void Clamp();

@@ -3,24 +3,21 @@
 #include <QApplication>
 #include <QCloseEvent>
 #include <QFrame>
-#include <QGridLayout>
-#include <QGroupBox>
 #include <QGuiApplication>
 #include <QHBoxLayout>
-#include <QLabel>
 #include <QPushButton>
 #include <QVBoxLayout>
 
 #include <algorithm>
 
 #include "link/Packet.h"
-#include "pid/PidEditorModel.h"
 #include "pid/ui/PidEditorWidget.h"
 #include "pid/ui/frmStepTest.h"
 #include "shell/ProgramIcon.h"
 #include "shell/Session.h"
 #include "shell/ui/ConnectionPanel.h"
 #include "shell/ui/LinkStatusBar.h"
+#include "shell/ui/LivePanel.h"
 #include "shell/ui/ProgramStart.h"
 #include "support/ui/Controls.h"
 #include "support/ui/StandardDialogsWidget.h"
@@ -134,42 +131,7 @@ QWidget* frmPID::BuildLivePanel() {
     Picture1_->setMinimumSize(360, 200);
 
     auto* panel = new QWidget(this);
-    auto* status = Named(new QGroupBox(QStringLiteral("PID status"), panel), "FramePIDStatus");
-    // The values change with every reply. A label of fixed size that paints
-    // its own background changes neither the layout nor the group box around
-    // it, so only the label itself is repainted.
-    auto value = [status](const char* name) {
-        auto* l = Named(new QLabel(status), name);
-        l->setFrameShape(QFrame::StyledPanel);
-        l->setAutoFillBackground(true);
-        const int width = l->fontMetrics().horizontalAdvance(QStringLiteral("-00000.000 ")) +
-                          2 * l->frameWidth() + 2 * l->margin() + 6;
-        l->setFixedSize(std::max(70, width), l->sizeHint().height());
-        return l;
-    };
-    LabelMode_ = value("LabelMode");
-    LabelControl_ = value("LabelControl");
-    LabelMeasurement_ = value("LabelMeasurement");
-    LabelY_FW_ = value("LabelY_FW");
-    auto* grid = new QGridLayout(status);
-    const struct {
-        const char* name;
-        const char* caption;
-        QLabel* label;
-    } items[] = {{"lblModeCaption", "Current mode:", LabelMode_},
-                 {"lblControlCaption", "Control signal", LabelControl_},
-                 {"lblMeasurementCaption", "Measurement", LabelMeasurement_},
-                 {"lblY_FWCaption", "Y_fw", LabelY_FW_}};
-    // Two rows of two, so that a narrow window still shows them all.
-    for (int i = 0; i < 4; ++i) {
-        const auto& item = items[i];
-        const int row = i / 2;
-        const int col = (i % 2) * 2;
-        grid->addWidget(Named(new QLabel(QString::fromLatin1(item.caption), status), item.name),
-                        row, col);
-        grid->addWidget(item.label, row, col + 1);
-    }
-    grid->setColumnStretch(4, 1);
+    livePanel_ = new LivePanel(panel);
 
     auto* frame = new QVBoxLayout(Frame1_);
     frame->setContentsMargins(4, 4, 4, 4);
@@ -177,7 +139,7 @@ QWidget* frmPID::BuildLivePanel() {
     auto* layout = new QVBoxLayout(panel);
     layout->setContentsMargins(0, 0, 0, 0);
     layout->addWidget(Frame1_, 1);
-    layout->addWidget(status);
+    layout->addWidget(livePanel_);
     return panel;
 }
 
@@ -238,16 +200,7 @@ void frmPID::ShowLiveValues() {
         return;
     }
     Picture1_->DrawTrend(L->getTrendData(), true);
-    LabelMode_->setText(ModeText(L->AutoMode()));
-    if (const auto t = LiveValueText(L->LiveValues().ControllerOut, 2)) {
-        LabelControl_->setText(*t);
-    }
-    if (const auto t = LiveValueText(L->LiveValues().Measurement, 3)) {
-        LabelMeasurement_->setText(*t);
-    }
-    if (const auto t = LiveValueText(L->LiveValues().y_fw, 3)) {
-        LabelY_FW_->setText(*t);
-    }
+    livePanel_->Show(*L);
 }
 
 // ---- shell buttons ------------------------------------------------------------------

@@ -18,12 +18,12 @@
 #include "support/FrameThrottle.h"
 
 class QFrame;
-class QLabel;
 
 namespace tuvik {
 
 class ConnectionPanel;
 class LinkStatusBar;
+class LivePanel;
 class PidEditorWidget;
 class Session;
 class TrendChartWidget;
@@ -110,10 +110,7 @@ class frmPID : public QWidget, public MainWindowTarget {
     LinkStatusBar* linkStatus_ = nullptr;
     TrendChartWidget* Picture1_ = nullptr;
     QFrame* Frame1_ = nullptr;
-    QLabel* LabelMode_ = nullptr;
-    QLabel* LabelControl_ = nullptr;
-    QLabel* LabelMeasurement_ = nullptr;
-    QLabel* LabelY_FW_ = nullptr;
+    LivePanel* livePanel_ = nullptr;
 };
 
 }  // namespace tuvik

@@ -15,15 +15,12 @@
 #include <QRegion>
 #include <QWidget>
 
-#include <array>
 #include <functional>
 #include <memory>
-#include <optional>
-#include <tuple>
 #include <utility>
-#include <vector>
 
 #include "support/FrameThrottle.h"
+#include "trend/LiveBackground.h"
 #include "trend/PainterSurface.h"
 #include "trend/RecordSet.h"
 #include "trend/RecordingSurface.h"
@@ -69,7 +66,7 @@ class TrendChartWidget : public QWidget {
     const QRegion& lastPaintRegion() const { return lastPaintRegion_; }
     // How often the calls that draw the live chart's background were worked
     // out afresh.
-    int backgroundDraws() const { return backgroundDraws_; }
+    int backgroundDraws() const { return live_.draws(); }
     // CPU time spent in this widget's paint events, in ns.
     qint64 paintNanoseconds() const { return paintNs_; }
     // The size of the widget in twips, as the chart sees it.
@@ -116,25 +113,10 @@ class TrendChartWidget : public QWidget {
   private:
     void RequestRepaint(const QRegion& dirty);
     void RequestRepaint() { RequestRepaint(QRegion(rect())); }
-    // What a new table repaints: all of it, or only the plot and the legend
-    // while the kept background still holds; of the legend only its value
-    // lines while the names on screen are the table's.
-    QRegion LiveDirty();
-    void KeepLiveRegions(double dpiX, double dpiY);
-    QRegion LegendValueLines(double dpiY);
-    using LegendNames = std::array<TrendCell, cTrendline::kSeries>;
-    static LegendNames NamesOf(const TrendArray& arr);
-    bool LegendShows(const TrendArray& arr) const;
+    // The widget as the chart sees it: its size in pixels and resolution.
+    ChartPixels Pixels() const { return {size(), double(logicalDpiX()), double(logicalDpiY())}; }
     void ViewChanged();
     const TrendArray& ShownTable() const { return view_.paused() ? frozen_ : data_; }
-    // The time axis's unit as the shown view labels it: samples or seconds a
-    // unit, and the suffix.
-    std::pair<double, QString> TimeUnit() const;
-    // The time grid of a live table as the screen shows it: each line's pixel
-    // column, its label's, and the label.
-    using ShownTimeGrid = std::vector<std::tuple<int, int, QString>>;
-    ShownTimeGrid TimeGridShown(const TrendArray& arr, double dpiX, double dpiY) const;
-    cTrendline::Geometry GeometryTwips() const;
     void PaintCursor(QPainter& painter);
     void PaintLive(QPainter& painter, const QRegion& visible);
     void ShowPauseButton();
@@ -148,28 +130,7 @@ class TrendChartWidget : public QWidget {
     Content content_ = Content::Nothing;
     std::unique_ptr<RecordingSurface> recording_;
     PainterTextCache texts_;
-    // The calls that draw the live chart's background, and what they were
-    // worked out from.
-    struct BackgroundCalls {
-        std::unique_ptr<RecordingSurface> calls;
-        double legendX = 0;
-        QSize size;
-        double dpiX = 0;
-        double dpiY = 0;
-        bool percentAxis = false;
-        cTrendline chart;
-        ShownTimeGrid timeGrid;
-        // What a new table repaints while all of the above holds: the plot,
-        // and the legend's column or some of it.
-        cTrendline::Geometry geometry;  // twips
-        QRegion plot;
-        QRect legend;
-    };
-    BackgroundCalls background_;
-    // The legend names the screen shows, when it shows one whole live legend.
-    std::optional<LegendNames> legendShown_;
-    QRect valuesDirty_;  // the plot and the value lines of that legend
-    int backgroundDraws_ = 0;
+    LiveBackground live_;
 
     QRegion pendingDirty_;   // what the next frame repaints
     FrameThrottle repaint_;  // counted from the last paint
