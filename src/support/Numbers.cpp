@@ -58,6 +58,18 @@ int DecimalExponent(double v, int p) {
     return exp;
 }
 
+// The significant digits of v's shortest text that reads back as v.
+int ShortestSingleDigits(float v) {
+    char buf[32];
+    const char* const end =
+        std::to_chars(buf, buf + sizeof buf, v, std::chars_format::scientific).ptr;
+    int n = 0;
+    for (const char* q = buf; q < end && *q != 'e'; ++q) {
+        n += *q >= '0' && *q <= '9' ? 1 : 0;
+    }
+    return n;
+}
+
 // Formats with p significant digits; fixed notation within the usual range.
 // Whether v, written with p significant digits (correctly rounded, as the
 // 'e' format writes it), reads back as v; as a single when single is set.
@@ -334,9 +346,12 @@ std::optional<double> SingleTextValue(float v) {
     if (v == 0.0f) {
         return 0.0;  // the text of -0 is "0"
     }
-    // The digits SingleText chooses, by the same test.
+    // The digits SingleText chooses, by the same test. No text with fewer
+    // significant digits than the single's shortest round-trip text reads
+    // back as the single, so the search starts there: one or two tries
+    // instead of up to seven, for every live value of every reply.
     const double d = v;
-    for (int p = 1; p < 7; ++p) {
+    for (int p = ShortestSingleDigits(v); p < 7; ++p) {
         if (ReadsBackWithDigits(d, p, true)) {
             return RoundSignificant(d, p);
         }
