@@ -2,6 +2,7 @@
 
 #include <QStringList>
 
+#include <bit>
 #include <cmath>
 #include <optional>
 
@@ -95,7 +96,14 @@ void clsPID::SetQuietly(float& member, const QString& text) {
 }
 
 bool clsPID::WriteLiveSingle(LiveField field, float v) {
-    const std::optional<double> shown = SingleTextValue(v);
+    // Most replies repeat most fields: the last input of each field and its
+    // normalised value are kept.
+    LiveInput& last = lastLive_[static_cast<size_t>(field)];
+    const auto bits = std::bit_cast<uint32_t>(v);
+    if (!last.known || last.bits != bits) {
+        last = {true, bits, SingleTextValue(v)};
+    }
+    const std::optional<double>& shown = last.shown;
     float* member = nullptr;
     switch (field) {
         case LiveField::ControllerOut:

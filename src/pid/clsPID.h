@@ -22,6 +22,7 @@
 
 #include <array>
 #include <cstdint>
+#include <optional>
 #include <span>
 
 #include "link/DeviceLink.h"
@@ -229,6 +230,12 @@ class clsPID {
     QPointer<DeviceLink> link_;
     PidSettings s_;
     PidLiveValues live_;
+    struct LiveInput {
+        bool known = false;
+        uint32_t bits = 0;
+        std::optional<double> shown;
+    };
+    std::array<LiveInput, 4> lastLive_{};  // by LiveField
     StatusRecord status_{};
     TrendArray trend_{kTrendSeries};
 };
