@@ -101,9 +101,9 @@ bool clsPID::WriteLiveSingle(LiveField field, float v) {
     LiveInput& last = lastLive_[static_cast<size_t>(field)];
     const auto bits = std::bit_cast<uint32_t>(v);
     if (!last.known || last.bits != bits) {
-        last = {true, bits, SingleTextValue(v)};
+        last = {true, bits, SingleTextSingle(v)};
     }
-    const std::optional<double>& shown = last.shown;
+    const std::optional<float>& shown = last.shown;
     float* member = nullptr;
     switch (field) {
         case LiveField::ControllerOut:

@@ -233,7 +233,7 @@ class clsPID {
     struct LiveInput {
         bool known = false;
         uint32_t bits = 0;
-        std::optional<double> shown;
+        std::optional<float> shown;
     };
     std::array<LiveInput, 4> lastLive_{};  // by LiveField
     StatusRecord status_{};

@@ -1,6 +1,7 @@
 #include "support/Numbers.h"
 
 #include <algorithm>
+#include <bit>
 #include <cfloat>
 #include <charconv>
 #include <cmath>
@@ -357,6 +358,27 @@ std::optional<double> SingleTextValue(float v) {
         }
     }
     return RoundSignificant(d, 7);
+}
+
+std::optional<float> SingleTextSingle(float v) {
+    if (!std::isfinite(v)) {
+        return std::nullopt;
+    }
+    if (v == 0.0f) {
+        return 0.0f;  // the text of -0 is "0"
+    }
+    const double d = v;
+    const auto r7 = static_cast<float>(RoundSignificant(d, 7));
+    if (r7 == v) {
+        return v;
+    }
+    // The 7-digit rounding is the closest 7-digit decimal; a shorter one can
+    // still read back as v only where the gap below v is half the gap above,
+    // at a power of two.
+    if ((std::bit_cast<uint32_t>(v) & 0x7FFFFFu) == 0) {
+        return static_cast<float>(*SingleTextValue(v));
+    }
+    return r7;
 }
 
 QString DoubleText(double v, QChar sep) {

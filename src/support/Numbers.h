@@ -50,6 +50,9 @@ inline QString SingleText(float v) {
 // that text reads back as. A single that came as it is written and read back
 // is float(*SingleTextValue(v)). Nothing for NaN and infinities.
 std::optional<double> SingleTextValue(float v);
+// float(*SingleTextValue(v)) the quick way: v itself whenever its text reads
+// back as v, which one 7-digit rounding tells but at a power of two.
+std::optional<float> SingleTextSingle(float v);
 // Shortest text of a double, up to 15 significant digits.
 QString DoubleText(double v, QChar sep);
 inline QString DoubleText(double v) {

@@ -56,9 +56,10 @@ TEST(Numbers, SinglesShortestThatReadsBackInTheUsersSeparator) {
         const float b = std::bit_cast<float>(bits);
         for (const float v : {b, -b, 33554436.f, 8388609.f, 1.2345675e-5f, 0.1f, FLT_MAX}) {
             ASSERT_EQ(SingleTextValue(v).value(), TextToNumber(SingleText(v, '.'))) << v;
+            ASSERT_EQ(SingleTextSingle(v).value(), static_cast<float>(*SingleTextValue(v))) << v;
         }
     }
-    EXPECT_FALSE(SingleTextValue(NAN) || SingleTextValue(-INFINITY));
+    EXPECT_FALSE(SingleTextValue(NAN) || SingleTextValue(-INFINITY) || SingleTextSingle(NAN));
     EXPECT_EQ(SingleText(1.5f, ',') + ' ' + DoubleText(0.5, ','), "1,5 0,5");
     EXPECT_EQ(DetectDecimalSeparator(QLocale(QLocale::Finnish, QLocale::Finland)), ',');
     EXPECT_EQ(LocaleTextToSingle("1,5", ',').value(), 1.5f);
