@@ -12,7 +12,6 @@
 
 #include "link/Packet.h"
 #include "pid/ui/PidEditorWidget.h"
-#include "pid/ui/frmStepTest.h"
 #include "shell/ProgramIcon.h"
 #include "shell/Session.h"
 #include "shell/ui/ConnectionPanel.h"
