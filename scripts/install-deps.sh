@@ -9,6 +9,7 @@ PACKAGES=(
   libqt6sql6-sqlite qt6-qpa-plugins
   libgtest-dev libgmock-dev googletest libbenchmark-dev
   clang libclang-rt-dev
+  libzstd-dev
   xvfb xauth fonts-dejavu-core
 )
 
