@@ -140,16 +140,25 @@ class Framer : public RxSink {
     void Feed(const RecordedChunk& c) {
         time_ = c.timeUs;
         for (const char ch : c.bytes) {
-            const auto b = static_cast<uint8_t>(ch);
             const bool startsPacket = rx_.count == 0;
-            length_ = rx_.count == 1 ? b : length_;
             done_ = false;
-            rx_.Feed(b, *this);
+            rx_.Feed(static_cast<uint8_t>(ch), *this);
             if (startsPacket && rx_.count == 0 && !done_) {
                 stray_.append(ch);  // hunted past
-            } else {
-                FlushStray();
+                continue;
             }
+            FlushStray();
+            if (!done_) {
+                packet_.append(ch);
+            }
+        }
+    }
+    void Finish() {
+        FlushStray();
+        if (!packet_.isEmpty()) {
+            row_({time_, dir_, static_cast<uint8_t>(packet_[0]), packet_,
+                  QStringLiteral("incomplete packet at the end")});
+            packet_.clear();
         }
     }
     void FlushStray() {
@@ -158,26 +167,25 @@ class Framer : public RxSink {
             stray_.clear();
         }
     }
+    // The trailer is the byte being fed: it completes the packet's bytes.
     void OnPacket(uint8_t command, std::span<const uint8_t> data) override {
         done_ = true;
-        const size_t n = length_;
-        QByteArray bytes;
-        bytes.append(static_cast<char>(command));
-        bytes.append(static_cast<char>(n));
-        bytes.append(reinterpret_cast<const char*>(data.data()), static_cast<qsizetype>(n));
-        bytes.append(static_cast<char>(Trailer(command)));
-        row_({time_, dir_, command, bytes,
-              PacketMeaning(dir_, command, data.first(std::max<size_t>(n, 1)))});
+        packet_.append(static_cast<char>(Trailer(command)));
+        const auto length =
+            static_cast<size_t>(static_cast<uint8_t>(packet_.size() > 1 ? packet_[1] : 0));
+        row_({time_, dir_, command, packet_,
+              PacketMeaning(dir_, command,
+                            data.first(std::min(data.size(), std::max<size_t>(length, 1))))});
+        packet_.clear();
     }
     void OnBrokenPacket(uint8_t command, int length, uint8_t trailer) override {
         done_ = true;
-        row_({time_,
-              dir_,
-              command,
-              {},
+        packet_.append(static_cast<char>(trailer));
+        row_({time_, dir_, command, packet_,
               QStringLiteral("broken packet: length %1, trailer 0x%2")
                   .arg(length)
                   .arg(trailer, 2, 16, QLatin1Char('0'))});
+        packet_.clear();
     }
 
   private:
@@ -185,9 +193,9 @@ class Framer : public RxSink {
     const std::function<void(const DumpRow&)>& row_;
     RxState rx_;
     qint64 time_ = 0;
-    size_t length_ = 0;
     bool done_ = false;
     QByteArray stray_;
+    QByteArray packet_;  // the bytes of the packet being framed
 };
 
 QString Hex(const QByteArray& b) {
@@ -234,8 +242,8 @@ qint64 DumpRecording(RecordedChunkSource& source, const std::function<void(const
         ++chunks;
         (c.direction == ChunkDirection::Received ? in : out).Feed(c);
     }
-    in.FlushStray();
-    out.FlushStray();
+    in.Finish();
+    out.Finish();
     return chunks;
 }
 
