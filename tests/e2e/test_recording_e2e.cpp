@@ -24,6 +24,9 @@ QStringList DumpRows(RecordedChunkSource& source) {
 
 class Recorded : public ProgramE2E {};
 
+// Then a folder that cannot be made (its parent is a file) stops recording
+// with one line in the message log and a note in the status line, and the
+// link goes on working; the next connection that fails alike adds no line.
 TEST_P(Recorded, BothDirectionsOfTheLinkAndItsSettingsAreInTheConnectionsRecording) {
     ASSERT_TRUE(Connect());
     ASSERT_TRUE(RoundTrip());
@@ -52,6 +55,16 @@ TEST_P(Recorded, BothDirectionsOfTheLinkAndItsSettingsAreInTheConnectionsRecordi
                               " 2C 01 74  memory byte at 300 = " + QString::number(Byte(300))))
         << rows.join('\n').toStdString();
     EXPECT_EQ(reader->stopReason(), QString());
+
+    ASSERT_TRUE(WriteFile(dir.filePath("file"), "x"));
+    session->recorder().folder() = RecordingFolder(dir.filePath("file/recordings"));
+    for (int connection = 0; connection < 2; ++connection) {
+        ASSERT_TRUE(Connect());
+        ASSERT_TRUE(RoundTrip());
+        EXPECT_TRUE(Find<QLabel>(main.get(), "lblLinkStatus")->text().endsWith("; not recording"));
+        Click(main.get(), "btnCon");
+    }
+    EXPECT_EQ(session->log().logText().count("Recording stopped: "), 1);
 }
 
 INSTANTIATE_TEST_SUITE_P(Links, Recorded, ::testing::Values(Via::Pty, Via::Tcp), ViaParamName);
