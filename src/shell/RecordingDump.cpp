@@ -204,7 +204,8 @@ QString Hex(const QByteArray& b) {
 
 QString TimeText(qint64 us) {
     const QString sign = us < 0 ? QStringLiteral("-") : QString();
-    const qint64 a = us < 0 ? -us : us;
+    // Unsigned, so that the most negative time (a hostile stamp) has a magnitude.
+    const quint64 a = us < 0 ? 0 - static_cast<quint64>(us) : static_cast<quint64>(us);
     return sign + QString::number(a / 1000000) + u'.' +
            QStringLiteral("%1").arg(a % 1000000, 6, 10, QLatin1Char('0'));
 }
