@@ -18,6 +18,7 @@
 #include "shell/DispatchState.h"
 #include "shell/ReplyDispatcher.h"
 #include "support/MessageLog.h"
+#include "trend/HistoryStore.h"
 
 namespace tuvik {
 
@@ -40,9 +41,16 @@ class Session : public QObject {
     ReplyDispatcher& dispatcher() { return dispatcher_; }
     ParamTable& params() { return params_; }
     MessageLog& log() { return *log_; }
+    // The history of the loops' live values and of the events worth marking,
+    // kept while a link is up, in paths().HistoryPath() from Start() on.
+    HistoryStore& history() { return history_; }
+    // Settings key (group "Settings") of the history's retention in days.
+    static constexpr const char* kHistoryDaysKey = "HistoryDays";
 
   private:
     class LogTarget;
+    void KeepLive(int loop);
+    void WatchLink(DeviceLink* link);
 
     AppPaths paths_;
     AppContext ctx_;
@@ -53,6 +61,8 @@ class Session : public QObject {
     std::unique_ptr<MessageLog> log_;
     std::unique_ptr<LogTarget> logTarget_;
     std::unique_ptr<ConnectionController> connection_;
+    HistoryStore history_;
+    QList<QMetaObject::Connection> linkWatch_;
 };
 
 }  // namespace tuvik

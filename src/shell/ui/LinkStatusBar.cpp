@@ -41,6 +41,11 @@ void LinkStatusBar::SetAlarm(bool on) {
     }
 }
 
+void LinkStatusBar::SetNote(const QString& note) {
+    note_ = note;
+    Update();
+}
+
 void LinkStatusBar::WatchLink(DeviceLink* link) {
     for (const QMetaObject::Connection& c : linkWatch_) {
         disconnect(c);
@@ -76,11 +81,12 @@ void LinkStatusBar::Update() {
     if (!link || (!link->reconnecting() && !ctx_.LinkConnected())) {
         timer_.stop();
     }
-    if (line.text != label_->text()) {
-        label_->setText(line.text);
+    const QString text = note_.isEmpty() ? line.text : line.text + QStringLiteral(" | ") + note_;
+    if (text != label_->text()) {
+        label_->setText(text);
         // The label's name stays "Link status"; screen readers read what it
         // says from its description.
-        label_->setAccessibleDescription(line.text);
+        label_->setAccessibleDescription(text);
     }
     if (line.warning != warning_) {
         warning_ = line.warning;

@@ -22,6 +22,8 @@ class LinkStatusBar : public LabelBoxWidget {
 
     // The controller's alarm, shown at the end of the line.
     void SetAlarm(bool on);
+    // A note kept at the end of the line ("History off"); "" removes it.
+    void SetNote(const QString& note);
 
   private:
     void WatchLink(DeviceLink* link);
@@ -34,6 +36,7 @@ class LinkStatusBar : public LabelBoxWidget {
     QTimer timer_;
     QList<QMetaObject::Connection> linkWatch_;
     bool alarm_ = false;
+    QString note_;
     bool warning_ = false;
 };
 
