@@ -655,7 +655,7 @@ std::vector<cTrendline::TimeLine> cTrendline::ClockGrid(const ClockAxis& axis, c
                                         604800, 1209600, 2419200, 4838400, 7862400};
     qint64 step = kSteps[std::size(kSteps) - 1];
     for (qint64 candidate : kSteps) {
-        if (span / candidate <= 7) {
+        if (span / candidate <= 8) {
             step = candidate;
             break;
         }

@@ -224,7 +224,7 @@ TEST(History, ClockAxisLinesStandAtRoundLocalTimes) {
         qint64 span;
         qint64 step;
         const char* format;
-    } cases[] = {{3600, 600, "HH:mm"}, {86400, 21600, "HH:mm"}, {30 * 86400, 604800, "d.M."}};
+    } cases[] = {{3600, 600, "HH:mm"}, {86400, 10800, "HH:mm"}, {30 * 86400, 345600, "d.M."}};
     for (const auto& c : cases) {
         const int maxX = 602;
         const cTrendline::ClockAxis axis{end.toSecsSinceEpoch(), double(c.span) / 600};
