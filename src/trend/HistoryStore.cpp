@@ -140,9 +140,13 @@ void HistoryStore::Commit() {
         pending_ = HistoryBatch{};
         return;
     }
-    const bool prune = retentionDays_ > 0;
+    const bool prune =
+        retentionDays_ > 0 && (pruneBacklog_ || NowMs() - lastPruneMs_ >= kPruneEveryMs);
     if (pending_.empty() && !prune) {
         return;
+    }
+    if (prune) {
+        lastPruneMs_ = NowMs();
     }
     Send(std::exchange(pending_, HistoryBatch{}), prune);
 }
@@ -157,17 +161,18 @@ void HistoryStore::Send(HistoryBatch batch, bool prune) {
                 return;  // the open failed and said so
             }
             QString error = batch.empty() ? QString() : db->Write(batch);
+            int deleted = 0;
             if (error.isEmpty() && prune) {
-                int deleted = 0;
                 error = db->Prune(before, kPruneBatch, &deleted);
             }
             const int seconds = static_cast<int>(batch.seconds.size());
             QMetaObject::invokeMethod(
                 this,
-                [this, error, generation, seconds] {
+                [this, error, generation, seconds, backlog = deleted >= kPruneBatch] {
                     if (generation != generation_) {
                         return;
                     }
+                    pruneBacklog_ = backlog;
                     if (!error.isEmpty()) {
                         Fail(error);
                     } else {

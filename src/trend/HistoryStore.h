@@ -32,6 +32,9 @@ class HistoryStore : public QObject {
     static constexpr int kDefaultRetentionDays = 400;
     // Rows per table deleted in one transaction past the retention.
     static constexpr int kPruneBatch = 10000;
+    // How often old rows are looked for; while a batch comes back full, the
+    // next commit goes on deleting.
+    static constexpr int kPruneEveryMs = 60000;
 
     using Clock = std::function<qint64()>;  // UTC milliseconds since 1970
 
@@ -93,6 +96,7 @@ class HistoryStore : public QObject {
     std::map<int, HistorySecond> open_;  // per loop, the second being summed
     HistoryBatch pending_;
     qint64 lastPruneMs_ = 0;
+    bool pruneBacklog_ = false;
 };
 
 }  // namespace tuvik
