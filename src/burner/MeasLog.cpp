@@ -89,6 +89,7 @@ void MeasLog::MeasuresUpdated(const BurnerReadingTexts& readings, const QDateTim
     for (int c = 1; c <= kBurnerReadings; ++c) {
         row[c] = Field(readings[c - 1]);
     }
+    emit rowStored(DataLine(row));
     if (measPlace_ < kBatchRows - 1) {
         ++measPlace_;
         return;

@@ -84,6 +84,8 @@ class MeasLog : public QObject {
 
   signals:
     void userNotice(const QString& text);
+    // A row has been stored for the file (the line it will be, without CR LF).
+    void rowStored(const QString& line);
 
   private:
     QDateTime Now() const { return clock_(); }

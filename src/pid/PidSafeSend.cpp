@@ -232,6 +232,15 @@ void PidSafeSend::ReportReadBack(const std::optional<PidSettings>& device) {
         JudgeReadBack(ctx_.loops[readIndex_].GetName(), check, lastBackup_);
     ctx_.log.AddMessage(verdict.logLine);
     emit status(verdict.status);
+    QStringList changed;
+    for (const QString& line : check.DiffText().split(QLatin1Char('\n'))) {
+        if (line.contains(QLatin1Char('*'))) {
+            changed << line.simplified();
+        }
+    }
+    emit judged(readIndex_, changed.isEmpty() ? verdict.logLine
+                                              : verdict.logLine + QStringLiteral(" | ") +
+                                                    changed.join(QStringLiteral("; ")));
     // A send already reported as failed gets no second box for a controller
     // that did not answer: only what it now holds is news.
     if (!verdict.verified && (lastSendOk_ || device)) {

@@ -66,6 +66,9 @@ class PidSafeSend : public QObject {
     // The editor's marks are to be shown again.
     void marksChanged();
     void ended(tuvik::PidSafeSend::End end);
+    // A send's read-back was judged: the loop's list index, the verdict and
+    // the changed fields, on one line.
+    void judged(int listIndex, const QString& text);
 
   private:
     enum class Read { None, BeforeSend, AfterSend };

@@ -194,11 +194,13 @@ void StepTestController::SendProgress(int done) {
     if (done == 1 && waiting_ == Waiting::Step && run_.state() == StepTestRun::State::Stepping) {
         run_.StepSent(Now(), QDateTime::currentDateTime());
         const StepRecord& r = run_.record();
-        Status(QStringLiteral("Step test of %1: manual output stepped from %2 % to %3 %.")
-                   .arg(r.loopName)
-                   .arg(r.outputBefore)
-                   .arg(r.outputAfter),
-               true);
+        const QString text =
+            QStringLiteral("Step test of %1: manual output stepped from %2 % to %3 %.")
+                .arg(r.loopName)
+                .arg(r.outputBefore)
+                .arg(r.outputAfter);
+        Status(text, true);
+        emit marked(r.loop, text);
     }
 }
 
@@ -257,6 +259,7 @@ void StepTestController::Finish() {
         return;
     }
     Status(StepTestRun::StateText(s), true);
+    emit marked(run_.record().loop, StepTestRun::StateText(s));
     if (run_.analysable()) {
         Analyse(run_.record());
         // The operator expects the process back where it was: the return is

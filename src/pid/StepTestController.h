@@ -101,6 +101,9 @@ class StepTestController : public QObject {
     void status(const QString& text);
     // analysis() holds a new record.
     void analysed();
+    // A moment of the test worth marking in the history: the step going out
+    // and the end of the recording, with the loop's index.
+    void marked(int loop, const QString& text);
 
   private:
     double Now() const { return clock_.nsecsElapsed() / 1e9; }

@@ -3,9 +3,11 @@
 // (LinkConnected), where replies go, and the channels through which the rest
 // of the program reaches the main window's title bar and the user.
 
+#include <QMap>
 #include <QObject>
 #include <QPointer>
 #include <QString>
+#include <QStringList>
 
 #include "link/DeviceLink.h"
 
@@ -28,14 +30,22 @@ class AppContext : public QObject {
 
     // A line for the main window's title bar.
     void setMainCaption(const QString& text) { emit mainCaptionRequested(text); }
-    // A short note the status line adds to its text (a recording that
-    // stopped); empty for none.
-    const QString& statusNote() const { return statusNote_; }
-    void setStatusNote(const QString& note) {
-        if (note != statusNote_) {
-            statusNote_ = note;
-            emit statusNoteChanged(note);
+    // Short notes the status line adds to its text, one per source (a
+    // recording or a history that stopped); an empty note removes the
+    // source's. statusNote() joins them in the order of their sources.
+    QString statusNote() const {
+        return QStringList(statusNotes_.values()).join(QStringLiteral("; "));
+    }
+    void setStatusNote(const QString& source, const QString& note) {
+        if (note == statusNotes_.value(source)) {
+            return;
         }
+        if (note.isEmpty()) {
+            statusNotes_.remove(source);
+        } else {
+            statusNotes_.insert(source, note);
+        }
+        emit statusNoteChanged(statusNote());
     }
 
     // Something the user must be told in a message box.
@@ -52,7 +62,7 @@ class AppContext : public QObject {
     QPointer<DeviceLink> activeLink_;
     bool linkConnected_ = false;
     ReplyReceiver* receiver_ = nullptr;
-    QString statusNote_;
+    QMap<QString, QString> statusNotes_;
 };
 
 }  // namespace tuvik

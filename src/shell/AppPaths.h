@@ -29,6 +29,8 @@ class AppPaths {
     QString DailyFilePath(const QString& fileName) const {
         return dailyDir_ + QLatin1Char('/') + fileName;
     }
+    // The history database, beside the daily files.
+    QString HistoryPath() const { return DailyFilePath(QStringLiteral("history.sqlite")); }
     // Folders searched for data files, the program's folder first.
     QStringList DataDirs() const { return dataDirs_; }
 

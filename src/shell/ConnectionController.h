@@ -45,6 +45,7 @@ class ConnectionController : public QObject {
     ConnectionWindows* windows() const { return windows_; }
     // The settings store; the platform's own under "VUD_OV" unless set.
     void setSettingsOpener(SettingsOpener open);
+    const SettingsOpener& settingsOpener() const { return openSettings_; }
 
     // The three boxes and the TCP check box as the operator left them.
     const ConnectionTexts& texts() const { return texts_; }

@@ -1,7 +1,7 @@
 #include "shell/ConnectionSettings.h"
 
-#include "support/UserDialogs.h"
 #include "support/Numbers.h"
+#include "support/UserDialogs.h"
 
 namespace tuvik {
 

@@ -89,6 +89,10 @@ void ReplyDispatcher::Dispatch(uint8_t command, std::span<const uint8_t> d) {
             if (main_) {
                 main_->SetAlarm(d[0] != 0);
             }
+            if ((d[0] != 0) != alarm_) {
+                alarm_ = d[0] != 0;
+                emit alarmChanged(alarm_);
+            }
             break;
         case Cmd::Measurements:
             if (burner_) {

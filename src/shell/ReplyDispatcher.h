@@ -52,12 +52,16 @@ class ReplyDispatcher final : public QObject, public ReplyReceiver {
     // Loop status records the selected loop has taken so far: a read that saw
     // none did not happen.
     uint64_t statusRecords() const { return statusRecords_; }
+    // The controller's alarm as last reported.
+    bool alarm() const { return alarm_; }
 
   signals:
     // A live-value reply (0x92) has gone into the loop at this list index and
     // its trend: the live panel, the chart and the step test take it from
     // there. The quiet live-value reply (0x96) does not announce itself.
     void liveUpdated(int loop);
+    // The controller's alarm (0x94) came on or went off.
+    void alarmChanged(bool on);
 
   private:
     void Dispatch(uint8_t command, std::span<const uint8_t> d);
@@ -78,6 +82,7 @@ class ReplyDispatcher final : public QObject, public ReplyReceiver {
     MessageLogTarget* messages_ = nullptr;
     std::function<QString()> timeText_;
     uint64_t statusRecords_ = 0;
+    bool alarm_ = false;
     // Reply kinds whose handling has failed once: the first failure of each
     // goes to the event log, repeats stay quiet.
     std::bitset<256> failedKinds_;

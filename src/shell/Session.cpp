@@ -28,6 +28,50 @@ Session::Session(const AppPaths& paths, QObject* parent)
       recorder_(std::make_unique<SessionRecorder>(
           ctx_, *log_, paths.DailyFilePath(QStringLiteral("recordings")))) {
     connect(log_.get(), &MessageLog::userNotice, &ctx_, &AppContext::notifyUser);
+    connect(&dispatcher_, &ReplyDispatcher::liveUpdated, this, &Session::KeepLive);
+    connect(&dispatcher_, &ReplyDispatcher::alarmChanged, this, [this](bool on) {
+        if (on) {
+            history_.AddEvent(-1, QStringLiteral("alarm"), QStringLiteral("Controller alarm on"));
+        }
+    });
+    connect(&ctx_, &AppContext::linkConnectedChanged, &history_, &HistoryStore::setRecording);
+    connect(&ctx_, &AppContext::activeLinkChanged, this, &Session::WatchLink);
+    // A history that stops says why once in the message log; the rest of the
+    // program goes on without it.
+    connect(&history_, &HistoryStore::failed, log_.get(), &MessageLog::AddMessage);
+    connect(&history_, &HistoryStore::failed, this, [this] {
+        ctx_.setStatusNote(QStringLiteral("history"), QStringLiteral("history off"));
+    });
+}
+
+void Session::KeepLive(int index) {
+    const clsPID* loop = loops_.at(index);
+    if (!loop) {
+        return;
+    }
+    const PidLiveValues& v = loop->LiveValues();
+    history_.AddLive(index, {v.Measurement, loop->Settings().Setpoint, v.ControllerOut, v.y_fw},
+                     loop->AutoMode(), dispatcher_.alarm() ? 1 : 0);
+}
+
+void Session::WatchLink(DeviceLink* link) {
+    for (const QMetaObject::Connection& c : linkWatch_) {
+        disconnect(c);
+    }
+    linkWatch_.clear();
+    if (!link) {
+        return;
+    }
+    linkWatch_ << connect(link, &DeviceLink::linkLost, this, [this](const QString& reason) {
+        history_.AddEvent(-1, QStringLiteral("reconnect"), QStringLiteral("Link lost: ") + reason);
+    });
+    linkWatch_ << connect(link, &DeviceLink::reconnectingChanged, this, [this, link](bool on) {
+        if (!on) {
+            history_.AddEvent(-1, QStringLiteral("reconnect"),
+                              link->PortOpen() ? QStringLiteral("Link back")
+                                               : QStringLiteral("Reconnecting given up"));
+        }
+    });
 }
 
 Session::~Session() {
@@ -46,6 +90,12 @@ void Session::Start() {
         recorder_->setParamsFile(paths_.ParamsHeaderPath());
     }
     recorder_->Prune();
+    UseHistory(paths_.HistoryPath());
+}
+
+void Session::UseHistory(const QString& path) {
+    ctx_.setStatusNote(QStringLiteral("history"), {});
+    history_.UseDatabase(path);
 }
 
 }  // namespace tuvik

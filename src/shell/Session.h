@@ -19,6 +19,7 @@
 #include "shell/ReplyDispatcher.h"
 #include "shell/SessionRecorder.h"
 #include "support/MessageLog.h"
+#include "trend/HistoryStore.h"
 
 namespace tuvik {
 
@@ -43,9 +44,19 @@ class Session : public QObject {
     ParamTable& params() { return params_; }
     MessageLog& log() { return *log_; }
     SessionRecorder& recorder() { return *recorder_; }
+    // The history of the loops' live values and of the events worth marking,
+    // kept while a link is up, in paths().HistoryPath() from Start() on.
+    HistoryStore& history() { return history_; }
+    // Keeps the history in that file from now on (a replay keeps its own);
+    // a note of an earlier failure goes.
+    void UseHistory(const QString& path);
+    // Settings key (group "Settings") of the history's retention in days.
+    static constexpr const char* kHistoryDaysKey = "HistoryDays";
 
   private:
     class LogTarget;
+    void KeepLive(int loop);
+    void WatchLink(DeviceLink* link);
 
     AppPaths paths_;
     AppContext ctx_;
@@ -57,6 +68,8 @@ class Session : public QObject {
     std::unique_ptr<LogTarget> logTarget_;
     std::unique_ptr<ConnectionController> connection_;
     std::unique_ptr<SessionRecorder> recorder_;
+    HistoryStore history_;
+    QList<QMetaObject::Connection> linkWatch_;
 };
 
 }  // namespace tuvik

@@ -135,7 +135,7 @@ void SessionRecorder::Start(DeviceLink& link) {
     }
     writer_ = std::move(writer);
     failed_ = false;
-    ctx_.setStatusNote({});
+    ctx_.setStatusNote(QStringLiteral("recording"), {});
     emit recordingStarted(current_);
     Prune();
     pruneTimer_.start();
@@ -165,7 +165,7 @@ void SessionRecorder::Fail(const QString& why) {
                         QDir::toNativeSeparators(current_) + u')');
     }
     failed_ = true;
-    ctx_.setStatusNote(QStringLiteral("not recording"));
+    ctx_.setStatusNote(QStringLiteral("recording"), QStringLiteral("not recording"));
     current_.clear();
 }
 

@@ -1,7 +1,10 @@
 #include "trend/cTrendline.h"
 
+#include <QDateTime>
+
 #include <algorithm>
 #include <cmath>
+#include <iterator>
 #include <optional>
 
 #include "support/Numbers.h"
@@ -566,8 +569,16 @@ void cTrendline::DrawSQLTrendSteps(RecordSet& rs, QStringList& FieldNames, bool 
     ReplaceZeroSettings();
     const double legendX = static_cast<double>(g.W) + PaintGrid(s, g, PercentAxis, Mode::Strict);
 
+    if (clockAxis_) {
+        for (const TimeLine& line : ClockGrid(*clockAxis_, g, maxX_)) {
+            s.Line(line.x, g.B, line.x, g.T, kGrey, LineForm::Segment);
+            s.setCurrentX(line.x - kLabelOffset);
+            s.setCurrentY(static_cast<double>(g.B) + kLabelOffset);
+            s.Print(line.label);
+        }
+    }
     // Time grid from the right edge, labelled with record counts.
-    for (int i = 0; std::abs(i) <= maxX_; i -= kSqlTimeStep) {
+    for (int i = 0; !clockAxis_ && std::abs(i) <= maxX_; i -= kSqlTimeStep) {
         const double x = static_cast<double>(g.W) - (static_cast<double>(i) / maxX_) * g.P;
         s.Line(x, g.B, x, g.T, kGrey, LineForm::Segment);
         s.setCurrentX(x - kLabelOffset);
@@ -612,13 +623,55 @@ void cTrendline::DrawSQLTrendSteps(RecordSet& rs, QStringList& FieldNames, bool 
         rs.MoveFirst();
         const double divisor = (series == 1 && PercentAxis) ? 100.0 : maxY_;
         for (int j = 2; j <= maxX_ - 2; ++j) {
-            const double ya = heightOf(rs.Fields(column), divisor);
+            const QVariant a = rs.Fields(column);
             rs.MoveNext();
-            const double yb = heightOf(rs.Fields(column), divisor);
-            s.Line(pointX(j), ya, pointX(j + 1), yb, colour, LineForm::Segment);
+            const QVariant b = rs.Fields(column);
+            if (clockAxis_ && (a.isNull() || b.isNull())) {
+                continue;  // a span without data stays empty
+            }
+            s.Line(pointX(j), heightOf(a, divisor), pointX(j + 1), heightOf(b, divisor), colour,
+                   LineForm::Segment);
         }
     }
     s.setFontBold(false);
+}
+
+}  // namespace tuvik
+
+namespace tuvik {
+
+std::vector<cTrendline::TimeLine> cTrendline::ClockGrid(const ClockAxis& axis, const Geometry& g,
+                                                        int maxX) {
+    std::vector<TimeLine> lines;
+    if (maxX <= 0 || !(axis.secondsPerRecord > 0)) {
+        return lines;
+    }
+    // A time t stands at point (end - t) / secondsPerRecord + 1.
+    const double span = axis.secondsPerRecord * maxX;
+    const qint64 oldest =
+        axis.end - static_cast<qint64>(span) + static_cast<qint64>(axis.secondsPerRecord);
+    static constexpr qint64 kSteps[] = {60,     120,     300,     600,     900,    1800,   3600,
+                                        7200,   10800,   21600,   43200,   86400,  172800, 345600,
+                                        604800, 1209600, 2419200, 4838400, 7862400};
+    qint64 step = kSteps[std::size(kSteps) - 1];
+    for (qint64 candidate : kSteps) {
+        if (span / candidate <= 8) {
+            step = candidate;
+            break;
+        }
+    }
+    // Round local times: the local clock's offset at the newest time.
+    const qint64 offset = QDateTime::fromSecsSinceEpoch(axis.end).offsetFromUtc();
+    const qint64 first = ((oldest + offset) / step + 1) * step - offset;
+    for (qint64 t = first; t <= axis.end && lines.size() < 16; t += step) {
+        const double point = static_cast<double>(axis.end - t) / axis.secondsPerRecord + 1;
+        const QDateTime local = QDateTime::fromSecsSinceEpoch(t);
+        const bool midnight = local.time() == QTime(0, 0);
+        const QString label = step >= 86400 || midnight ? local.toString(QStringLiteral("d.M."))
+                                                        : local.toString(QStringLiteral("HH:mm"));
+        lines.push_back({static_cast<double>(g.W) + point * g.P / maxX, label});
+    }
+    return lines;
 }
 
 }  // namespace tuvik

@@ -56,6 +56,19 @@ class cTrendline {
     double XTitleOffset() const { return xTitleOffset_; }
     void setXTitleOffset(double samples) { xTitleOffset_ = samples; }
 
+    // A database drawing whose records are spans of clock time, newest
+    // first: the record k starts secondsPerRecord * (k + 1) before `end`
+    // (UTC seconds). With one set, DrawSQLTrend puts its time grid at round
+    // local clock times labelled with the time of day or the date, and an
+    // empty (NULL) value leaves a gap in its curve: no data in that span.
+    struct ClockAxis {
+        qint64 end = 0;
+        double secondsPerRecord = 1;
+        bool operator==(const ClockAxis&) const = default;
+    };
+    void setClockAxis(std::optional<ClockAxis> axis) { clockAxis_ = axis; }
+    const std::optional<ClockAxis>& clockAxis() const { return clockAxis_; }
+
     // The surface drawn on; owned by whoever set it.
     DrawSurface* PicBox() const { return picBox_; }
     void setPicBox(DrawSurface* s) { picBox_ = s; }
@@ -145,6 +158,10 @@ class cTrendline {
     // stamps).
     std::vector<TimeLine> TimeGrid(const TrendArray& arr, const Geometry& g) const;
 
+    // The clock-time grid of a database drawing maxX points wide with that
+    // axis: round local times, about six lines across.
+    static std::vector<TimeLine> ClockGrid(const ClockAxis& axis, const Geometry& g, int maxX);
+
   private:
     enum class Mode { Lenient, Strict };
     // Steps shared by both drawing operations: background, grid, percent
@@ -169,6 +186,7 @@ class cTrendline {
     UserNotifier* notifier_ = nullptr;
     uint8_t hidden_ = 0;
     double xTitleOffset_ = 0;
+    std::optional<ClockAxis> clockAxis_;
 };
 
 // A number printed on its own: a space (or the minus sign) before it and a

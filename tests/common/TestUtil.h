@@ -4,10 +4,13 @@
 #include <QByteArray>
 #include <QString>
 
+#include <algorithm>
 #include <chrono>
 #include <functional>
+#include <numeric>
 #include <ostream>
 #include <span>
+#include <vector>
 
 #include "link/DeviceLink.h"
 #include "support/Numbers.h"
@@ -35,6 +38,17 @@ inline std::span<const uint8_t> Bytes(const QByteArray& b) {
 QByteArray ReadFile(const QString& path);
 // Writes (replaces) a file, making its folder; false when that fails.
 bool WriteFile(const QString& path, const QByteArray& bytes);
+
+// The mean (the double sum over the count), minimum and maximum of a
+// second's singles, worked out here rather than by the history's own code.
+struct SecondStats {
+    double mean;
+    float min, max;
+};
+inline SecondStats StatsOf(const std::vector<float>& xs) {
+    const auto [lo, hi] = std::minmax_element(xs.begin(), xs.end());
+    return {std::accumulate(xs.begin(), xs.end(), 0.0) / static_cast<double>(xs.size()), *lo, *hi};
+}
 
 // A live-values reply 92 10, data bytes 01..10, then the given trailer
 // (6D is the good one).

@@ -24,6 +24,8 @@
 #include <functional>
 #include <memory>
 
+#include <QComboBox>
+#include <QDateTimeEdit>
 #include "BurnerParams.h"
 #include "RecordingDialogs.h"
 #include "ScratchOptions.h"
@@ -40,9 +42,10 @@
 #include "shell/Session.h"
 #include "shell/ui/frmPID.h"
 #include "support/MessageLog.h"
-#include "trend/ui/frmADinputs.h"
 #include "support/ui/frmMessage.h"
 #include "trend/ui/TrendChartWidget.h"
+#include "trend/ui/frmADinputs.h"
+#include "trend/ui/frmHistory.h"
 
 using namespace tuvik;
 
@@ -365,6 +368,67 @@ void AnalogInputs(const QString& dir) {
     session.ctx().setActiveLink(nullptr);
 }
 
+// A week of one loop's history with its marks, written straight into a
+// scratch database: a daily swing, calmer after the settings were sent.
+void HistoryWindow(const QString& dir) {
+    const QString path = QDir(dir).filePath(QStringLiteral("history-week.sqlite"));
+    const qint64 end = QDateTime(QDate(2026, 12, 5), QTime(18, 0)).toSecsSinceEpoch();
+    const qint64 start = end - 7 * 86400;
+    const qint64 sent = end - 3 * 86400 + 10 * 3600;
+    {
+        HistoryDb db(QStringLiteral("screenshot-history"));
+        if (!db.Open(path).isEmpty()) {
+            Fail("history: database");
+            return;
+        }
+        HistoryBatch batch;
+        for (qint64 t = start; t < end; ++t) {
+            const double day = 2 * M_PI * static_cast<double>((t - start) % 86400) / 86400;
+            const double swing = t < sent ? 1.0 : 0.35;
+            const float meas = static_cast<float>(
+                65 + swing * (4 * std::sin(static_cast<double>(t) / 700) + 3 * std::sin(day)));
+            const float out = static_cast<float>(45 + 25 * std::sin(day - 0.5));
+            HistorySecond s;
+            s.t = t;
+            s.loop = 0;
+            s.mode = 1;
+            for (const float d : {-1.4f, 0.f, 1.1f}) {
+                s.Add({meas + d * static_cast<float>(swing), 65, out + d, 0});
+            }
+            batch.seconds.push_back(s);
+            if (batch.seconds.size() == 86400) {
+                db.Write(batch);
+                batch = {};
+            }
+        }
+        batch.events = {
+            {start + 86400 + 7200, -1, QStringLiteral("reconnect"), QStringLiteral("Link back")},
+            {end - 5 * 86400 + 14 * 3600, 0, QStringLiteral("steptest"),
+             QStringLiteral("Step test started: output 45 % -> 55 %")},
+            {end - 4 * 86400 + 3 * 3600, -1, QStringLiteral("alarm"),
+             QStringLiteral("Controller alarm on")},
+            {sent, 0, QStringLiteral("send"),
+             QStringLiteral("Settings sent and read back: K 1.2 -> 0.85, Ti 90 -> 120")}};
+        if (!db.Write(batch).isEmpty()) {
+            Fail("history: write");
+        }
+    }
+    Session session(AppPaths(dir, dir, {}));
+    session.history().UseDatabase(path);
+    frmHistory w(session);
+    w.resize(980, 440);
+    w.findChild<QDateTimeEdit*>(QStringLiteral("dtHistoryFrom"))
+        ->setDateTime(QDateTime::fromSecsSinceEpoch(start));
+    w.findChild<QDateTimeEdit*>(QStringLiteral("dtHistoryTo"))
+        ->setDateTime(QDateTime::fromSecsSinceEpoch(end));
+    w.findChild<QComboBox*>(QStringLiteral("cboHistorySpan"))->setCurrentIndex(frmHistory::FromTo);
+    w.show();
+    QTest::qWaitForWindowExposed(&w);
+    Pump(100);
+    w.Show();
+    Save(w, "history-week.png");
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -397,5 +461,6 @@ int main(int argc, char** argv) {
     }
     BurnerWindows(dir.path());
     AnalogInputs(dir.path());
+    HistoryWindow(dir.path());
     return g_failures == 0 ? 0 : 1;
 }

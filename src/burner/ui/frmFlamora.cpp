@@ -66,6 +66,8 @@ frmFlamora::frmFlamora(Session& session, UserDialogs* dialogs, QWidget* parent)
         }
     });
     connect(&measLog_, &MeasLog::userNotice, &session_.ctx(), &AppContext::notifyUser);
+    // The history keeps the same rows, with the loops' seconds.
+    connect(&measLog_, &MeasLog::rowStored, &session_.history(), &HistoryStore::AddBurnerRow);
     connect(measurements_, &MeasurementsPanel::savingToggled, &measLog_, &MeasLog::setSaving);
     // A command that could not go out says so, as the other requests of this window do.
     connect(measurements_, &MeasurementsPanel::calibrateLambdaClicked, this,

@@ -64,6 +64,9 @@ PidEditorWidget::PidEditorWidget(Session& session, UserDialogs& dialogs, QWidget
     top->addWidget(BuildButtons());
 
     PidSafeSend& send = controller_->safeSend();
+    connect(&send, &PidSafeSend::judged, this, [this](int loop, const QString& text) {
+        session_.history().AddEvent(loop, QStringLiteral("send"), text);
+    });
     connect(form_, &PidSettingsForm::edited, this, &PidEditorWidget::UpdateMarks);
     connect(controller_.get(), &PidEditorController::marksChanged, this,
             &PidEditorWidget::UpdateMarks);

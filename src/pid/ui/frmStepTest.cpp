@@ -43,6 +43,9 @@ frmStepTest::frmStepTest(Session& session, PidEditorWidget& editor, UserDialogs&
     connect(&controller_, &StepTestController::stepChosen, spinStep_, &QSpinBox::setValue);
     connect(&controller_, &StepTestController::status, lblStatus_, &QLabel::setText);
     connect(&controller_, &StepTestController::analysed, this, &frmStepTest::ShowAnalysis);
+    connect(&controller_, &StepTestController::marked, this, [this](int loop, const QString& text) {
+        session_.history().AddEvent(loop, QStringLiteral("steptest"), text);
+    });
     lblStatus_->setText(StepTestRun::StateText(StepTestRun::State::Idle));
     ShowSuggestions();
 }

@@ -81,11 +81,12 @@ void LinkStatusBar::Update() {
     if (!link || (!link->reconnecting() && !ctx_.LinkConnected())) {
         timer_.stop();
     }
-    if (line.text != label_->text()) {
-        label_->setText(line.text);
+    const QString& text = line.text;
+    if (text != label_->text()) {
+        label_->setText(text);
         // The label's name stays "Link status"; screen readers read what it
         // says from its description.
-        label_->setAccessibleDescription(line.text);
+        label_->setAccessibleDescription(text);
     }
     if (line.warning != warning_) {
         warning_ = line.warning;

@@ -4,6 +4,7 @@
 
 #include "pid/ui/frmStepTest.h"
 #include "shell/Session.h"
+#include "trend/ui/frmHistory.h"
 
 namespace tuvik {
 
@@ -61,6 +62,15 @@ void WindowRegistry::ShowAnalogWindow() {
     if (analog_) {
         ShowInFront(analog_);
     }
+}
+
+void WindowRegistry::ShowHistory() {
+    if (!history_) {
+        history_ = new frmHistory(session_, &main_);
+    } else {
+        static_cast<frmHistory*>(history_.data())->Show();
+    }
+    ShowInFront(history_);
 }
 
 void WindowRegistry::ShowStepTest(PidEditorWidget& editor, UserDialogs& dialogs) {

@@ -56,6 +56,7 @@ class WindowRegistry : public QObject, public ConnectionWindows {
     void ShowBurnerWindow();
     void ShowMessageLog();
     void ShowAnalogWindow();
+    void ShowHistory();
     void ShowStepTest(PidEditorWidget& editor, UserDialogs& dialogs);
 
     // ConnectionWindows
@@ -87,6 +88,7 @@ class WindowRegistry : public QObject, public ConnectionWindows {
     std::unique_ptr<frmClient> client_;    // a new one at every TCP connect
     QPointer<QWidget> burner_;             // created by the burner window factory
     QPointer<QWidget> analog_;             // created on first use of bntADinputs
+    QPointer<QWidget> history_;            // created on first use of cmdHistory
     frmStepTest* stepTest_ = nullptr;      // created by the editor's btnStepTest
     std::function<QWidget*()> burnerFactory_;
     std::function<void()> loadBurner_;

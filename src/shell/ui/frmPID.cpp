@@ -6,6 +6,7 @@
 #include <QGuiApplication>
 #include <QHBoxLayout>
 #include <QPushButton>
+#include <QSettings>
 #include <QVBoxLayout>
 
 #include <algorithm>
@@ -59,6 +60,16 @@ frmPID::frmPID(Session& session, Options options, QWidget* parent)
     editor_->setUseTcpSource([&connection] { return connection.useTcp(); });
     session_.recorder().setSettingsOpener(options.openSettings);
     connection.setSettingsOpener(std::move(options.openSettings));
+    if (const std::unique_ptr<QSettings> store = connection.settingsOpener()()) {
+        const int days =
+            store
+                ->value(QStringLiteral("Settings/") + QLatin1String(Session::kHistoryDaysKey),
+                        HistoryStore::kDefaultRetentionDays)
+                .toInt();
+        if (days > 0) {
+            session_.history().setRetentionDays(days);
+        }
+    }
     connection.setWindows(&windows_);
     windows_.setClientPreparation(std::move(options.prepareClient));
     connectionPanel_ = new ConnectionPanel(connection, this);
@@ -109,10 +120,11 @@ QWidget* frmPID::BuildShellButtons() {
     auto* msg = Named(new QPushButton(QStringLiteral("Msg"), box), "Command6");
     auto* ad = Named(new QPushButton(QStringLiteral("ADinputs"), box), "bntADinputs");
     auto* boot = Named(new QPushButton(QStringLiteral("Boot device"), box), "btnBoot");
+    auto* history = Named(new QPushButton(QStringLiteral("History..."), box), "cmdHistory");
     auto* column = new QVBoxLayout(box);
     column->setContentsMargins(0, 6, 0, 0);
     column->setSpacing(2);
-    for (QPushButton* b : {flamora, msg, ad, boot}) {
+    for (QPushButton* b : {flamora, msg, ad, history, boot}) {
         column->addWidget(b);
     }
     column->addStretch(1);
@@ -120,6 +132,7 @@ QWidget* frmPID::BuildShellButtons() {
     connect(msg, &QPushButton::clicked, &windows_, &WindowRegistry::ShowMessageLog);
     connect(ad, &QPushButton::clicked, &windows_, &WindowRegistry::ShowAnalogWindow);
     connect(boot, &QPushButton::clicked, this, &frmPID::SendBoot);
+    connect(history, &QPushButton::clicked, &windows_, &WindowRegistry::ShowHistory);
     return box;
 }
 

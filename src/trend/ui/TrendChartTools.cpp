@@ -10,6 +10,7 @@
 #include <QPainter>
 #include <QSaveFile>
 #include <QToolButton>
+#include <QToolTip>
 #include <QWheelEvent>
 
 namespace tuvik {
@@ -44,6 +45,10 @@ double TrendChartWidget::FractionAt(double xPixels) const {
 }
 
 QStringList TrendChartWidget::ReadoutAt(double xPixels) const {
+    if (DatabaseTools()) {
+        const double f = FractionAt(xPixels);
+        return f >= 0 && f <= 1 ? dbTools_->Readout(f) : QStringList();
+    }
     if (content_ != Content::Trend) {
         return {};
     }
@@ -51,6 +56,9 @@ QStringList TrendChartWidget::ReadoutAt(double xPixels) const {
 }
 
 QByteArray TrendChartWidget::VisibleCsv() const {
+    if (DatabaseTools()) {
+        return dbTools_->Csv();
+    }
     return view_.VisibleCsv(shown_, ShownTable());
 }
 
@@ -83,8 +91,13 @@ bool TrendChartWidget::ExportPng() {
 void TrendChartWidget::wheelEvent(QWheelEvent* event) {
     const int delta = event->angleDelta().y();
     const double f = FractionAt(event->position().x());
-    if (content_ != Content::Trend || delta == 0 || f < 0 || f > 1) {
+    if (!ToolsOn() || delta == 0 || f < 0 || f > 1) {
         event->ignore();
+        return;
+    }
+    if (DatabaseTools()) {
+        dbTools_->ZoomAt(f, delta > 0 ? 0.8 : 1.25);
+        event->accept();
         return;
     }
     if (!view_.paused() && f > 0 && view_.offset() == 0) {
@@ -100,8 +113,20 @@ void TrendChartWidget::wheelEvent(QWheelEvent* event) {
 }
 
 void TrendChartWidget::mousePressEvent(QMouseEvent* event) {
-    if (content_ != Content::Trend || event->button() != Qt::LeftButton) {
+    if (!ToolsOn() || event->button() != Qt::LeftButton) {
         QWidget::mousePressEvent(event);
+        return;
+    }
+    if (DatabaseTools()) {
+        const double x = event->position().x();
+        const double tolerance = std::abs(FractionAt(x + kMarkHitPixels) - FractionAt(x));
+        const QString text = dbTools_->MarkTextAt(FractionAt(x), tolerance);
+        if (!text.isEmpty()) {
+            QToolTip::showText(event->globalPosition().toPoint(), text, this);
+            emit markClicked(text);
+            return;
+        }
+        dragX_ = x;
         return;
     }
     if (const std::optional<int> series = Pixels().LegendSeriesAt(
@@ -125,7 +150,12 @@ void TrendChartWidget::mouseMoveEvent(QMouseEvent* event) {
         hovered_ = true;
         ShowPauseButton();
     }
-    if (dragX_ >= 0 && (event->buttons() & Qt::LeftButton)) {
+    if (DatabaseTools() && dragX_ >= 0 && (event->buttons() & Qt::LeftButton)) {
+        if (const std::optional<double> share = Pixels().PanShare(shown_, dragX_, x)) {
+            dragX_ = x;
+            dbTools_->Pan(*share);
+        }
+    } else if (dragX_ >= 0 && (event->buttons() & Qt::LeftButton)) {
         if (const std::optional<double> share = Pixels().PanShare(shown_, dragX_, x)) {
             const bool wasPaused = view_.paused();
             view_ = dragView_;
@@ -137,7 +167,7 @@ void TrendChartWidget::mouseMoveEvent(QMouseEvent* event) {
         }
     }
     const double f = FractionAt(x);
-    const double newCursor = content_ == Content::Trend && f >= 0 && f <= 1 ? x : -1;
+    const double newCursor = ToolsOn() && f >= 0 && f <= 1 ? x : -1;
     if (newCursor != cursorX_) {
         cursorX_ = newCursor;
         update();
@@ -150,7 +180,9 @@ void TrendChartWidget::mouseReleaseEvent(QMouseEvent* event) {
 }
 
 void TrendChartWidget::mouseDoubleClickEvent(QMouseEvent* event) {
-    if (content_ == Content::Trend && event->button() == Qt::LeftButton) {
+    if (DatabaseTools() && event->button() == Qt::LeftButton) {
+        dbTools_->Reset();
+    } else if (content_ == Content::Trend && event->button() == Qt::LeftButton) {
         ResetView();
     }
 }
@@ -183,21 +215,46 @@ void TrendChartWidget::keyPressEvent(QKeyEvent* event) {
 }
 
 void TrendChartWidget::contextMenuEvent(QContextMenuEvent* event) {
-    if (content_ != Content::Trend) {
+    if (!ToolsOn()) {
         return;
     }
     QMenu menu(this);
-    QAction* pause =
-        menu.addAction(view_.paused() ? QStringLiteral("&Live") : QStringLiteral("&Pause"));
+    QAction* pause = DatabaseTools() ? nullptr
+                                     : menu.addAction(view_.paused() ? QStringLiteral("&Live")
+                                                                     : QStringLiteral("&Pause"));
     QAction* csv = menu.addAction(QStringLiteral("Export visible span as &CSV..."));
     QAction* png = menu.addAction(QStringLiteral("Save chart as P&NG..."));
     QAction* chosen = menu.exec(event->globalPos());
+    if (chosen == nullptr) {
+        return;
+    }
     if (chosen == pause) {
         pauseButton_->toggle();
     } else if (chosen == csv) {
         ExportCsv();
     } else if (chosen == png) {
         ExportPng();
+    }
+}
+
+double TrendChartWidget::XAt(double fraction) const {
+    const cTrendline::Geometry g = Pixels().Geometry(shown_);
+    const double twips = static_cast<double>(g.W) - fraction * (static_cast<double>(g.W) - g.X0);
+    return twips * logicalDpiX() / 1440.0;  // twips per inch
+}
+
+void TrendChartWidget::PaintMarks(QPainter& painter) {
+    const QFontMetrics fm = painter.fontMetrics();
+    int row = 0;
+    for (const DatabaseChartTools::Mark& mark : dbTools_->Marks()) {
+        if (mark.fraction < 0 || mark.fraction > 1) {
+            continue;
+        }
+        const double x = XAt(mark.fraction);
+        painter.setPen(QPen(QColor(255, 165, 0), 1));
+        painter.drawLine(QPointF(x, 0), QPointF(x, height() - fm.height() - 4));
+        // Labels step down so that neighbouring marks stay readable.
+        painter.drawText(QPointF(x + 3, fm.ascent() + 2 + (row++ % 4) * fm.height()), mark.label);
     }
 }
 

@@ -151,6 +151,8 @@ void TrendChartWidget::DrawSQLTrend(RecordSet& rs, QStringList& FieldNames, bool
     chart_.DrawSQLTrend(rs, FieldNames, PercentAxis);
     chart_.setPicBox(oldBox);
     chart_.setNotifier(oldNotifier);
+    shown_ = chart_;  // the tools map the pointer with the drawing's settings
+    shown_.setPicBox(nullptr);
     recording_ = std::move(rec);
     content_ = Content::Recording;
     live_.Forget();  // the next live table repaints all the recording covered
@@ -195,6 +197,10 @@ void TrendChartWidget::paintEvent(QPaintEvent* event) {
             painter.fillRect(rect(), Qt::black);
             PainterSurface surface(painter, size(), logicalDpiX(), logicalDpiY(), &texts_);
             recording_->Replay(surface);
+            if (DatabaseTools()) {
+                PaintMarks(painter);
+                PaintCursor(painter);
+            }
             break;
         }
     }

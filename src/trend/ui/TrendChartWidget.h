@@ -20,6 +20,7 @@
 #include <utility>
 
 #include "support/FrameThrottle.h"
+#include "trend/DatabaseChartTools.h"
 #include "trend/LiveBackground.h"
 #include "trend/PainterSurface.h"
 #include "trend/RecordSet.h"
@@ -94,9 +95,19 @@ class TrendChartWidget : public QWidget {
     // title and filter in, the chosen path or "" out.
     using SaveDialog = std::function<QString(const QString& title, const QString& filter)>;
     void setSaveDialog(SaveDialog d) { saveDialog_ = std::move(d); }
+    // A database drawing the tools steer (zoom and pan query again, the
+    // cursor and the export read its rows, its marks are drawn and can be
+    // clicked); nullptr: a database drawing is a still picture.
+    void setDatabaseTools(DatabaseChartTools* tools) { dbTools_ = tools; }
+    // How near a click must be to a mark to show its text, in pixels.
+    static constexpr double kMarkHitPixels = 5;
+    // The pixel column of a fraction across the plot.
+    double XAt(double fraction) const;
 
   signals:
     void viewChanged();
+    // A mark of a database drawing was clicked; its full text.
+    void markClicked(const QString& text);
 
   protected:
     bool event(QEvent* event) override;
@@ -120,6 +131,9 @@ class TrendChartWidget : public QWidget {
     void PaintCursor(QPainter& painter);
     void PaintLive(QPainter& painter, const QRegion& visible);
     void ShowPauseButton();
+    bool DatabaseTools() const { return content_ == Content::Recording && dbTools_ != nullptr; }
+    bool ToolsOn() const { return content_ == Content::Trend || DatabaseTools(); }
+    void PaintMarks(QPainter& painter);
 
     enum class Content { Nothing, Trend, Recording };
 
@@ -152,6 +166,7 @@ class TrendChartWidget : public QWidget {
     bool hovered_ = false;  // the pointer has moved over the chart
     TrendView dragView_;    // the view when the drag started
     SaveDialog saveDialog_;
+    DatabaseChartTools* dbTools_ = nullptr;
 };
 
 }  // namespace tuvik

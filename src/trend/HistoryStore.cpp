@@ -1,0 +1,206 @@
+#include "trend/HistoryStore.h"
+
+#include <QCoreApplication>
+#include <QDateTime>
+
+#include <algorithm>
+#include <atomic>
+
+namespace tuvik {
+
+namespace {
+
+QString NextConnectionName() {
+    static std::atomic<int> counter{0};
+    return QStringLiteral("tuvik-history-writer-%1").arg(++counter);
+}
+
+qint64 FloorDiv(qint64 a, qint64 b) {
+    return a / b - ((a % b) < 0 ? 1 : 0);
+}
+
+}  // namespace
+
+HistoryStore::HistoryStore(QObject* parent)
+    : QObject(parent),
+      worker_(new QObject),
+      db_(std::make_shared<HistoryDb>(NextConnectionName())),
+      clock_([] { return QDateTime::currentMSecsSinceEpoch(); }) {
+    thread_.setObjectName(QStringLiteral("history writer"));
+    worker_->moveToThread(&thread_);
+    thread_.start(QThread::LowPriority);
+    commitTimer_.setInterval(kCommitMs);
+    connect(&commitTimer_, &QTimer::timeout, this, &HistoryStore::Commit);
+}
+
+HistoryStore::~HistoryStore() {
+    recording_ = false;
+    open_.clear();  // a second not yet complete is not written as if it were
+    Sync();
+    QMetaObject::invokeMethod(
+        worker_, [db = db_] { db->Close(); }, Qt::BlockingQueuedConnection);
+    thread_.quit();
+    thread_.wait();
+    delete worker_;
+}
+
+void HistoryStore::setCommitInterval(int ms) {
+    commitTimer_.setInterval(ms);
+}
+
+void HistoryStore::UseDatabase(const QString& path) {
+    Commit();
+    path_ = path;
+    failure_.clear();
+    const int generation = ++generation_;
+    QMetaObject::invokeMethod(
+        worker_,
+        [this, db = db_, path, generation] {
+            const QString error = db->Open(path);
+            if (!error.isEmpty()) {
+                QMetaObject::invokeMethod(
+                    this,
+                    [this, error, generation] {
+                        if (generation == generation_) {
+                            Fail(error);
+                        }
+                    },
+                    Qt::QueuedConnection);
+            }
+        },
+        Qt::QueuedConnection);
+    commitTimer_.start();
+}
+
+void HistoryStore::setRecording(bool on) {
+    if (on == recording_) {
+        return;
+    }
+    recording_ = on;
+    if (!on) {
+        // The link went: the seconds being summed are complete.
+        for (auto& [loop, second] : open_) {
+            if (second.n > 0) {
+                pending_.seconds.push_back(second);
+            }
+        }
+        open_.clear();
+        Commit();
+    }
+}
+
+void HistoryStore::AddLive(int loop, const std::array<float, kHistoryValues>& values, int mode,
+                           int alarm) {
+    if (!recording_ || stopped() || path_.isEmpty()) {
+        return;
+    }
+    const qint64 t = FloorDiv(NowMs(), 1000);
+    HistorySecond& s = open_[loop];
+    if (s.n > 0 && s.t != t) {
+        pending_.seconds.push_back(s);
+        s = HistorySecond{};
+    }
+    if (s.n == 0) {
+        s.t = t;
+        s.loop = loop;
+    }
+    s.mode = mode;
+    s.alarm = std::max(s.alarm, alarm);  // an alarm anywhere in the second counts
+    s.Add(values);
+}
+
+void HistoryStore::AddEvent(int loop, const QString& kind, const QString& text) {
+    if (stopped() || path_.isEmpty()) {
+        return;
+    }
+    pending_.events.push_back({FloorDiv(NowMs(), 1000), loop, kind, text});
+}
+
+void HistoryStore::AddBurnerRow(const QString& row) {
+    if (!recording_ || stopped() || path_.isEmpty()) {
+        return;
+    }
+    pending_.burner.push_back({FloorDiv(NowMs(), 1000), row});
+}
+
+void HistoryStore::CloseSecondsBefore(qint64 t) {
+    for (auto it = open_.begin(); it != open_.end();) {
+        if (it->second.n > 0 && it->second.t < t) {
+            pending_.seconds.push_back(it->second);
+            it = open_.erase(it);
+        } else {
+            ++it;
+        }
+    }
+}
+
+void HistoryStore::Commit() {
+    CloseSecondsBefore(FloorDiv(NowMs(), 1000));
+    if (stopped() || path_.isEmpty()) {
+        pending_ = HistoryBatch{};
+        return;
+    }
+    const bool prune =
+        retentionDays_ > 0 && (pruneBacklog_ || NowMs() - lastPruneMs_ >= kPruneEveryMs);
+    if (pending_.empty() && !prune) {
+        return;
+    }
+    if (prune) {
+        lastPruneMs_ = NowMs();
+    }
+    Send(std::exchange(pending_, HistoryBatch{}), prune);
+}
+
+void HistoryStore::Send(HistoryBatch batch, bool prune) {
+    const int generation = generation_;
+    const qint64 before = FloorDiv(NowMs(), 1000) - qint64(retentionDays_) * 86400;
+    QMetaObject::invokeMethod(
+        worker_,
+        [this, db = db_, batch = std::move(batch), prune, before, generation] {
+            if (!db->isOpen()) {
+                return;  // the open failed and said so
+            }
+            QString error = batch.empty() ? QString() : db->Write(batch);
+            int deleted = 0;
+            if (error.isEmpty() && prune) {
+                error = db->Prune(before, kPruneBatch, &deleted);
+            }
+            const int seconds = static_cast<int>(batch.seconds.size());
+            QMetaObject::invokeMethod(
+                this,
+                [this, error, generation, seconds, backlog = deleted >= kPruneBatch] {
+                    if (generation != generation_) {
+                        return;
+                    }
+                    pruneBacklog_ = backlog;
+                    if (!error.isEmpty()) {
+                        Fail(error);
+                    } else {
+                        emit committed(seconds);
+                    }
+                },
+                Qt::QueuedConnection);
+        },
+        Qt::QueuedConnection);
+}
+
+void HistoryStore::Sync() {
+    Commit();
+    QMetaObject::invokeMethod(
+        worker_, [] {}, Qt::BlockingQueuedConnection);
+    // The writer's answers are waiting in this thread's queue: take them now.
+    QCoreApplication::sendPostedEvents(this, QEvent::MetaCall);
+}
+
+void HistoryStore::Fail(const QString& reason) {
+    if (stopped()) {
+        return;
+    }
+    failure_ = reason;
+    open_.clear();
+    pending_ = HistoryBatch{};
+    commitTimer_.stop();
+    emit failed(reason);
+}
+
+}  // namespace tuvik

@@ -1,0 +1,102 @@
+#pragma once
+// The history as the rest of the program sees it: live values go in as they
+// arrive and are summed per UTC second per loop on the caller's thread (a
+// few additions per reply); completed seconds, events and burner rows are
+// handed every kCommitMs to a writer on its own thread, which commits them
+// in one transaction and drops rows past the retention in small batches.
+//
+// The first failure (a locked, full or damaged file, a newer format) stops
+// the history: failed() carries the reason once, later input is dropped, and
+// the rest of the program is not disturbed. UseDatabase points the history at
+// another file and tries again.
+
+#include <QObject>
+#include <QString>
+#include <QThread>
+#include <QTimer>
+
+#include <array>
+#include <functional>
+#include <map>
+#include <memory>
+
+#include "trend/HistoryDb.h"
+
+namespace tuvik {
+
+class HistoryStore : public QObject {
+    Q_OBJECT
+  public:
+    // How often the writer commits: what a killed program can lose.
+    static constexpr int kCommitMs = 2000;
+    static constexpr int kDefaultRetentionDays = 400;
+    // Rows per table deleted in one transaction past the retention.
+    static constexpr int kPruneBatch = 10000;
+    // How often old rows are looked for; while a batch comes back full, the
+    // next commit goes on deleting.
+    static constexpr int kPruneEveryMs = 60000;
+
+    using Clock = std::function<qint64()>;  // UTC milliseconds since 1970
+
+    explicit HistoryStore(QObject* parent = nullptr);
+    // Hands what is left to the writer and waits until it is committed.
+    ~HistoryStore() override;
+
+    // Stops writing to the present file (after committing what it has) and
+    // goes on in the given one; a failed history tries again.
+    void UseDatabase(const QString& path);
+    QString databasePath() const { return path_; }
+
+    // On while there is something to keep (a link is up); switching off
+    // closes the open seconds and commits them.
+    void setRecording(bool on);
+    bool recording() const { return recording_; }
+    bool stopped() const { return !failure_.isEmpty(); }
+    QString failure() const { return failure_; }
+
+    void setCommitInterval(int ms);
+    void setRetentionDays(int days) { retentionDays_ = days; }
+    int retentionDays() const { return retentionDays_; }
+    void setClock(Clock clock) { clock_ = std::move(clock); }
+
+    // One live-value reply of a loop, in the order of kHistoryStems.
+    void AddLive(int loop, const std::array<float, kHistoryValues>& values, int mode, int alarm);
+    void AddEvent(int loop, const QString& kind, const QString& text);
+    void AddBurnerRow(const QString& row);
+
+    // Closes the seconds before the present one and hands everything
+    // pending to the writer (what the timer does).
+    void Commit();
+    // Commit, then wait until the writer has finished all it was given.
+    void Sync();
+
+  signals:
+    // The history stopped; the reason, once.
+    void failed(const QString& reason);
+    // The writer committed a batch (with that many seconds).
+    void committed(int seconds);
+
+  private:
+    qint64 NowMs() const { return clock_(); }
+    void CloseSecondsBefore(qint64 t);
+    void Fail(const QString& reason);
+    void Send(HistoryBatch batch, bool prune);
+
+    QThread thread_;
+    QObject* worker_ = nullptr;  // lives on thread_: the writer's calls run there
+    // Used on thread_ only.
+    std::shared_ptr<HistoryDb> db_;
+    QTimer commitTimer_;
+    Clock clock_;
+    QString path_;
+    QString failure_;
+    bool recording_ = false;
+    int retentionDays_ = kDefaultRetentionDays;
+    int generation_ = 0;                 // a failure from an earlier file is not this one's
+    std::map<int, HistorySecond> open_;  // per loop, the second being summed
+    HistoryBatch pending_;
+    qint64 lastPruneMs_ = 0;
+    bool pruneBacklog_ = false;
+};
+
+}  // namespace tuvik

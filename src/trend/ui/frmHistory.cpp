@@ -1,0 +1,184 @@
+#include "trend/ui/frmHistory.h"
+
+#include <QComboBox>
+#include <QDateTime>
+#include <QDateTimeEdit>
+#include <QGridLayout>
+#include <QLabel>
+#include <QPushButton>
+#include <QSettings>
+#include <QSpinBox>
+#include <QTimer>
+
+#include <atomic>
+#include <cmath>
+
+#include "shell/ConnectionSettings.h"
+#include "shell/Session.h"
+#include "support/ui/Controls.h"
+#include "trend/SqlRecordSet.h"
+#include "trend/ui/TrendChartWidget.h"
+
+namespace tuvik {
+
+namespace {
+
+QString ReaderName() {
+    static std::atomic<int> counter{0};
+    return QStringLiteral("tuvik-history-reader-%1").arg(++counter);
+}
+
+constexpr qint64 kSpanSeconds[] = {3600, 86400, 7 * 86400, 30 * 86400};
+
+}  // namespace
+
+frmHistory::frmHistory(Session& session, QWidget* parent)
+    : QWidget(parent, Qt::Window),
+      session_(session),
+      reader_(std::make_unique<HistoryDb>(ReaderName())) {
+    setObjectName(QStringLiteral("History"));
+    setWindowTitle(QStringLiteral("History"));
+
+    loop_ = Named(new QComboBox(this), "cboHistoryLoop");
+    for (int i = 0; i < PidLoops::kCount; ++i) {
+        const clsPID& loop = session.loops()[i];
+        loop_->addItem(loop.GetName().isEmpty() ? QStringLiteral("Loop %1").arg(i)
+                                                : loop.GetName());
+    }
+    loop_->setCurrentIndex(std::max(0, session.loops().selectedIndex()));
+    span_ = Named(new QComboBox(this), "cboHistorySpan");
+    span_->addItems({QStringLiteral("Last hour"), QStringLiteral("Last day"),
+                     QStringLiteral("Last week"), QStringLiteral("Last month"),
+                     QStringLiteral("From - to")});
+    const QDateTime now = QDateTime::currentDateTime();
+    from_ = Named(new QDateTimeEdit(now.addDays(-1), this), "dtHistoryFrom");
+    to_ = Named(new QDateTimeEdit(now, this), "dtHistoryTo");
+    for (QDateTimeEdit* e : {from_, to_}) {
+        e->setDisplayFormat(QStringLiteral("yyyy-MM-dd HH:mm"));
+        e->setCalendarPopup(true);
+        e->setEnabled(false);
+    }
+    auto* show = Named(new QPushButton(QStringLiteral("Show"), this), "cmdHistoryShow");
+    days_ = Named(new QSpinBox(this), "txtHistoryDays");
+    days_->setRange(1, 36600);
+    days_->setSuffix(QStringLiteral(" days"));
+    days_->setValue(session.history().retentionDays());
+    status_ = Named(new QLabel(this), "lblHistoryStatus");
+    status_->setWordWrap(true);
+    chart_ = Named(new TrendChartWidget(this), "picHistory");
+    chart_->setMinimumSize(480, 240);
+    chart_->setDatabaseTools(&view_);
+
+    auto* grid = new QGridLayout(this);
+    grid->addWidget(new QLabel(QStringLiteral("Loop"), this), 0, 0);
+    grid->addWidget(loop_, 0, 1);
+    grid->addWidget(new QLabel(QStringLiteral("Span"), this), 0, 2);
+    grid->addWidget(span_, 0, 3);
+    grid->addWidget(from_, 0, 4);
+    grid->addWidget(to_, 0, 5);
+    grid->addWidget(show, 0, 6);
+    grid->addWidget(new QLabel(QStringLiteral("Keep"), this), 0, 7);
+    grid->addWidget(days_, 0, 8);
+    grid->addWidget(chart_, 1, 0, 1, 9);
+    grid->addWidget(status_, 2, 0, 1, 9);
+    grid->setRowStretch(1, 1);
+    grid->setColumnStretch(1, 1);
+    resize(900, 420);
+
+    resized_ = new QTimer(this);
+    resized_->setSingleShot(true);
+    connect(resized_, &QTimer::timeout, this, &frmHistory::Draw);
+    connect(span_, &QComboBox::currentIndexChanged, this, [this](int i) {
+        from_->setEnabled(i == FromTo);
+        to_->setEnabled(i == FromTo);
+        Show();
+    });
+    connect(loop_, &QComboBox::currentIndexChanged, this, &frmHistory::Show);
+    connect(show, &QPushButton::clicked, this, &frmHistory::Show);
+    connect(days_, &QSpinBox::valueChanged, this, &frmHistory::RetentionChanged);
+    connect(chart_, &TrendChartWidget::markClicked, status_, &QLabel::setText);
+    view_.setOnChanged([this] { Draw(); });
+    Show();
+}
+
+frmHistory::~frmHistory() {
+    view_.setOnChanged({});
+}
+
+void frmHistory::RetentionChanged(int days) {
+    session_.history().setRetentionDays(days);
+    if (const std::unique_ptr<QSettings> store = session_.connection().settingsOpener()()) {
+        store->setValue(QStringLiteral("Settings/") + QLatin1String(Session::kHistoryDaysKey),
+                        days);
+    }
+}
+
+void frmHistory::Show() {
+    const int span = span_->currentIndex();
+    if (span == FromTo) {
+        view_.Choose(loop_->currentIndex(), from_->dateTime().toSecsSinceEpoch(),
+                     to_->dateTime().toSecsSinceEpoch());
+    } else {
+        const qint64 now = QDateTime::currentSecsSinceEpoch();
+        view_.Choose(loop_->currentIndex(), now - kSpanSeconds[span], now);
+    }
+    Draw();
+}
+
+void frmHistory::resizeEvent(QResizeEvent* event) {
+    QWidget::resizeEvent(event);
+    resized_->start(0);  // one drawing for a run of resizes
+}
+
+void frmHistory::Draw() {
+    // Writes by the writer are committed every few seconds: a session that
+    // is running now commits what it has, so the newest seconds are shown.
+    session_.history().Sync();
+    const QString path = session_.history().databasePath();
+    if (!reader_->isOpen() || reader_->database().databaseName() != path) {
+        if (const QString error = reader_->OpenForReading(path); !error.isEmpty()) {
+            status_->setText(error);
+            return;
+        }
+    }
+    // One row per pixel column of the plot.
+    const QSizeF tw = chart_->sizeInTwips();
+    const cTrendline::Geometry g = cTrendline::ComputeGeometry(static_cast<float>(tw.width()),
+                                                               static_cast<float>(tw.height()), 0);
+    view_.setColumns(
+        static_cast<int>((static_cast<double>(g.W) - g.X0) * chart_->width() / tw.width()));
+    QString error;
+    QSqlQuery query = view_.Run(reader_->database(), &error);
+    if (!error.isEmpty()) {
+        status_->setText(QStringLiteral("History cannot be read: ") + error);
+        return;
+    }
+    double low = 0;
+    double high = 10;
+    for (const HistoryView::Row& row : view_.rows()) {
+        for (int v = 0; v < 6; ++v) {  // the measurement and setpoint columns
+            const double x = row.v[static_cast<size_t>(v)];
+            if (!std::isnan(x)) {
+                low = std::min(low, x);
+                high = std::max(high, x);
+            }
+        }
+    }
+    cTrendline& c = chart_->chart();
+    c.setMaxX(static_cast<int16_t>(view_.ChartMaxX()));
+    c.setMaxY(static_cast<int16_t>(std::min(32000.0, std::ceil(high * 1.1 / 10) * 10)));
+    c.setMinY(low < 0 ? -1 : 0);
+    c.setResolution(5);
+    c.setClockAxis(view_.Axis());
+    SqlRecordSet rs(std::move(query));
+    QStringList names = HistoryView::DrawnSeries();
+    chart_->DrawSQLTrend(rs, names, true);
+    status_->setText(QStringLiteral("%1 to %2, %3 marks")
+                         .arg(QDateTime::fromSecsSinceEpoch(view_.t0())
+                                  .toString(QStringLiteral("yyyy-MM-dd HH:mm")),
+                              QDateTime::fromSecsSinceEpoch(view_.t1())
+                                  .toString(QStringLiteral("yyyy-MM-dd HH:mm")))
+                         .arg(view_.events().size()));
+}
+
+}  // namespace tuvik
