@@ -22,7 +22,7 @@ startup="$dir/startup.txt"
 
 echo "Running benchmarks ($reps repetitions) ..." >&2
 QT_QPA_PLATFORM=offscreen "$bench" \
-  --benchmark_filter='Framing|Dispatch|Trend|AllParams' \
+  --benchmark_filter='Framing|Dispatch|Trend|AllParams|Replay' \
   --benchmark_repetitions="$reps" --benchmark_report_aggregates_only=true \
   --benchmark_format=json --benchmark_out="$json" --benchmark_out_format=json \
   >/dev/null 2>"$dir/bench.stderr"
@@ -85,6 +85,12 @@ for name, label in (("BM_TrendRedrawPainter/1", "main-chart redraw, 5 x 357 (as 
 b = need("BM_AllParamsOpen")
 w, c = secs(b, "real_time") * 1e3, secs(b, "cpu_time") * 1e3
 row("all-parameters window, 1,001 parameters, opens", "%.1f ms" % w, "%.1f ms" % c, "< 150 ms", c < 150)
+
+for arg, label in (("0", "one-hour recording (0x92 at 430/s) replayed, seek to the end, painting held"),
+                   ("1", "one-hour recording replayed as fast as possible, window painting")):
+    b = need("BM_ReplayHour/%s/iterations:1/real_time" % arg)
+    w, c = 3600.0 / secs(b, "real_time"), 3600.0 / secs(b, "cpu_time")
+    row(label, "%.0fx real time" % w, "%.0fx real time" % c, ">= 100x real time", c >= 100)
 
 ms = [int(x) for x in open(sys.argv[2]).read().split()]
 s = statistics.median(ms)

@@ -24,11 +24,13 @@ Session::Session(const AppPaths& paths, QObject* parent)
       paths_(paths),
       log_(std::make_unique<MessageLog>(paths.DailyDir())),
       logTarget_(std::make_unique<LogTarget>(*log_)),
-      connection_(std::make_unique<ConnectionController>(ctx_, *log_)) {
+      connection_(std::make_unique<ConnectionController>(ctx_, *log_)),
+      replay_(std::make_unique<ReplayController>(ctx_, *connection_)) {
     connect(log_.get(), &MessageLog::userNotice, &ctx_, &AppContext::notifyUser);
 }
 
 Session::~Session() {
+    replay_.reset();
     dispatcher_.SetMessageLog(nullptr);
 }
 

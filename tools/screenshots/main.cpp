@@ -28,6 +28,7 @@
 #include "RecordingDialogs.h"
 #include "ScratchOptions.h"
 #include "SimServer.h"
+#include "SyntheticRecording.h"
 #include "burner/ui/frmAllParams.h"
 #include "burner/ui/frmExtra.h"
 #include "burner/ui/frmFlamora.h"
@@ -40,9 +41,9 @@
 #include "shell/Session.h"
 #include "shell/ui/frmPID.h"
 #include "support/MessageLog.h"
-#include "trend/ui/frmADinputs.h"
 #include "support/ui/frmMessage.h"
 #include "trend/ui/TrendChartWidget.h"
+#include "trend/ui/frmADinputs.h"
 
 using namespace tuvik;
 
@@ -365,6 +366,32 @@ void AnalogInputs(const QString& dir) {
     session.ctx().setActiveLink(nullptr);
 }
 
+// The main window replaying ten minutes of live values (one reply every
+// 100 ms), paused at 4:10 after a seek, at 5×.
+void Replay(const QString& dir) {
+    test::RecordingDialogs dialogs;
+    Session session(AppPaths(dir, dir, {QStringLiteral(TUVIK_SOURCE_DATA_DIR)}));
+    frmPID w(session, test::ScratchOptions(dir, &dialogs));
+    w.Form_Load();
+    w.resize(1280, 720);
+    w.show();
+    auto source = std::make_unique<sim::SyntheticRecording>(600LL * 1'000'000, 100'000);
+    if (session.replay().Start(std::move(source), QStringLiteral("2026-12-08_101500.pcapng.zst"))) {
+        Fail("replay refused");
+        return;
+    }
+    ReplayLink* link = session.replay().link();
+    link->SetSpeed(5);
+    link->Seek(250LL * 1'000'000);
+    if (!WaitUntil([&] { return !link->seeking(); })) {
+        Fail("replay seek did not end");
+    }
+    link->SetPaused(true);
+    Pump(1200);  // the status line's next update
+    Save(w, "replay.png");
+    session.replay().Stop();
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -397,5 +424,6 @@ int main(int argc, char** argv) {
     }
     BurnerWindows(dir.path());
     AnalogInputs(dir.path());
+    Replay(dir.path());
     return g_failures == 0 ? 0 : 1;
 }

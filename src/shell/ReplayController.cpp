@@ -1,0 +1,98 @@
+#include "shell/ReplayController.h"
+
+#include <QFileInfo>
+
+#include "shell/AppContext.h"
+#include "shell/ConnectionController.h"
+#include "support/ExchangeGuard.h"
+
+namespace tuvik {
+
+ReplayController::ReplayController(AppContext& ctx, ConnectionController& connection,
+                                   QObject* parent)
+    : QObject(parent), ctx_(ctx), connection_(connection) {}
+
+ReplayController::~ReplayController() {
+    Stop();
+}
+
+std::optional<QString> ReplayController::FormatRefusal(const RecordingInfo& info) {
+    if (info.formatVersion == kFormatVersion) {
+        return std::nullopt;
+    }
+    return QStringLiteral(
+               "This recording cannot be replayed: it was made by version %1 in "
+               "recording format %2, and this version reads format %3.")
+        .arg(info.toolVersion.isEmpty() ? QStringLiteral("(unknown)") : info.toolVersion)
+        .arg(info.formatVersion)
+        .arg(kFormatVersion);
+}
+
+std::optional<QString> ReplayController::Open(const QString& path) {
+    QString error;
+    std::unique_ptr<RecordedChunkSource> source = open_ ? open_(path, &error) : nullptr;
+    if (!source) {
+        return QStringLiteral("The recording %1 cannot be opened: %2")
+            .arg(QFileInfo(path).fileName(),
+                 error.isEmpty() ? QStringLiteral("no reader for recordings") : error);
+    }
+    return Start(std::move(source), QFileInfo(path).fileName());
+}
+
+std::optional<QString> ReplayController::Start(std::unique_ptr<RecordedChunkSource> source,
+                                               const QString& name) {
+    if (const auto why = FormatRefusal(source->info())) {
+        return why;
+    }
+    Stop();
+    // A transfer half done would be cut off by the link going away.
+    if (ExchangeGuard::Busy()) {
+        return ExchangeGuard::BusyMessage();
+    }
+    if (DeviceLink* live = ctx_.activeLink();
+        live && (ctx_.LinkConnected() || live->reconnecting())) {
+        live->Disconnect();
+    }
+    auto* link = new ReplayLink(std::move(source), this);
+    link->setName(name);
+    link_ = link;
+    connection_.Attach(*link);
+    ctx_.setActiveLink(link);
+    ExchangeGuard::RefuseSending(RefusalText());
+    // Disconnecting the replay (the connect button does) ends it.
+    connect(link, &DeviceLink::connectionChanged, this, [this](bool on) {
+        if (!on) {
+            Stop();
+        }
+    });
+    connect(link, &ReplayLink::endReached, this, [this](const QString& reason) {
+        if (!reason.isEmpty()) {
+            ctx_.notifyUser(QStringLiteral("The replay stopped before the end of the recording: ") +
+                            reason);
+        }
+    });
+    // The burner window takes the recorded measurements as it takes live ones.
+    if (ConnectionWindows* windows = connection_.windows()) {
+        windows->LoadBurnerWindow();
+    }
+    emit replayingChanged(true);
+    link->Start();
+    return std::nullopt;
+}
+
+void ReplayController::Stop() {
+    ReplayLink* link = link_;
+    if (!link) {
+        return;
+    }
+    link_ = nullptr;  // the disconnect below comes back here
+    link->Disconnect();
+    if (ctx_.activeLink() == link) {
+        ctx_.setActiveLink(nullptr);
+    }
+    ExchangeGuard::RefuseSending({});
+    link->deleteLater();
+    emit replayingChanged(false);
+}
+
+}  // namespace tuvik

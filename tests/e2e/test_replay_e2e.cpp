@@ -1,0 +1,97 @@
+// A recording replayed through the real windows: nothing an operator does
+// while it plays reaches the device, and each attempt is told once.
+#include "E2E.h"
+#include "MemorySource.h"
+#include "burner/ui/frmAllParams.h"
+#include "burner/ui/frmExtra.h"
+#include "pid/ui/frmStepTest.h"
+
+namespace tuvik::test {
+
+namespace {
+
+class ReplayE2E : public ProgramE2E {};
+
+// A recording that goes on for an hour: the replay is still playing
+// throughout the test.
+std::unique_ptr<MemorySource> HourLongRecording() {
+    auto src = std::make_unique<MemorySource>();
+    const uint8_t alarmOff[] = {0};
+    src->Add(0, EncodePacket(Cmd::Alarm, alarmOff));
+    src->Add(3'600'000'000LL, EncodePacket(Cmd::Alarm, alarmOff));
+    return src;
+}
+
+}  // namespace
+
+TEST_P(ReplayE2E, EverySendIsRefusedOnceAndNothingReachesTheDevice) {
+    ASSERT_TRUE(Connect());
+    ASSERT_TRUE(RoundTrip());
+    Click(main.get(), "btnStepTest");
+    frmStepTest* stepTest = main->windows().stepTest();
+    const QPushButton* stepManual = Find<QPushButton>(stepTest, QStringLiteral("btnManual"));
+    frmAllParams* allParams = burner->allParams();
+    // Commands only an operator's action sends.
+    const std::array<uint8_t, 7> watched = {Cmd::Boot,    Cmd::Plus,     Cmd::CalLambda,
+                                            Cmd::Commit,  Cmd::MemWrite, Cmd::ReadWord,
+                                            Cmd::ReadByte};
+    std::array<uint64_t, 7> before{};
+    for (size_t i = 0; i < watched.size(); ++i) {
+        before[i] = Requests(watched[i]);
+    }
+    ASSERT_FALSE(session->replay().Start(HourLongRecording(), QStringLiteral("hour")));
+    ASSERT_EQ(link(), session->replay().link());
+    EXPECT_FALSE(main->windows().serial()->link().PortOpen());
+    EXPECT_TRUE(session->ctx().LinkConnected());
+    // Boxes that would pass their checks, so only the replay refuses.
+    Edit("txtOso")->setText("300");
+    Edit("txtValue")->setText("7");
+
+    const struct {
+        const char* path;
+        QObject* window;
+        const char* button;
+    } rows[] = {
+        {"get current values", main.get(), "btnGetCurrentValues"},
+        {"apply changes", main.get(), "cmdOK"},
+        {"request button +", main.get(), "Command2"},
+        {"boot device", main.get(), "btnBoot"},
+        // Put in manual or start, whichever the loop's mode offers.
+        {"step test", stepTest, stepManual->isEnabled() ? "btnManual" : "btnStart"},
+        {"burner: get values", burner, "btnGetvalues"},
+        {"burner: send values", burner, "btnSendValues"},
+        {"burner: calibrate lambda", burner, "btnCalLambda"},
+        {"burner: init params", burner, "Command1"},
+        {"single read", burner, "btnRead"},
+        {"single read 16bit", burner, "btnRead16Bit"},
+        {"single write", burner, "btnWrite"},
+        {"single write 16bit", burner, "btnWrite16bit"},
+        {"all params: read", allParams, "btnRead"},
+        {"all params: send", allParams, "Command3"},
+        {"histogram", burner->extras(), "btnReadHistogram"},
+    };
+    for (const auto& row : rows) {
+        SCOPED_TRACE(row.path);
+        const size_t shown = dialogs.shown.size();
+        Click(row.window, QString::fromLatin1(row.button));
+        ASSERT_EQ(dialogs.shown.size(), shown + 1);
+        EXPECT_EQ(dialogs.shown.back().kind, QStringLiteral("message"));
+        EXPECT_EQ(dialogs.shown.back().text,
+                  QStringLiteral("not sent: a recording is being replayed"));
+    }
+
+    // Back to the device: its answer to one read proves that everything
+    // written before it has been taken.
+    session->replay().Stop();
+    EXPECT_EQ(session->ctx().activeLink(), nullptr);
+    ASSERT_TRUE(Connect());
+    ASSERT_TRUE(RoundTrip());
+    for (size_t i = 0; i < watched.size(); ++i) {
+        SCOPED_TRACE(watched[i]);
+        EXPECT_EQ(Requests(watched[i]), before[i] + (watched[i] == Cmd::ReadByte ? 1 : 0));
+    }
+}
+
+INSTANTIATE_TEST_SUITE_P(Pty, ReplayE2E, ::testing::Values(Via::Pty), ViaParamName);
+
+}  // namespace tuvik::test
