@@ -4,6 +4,7 @@
 // grabbed. Run through scripts/screenshots.sh.
 #include <QApplication>
 #include <QCheckBox>
+#include <QComboBox>
 #include <QDir>
 #include <QElapsedTimer>
 #include <QFile>
@@ -381,7 +382,7 @@ void Replay(const QString& dir) {
         return;
     }
     ReplayLink* link = session.replay().link();
-    link->SetSpeed(5);
+    w.findChild<QComboBox*>("cboReplaySpeed")->setCurrentIndex(1);  // 5×
     link->Seek(250LL * 1'000'000);
     if (!WaitUntil([&] { return !link->seeking(); })) {
         Fail("replay seek did not end");

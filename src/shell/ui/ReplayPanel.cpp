@@ -48,7 +48,7 @@ ReplayPanel::ReplayPanel(Session& session, UserDialogs& dialogs, QWidget* parent
     connect(replay, &QPushButton::clicked, this, &ReplayPanel::ChooseRecording);
     connect(stop, &QPushButton::clicked, &c, &ReplayController::Stop);
     connect(&c, &ReplayController::replayingChanged, this, &ReplayPanel::ReplayingChanged);
-    connect(speed_, &QComboBox::activated, this, [this, &c](int i) {
+    connect(speed_, &QComboBox::currentIndexChanged, this, [this, &c](int i) {
         if (ReplayLink* link = c.link()) {
             link->SetSpeed(speed_->itemData(i).toInt());
         }
@@ -85,6 +85,7 @@ void ReplayPanel::ReplayingChanged(bool on) {
         return;
     }
     const QSignalBlocker quiet(position_);
+    const QSignalBlocker quietSpeed(speed_);
     position_->setRange(0, static_cast<int>((link->lengthUs() + kUsPerSlider - 1) / kUsPerSlider));
     position_->setValue(0);
     speed_->setCurrentIndex(speed_->findData(link->speed()));
