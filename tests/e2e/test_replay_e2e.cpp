@@ -39,6 +39,14 @@ TEST_P(ReplayE2E, EverySendIsRefusedOnceAndNothingReachesTheDevice) {
     for (size_t i = 0; i < watched.size(); ++i) {
         before[i] = Requests(watched[i]);
     }
+    // A recording in another format is refused, the live link left as it was.
+    auto other = HourLongRecording();
+    other->recordingInfo = {.formatVersion = 2, .toolVersion = QStringLiteral("9.1.0")};
+    EXPECT_EQ(session->replay().Start(std::move(other), QStringLiteral("new")),
+              QStringLiteral("This recording cannot be replayed: it was made by version 9.1.0 in "
+                             "recording format 2, and this version reads format 1."));
+    EXPECT_TRUE(link()->PortOpen());
+
     ASSERT_FALSE(session->replay().Start(HourLongRecording(), QStringLiteral("hour")));
     ASSERT_EQ(link(), session->replay().link());
     EXPECT_FALSE(main->windows().serial()->link().PortOpen());
