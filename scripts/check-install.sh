@@ -24,7 +24,7 @@ trap cleanup EXIT INT TERM
 fail() { echo "check-install.sh: $*" >&2; exit 1; }
 
 cmake --install "$build" --prefix "$prefix" >/dev/null
-for f in bin/tuvik bin/tuvik-sim share/tuvik-sim/PARAMS.h \
+for f in bin/tuvik bin/tuvik-sim bin/tuvik-recording share/tuvik-sim/PARAMS.h \
          share/tuvik/Settings/PID_def.PID share/tuvik/Settings/PICZA303_def.PID \
          share/tuvik/Settings/PICZA304_def.PID share/tuvik/Settings/TICZA116_def.PID \
          share/applications/tuvik.desktop share/icons/hicolor/scalable/apps/tuvik.svg; do
@@ -83,6 +83,13 @@ daily="$(find "$work/data" -name 'Flamorifier_*.csv' 2>/dev/null | head -n 1 || 
 [ -n "$daily" ] || fail "no daily message file under the user's data folder"
 lines="$(($(wc -l <"$daily") - 1))"
 [ "$lines" -eq "$messages" ] || fail "$messages messages logged but $lines lines in $daily"
+# The connection was recorded in the user's data folder, and the installed
+# dump tool reads the recording to its clean end.
+recording="$(find "$work/data" -path '*/recordings/*.pcapng.zst' 2>/dev/null | head -n 1 || true)"
+[ -n "$recording" ] || fail "no session recording under the user's data folder"
+"${guard[@]}" "$prefix/bin/tuvik-recording" "$recording" >"$work/dump.txt" ||
+  fail "tuvik-recording could not read $recording to its end"
+grep -q " rx 0x92 .* live values: " "$work/dump.txt" || fail "no live values in the recording's dump"
 listing >"$work/after.txt"
 diff "$work/before.txt" "$work/after.txt" >"$work/changed.txt" ||
   { cat "$work/changed.txt" >&2; fail "the tool or the simulator wrote into the program folder"; }

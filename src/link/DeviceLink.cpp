@@ -29,6 +29,12 @@ qint64 LinkClockMs() {
         .count();
 }
 
+qint64 LinkClockUs() {
+    return std::chrono::duration_cast<std::chrono::microseconds>(
+               std::chrono::steady_clock::now().time_since_epoch())
+        .count();
+}
+
 DeviceLink::DeviceLink(QObject* parent)
     : QObject(parent), clock_(&QTime::currentTime), requestTimer_(this) {
     requestTimer_.setInterval(defaultRequestMs_);
@@ -51,6 +57,10 @@ bool DeviceLink::ReceiveLoop(const std::function<std::span<const uint8_t>()>& ne
     QPointer<DeviceLink> self(this);
     for (std::span<const uint8_t> bytes = next(); !bytes.empty(); bytes = next()) {
         traffic_.bytes += bytes.size();
+        // As read, before the framing: a recording holds broken packets too.
+        if (tap_) {
+            tap_->Chunk(ChunkDirection::Received, bytes, LinkClockUs());
+        }
         rx_.Feed(bytes, *this);
         if (!self) {
             return false;

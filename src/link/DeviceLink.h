@@ -15,6 +15,7 @@
 #include <functional>
 #include <span>
 
+#include "link/RecordedChunk.h"
 #include "link/RxState.h"
 
 namespace tuvik {
@@ -32,8 +33,10 @@ struct LinkTraffic {
     LinkTraffic Since(const LinkTraffic& base) const;
 };
 
-// The monotonic clock the traffic counts use, in ms.
+// The monotonic clock the traffic counts use, in ms, and the same clock in
+// microseconds for the chunks a tap is told.
 qint64 LinkClockMs();
+qint64 LinkClockUs();
 
 // Where complete replies go: the reply dispatcher in the running program, a
 // recorder in tests.
@@ -96,6 +99,15 @@ class DeviceLink : public QObject, private RxSink {
     // The receive framing's state, for tests.
     const RxState& rxState() const { return rx_; }
 
+    // Where every chunk read from or written to the device is also told
+    // (the session recorder); null for none. Not owned.
+    void SetTap(LinkTap* tap) { tap_ = tap; }
+    LinkTap* tap() const { return tap_; }
+    // What a recording of this link says about its connection: the link's
+    // kind ("serial", "tcp"), endpoint, speed and refresh period. An empty
+    // kind for a link that is not recorded (a replayed recording).
+    virtual RecordingInfo ConnectionInfo() const { return {}; }
+
     // Time of day used for captions (and the serial link's quiet time);
     // tests fix it.
     void SetClock(std::function<QTime()> clock);
@@ -138,6 +150,15 @@ class DeviceLink : public QObject, private RxSink {
     // must then touch nothing of it.
     bool ReceiveLoop(const std::function<std::span<const uint8_t>()>& next);
     bool receiving() const { return inReceive_; }
+    // Bytes the link has handed to the device, for the tap.
+    void TapSent(std::span<const uint8_t> bytes) {
+        if (tap_ && !bytes.empty()) {
+            tap_->Chunk(ChunkDirection::Sent, bytes, LinkClockUs());
+        }
+    }
+    void TapSent(const char* bytes, qint64 n) {
+        TapSent({reinterpret_cast<const uint8_t*>(bytes), static_cast<size_t>(n)});
+    }
     // A new connection: nothing of a half-framed packet carries over.
     void ResetFraming() { rx_.Reset(); }
     // What a broken packet does besides counting and the caption.
@@ -173,6 +194,7 @@ class DeviceLink : public QObject, private RxSink {
     void OnBrokenPacket(uint8_t command, int length, uint8_t trailer) override;
 
     ReplyReceiver* receiver_ = nullptr;
+    LinkTap* tap_ = nullptr;
     LinkTraffic traffic_;
     RxState rx_;
     bool inReceive_ = false;

@@ -32,6 +32,8 @@ struct RecordingInfo {
     QString paramsName;      // the loaded PARAMS.h's file name, empty when none
     QString paramsChecksum;  // its checksum as hex, empty when none
     qint64 startUtcMs = 0;   // wall clock at the first chunk's time 0
+
+    bool operator==(const RecordingInfo&) const = default;
 };
 
 // A recording read in order from its start. Next() yields chunks until the

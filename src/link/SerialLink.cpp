@@ -261,15 +261,18 @@ bool SerialLink::WriteBytes(const QByteArray& bytes) {
         } while (n < 0 && errno == EINTR);
         done = n > 0 ? n : 0;
         if (done == bytes.size()) {
+            TapSent(bytes.constData(), done);
             return true;
         }
     }
 #endif
     const qsizetype rest = bytes.size() - done;
     if (port_.write(bytes.constData() + done, rest) != rest) {
+        TapSent(bytes.constData(), done);
         return false;
     }
     port_.flush();
+    TapSent(bytes.constData(), bytes.size());
     return true;
 }
 
@@ -414,6 +417,15 @@ void SerialLink::OnReadyRead() {
         chunk = port_.readAll();
         return Bytes(chunk);
     });
+}
+
+RecordingInfo SerialLink::ConnectionInfo() const {
+    RecordingInfo info;
+    info.linkKind = QStringLiteral("serial");
+    info.endpoint = PortNameFor(settings_.port);
+    info.speed = settings_.speed;
+    info.refreshMs = settings_.refreshMs;
+    return info;
 }
 
 }  // namespace tuvik

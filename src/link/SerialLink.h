@@ -51,6 +51,7 @@ class SerialLink : public DeviceLink {
     std::optional<LinkError> BaudRate(int speed);
 
     QString Endpoint() const override { return port_.portName(); }
+    RecordingInfo ConnectionInfo() const override;
 
     static constexpr int kTickReadMaxMs = 20;
     // Replies are being taken at the request ticks.

@@ -84,7 +84,8 @@ void TcpLink::OnRequestTick() {
         return;
     }
     // Handed to the socket now rather than on a later pass of the event loop.
-    socket_.write(EncodeRequest(Cmd::DataRequest));
+    const QByteArray request = EncodeRequest(Cmd::DataRequest);
+    Write(request.constData(), request.size());
     socket_.flush();
 }
 
@@ -205,14 +206,14 @@ bool TcpLink::Send(int value, bool invert) {
         return false;
     }
     const char c = static_cast<char>(invert ? value ^ 0xFF : value);
-    return socket_.write(&c, 1) == 1;
+    return Write(&c, 1);
 }
 
 bool TcpLink::WritePacket(const QByteArray& bytes) {
     if (State() != kStateConnected) {
         return false;
     }
-    return socket_.write(bytes) == bytes.size();
+    return Write(bytes.constData(), bytes.size());
 }
 
 bool TcpLink::SendRelayRefresh() {
@@ -221,7 +222,15 @@ bool TcpLink::SendRelayRefresh() {
     }
     const char dg[2] = {static_cast<char>(Cmd::RelayRefreshD),
                         static_cast<char>(Cmd::RelayRefreshG)};
-    return socket_.write(dg, 2) == 2;
+    return Write(dg, 2);
+}
+
+bool TcpLink::Write(const char* bytes, qint64 n) {
+    const qint64 written = socket_.write(bytes, n);
+    if (written > 0) {
+        TapSent(bytes, written);
+    }
+    return written == n;
 }
 
 // ---- reading ----------------------------------------------------------------
@@ -235,6 +244,14 @@ bool TcpLink::OnReadyRead() {
         chunk = socket_.readAll();
         return Bytes(chunk);
     });
+}
+
+RecordingInfo TcpLink::ConnectionInfo() const {
+    RecordingInfo info;
+    info.linkKind = QStringLiteral("tcp");
+    info.endpoint = Endpoint();
+    info.refreshMs = settings_.refreshMs;
+    return info;
 }
 
 }  // namespace tuvik

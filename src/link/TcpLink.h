@@ -69,6 +69,8 @@ class TcpLink : public DeviceLink {
         return settings_.host + QLatin1Char(':') + QString::number(settings_.port);
     }
 
+    RecordingInfo ConnectionInfo() const override;
+
     // Timers, reachable so that tests can shorten or read them.
     QTimer& TimerConnectionMaker() { return watcher_; }
     QTimer& statusTimer() { return statusTimer_; }
@@ -88,6 +90,8 @@ class TcpLink : public DeviceLink {
     void OnRequestTick() override;
 
   private:
+    // Hands the bytes to the socket and tells the tap what it took.
+    bool Write(const char* bytes, qint64 n);
     void CloseSocket(bool flush);
     void OnWatcherTick();
     void OnStatusTick();

@@ -28,6 +28,16 @@ class AppContext : public QObject {
 
     // A line for the main window's title bar.
     void setMainCaption(const QString& text) { emit mainCaptionRequested(text); }
+    // A short note the status line adds to its text (a recording that
+    // stopped); empty for none.
+    const QString& statusNote() const { return statusNote_; }
+    void setStatusNote(const QString& note) {
+        if (note != statusNote_) {
+            statusNote_ = note;
+            emit statusNoteChanged(note);
+        }
+    }
+
     // Something the user must be told in a message box.
     void notifyUser(const QString& text) { emit userNotice(text); }
 
@@ -36,11 +46,13 @@ class AppContext : public QObject {
     void linkConnectedChanged(bool connected);
     void mainCaptionRequested(const QString& text);
     void userNotice(const QString& text);
+    void statusNoteChanged(const QString& note);
 
   private:
     QPointer<DeviceLink> activeLink_;
     bool linkConnected_ = false;
     ReplyReceiver* receiver_ = nullptr;
+    QString statusNote_;
 };
 
 }  // namespace tuvik

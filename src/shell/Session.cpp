@@ -25,7 +25,9 @@ Session::Session(const AppPaths& paths, QObject* parent)
       log_(std::make_unique<MessageLog>(paths.DailyDir())),
       logTarget_(std::make_unique<LogTarget>(*log_)),
       connection_(std::make_unique<ConnectionController>(ctx_, *log_)),
-      replay_(std::make_unique<ReplayController>(ctx_, *connection_)) {
+      replay_(std::make_unique<ReplayController>(ctx_, *connection_)),
+      recorder_(std::make_unique<SessionRecorder>(
+          ctx_, *log_, paths.DailyFilePath(QStringLiteral("recordings")))) {
     connect(log_.get(), &MessageLog::userNotice, &ctx_, &AppContext::notifyUser);
 }
 
@@ -42,6 +44,10 @@ void Session::Start() {
     }
     dispatcher_.SetMessageLog(logTarget_.get());
     ctx_.setReplyReceiver(&dispatcher_);
+    if (paths_.HasParamsHeader()) {
+        recorder_->setParamsFile(paths_.ParamsHeaderPath());
+    }
+    recorder_->Prune();
 }
 
 }  // namespace tuvik

@@ -18,6 +18,7 @@
 #include "shell/DispatchState.h"
 #include "shell/ReplayController.h"
 #include "shell/ReplyDispatcher.h"
+#include "shell/SessionRecorder.h"
 #include "support/MessageLog.h"
 
 namespace tuvik {
@@ -30,7 +31,8 @@ class Session : public QObject {
 
     // The start-up steps that need no window: decimal separator, the
     // parameter table from PARAMS.h, replies routed to the dispatcher, the
-    // message log writing into the daily-files folder.
+    // message log writing into the daily-files folder, the recordings folder
+    // kept within its limit.
     void Start();
 
     AppContext& ctx() { return ctx_; }
@@ -43,6 +45,7 @@ class Session : public QObject {
     ReplyDispatcher& dispatcher() { return dispatcher_; }
     ParamTable& params() { return params_; }
     MessageLog& log() { return *log_; }
+    SessionRecorder& recorder() { return *recorder_; }
 
   private:
     class LogTarget;
@@ -57,6 +60,7 @@ class Session : public QObject {
     std::unique_ptr<LogTarget> logTarget_;
     std::unique_ptr<ConnectionController> connection_;
     std::unique_ptr<ReplayController> replay_;
+    std::unique_ptr<SessionRecorder> recorder_;
 };
 
 }  // namespace tuvik

@@ -7,7 +7,9 @@
 #include <QLineEdit>
 #include <QPlainTextEdit>
 #include <QPushButton>
+#include <QSpinBox>
 #include <QTableView>
+#include <QTableWidget>
 #include <QTest>
 #include <QTimer>
 #include <QVBoxLayout>
@@ -15,15 +17,19 @@
 #include <tuple>
 
 #include "BurnerFixture.h"
+#include "RecordingDialogs.h"
 #include "TestUtil.h"
 #include "burner/ui/frmAllParams.h"
 #include "burner/ui/frmExtra.h"
 #include "burner/ui/frmFlamora.h"
-#include "support/ui/LabelBoxWidget.h"
+#include "shell/AppContext.h"
+#include "shell/SessionRecorder.h"
+#include "shell/ui/RecordingsDialog.h"
 #include "support/MessageLog.h"
-#include "trend/ui/frmADinputs.h"
+#include "support/ui/LabelBoxWidget.h"
 #include "support/ui/frmMessage.h"
 #include "trend/ui/TrendChartWidget.h"
+#include "trend/ui/frmADinputs.h"
 
 using namespace tuvik;
 using namespace tuvik::test;
@@ -137,6 +143,45 @@ TEST(MessageWindow, ShowsTheLogClearEmptiesTheScreenAndCloseOnlyHides) {
     EXPECT_FALSE(form.isVisible());
     log.AddMessage(QStringLiteral("C"));
     EXPECT_EQ(text->toPlainText(), QString(log.logText()).remove(QLatin1Char('\r')));
+}
+
+// The recordings window: newest first, "keep" marks the file, the limit is
+// stored and applied, and Open and Browse hand a path on.
+TEST(RecordingsWindow, ListsMarksLimitsAndHandsTheChosenPathOn) {
+    QTemporaryDir dir;
+    AppContext ctx;
+    MessageLog log(dir.path());
+    SessionRecorder rec(ctx, log, dir.path());
+    rec.setSettingsOpener(
+        [&] { return std::make_unique<QSettings>(dir.filePath("s.ini"), QSettings::IniFormat); });
+    for (const char* name : {"20261201-080000_a.pcapng.zst", "20261202-080000_b.pcapng.zst"}) {
+        test::WriteFile(dir.filePath(name), QByteArray(700000, 'x'));
+    }
+    test::RecordingDialogs dialogs;
+    RecordingsDialog form(rec, dialogs);
+    auto* table = form.findChild<QTableWidget*>("tblRecordings");
+    ASSERT_EQ(table->rowCount(), 2);
+    EXPECT_EQ(table->item(0, 0)->text(), "20261202-080000_b.pcapng.zst");
+    table->item(1, 3)->setCheckState(Qt::Checked);
+    EXPECT_TRUE(RecordingFolder::IsKept(dir.filePath("20261201-080000_a.pcapng.zst")));
+
+    auto* limit = form.findChild<QSpinBox*>("spnRecordingsLimit");
+    EXPECT_EQ(limit->value(), 500);
+    limit->setValue(1);
+    emit limit->editingFinished();
+    EXPECT_EQ(rec.limitMb(), 1);
+    ASSERT_EQ(table->rowCount(), 1);  // the newer one went, the kept one stays
+    EXPECT_EQ(table->item(0, 0)->text(), "20261201-080000_a.pcapng.zst");
+
+    QStringList chosen;
+    QObject::connect(&form, &RecordingsDialog::recordingChosen,
+                     [&](const QString& p) { chosen << p; });
+    table->setCurrentCell(0, 0);
+    Click(form, "btnRecordingOpen");
+    dialogs.files.push_back("/elsewhere/r.pcapng.zst");
+    Click(form, "btnRecordingBrowse");
+    EXPECT_EQ(chosen, QStringList({dir.filePath("20261201-080000_a.pcapng.zst"),
+                                   "/elsewhere/r.pcapng.zst"}));
 }
 
 // A status line in its box: new texts repaint the line but lay the window out

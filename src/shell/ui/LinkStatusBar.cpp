@@ -30,6 +30,7 @@ LinkStatusBar::LinkStatusBar(AppContext& ctx, QWidget* parent)
     connect(&timer_, &QTimer::timeout, this, &LinkStatusBar::Update);
     connect(&ctx_, &AppContext::linkConnectedChanged, this, &LinkStatusBar::LinkConnectedChanged);
     connect(&ctx_, &AppContext::activeLinkChanged, this, &LinkStatusBar::WatchLink);
+    connect(&ctx_, &AppContext::statusNoteChanged, this, &LinkStatusBar::Update);
     WatchLink(ctx_.activeLink());
     Update();
 }
@@ -71,7 +72,11 @@ void LinkStatusBar::LinkConnectedChanged(bool connected) {
 
 void LinkStatusBar::Update() {
     const DeviceLink* link = ctx_.activeLink();
-    const LinkStatus::Line line = status_.Update(link, ctx_.LinkConnected(), alarm_, LinkClockMs());
+    LinkStatus::Line line = status_.Update(link, ctx_.LinkConnected(), alarm_, LinkClockMs());
+    if (!ctx_.statusNote().isEmpty()) {
+        line.text += QStringLiteral("; ") + ctx_.statusNote();
+        line.warning = true;
+    }
     // Only a connected or retrying link is watched a few times a second.
     if (!link || (!link->reconnecting() && !ctx_.LinkConnected())) {
         timer_.stop();

@@ -59,6 +59,7 @@ frmPID::frmPID(Session& session, Options options, QWidget* parent)
     editor_->setSizePolicy(QSizePolicy::Maximum, QSizePolicy::Preferred);
     ConnectionController& connection = session_.connection();
     editor_->setUseTcpSource([&connection] { return connection.useTcp(); });
+    session_.recorder().setSettingsOpener(options.openSettings);
     connection.setSettingsOpener(std::move(options.openSettings));
     connection.setWindows(&windows_);
     windows_.setClientPreparation(std::move(options.prepareClient));
