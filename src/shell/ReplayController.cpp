@@ -2,6 +2,8 @@
 
 #include <QFileInfo>
 
+#include "link/RecordingLayout.h"
+#include "link/RecordingReader.h"
 #include "shell/AppContext.h"
 #include "shell/ConnectionController.h"
 #include "support/ExchangeGuard.h"
@@ -17,7 +19,7 @@ ReplayController::~ReplayController() {
 }
 
 std::optional<QString> ReplayController::FormatRefusal(const RecordingInfo& info) {
-    if (info.formatVersion == kFormatVersion) {
+    if (info.formatVersion == recording::kFormatVersion) {
         return std::nullopt;
     }
     return QStringLiteral(
@@ -25,16 +27,15 @@ std::optional<QString> ReplayController::FormatRefusal(const RecordingInfo& info
                "recording format %2, and this version reads format %3.")
         .arg(info.toolVersion.isEmpty() ? QStringLiteral("(unknown)") : info.toolVersion)
         .arg(info.formatVersion)
-        .arg(kFormatVersion);
+        .arg(recording::kFormatVersion);
 }
 
 std::optional<QString> ReplayController::Open(const QString& path) {
     QString error;
-    std::unique_ptr<RecordedChunkSource> source = open_ ? open_(path, &error) : nullptr;
+    std::unique_ptr<RecordedChunkSource> source = RecordingReader::Open(path, &error);
     if (!source) {
-        return QStringLiteral("The recording %1 cannot be opened: %2")
-            .arg(QFileInfo(path).fileName(),
-                 error.isEmpty() ? QStringLiteral("no reader for recordings") : error);
+        return QStringLiteral("The recording %1 cannot be replayed: %2")
+            .arg(QFileInfo(path).fileName(), error);
     }
     return Start(std::move(source), QFileInfo(path).fileName());
 }

@@ -10,7 +10,6 @@
 #include <QPointer>
 #include <QString>
 
-#include <functional>
 #include <memory>
 #include <optional>
 
@@ -25,20 +24,15 @@ class ConnectionController;
 class ReplayController : public QObject {
     Q_OBJECT
   public:
-    // The recording format this program reads.
-    static constexpr int kFormatVersion = 1;
-    // Opens a recording file; null with the reason in *error when it cannot.
-    using Opener =
-        std::function<std::unique_ptr<RecordedChunkSource>(const QString& path, QString* error)>;
-
     ReplayController(AppContext& ctx, ConnectionController& connection, QObject* parent = nullptr);
     ~ReplayController() override;
 
-    void setOpener(Opener open) { open_ = std::move(open); }
     // Opens the file and starts replaying it; the reason when it does not.
     std::optional<QString> Open(const QString& path);
     // Starts replaying `source` under `name`; the reason when refused (a
-    // format this program does not read, an exchange still running).
+    // format this program does not read, an exchange still running). The
+    // recording reader refuses another format already; a source of another
+    // kind is held to the same rule here.
     std::optional<QString> Start(std::unique_ptr<RecordedChunkSource> source, const QString& name);
     void Stop();
 
@@ -57,7 +51,6 @@ class ReplayController : public QObject {
   private:
     AppContext& ctx_;
     ConnectionController& connection_;
-    Opener open_;
     QPointer<ReplayLink> link_;
 };
 

@@ -1,7 +1,10 @@
 // A recording replayed through the real windows: nothing an operator does
 // while it plays reaches the device, and each attempt is told once.
+#include <QComboBox>
+
 #include "E2E.h"
 #include "MemorySource.h"
+#include "burner/ui/MeasurementsPanel.h"
 #include "burner/ui/frmAllParams.h"
 #include "burner/ui/frmExtra.h"
 #include "pid/ui/frmStepTest.h"
@@ -11,6 +14,47 @@ namespace tuvik::test {
 namespace {
 
 class ReplayE2E : public ProgramE2E {};
+
+// What the windows showed, reply by reply: the selected loop's live values
+// after each 0x92, the burner window's readings after each 0x97, the
+// message log's newest line after each actuator event.
+class Shown : public ReplyReceiver {
+  public:
+    Shown(Session& s, frmFlamora& burner)
+        : s_(s), next_(s.ctx().replyReceiver()), panel_(burner.findChild<MeasurementsPanel*>()) {
+        s.ctx().setReplyReceiver(this);
+    }
+    ~Shown() override { s_.ctx().setReplyReceiver(next_); }
+    qsizetype Count(const QString& kind) const {
+        return lines.filter(QRegularExpression("^" + kind)).size();
+    }
+    void HandleReply(uint8_t c, std::span<const uint8_t> d) override {
+        next_->HandleReply(c, d);
+        if (c == Cmd::LiveValues) {
+            const PidLiveValues& v = s_.loops().Selected()->LiveValues();
+            lines << QStringLiteral("live %1 %2 %3 %4")
+                         .arg(v.Measurement)
+                         .arg(v.ControllerOut)
+                         .arg(v.y_fw)
+                         .arg(v.PIDControllerOut);
+        } else if (c == Cmd::Measurements) {
+            QStringList texts;
+            for (const QLabel* l : panel_->findChildren<QLabel*>()) {
+                texts << l->text();
+            }
+            lines << QStringLiteral("burner ") + texts.join(u'|');
+        } else if (c == Cmd::ActuatorEvent) {
+            lines << QStringLiteral("log ") +
+                         s_.log().logText().section(QStringLiteral("\r\n"), 0, 0);
+        }
+    }
+    QStringList lines;
+
+  private:
+    Session& s_;
+    ReplyReceiver* next_;
+    MeasurementsPanel* panel_;
+};
 
 // A recording that goes on for an hour: the replay is still playing
 // throughout the test.
@@ -100,6 +144,33 @@ TEST_P(ReplayE2E, EverySendIsRefusedOnceAndNothingReachesTheDevice) {
     }
 }
 
-INSTANTIATE_TEST_SUITE_P(Pty, ReplayE2E, ::testing::Values(Via::Pty), ViaParamName);
+// A session recorded while the windows showed it, then replayed as fast as
+// possible in a program started afresh: the windows show the same.
+TEST_P(ReplayE2E, ARecordedSessionReplaysToWhatTheSessionShowed) {
+    auto live = std::make_unique<Shown>(*session, *burner);
+    ASSERT_TRUE(Connect());
+    ASSERT_TRUE(WaitUntil([&] { return live->Count("burner") >= 5 && live->Count("log") >= 1; },
+                          std::chrono::seconds(30)));
+    const QString path = session->recorder().currentPath();
+    Click(main.get(), "btnCon");
+    ASSERT_TRUE(WaitUntil([&] { return !session->recorder().recording(); }));
+    const QStringList shown = live->lines;
+    live.reset();
+    TearDown();
+    SetUp();
+
+    Shown replayed(*session, *burner);
+    dialogs.files = {path};
+    Click(main.get(), "cmdReplay");
+    ReplayLink* replay = session->replay().link();
+    ASSERT_NE(replay, nullptr) << dialogs.lastText().toStdString();
+    Find<QComboBox>(main.get(), "cboReplaySpeed")->setCurrentIndex(3);  // as fast as possible
+    ASSERT_TRUE(WaitUntil([&] { return replay->ended(); }, std::chrono::seconds(30)));
+    EXPECT_EQ(replayed.lines, shown);
+    EXPECT_EQ(replay->stopReason(), QString());
+    EXPECT_FALSE(session->recorder().recording());  // a replay is not recorded again
+}
+
+INSTANTIATE_TEST_SUITE_P(Links, ReplayE2E, ::testing::Values(Via::Pty, Via::Tcp), ViaParamName);
 
 }  // namespace tuvik::test
