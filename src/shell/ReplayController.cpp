@@ -2,7 +2,6 @@
 
 #include <QFileInfo>
 
-#include "link/RecordingLayout.h"
 #include "link/RecordingReader.h"
 #include "shell/AppContext.h"
 #include "shell/ConnectionController.h"
@@ -18,18 +17,6 @@ ReplayController::~ReplayController() {
     Stop();
 }
 
-std::optional<QString> ReplayController::FormatRefusal(const RecordingInfo& info) {
-    if (info.formatVersion == recording::kFormatVersion) {
-        return std::nullopt;
-    }
-    return QStringLiteral(
-               "This recording cannot be replayed: it was made by version %1 in "
-               "recording format %2, and this version reads format %3.")
-        .arg(info.toolVersion.isEmpty() ? QStringLiteral("(unknown)") : info.toolVersion)
-        .arg(info.formatVersion)
-        .arg(recording::kFormatVersion);
-}
-
 std::optional<QString> ReplayController::Open(const QString& path) {
     QString error;
     std::unique_ptr<RecordedChunkSource> source = RecordingReader::Open(path, &error);
@@ -42,9 +29,6 @@ std::optional<QString> ReplayController::Open(const QString& path) {
 
 std::optional<QString> ReplayController::Start(std::unique_ptr<RecordedChunkSource> source,
                                                const QString& name) {
-    if (const auto why = FormatRefusal(source->info())) {
-        return why;
-    }
     Stop();
     // A transfer half done would be cut off by the link going away.
     if (ExchangeGuard::Busy()) {

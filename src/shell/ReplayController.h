@@ -27,12 +27,11 @@ class ReplayController : public QObject {
     ReplayController(AppContext& ctx, ConnectionController& connection, QObject* parent = nullptr);
     ~ReplayController() override;
 
-    // Opens the file and starts replaying it; the reason when it does not.
+    // Opens the file and starts replaying it; the reason when it does not
+    // (a recording of another format: the reader says why).
     std::optional<QString> Open(const QString& path);
-    // Starts replaying `source` under `name`; the reason when refused (a
-    // format this program does not read, an exchange still running). The
-    // recording reader refuses another format already; a source of another
-    // kind is held to the same rule here.
+    // Starts replaying `source` under `name`; the reason when refused (an
+    // exchange still running).
     std::optional<QString> Start(std::unique_ptr<RecordedChunkSource> source, const QString& name);
     void Stop();
 
@@ -42,8 +41,6 @@ class ReplayController : public QObject {
     static QString RefusalText() {
         return QStringLiteral("not sent: a recording is being replayed");
     }
-    // Why a recording cannot be replayed, nothing when it can.
-    static std::optional<QString> FormatRefusal(const RecordingInfo& info);
 
   signals:
     void replayingChanged(bool on);
