@@ -73,7 +73,8 @@ TEST_P(ReplayE2E, ARecordedSessionReplaysToWhatItShowedAndNothingIsSent) {
     // A recording in another format is refused with the reason.
     Shown replayed(*session, *burner);
     dialogs.files = {
-        QStringLiteral(TUVIK_SOURCE_DATA_DIR "/../tests/fuzz/seeds/fuzz_recording/format-2"), path};
+        QStringLiteral(TUVIK_SOURCE_DATA_DIR "/../tests/fuzz/seeds/fuzz_recording/format-2"), path,
+        path};
     Click(main.get(), "cmdReplay");
     EXPECT_EQ(dialogs.lastText(),
               QStringLiteral("The recording format-2 cannot be replayed: recording format version "
@@ -134,6 +135,11 @@ TEST_P(ReplayE2E, ARecordedSessionReplaysToWhatItShowedAndNothingIsSent) {
         EXPECT_EQ(Requests(cmd), 0U) << int(cmd);
     }
     EXPECT_EQ(Requests(Cmd::ReadByte), 1U);
+    // A replay started while connected takes the place of the live link.
+    DeviceLink* liveLink = link();
+    Click(main.get(), "cmdReplay");
+    EXPECT_EQ(link(), session->replay().link());
+    EXPECT_FALSE(liveLink->PortOpen());
 }
 
 INSTANTIATE_TEST_SUITE_P(Links, ReplayE2E, ::testing::Values(Via::Pty, Via::Tcp), ViaParamName);
