@@ -69,7 +69,7 @@ ReplayPanel::ReplayPanel(Session& session, UserDialogs& dialogs, QWidget* parent
 void ReplayPanel::ChooseRecording() {
     const QString path = dialogs_.OpenFileNameIn(
         QStringLiteral("Replay a recording"), QStringLiteral("Recordings (*.pcapng.zst)"),
-        session_.paths().DailyDir() + QStringLiteral("/recordings"));
+        session_.paths().DailyFilePath(QStringLiteral("recordings")));
     if (path.isEmpty()) {
         return;
     }
