@@ -24,7 +24,7 @@ startup="$dir/startup.txt"
 # (about 8.8 GB), made once by scripts/history-gen.sh (some ten minutes) and
 # kept in build/history-year.sqlite; TUVIK_NO_HISTORY=1 leaves it out.
 history_db="$here/build/history-year.sqlite"
-filter='Framing|Dispatch|Trend|AllParams'
+filter='Framing|Dispatch|Trend|AllParams|Replay'
 if [ "${TUVIK_NO_HISTORY:-}" != 1 ]; then
   if [ ! -f "$history_db" ]; then
     echo "Making the year-long history database (once) ..." >&2
@@ -109,6 +109,12 @@ for span, label in (("3600", "hour"), ("86400", "day"), ("604800", "week"),
         w, c = secs(b, "real_time") * 1e3, secs(b, "cpu_time") * 1e3
         row("history, a %s drawn from a year of seconds" % label, "%.1f ms" % w, "%.1f ms" % c,
             "< 150 ms", w < 150)
+
+for arg, label in (("0", "one-hour recording (0x92 at 430/s) replayed, seek to the end, painting held"),
+                   ("1", "one-hour recording replayed as fast as possible, window painting")):
+    b = need("BM_ReplayHour/%s/iterations:1/real_time" % arg)
+    w, c = 3600.0 / secs(b, "real_time"), 3600.0 / secs(b, "cpu_time")
+    row(label, "%.0fx real time" % w, "%.0fx real time" % c, ">= 100x real time", c >= 100)
 
 ms = [int(x) for x in open(sys.argv[2]).read().split()]
 s = statistics.median(ms)

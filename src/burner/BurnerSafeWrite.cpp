@@ -164,6 +164,9 @@ ParamSetUpload::Start ParamSetSafeSend::start(DeviceLink* link, const QStringLis
         }
         return ParamSetUpload::Start::Refused;
     };
+    if (const QString why = ExchangeGuard::SendingRefused(); !why.isEmpty()) {
+        return refuse(why);
+    }
     if (running() || upload_.running() || !link || !link->PortOpen() ||
         ParamSetLooksUnread(boxTexts)) {
         // Refused, or the read instead of the upload, exactly as before.

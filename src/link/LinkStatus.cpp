@@ -2,6 +2,7 @@
 
 #include <cmath>
 
+#include "link/ReplayLink.h"
 #include "link/TcpLink.h"
 
 namespace tuvik {
@@ -28,6 +29,14 @@ void LinkStatus::Restart(qint64 nowMs, const LinkTraffic& atConnect) {
 
 LinkStatus::Line LinkStatus::Update(const DeviceLink* link, bool connected, bool alarm,
                                     qint64 nowMs) {
+    // A replay has no traffic to speak of: where it stands instead.
+    if (const auto* replay = qobject_cast<const ReplayLink*>(link); replay && connected) {
+        Line line{replay->StatusText(), alarm};
+        if (alarm) {
+            line.text += QStringLiteral(" | ") + AlarmText();
+        }
+        return line;
+    }
     State state = State::Disconnected;
     if (link && link->reconnecting()) {
         state = State::Reconnecting;

@@ -119,6 +119,10 @@ void PidEditorController::ApplyManualOutput(int output) {
 }
 
 void PidEditorController::SendCommand(uint8_t cmd) {
+    if (const QString why = ExchangeGuard::SendingRefused(); !why.isEmpty()) {
+        ctx_.dialogs.Message(AppTitle(), why);
+        return;
+    }
     if (DeviceLink* link = ctx_.link()) {
         link->SendRequest(cmd);
     }

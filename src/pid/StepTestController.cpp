@@ -9,6 +9,7 @@
 #include "pid/PidEditorController.h"
 #include "pid/PidLoops.h"
 #include "pid/PidWriteCheck.h"
+#include "support/ExchangeGuard.h"
 #include "support/MessageLog.h"
 #include "support/UserDialogs.h"
 
@@ -164,6 +165,11 @@ void StepTestController::Start() {
     }
     if (!linkConnected_()) {
         Status(QStringLiteral("Not connected: the step test needs the live values."), false);
+        return;
+    }
+    // Told before the run begins: the step could never go out.
+    if (const QString why = ExchangeGuard::SendingRefused(); !why.isEmpty()) {
+        dialogs_.Message(AppTitle(), why);
         return;
     }
     const double from = std::round(L->Settings().ManualVal);

@@ -25,6 +25,7 @@ Session::Session(const AppPaths& paths, QObject* parent)
       log_(std::make_unique<MessageLog>(paths.DailyDir())),
       logTarget_(std::make_unique<LogTarget>(*log_)),
       connection_(std::make_unique<ConnectionController>(ctx_, *log_)),
+      replay_(std::make_unique<ReplayController>(ctx_, *connection_)),
       recorder_(std::make_unique<SessionRecorder>(
           ctx_, *log_, paths.DailyFilePath(QStringLiteral("recordings")))) {
     connect(log_.get(), &MessageLog::userNotice, &ctx_, &AppContext::notifyUser);
@@ -75,6 +76,7 @@ void Session::WatchLink(DeviceLink* link) {
 }
 
 Session::~Session() {
+    replay_.reset();
     dispatcher_.SetMessageLog(nullptr);
 }
 

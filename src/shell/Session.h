@@ -16,6 +16,7 @@
 #include "shell/AppPaths.h"
 #include "shell/ConnectionController.h"
 #include "shell/DispatchState.h"
+#include "shell/ReplayController.h"
 #include "shell/ReplyDispatcher.h"
 #include "shell/SessionRecorder.h"
 #include "support/MessageLog.h"
@@ -37,6 +38,8 @@ class Session : public QObject {
 
     AppContext& ctx() { return ctx_; }
     ConnectionController& connection() { return *connection_; }
+    // A recording played in place of the live link.
+    ReplayController& replay() { return *replay_; }
     const AppPaths& paths() const { return paths_; }
     PidLoops& loops() { return loops_; }
     DispatchState& state() { return state_; }
@@ -67,6 +70,7 @@ class Session : public QObject {
     std::unique_ptr<MessageLog> log_;
     std::unique_ptr<LogTarget> logTarget_;
     std::unique_ptr<ConnectionController> connection_;
+    std::unique_ptr<ReplayController> replay_;
     std::unique_ptr<SessionRecorder> recorder_;
     HistoryStore history_;
     QList<QMetaObject::Connection> linkWatch_;

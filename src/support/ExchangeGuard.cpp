@@ -5,10 +5,11 @@ namespace tuvik {
 namespace {
 bool g_busy = false;
 QString g_holder;
+QString g_refused;
 }  // namespace
 
 bool ExchangeGuard::TryAcquire(const QString& name) {
-    if (g_busy) {
+    if (g_busy || !g_refused.isEmpty()) {
         return false;
     }
     g_busy = true;
@@ -22,7 +23,7 @@ void ExchangeGuard::Release() {
 }
 
 bool ExchangeGuard::Busy() {
-    return g_busy;
+    return g_busy || !g_refused.isEmpty();
 }
 
 QString ExchangeGuard::Holder() {
@@ -30,11 +31,26 @@ QString ExchangeGuard::Holder() {
 }
 
 QString ExchangeGuard::BusyMessage() {
+    if (!g_refused.isEmpty()) {
+        return g_refused;
+    }
     if (!g_busy) {
         return {};
     }
     return QStringLiteral("Another transfer is still running (") + g_holder +
            QStringLiteral("). Try again when it has finished.");
+}
+
+}  // namespace tuvik
+
+namespace tuvik {
+
+void ExchangeGuard::RefuseSending(const QString& reason) {
+    g_refused = reason;
+}
+
+QString ExchangeGuard::SendingRefused() {
+    return g_refused;
 }
 
 }  // namespace tuvik

@@ -22,6 +22,12 @@ class ExchangeGuard {
     static QString Holder();
     // What to tell a user whose exchange could not start.
     static QString BusyMessage();
+
+    // While a reason is set, nothing at all may go to the device: every
+    // exchange is refused as busy with that reason as its message, and the
+    // single requests ask SendingRefused() before they send. Empty: allowed.
+    static void RefuseSending(const QString& reason);
+    static QString SendingRefused();
 };
 
 // Holds the guard for its lifetime. Check owns() after constructing: when

@@ -1,11 +1,43 @@
 #include "support/FrameThrottle.h"
 
 #include <algorithm>
+#include <vector>
 
 namespace tuvik {
 
+namespace {
+bool g_suspended = false;
+std::vector<FrameThrottle*> g_throttles;  // every live one, on the GUI thread
+}  // namespace
+
+FrameThrottle::~FrameThrottle() {
+    std::erase(g_throttles, this);
+}
+
+void FrameThrottle::SetSuspended(bool on) {
+    if (on == g_suspended) {
+        return;
+    }
+    g_suspended = on;
+    if (!on) {
+        const std::vector<FrameThrottle*> all = g_throttles;  // an action may make or end one
+        for (FrameThrottle* t : all) {
+            if (t->owed_ &&
+                std::find(g_throttles.begin(), g_throttles.end(), t) != g_throttles.end()) {
+                t->owed_ = false;
+                t->Run();
+            }
+        }
+    }
+}
+
+bool FrameThrottle::suspended() {
+    return g_suspended;
+}
+
 FrameThrottle::FrameThrottle(std::function<void()> action, QObject* parent)
     : QObject(parent), action_(std::move(action)) {
+    g_throttles.push_back(this);
     timer_.setSingleShot(true);
     connect(&timer_, &QTimer::timeout, this, &FrameThrottle::Run);
 }
@@ -15,6 +47,10 @@ void FrameThrottle::setInterval(int ms) {
 }
 
 void FrameThrottle::Request() {
+    if (g_suspended) {
+        owed_ = true;
+        return;
+    }
     if (timer_.isActive()) {
         return;  // folded into the run already scheduled
     }
@@ -34,6 +70,10 @@ void FrameThrottle::Flush() {
 }
 
 void FrameThrottle::Run() {
+    if (g_suspended) {
+        owed_ = true;  // a run scheduled before the suspension
+        return;
+    }
     if (!stampedByCaller_) {
         lastRun_.start();
     }

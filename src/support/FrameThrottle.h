@@ -17,6 +17,7 @@ class FrameThrottle : public QObject {
     Q_OBJECT
   public:
     explicit FrameThrottle(std::function<void()> action, QObject* parent = nullptr);
+    ~FrameThrottle() override;
 
     // Shortest time between two runs, in ms (at least 1).
     void setInterval(int ms);
@@ -32,6 +33,12 @@ class FrameThrottle : public QObject {
     // Runs a scheduled run now (nothing when none is due).
     void Flush();
 
+    // While suspended no throttle runs its action (a replay playing through
+    // a stretch nobody watches); each one asked meanwhile runs once when the
+    // suspension ends.
+    static void SetSuspended(bool on);
+    static bool suspended();
+
   private:
     void Run();
 
@@ -40,6 +47,7 @@ class FrameThrottle : public QObject {
     QElapsedTimer lastRun_;
     int intervalMs_ = 16;
     bool stampedByCaller_ = false;
+    bool owed_ = false;  // asked while suspended
 };
 
 }  // namespace tuvik

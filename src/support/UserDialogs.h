@@ -34,6 +34,12 @@ class UserDialogs {
     virtual QString SaveFileName(const QString& title, const QString& filter,
                                  bool appendsTo = false) = 0;
     virtual QString OpenFileName(const QString& title, const QString& filter) = 0;
+    // The same, starting in the folder dir.
+    virtual QString OpenFileNameIn(const QString& title, const QString& filter,
+                                   const QString& dir) {
+        (void)dir;
+        return OpenFileName(title, filter);
+    }
 };
 
 }  // namespace tuvik

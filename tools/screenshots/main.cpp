@@ -4,6 +4,7 @@
 // grabbed. Run through scripts/screenshots.sh.
 #include <QApplication>
 #include <QCheckBox>
+#include <QComboBox>
 #include <QDir>
 #include <QElapsedTimer>
 #include <QFile>
@@ -30,6 +31,7 @@
 #include "RecordingDialogs.h"
 #include "ScratchOptions.h"
 #include "SimServer.h"
+#include "SyntheticRecording.h"
 #include "burner/ui/frmAllParams.h"
 #include "burner/ui/frmExtra.h"
 #include "burner/ui/frmFlamora.h"
@@ -429,6 +431,32 @@ void HistoryWindow(const QString& dir) {
     Save(w, "history-week.png");
 }
 
+// The main window replaying ten minutes of live values (one reply every
+// 100 ms), paused at 4:10 after a seek, at 5×.
+void Replay(const QString& dir) {
+    test::RecordingDialogs dialogs;
+    Session session(AppPaths(dir, dir, {QStringLiteral(TUVIK_SOURCE_DATA_DIR)}));
+    frmPID w(session, test::ScratchOptions(dir, &dialogs));
+    w.Form_Load();
+    w.resize(1280, 720);
+    w.show();
+    auto source = std::make_unique<sim::SyntheticRecording>(600LL * 1'000'000, 100'000);
+    if (session.replay().Start(std::move(source), QStringLiteral("2026-12-08_101500.pcapng.zst"))) {
+        Fail("replay refused");
+        return;
+    }
+    ReplayLink* link = session.replay().link();
+    w.findChild<QComboBox*>("cboReplaySpeed")->setCurrentIndex(1);  // 5×
+    link->Seek(250LL * 1'000'000);
+    if (!WaitUntil([&] { return !link->seeking(); })) {
+        Fail("replay seek did not end");
+    }
+    link->SetPaused(true);
+    Pump(1200);  // the status line's next update
+    Save(w, "replay.png");
+    session.replay().Stop();
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -462,5 +490,6 @@ int main(int argc, char** argv) {
     BurnerWindows(dir.path());
     AnalogInputs(dir.path());
     HistoryWindow(dir.path());
+    Replay(dir.path());
     return g_failures == 0 ? 0 : 1;
 }

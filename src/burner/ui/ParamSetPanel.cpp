@@ -9,6 +9,7 @@
 
 #include "burner/SingleParam.h"
 #include "shell/Session.h"
+#include "support/ExchangeGuard.h"
 #include "support/ui/Controls.h"
 
 namespace tuvik {
@@ -78,6 +79,12 @@ void ParamSetPanel::Tell(const QString& text, UserDialogs::Icon icon) {
 }
 
 void ParamSetPanel::RequestParamSet(bool quiet, bool overwrite) {
+    if (const QString why = ExchangeGuard::SendingRefused(); !why.isEmpty()) {
+        if (!quiet) {
+            Tell(why, UserDialogs::Icon::Warning);
+        }
+        return;
+    }
     if (!edits_.Request(session_.ctx().activeLink(), overwrite) && !quiet) {
         Tell(NotSentMessage(), UserDialogs::Icon::Warning);
     }

@@ -10,6 +10,7 @@
 #include "burner/SingleParam.h"
 #include "burner/ui/frmLocalise.h"
 #include "shell/Session.h"
+#include "support/ExchangeGuard.h"
 #include "support/ui/Controls.h"
 
 namespace tuvik {
@@ -80,7 +81,9 @@ void SingleParamPanel::ComboToAddress() {
 void SingleParamPanel::Run(Action action) {
     DeviceLink* link = session_.ctx().activeLink();
     std::optional<QString> error;
-    if (!link) {
+    if (const QString why = ExchangeGuard::SendingRefused(); !why.isEmpty()) {
+        error = why;
+    } else if (!link) {
         error = NotSentMessage();
     } else if (action == Action::Read) {
         error = ReadParam(*link, txtOso_->text());

@@ -13,6 +13,7 @@
 
 #include "burner/ui/frmLocalise.h"
 #include "shell/Session.h"
+#include "support/ExchangeGuard.h"
 
 namespace tuvik {
 
@@ -185,6 +186,10 @@ QString NotConnectedText() {
 }  // namespace
 
 DeviceLink* frmAllParams::OpenLinkOrTell() {
+    if (const QString why = ExchangeGuard::SendingRefused(); !why.isEmpty()) {
+        Tell(why, UserDialogs::Icon::Warning);
+        return nullptr;
+    }
     DeviceLink* link = session_.ctx().activeLink();
     if (!link || !link->PortOpen()) {
         Tell(NotConnectedText(), UserDialogs::Icon::Warning);

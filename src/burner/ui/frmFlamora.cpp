@@ -13,6 +13,7 @@
 #include "burner/ui/frmLocalise.h"
 #include "link/Packet.h"
 #include "shell/Session.h"
+#include "support/ExchangeGuard.h"
 #include "support/ui/Controls.h"
 
 namespace tuvik {
@@ -146,6 +147,10 @@ void frmFlamora::Poll() {
 }
 
 void frmFlamora::SendCommand(uint8_t command) {
+    if (const QString why = ExchangeGuard::SendingRefused(); !why.isEmpty()) {
+        dialogs_.Message(windowTitle(), why, UserDialogs::Icon::Warning);
+        return;
+    }
     DeviceLink* link = session_.ctx().activeLink();
     if (!link || !link->PortOpen() || !link->SendPacket(command)) {
         dialogs_.Message(windowTitle(), NotSentMessage(), UserDialogs::Icon::Warning);

@@ -19,6 +19,8 @@
 #include "shell/ui/LinkStatusBar.h"
 #include "shell/ui/LivePanel.h"
 #include "shell/ui/ProgramStart.h"
+#include "shell/ui/ReplayPanel.h"
+#include "support/ExchangeGuard.h"
 #include "support/ui/Controls.h"
 #include "support/ui/StandardDialogsWidget.h"
 #include "trend/ui/TrendChartWidget.h"
@@ -80,6 +82,8 @@ frmPID::frmPID(Session& session, Options options, QWidget* parent)
     panels->addWidget(BuildShellButtons());
     panels->addStretch(1);
     right->addLayout(panels);
+    replayPanel_ = new ReplayPanel(session_, *dialogs_, this);
+    right->addWidget(replayPanel_);
     right->addWidget(BuildLivePanel(), 1);
     // The link at a glance: a few updates a second, only while connected.
     linkStatus_ = new LinkStatusBar(session_.ctx(), this);
@@ -219,6 +223,10 @@ void frmPID::ShowLiveValues() {
 // ---- shell buttons ------------------------------------------------------------------
 
 void frmPID::SendBoot() {
+    if (const QString why = ExchangeGuard::SendingRefused(); !why.isEmpty()) {
+        dialogs_->Message(AppTitle(), why);
+        return;
+    }
     if (DeviceLink* link = session_.ctx().activeLink()) {
         link->SendRequest(Cmd::Boot);
     }

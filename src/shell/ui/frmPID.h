@@ -24,6 +24,7 @@ namespace tuvik {
 class ConnectionPanel;
 class LinkStatusBar;
 class LivePanel;
+class ReplayPanel;
 class PidEditorWidget;
 class Session;
 class TrendChartWidget;
@@ -72,6 +73,7 @@ class frmPID : public QWidget, public MainWindowTarget {
     QTimer& firstDrawTimer() { return firstDraw_; }
     QTimer& TimerExit() { return timerExit_; }
     UserDialogs& dialogs() { return *dialogs_; }
+    ReplayPanel& replayPanel() { return *replayPanel_; }
 
   signals:
     // The main window has been unloaded: the program ends.
@@ -111,6 +113,7 @@ class frmPID : public QWidget, public MainWindowTarget {
     TrendChartWidget* Picture1_ = nullptr;
     QFrame* Frame1_ = nullptr;
     LivePanel* livePanel_ = nullptr;
+    ReplayPanel* replayPanel_ = nullptr;
 };
 
 }  // namespace tuvik

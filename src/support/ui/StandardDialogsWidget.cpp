@@ -93,6 +93,11 @@ QString StandardDialogsWidget::OpenFileName(const QString& title, const QString&
     return QFileDialog::getOpenFileName(parent_, title, QString(), filter);
 }
 
+QString StandardDialogsWidget::OpenFileNameIn(const QString& title, const QString& filter,
+                                              const QString& dir) {
+    return QFileDialog::getOpenFileName(parent_, title, dir, filter);
+}
+
 UserDialogs& DefaultDialogs() {
     static StandardDialogsWidget dialogs;
     return dialogs;

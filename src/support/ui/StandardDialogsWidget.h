@@ -20,6 +20,8 @@ class StandardDialogsWidget : public UserDialogs {
     QString SaveFileName(const QString& title, const QString& filter,
                          bool appendsTo = false) override;
     QString OpenFileName(const QString& title, const QString& filter) override;
+    QString OpenFileNameIn(const QString& title, const QString& filter,
+                           const QString& dir) override;
 
   private:
     QPointer<QWidget> parent_;

@@ -1,0 +1,249 @@
+#include "link/ReplayLink.h"
+
+#include <QDateTime>
+#include <QPointer>
+
+#include <algorithm>
+#include <chrono>
+
+#include "support/FrameThrottle.h"
+
+namespace tuvik {
+
+namespace {
+
+qint64 SteadyUs() {
+    return std::chrono::duration_cast<std::chrono::microseconds>(
+               std::chrono::steady_clock::now().time_since_epoch())
+        .count();
+}
+
+std::span<const uint8_t> Bytes(const QByteArray& b) {
+    return {reinterpret_cast<const uint8_t*>(b.constData()), static_cast<size_t>(b.size())};
+}
+
+}  // namespace
+
+ReplayLink::ReplayLink(std::unique_ptr<RecordedChunkSource> source, QObject* parent)
+    : DeviceLink(parent), source_(std::move(source)), clock_(&SteadyUs), timer_(this) {
+    setObjectName(QStringLiteral("replayLink"));
+    // Nothing is ever requested: the request timer never ticks.
+    SetDefaultRequestPeriod(0, QStringLiteral("TimerReqData"));
+    timer_.setSingleShot(true);
+    connect(&timer_, &QTimer::timeout, this, &ReplayLink::PlayDue);
+    // Captions (a broken packet's line) read as at the time of the recording.
+    SetClock([this] {
+        return QDateTime::fromMSecsSinceEpoch(info().startUtcMs + playedUs_ / 1000).time();
+    });
+}
+
+ReplayLink::~ReplayLink() {
+    if (seekTo_) {
+        FrameThrottle::SetSuspended(false);
+    }
+}
+
+void ReplayLink::setClock(Clock clock) {
+    clock_ = clock ? std::move(clock) : Clock(&SteadyUs);
+    Anchor(positionUs());
+}
+
+qint64 ReplayLink::positionUs() const {
+    if (ended_ || seekTo_ || speed_ == kAsFastAsPossible) {
+        return playedUs_;
+    }
+    if (paused_ || !open_) {
+        return anchorPosUs_;
+    }
+    // Between chunks the position runs on with the clock, up to the next one.
+    const qint64 byClock = anchorPosUs_ + (clock_() - anchorClockUs_) * speed_;
+    const qint64 limit = pending_ ? pending_->timeUs : lengthUs();
+    return std::max(playedUs_, std::min(byClock, limit));
+}
+
+void ReplayLink::Anchor(qint64 positionUs) {
+    anchorPosUs_ = positionUs;
+    anchorClockUs_ = clock_();
+}
+
+// ---- playing --------------------------------------------------------------------
+
+void ReplayLink::Start() {
+    open_ = true;
+    Restart();
+    ReportConnected(true);
+    Schedule();
+}
+
+void ReplayLink::Restart() {
+    source_->Restart();
+    ResetFraming();
+    pending_.reset();
+    playedUs_ = 0;
+    ended_ = false;
+    Anchor(0);
+}
+
+bool ReplayLink::Fetch() {
+    RecordedChunk c;
+    while (source_->Next(c)) {
+        if (c.direction == ChunkDirection::Received && !c.bytes.isEmpty()) {
+            pending_ = std::move(c);
+            return true;
+        }
+    }
+    return false;
+}
+
+void ReplayLink::PlayDue() {
+    // A reply handler that runs the event loop may bring the timer back
+    // here; the outer call goes on with what is due.
+    if (!open_ || receiving() || ended_ || (paused_ && !seekTo_)) {
+        return;
+    }
+    const bool fast = seekTo_ || speed_ == kAsFastAsPossible;
+    const qint64 limit = seekTo_ ? *seekTo_ : fast ? lengthUs() : positionUs();
+    int batch = 0;
+    RecordedChunk current;
+    QPointer<ReplayLink> self(this);
+    const bool alive = ReceiveLoop([&]() -> std::span<const uint8_t> {
+        if (batch >= kBatchChunks || (!pending_ && !Fetch()) || pending_->timeUs > limit) {
+            return {};
+        }
+        current = std::move(*pending_);
+        pending_.reset();
+        playedUs_ = current.timeUs;
+        ++batch;
+        return Bytes(current.bytes);
+    });
+    if (!alive || !self) {
+        return;
+    }
+    const bool more = pending_ || Fetch();
+    if (seekTo_ && (!more || pending_->timeUs > *seekTo_)) {
+        EndSeek();
+    }
+    if (!more) {
+        ended_ = true;
+        timer_.stop();
+        emit positionChanged(playedUs_);
+        emit endReached(stopReason());
+        return;
+    }
+    emit positionChanged(positionUs());
+    Schedule();
+}
+
+void ReplayLink::Schedule() {
+    if (!open_ || ended_ || (paused_ && !seekTo_)) {
+        timer_.stop();
+        return;
+    }
+    if (seekTo_ || speed_ == kAsFastAsPossible || (!pending_ && !Fetch())) {
+        timer_.start(0);  // a batch per turn of the event loop (or the end)
+        return;
+    }
+    const qint64 dueUs = anchorClockUs_ + (pending_->timeUs - anchorPosUs_) / speed_;
+    const qint64 waitUs = std::max<qint64>(0, dueUs - clock_());
+    timer_.start(static_cast<int>(std::min<qint64>((waitUs + 999) / 1000, 24 * 3600 * 1000)));
+}
+
+void ReplayLink::SetSpeed(int speed) {
+    if (std::find(std::begin(kSpeeds), std::end(kSpeeds), speed) == std::end(kSpeeds)) {
+        return;
+    }
+    Anchor(positionUs());
+    speed_ = speed;
+    Schedule();
+}
+
+void ReplayLink::SetPaused(bool paused) {
+    if (paused == paused_) {
+        return;
+    }
+    Anchor(positionUs());
+    paused_ = paused;
+    Schedule();
+    emit pausedChanged(paused_);
+}
+
+void ReplayLink::Seek(qint64 positionUs) {
+    if (!open_) {
+        return;
+    }
+    const qint64 target = std::clamp<qint64>(positionUs, 0, lengthUs());
+    if (ended_ && target >= playedUs_) {
+        return;  // nothing left to play
+    }
+    // Played bytes cannot be taken back: going back starts again.
+    if (target < playedUs_) {
+        Restart();
+    }
+    if (!seekTo_) {
+        FrameThrottle::SetSuspended(true);
+    }
+    seekTo_ = target;
+    Schedule();
+}
+
+void ReplayLink::EndSeek() {
+    const qint64 target = *seekTo_;
+    seekTo_.reset();
+    Anchor(target);
+    FrameThrottle::SetSuspended(false);
+}
+
+// ---- the link's surface ---------------------------------------------------------
+
+void ReplayLink::Disconnect() {
+    timer_.stop();
+    if (seekTo_) {
+        seekTo_.reset();
+        FrameThrottle::SetSuspended(false);
+    }
+    if (open_) {
+        Anchor(positionUs());
+        open_ = false;
+    }
+    ReportConnected(false);
+}
+
+bool ReplayLink::Send(int, bool) {
+    return false;
+}
+
+bool ReplayLink::WritePacket(const QByteArray&) {
+    return false;
+}
+
+// ---- the status line ------------------------------------------------------------
+
+QString ReplayLink::SpeedText(int speed) {
+    return speed == kAsFastAsPossible ? QStringLiteral("as fast as possible")
+                                      : QString::number(speed) + QStringLiteral("×");
+}
+
+QString ReplayLink::TimeText(qint64 us, qint64 lengthUs) {
+    const qint64 s = us / 1000000;
+    const QString mmss = QStringLiteral("%1:%2")
+                             .arg(lengthUs >= 3600LL * 1000000 ? (s / 60) % 60 : s / 60,
+                                  lengthUs >= 3600LL * 1000000 ? 2 : 1, 10, QChar(u'0'))
+                             .arg(s % 60, 2, 10, QChar(u'0'));
+    return lengthUs >= 3600LL * 1000000 ? QString::number(s / 3600) + u':' + mmss : mmss;
+}
+
+QString ReplayLink::StatusText() const {
+    QString text = QStringLiteral("Replaying ") + name_ + QStringLiteral(" at ") +
+                   SpeedText(speed_) + QStringLiteral(", ") + TimeText(positionUs(), lengthUs()) +
+                   QStringLiteral(" of ") + TimeText(lengthUs(), lengthUs());
+    if (ended_) {
+        const QString why = stopReason();
+        text += why.isEmpty() ? QStringLiteral(" (end of recording)")
+                              : QStringLiteral(" (recording damaged: ") + why + u')';
+    } else if (paused_) {
+        text += QStringLiteral(" (paused)");
+    }
+    return text;
+}
+
+}  // namespace tuvik

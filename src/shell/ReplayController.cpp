@@ -1,0 +1,83 @@
+#include "shell/ReplayController.h"
+
+#include <QFileInfo>
+
+#include "link/RecordingReader.h"
+#include "shell/AppContext.h"
+#include "shell/ConnectionController.h"
+#include "support/ExchangeGuard.h"
+
+namespace tuvik {
+
+ReplayController::ReplayController(AppContext& ctx, ConnectionController& connection,
+                                   QObject* parent)
+    : QObject(parent), ctx_(ctx), connection_(connection) {}
+
+ReplayController::~ReplayController() {
+    Stop();
+}
+
+std::optional<QString> ReplayController::Open(const QString& path) {
+    QString error;
+    std::unique_ptr<RecordedChunkSource> source = RecordingReader::Open(path, &error);
+    if (!source) {
+        return QStringLiteral("The recording %1 cannot be replayed: %2")
+            .arg(QFileInfo(path).fileName(), error);
+    }
+    return Start(std::move(source), QFileInfo(path).fileName());
+}
+
+std::optional<QString> ReplayController::Start(std::unique_ptr<RecordedChunkSource> source,
+                                               const QString& name) {
+    Stop();
+    // A transfer half done would be cut off by the link going away.
+    if (ExchangeGuard::Busy()) {
+        return ExchangeGuard::BusyMessage();
+    }
+    if (DeviceLink* live = ctx_.activeLink();
+        live && (ctx_.LinkConnected() || live->reconnecting())) {
+        live->Disconnect();
+    }
+    auto* link = new ReplayLink(std::move(source), this);
+    link->setName(name);
+    link_ = link;
+    connection_.Attach(*link);
+    ctx_.setActiveLink(link);
+    ExchangeGuard::RefuseSending(RefusalText());
+    // Disconnecting the replay (the connect button does) ends it.
+    connect(link, &DeviceLink::connectionChanged, this, [this](bool on) {
+        if (!on) {
+            Stop();
+        }
+    });
+    connect(link, &ReplayLink::endReached, this, [this](const QString& reason) {
+        if (!reason.isEmpty()) {
+            ctx_.notifyUser(QStringLiteral("The replay stopped before the end of the recording: ") +
+                            reason);
+        }
+    });
+    // The burner window takes the recorded measurements as it takes live ones.
+    if (ConnectionWindows* windows = connection_.windows()) {
+        windows->LoadBurnerWindow();
+    }
+    emit replayingChanged(true);
+    link->Start();
+    return std::nullopt;
+}
+
+void ReplayController::Stop() {
+    ReplayLink* link = link_;
+    if (!link) {
+        return;
+    }
+    link_ = nullptr;  // the disconnect below comes back here
+    link->Disconnect();
+    if (ctx_.activeLink() == link) {
+        ctx_.setActiveLink(nullptr);
+    }
+    ExchangeGuard::RefuseSending({});
+    link->deleteLater();
+    emit replayingChanged(false);
+}
+
+}  // namespace tuvik
