@@ -24,11 +24,11 @@ std::optional<QString> ReplayController::Open(const QString& path) {
         return QStringLiteral("The recording %1 cannot be replayed: %2")
             .arg(QFileInfo(path).fileName(), error);
     }
-    return Start(std::move(source), QFileInfo(path).fileName());
+    return Start(std::move(source), QFileInfo(path).fileName(), path);
 }
 
 std::optional<QString> ReplayController::Start(std::unique_ptr<RecordedChunkSource> source,
-                                               const QString& name) {
+                                               const QString& name, const QString& path) {
     Stop();
     // A transfer half done would be cut off by the link going away.
     if (ExchangeGuard::Busy()) {
@@ -38,6 +38,7 @@ std::optional<QString> ReplayController::Start(std::unique_ptr<RecordedChunkSour
         live && (ctx_.LinkConnected() || live->reconnecting())) {
         live->Disconnect();
     }
+    path_ = path;
     auto* link = new ReplayLink(std::move(source), this);
     link->setName(name);
     link_ = link;
@@ -71,6 +72,7 @@ void ReplayController::Stop() {
         return;
     }
     link_ = nullptr;  // the disconnect below comes back here
+    path_.clear();
     link->Disconnect();
     if (ctx_.activeLink() == link) {
         ctx_.setActiveLink(nullptr);

@@ -30,13 +30,16 @@ class ReplayController : public QObject {
     // Opens the file and starts replaying it; the reason when it does not
     // (a recording of another format: the reader says why).
     std::optional<QString> Open(const QString& path);
-    // Starts replaying `source` under `name`; the reason when refused (an
-    // exchange still running).
-    std::optional<QString> Start(std::unique_ptr<RecordedChunkSource> source, const QString& name);
+    // Starts replaying `source` under `name` (read from the file `path`, if
+    // any); the reason when refused (an exchange still running).
+    std::optional<QString> Start(std::unique_ptr<RecordedChunkSource> source, const QString& name,
+                                 const QString& path = {});
     void Stop();
 
     ReplayLink* link() const { return link_; }
     bool replaying() const { return link_ != nullptr; }
+    // The file being replayed; empty for none or a recording not read from a file.
+    const QString& path() const { return path_; }
 
     static QString RefusalText() {
         return QStringLiteral("not sent: a recording is being replayed");
@@ -49,6 +52,7 @@ class ReplayController : public QObject {
     AppContext& ctx_;
     ConnectionController& connection_;
     QPointer<ReplayLink> link_;
+    QString path_;
 };
 
 }  // namespace tuvik

@@ -1,5 +1,6 @@
 #include "shell/Session.h"
 
+#include <QDateTime>
 #include <QLocale>
 
 #include "support/Numbers.h"
@@ -40,9 +41,31 @@ Session::Session(const AppPaths& paths, QObject* parent)
     // A history that stops says why once in the message log; the rest of the
     // program goes on without it.
     connect(&history_, &HistoryStore::failed, log_.get(), &MessageLog::AddMessage);
+    connect(replay_.get(), &ReplayController::replayingChanged, this, &Session::ReplayingChanged);
     connect(&history_, &HistoryStore::failed, this, [this] {
         ctx_.setStatusNote(QStringLiteral("history"), QStringLiteral("history off"));
     });
+}
+
+void Session::ReplayingChanged(bool on) {
+    // A replay's events are shown, but they did not happen today.
+    log_->setHoldDeviceEventsFromFile(on);
+    // A replay keeps its own history beside the recording, stamped with the
+    // recorded time, so that the live history holds only what happened live.
+    // The file changes first: what the old one still waits for is written
+    // to it under the clock it was taken with.
+    if (on) {
+        const QString& path = replay_->path();
+        UseHistory(path.isEmpty() ? QString() : path + QStringLiteral(".history.sqlite"));
+        history_.setClock([this] {
+            const ReplayLink* link = replay_->link();
+            return link ? link->info().startUtcMs + link->positionUs() / 1000
+                        : QDateTime::currentMSecsSinceEpoch();
+        });
+    } else {
+        UseHistory(paths_.HistoryPath());
+        history_.setClock([] { return QDateTime::currentMSecsSinceEpoch(); });
+    }
 }
 
 void Session::KeepLive(int index) {
@@ -76,6 +99,9 @@ void Session::WatchLink(DeviceLink* link) {
 }
 
 Session::~Session() {
+    // Stopped while the controller is whole: the stop is told to the
+    // history, whose replay clock asks the controller.
+    replay_->Stop();
     replay_.reset();
     dispatcher_.SetMessageLog(nullptr);
 }

@@ -53,6 +53,9 @@ class Session : public QObject {
     // Keeps the history in that file from now on (a replay keeps its own);
     // a note of an earlier failure goes.
     void UseHistory(const QString& path);
+    // While a recording is replayed: its history beside it, its device
+    // events on the screen only.
+    void ReplayingChanged(bool on);
     // Settings key (group "Settings") of the history's retention in days.
     static constexpr const char* kHistoryDaysKey = "HistoryDays";
 

@@ -87,10 +87,11 @@ void MessageLog::AddActuatorEvent(const QString& device, const QString& activity
                                   const QString& clock, const QString& state) {
     const QChar sep = QLatin1Char(';');
     Add(device + sep + activity + sep + clock + sep + state,
-        Column(device) + sep + Column(activity) + sep + Column(clock) + sep + Column(state));
+        Column(device) + sep + Column(activity) + sep + Column(clock) + sep + Column(state),
+        !holdDeviceEvents_);
 }
 
-void MessageLog::Add(const QString& screenText, const QString& columns) {
+void MessageLog::Add(const QString& screenText, const QString& columns, bool toFile) {
     const QString screenLine = TimeText(Now().time()) + QLatin1Char(' ') + screenText +
                                QLatin1Char('\t') + QStringLiteral(" Tg:") + readings_.tgas +
                                QStringLiteral(" Tw:") + readings_.twater + QStringLiteral("\r\n");
@@ -104,6 +105,9 @@ void MessageLog::Add(const QString& screenText, const QString& columns) {
         logText_.truncate(keep);
     }
     emit logTextChanged(logText_);
+    if (!toFile) {
+        return;
+    }
 
     const QDateTime now = Now();
     pending_.append(DateText(now.date()) + QLatin1Char(';') + TimeText(now.time()) +

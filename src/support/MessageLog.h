@@ -53,6 +53,9 @@ class MessageLog : public QObject {
     void AddMessage(const QString& inputStr);
     // An actuator's report: its four columns (actuator, started or stopped,
     // clock, program state), shown on the screen joined by ";" as they come.
+    // While held, device events are shown on the screen but not written to
+    // the day's file: a replayed recording's events did not happen today.
+    void setHoldDeviceEventsFromFile(bool on) { holdDeviceEvents_ = on; }
     void AddActuatorEvent(const QString& device, const QString& activity, const QString& clock,
                           const QString& state);
 
@@ -86,7 +89,7 @@ class MessageLog : public QObject {
   private:
     QDateTime Now() const { return clock_(); }
     // The screen line and the file line; columns are the file's columns 3 to 6.
-    void Add(const QString& screenText, const QString& columns);
+    void Add(const QString& screenText, const QString& columns, bool toFile = true);
 
     QString folder_;
     Clock clock_;
@@ -95,6 +98,7 @@ class MessageLog : public QObject {
     QString logText_;
     QStringList pending_;
     bool failureReported_ = false;
+    bool holdDeviceEvents_ = false;
 };
 
 }  // namespace tuvik

@@ -3,12 +3,15 @@
 // nothing an operator does meanwhile reaches the device (each attempt is
 // told once).
 #include <QComboBox>
+#include <QSqlDatabase>
+#include <QSqlQuery>
 
 #include "E2E.h"
 #include "burner/ui/MeasurementsPanel.h"
 #include "burner/ui/frmAllParams.h"
 #include "burner/ui/frmExtra.h"
 #include "pid/ui/frmStepTest.h"
+#include "shell/ui/RecordingsDialog.h"
 
 namespace tuvik::test {
 
@@ -70,6 +73,7 @@ TEST_P(ReplayE2E, ARecordedSessionReplaysToWhatItShowedAndNothingIsSent) {
     TearDown();
     SetUp();
 
+    const qint64 filed = QFileInfo(session->log().DailyFilePath(kNow.date())).size();
     // A recording in another format is refused with the reason.
     Shown replayed(*session, *burner);
     dialogs.files = {
@@ -87,6 +91,32 @@ TEST_P(ReplayE2E, ARecordedSessionReplaysToWhatItShowedAndNothingIsSent) {
     EXPECT_EQ(replayed.lines, shown);
     EXPECT_EQ(replay->stopReason(), QString());
     EXPECT_FALSE(session->recorder().recording());  // a replay is not recorded again
+    // Its history is kept beside it, in the recorded time; its device events
+    // are shown but stay out of today's file.
+    const QString history = session->history().databasePath();
+    EXPECT_EQ(history, path + QStringLiteral(".history.sqlite"));
+    session->history().Sync();
+    {
+        QSqlDatabase db = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), QStringLiteral("r"));
+        db.setDatabaseName(history);
+        ASSERT_TRUE(db.open());
+        QSqlQuery q(QStringLiteral("SELECT count(*), max(t) FROM sec"), db);
+        ASSERT_TRUE(q.next());
+        EXPECT_GT(q.value(0).toInt(), 0);
+        const qint64 end = (replay->info().startUtcMs + replay->lengthUs() / 1000) / 1000;
+        EXPECT_LE(q.value(1).toLongLong(), end);
+        EXPECT_GT(q.value(1).toLongLong(), end - 5);
+    }
+    QSqlDatabase::removeDatabase(QStringLiteral("r"));
+    const QString event =
+        shown.filter(QStringLiteral("log ")).first().section(u' ', 2).section(u'\t', 0, 0);
+    QFile today(session->log().DailyFilePath(kNow.date()));
+    today.open(QIODevice::ReadOnly);
+    today.seek(filed);  // the live session's lines came before
+    EXPECT_FALSE(QString::fromLatin1(today.readAll()).contains(event)) << event.toStdString();
+    Click(main.get(), "cmdRecordings");  // the recordings window, with its keep marks
+    ASSERT_NE(main->findChild<RecordingsDialog*>(), nullptr);
+    EXPECT_TRUE(main->findChild<RecordingsDialog*>()->isVisible());
 
     Click(main.get(), "btnStepTest");
     const frmStepTest* stepTest = main->windows().stepTest();

@@ -81,12 +81,11 @@ void LinkStatusBar::Update() {
     if (!link || (!link->reconnecting() && !ctx_.LinkConnected())) {
         timer_.stop();
     }
-    const QString& text = line.text;
-    if (text != label_->text()) {
-        label_->setText(text);
+    if (line.text != label_->text()) {
+        label_->setText(line.text);
         // The label's name stays "Link status"; screen readers read what it
         // says from its description.
-        label_->setAccessibleDescription(text);
+        label_->setAccessibleDescription(line.text);
     }
     if (line.warning != warning_) {
         warning_ = line.warning;

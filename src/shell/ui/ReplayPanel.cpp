@@ -7,6 +7,7 @@
 #include <QSlider>
 
 #include "shell/Session.h"
+#include "shell/ui/RecordingsDialog.h"
 #include "support/UserDialogs.h"
 #include "support/ui/Controls.h"
 
@@ -22,6 +23,10 @@ ReplayPanel::ReplayPanel(Session& session, UserDialogs& dialogs, QWidget* parent
         Named(new QPushButton(QStringLiteral("Replay a recording..."), this), "cmdReplay");
     replay->setToolTip(
         QStringLiteral("Play a recorded session through the windows; nothing is sent"));
+    auto* recordings =
+        Named(new QPushButton(QStringLiteral("Recordings..."), this), "cmdRecordings");
+    recordings->setToolTip(
+        QStringLiteral("The session recordings: keep marks, the folder's size limit, replay"));
     bar_ = Named(new QWidget(this), "fraReplay");
     speed_ = Named(new QComboBox(bar_), "cboReplaySpeed");
     for (const int s : ReplayLink::kSpeeds) {
@@ -41,11 +46,13 @@ ReplayPanel::ReplayPanel(Session& session, UserDialogs& dialogs, QWidget* parent
     auto* row = new QHBoxLayout(this);
     row->setContentsMargins(0, 0, 0, 0);
     row->addWidget(replay);
+    row->addWidget(recordings);
     row->addWidget(bar_, 1);
     bar_->hide();
 
     ReplayController& c = session_.replay();
     connect(replay, &QPushButton::clicked, this, &ReplayPanel::ChooseRecording);
+    connect(recordings, &QPushButton::clicked, this, &ReplayPanel::ShowRecordings);
     connect(stop, &QPushButton::clicked, &c, &ReplayController::Stop);
     connect(&c, &ReplayController::replayingChanged, this, &ReplayPanel::ReplayingChanged);
     connect(speed_, &QComboBox::currentIndexChanged, this, [this, &c](int i) {
@@ -73,9 +80,24 @@ void ReplayPanel::ChooseRecording() {
     if (path.isEmpty()) {
         return;
     }
+    Replay(path);
+}
+
+void ReplayPanel::Replay(const QString& path) {
     if (const auto why = session_.replay().Open(path)) {
         dialogs_.Message(AppTitle(), *why, UserDialogs::Icon::Warning);
     }
+}
+
+void ReplayPanel::ShowRecordings() {
+    if (!recordings_) {
+        recordings_ = new RecordingsDialog(session_.recorder(), dialogs_, window());
+        recordings_->setAttribute(Qt::WA_DeleteOnClose);
+        connect(recordings_, &RecordingsDialog::recordingChosen, this, &ReplayPanel::Replay);
+    }
+    recordings_->Refresh();
+    recordings_->show();
+    recordings_->raise();
 }
 
 void ReplayPanel::ReplayingChanged(bool on) {
