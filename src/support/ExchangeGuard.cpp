@@ -41,10 +41,6 @@ QString ExchangeGuard::BusyMessage() {
            QStringLiteral("). Try again when it has finished.");
 }
 
-}  // namespace tuvik
-
-namespace tuvik {
-
 void ExchangeGuard::RefuseSending(const QString& reason) {
     g_refused = reason;
 }
