@@ -96,6 +96,9 @@ class clsPID {
   public:
     // The four values of a live-values reply.
     enum class LiveField { ControllerOut, Measurement, Setpoint, y_fw };
+    // The order of the four singles in a live-value reply (0x92, 0x96).
+    static constexpr std::array<LiveField, 4> kLiveReplyOrder = {
+        LiveField::ControllerOut, LiveField::Measurement, LiveField::Setpoint, LiveField::y_fw};
     static constexpr int kStatusSize = 88;
     using StatusRecord = std::array<uint8_t, kStatusSize>;
     static constexpr int kTrendSeries = 5;

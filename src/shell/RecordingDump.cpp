@@ -7,6 +7,7 @@
 #include "burner/BurnerTables.h"
 #include "link/Packet.h"
 #include "link/RxState.h"
+#include "pid/clsPID.h"
 
 namespace tuvik {
 
@@ -29,6 +30,20 @@ bool IsRequest(uint8_t b) {
     return false;
 }
 
+QString LiveFieldName(clsPID::LiveField f) {
+    switch (f) {
+        case clsPID::LiveField::ControllerOut:
+            return QStringLiteral("out");
+        case clsPID::LiveField::Measurement:
+            return QStringLiteral("measurement");
+        case clsPID::LiveField::Setpoint:
+            return QStringLiteral("setpoint");
+        case clsPID::LiveField::y_fw:
+            return QStringLiteral("y_fw");
+    }
+    return {};
+}
+
 QString Number(float v) {
     return QString::number(static_cast<double>(v), 'g', 7);
 }
@@ -38,10 +53,12 @@ QString Received(uint8_t cmd, std::span<const uint8_t> d, size_t n) {
         case Cmd::LiveValues:
         case Cmd::LiveValuesQuiet:
             if (n >= 16) {
-                // The order the dispatcher writes them into the loop.
-                return QStringLiteral("live values: out %1, measurement %2, setpoint %3, y_fw %4")
-                    .arg(Number(GetSingle(d, 0)), Number(GetSingle(d, 4)), Number(GetSingle(d, 8)),
-                         Number(GetSingle(d, 12)));
+                QStringList v;
+                for (size_t i = 0; i < clsPID::kLiveReplyOrder.size(); ++i) {
+                    v << LiveFieldName(clsPID::kLiveReplyOrder[i]) + u' ' +
+                             Number(GetSingle(d, 4 * i));
+                }
+                return QStringLiteral("live values: ") + v.join(QStringLiteral(", "));
             }
             return QStringLiteral("live values (short)");
         case Cmd::WriteAck:

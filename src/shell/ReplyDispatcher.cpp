@@ -135,10 +135,8 @@ void ReplyDispatcher::StatusRecord(std::span<const uint8_t> d) {
 }
 
 void ReplyDispatcher::LiveValues(std::span<const uint8_t> d, bool refresh) {
-    using Field = clsPID::LiveField;
-    static constexpr Field kOrder[] = {Field::ControllerOut, Field::Measurement, Field::Setpoint,
-                                       Field::y_fw};
-    for (size_t i = 0; i < 4; ++i) {
+    const auto& kOrder = clsPID::kLiveReplyOrder;
+    for (size_t i = 0; i < kOrder.size(); ++i) {
         // The selected loop is looked up again before every step.
         clsPID* loop = loops_.Selected();
         if (!loop || !Has(d, 4 * i, 4) || !loop->WriteLiveSingle(kOrder[i], GetSingle(d, 4 * i))) {

@@ -140,6 +140,20 @@ QSqlQuery HistoryView::Run(const QSqlDatabase& db, QString* error) {
     return q;
 }
 
+std::pair<double, double> HistoryView::ValueRange() const {
+    double low = 0;
+    double high = 10;
+    for (const Row& row : rows_) {
+        for (size_t v = 0; v < 6; ++v) {  // the measurement and setpoint columns
+            if (!std::isnan(row.v[v])) {
+                low = std::min(low, row.v[v]);
+                high = std::max(high, row.v[v]);
+            }
+        }
+    }
+    return {low, high};
+}
+
 void HistoryView::ZoomAt(double fraction, double factor) {
     const double anchor = TimeAt(fraction);
     const qint64 span =

@@ -14,6 +14,7 @@
 #include <array>
 #include <cmath>
 #include <functional>
+#include <utility>
 #include <vector>
 
 #include "trend/DatabaseChartTools.h"
@@ -68,6 +69,9 @@ class HistoryView : public DatabaseChartTools {
     };
     const std::vector<Row>& rows() const { return rows_; }
     const std::vector<HistoryEvent>& events() const { return events_; }
+    // The value axis the rows need: the measurement's and the setpoint's
+    // lowest and highest values, widened to take in 0 to 10.
+    std::pair<double, double> ValueRange() const;
 
     void ZoomAt(double fraction, double factor) override;
     void Pan(double share) override;

@@ -153,17 +153,7 @@ void frmHistory::Draw() {
         status_->setText(QStringLiteral("History cannot be read: ") + error);
         return;
     }
-    double low = 0;
-    double high = 10;
-    for (const HistoryView::Row& row : view_.rows()) {
-        for (int v = 0; v < 6; ++v) {  // the measurement and setpoint columns
-            const double x = row.v[static_cast<size_t>(v)];
-            if (!std::isnan(x)) {
-                low = std::min(low, x);
-                high = std::max(high, x);
-            }
-        }
-    }
+    const auto [low, high] = view_.ValueRange();
     cTrendline& c = chart_->chart();
     c.setMaxX(static_cast<int16_t>(view_.ChartMaxX()));
     c.setMaxY(static_cast<int16_t>(std::min(32000.0, std::ceil(high * 1.1 / 10) * 10)));
