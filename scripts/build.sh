@@ -19,8 +19,14 @@ if command -v ccache >/dev/null 2>&1; then
   export CCACHE_BASEDIR="$here"
   launcher=(-DCMAKE_CXX_COMPILER_LAUNCHER=ccache)
 fi
+flags=()
+if [ "$type" = RelWithDebInfo ]; then
+  # The test build: line tables are enough for a backtrace, and -O1 compiles
+  # in two thirds of the time of -O2 with the same behaviour.
+  flags=(-DCMAKE_CXX_FLAGS_RELWITHDEBINFO="-O1 -g1 -DNDEBUG")
+fi
 echo "Configuring $dir ($type)" >&2
-cmake -S "$here" -B "$dir" -G Ninja -DCMAKE_BUILD_TYPE="$type" "${launcher[@]}" "$@" >/dev/null
+cmake -S "$here" -B "$dir" -G Ninja -DCMAKE_BUILD_TYPE="$type" "${launcher[@]}" "${flags[@]}" "$@" >/dev/null
 # Autogen misses headers that appear after the first configure; make it rescan.
 find "$dir" -path "*_autogen/timestamp" -delete 2>/dev/null || true
 targets=()
