@@ -17,6 +17,10 @@ launcher=()
 if command -v ccache >/dev/null 2>&1; then
   # Copies of the tree in other folders share the cache.
   export CCACHE_BASEDIR="$here"
+  # The precompiled headers are taken with -include; ccache caches such
+  # compiles only when told that the header's macros and time stamps may
+  # be trusted.
+  export CCACHE_SLOPPINESS="${CCACHE_SLOPPINESS:-pch_defines,time_macros}"
   launcher=(-DCMAKE_CXX_COMPILER_LAUNCHER=ccache)
 fi
 flags=()
