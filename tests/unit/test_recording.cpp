@@ -11,6 +11,7 @@
 #include <sys/resource.h>
 
 #include <csignal>
+#include <thread>
 #include <vector>
 
 #include "RecordingLink.h"
@@ -179,6 +180,8 @@ TEST(RecordingFile, DamageStopsAtTheLastWholeFrameAndSaysWhere) {
         {"option past the block", header + Frame(badOption), 0, "options run past its end"},
         {"cut inside a block", header + Frame(Packet(ChunkDirection::Sent, Hex("91"), 1).left(20)),
          0, "the file ends inside a block"},
+        {"stamped before the start", header + first + Frame(Packet(ChunkDirection::Sent, "", -2500000)),
+         0, "damaged: chunk 2 is stamped 2.500 s before the recording's start"},
     };
     const qint64 secondAt = header.size() + first.size();
     for (const auto& c : cases) {
@@ -194,33 +197,99 @@ TEST(RecordingFile, DamageStopsAtTheLastWholeFrameAndSaysWhere) {
     }
 }
 
-// A write that fails in the middle (the file may not grow: a full disk)
-// ends the recording on the writer's thread with the failure reported once.
-TEST(RecordingFile, AFailedWriteIsReportedAndLaterChunksAreDropped) {
-    QTemporaryDir dir;
-    RecordingWriter w;
-    std::atomic<int> failures = 0;
-    w.setOnFailure([&](const QString&) { ++failures; });
-    ASSERT_FALSE(w.Open(dir.filePath(QStringLiteral("r.pcapng.zst")), Info(), 0, 1).has_value());
-    rlimit old{};
-    getrlimit(RLIMIT_FSIZE, &old);
-    const auto oldHandler = std::signal(SIGXFSZ, SIG_IGN);
-    rlimit small = old;
-    small.rlim_cur =
-        static_cast<rlim_t>(QFileInfo(dir.filePath(QStringLiteral("r.pcapng.zst"))).size());
-    setrlimit(RLIMIT_FSIZE, &small);
+// What the sync seam does: the syncs counted from the reset, those from
+// failFrom on fail with EIO, and a sync waits while `hold` is set (a slow
+// stick), for a bounded time.
+struct SyncSeam {
+    static inline std::atomic<int> syncs = 0, failFrom = 1 << 30;
+    static inline std::atomic<bool> hold = false, returned = false;
+    static int Sync(int) {
+        const int n = ++syncs;
+        for (int i = 0; hold && i < 60000; ++i) {
+            std::this_thread::sleep_for(std::chrono::milliseconds(1));
+        }
+        returned = true;
+        errno = EIO;
+        return n >= failFrom ? -1 : 0;
+    }
+};
+
+struct SerialStandIn : test::RecordingLink {
+    RecordingInfo ConnectionInfo() const override { return Info(); }
+};
+
+// A recording that stops is told once, while recording as well as when the
+// link goes down before the writer's report is handled; closing hands the
+// last frame to the writer and does not wait (here inside a slow sync).
+TEST(SessionRecorderTest, AFailedWriteOrSyncIsToldOnceAndClosingNeverWaits) {
+    RecordingWriter::setSyncFunction(&SyncSeam::Sync);
+    const struct {
+        const char* name;
+        bool fileTooLarge;
+        int failFrom;
+        bool dropLink;  // before the writer's report is handled
+        bool slowSync;
+        const char* told;
+        size_t chunks;  // readable afterwards
+    } cases[] = {
+        {"too large, while recording", true, 1 << 30, false, false, "File too large", 0},
+        {"too large, link down", true, 1 << 30, true, false, "File too large", 0},
+        {"sync fails, link down", false, 1, true, false,
+         "cannot sync to the disk: Input/output error", 1},
+        {"slow sync, link down", false, 1 << 30, true, true, nullptr, 1},
+    };
     QByteArray noise(4000, '\0');
     for (int i = 0; i < noise.size(); ++i) {
         noise[i] = static_cast<char>(i * 7919 % 251);
     }
-    w.Chunk(ChunkDirection::Received, test::Bytes(noise), 5);
-    const bool failed = test::WaitUntil([&] { return failures > 0; });
-    setrlimit(RLIMIT_FSIZE, &old);
-    std::signal(SIGXFSZ, oldHandler);
-    EXPECT_TRUE(failed);
-    w.Chunk(ChunkDirection::Received, test::Bytes(noise), 6);
-    w.Close();
-    EXPECT_EQ(failures, 1);
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        QTemporaryDir dir;
+        AppContext ctx;
+        MessageLog log(dir.path());
+        SessionRecorder rec(ctx, log, dir.path());
+        rec.setFlushMs(c.dropLink ? 60000 : 1);
+        SerialStandIn link;
+        ctx.setActiveLink(&link);
+        ctx.setLinkConnected(true);
+        ASSERT_TRUE(rec.recording());
+        SyncSeam::syncs = 0;  // the header's is done
+        SyncSeam::failFrom = c.failFrom;
+        SyncSeam::hold = c.slowSync;
+        SyncSeam::returned = false;
+        rlimit old{};
+        getrlimit(RLIMIT_FSIZE, &old);
+        const auto oldHandler = std::signal(SIGXFSZ, SIG_IGN);
+        rlimit small = old;
+        small.rlim_cur = static_cast<rlim_t>(rec.folder().Entries().first().size);
+        if (c.fileTooLarge) {
+            setrlimit(RLIMIT_FSIZE, &small);
+        }
+        rec.Chunk(ChunkDirection::Received, test::Bytes(noise), LinkClockUs());
+        if (c.dropLink) {
+            ctx.setLinkConnected(false);
+        }
+        for (int i = 0; c.slowSync && SyncSeam::syncs == 0 && i < 60000; ++i) {
+            std::this_thread::sleep_for(std::chrono::milliseconds(1));
+        }
+        EXPECT_TRUE(!c.slowSync || !SyncSeam::returned) << "the window's thread waited";
+        SyncSeam::hold = false;
+        EXPECT_TRUE(c.dropLink ? RecordingWriter::WaitForFinished(60000)
+                               : test::WaitUntil([&] { return !rec.recording(); }));
+        setrlimit(RLIMIT_FSIZE, &old);
+        std::signal(SIGXFSZ, oldHandler);
+        EXPECT_TRUE(test::WaitUntil([&] { return !rec.recording(); }));
+        rec.Chunk(ChunkDirection::Received, test::Bytes(noise), LinkClockUs());  // dropped
+        ctx.setLinkConnected(false);
+        test::Pump(std::chrono::milliseconds(20));
+        EXPECT_EQ(log.logText().count(QStringLiteral("Recording stopped: ")), c.told ? 1 : 0);
+        EXPECT_TRUE(!c.told || log.logText().contains(QString::fromLatin1(c.told)))
+            << log.logText().toStdString();
+        const ReadBack r = ReadAll(test::ReadFile(rec.folder().Entries().first().path));
+        EXPECT_EQ(r.chunks.size(), c.chunks) << r.reason.toStdString();
+        SyncSeam::failFrom = 1 << 30;
+    }
+    RecordingWriter::setSyncFunction(nullptr);
 }
 
 TEST(RecordingFolderTest, OldestGoFirstButNeverKeptOrCurrentOnes) {
@@ -231,13 +300,14 @@ TEST(RecordingFolderTest, OldestGoFirstButNeverKeptOrCurrentOnes) {
     const struct {
         qint64 limit;
         QStringList kept;  // marked "keep"
-        QString current;
+        QString spared;  // being written or replayed
         QStringList left;
     } cases[] = {
         {400, {}, {}, {"a", "b", "c", "d"}},
         {250, {}, {}, {"c", "d"}},
         {250, {"a"}, {}, {"a", "d"}},
         {100, {"b"}, "c", {"b", "c"}},
+        {0, {}, "ac", {"a", "c"}},
         {0, {}, "d", {"d"}},
     };
     for (const auto& c : cases) {
@@ -245,9 +315,15 @@ TEST(RecordingFolderTest, OldestGoFirstButNeverKeptOrCurrentOnes) {
             test::WriteFile(dir.filePath(n), QByteArray(100, 'x'));
             RecordingFolder::SetKeep(dir.filePath(n), c.kept.contains(n.mid(16, 1)));
         }
-        folder.Prune(c.limit, c.current.isEmpty()
-                                  ? QString()
-                                  : dir.filePath(names[c.current[0].unicode() - 'a']));
+        QStringList spared;
+        for (const QChar n : c.spared) {
+            spared << dir.filePath(names[n.unicode() - 'a']);
+        }
+        const QList<RecordingEntry> going = folder.PruneCandidates(c.limit, spared);
+        test::WriteFile(folder.ReplayHistoryPath(names[0]), "h");  // goes with "a"
+        EXPECT_EQ(folder.Prune(c.limit, spared).size(), going.size());
+        EXPECT_NE(QFileInfo::exists(folder.ReplayHistoryPath(names[0])),
+                  !going.isEmpty() && going[0].name == names[0]);
         QStringList left;
         for (const RecordingEntry& e : folder.Entries()) {
             left << e.name.mid(16, 1);
@@ -260,6 +336,8 @@ TEST(RecordingFolderTest, OldestGoFirstButNeverKeptOrCurrentOnes) {
                                        QStringLiteral("/dev/pts/3")))
                   .fileName(),
               QStringLiteral("20261204-080000_dev-pts-3_2.pcapng.zst"));
+    EXPECT_EQ(RecordingFolder::RemoveQuestion(folder.PruneCandidates(0)),
+              "Remove 2 recordings (101 bytes)?");
 }
 
 // A link that is no serial or TCP link (a replayed recording) is not
