@@ -305,9 +305,9 @@ bool RecordingWriter::State::WriteFrame(const std::vector<char>& records, bool h
         std::memcpy(&t, records.data() + at, 8);
         std::memcpy(&len, records.data() + at + 9, 4);
         const auto dir = static_cast<ChunkDirection>(records[at + 8]);
-        AppendPacketBlock(blocks, dir,
-                          {reinterpret_cast<const uint8_t*>(records.data() + at + kRecordHead), len},
-                          base + t);
+        AppendPacketBlock(
+            blocks, dir, {reinterpret_cast<const uint8_t*>(records.data() + at + kRecordHead), len},
+            base + t);
         at += kRecordHead + len;
     }
     if (blocks.isEmpty()) {
@@ -330,7 +330,8 @@ bool RecordingWriter::State::WriteFrame(const std::vector<char>& records, bool h
     // doubt, so the recording ends as on a failed write.
     const SyncFunction sync = gSync.load();
     if ((sync ? sync : &SystemSync)(file.handle()) != 0) {
-        *why = QStringLiteral("cannot sync to the disk: ") + QString::fromLocal8Bit(strerror(errno));
+        *why =
+            QStringLiteral("cannot sync to the disk: ") + QString::fromLocal8Bit(strerror(errno));
         return false;
     }
     return true;

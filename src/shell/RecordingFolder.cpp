@@ -69,7 +69,7 @@ bool RecordingFolder::SetKeep(const QString& path, bool keep) {
 }
 
 QList<RecordingEntry> RecordingFolder::PruneCandidates(qint64 limitBytes,
-                                                      const QStringList& spared) const {
+                                                       const QStringList& spared) const {
     const QList<RecordingEntry> entries = Entries();
     qint64 total = 0;
     for (const RecordingEntry& e : entries) {

@@ -38,8 +38,7 @@ std::optional<qint64> HistoryOldestEnd(const QSqlDatabase& db) {
     return oldest;
 }
 
-std::optional<QString> RetentionQuestion(int days, std::optional<qint64> oldestEnd,
-                                         qint64 nowSec) {
+std::optional<QString> RetentionQuestion(int days, std::optional<qint64> oldestEnd, qint64 nowSec) {
     // As the store prunes: rows older than `days` days before now.
     const qint64 before = nowSec - qint64(days) * 86400;
     if (!oldestEnd || *oldestEnd > before) {

@@ -15,27 +15,26 @@ TEST(HistoryRetentionTest, AsksOnlyWhenARowWouldGoAndSaysFromWhichDay) {
     const qint64 now = QDateTime(QDate(2026, 12, 8), QTime(12, 0), Qt::UTC).toSecsSinceEpoch();
     const qint64 day = 86400;
     const struct {
-        const char* name;
         HistoryBatch stored;
         int days;
-        const char* question;  // none when null
+        const char* question;  // after "Remove the history older than "; none when empty
     } cases[] = {
-        {"empty", {}, 1, nullptr},
-        {"a second of loop 2, 40 days old", {{{now - 40 * day, 2, 1}}, {}, {}}, 30,
-         "Remove the history older than 30 days (before 8 Nov 2026)?"},
-        {"the same, kept by 40 days", {{{now - 40 * day, 2, 1}}, {}, {}}, 40, nullptr},
-        {"an event 50 days old", {{{now, 0, 1}}, {{now - 50 * day, -1, "alarm", "on"}}, {}}, 45,
-         "Remove the history older than 45 days (before 24 Oct 2026)?"},
-        {"a burner row", {{}, {}, {{now - day - 1, "row"}}}, 1,
-         "Remove the history older than 1 day (before 7 Dec 2026)?"},
+        {{}, 1, ""},
+        {{{{now - 40 * day, 2, 1}}, {}, {}}, 30, "30 days (before 8 Nov 2026)?"},
+        {{{{now - 40 * day, 2, 1}}, {}, {}}, 40, ""},  // its second ends after the cutoff
+        {{{{now, 0, 1}}, {{now - 50 * day, -1, "alarm", "on"}}, {}},
+         45,
+         "45 days (before 24 Oct 2026)?"},
+        {{{}, {}, {{now - day - 1, "burner row"}}}, 1, "1 day (before 7 Dec 2026)?"},
     };
     for (const auto& c : cases) {
-        SCOPED_TRACE(c.name);
+        SCOPED_TRACE(c.question);
         QTemporaryDir dir;
         HistoryDb db(QStringLiteral("retention"));
         ASSERT_EQ(db.Open(dir.filePath(QStringLiteral("h.sqlite"))), QString());
         ASSERT_EQ(db.Write(c.stored), QString());
-        const std::optional<QString> q = RetentionQuestion(c.days, HistoryOldestEnd(db.database()), now);
-        EXPECT_EQ(q.value_or(QString()), QString::fromLatin1(c.question ? c.question : ""));
+        const QString q = RetentionQuestion(c.days, HistoryOldestEnd(db.database()), now)
+                              .value_or(QStringLiteral("Remove the history older than "));
+        EXPECT_EQ(q, QStringLiteral("Remove the history older than ") + c.question);
     }
 }

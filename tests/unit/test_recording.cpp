@@ -180,8 +180,9 @@ TEST(RecordingFile, DamageStopsAtTheLastWholeFrameAndSaysWhere) {
         {"option past the block", header + Frame(badOption), 0, "options run past its end"},
         {"cut inside a block", header + Frame(Packet(ChunkDirection::Sent, Hex("91"), 1).left(20)),
          0, "the file ends inside a block"},
-        {"stamped before the start", header + first + Frame(Packet(ChunkDirection::Sent, "", -2500000)),
-         0, "damaged: chunk 2 is stamped 2.500 s before the recording's start"},
+        {"stamped before the start",
+         header + first + Frame(Packet(ChunkDirection::Sent, "", -2500000)), 0,
+         "damaged: chunk 2 is stamped 2.500 s before the recording's start"},
     };
     const qint64 secondAt = header.size() + first.size();
     for (const auto& c : cases) {
@@ -197,20 +198,18 @@ TEST(RecordingFile, DamageStopsAtTheLastWholeFrameAndSaysWhere) {
     }
 }
 
-// What the sync seam does: the syncs counted from the reset, those from
-// failFrom on fail with EIO, and a sync waits while `hold` is set (a slow
-// stick), for a bounded time.
+// The sync seam: fails with EIO when asked, and waits while `hold` is set
+// (a slow stick), for a bounded time.
 struct SyncSeam {
-    static inline std::atomic<int> syncs = 0, failFrom = 1 << 30;
-    static inline std::atomic<bool> hold = false, returned = false;
+    static inline std::atomic<bool> fail = false, hold = false, entered = false, returned = false;
     static int Sync(int) {
-        const int n = ++syncs;
+        entered = true;
         for (int i = 0; hold && i < 60000; ++i) {
             std::this_thread::sleep_for(std::chrono::milliseconds(1));
         }
         returned = true;
         errno = EIO;
-        return n >= failFrom ? -1 : 0;
+        return fail ? -1 : 0;
     }
 };
 
@@ -223,27 +222,20 @@ struct SerialStandIn : test::RecordingLink {
 // last frame to the writer and does not wait (here inside a slow sync).
 TEST(SessionRecorderTest, AFailedWriteOrSyncIsToldOnceAndClosingNeverWaits) {
     RecordingWriter::setSyncFunction(&SyncSeam::Sync);
+    const auto oldHandler = std::signal(SIGXFSZ, SIG_IGN);
     const struct {
-        const char* name;
-        bool fileTooLarge;
-        int failFrom;
+        char fault;     // 'F' the file may not grow, 'S' the sync fails, 'W' it waits
         bool dropLink;  // before the writer's report is handled
-        bool slowSync;
         const char* told;
         size_t chunks;  // readable afterwards
     } cases[] = {
-        {"too large, while recording", true, 1 << 30, false, false, "File too large", 0},
-        {"too large, link down", true, 1 << 30, true, false, "File too large", 0},
-        {"sync fails, link down", false, 1, true, false,
-         "cannot sync to the disk: Input/output error", 1},
-        {"slow sync, link down", false, 1 << 30, true, true, nullptr, 1},
+        {'F', false, "File too large", 0},
+        {'F', true, "File too large", 0},
+        {'S', true, "cannot sync to the disk: Input/output error", 1},
+        {'W', true, nullptr, 1},
     };
-    QByteArray noise(4000, '\0');
-    for (int i = 0; i < noise.size(); ++i) {
-        noise[i] = static_cast<char>(i * 7919 % 251);
-    }
     for (const auto& c : cases) {
-        SCOPED_TRACE(c.name);
+        SCOPED_TRACE(testing::Message() << c.fault << c.dropLink);
         QTemporaryDir dir;
         AppContext ctx;
         MessageLog log(dir.path());
@@ -253,42 +245,33 @@ TEST(SessionRecorderTest, AFailedWriteOrSyncIsToldOnceAndClosingNeverWaits) {
         ctx.setActiveLink(&link);
         ctx.setLinkConnected(true);
         ASSERT_TRUE(rec.recording());
-        SyncSeam::syncs = 0;  // the header's is done
-        SyncSeam::failFrom = c.failFrom;
-        SyncSeam::hold = c.slowSync;
-        SyncSeam::returned = false;
+        SyncSeam::fail = c.fault == 'S';  // the header's sync is done
+        SyncSeam::hold = c.fault == 'W';
+        SyncSeam::entered = SyncSeam::returned = false;
         rlimit old{};
         getrlimit(RLIMIT_FSIZE, &old);
-        const auto oldHandler = std::signal(SIGXFSZ, SIG_IGN);
-        rlimit small = old;
-        small.rlim_cur = static_cast<rlim_t>(rec.folder().Entries().first().size);
-        if (c.fileTooLarge) {
-            setrlimit(RLIMIT_FSIZE, &small);
-        }
-        rec.Chunk(ChunkDirection::Received, test::Bytes(noise), LinkClockUs());
-        if (c.dropLink) {
-            ctx.setLinkConnected(false);
-        }
-        for (int i = 0; c.slowSync && SyncSeam::syncs == 0 && i < 60000; ++i) {
+        const rlimit small{static_cast<rlim_t>(rec.folder().Entries().first().size), old.rlim_max};
+        setrlimit(RLIMIT_FSIZE, c.fault == 'F' ? &small : &old);
+        rec.Chunk(ChunkDirection::Received, test::Bytes(QByteArray(4000, 'x')), LinkClockUs());
+        ctx.setLinkConnected(!c.dropLink);
+        for (int i = 0; SyncSeam::hold && !SyncSeam::entered && i < 60000; ++i) {
             std::this_thread::sleep_for(std::chrono::milliseconds(1));
         }
-        EXPECT_TRUE(!c.slowSync || !SyncSeam::returned) << "the window's thread waited";
+        EXPECT_TRUE(!SyncSeam::hold || !SyncSeam::returned) << "the window's thread waited";
         SyncSeam::hold = false;
         EXPECT_TRUE(c.dropLink ? RecordingWriter::WaitForFinished(60000)
                                : test::WaitUntil([&] { return !rec.recording(); }));
         setrlimit(RLIMIT_FSIZE, &old);
-        std::signal(SIGXFSZ, oldHandler);
         EXPECT_TRUE(test::WaitUntil([&] { return !rec.recording(); }));
-        rec.Chunk(ChunkDirection::Received, test::Bytes(noise), LinkClockUs());  // dropped
-        ctx.setLinkConnected(false);
         test::Pump(std::chrono::milliseconds(20));
         EXPECT_EQ(log.logText().count(QStringLiteral("Recording stopped: ")), c.told ? 1 : 0);
         EXPECT_TRUE(!c.told || log.logText().contains(QString::fromLatin1(c.told)))
             << log.logText().toStdString();
         const ReadBack r = ReadAll(test::ReadFile(rec.folder().Entries().first().path));
         EXPECT_EQ(r.chunks.size(), c.chunks) << r.reason.toStdString();
-        SyncSeam::failFrom = 1 << 30;
+        SyncSeam::fail = false;
     }
+    std::signal(SIGXFSZ, oldHandler);
     RecordingWriter::setSyncFunction(nullptr);
 }
 
@@ -300,14 +283,14 @@ TEST(RecordingFolderTest, OldestGoFirstButNeverKeptOrCurrentOnes) {
     const struct {
         qint64 limit;
         QStringList kept;  // marked "keep"
-        QString spared;  // being written or replayed
+        QString spared;    // being written or replayed
         QStringList left;
     } cases[] = {
         {400, {}, {}, {"a", "b", "c", "d"}},
         {250, {}, {}, {"c", "d"}},
         {250, {"a"}, {}, {"a", "d"}},
         {100, {"b"}, "c", {"b", "c"}},
-        {0, {}, "ac", {"a", "c"}},
+        {0, {}, "ac", {"a", "c"}},  // the one written and the one replayed
         {0, {}, "d", {"d"}},
     };
     for (const auto& c : cases) {

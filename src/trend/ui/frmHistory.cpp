@@ -124,8 +124,7 @@ void frmHistory::RetentionEdited() {
             ? HistoryOldestEnd(live.database())
             : std::nullopt;
     live.Close();
-    if (const auto question =
-            RetentionQuestion(days, oldest, QDateTime::currentSecsSinceEpoch())) {
+    if (const auto question = RetentionQuestion(days, oldest, QDateTime::currentSecsSinceEpoch())) {
         asking_ = true;
         const bool yes = dialogs_.AskYesNo(windowTitle(), *question);
         asking_ = false;
