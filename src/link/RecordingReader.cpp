@@ -112,13 +112,25 @@ std::unique_ptr<RecordingReader> RecordingReader::FromBytes(const QByteArray& by
 }
 
 // Reads the header, then the whole recording once for its length and chunk
-// count, and goes back to the first chunk.
+// count, and goes back to the first chunk. A chunk stamped before the start
+// (a clock set back, a damaged header) would give a position before 0 or a
+// negative length: such a recording is refused.
 bool RecordingReader::Begin(QString* error) {
     if (!ReadHeader(error)) {
         return false;
     }
     RecordedChunk c;
     while (Next(c)) {
+        if (c.timeUs < 0) {
+            if (error) {
+                *error = QStringLiteral(
+                             "the recording is damaged: chunk %1 is stamped %2 s before the "
+                             "recording's start")
+                             .arg(chunks_)
+                             .arg(static_cast<double>(c.timeUs) / -1e6, 0, 'f', 3);
+            }
+            return false;
+        }
         lengthUs_ = c.timeUs;
     }
     chunkCount_ = chunks_;

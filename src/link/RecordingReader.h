@@ -23,7 +23,7 @@ class RecordingReader : public RecordedChunkSource {
     // The recording in that file or those bytes with its header read and its
     // length found; null, with the reason in *error, when it is not a
     // recording this program can read (another layout, another format
-    // version, no header).
+    // version, no header, a chunk stamped before the start).
     static std::unique_ptr<RecordingReader> Open(const QString& path, QString* error);
     static std::unique_ptr<RecordingReader> FromBytes(const QByteArray& bytes, QString* error);
 

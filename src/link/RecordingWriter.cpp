@@ -2,10 +2,15 @@
 
 #include <zstd.h>
 
+#include <QFile>
 #include <QtEndian>
 
+#include <atomic>
+#include <cerrno>
 #include <chrono>
+#include <condition_variable>
 #include <cstring>
+#include <mutex>
 
 #include "link/RecordingLayout.h"
 
@@ -125,52 +130,110 @@ void AppendPacketBlock(QByteArray& out, ChunkDirection direction, std::span<cons
     EndBlock(out, b);
 }
 
+// What the writer thread works on: shared with the RecordingWriter until it
+// is finished, and kept by the thread alone after Finish().
+struct RecordingWriter::State {
+    QFile file;
+    RecordingInfo info;
+    qint64 monoStartUs = 0;
+    int flushMs = kFlushMs;
+    std::function<void(const QString&)> onEnd;
+    ZSTD_CCtx* cctx = nullptr;  // used by one thread at a time
+
+    std::mutex mutex;
+    std::condition_variable wake;
+    std::vector<char> queued;  // records: time (8), direction (1), length (4), bytes
+    bool stop = false;
+    bool failed = false;
+    bool ended = false;     // the thread has closed the file
+    bool detached = false;  // counted in Finishing() until it has
+
+    ~State() { ZSTD_freeCCtx(cctx); }
+    bool WriteFrame(const std::vector<char>& records, bool header, QString* why);
+};
+
+namespace {
+
+std::atomic<RecordingWriter::SyncFunction> gSync{nullptr};
+
+int SystemSync(int fd) {
+#ifdef Q_OS_UNIX
+    return ::fdatasync(fd);
+#else
+    (void)fd;
+    return 0;
+#endif
+}
+
+// The writers handed Finish() that have not closed their files yet.
+struct Finishing {
+    std::mutex mutex;
+    std::condition_variable done;
+    int count = 0;
+};
+
+Finishing& Unfinished() {
+    static Finishing f;
+    return f;
+}
+
+}  // namespace
+
+void RecordingWriter::setSyncFunction(SyncFunction sync) {
+    gSync = sync;
+}
+
 RecordingWriter::~RecordingWriter() {
     Close();
-    ZSTD_freeCCtx(static_cast<ZSTD_CCtx*>(cctx_));
+}
+
+void RecordingWriter::setOnEnd(std::function<void(const QString&)> f) {
+    onEnd_ = std::move(f);
 }
 
 std::optional<QString> RecordingWriter::Open(const QString& path, const RecordingInfo& info,
                                              qint64 monoStartUs, int flushMs) {
     Close();
-    info_ = info;
-    monoStartUs_ = monoStartUs;
-    flushMs_ = flushMs;
-    failed_ = false;
-    stop_ = false;
-    if (!cctx_) {
-        auto* c = ZSTD_createCCtx();
-        ZSTD_CCtx_setParameter(c, ZSTD_c_compressionLevel, kLevel);
-        // A damaged frame is then found, not read as other bytes.
-        ZSTD_CCtx_setParameter(c, ZSTD_c_checksumFlag, 1);
-        cctx_ = c;
-    }
-    file_.setFileName(path);
-    if (!file_.open(QIODevice::WriteOnly | QIODevice::NewOnly)) {
-        return file_.errorString();
+    auto s = std::make_shared<State>();
+    s->info = info;
+    s->monoStartUs = monoStartUs;
+    s->flushMs = flushMs;
+    s->onEnd = onEnd_;
+    s->cctx = ZSTD_createCCtx();
+    ZSTD_CCtx_setParameter(s->cctx, ZSTD_c_compressionLevel, kLevel);
+    // A damaged frame is then found, not read as other bytes.
+    ZSTD_CCtx_setParameter(s->cctx, ZSTD_c_checksumFlag, 1);
+    state_ = s;
+    s->file.setFileName(path);
+    if (!s->file.open(QIODevice::WriteOnly | QIODevice::NewOnly)) {
+        return s->file.errorString();
     }
     std::vector<char> none;
-    if (!WriteFrame(none, true)) {
-        const QString why = file_.errorString();
-        file_.close();
+    QString why;
+    if (!s->WriteFrame(none, true, &why)) {
+        s->file.close();
         return why;
     }
-    thread_ = std::thread([this] { Run(); });
+    thread_ = std::thread([s] { Run(s); });
     return std::nullopt;
 }
 
 void RecordingWriter::Chunk(ChunkDirection direction, std::span<const uint8_t> bytes,
                             qint64 monoUs) {
-    const qint64 t = std::max<qint64>(0, monoUs - monoStartUs_);
-    std::lock_guard lock(mutex_);
-    if (failed_ || !thread_.joinable()) {
+    if (!state_) {
+        return;
+    }
+    State& s = *state_;
+    const qint64 t = std::max<qint64>(0, monoUs - s.monoStartUs);
+    std::lock_guard lock(s.mutex);
+    if (s.failed || s.stop || !thread_.joinable()) {
         return;
     }
     while (!bytes.empty()) {
         const auto n = std::min<size_t>(bytes.size(), kMaxChunk);
-        const size_t at = queued_.size();
-        queued_.resize(at + kRecordHead + n);
-        char* p = queued_.data() + at;
+        const size_t at = s.queued.size();
+        s.queued.resize(at + kRecordHead + n);
+        char* p = s.queued.data() + at;
         std::memcpy(p, &t, 8);
         p[8] = static_cast<char>(direction);
         const auto len = static_cast<uint32_t>(n);
@@ -178,85 +241,99 @@ void RecordingWriter::Chunk(ChunkDirection direction, std::span<const uint8_t> b
         std::memcpy(p + kRecordHead, bytes.data(), n);
         bytes = bytes.subspan(n);
     }
-    if (queued_.size() >= kEarlyFlushBytes) {
-        wake_.notify_one();
+    if (s.queued.size() >= kEarlyFlushBytes) {
+        s.wake.notify_one();
     }
 }
 
-void RecordingWriter::Run() {
+void RecordingWriter::Run(const std::shared_ptr<State>& state) {
 #ifdef Q_OS_LINUX
     // Named, so that its share of the processor can be told apart.
     pthread_setname_np(pthread_self(), "tuvik-recorder");
 #endif
+    State& s = *state;
     std::vector<char> taken;
+    QString failure;
     for (;;) {
         bool last = false;
         {
-            std::unique_lock lock(mutex_);
-            wake_.wait_for(lock, std::chrono::milliseconds(flushMs_),
-                           [this] { return stop_ || queued_.size() >= kEarlyFlushBytes; });
-            last = stop_;
-            taken.swap(queued_);
-            queued_.clear();
+            std::unique_lock lock(s.mutex);
+            s.wake.wait_for(lock, std::chrono::milliseconds(s.flushMs),
+                            [&s] { return s.stop || s.queued.size() >= kEarlyFlushBytes; });
+            last = s.stop;
+            taken.swap(s.queued);
+            s.queued.clear();
         }
-        if (!taken.empty() && !WriteFrame(taken, false)) {
-            const QString why = file_.errorString();
-            {
-                std::lock_guard lock(mutex_);
-                failed_ = true;
-                queued_.clear();
-                queued_.shrink_to_fit();
-            }
-            file_.close();
-            if (onFailure_) {
-                onFailure_(why);
-            }
-            return;
+        if (!taken.empty() && !s.WriteFrame(taken, false, &failure)) {
+            std::lock_guard lock(s.mutex);
+            s.failed = true;
+            s.queued.clear();
+            s.queued.shrink_to_fit();
+            break;
         }
         taken.clear();
         if (last) {
-            file_.close();
-            return;
+            break;
         }
+    }
+    s.file.close();
+    if (s.onEnd) {
+        s.onEnd(failure);
+    }
+    std::lock_guard lock(s.mutex);
+    s.ended = true;
+    if (s.detached) {
+        Finishing& f = Unfinished();
+        std::lock_guard count(f.mutex);
+        --f.count;
+        f.done.notify_all();
     }
 }
 
-// The queued chunks (after the header blocks on the first call) as one
-// complete zstd frame, synced.
-bool RecordingWriter::WriteFrame(const std::vector<char>& queued, bool header) {
+// The records (after the header blocks when asked) as one complete zstd
+// frame, synced; false with the reason when it could not be.
+bool RecordingWriter::State::WriteFrame(const std::vector<char>& records, bool header,
+                                        QString* why) {
     QByteArray blocks;
     if (header) {
-        blocks = RecordingHeaderBlocks(info_);
+        blocks = RecordingHeaderBlocks(info);
     }
-    const qint64 base = info_.startUtcMs * 1000;
-    for (size_t at = 0; at + kRecordHead <= queued.size();) {
+    const qint64 base = info.startUtcMs * 1000;
+    for (size_t at = 0; at + kRecordHead <= records.size();) {
         qint64 t = 0;
         uint32_t len = 0;
-        std::memcpy(&t, queued.data() + at, 8);
-        std::memcpy(&len, queued.data() + at + 9, 4);
-        const auto dir = static_cast<ChunkDirection>(queued[at + 8]);
-        AppendPacketBlock(blocks, dir,
-                          {reinterpret_cast<const uint8_t*>(queued.data() + at + kRecordHead), len},
-                          base + t);
+        std::memcpy(&t, records.data() + at, 8);
+        std::memcpy(&len, records.data() + at + 9, 4);
+        const auto dir = static_cast<ChunkDirection>(records[at + 8]);
+        AppendPacketBlock(
+            blocks, dir, {reinterpret_cast<const uint8_t*>(records.data() + at + kRecordHead), len},
+            base + t);
         at += kRecordHead + len;
     }
     if (blocks.isEmpty()) {
         return true;
     }
     QByteArray frame(static_cast<qsizetype>(ZSTD_compressBound(blocks.size())), Qt::Uninitialized);
-    const size_t n = ZSTD_compress2(static_cast<ZSTD_CCtx*>(cctx_), frame.data(), frame.size(),
-                                    blocks.constData(), blocks.size());
+    const size_t n =
+        ZSTD_compress2(cctx, frame.data(), frame.size(), blocks.constData(), blocks.size());
     if (ZSTD_isError(n)) {
+        *why = QString::fromLatin1(ZSTD_getErrorName(n));
         return false;
     }
-    if (file_.write(frame.constData(), static_cast<qint64>(n)) != static_cast<qint64>(n) ||
-        !file_.flush()) {
+    if (file.write(frame.constData(), static_cast<qint64>(n)) != static_cast<qint64>(n) ||
+        !file.flush()) {
+        *why = file.errorString();
         return false;
     }
-#ifdef Q_OS_UNIX
-    // On the disk, not only in the page cache: a pulled plug keeps it.
-    ::fdatasync(file_.handle());
-#endif
+    // On the disk, not only in the page cache: a pulled plug keeps it. A
+    // sync that fails (an I/O error, a stick pulled) leaves the frame in
+    // doubt, so the recording ends as on a failed write.
+    const SyncFunction sync = gSync.load();
+    if ((sync ? sync : &SystemSync)(file.handle()) != 0) {
+        *why =
+            QStringLiteral("cannot sync to the disk: ") + QString::fromLocal8Bit(strerror(errno));
+        return false;
+    }
     return true;
 }
 
@@ -265,13 +342,39 @@ void RecordingWriter::Close() {
         return;
     }
     {
-        std::lock_guard lock(mutex_);
-        stop_ = true;
+        std::lock_guard lock(state_->mutex);
+        state_->stop = true;
     }
-    wake_.notify_one();
+    state_->wake.notify_one();
     thread_.join();
-    std::lock_guard lock(mutex_);
-    queued_.clear();
+    std::lock_guard lock(state_->mutex);
+    state_->queued.clear();
+}
+
+void RecordingWriter::Finish() {
+    if (!thread_.joinable()) {
+        return;
+    }
+    {
+        std::lock_guard lock(state_->mutex);
+        state_->stop = true;
+        if (!state_->ended) {
+            state_->detached = true;
+            Finishing& f = Unfinished();
+            std::lock_guard count(f.mutex);
+            ++f.count;
+        }
+    }
+    state_->wake.notify_one();
+    thread_.detach();
+    state_.reset();
+}
+
+bool RecordingWriter::WaitForFinished(int timeoutMs) {
+    Finishing& f = Unfinished();
+    std::unique_lock lock(f.mutex);
+    return f.done.wait_for(lock, std::chrono::milliseconds(timeoutMs),
+                           [&f] { return f.count == 0; });
 }
 
 }  // namespace tuvik

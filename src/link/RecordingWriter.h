@@ -6,12 +6,10 @@
 // and syncs it to the disk every kFlushMs. A crash or a pulled plug loses at
 // most the frame in the making: every frame before it is complete on disk.
 
-#include <QFile>
 #include <QString>
 
-#include <condition_variable>
 #include <functional>
-#include <mutex>
+#include <memory>
 #include <optional>
 #include <span>
 #include <thread>
@@ -25,7 +23,14 @@ class RecordingWriter {
   public:
     static constexpr int kFlushMs = 500;
 
+    // What syncs a frame to the disk (fdatasync): 0 or -1 with errno set.
+    // Tests put a sync that fails or waits (a pulled or slow stick) here;
+    // null puts the system's back.
+    using SyncFunction = int (*)(int fd);
+    static void setSyncFunction(SyncFunction sync);
+
     RecordingWriter() = default;
+    // Close(), unless Finish() handed the closing to the writer thread.
     ~RecordingWriter();
     RecordingWriter(const RecordingWriter&) = delete;
     RecordingWriter& operator=(const RecordingWriter&) = delete;
@@ -38,32 +43,32 @@ class RecordingWriter {
                                 int flushMs = kFlushMs);
     bool isOpen() const { return thread_.joinable(); }
 
-    // Called on the writer thread, once, when a write fails (a full disk, a
-    // folder gone): the recording ends there and later chunks are dropped.
-    void setOnFailure(std::function<void(const QString&)> f) { onFailure_ = std::move(f); }
+    // Called on the writer thread, once, when the file is closed (set before
+    // Open): with the
+    // reason when a write or sync failed (a full disk, a folder gone; the
+    // recording ends there and later chunks are dropped), empty when all
+    // that was queued is on the disk.
+    void setOnEnd(std::function<void(const QString& failure)> f);
 
     // Thread-safe and cheap: queues the bytes for the next frame.
     void Chunk(ChunkDirection direction, std::span<const uint8_t> bytes, qint64 monoUs);
 
-    // Writes what is queued and closes the file.
+    // Writes what is queued, closes the file and waits for the thread.
     void Close();
+    // The same without waiting: the writer thread writes what is queued,
+    // closes the file and ends on its own (a sync on a slow stick can take
+    // seconds); this object may go at once.
+    void Finish();
+    // Waits until every writer handed Finish() has closed its file, at most
+    // timeoutMs (the program's end); false when one still writes.
+    static bool WaitForFinished(int timeoutMs);
 
   private:
-    void Run();
-    bool WriteFrame(const std::vector<char>& queued, bool header);
+    struct State;
+    static void Run(const std::shared_ptr<State>& state);
 
-    QFile file_;
-    RecordingInfo info_;
-    qint64 monoStartUs_ = 0;
-    int flushMs_ = kFlushMs;
-    std::function<void(const QString&)> onFailure_;
-    void* cctx_ = nullptr;  // ZSTD_CCtx, used by one thread at a time
-
-    std::mutex mutex_;
-    std::condition_variable wake_;
-    std::vector<char> queued_;  // records: time (8), direction (1), length (4), bytes
-    bool stop_ = false;
-    bool failed_ = false;
+    std::function<void(const QString&)> onEnd_;
+    std::shared_ptr<State> state_;
     std::thread thread_;
 };
 

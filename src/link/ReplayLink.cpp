@@ -171,7 +171,7 @@ void ReplayLink::Seek(qint64 positionUs) {
     if (!open_) {
         return;
     }
-    const qint64 target = std::clamp<qint64>(positionUs, 0, lengthUs());
+    const qint64 target = std::clamp<qint64>(positionUs, 0, std::max<qint64>(0, lengthUs()));
     if (ended_ && target >= playedUs_) {
         return;  // nothing left to play
     }

@@ -3,6 +3,7 @@
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
+#include <QLocale>
 #include <QRegularExpression>
 
 #include <algorithm>
@@ -67,28 +68,60 @@ bool RecordingFolder::SetKeep(const QString& path, bool keep) {
     return mark.exists() || mark.open(QIODevice::WriteOnly);
 }
 
-QStringList RecordingFolder::Prune(qint64 limitBytes, const QString& current) const {
+QList<RecordingEntry> RecordingFolder::PruneCandidates(qint64 limitBytes,
+                                                       const QStringList& spared) const {
     const QList<RecordingEntry> entries = Entries();
     qint64 total = 0;
     for (const RecordingEntry& e : entries) {
         total += e.size;
     }
-    const QString currentPath =
-        current.isEmpty() ? QString() : QFileInfo(current).absoluteFilePath();
-    QStringList removed;
+    QStringList sparedPaths;
+    for (const QString& p : spared) {
+        sparedPaths << QFileInfo(p).absoluteFilePath();
+    }
+    QList<RecordingEntry> going;
     for (const RecordingEntry& e : entries) {
         if (total <= limitBytes) {
             break;
         }
-        if (e.keep || e.path == currentPath) {
+        if (e.keep || sparedPaths.contains(e.path)) {
             continue;
         }
+        total -= e.size;
+        going.append(e);
+    }
+    return going;
+}
+
+QStringList RecordingFolder::Prune(qint64 limitBytes, const QStringList& spared) const {
+    QStringList removed;
+    for (const RecordingEntry& e : PruneCandidates(limitBytes, spared)) {
         if (QFile::remove(e.path)) {
-            total -= e.size;
             removed.append(e.path);
+            const QString history = ReplayHistoryPath(e.path);
+            for (const char* part : {"", "-wal", "-shm"}) {
+                QFile::remove(history + QLatin1String(part));
+            }
         }
     }
     return removed;
+}
+
+QString RecordingFolder::RemoveQuestion(const QList<RecordingEntry>& going) {
+    qint64 bytes = 0;
+    for (const RecordingEntry& e : going) {
+        bytes += e.size;
+    }
+    return QStringLiteral("Remove %1 %2 (%3)?")
+        .arg(going.size())
+        .arg(going.size() == 1 ? QStringLiteral("recording") : QStringLiteral("recordings"))
+        .arg(QLocale::c().formattedDataSize(bytes, 0, QLocale::DataSizeTraditionalFormat));
+}
+
+QString RecordingFolder::ReplayHistoryPath(const QString& recordingPath) const {
+    return QDir(dir_).filePath(QStringLiteral("replay-history/") +
+                               QFileInfo(recordingPath).fileName() +
+                               QStringLiteral(".history.sqlite"));
 }
 
 int LoadRecordingLimitMb(QSettings& store) {

@@ -2,8 +2,12 @@
 // The folder of session recordings and what keeps it within the size the
 // operator set: the oldest recordings go first, never one marked "keep"
 // (a "<file>.keep" file beside it, so the mark travels with a copied folder)
-// and never the one being written. File names begin with the local start
-// time (yyyyMMdd-HHmmss), so their order is the recordings' order.
+// and never one being written or replayed. File names begin with the local
+// start time (yyyyMMdd-HHmmss), so their order is the recordings' order.
+//
+// A replayed recording's history lives in the folder's "replay-history"
+// subfolder, named by the recording (the recording itself may be a
+// read-only copy elsewhere), and goes with the recording.
 
 #include <QDateTime>
 #include <QList>
@@ -38,9 +42,16 @@ class RecordingFolder {
     // Marks or unmarks; false when the mark could not be written.
     static bool SetKeep(const QString& path, bool keep);
 
-    // Removes the oldest recordings, skipping kept ones and `current`, until
-    // the folder holds at most limitBytes; returns the paths removed.
-    QStringList Prune(qint64 limitBytes, const QString& current = {}) const;
+    // The oldest recordings, skipping kept ones and those in `spared`,
+    // whose removal brings the folder to at most limitBytes.
+    QList<RecordingEntry> PruneCandidates(qint64 limitBytes, const QStringList& spared = {}) const;
+    // Removes them (and their replay histories); returns the paths removed.
+    QStringList Prune(qint64 limitBytes, const QStringList& spared = {}) const;
+    // "Remove 12 recordings (340 MB)?"
+    static QString RemoveQuestion(const QList<RecordingEntry>& going);
+
+    // The history a replay of that recording keeps.
+    QString ReplayHistoryPath(const QString& recordingPath) const;
 
   private:
     QString dir_;

@@ -1,6 +1,8 @@
 #include "shell/Session.h"
 
 #include <QDateTime>
+#include <QDir>
+#include <QFileInfo>
 #include <QLocale>
 
 #include "support/Numbers.h"
@@ -50,13 +52,21 @@ Session::Session(const AppPaths& paths, QObject* parent)
 void Session::ReplayingChanged(bool on) {
     // A replay's events are shown, but they did not happen today.
     log_->setHoldDeviceEventsFromFile(on);
-    // A replay keeps its own history beside the recording, stamped with the
-    // recorded time, so that the live history holds only what happened live.
+    // A replay keeps its own history, stamped with the recorded time, so that
+    // the live history holds only what happened live. It lives with the
+    // recordings (the recording may be a read-only copy) and goes when the
+    // recording is pruned; the replayed recording is not pruned meanwhile.
     // The file changes first: what the old one still waits for is written
     // to it under the clock it was taken with.
+    recorder_->setReplayed(on ? replay_->path() : QString());
     if (on) {
         const QString& path = replay_->path();
-        UseHistory(path.isEmpty() ? QString() : path + QStringLiteral(".history.sqlite"));
+        QString history;
+        if (!path.isEmpty()) {
+            history = recorder_->folder().ReplayHistoryPath(path);
+            QDir().mkpath(QFileInfo(history).path());
+        }
+        UseHistory(history);
         history_.setClock([this] {
             const ReplayLink* link = replay_->link();
             return link ? link->info().startUtcMs + link->positionUs() / 1000

@@ -5,6 +5,9 @@
 #include <QFile>
 #include <QFileInfo>
 
+#include <mutex>
+#include <vector>
+
 #include "shell/AppContext.h"
 #include "support/MessageLog.h"
 
@@ -30,13 +33,27 @@ QString FileSha256(const QString& path) {
 
 }  // namespace
 
+// What the writer threads report (a recording's file closed, with the
+// failure if any) waits here until the window's thread takes it.
+struct SessionRecorder::Sink {
+    struct Report {
+        QString path;
+        QString failure;
+    };
+    std::mutex mutex;
+    SessionRecorder* target = nullptr;  // null once the recorder is going
+    std::vector<Report> reports;
+};
+
 SessionRecorder::SessionRecorder(AppContext& ctx, MessageLog& log, const QString& folder,
                                  QObject* parent)
     : QObject(parent),
       ctx_(ctx),
       log_(log),
       folder_(folder),
-      openSettings_(DefaultSettingsOpener()) {
+      openSettings_(DefaultSettingsOpener()),
+      sink_(std::make_shared<Sink>()) {
+    sink_->target = this;
     pruneTimer_.setInterval(kPruneMs);
     connect(&pruneTimer_, &QTimer::timeout, this, &SessionRecorder::Prune);
     connect(&ctx_, &AppContext::activeLinkChanged, this, &SessionRecorder::WatchLink);
@@ -49,6 +66,12 @@ SessionRecorder::~SessionRecorder() {
         tapped_->SetTap(nullptr);
     }
     Stop();
+    // The program ends: the last frame is worth a short wait, and a failure
+    // in it is still told.
+    RecordingWriter::WaitForFinished(kExitWaitMs);
+    TakeReports();
+    std::lock_guard lock(sink_->mutex);
+    sink_->target = nullptr;
 }
 
 void SessionRecorder::setSettingsOpener(SettingsOpener open) {
@@ -69,8 +92,30 @@ void SessionRecorder::setLimitMb(int mb) {
     Prune();
 }
 
+QStringList SessionRecorder::Spared() const {
+    QStringList spared = finishing_;
+    for (const QString& p : {current_, replayed_}) {
+        if (!p.isEmpty()) {
+            spared << p;
+        }
+    }
+    return spared;
+}
+
 void SessionRecorder::Prune() {
-    folder_.Prune(static_cast<qint64>(limitMb()) * 1024 * 1024, current_);
+    folder_.Prune(static_cast<qint64>(limitMb()) * 1024 * 1024, Spared());
+}
+
+QList<RecordingEntry> SessionRecorder::WouldRemove(int mb) const {
+    return folder_.PruneCandidates(static_cast<qint64>(mb) * 1024 * 1024, Spared());
+}
+
+std::optional<QString> SessionRecorder::LimitQuestion(int mb) const {
+    const QList<RecordingEntry> going = WouldRemove(mb);
+    if (going.isEmpty()) {
+        return std::nullopt;
+    }
+    return RecordingFolder::RemoveQuestion(going);
 }
 
 void SessionRecorder::WatchLink(DeviceLink* link) {
@@ -111,16 +156,15 @@ void SessionRecorder::Start(DeviceLink& link) {
 
     const QString path = folder_.NewPath(now, info.endpoint);
     auto writer = std::make_unique<RecordingWriter>();
-    const quint64 gen = ++generation_;
-    writer->setOnFailure([this, gen](const QString& why) {
-        QMetaObject::invokeMethod(
-            this,
-            [this, gen, why] {
-                if (gen == generation_) {
-                    Fail(why);
-                }
-            },
-            Qt::QueuedConnection);
+    // Reported whatever became of the link meanwhile: the report names its
+    // recording, not the connection.
+    writer->setOnEnd([sink = sink_, path](const QString& why) {
+        std::lock_guard lock(sink->mutex);
+        sink->reports.push_back({path, why});
+        if (SessionRecorder* target = sink->target) {
+            QMetaObject::invokeMethod(
+                target, [target] { target->TakeReports(); }, Qt::QueuedConnection);
+        }
     });
     std::optional<QString> err;
     if (!QDir().mkpath(folder_.dir())) {
@@ -128,12 +172,16 @@ void SessionRecorder::Start(DeviceLink& link) {
     } else {
         err = writer->Open(path, info, monoStart, flushMs_);
     }
-    current_ = path;
     if (err) {
-        Fail(*err);
+        // A connection that fails the same way again adds no second line.
+        if (!failed_) {
+            Stopped(path, *err);
+        }
+        failed_ = true;
         return;
     }
     writer_ = std::move(writer);
+    current_ = path;
     failed_ = false;
     ctx_.setStatusNote(QStringLiteral("recording"), {});
     emit recordingStarted(current_);
@@ -146,27 +194,43 @@ void SessionRecorder::Stop() {
     if (!writer_) {
         return;
     }
-    ++generation_;
-    writer_->Close();
+    finishing_ << current_;
+    writer_->Finish();
     writer_.reset();
-    const QString ended = current_;
     current_.clear();
-    emit recordingEnded(ended);
-    Prune();
 }
 
-void SessionRecorder::Fail(const QString& why) {
-    ++generation_;
-    pruneTimer_.stop();
-    writer_.reset();
-    // A connection that fails the same way again adds no second line.
-    if (!failed_) {
-        log_.AddMessage(QStringLiteral("Recording stopped: ") + why + QStringLiteral(" (") +
-                        QDir::toNativeSeparators(current_) + u')');
+void SessionRecorder::TakeReports() {
+    std::vector<Sink::Report> taken;
+    {
+        std::lock_guard lock(sink_->mutex);
+        taken.swap(sink_->reports);
     }
-    failed_ = true;
-    ctx_.setStatusNote(QStringLiteral("recording"), QStringLiteral("not recording"));
-    current_.clear();
+    for (const Sink::Report& r : taken) {
+        if (writer_ && r.path == current_) {
+            // Failed while recording: the writer has ended already.
+            pruneTimer_.stop();
+            writer_->Finish();
+            writer_.reset();
+            current_.clear();
+        }
+        finishing_.removeOne(r.path);
+        if (!r.failure.isEmpty()) {
+            Stopped(r.path, r.failure);
+        }
+        emit recordingEnded(r.path);
+    }
+    if (!taken.empty()) {
+        Prune();
+    }
+}
+
+void SessionRecorder::Stopped(const QString& path, const QString& why) {
+    log_.AddMessage(QStringLiteral("Recording stopped: ") + why + QStringLiteral(" (") +
+                    QDir::toNativeSeparators(path) + u')');
+    if (!writer_) {
+        ctx_.setStatusNote(QStringLiteral("recording"), QStringLiteral("not recording"));
+    }
 }
 
 void SessionRecorder::Chunk(ChunkDirection direction, std::span<const uint8_t> bytes,

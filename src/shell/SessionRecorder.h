@@ -8,8 +8,15 @@
 //
 // A link whose ConnectionInfo() has no kind (a replayed recording) is not
 // recorded. When a recording cannot be made or written (a full disk, a
-// folder that is not writable), it stops with one line in the message log
-// and a note in the status line; nothing else changes.
+// folder that is not writable, a failed sync), it stops with one line in the
+// message log and a note in the status line; nothing else changes. A write
+// that fails while the recording is being closed (the link went down) is
+// told the same way.
+//
+// Closing never waits for the writer thread (its sync may take seconds on a
+// slow stick): the thread writes the last frame and closes the file on its
+// own, and recordingEnded comes when it has. The end of the program waits
+// for that at most kExitWaitMs.
 
 #include <QObject>
 #include <QPointer>
@@ -31,6 +38,7 @@ class SessionRecorder : public QObject, public LinkTap {
     Q_OBJECT
   public:
     static constexpr int kPruneMs = 10 * 60 * 1000;
+    static constexpr int kExitWaitMs = 3000;
 
     SessionRecorder(AppContext& ctx, MessageLog& log, const QString& folder,
                     QObject* parent = nullptr);
@@ -48,8 +56,15 @@ class SessionRecorder : public QObject, public LinkTap {
     void setLimitMb(int mb);
     // Keeps the folder within its limit now.
     void Prune();
+    // What a limit of mb would remove now, and the question to ask before
+    // (none when nothing would go).
+    QList<RecordingEntry> WouldRemove(int mb) const;
+    std::optional<QString> LimitQuestion(int mb) const;
+    // The recording being replayed (empty for none): never removed.
+    void setReplayed(const QString& path) { replayed_ = path; }
 
-    bool recording() const { return writer_ != nullptr; }
+    // A recording is open, or its last frame is still being written.
+    bool recording() const { return writer_ != nullptr || !finishing_.isEmpty(); }
     const QString& currentPath() const { return current_; }
 
     // LinkTap
@@ -60,11 +75,15 @@ class SessionRecorder : public QObject, public LinkTap {
     void recordingEnded(const QString& path);
 
   private:
+    struct Sink;
     void WatchLink(DeviceLink* link);
     void ConnectedChanged(bool connected);
     void Start(DeviceLink& link);
     void Stop();
-    void Fail(const QString& why);
+    void Stopped(const QString& path, const QString& why);
+    // Handles what the writer threads reported since the last call.
+    void TakeReports();
+    QStringList Spared() const;
 
     AppContext& ctx_;
     MessageLog& log_;
@@ -75,8 +94,10 @@ class SessionRecorder : public QObject, public LinkTap {
     QPointer<DeviceLink> tapped_;
     std::unique_ptr<RecordingWriter> writer_;
     QString current_;
-    quint64 generation_ = 0;
-    bool failed_ = false;  // the last recording failed; told once
+    QStringList finishing_;  // closed here, their last frames still being written
+    QString replayed_;
+    std::shared_ptr<Sink> sink_;  // the writer threads' way back
+    bool failed_ = false;         // the last recording could not be made; told once
     QTimer pruneTimer_;
 };
 

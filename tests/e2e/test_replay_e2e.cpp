@@ -91,10 +91,13 @@ TEST_P(ReplayE2E, ARecordedSessionReplaysToWhatItShowedAndNothingIsSent) {
     EXPECT_EQ(replayed.lines, shown);
     EXPECT_EQ(replay->stopReason(), QString());
     EXPECT_FALSE(session->recorder().recording());  // a replay is not recorded again
-    // Its history is kept beside it, in the recorded time; its device events
-    // are shown but stay out of today's file.
+    // Its history is kept with the recordings, in the recorded time, and the
+    // replayed recording is not pruned; its device events are shown but stay
+    // out of today's file.
     const QString history = session->history().databasePath();
-    EXPECT_EQ(history, path + QStringLiteral(".history.sqlite"));
+    EXPECT_EQ(history, dir.filePath("recordings/replay-history/") + QFileInfo(path).fileName() +
+                           ".history.sqlite");
+    EXPECT_TRUE(session->recorder().WouldRemove(0).isEmpty());
     session->history().Sync();
     {
         QSqlDatabase db = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), QStringLiteral("r"));

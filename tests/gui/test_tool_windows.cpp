@@ -146,7 +146,7 @@ TEST(MessageWindow, ShowsTheLogClearEmptiesTheScreenAndCloseOnlyHides) {
 }
 
 // The recordings window: newest first, "keep" marks the file, the limit is
-// stored and applied, and Open and Browse hand a path on.
+// asked, stored and applied, and Open and Browse hand a path on.
 TEST(RecordingsWindow, ListsMarksLimitsAndHandsTheChosenPathOn) {
     QTemporaryDir dir;
     AppContext ctx;
@@ -165,11 +165,19 @@ TEST(RecordingsWindow, ListsMarksLimitsAndHandsTheChosenPathOn) {
     table->item(1, 3)->setCheckState(Qt::Checked);
     EXPECT_TRUE(RecordingFolder::IsKept(dir.filePath("20261201-080000_a.pcapng.zst")));
 
+    // A limit that removes recordings is asked first; No leaves everything.
     auto* limit = form.findChild<QSpinBox*>("spnRecordingsLimit");
     EXPECT_EQ(limit->value(), 500);
-    limit->setValue(1);
-    emit limit->editingFinished();
-    EXPECT_EQ(rec.limitMb(), 1);
+    for (const bool yes : {false, true}) {
+        dialogs.answerYes = yes;
+        limit->setValue(1);
+        emit limit->editingFinished();
+        EXPECT_EQ(dialogs.questions.value(yes ? 1 : 0), "Recordings|Remove 1 recording (684 kB)?");
+        EXPECT_EQ(rec.limitMb(), yes ? 1 : 500);
+        EXPECT_EQ(limit->value(), yes ? 1 : 500);
+        EXPECT_EQ(table->rowCount(), yes ? 1 : 2);
+    }
+    EXPECT_EQ(dialogs.questions.size(), 2);
     ASSERT_EQ(table->rowCount(), 1);  // the newer one went, the kept one stays
     EXPECT_EQ(table->item(0, 0)->text(), "20261201-080000_a.pcapng.zst");
 

@@ -11,6 +11,7 @@
 #include <sys/resource.h>
 
 #include <csignal>
+#include <thread>
 #include <vector>
 
 #include "RecordingLink.h"
@@ -77,7 +78,7 @@ ReadBack ReadAll(const QByteArray& file) {
     return r;
 }
 
-TEST(RecordingFile, WrittenChunksReadBackWithDirectionsTimesAndHeader) {
+TEST(RecordingFile, WrittenChunksReadBackAndTheLayoutIsPcapng) {
     QTemporaryDir dir;
     const QString path = dir.filePath(QStringLiteral("r.pcapng.zst"));
     const QByteArray big(70000, '\x5A');  // over one block's share: split in two
@@ -115,22 +116,12 @@ TEST(RecordingFile, WrittenChunksReadBackWithDirectionsTimesAndHeader) {
         EXPECT_EQ(reader->stopReason(), QString());
         ASSERT_TRUE(reader->Restart());
     }
-}
 
-// The layout other tools rely on, pinned in literal bytes: the section
-// header's type and byte-order magic, the interface's link type 147, and a
-// packet block's time, lengths and direction flag.
-TEST(RecordingFile, DecompressedStartsWithPcapngSectionAndUserLinkType) {
-    QTemporaryDir dir;
-    const QString path = dir.filePath(QStringLiteral("r.pcapng.zst"));
-    {
-        RecordingWriter w;
-        ASSERT_FALSE(w.Open(path, Info(), 0, 1).has_value());
-        w.Chunk(ChunkDirection::Sent, test::Bytes(Hex("91 00 6E")), 1);
-        w.Close();
-    }
+    // The layout other tools rely on, pinned in literal bytes: the section
+    // header's type and byte-order magic, the interface's link type 147, and
+    // a packet block's time, lengths and direction flag.
     const QByteArray z = test::ReadFile(path);
-    QByteArray plain(4096, '\0');
+    QByteArray plain(200000, '\0');
     plain.resize(static_cast<qsizetype>(
         ZSTD_decompress(plain.data(), plain.size(), z.constData(), z.size())));
     ASSERT_GT(plain.size(), 64);
@@ -140,9 +131,9 @@ TEST(RecordingFile, DecompressedStartsWithPcapngSectionAndUserLinkType) {
     EXPECT_EQ(plain.mid(shbLen, 4), Hex("01 00 00 00"));
     EXPECT_EQ(plain.mid(shbLen + 8, 2), Hex("93 00"));
     const auto idbLen = qFromLittleEndian<uint32_t>(plain.constData() + shbLen + 4);
-    // 1'700'000'000'123'001 µs = 0x00060A24 18202079
+    // 1'700'000'000'123'500 µs = 0x00060A24 1820226C
     EXPECT_EQ(plain.mid(shbLen + idbLen, 48),
-              Hex("06 00 00 00 30 00 00 00 00 00 00 00 24 0A 06 00 79 20 20 18 03 00 00 00 03 00 "
+              Hex("06 00 00 00 30 00 00 00 00 00 00 00 24 0A 06 00 6C 22 20 18 03 00 00 00 03 00 "
                   "00 00 91 00 6E 00 02 00 04 00 02 00 00 00 00 00 00 00 30 00 00 00"));
 }
 
@@ -179,6 +170,9 @@ TEST(RecordingFile, DamageStopsAtTheLastWholeFrameAndSaysWhere) {
         {"option past the block", header + Frame(badOption), 0, "options run past its end"},
         {"cut inside a block", header + Frame(Packet(ChunkDirection::Sent, Hex("91"), 1).left(20)),
          0, "the file ends inside a block"},
+        {"stamped before the start",
+         header + first + Frame(Packet(ChunkDirection::Sent, "", -2500000)), 0,
+         "damaged: chunk 2 is stamped 2.500 s before the recording's start"},
     };
     const qint64 secondAt = header.size() + first.size();
     for (const auto& c : cases) {
@@ -194,33 +188,81 @@ TEST(RecordingFile, DamageStopsAtTheLastWholeFrameAndSaysWhere) {
     }
 }
 
-// A write that fails in the middle (the file may not grow: a full disk)
-// ends the recording on the writer's thread with the failure reported once.
-TEST(RecordingFile, AFailedWriteIsReportedAndLaterChunksAreDropped) {
-    QTemporaryDir dir;
-    RecordingWriter w;
-    std::atomic<int> failures = 0;
-    w.setOnFailure([&](const QString&) { ++failures; });
-    ASSERT_FALSE(w.Open(dir.filePath(QStringLiteral("r.pcapng.zst")), Info(), 0, 1).has_value());
-    rlimit old{};
-    getrlimit(RLIMIT_FSIZE, &old);
-    const auto oldHandler = std::signal(SIGXFSZ, SIG_IGN);
-    rlimit small = old;
-    small.rlim_cur =
-        static_cast<rlim_t>(QFileInfo(dir.filePath(QStringLiteral("r.pcapng.zst"))).size());
-    setrlimit(RLIMIT_FSIZE, &small);
-    QByteArray noise(4000, '\0');
-    for (int i = 0; i < noise.size(); ++i) {
-        noise[i] = static_cast<char>(i * 7919 % 251);
+// The sync seam: fails with EIO when asked, and waits while `hold` is set
+// (a slow stick), for a bounded time.
+struct SyncSeam {
+    static inline std::atomic<bool> fail = false, hold = false, entered = false, returned = false;
+    static int Sync(int) {
+        entered = true;
+        for (int i = 0; hold && i < 60000; ++i) {
+            std::this_thread::sleep_for(std::chrono::milliseconds(1));
+        }
+        returned = true;
+        errno = EIO;
+        return fail ? -1 : 0;
     }
-    w.Chunk(ChunkDirection::Received, test::Bytes(noise), 5);
-    const bool failed = test::WaitUntil([&] { return failures > 0; });
-    setrlimit(RLIMIT_FSIZE, &old);
+};
+
+struct SerialStandIn : test::RecordingLink {
+    RecordingInfo ConnectionInfo() const override { return Info(); }
+};
+
+// A recording that stops is told once, while recording as well as when the
+// link goes down before the writer's report is handled; closing hands the
+// last frame to the writer and does not wait (here inside a slow sync).
+TEST(SessionRecorderTest, AFailedWriteOrSyncIsToldOnceAndClosingNeverWaits) {
+    RecordingWriter::setSyncFunction(&SyncSeam::Sync);
+    const auto oldHandler = std::signal(SIGXFSZ, SIG_IGN);
+    const struct {
+        char fault;     // 'F' the file may not grow, 'S' the sync fails, 'W' it waits
+        bool dropLink;  // before the writer's report is handled
+        const char* told;
+        size_t chunks;  // readable afterwards
+    } cases[] = {
+        {'F', false, "File too large", 0},
+        {'F', true, "File too large", 0},
+        {'S', true, "cannot sync to the disk: Input/output error", 1},
+        {'W', true, nullptr, 1},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(testing::Message() << c.fault << c.dropLink);
+        QTemporaryDir dir;
+        AppContext ctx;
+        MessageLog log(dir.path());
+        SessionRecorder rec(ctx, log, dir.path());
+        rec.setFlushMs(c.dropLink ? 60000 : 1);
+        SerialStandIn link;
+        ctx.setActiveLink(&link);
+        ctx.setLinkConnected(true);
+        ASSERT_TRUE(rec.recording());
+        SyncSeam::fail = c.fault == 'S';  // the header's sync is done
+        SyncSeam::hold = c.fault == 'W';
+        SyncSeam::entered = SyncSeam::returned = false;
+        rlimit old{};
+        getrlimit(RLIMIT_FSIZE, &old);
+        const rlimit small{static_cast<rlim_t>(rec.folder().Entries().first().size), old.rlim_max};
+        setrlimit(RLIMIT_FSIZE, c.fault == 'F' ? &small : &old);
+        rec.Chunk(ChunkDirection::Received, test::Bytes(QByteArray(4000, 'x')), LinkClockUs());
+        ctx.setLinkConnected(!c.dropLink);
+        for (int i = 0; SyncSeam::hold && !SyncSeam::entered && i < 60000; ++i) {
+            std::this_thread::sleep_for(std::chrono::milliseconds(1));
+        }
+        EXPECT_TRUE(!SyncSeam::hold || !SyncSeam::returned) << "the window's thread waited";
+        SyncSeam::hold = false;
+        EXPECT_TRUE(c.dropLink ? RecordingWriter::WaitForFinished(60000)
+                               : test::WaitUntil([&] { return !rec.recording(); }));
+        setrlimit(RLIMIT_FSIZE, &old);
+        EXPECT_TRUE(test::WaitUntil([&] { return !rec.recording(); }));
+        test::Pump(std::chrono::milliseconds(20));
+        EXPECT_EQ(log.logText().count(QStringLiteral("Recording stopped: ")), c.told ? 1 : 0);
+        EXPECT_TRUE(!c.told || log.logText().contains(QString::fromLatin1(c.told)))
+            << log.logText().toStdString();
+        const ReadBack r = ReadAll(test::ReadFile(rec.folder().Entries().first().path));
+        EXPECT_EQ(r.chunks.size(), c.chunks) << r.reason.toStdString();
+        SyncSeam::fail = false;
+    }
     std::signal(SIGXFSZ, oldHandler);
-    EXPECT_TRUE(failed);
-    w.Chunk(ChunkDirection::Received, test::Bytes(noise), 6);
-    w.Close();
-    EXPECT_EQ(failures, 1);
+    RecordingWriter::setSyncFunction(nullptr);
 }
 
 TEST(RecordingFolderTest, OldestGoFirstButNeverKeptOrCurrentOnes) {
@@ -231,13 +273,14 @@ TEST(RecordingFolderTest, OldestGoFirstButNeverKeptOrCurrentOnes) {
     const struct {
         qint64 limit;
         QStringList kept;  // marked "keep"
-        QString current;
+        QString spared;    // being written or replayed
         QStringList left;
     } cases[] = {
         {400, {}, {}, {"a", "b", "c", "d"}},
         {250, {}, {}, {"c", "d"}},
         {250, {"a"}, {}, {"a", "d"}},
         {100, {"b"}, "c", {"b", "c"}},
+        {0, {}, "ac", {"a", "c"}},  // the one written and the one replayed
         {0, {}, "d", {"d"}},
     };
     for (const auto& c : cases) {
@@ -245,9 +288,15 @@ TEST(RecordingFolderTest, OldestGoFirstButNeverKeptOrCurrentOnes) {
             test::WriteFile(dir.filePath(n), QByteArray(100, 'x'));
             RecordingFolder::SetKeep(dir.filePath(n), c.kept.contains(n.mid(16, 1)));
         }
-        folder.Prune(c.limit, c.current.isEmpty()
-                                  ? QString()
-                                  : dir.filePath(names[c.current[0].unicode() - 'a']));
+        QStringList spared;
+        for (const QChar n : c.spared) {
+            spared << dir.filePath(names[n.unicode() - 'a']);
+        }
+        const QList<RecordingEntry> going = folder.PruneCandidates(c.limit, spared);
+        test::WriteFile(folder.ReplayHistoryPath(names[0]), "h");  // goes with "a"
+        EXPECT_EQ(folder.Prune(c.limit, spared).size(), going.size());
+        EXPECT_NE(QFileInfo::exists(folder.ReplayHistoryPath(names[0])),
+                  !going.isEmpty() && going[0].name == names[0]);
         QStringList left;
         for (const RecordingEntry& e : folder.Entries()) {
             left << e.name.mid(16, 1);
@@ -260,6 +309,8 @@ TEST(RecordingFolderTest, OldestGoFirstButNeverKeptOrCurrentOnes) {
                                        QStringLiteral("/dev/pts/3")))
                   .fileName(),
               QStringLiteral("20261204-080000_dev-pts-3_2.pcapng.zst"));
+    EXPECT_EQ(RecordingFolder::RemoveQuestion(folder.PruneCandidates(0)),
+              "Remove 2 recordings (101 bytes)?");
 }
 
 // A link that is no serial or TCP link (a replayed recording) is not

@@ -64,12 +64,7 @@ RecordingsDialog::RecordingsDialog(SessionRecorder& recorder, UserDialogs& dialo
     resize(640, 360);
 
     connect(buttons, &QDialogButtonBox::rejected, this, &QDialog::reject);
-    connect(limit_, &QSpinBox::editingFinished, this, [this] {
-        if (limit_->value() != recorder_.limitMb()) {
-            recorder_.setLimitMb(limit_->value());
-            Refresh();
-        }
-    });
+    connect(limit_, &QSpinBox::editingFinished, this, &RecordingsDialog::LimitEdited);
     connect(table_, &QTableWidget::itemChanged, this, [this](QTableWidgetItem* item) {
         if (!filling_ && item->column() == kKeep) {
             KeepToggled(item->row());
@@ -117,6 +112,25 @@ void RecordingsDialog::Refresh() {
         table_->setItem(row, kKeep, keep);
     }
     filling_ = false;
+}
+
+void RecordingsDialog::LimitEdited() {
+    const int old = recorder_.limitMb();
+    const int mb = limit_->value();
+    if (mb == old || asking_) {
+        return;
+    }
+    if (const auto question = recorder_.LimitQuestion(mb)) {
+        asking_ = true;
+        const bool yes = dialogs_.AskYesNo(windowTitle(), *question);
+        asking_ = false;
+        if (!yes) {
+            limit_->setValue(old);
+            return;
+        }
+    }
+    recorder_.setLimitMb(mb);
+    Refresh();
 }
 
 void RecordingsDialog::KeepToggled(int row) {

@@ -28,12 +28,16 @@ class RecordingsDialog : public QDialog {
   private:
     void Choose(const QString& path);
     void KeepToggled(int row);
+    // The limit is applied once typed, after a question when it removes
+    // recordings.
+    void LimitEdited();
 
     SessionRecorder& recorder_;
     UserDialogs& dialogs_;
     QTableWidget* table_;
     QSpinBox* limit_;
     bool filling_ = false;
+    bool asking_ = false;  // the question's box takes the focus: one question
 };
 
 }  // namespace tuvik

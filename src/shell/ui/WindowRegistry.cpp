@@ -64,9 +64,9 @@ void WindowRegistry::ShowAnalogWindow() {
     }
 }
 
-void WindowRegistry::ShowHistory() {
+void WindowRegistry::ShowHistory(UserDialogs* dialogs) {
     if (!history_) {
-        history_ = new frmHistory(session_, &main_);
+        history_ = new frmHistory(session_, &main_, dialogs);
     } else {
         static_cast<frmHistory*>(history_.data())->Show();
     }

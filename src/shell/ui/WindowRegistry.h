@@ -56,7 +56,7 @@ class WindowRegistry : public QObject, public ConnectionWindows {
     void ShowBurnerWindow();
     void ShowMessageLog();
     void ShowAnalogWindow();
-    void ShowHistory();
+    void ShowHistory(UserDialogs* dialogs = nullptr);
     void ShowStepTest(PidEditorWidget& editor, UserDialogs& dialogs);
 
     // ConnectionWindows

@@ -136,7 +136,7 @@ QWidget* frmPID::BuildShellButtons() {
     connect(msg, &QPushButton::clicked, &windows_, &WindowRegistry::ShowMessageLog);
     connect(ad, &QPushButton::clicked, &windows_, &WindowRegistry::ShowAnalogWindow);
     connect(boot, &QPushButton::clicked, this, &frmPID::SendBoot);
-    connect(history, &QPushButton::clicked, &windows_, &WindowRegistry::ShowHistory);
+    connect(history, &QPushButton::clicked, &windows_, [this] { windows_.ShowHistory(dialogs_); });
     return box;
 }
 

@@ -15,7 +15,10 @@
 
 #include "shell/ConnectionSettings.h"
 #include "shell/Session.h"
+#include "support/UserDialogs.h"
 #include "support/ui/Controls.h"
+#include "support/ui/StandardDialogsWidget.h"
+#include "trend/HistoryRetention.h"
 #include "trend/SqlRecordSet.h"
 #include "trend/ui/TrendChartWidget.h"
 
@@ -32,9 +35,10 @@ constexpr qint64 kSpanSeconds[] = {3600, 86400, 7 * 86400, 30 * 86400};
 
 }  // namespace
 
-frmHistory::frmHistory(Session& session, QWidget* parent)
+frmHistory::frmHistory(Session& session, QWidget* parent, UserDialogs* dialogs)
     : QWidget(parent, Qt::Window),
       session_(session),
+      dialogs_(dialogs ? *dialogs : DefaultDialogs()),
       reader_(std::make_unique<HistoryDb>(ReaderName())) {
     setObjectName(QStringLiteral("History"));
     setWindowTitle(QStringLiteral("History"));
@@ -95,7 +99,8 @@ frmHistory::frmHistory(Session& session, QWidget* parent)
     });
     connect(loop_, &QComboBox::currentIndexChanged, this, &frmHistory::Show);
     connect(show, &QPushButton::clicked, this, &frmHistory::Show);
-    connect(days_, &QSpinBox::valueChanged, this, &frmHistory::RetentionChanged);
+    // Enter or leaving the box: "365" typed over "400" never prunes to 3.
+    connect(days_, &QSpinBox::editingFinished, this, &frmHistory::RetentionEdited);
     connect(chart_, &TrendChartWidget::markClicked, status_, &QLabel::setText);
     view_.setOnChanged([this] { Draw(); });
     Show();
@@ -105,7 +110,29 @@ frmHistory::~frmHistory() {
     view_.setOnChanged({});
 }
 
-void frmHistory::RetentionChanged(int days) {
+void frmHistory::RetentionEdited() {
+    const int old = session_.history().retentionDays();
+    const int days = days_->value();
+    if (days == old || asking_) {
+        return;
+    }
+    // The live history's oldest row, read through a connection of its own
+    // (during a replay the store writes the replay's file).
+    HistoryDb live(ReaderName());
+    const std::optional<qint64> oldest =
+        live.OpenForReading(session_.paths().HistoryPath()).isEmpty()
+            ? HistoryOldestEnd(live.database())
+            : std::nullopt;
+    live.Close();
+    if (const auto question = RetentionQuestion(days, oldest, QDateTime::currentSecsSinceEpoch())) {
+        asking_ = true;
+        const bool yes = dialogs_.AskYesNo(windowTitle(), *question);
+        asking_ = false;
+        if (!yes) {
+            days_->setValue(old);
+            return;
+        }
+    }
     session_.history().setRetentionDays(days);
     if (const std::unique_ptr<QSettings> store = session_.connection().settingsOpener()()) {
         store->setValue(QStringLiteral("Settings/") + QLatin1String(Session::kHistoryDaysKey),

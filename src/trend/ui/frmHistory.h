@@ -3,7 +3,8 @@
 // between two times, drawn through the chart's database drawing from one
 // query per drawing; the chart tools zoom and pan (querying again), read the
 // cursor, export CSV and PNG, and show the text of a clicked mark. The
-// retention of the history is set here too.
+// retention of the history is set here too, once the operator has finished
+// typing it, and a retention that would delete rows is asked first.
 
 #include <QWidget>
 
@@ -22,13 +23,17 @@ namespace tuvik {
 
 class Session;
 class TrendChartWidget;
+class UserDialogs;
 
 class frmHistory : public QWidget {
     Q_OBJECT
   public:
     enum Span { LastHour, LastDay, LastWeek, LastMonth, FromTo };
 
-    explicit frmHistory(Session& session, QWidget* parent = nullptr);
+    // dialogs: where the retention question is asked; the program's boxes
+    // when null.
+    explicit frmHistory(Session& session, QWidget* parent = nullptr,
+                        UserDialogs* dialogs = nullptr);
     ~frmHistory() override;
 
     // Queries and draws the chosen loop and span again (the chosen span
@@ -42,9 +47,10 @@ class frmHistory : public QWidget {
 
   private:
     void Draw();
-    void RetentionChanged(int days);
+    void RetentionEdited();
 
     Session& session_;
+    UserDialogs& dialogs_;
     HistoryView view_;
     std::unique_ptr<HistoryDb> reader_;
     QComboBox* loop_;
@@ -55,6 +61,7 @@ class frmHistory : public QWidget {
     QLabel* status_;
     TrendChartWidget* chart_;
     QTimer* resized_;
+    bool asking_ = false;  // the question's box takes the focus: one question
 };
 
 }  // namespace tuvik
