@@ -155,6 +155,16 @@ TEST_F(MainWindow, ShellButtonsSendTheirPacketsAndShowTheirWindows) {
     EXPECT_EQ(made, 1);
     EXPECT_TRUE(w->windows().analog()->isVisible());
     const QPointer<QWidget> analog = w->windows().analog();
+    // The history chooses among the selector's loops, under its names.
+    Click("cmdHistory");
+    const auto items = [](const QComboBox* c) {
+        QStringList l;
+        for (int i = 0; i < c->count(); ++i) {
+            l << c->itemText(i);
+        }
+        return l;
+    };
+    EXPECT_EQ(items(Find<QComboBox>("cboHistoryLoop")), items(Find<QComboBox>("comboPID")));
     w->close();
     EXPECT_TRUE(analog.isNull()) << "closed with the program";
     ctx().notifyUser(QStringLiteral("disk full"));
