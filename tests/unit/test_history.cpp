@@ -186,6 +186,7 @@ TEST_F(HistoryFixture, RetentionRemovesOnlyRowsWhollyPastItFromEveryLoop) {
         store.AddEvent(loop, QStringLiteral("send"), QStringLiteral("x"));
     }
     store.setRetentionDays(1);
+    nowMs += 1000;
     store.Sync();
     {  // loop 1's rollups gone (as older versions pruned them before its seconds)
         HistoryDb writer(QStringLiteral("writer"));
