@@ -157,14 +157,12 @@ TEST_F(MainWindow, ShellButtonsSendTheirPacketsAndShowTheirWindows) {
     const QPointer<QWidget> analog = w->windows().analog();
     // The history chooses among the selector's loops, under its names.
     Click("cmdHistory");
-    const auto items = [](const QComboBox* c) {
-        QStringList l;
-        for (int i = 0; i < c->count(); ++i) {
-            l << c->itemText(i);
-        }
-        return l;
-    };
-    EXPECT_EQ(items(Find<QComboBox>("cboHistoryLoop")), items(Find<QComboBox>("comboPID")));
+    auto* chooser = Find<QComboBox>("cboHistoryLoop");
+    auto* selector = Find<QComboBox>("comboPID");
+    ASSERT_EQ(chooser->count(), selector->count());
+    for (int i = 0; i < selector->count(); ++i) {
+        EXPECT_EQ(chooser->itemText(i), selector->itemText(i));
+    }
     w->close();
     EXPECT_TRUE(analog.isNull()) << "closed with the program";
     ctx().notifyUser(QStringLiteral("disk full"));

@@ -32,7 +32,7 @@ class frmHistory : public QWidget {
     ~frmHistory() override;
 
     // Queries and draws the chosen loop and span again (the chosen span
-    // ends now).
+    // ends at the history's now).
     void Show();
     const HistoryView& view() const { return view_; }
     TrendChartWidget* chart() const { return chart_; }
@@ -42,6 +42,9 @@ class frmHistory : public QWidget {
 
   private:
     void Draw();
+    void Choose();
+    // Which history is shown: the live one or a replay's.
+    QString SourceText() const;
     void RetentionChanged(int days);
 
     Session& session_;
