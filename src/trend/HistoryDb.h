@@ -43,7 +43,7 @@ struct HistorySecond {
 struct HistoryEvent {
     qint64 t = 0;
     int loop = -1;  // -1: not about one loop
-    QString kind;   // "send", "steptest", "alarm", "reconnect"
+    QString kind;   // "send", "steptest", "alarm", "reconnect", "loop"
     QString text;
 };
 

@@ -87,37 +87,33 @@ TEST_F(HistoryFixture, EachSecondKeepsMeanMinMaxOfItsSamplesPerLoopAndRollsUp) {
     nowMs += 5000;
     store.Sync();
     ASSERT_FALSE(store.stopped()) << store.failure().toStdString();
-    QSqlQuery q(Reader());
-    ASSERT_TRUE(
-        q.exec("SELECT loop, t, meas_avg, meas_min, meas_max, mode, "
-               "alarm FROM sec ORDER BY loop, t"));
-    int rows = 0;
+    // A double as its shortest exact text, as the rows give it.
+    const auto text = [](double v) { return QVariant(v).toString(); };
+    QStringList seconds;
     std::vector<float> minute;  // loop 1's measurements
     double sumOfMeans = 0;
-    while (q.next()) {
-        const int loop = q.value(0).toInt();
-        const int sec = static_cast<int>(q.value(1).toLongLong() - 1'700'000'000);
-        const std::vector<float>& v = got.at({loop, sec});
+    for (const auto& [key, v] : got) {  // in the order of loop, then second
         const SecondStats meas = StatsOf(v);
-        EXPECT_EQ(q.value(2).toDouble(), meas.mean);
-        EXPECT_EQ(q.value(3).toDouble(), meas.min);
-        EXPECT_EQ(q.value(4).toDouble(), meas.max);
-        EXPECT_EQ(q.value(5).toInt(), loop);
-        EXPECT_EQ(q.value(6).toInt(), sec == 1 ? 1 : 0);
-        if (loop == 1) {
+        seconds << QStringLiteral("%1 %2 %3 %4 %5 %1 %6")
+                       .arg(key.first)
+                       .arg(key.second)
+                       .arg(text(meas.mean), text(meas.min), text(meas.max))
+                       .arg(key.second == 1 ? 1 : 0);
+        if (key.first == 1) {
             minute.insert(minute.end(), v.begin(), v.end());
             sumOfMeans += meas.mean;
         }
-        ++rows;
     }
-    EXPECT_EQ(rows, 6);
+    EXPECT_EQ(Rows(path,
+                   "SELECT loop, t - 1700000000, meas_avg, meas_min, meas_max, mode, alarm "
+                   "FROM sec ORDER BY loop, t"),
+              seconds);
     // The minute holding the three seconds: count, extremes, sum of means.
-    ASSERT_TRUE(q.exec("SELECT n, meas_min, meas_max, meas_sum FROM min1 WHERE loop = 1"));
-    ASSERT_TRUE(q.next());
-    EXPECT_EQ(q.value(0).toInt(), 3);
-    EXPECT_EQ(q.value(1).toDouble(), StatsOf(minute).min);
-    EXPECT_EQ(q.value(2).toDouble(), StatsOf(minute).max);
-    EXPECT_DOUBLE_EQ(q.value(3).toDouble(), sumOfMeans);
+    EXPECT_EQ(Rows(path, "SELECT n, meas_min, meas_max FROM min1 WHERE loop = 1"),
+              QStringList{QStringLiteral("3 %1 %2").arg(text(StatsOf(minute).min),
+                                                        text(StatsOf(minute).max))});
+    EXPECT_DOUBLE_EQ(Rows(path, "SELECT meas_sum FROM min1 WHERE loop = 1").value(0).toDouble(),
+                     sumOfMeans);
 }
 
 TEST_F(HistoryFixture, QueryReturnsOneRowPerColumnFromTheCoarsestTierThatFills) {
