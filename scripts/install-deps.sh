@@ -10,7 +10,7 @@ PACKAGES=(
   libgtest-dev libgmock-dev googletest libbenchmark-dev
   clang libclang-rt-dev
   libzstd-dev
-  sqlite3
+  sqlite3 tzdata
   xvfb xauth fonts-dejavu-core
 )
 

@@ -61,6 +61,9 @@ void ReplyDispatcher::Dispatch(uint8_t command, std::span<const uint8_t> d) {
         case Cmd::LiveValuesQuiet:
             LiveValues(d, false);
             break;
+        case Cmd::SelectLoop:
+            emit loopSelected(d[0]);
+            break;
         case Cmd::WriteAck:
             if (d[0] != 0 && state_.WriteAckCount < std::numeric_limits<int16_t>::max()) {
                 ++state_.WriteAckCount;
@@ -114,7 +117,7 @@ void ReplyDispatcher::Dispatch(uint8_t command, std::span<const uint8_t> d) {
             }
             break;
         default:
-            // 0x80, 0x81, 0x85, 0x88, 0x8E, 0x8F, 0x91, 0x93, 0x95, 0x99 are
+            // 0x81, 0x85, 0x88, 0x8E, 0x8F, 0x91, 0x93, 0x95, 0x99 are
             // accepted without action; 0x83 and 0x8A have no handler.
             break;
     }
@@ -148,6 +151,7 @@ void ReplyDispatcher::LiveValues(std::span<const uint8_t> d, bool refresh) {
         return;
     }
     loop->AddTrendSample();
+    emit liveSampled(loops_.selectedIndex());
     if (refresh) {
         emit liveUpdated(loops_.selectedIndex());
     }

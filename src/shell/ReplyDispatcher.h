@@ -60,6 +60,12 @@ class ReplyDispatcher final : public QObject, public ReplyReceiver {
     // its trend: the live panel, the chart and the step test take it from
     // there. The quiet live-value reply (0x96) does not announce itself.
     void liveUpdated(int loop);
+    // Either live-value reply (0x92 or 0x96) has gone into the loop at this
+    // list index: the history keeps both.
+    void liveSampled(int loop);
+    // The controller acknowledged the selection of this loop (reply 0x80):
+    // the live values that follow are that loop's.
+    void loopSelected(int index);
     // The controller's alarm (0x94) came on or went off.
     void alarmChanged(bool on);
 

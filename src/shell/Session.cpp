@@ -32,7 +32,8 @@ Session::Session(const AppPaths& paths, QObject* parent)
       recorder_(std::make_unique<SessionRecorder>(
           ctx_, *log_, paths.DailyFilePath(QStringLiteral("recordings")))) {
     connect(log_.get(), &MessageLog::userNotice, &ctx_, &AppContext::notifyUser);
-    connect(&dispatcher_, &ReplyDispatcher::liveUpdated, this, &Session::KeepLive);
+    connect(&dispatcher_, &ReplyDispatcher::liveSampled, this, &Session::KeepLive);
+    connect(&dispatcher_, &ReplyDispatcher::loopSelected, this, &Session::LoopAcknowledged);
     connect(&dispatcher_, &ReplyDispatcher::alarmChanged, this, [this](bool on) {
         if (on) {
             history_.AddEvent(-1, QStringLiteral("alarm"), QStringLiteral("Controller alarm on"));
@@ -55,7 +56,11 @@ void Session::ReplayingChanged(bool on) {
     // A replay keeps its own history, stamped with the recorded time, so that
     // the live history holds only what happened live. It lives with the
     // recordings (the recording may be a read-only copy) and goes when the
-    // recording is pruned; the replayed recording is not pruned meanwhile.
+    // recording is pruned, never with the retention: its rows are as old as
+    // the recording. The replayed recording is not pruned meanwhile.
+    if (on) {
+        history_.setKeepAll(true);
+    }
     // The file changes first: what the old one still waits for is written
     // to it under the clock it was taken with.
     recorder_->setReplayed(on ? replay_->path() : QString());
@@ -75,13 +80,48 @@ void Session::ReplayingChanged(bool on) {
     } else {
         UseHistory(paths_.HistoryPath());
         history_.setClock([] { return QDateTime::currentMSecsSinceEpoch(); });
+        history_.setKeepAll(false);
     }
+}
+
+void Session::LoopChanged(int index) {
+    const bool first = historyLoop_ == PidLoops::kNone;
+    historyLoop_ = index;
+    const clsPID* loop = loops_.at(index);
+    if (first || !loop) {
+        return;  // nothing came before: the values are this loop's
+    }
+    const DeviceLink* link = ctx_.activeLink();
+    const int period = link && link->requestTimer().interval() > 0 ? link->requestTimer().interval()
+                                                                   : kLoopSettleDefaultPeriodMs;
+    settleUntilMs_ = history_.nowMs() + qint64(kLoopSettlePeriods) * period;
+    history_.AddEvent(-1, QStringLiteral("loop"),
+                      QStringLiteral("Loop selected: ") + loop->GetDesc());
+}
+
+void Session::LoopAcknowledged(int index) {
+    if (index != loops_.selectedIndex()) {
+        return;  // the answer to an earlier selection
+    }
+    if (index != historyLoop_) {
+        LoopChanged(index);
+    }
+    settleUntilMs_.reset();
 }
 
 void Session::KeepLive(int index) {
     const clsPID* loop = loops_.at(index);
     if (!loop) {
         return;
+    }
+    if (index != historyLoop_) {
+        LoopChanged(index);
+    }
+    if (settleUntilMs_) {
+        if (history_.nowMs() < *settleUntilMs_) {
+            return;  // may still be the previous loop's
+        }
+        settleUntilMs_.reset();
     }
     const PidLiveValues& v = loop->LiveValues();
     history_.AddLive(index, {v.Measurement, loop->Settings().Setpoint, v.ControllerOut, v.y_fw},

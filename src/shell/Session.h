@@ -9,6 +9,7 @@
 #include <QObject>
 
 #include <memory>
+#include <optional>
 
 #include "burner/ParamTable.h"
 #include "pid/PidLoops.h"
@@ -58,10 +59,18 @@ class Session : public QObject {
     void ReplayingChanged(bool on);
     // Settings key (group "Settings") of the history's retention in days.
     static constexpr const char* kHistoryDaysKey = "HistoryDays";
+    // After the loop selection changes, live values still on their way are
+    // the old loop's: the history takes the new loop's from the controller's
+    // acknowledgement on, or, without one, after this many refresh periods.
+    static constexpr int kLoopSettlePeriods = 3;
+    // The period counted when the link has no request timer running.
+    static constexpr int kLoopSettleDefaultPeriodMs = 500;
 
   private:
     class LogTarget;
     void KeepLive(int loop);
+    void LoopAcknowledged(int index);
+    void LoopChanged(int index);
     void WatchLink(DeviceLink* link);
 
     AppPaths paths_;
@@ -77,6 +86,8 @@ class Session : public QObject {
     std::unique_ptr<SessionRecorder> recorder_;
     HistoryStore history_;
     QList<QMetaObject::Connection> linkWatch_;
+    int historyLoop_ = PidLoops::kNone;    // whose live values the history takes
+    std::optional<qint64> settleUntilMs_;  // in the history's time; none: settled
 };
 
 }  // namespace tuvik

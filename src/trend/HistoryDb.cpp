@@ -7,6 +7,8 @@
 #include <QVariant>
 
 #include <algorithm>
+#include <set>
+#include <utility>
 
 namespace tuvik {
 
@@ -277,32 +279,45 @@ QString HistoryDb::Prune(qint64 before, int limit, int* deleted) {
     }
     QSqlQuery q(db);
     // The tiers are keyed (loop, t): one range per loop finds the old rows
-    // without a scan; every loop with seconds has hour rows.
-    std::vector<int> loops;
-    if (q.exec(QStringLiteral("SELECT DISTINCT loop FROM hour1"))) {
-        while (q.next()) {
-            loops.push_back(q.value(0).toInt());
+    // without a scan. The loops come from every tier (a loop's hours may be
+    // gone while its seconds are not), each found by a seek past the last.
+    std::set<int> loops;
+    for (const Tier& tier : kTiers) {
+        const QString table = QLatin1String(tier.table);
+        if (q.exec(QStringLiteral("WITH RECURSIVE l(loop) AS (SELECT MIN(loop) FROM %1 UNION ALL "
+                                  "SELECT (SELECT MIN(loop) FROM %1 WHERE loop > l.loop) FROM l "
+                                  "WHERE l.loop IS NOT NULL) SELECT loop FROM l WHERE loop IS "
+                                  "NOT NULL")
+                       .arg(table))) {
+            while (q.next()) {
+                loops.insert(q.value(0).toInt());
+            }
         }
     }
-    QStringList statements;
+    // A minute or an hour goes only once the whole of it is past: its
+    // seconds go one by one, and a long view reads the rollup until the
+    // last of them has gone.
+    std::vector<std::pair<QString, qint64>> statements;
     for (int loop : loops) {
         for (const Tier& tier : kTiers) {
-            statements << QStringLiteral(
-                              "DELETE FROM %1 WHERE (loop, t) IN (SELECT loop, t FROM "
-                              "%1 WHERE loop = %2 AND t < :before LIMIT :limit)")
-                              .arg(QLatin1String(tier.table))
-                              .arg(loop);
+            statements.emplace_back(
+                QStringLiteral("DELETE FROM %1 WHERE (loop, t) IN (SELECT loop, "
+                               "t FROM %1 WHERE loop = %2 AND t < :before "
+                               "LIMIT :limit)")
+                    .arg(QLatin1String(tier.table))
+                    .arg(loop),
+                before - tier.seconds + 1);
         }
     }
     for (const char* table : {"events", "burner"}) {
-        statements << QStringLiteral(
-                          "DELETE FROM %1 WHERE rowid IN (SELECT rowid FROM %1 WHERE "
-                          "t < :before LIMIT :limit)")
-                          .arg(QLatin1String(table));
+        statements.emplace_back(QStringLiteral("DELETE FROM %1 WHERE rowid IN (SELECT rowid FROM "
+                                               "%1 WHERE t < :before LIMIT :limit)")
+                                    .arg(QLatin1String(table)),
+                                before);
     }
-    for (const QString& statement : statements) {
+    for (const auto& [statement, cutoff] : statements) {
         q.prepare(statement);
-        q.bindValue(QStringLiteral(":before"), before);
+        q.bindValue(QStringLiteral(":before"), cutoff);
         q.bindValue(QStringLiteral(":limit"), limit);
         if (!q.exec()) {
             const QString error = q.lastError().text();

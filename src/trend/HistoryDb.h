@@ -43,7 +43,7 @@ struct HistorySecond {
 struct HistoryEvent {
     qint64 t = 0;
     int loop = -1;  // -1: not about one loop
-    QString kind;   // "send", "steptest", "alarm", "reconnect"
+    QString kind;   // "send", "steptest", "alarm", "reconnect", "loop"
     QString text;
 };
 
@@ -83,7 +83,8 @@ class HistoryDb {
     // The batch in one transaction, the rollups updated with it.
     QString Write(const HistoryBatch& batch);
     // Deletes at most `limit` rows older than `before` (UTC seconds) from
-    // each table in one transaction; *deleted gets how many went.
+    // each table in one transaction, a minute or hour row only when all of
+    // its span lies before `before`; *deleted gets how many went.
     QString Prune(qint64 before, int limit, int* deleted);
 
     // The rollup tiers: table name and seconds per row.

@@ -140,8 +140,8 @@ void HistoryStore::Commit() {
         pending_ = HistoryBatch{};
         return;
     }
-    const bool prune =
-        retentionDays_ > 0 && (pruneBacklog_ || NowMs() - lastPruneMs_ >= kPruneEveryMs);
+    const bool prune = !keepAll_ && retentionDays_ > 0 &&
+                       (pruneBacklog_ || NowMs() - lastPruneMs_ >= kPruneEveryMs);
     if (pending_.empty() && !prune) {
         return;
     }

@@ -58,6 +58,12 @@ class HistoryStore : public QObject {
     void setRetentionDays(int days) { retentionDays_ = days; }
     int retentionDays() const { return retentionDays_; }
     void setClock(Clock clock) { clock_ = std::move(clock); }
+    // The time the history stamps with now (a replay's position while one
+    // plays), UTC milliseconds.
+    qint64 nowMs() const { return clock_(); }
+    // Keeps every row whatever its age: a replay's rows are as old as the
+    // recording and go with it, not with the retention.
+    void setKeepAll(bool on) { keepAll_ = on; }
 
     // One live-value reply of a loop, in the order of kHistoryStems.
     void AddLive(int loop, const std::array<float, kHistoryValues>& values, int mode, int alarm);
@@ -91,6 +97,7 @@ class HistoryStore : public QObject {
     QString path_;
     QString failure_;
     bool recording_ = false;
+    bool keepAll_ = false;
     int retentionDays_ = kDefaultRetentionDays;
     int generation_ = 0;                 // a failure from an earlier file is not this one's
     std::map<int, HistorySecond> open_;  // per loop, the second being summed

@@ -2,6 +2,7 @@
 
 #include <QDateTime>
 #include <QSqlError>
+#include <QTime>
 #include <QVariant>
 
 #include <algorithm>
@@ -13,15 +14,21 @@ namespace {
 
 constexpr double kNoData = std::numeric_limits<double>::quiet_NaN();
 
-QString TimeText(qint64 t) {
-    return QDateTime::fromSecsSinceEpoch(t).toString(QStringLiteral("yyyy-MM-dd HH:mm:ss"));
-}
-
 QString Number(double v) {
     return std::isnan(v) ? QString() : QString::number(v, 'g', 9);
 }
 
 }  // namespace
+
+// With the clock's offset from UTC: the hour repeated when the clocks go
+// back reads as two different times.
+QString HistoryTimeText(qint64 t, const QTimeZone& zone) {
+    const QDateTime local = QDateTime::fromSecsSinceEpoch(t, zone);
+    const int offset = local.offsetFromUtc();
+    return local.toString(QStringLiteral("yyyy-MM-dd HH:mm:ss")) +
+           (offset < 0 ? QLatin1Char('-') : QLatin1Char('+')) +
+           QTime(0, 0).addSecs(std::abs(offset)).toString(QStringLiteral("HH:mm"));
+}
 
 const HistoryDb::Tier& HistoryTierFor(qint64 span, int columns) {
     const HistoryDb::Tier* chosen = &HistoryDb::kTiers[0];
@@ -63,6 +70,29 @@ QString HistorySql(int loop, qint64 t0, qint64 t1, int columns) {
                << QStringLiteral("MIN(%1_min) AS %2").arg(stem, names[3 * v + 1])
                << QStringLiteral("MAX(%1_max) AS %2").arg(stem, names[3 * v + 2]);
     }
+    if (span < qint64(columns) * tier.seconds) {
+        // Fewer seconds than columns: a column shows the second it starts in,
+        // so that a curve without missing seconds is drawn without holes.
+        QStringList picked;
+        for (int v = 0; v < kHistoryValues; ++v) {
+            const QString stem = QLatin1String(kHistoryStems[static_cast<size_t>(v)]);
+            int k = 3 * v;
+            for (const char* part : {"avg", "min", "max"}) {
+                picked
+                    << QStringLiteral("sec.%1_%2 AS %3").arg(stem, QLatin1String(part), names[k++]);
+            }
+        }
+        return QStringLiteral(
+                   "WITH RECURSIVE cols(c) AS (SELECT 0 UNION ALL SELECT c + 1 FROM cols WHERE c + "
+                   "1 < %1) SELECT cols.c AS col, %2 + cols.c * %3 / %1 AS t, %4 FROM cols LEFT "
+                   "JOIN sec ON sec.loop = %5 AND sec.t = %2 + cols.c * %3 / %1 ORDER BY cols.c "
+                   "DESC")
+            .arg(columns)
+            .arg(t0)
+            .arg(span)
+            .arg(picked.join(QStringLiteral(", ")))
+            .arg(loop);
+    }
     QStringList picked;
     for (const QString& name : names) {
         picked << QStringLiteral("agg.") + name;
@@ -95,7 +125,7 @@ void HistoryView::SetRange(qint64 t0, qint64 t1) {
 }
 
 cTrendline::ClockAxis HistoryView::Axis() const {
-    return {t1_, static_cast<double>(t1_ - t0_) / columns_};
+    return {t1_, static_cast<double>(t1_ - t0_) / columns_, zone_};
 }
 
 double HistoryView::FractionOf(qint64 t) const {
@@ -183,7 +213,7 @@ QStringList HistoryView::Readout(double fraction) const {
         return {};
     }
     const Row& row = rows_[static_cast<size_t>(k)];
-    QStringList lines{TimeText(row.t)};
+    QStringList lines{HistoryTimeText(row.t, zone_)};
     static const char* kLabels[] = {"Measurement", "Setpoint", "Output", "y_fw"};
     for (int v = 0; v < kHistoryValues; ++v) {
         const double mean = row.v[static_cast<size_t>(3 * v)];
@@ -204,7 +234,7 @@ QStringList HistoryView::Readout(double fraction) const {
 QByteArray HistoryView::Csv() const {
     QStringList lines{QStringLiteral("time,") + ResultColumns().join(QLatin1Char(','))};
     for (auto it = rows_.rbegin(); it != rows_.rend(); ++it) {
-        QStringList fields{TimeText(it->t)};
+        QStringList fields{HistoryTimeText(it->t, zone_)};
         for (double v : it->v) {
             fields << Number(v);
         }
@@ -225,6 +255,9 @@ QString HistoryView::KindCaption(const QString& kind) {
     }
     if (kind == QLatin1String("reconnect")) {
         return QStringLiteral("Reconnect");
+    }
+    if (kind == QLatin1String("loop")) {
+        return QStringLiteral("Loop");
     }
     return kind;
 }
@@ -250,7 +283,7 @@ QString HistoryView::MarkTextAt(double fraction, double tolerance) const {
     if (best == nullptr) {
         return {};
     }
-    return TimeText(best->t) + QStringLiteral("  ") + KindCaption(best->kind) +
+    return HistoryTimeText(best->t, zone_) + QStringLiteral("  ") + KindCaption(best->kind) +
            QStringLiteral(": ") + best->text;
 }
 

@@ -10,6 +10,7 @@
 #include <QSqlQuery>
 #include <QString>
 #include <QStringList>
+#include <QTimeZone>
 
 #include <array>
 #include <cmath>
@@ -29,6 +30,9 @@ const HistoryDb::Tier& HistoryTierFor(qint64 span, int columns);
 // The query: one row per column, newest first, with the columns "col", "t"
 // and HistoryView::ResultColumns() (NULL where the column has no data).
 QString HistorySql(int loop, qint64 t0, qint64 t1, int columns);
+// A time as the read-out, the CSV and the marks give it: local date and time
+// with the offset from UTC ("2025-10-26 03:30:00+02:00").
+QString HistoryTimeText(qint64 t, const QTimeZone& zone);
 
 class HistoryView : public DatabaseChartTools {
   public:
@@ -50,7 +54,12 @@ class HistoryView : public DatabaseChartTools {
     int loop() const { return loop_; }
     qint64 t0() const { return t0_; }
     qint64 t1() const { return t1_; }
+    // Neither zoomed nor panned from the chosen span.
+    bool atChosen() const { return t0_ == chosen0_ && t1_ == chosen1_; }
     int columns() const { return columns_; }
+    // The clock the times are read in (the system's unless set).
+    void setTimeZone(const QTimeZone& zone) { zone_ = zone; }
+    const QTimeZone& timeZone() const { return zone_; }
     // The chart's maxX: the records lie at points 2 .. columns + 1.
     int ChartMaxX() const { return columns_ + 2; }
     cTrendline::ClockAxis Axis() const;
@@ -98,6 +107,7 @@ class HistoryView : public DatabaseChartTools {
     qint64 chosen0_ = 0;
     qint64 chosen1_ = 3600;
     int columns_ = 600;
+    QTimeZone zone_ = QTimeZone::systemTimeZone();
     std::vector<Row> rows_;
     std::vector<HistoryEvent> events_;
     std::function<void()> onChanged_;

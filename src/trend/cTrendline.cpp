@@ -622,13 +622,23 @@ void cTrendline::DrawSQLTrendSteps(RecordSet& rs, QStringList& FieldNames, bool 
         FieldNames[series] = column;
         rs.MoveFirst();
         const double divisor = (series == 1 && PercentAxis) ? 100.0 : maxY_;
+        bool before = false;  // the record before `a` has a value
         for (int j = 2; j <= maxX_ - 2; ++j) {
             const QVariant a = rs.Fields(column);
             rs.MoveNext();
             const QVariant b = rs.Fields(column);
             if (clockAxis_ && (a.isNull() || b.isNull())) {
-                continue;  // a span without data stays empty
+                // A span without data stays empty; a value alone between
+                // two such spans is drawn across its own column.
+                if (!a.isNull() && !before) {
+                    const double y = heightOf(a, divisor);
+                    const double half = 0.5 * g.P / maxX_;
+                    s.Line(pointX(j) - half, y, pointX(j) + half, y, colour, LineForm::Segment);
+                }
+                before = !a.isNull();
+                continue;
             }
+            before = true;
             s.Line(pointX(j), heightOf(a, divisor), pointX(j + 1), heightOf(b, divisor), colour,
                    LineForm::Segment);
         }
@@ -639,6 +649,12 @@ void cTrendline::DrawSQLTrendSteps(RecordSet& rs, QStringList& FieldNames, bool 
 }  // namespace tuvik
 
 namespace tuvik {
+
+namespace {
+qint64 CeilDiv(qint64 a, qint64 b) {
+    return a / b + ((a % b) > 0 ? 1 : 0);
+}
+}  // namespace
 
 std::vector<cTrendline::TimeLine> cTrendline::ClockGrid(const ClockAxis& axis, const Geometry& g,
                                                         int maxX) {
@@ -660,16 +676,40 @@ std::vector<cTrendline::TimeLine> cTrendline::ClockGrid(const ClockAxis& axis, c
             break;
         }
     }
-    // Round local times: the local clock's offset at the newest time.
-    const qint64 offset = QDateTime::fromSecsSinceEpoch(axis.end).offsetFromUtc();
-    const qint64 first = ((oldest + offset) / step + 1) * step - offset;
-    for (qint64 t = first; t <= axis.end && lines.size() < 16; t += step) {
-        const double point = static_cast<double>(axis.end - t) / axis.secondsPerRecord + 1;
-        const QDateTime local = QDateTime::fromSecsSinceEpoch(t);
-        const bool midnight = local.time() == QTime(0, 0);
-        const QString label = step >= 86400 || midnight ? local.toString(QStringLiteral("d.M."))
-                                                        : local.toString(QStringLiteral("HH:mm"));
-        lines.push_back({static_cast<double>(g.W) + point * g.P / maxX, label});
+    // Round times of the clock: where the clock's time (UTC plus its offset
+    // then) is a whole step, counted from 1970 as UTC is. Each stretch
+    // between two changes of the offset is rounded with its own offset, so
+    // that midnights and whole hours stay whole on both sides of a change.
+    struct Stretch {
+        qint64 from;  // first second with this offset
+        int offset;
+    };
+    std::vector<Stretch> stretches{
+        {oldest + 1, QDateTime::fromSecsSinceEpoch(oldest + 1, axis.zone).offsetFromUtc()}};
+    if (axis.zone.hasTransitions()) {
+        for (const QTimeZone::OffsetData& change :
+             axis.zone.transitions(QDateTime::fromSecsSinceEpoch(oldest + 1, QTimeZone::utc()),
+                                   QDateTime::fromSecsSinceEpoch(axis.end, QTimeZone::utc()))) {
+            const qint64 at = change.atUtc.toSecsSinceEpoch();
+            if (at > stretches.back().from) {
+                stretches.push_back({at, change.offsetFromUtc});
+            }
+        }
+    }
+    for (size_t i = 0; i < stretches.size() && lines.size() < 16; ++i) {
+        const qint64 from = stretches[i].from;
+        const qint64 to = i + 1 < stretches.size() ? stretches[i + 1].from : axis.end + 1;
+        const qint64 offset = stretches[i].offset;
+        qint64 t = CeilDiv(from + offset, step) * step - offset;
+        for (; t < to && lines.size() < 16; t += step) {
+            const double point = static_cast<double>(axis.end - t) / axis.secondsPerRecord + 1;
+            const QDateTime local = QDateTime::fromSecsSinceEpoch(t, axis.zone);
+            const bool midnight = local.time() == QTime(0, 0);
+            const QString label = step >= 86400 || midnight
+                                      ? local.toString(QStringLiteral("d.M."))
+                                      : local.toString(QStringLiteral("HH:mm"));
+            lines.push_back({static_cast<double>(g.W) + point * g.P / maxX, label});
+        }
     }
     return lines;
 }

@@ -7,6 +7,7 @@
 
 #include <QString>
 #include <QStringList>
+#include <QTimeZone>
 
 #include <array>
 #include <cstdint>
@@ -59,11 +60,13 @@ class cTrendline {
     // A database drawing whose records are spans of clock time, newest
     // first: the record k starts secondsPerRecord * (k + 1) before `end`
     // (UTC seconds). With one set, DrawSQLTrend puts its time grid at round
-    // local clock times labelled with the time of day or the date, and an
-    // empty (NULL) value leaves a gap in its curve: no data in that span.
+    // times of the zone's clock labelled with the time of day or the date,
+    // and an empty (NULL) value leaves a gap in its curve: no data in that
+    // span.
     struct ClockAxis {
         qint64 end = 0;
         double secondsPerRecord = 1;
+        QTimeZone zone = QTimeZone::systemTimeZone();
         bool operator==(const ClockAxis&) const = default;
     };
     void setClockAxis(std::optional<ClockAxis> axis) { clockAxis_ = axis; }
@@ -159,7 +162,8 @@ class cTrendline {
     std::vector<TimeLine> TimeGrid(const TrendArray& arr, const Geometry& g) const;
 
     // The clock-time grid of a database drawing maxX points wide with that
-    // axis: round local times, about six lines across.
+    // axis: round times of the axis's clock, about six lines across, on
+    // both sides of a change of its offset (daylight saving).
     static std::vector<TimeLine> ClockGrid(const ClockAxis& axis, const Geometry& g, int maxX);
 
   private:

@@ -7,6 +7,8 @@
 #include <QFileInfo>
 #include <QThread>
 
+#include <cstring>
+
 namespace tuvik::test {
 
 bool WaitUntil(const std::function<bool()>& pred, std::chrono::milliseconds limit) {
@@ -44,6 +46,14 @@ bool WriteFile(const QString& path, const QByteArray& bytes) {
 QByteArray LiveValues(uint8_t trailer) {
     return Hex("92 10 01 02 03 04 05 06 07 08 09 0A 0B 0C 0D 0E 0F 10") +
            static_cast<char>(trailer);
+}
+
+std::vector<uint8_t> LiveSingles(float out, float meas, float sp, float fw) {
+    std::vector<uint8_t> d(16);
+    for (int i = 0; const float v : {out, meas, sp, fw}) {
+        std::memcpy(d.data() + 4 * i++, &v, 4);
+    }
+    return d;
 }
 
 }  // namespace tuvik::test

@@ -53,6 +53,9 @@ inline SecondStats StatsOf(const std::vector<float>& xs) {
 // A live-values reply 92 10, data bytes 01..10, then the given trailer
 // (6D is the good one).
 QByteArray LiveValues(uint8_t trailer);
+// The data of a live-values reply (0x92 or 0x96): four singles in the order
+// they come on the wire.
+std::vector<uint8_t> LiveSingles(float out, float meas, float sp, float fw);
 
 // Puts the program's decimal separator back as it was when the guard ends;
 // the second form also sets it for the guard's lifetime.

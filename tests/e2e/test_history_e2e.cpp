@@ -30,7 +30,7 @@ TEST_P(HistoryE2E, EachSecondHoldsMeanMinMaxOfTheLiveValuesReceived) {
     std::map<std::pair<int, qint64>, std::array<std::vector<float>, 4>> seen;
     // Connected after the session's own handler: it sees the values the
     // store has just taken, at the time the store stamped.
-    QObject::connect(&session->dispatcher(), &ReplyDispatcher::liveUpdated, main.get(),
+    QObject::connect(&session->dispatcher(), &ReplyDispatcher::liveSampled, main.get(),
                      [&](int index) {
                          const clsPID& loop = session->loops()[index];
                          const PidLiveValues& v = loop.LiveValues();
@@ -43,7 +43,7 @@ TEST_P(HistoryE2E, EachSecondHoldsMeanMinMaxOfTheLiveValuesReceived) {
     ASSERT_TRUE(Connect());
     // Two whole seconds between the first and the last one seen.
     ASSERT_TRUE(WaitUntil([&] { return seen.size() >= 4; }, 20s));
-    QObject::disconnect(&session->dispatcher(), &ReplyDispatcher::liveUpdated, main.get(), nullptr);
+    QObject::disconnect(&session->dispatcher(), &ReplyDispatcher::liveSampled, main.get(), nullptr);
     history.Sync();
     ASSERT_FALSE(history.stopped()) << history.failure().toStdString();
     seen.erase(seen.begin());           // may have begun before the capture

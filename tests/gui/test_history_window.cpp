@@ -4,12 +4,14 @@
 
 #include <QDateTime>
 #include <QLabel>
+#include <QSignalSpy>
+#include <QSqlQuery>
 #include <QTest>
+#include <QTimeZone>
 #include <QWheelEvent>
 
-#include <cstring>
-
 #include "BurnerFixture.h"
+#include "MemorySource.h"
 #include "TestUtil.h"
 #include "trend/ui/TrendChartWidget.h"
 #include "trend/ui/frmHistory.h"
@@ -17,32 +19,25 @@
 using namespace tuvik;
 using namespace tuvik::test;
 
-namespace {
-
-std::vector<uint8_t> Singles(float out, float meas, float sp, float fw) {
-    std::vector<uint8_t> d(16);
-    for (int i = 0; const float v : {out, meas, sp, fw}) {
-        std::memcpy(d.data() + 4 * i++, &v, 4);
-    }
-    return d;
-}
-
-}  // namespace
-
 TEST(HistoryWindow, DrawsTheReceivedSecondsWithMarksAndItsToolsQueryAgain) {
     BurnerSession s("");
     s.session->loops().SetSelectedIndex(1);
     qint64 nowMs = (QDateTime::currentSecsSinceEpoch() - 120) * 1000;
     s.session->history().setClock([&] { return nowMs; });
     for (const float meas : {20.5f, 21.5f, 40.f}) {
-        s.feeder->Reply(Cmd::LiveValues, Singles(30, meas, 25, 0));
+        s.feeder->Reply(Cmd::LiveValues, LiveSingles(30, meas, 25, 0));
         nowMs += 400;
     }
     s.feeder->Reply(Cmd::Alarm, {1});
     nowMs += 3000;
+    // Drawn at once: the window's thread does not wait for the writer (nor
+    // take its answers), and draws the seconds once they are committed.
+    QSignalSpy commits(&s.session->history(), &HistoryStore::committed);
     frmHistory w(*s.session);
+    EXPECT_EQ(commits.count(), 0);
     w.show();
     ASSERT_TRUE(QTest::qWaitForWindowExposed(&w));
+    ASSERT_TRUE(WaitUntil([&] { return !w.view().Marks().empty(); }));
     TrendChartWidget* chart = w.chart();
     int filled = 0;
     for (const HistoryView::Row& row : w.view().rows()) {
@@ -69,4 +64,43 @@ TEST(HistoryWindow, DrawsTheReceivedSecondsWithMarksAndItsToolsQueryAgain) {
     QApplication::sendEvent(chart, &wheel);
     EXPECT_LT(w.view().t1() - w.view().t0(), span);
     EXPECT_TRUE(chart->VisibleCsv().startsWith("time,Measurement,Measmin,Measmax"));
+}
+
+TEST(HistoryWindow, DuringAReplayShowsItsHistoryUpToItsPositionAndSaysSo) {
+    // Not started: no prune has run yet, as after a minute of replaying.
+    QTemporaryDir dir;
+    Session session(AppPaths(dir.path(), dir.path(), {dir.path()}));
+    session.ctx().setReplyReceiver(&session.dispatcher());
+    session.loops().SetSelectedIndex(0);
+    auto src = std::make_unique<MemorySource>();
+    const QDateTime start(QDate(2025, 6, 1), QTime(10, 0), QTimeZone::utc());
+    src->recordingInfo.startUtcMs = start.toMSecsSinceEpoch();
+    for (int i = 0; i < 10; ++i) {  // seconds 0 to 4, two replies each
+        const std::vector<uint8_t> d = LiveSingles(30, float(20 + i), 25, 0);
+        src->Add(i * 500'000, EncodePacket(Cmd::LiveValues, std::span<const uint8_t>(d)));
+    }
+    frmHistory w(session);
+    w.show();
+    auto* status = w.findChild<QLabel*>(QStringLiteral("lblHistoryStatus"));
+    ASSERT_EQ(session.replay().Start(std::move(src), QStringLiteral("old.rec"),
+                                     dir.filePath(QStringLiteral("old.rec"))),
+              std::nullopt);
+    session.replay().link()->SetSpeed(ReplayLink::kAsFastAsPossible);
+    // Seconds 0 to 3 (up to 27) are complete; the span ends where the replay stands.
+    ASSERT_TRUE(WaitUntil(
+        [&] { return session.replay().link()->ended() && w.view().ValueRange().second == 27; }));
+    EXPECT_EQ(w.view().t1(), start.toSecsSinceEpoch() + 4);
+    EXPECT_TRUE(status->text().startsWith(QStringLiteral("Replay of old.rec: ")))
+        << status->text().toStdString();
+    const QString replayed = session.history().databasePath();
+    session.replay().Stop();
+    EXPECT_TRUE(status->text().startsWith(QStringLiteral("Live: ")))
+        << status->text().toStdString();
+    // The replay's rows stay whatever their age: they go with the recording.
+    session.history().Sync();
+    HistoryDb reader(QStringLiteral("replayed"));
+    ASSERT_EQ(reader.OpenForReading(replayed), QString());
+    QSqlQuery q(reader.database());
+    EXPECT_TRUE(q.exec("SELECT COUNT(*) FROM sec WHERE meas_max <= 27") && q.next());
+    EXPECT_EQ(q.value(0).toInt(), 4);
 }

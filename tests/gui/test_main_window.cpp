@@ -155,6 +155,14 @@ TEST_F(MainWindow, ShellButtonsSendTheirPacketsAndShowTheirWindows) {
     EXPECT_EQ(made, 1);
     EXPECT_TRUE(w->windows().analog()->isVisible());
     const QPointer<QWidget> analog = w->windows().analog();
+    // The history chooses among the selector's loops, under its names.
+    Click("cmdHistory");
+    auto* chooser = Find<QComboBox>("cboHistoryLoop");
+    auto* selector = Find<QComboBox>("comboPID");
+    ASSERT_EQ(chooser->count(), selector->count());
+    for (int i = 0; i < selector->count(); ++i) {
+        EXPECT_EQ(chooser->itemText(i), selector->itemText(i));
+    }
     w->close();
     EXPECT_TRUE(analog.isNull()) << "closed with the program";
     ctx().notifyUser(QStringLiteral("disk full"));

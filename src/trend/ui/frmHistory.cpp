@@ -10,6 +10,7 @@
 #include <QSpinBox>
 #include <QTimer>
 
+#include <algorithm>
 #include <atomic>
 #include <cmath>
 
@@ -32,6 +33,11 @@ QString ReaderName() {
 }
 
 constexpr qint64 kSpanSeconds[] = {3600, 86400, 7 * 86400, 30 * 86400};
+constexpr int kChosenLoops = 2;
+
+qint64 FloorDiv(qint64 a, qint64 b) {
+    return a / b - ((a % b) < 0 ? 1 : 0);
+}
 
 }  // namespace
 
@@ -44,12 +50,11 @@ frmHistory::frmHistory(Session& session, QWidget* parent, UserDialogs* dialogs)
     setWindowTitle(QStringLiteral("History"));
 
     loop_ = Named(new QComboBox(this), "cboHistoryLoop");
-    for (int i = 0; i < PidLoops::kCount; ++i) {
-        const clsPID& loop = session.loops()[i];
-        loop_->addItem(loop.GetName().isEmpty() ? QStringLiteral("Loop %1").arg(i)
-                                                : loop.GetName());
+    // The loops the main window's selector offers, under its names.
+    for (int i = 0; i < kChosenLoops; ++i) {
+        loop_->addItem(session.loops()[i].GetDesc());
     }
-    loop_->setCurrentIndex(std::max(0, session.loops().selectedIndex()));
+    loop_->setCurrentIndex(std::clamp(session.loops().selectedIndex(), 0, kChosenLoops - 1));
     span_ = Named(new QComboBox(this), "cboHistorySpan");
     span_->addItems({QStringLiteral("Last hour"), QStringLiteral("Last day"),
                      QStringLiteral("Last week"), QStringLiteral("Last month"),
@@ -103,6 +108,19 @@ frmHistory::frmHistory(Session& session, QWidget* parent, UserDialogs* dialogs)
     connect(days_, &QSpinBox::editingFinished, this, &frmHistory::RetentionEdited);
     connect(chart_, &TrendChartWidget::markClicked, status_, &QLabel::setText);
     view_.setOnChanged([this] { Draw(); });
+    // What the writer has committed is drawn when it comes; a chosen span
+    // up to now moves on with it unless the tools have moved it.
+    connect(&session.history(), &HistoryStore::committed, this, [this] {
+        if (!isVisible()) {
+            return;
+        }
+        if (span_->currentIndex() != FromTo && view_.atChosen()) {
+            Choose();
+        }
+        resized_->start(0);
+    });
+    // A replay starting or ending changes the history shown.
+    connect(&session.replay(), &ReplayController::replayingChanged, this, &frmHistory::Show);
     Show();
 }
 
@@ -141,15 +159,28 @@ void frmHistory::RetentionEdited() {
 }
 
 void frmHistory::Show() {
+    Choose();
+    // Drawn at once from what is committed; what the writer is given now is
+    // drawn when it has been committed.
+    session_.history().Commit();
+    Draw();
+}
+
+void frmHistory::Choose() {
     const int span = span_->currentIndex();
     if (span == FromTo) {
         view_.Choose(loop_->currentIndex(), from_->dateTime().toSecsSinceEpoch(),
                      to_->dateTime().toSecsSinceEpoch());
     } else {
-        const qint64 now = QDateTime::currentSecsSinceEpoch();
+        // Up to the history's now: a replay's position while one plays.
+        const qint64 now = FloorDiv(session_.history().nowMs(), 1000);
         view_.Choose(loop_->currentIndex(), now - kSpanSeconds[span], now);
     }
-    Draw();
+}
+
+QString frmHistory::SourceText() const {
+    const ReplayLink* replay = session_.replay().link();
+    return replay ? QStringLiteral("Replay of %1").arg(replay->Endpoint()) : QStringLiteral("Live");
 }
 
 void frmHistory::resizeEvent(QResizeEvent* event) {
@@ -158,13 +189,10 @@ void frmHistory::resizeEvent(QResizeEvent* event) {
 }
 
 void frmHistory::Draw() {
-    // Writes by the writer are committed every few seconds: a session that
-    // is running now commits what it has, so the newest seconds are shown.
-    session_.history().Sync();
     const QString path = session_.history().databasePath();
     if (!reader_->isOpen() || reader_->database().databaseName() != path) {
         if (const QString error = reader_->OpenForReading(path); !error.isEmpty()) {
-            status_->setText(error);
+            status_->setText(SourceText() + QStringLiteral(": ") + error);
             return;
         }
     }
@@ -177,7 +205,7 @@ void frmHistory::Draw() {
     QString error;
     QSqlQuery query = view_.Run(reader_->database(), &error);
     if (!error.isEmpty()) {
-        status_->setText(QStringLiteral("History cannot be read: ") + error);
+        status_->setText(SourceText() + QStringLiteral(": History cannot be read: ") + error);
         return;
     }
     const auto [low, high] = view_.ValueRange();
@@ -190,8 +218,9 @@ void frmHistory::Draw() {
     SqlRecordSet rs(std::move(query));
     QStringList names = HistoryView::DrawnSeries();
     chart_->DrawSQLTrend(rs, names, true);
-    status_->setText(QStringLiteral("%1 to %2, %3 marks")
-                         .arg(QDateTime::fromSecsSinceEpoch(view_.t0())
+    status_->setText(QStringLiteral("%1: %2 to %3, %4 marks")
+                         .arg(SourceText(),
+                              QDateTime::fromSecsSinceEpoch(view_.t0())
                                   .toString(QStringLiteral("yyyy-MM-dd HH:mm")),
                               QDateTime::fromSecsSinceEpoch(view_.t1())
                                   .toString(QStringLiteral("yyyy-MM-dd HH:mm")))

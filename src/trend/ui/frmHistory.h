@@ -37,7 +37,7 @@ class frmHistory : public QWidget {
     ~frmHistory() override;
 
     // Queries and draws the chosen loop and span again (the chosen span
-    // ends now).
+    // ends at the history's now).
     void Show();
     const HistoryView& view() const { return view_; }
     TrendChartWidget* chart() const { return chart_; }
@@ -48,6 +48,9 @@ class frmHistory : public QWidget {
   private:
     void Draw();
     void RetentionEdited();
+    void Choose();
+    // Which history is shown: the live one or a replay's.
+    QString SourceText() const;
 
     Session& session_;
     UserDialogs& dialogs_;
