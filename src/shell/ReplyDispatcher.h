@@ -44,6 +44,7 @@ class ReplyDispatcher final : public QObject, public ReplyReceiver {
     void SetMessageLog(MessageLogTarget* t) { messages_ = t; }
     // The time of day in captions; the locale's time of now unless replaced.
     void SetTimeTextSource(std::function<QString()> fn);
+    const std::function<QString()>& timeTextSource() const { return timeText_; }
 
     void HandleReply(uint8_t command, std::span<const uint8_t> data) override;
 
