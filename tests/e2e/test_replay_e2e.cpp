@@ -225,8 +225,9 @@ std::unique_ptr<MemorySource> RecordedDevice(int address) {
 struct LiveState {
     std::array<PidSettings, 4> settings;
     std::array<PidLiveValues, 4> live;
-    QString identity, title, value, readings;
-    QStringList paramBoxes, grid;
+    // The burner's identification, the value box, the readings and the
+    // log's, the parameter boxes, the grid.
+    QStringList texts;
     bool operator==(const LiveState&) const = default;
 };
 
@@ -249,17 +250,15 @@ class ReplayBesideLiveE2E : public ProgramE2E {
             s.settings[i] = session->loops()[i].Settings();
             s.live[i] = session->loops()[i].LiveValues();
         }
-        s.identity = IdentificationTitle(session->state().burner);
-        s.title = burner->windowTitle();
-        s.value = Edit("txtValue")->text();
-        for (const QLabel* l : burner->findChild<MeasurementsPanel*>()->findChildren<QLabel*>()) {
-            s.readings += l->text() + u'|';
-        }
         session->log().AddMessage("readings");  // a line carries them
-        s.readings += session->log().logText().section("\r\n", 0, 0).section(u'\t', 1);
-        s.paramBoxes = burner->ParamBoxTexts();
+        s.texts << IdentificationTitle(session->state().burner) << burner->windowTitle()
+                << Edit("txtValue")->text() << burner->ParamBoxTexts()
+                << session->log().logText().section("\r\n", 0, 0).section(u'\t', 1);
+        for (const QLabel* l : burner->findChild<MeasurementsPanel*>()->findChildren<QLabel*>()) {
+            s.texts << l->text();
+        }
         for (int r = 0; r < grid().rows(); ++r) {
-            s.grid << grid().valueText(r) + u'/' + grid().deviceValue(r).value_or("-");
+            s.texts << grid().valueText(r) + u'/' + grid().deviceValue(r).value_or("-");
         }
         return s;
     }
@@ -290,7 +289,11 @@ TEST_P(ReplayBesideLiveE2E, AReplayLeavesTheLiveControllerAndItsStateAlone) {
     ASSERT_TRUE(WaitUntil([&] { return Find<QPushButton>(stepTest, "btnStart")->isEnabled(); },
                           std::chrono::seconds(15)));
     Click(stepTest, "btnStart");
-    ASSERT_TRUE(WaitUntil([&] { return stepTest->run().running(); }));
+    // The step is out and its send over: no exchange holds the link, the test records.
+    ASSERT_TRUE(WaitUntil([&] {
+        return stepTest->run().state() == StepTestRun::State::Recording &&
+               Find<QPushButton>(main.get(), "cmdOK")->isEnabled();
+    }));
     EXPECT_TRUE(Replay(RecordedDevice(address)).value_or("").startsWith("A step test is running: "));
     EXPECT_TRUE(link()->PortOpen() && !session->replay().replaying());
     Click(stepTest, "btnCancel");
@@ -299,15 +302,6 @@ TEST_P(ReplayBesideLiveE2E, AReplayLeavesTheLiveControllerAndItsStateAlone) {
 
     // The history takes the burner's rows without "Save measurements to file".
     ASSERT_TRUE(WaitUntil([&] { return rows.count() > 0; }));
-    session->history().Sync();
-    {
-        QSqlDatabase db = QSqlDatabase::addDatabase("QSQLITE", "live");
-        db.setDatabaseName(session->history().databasePath());
-        ASSERT_TRUE(db.open());
-        QSqlQuery q("SELECT count(*) FROM burner", db);
-        EXPECT_TRUE(q.next() && q.value(0).toInt() > 0);
-    }
-    QSqlDatabase::removeDatabase("live");
 
     // A TCP link still connecting when the replay starts is closed for good.
     Click(main.get(), "btnCon");
@@ -356,12 +350,12 @@ TEST_P(ReplayBesideLiveE2E, AReplayLeavesTheLiveControllerAndItsStateAlone) {
         db.setDatabaseName(dir.filePath("rec.pcapng.zst.history.sqlite"));
         ASSERT_TRUE(db.open());
         QSqlQuery q("SELECT t, row FROM burner", db);
-        int n = 0;
+        int n = 0, agree = 0;
         while (q.next() && ++n) {
-            EXPECT_EQ(q.value(1).toString().left(8),
-                      QDateTime::fromSecsSinceEpoch(q.value(0).toLongLong()).toString("HH:mm.ss"));
+            const QDateTime t = QDateTime::fromSecsSinceEpoch(q.value(0).toLongLong());
+            agree += q.value(1).toString().startsWith(t.toString("HH:mm.ss")) && t >= kRecorded;
         }
-        EXPECT_GE(n, 200);
+        EXPECT_EQ(std::pair(n, agree), std::pair(240, 240));
     }
     QSqlDatabase::removeDatabase("replay");
 
@@ -374,11 +368,7 @@ TEST_P(ReplayBesideLiveE2E, AReplayLeavesTheLiveControllerAndItsStateAlone) {
     const LiveState after = State();
     EXPECT_EQ(after.settings, before.settings);
     EXPECT_EQ(after.live, before.live);
-    EXPECT_EQ(std::tuple(after.identity, after.title, after.value),
-              std::tuple(before.identity, before.title, before.value));
-    EXPECT_EQ(after.readings, before.readings);
-    EXPECT_EQ(after.paramBoxes, before.paramBoxes);
-    EXPECT_EQ(after.grid, before.grid);
+    EXPECT_EQ(after.texts, before.texts);
 }
 
 INSTANTIATE_TEST_SUITE_P(Links, ReplayBesideLiveE2E, ::testing::Values(Via::Tcp), ViaParamName);
