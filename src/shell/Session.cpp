@@ -16,6 +16,7 @@ struct Session::LiveState {
     LogReadings readings;
     TrendArray analog1;
     TrendArray analog2;
+    bool alarm = false;
 };
 
 // Actuator events from the dispatcher become log messages.
@@ -113,6 +114,7 @@ void Session::HoldLiveState() {
     live_->readings = log_->readings();
     live_->analog1 = state_.AnalogTrend1;
     live_->analog2 = state_.AnalogTrend2;
+    live_->alarm = dispatcher_.alarm();
     state_.AnalogTrend1.ClearSamples();
     state_.AnalogTrend2.ClearSamples();
 }
@@ -129,6 +131,7 @@ void Session::RestoreLiveState() {
     log_->setReadings(live->readings);
     state_.AnalogTrend1 = live->analog1;
     state_.AnalogTrend2 = live->analog2;
+    dispatcher_.PutBackAlarm(live->alarm);
 }
 
 void Session::KeepLive(int index) {

@@ -58,8 +58,8 @@ class Session : public QObject {
     // While a recording is replayed: its history beside it, its device
     // events on the screen only, the trends, captions and the message log's
     // lines in the recorded time; what the replay changes of the loops, the
-    // burner's identification, the analog inputs and the log's readings is
-    // put back as it was when the replay stops.
+    // burner's identification, the analog inputs, the alarm and the log's
+    // readings is put back as it was when the replay stops.
     void ReplayingChanged(bool on);
     // The time the device's replies are from: the recorded time while a
     // recording is replayed, now otherwise.

@@ -191,17 +191,15 @@ const QDateTime kRecorded(QDate(2026, 12, 4), QTime(10, 0, 0));
 // an actuator event and a start, live values, measurements and analog inputs.
 std::unique_ptr<MemorySource> RecordedDevice(int address) {
     sim::SimDevice rec({.seed = 9, .hwVersion = sim::BurnerSim::kNewLayoutVersion + 1});
-    std::vector<uint8_t> params(32);
-    for (size_t i = 0; i < params.size(); ++i) {
-        params[i] = static_cast<uint8_t>(rec.burner().Byte(4 + static_cast<int>(i)) + 3);
-    }
-    rec.burner().Write(4, params);
+    rec.burner().Write(4, std::vector<uint8_t>(32, 7));
     auto src = std::make_unique<MemorySource>();
     src->recordingInfo.startUtcMs = kRecorded.toMSecsSinceEpoch();
     const auto add = [&](qint64 ms, uint8_t cmd, std::span<const uint8_t> d) {
         src->Add(ms * 1000, EncodePacket(cmd, d));
     };
     add(0, Cmd::ParamSet, rec.burner().ParamSet());
+    rec.burner().Advance(3600);  // usage counters unlike the live ones
+    add(50, Cmd::UsageReply, rec.burner().UsageCounters());
     const uint8_t read[] = {77, static_cast<uint8_t>(address), static_cast<uint8_t>(address >> 8)};
     add(100, Cmd::ByteValue, read);
     auto status = rec.controller().StatusRecord(0);
@@ -209,6 +207,8 @@ std::unique_ptr<MemorySource> RecordedDevice(int address) {
         PutSingle(status, at, 7.25f + at);
     }
     add(200, Cmd::StatusRecord, status);
+    const uint8_t alarm[] = {1};
+    add(300, Cmd::Alarm, alarm);
     const uint8_t event[] = {1, 0x80 | 20, 10, 0, 0}, started[] = {3};
     add(1000, Cmd::ActuatorEvent, event);
     add(2000, Cmd::DeviceStarted, started);
@@ -225,8 +225,8 @@ std::unique_ptr<MemorySource> RecordedDevice(int address) {
 struct LiveState {
     std::array<PidSettings, 4> settings;
     std::array<PidLiveValues, 4> live;
-    // The burner's identification, the value box, the readings and the
-    // log's, the parameter boxes, the grid.
+    // The alarm, the burner's identification, the value box, the readings
+    // and the log's, the parameter boxes, the grid.
     QStringList texts;
     bool operator==(const LiveState&) const = default;
 };
@@ -251,7 +251,8 @@ class ReplayBesideLiveE2E : public ProgramE2E {
             s.live[i] = session->loops()[i].LiveValues();
         }
         session->log().AddMessage("readings");  // a line carries them
-        s.texts << IdentificationTitle(session->state().burner) << burner->windowTitle()
+        s.texts << QString::number(session->dispatcher().alarm())
+                << IdentificationTitle(session->state().burner) << burner->windowTitle()
                 << Edit("txtValue")->text() << burner->ParamBoxTexts()
                 << session->log().logText().section("\r\n", 0, 0).section(u'\t', 1);
         for (const QLabel* l : burner->findChild<MeasurementsPanel*>()->findChildren<QLabel*>()) {

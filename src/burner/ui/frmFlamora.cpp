@@ -198,7 +198,8 @@ void frmFlamora::ReplayingChanged(bool on) {
     measLog_.setHeld(on);
     if (on) {
         if (!live_) {
-            live_ = Live{windowTitle(), readings_, paramSet_->shown(), singleParam_->valueText()};
+            live_ = Live{windowTitle(), readings_, measurements_->usageTexts(), paramSet_->shown(),
+                         singleParam_->valueText()};
             if (allParams_) {
                 allParams_->model().HoldValues();
             }
@@ -213,6 +214,7 @@ void frmFlamora::ReplayingChanged(bool on) {
     setWindowTitle(live.title);
     readings_ = live.readings;
     measurements_->ShowReadings(readings_);
+    measurements_->ShowUsageTexts(live.usage);
     paramSet_->Show(live.paramSet);
     singleParam_->SetValueText(live.value);
     if (allParams_) {

@@ -102,6 +102,7 @@ class frmFlamora : public QWidget, public BurnerWindowTarget {
     struct Live {
         QString title;
         BurnerMeasurements readings;
+        MeasurementsPanel::UsageTexts usage;
         ParamSetPanel::Shown paramSet;
         QString value;
     };
