@@ -96,8 +96,7 @@ void Session::ReplayingChanged(bool on) {
 
 QDateTime Session::DeviceTime() const {
     const ReplayLink* link = replay_->link();
-    return link ? QDateTime::fromMSecsSinceEpoch(link->recordedMs())
-                : QDateTime::currentDateTime();
+    return link ? QDateTime::fromMSecsSinceEpoch(link->recordedMs()) : QDateTime::currentDateTime();
 }
 
 void Session::HoldLiveState() {

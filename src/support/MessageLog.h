@@ -92,9 +92,9 @@ class MessageLog : public QObject {
 
   private:
     QDateTime Now() const { return clock_(); }
-    // The screen line and the file line; columns are the file's columns 3 to 6.
-    void Add(const QString& screenText, const QString& columns, bool toFile,
-             const QDateTime& at);
+    // The screen line and the file line at `now`; columns are the file's
+    // columns 3 to 6.
+    void Add(const QString& screenText, const QString& columns, bool toFile, const QDateTime& now);
 
     QString folder_;
     Clock clock_;

@@ -295,7 +295,8 @@ TEST_P(ReplayBesideLiveE2E, AReplayLeavesTheLiveControllerAndItsStateAlone) {
         return stepTest->run().state() == StepTestRun::State::Recording &&
                Find<QPushButton>(main.get(), "cmdOK")->isEnabled();
     }));
-    EXPECT_TRUE(Replay(RecordedDevice(address)).value_or("").startsWith("A step test is running: "));
+    EXPECT_TRUE(
+        Replay(RecordedDevice(address)).value_or("").startsWith("A step test is running: "));
     EXPECT_TRUE(link()->PortOpen() && !session->replay().replaying());
     Click(stepTest, "btnCancel");
     ASSERT_TRUE(WaitUntil([&] { return Find<QPushButton>(stepTest, "btnStart")->isEnabled(); },
