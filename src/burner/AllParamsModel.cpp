@@ -237,6 +237,23 @@ bool AllParamsModel::changed(int row) const {
     return r.reference && !SameDeviceValue(r.value, *r.reference);
 }
 
+void AllParamsModel::HoldValues() {
+    held_ = rows_;
+}
+
+void AllParamsModel::RestoreValues() {
+    if (!held_) {
+        return;
+    }
+    beginResetModel();
+    // Rows built meanwhile (another PARAMS.h) are not the held ones.
+    if (held_->size() == rows_.size()) {
+        rows_ = std::move(*held_);
+    }
+    held_.reset();
+    endResetModel();
+}
+
 void AllParamsModel::SetDeviceValue(int32_t adr, int32_t val) {
     for (int i = 0; i < rows(); ++i) {
         Row& r = rows_[static_cast<size_t>(i)];

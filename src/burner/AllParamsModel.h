@@ -83,6 +83,10 @@ class AllParamsModel : public QAbstractTableModel {
     // A byte-read reply: every row at that address shows the value, and
     // takes it as the device's value (while locked, the checked rows keep theirs).
     void DataUpdate(int32_t val, int32_t adr);
+    // Every row's value and device value kept aside (a replay starts), and
+    // put back (it stops): no recorded value stays in the grid.
+    void HoldValues();
+    void RestoreValues();
     // The device's value at an address, read around a send: the value boxes
     // keep what they hold and are marked where they differ.
     void SetDeviceValue(int32_t adr, int32_t val);
@@ -147,6 +151,7 @@ class AllParamsModel : public QAbstractTableModel {
     void ValueChanged(int row);
 
     std::vector<Row> rows_;
+    std::optional<std::vector<Row>> held_;
     bool locked_ = false;
 };
 

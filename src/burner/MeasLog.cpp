@@ -80,16 +80,25 @@ void MeasLog::MeasuresUpdated(const BurnerReadingTexts& readings) {
     MeasuresUpdated(readings, Now());
 }
 
-void MeasLog::MeasuresUpdated(const BurnerReadingTexts& readings, const QDateTime& now) {
-    if (!saving_) {
-        return;
+void MeasLog::setHeld(bool on) {
+    if (on && !held_) {
+        SaveMeasToFile();
     }
-    Row& row = rows_[static_cast<size_t>(measPlace_)];
+    held_ = on;
+}
+
+void MeasLog::MeasuresUpdated(const BurnerReadingTexts& readings, const QDateTime& now) {
+    const bool toFile = saving_ && !held_;
+    Row unfiled = rows_[0];
+    Row& row = toFile ? rows_[static_cast<size_t>(measPlace_)] : unfiled;
     row[0] = Field(now.time().toString(QStringLiteral("HH:mm.ss")));
     for (int c = 1; c <= kBurnerReadings; ++c) {
         row[c] = Field(readings[c - 1]);
     }
     emit rowStored(DataLine(row));
+    if (!toFile) {
+        return;
+    }
     if (measPlace_ < kBatchRows - 1) {
         ++measPlace_;
         return;

@@ -1,7 +1,8 @@
 #pragma once
-// The burner window's measurement log: while "Save measurements to file" is
-// checked, every measurement reply leaves one row of fixed-width fields, and
-// rows are appended to the day's text file in batches of 182.
+// The burner window's measurement log: every measurement reply makes one row
+// of fixed-width fields (told through rowStored, for the history); while
+// "Save measurements to file" is checked and the file is not held, the rows
+// are appended to the day's text file in batches of 182.
 //
 // No row is lost quietly: the rows still buffered are written when logging is
 // switched off, when the window closes (Flush) and when the log goes away.
@@ -53,9 +54,15 @@ class MeasLog : public QObject {
     bool saving() const { return saving_; }
     void setSaving(bool on);
 
-    // One measurement reply: stores a row of the readings' texts (columns 1
-    // to 9, see ReadingTexts) when logging is on; the 182nd row of a batch
-    // sends the batch to the file.
+    // While held (a replay: its rows did not happen today), rows go to
+    // rowStored only; holding writes the rows buffered so far first.
+    void setHeld(bool on);
+    bool held() const { return held_; }
+
+    // One measurement reply: a row of the readings' texts (columns 1 to 9,
+    // see ReadingTexts) at `now`, told through rowStored, and stored for the
+    // file when logging is on and not held; the 182nd row of a batch sends
+    // the batch to the file.
     void MeasuresUpdated(const BurnerReadingTexts& readings);
     void MeasuresUpdated(const BurnerReadingTexts& readings, const QDateTime& now);
 
@@ -97,6 +104,7 @@ class MeasLog : public QObject {
     std::array<Row, kRows> rows_;
     int measPlace_ = 0;
     bool saving_ = false;
+    bool held_ = false;
     std::deque<QByteArray> pending_;  // formatted lines, oldest first
     int pendingLimit_ = kDefaultPendingLimit;
     qint64 dropped_ = 0;

@@ -40,6 +40,19 @@ class ParamSetEdits : public QObject {
     // The device's value of a box, or nothing before the first read.
     std::optional<QString> DeviceText(int box) const;
 
+    // The values last read, to be put back after a replay has overwritten
+    // them; putting them back forgets a pending "Get values".
+    struct LastRead {
+        QStringList texts;
+        bool deviceRead = false;
+    };
+    LastRead lastRead() const { return {lastRead_, deviceRead_}; }
+    void setLastRead(const LastRead& r) {
+        lastRead_ = r.texts;
+        deviceRead_ = r.deviceRead;
+        overwrite_ = false;
+    }
+
     // How long a "Get values" request may overwrite edited boxes.
     QTimer& overwriteWait() { return overwriteWait_; }
 

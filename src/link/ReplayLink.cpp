@@ -61,6 +61,10 @@ qint64 ReplayLink::positionUs() const {
     return std::max(playedUs_, std::min(byClock, limit));
 }
 
+qint64 ReplayLink::recordedMs() const {
+    return info().startUtcMs + (receiving() ? playedUs_ : positionUs()) / 1000;
+}
+
 void ReplayLink::Anchor(qint64 positionUs) {
     anchorPosUs_ = positionUs;
     anchorClockUs_ = clock_();

@@ -44,6 +44,9 @@ class ReplayLink : public DeviceLink {
     qint64 lengthUs() const { return source_->lengthUs(); }
     // Where the replay stands, in µs from the recording's start.
     qint64 positionUs() const;
+    // The recorded time (UTC ms) the replay stands at: while a chunk's
+    // replies are handled, the time that chunk was received.
+    qint64 recordedMs() const;
     // What the status line names the recording by.
     void setName(const QString& name) { name_ = name; }
     QString Endpoint() const override { return name_; }

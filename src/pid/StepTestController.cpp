@@ -138,6 +138,28 @@ StepTestController::View StepTestController::view() const {
     return v;
 }
 
+QString StepTestController::LiveWork() const {
+    const StepRecord& r = run_.record();
+    const QString step = QStringLiteral("from %1 % to %2 %").arg(r.outputBefore).arg(r.outputAfter);
+    QString what;
+    if (run_.state() == StepTestRun::State::Recording) {
+        what = QStringLiteral("the response of %1 to the step %2 is being recorded")
+                   .arg(r.loopName, step);
+    } else if (run_.running() || waiting_ == Waiting::Step) {
+        what = QStringLiteral("the step of %1 %2 is being sent").arg(r.loopName, step);
+    } else if (returnPending_ || waiting_ == Waiting::Return) {
+        what = QStringLiteral("the output of %1 is still to be returned to %2 %")
+                   .arg(r.loopName)
+                   .arg(r.outputBefore);
+    } else if (waiting_ == Waiting::Manual) {
+        what = QStringLiteral("the loop is being put in manual");
+    } else {
+        return {};
+    }
+    return QStringLiteral("A step test is running: ") + what +
+           QStringLiteral(". Let it end, or stop it, first.");
+}
+
 void StepTestController::Changed() {
     // The tested loop stays selected until its output is back or the
     // return was declined.

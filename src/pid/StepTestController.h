@@ -88,6 +88,10 @@ class StepTestController : public QObject {
     void LoadTest();
 
     View view() const;
+    // What of the test still works with the live loop, in words: the
+    // recording, the step or the return still being sent, a return that
+    // waits for the step's send. Empty when nothing does.
+    QString LiveWork() const;
     const StepTestRun& run() const { return run_; }
     StepTestAnalysis& analysis() { return analysis_; }
     const StepTestAnalysis& analysis() const { return analysis_; }

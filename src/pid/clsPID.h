@@ -207,6 +207,8 @@ class clsPID {
     // cannot be rounded repeats its series' previous newest sample. The
     // sample is stamped with the trend clock (TrendNow).
     void AddTrendSample();
+    // The trend without samples (its series' names stay).
+    void ClearTrend() { trend_.ClearSamples(); }
 
     bool InvertedMode() const { return s_.InvertedMode; }
     void InvertedMode(bool v) { s_.InvertedMode = v; }

@@ -6,6 +6,11 @@ void AppContext::setActiveLink(DeviceLink* link) {
     if (activeLink_ == link) {
         return;
     }
+    // Only the active link's replies are the program's: one left behind
+    // (still connecting, or a replay's live link) must not reach the windows.
+    if (activeLink_) {
+        activeLink_->SetReceiver(nullptr);
+    }
     activeLink_ = link;
     if (link) {
         link->SetReceiver(receiver_);

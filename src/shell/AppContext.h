@@ -19,6 +19,8 @@ class AppContext : public QObject {
     explicit AppContext(QObject* parent = nullptr) : QObject(parent) {}
 
     DeviceLink* activeLink() const { return activeLink_; }
+    // The link takes the reply receiver; the one it replaces hands replies
+    // to nobody from now on.
     void setActiveLink(DeviceLink* link);
 
     bool LinkConnected() const { return linkConnected_; }

@@ -1,6 +1,7 @@
 #include "shell/ConnectionController.h"
 
 #include "shell/AppContext.h"
+#include "support/ExchangeGuard.h"
 #include "support/MessageLog.h"
 #include "support/Numbers.h"
 
@@ -43,14 +44,56 @@ TcpSettings ConnectionController::Relay() const {
     return s;
 }
 
-void ConnectionController::Attach(DeviceLink& link) {
+void ConnectionController::Attach(DeviceLink& link, bool live) {
     connect(&link, &DeviceLink::connectionChanged, &ctx_, &AppContext::setLinkConnected);
     connect(&link, &DeviceLink::captionRequested, &ctx_, &AppContext::setMainCaption);
     connect(&link, &DeviceLink::userNotice, &ctx_, &AppContext::notifyUser);
+    if (live) {
+        live_.removeAll(nullptr);
+        live_.append(&link);
+    }
+}
+
+void ConnectionController::CloseLiveLinks() {
+    for (const QPointer<DeviceLink>& link : live_) {
+        if (link) {
+            // A link that is not the active one still reports, and would
+            // otherwise say "connected" over the replay.
+            link->Disconnect();
+            link->SetReceiver(nullptr);
+        }
+    }
+    if (DeviceLink* active = ctx_.activeLink(); active && live_.contains(active)) {
+        ctx_.setActiveLink(nullptr);
+    }
+    ctx_.setLinkConnected(false);
+}
+
+bool ConnectionController::Refused() {
+    if (const QString why = ExchangeGuard::SendingRefused(); !why.isEmpty()) {
+        ctx_.notifyUser(why);
+        return true;
+    }
+    return false;
+}
+
+void ConnectionController::OpenRelay(TcpLink& link) {
+    if (!Refused()) {
+        link.Open(Relay());
+    }
+}
+
+void ConnectionController::RefreshRelay(TcpLink& link) {
+    if (!Refused()) {
+        link.SendRelayRefresh();
+    }
 }
 
 void ConnectionController::Toggle() {
     if (caption_ != kDisconnect) {
+        if (Refused()) {
+            return;
+        }
         if (useTcp_) {
             if (windows_) {
                 // The address typed into the previous window carries over,

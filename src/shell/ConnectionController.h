@@ -11,6 +11,7 @@
 
 #include <QMetaObject>
 #include <QObject>
+#include <QPointer>
 #include <QString>
 
 #include <optional>
@@ -67,15 +68,23 @@ class ConnectionController : public QObject {
 
     // A link's reports go to the shell from now on: whether it is connected
     // (LinkConnected), its title-bar lines, its notices for a message box.
-    void Attach(DeviceLink& link);
+    // A live link (one to the device, not a replay) is also remembered, so
+    // that CloseLiveLinks finds it.
+    void Attach(DeviceLink& link, bool live = true);
+    // Every live link closed, whatever its state (connected, connecting,
+    // retrying), and cut off from the reply receiver.
+    void CloseLiveLinks();
 
     // The connect button: with the caption "Connect", the TCP link (a new
     // window) or the serial link (the boxes stored first) is made the active
     // link and opened, and the burner window is loaded; with "Disconnect",
     // the active link is disconnected.
     void Toggle();
-    // The TCP link window's own connect button.
-    void OpenRelay(TcpLink& link) { link.Open(Relay()); }
+    // The TCP link window's own buttons: connect, and the relay's refresh.
+    // While sending is refused (a replay) the operator is told why and
+    // nothing is opened or sent.
+    void OpenRelay(TcpLink& link);
+    void RefreshRelay(TcpLink& link);
 
     // "Disconnect" while LinkConnected or while a lost link is retried (the
     // button then stops the retries), else "Connect".
@@ -87,6 +96,7 @@ class ConnectionController : public QObject {
   private:
     void WatchActiveLink(DeviceLink* link);
     void UpdateCaption();
+    bool Refused();
 
     AppContext& ctx_;
     MessageLog& log_;
@@ -97,6 +107,7 @@ class ConnectionController : public QObject {
     TcpSettings relay_;
     QString caption_;
     QList<QMetaObject::Connection> activeWatch_;
+    QList<QPointer<DeviceLink>> live_;
 };
 
 }  // namespace tuvik

@@ -27,22 +27,37 @@ std::optional<QString> ReplayController::Open(const QString& path) {
     return Start(std::move(source), QFileInfo(path).fileName(), path);
 }
 
+void ReplayController::AddLiveWork(const QObject* owner, LiveWork work) {
+    work_.emplace_back(owner, std::move(work));
+}
+
+QString ReplayController::Running() const {
+    for (const auto& [owner, work] : work_) {
+        if (owner) {
+            if (QString what = work(); !what.isEmpty()) {
+                return what;
+            }
+        }
+    }
+    return ExchangeGuard::Busy() ? ExchangeGuard::BusyMessage() : QString();
+}
+
 std::optional<QString> ReplayController::Start(std::unique_ptr<RecordedChunkSource> source,
                                                const QString& name, const QString& path) {
     Stop();
-    // A transfer half done would be cut off by the link going away.
-    if (ExchangeGuard::Busy()) {
-        return ExchangeGuard::BusyMessage();
+    // A transfer half done would be cut off by the link going away, and a
+    // step test would take recorded values for live ones: the operator ends
+    // them first.
+    if (const QString running = Running(); !running.isEmpty()) {
+        return running;
     }
-    if (DeviceLink* live = ctx_.activeLink();
-        live && (ctx_.LinkConnected() || live->reconnecting())) {
-        live->Disconnect();
-    }
+    // None of them may go on polling or hand replies into the replay's windows.
+    connection_.CloseLiveLinks();
     path_ = path;
     auto* link = new ReplayLink(std::move(source), this);
     link->setName(name);
     link_ = link;
-    connection_.Attach(*link);
+    connection_.Attach(*link, false);
     ctx_.setActiveLink(link);
     ExchangeGuard::RefuseSending(RefusalText());
     // Disconnecting the replay (the connect button does) ends it.

@@ -44,6 +44,7 @@ class ReplyDispatcher final : public QObject, public ReplyReceiver {
     void SetMessageLog(MessageLogTarget* t) { messages_ = t; }
     // The time of day in captions; the locale's time of now unless replaced.
     void SetTimeTextSource(std::function<QString()> fn);
+    const std::function<QString()>& timeTextSource() const { return timeText_; }
 
     void HandleReply(uint8_t command, std::span<const uint8_t> data) override;
 
@@ -54,6 +55,14 @@ class ReplyDispatcher final : public QObject, public ReplyReceiver {
     uint64_t statusRecords() const { return statusRecords_; }
     // The controller's alarm as last reported.
     bool alarm() const { return alarm_; }
+    // The alarm as the live controller last reported it, shown again after
+    // a replay showed a recorded one (not an alarm that came or went).
+    void PutBackAlarm(bool on) {
+        alarm_ = on;
+        if (main_) {
+            main_->SetAlarm(on);
+        }
+    }
 
   signals:
     // A live-value reply (0x92) has gone into the loop at this list index and

@@ -5,9 +5,21 @@
 #include <QFileInfo>
 #include <QLocale>
 
+#include "support/LocaleText.h"
 #include "support/Numbers.h"
 
 namespace tuvik {
+
+// What a replay overwrites with recorded values; none of them may reach a
+// write or a file once the live link is back.
+struct Session::LiveState {
+    std::array<clsPID, PidLoops::kCount> loops;
+    BurnerIdentity burner;
+    LogReadings readings;
+    TrendArray analog1;
+    TrendArray analog2;
+    bool alarm = false;
+};
 
 // Actuator events from the dispatcher become log messages.
 class Session::LogTarget : public MessageLogTarget {
@@ -65,6 +77,7 @@ void Session::ReplayingChanged(bool on) {
     // to it under the clock it was taken with.
     recorder_->setReplayed(on ? replay_->path() : QString());
     if (on) {
+        HoldLiveState();
         const QString& path = replay_->path();
         QString history;
         if (!path.isEmpty()) {
@@ -72,16 +85,68 @@ void Session::ReplayingChanged(bool on) {
             QDir().mkpath(QFileInfo(history).path());
         }
         UseHistory(history);
-        history_.setClock([this] {
+        const auto recordedMs = [this] {
             const ReplayLink* link = replay_->link();
-            return link ? link->info().startUtcMs + link->positionUs() / 1000
-                        : QDateTime::currentMSecsSinceEpoch();
-        });
+            return link ? link->recordedMs() : QDateTime::currentMSecsSinceEpoch();
+        };
+        history_.setClock(recordedMs);
+        // At 20x a two-minute swing still spans two minutes of the chart.
+        liveTrendClock_ = SetTrendClock([recordedMs] { return recordedMs() / 1000.0; });
+        liveTimeText_ = dispatcher_.timeTextSource();
+        dispatcher_.SetTimeTextSource([this] { return TimeText(DeviceTime().time()); });
+        log_->setDeviceEventClock([this] { return DeviceTime(); });
     } else {
         UseHistory(paths_.HistoryPath());
         history_.setClock([] { return QDateTime::currentMSecsSinceEpoch(); });
         history_.setKeepAll(false);
+        if (liveTrendClock_) {
+            SetTrendClock(std::exchange(liveTrendClock_, {}));
+        }
+        if (liveTimeText_) {
+            dispatcher_.SetTimeTextSource(std::exchange(liveTimeText_, {}));
+        }
+        log_->setDeviceEventClock({});
+        RestoreLiveState();
     }
+}
+
+QDateTime Session::DeviceTime() const {
+    const ReplayLink* link = replay_->link();
+    return link ? QDateTime::fromMSecsSinceEpoch(link->recordedMs()) : QDateTime::currentDateTime();
+}
+
+void Session::HoldLiveState() {
+    if (live_) {
+        return;  // a replay in place of a replay: the live state is the first one's
+    }
+    live_ = std::make_unique<LiveState>();
+    for (int i = 0; i < PidLoops::kCount; ++i) {
+        live_->loops[static_cast<size_t>(i)] = loops_[i];
+        // The replay's samples carry another clock: they do not continue these.
+        loops_[i].ClearTrend();
+    }
+    live_->burner = state_.burner;
+    live_->readings = log_->readings();
+    live_->analog1 = state_.AnalogTrend1;
+    live_->analog2 = state_.AnalogTrend2;
+    live_->alarm = dispatcher_.alarm();
+    state_.AnalogTrend1.ClearSamples();
+    state_.AnalogTrend2.ClearSamples();
+}
+
+void Session::RestoreLiveState() {
+    const std::unique_ptr<LiveState> live = std::move(live_);
+    if (!live) {
+        return;
+    }
+    for (int i = 0; i < PidLoops::kCount; ++i) {
+        loops_[i] = live->loops[static_cast<size_t>(i)];
+    }
+    state_.burner = live->burner;
+    log_->setReadings(live->readings);
+    state_.AnalogTrend1 = live->analog1;
+    state_.AnalogTrend2 = live->analog2;
+    dispatcher_.PutBackAlarm(live->alarm);
 }
 
 void Session::LoopChanged(int index) {

@@ -6,8 +6,10 @@
 // are given a Session and hook themselves onto it; tests build one without
 // any window.
 
+#include <QDateTime>
 #include <QObject>
 
+#include <functional>
 #include <memory>
 #include <optional>
 
@@ -55,8 +57,14 @@ class Session : public QObject {
     // a note of an earlier failure goes.
     void UseHistory(const QString& path);
     // While a recording is replayed: its history beside it, its device
-    // events on the screen only.
+    // events on the screen only, the trends, captions and the message log's
+    // lines in the recorded time; what the replay changes of the loops, the
+    // burner's identification, the analog inputs, the alarm and the log's
+    // readings is put back as it was when the replay stops.
     void ReplayingChanged(bool on);
+    // The time the device's replies are from: the recorded time while a
+    // recording is replayed, now otherwise.
+    QDateTime DeviceTime() const;
     // Settings key (group "Settings") of the history's retention in days.
     static constexpr const char* kHistoryDaysKey = "HistoryDays";
     // After the loop selection changes, live values still on their way are
@@ -68,6 +76,9 @@ class Session : public QObject {
 
   private:
     class LogTarget;
+    struct LiveState;
+    void HoldLiveState();
+    void RestoreLiveState();
     void KeepLive(int loop);
     void LoopAcknowledged(int index);
     void LoopChanged(int index);
@@ -88,6 +99,9 @@ class Session : public QObject {
     QList<QMetaObject::Connection> linkWatch_;
     int historyLoop_ = PidLoops::kNone;    // whose live values the history takes
     std::optional<qint64> settleUntilMs_;  // in the history's time; none: settled
+    std::unique_ptr<LiveState> live_;  // as it was before the replay
+    std::function<double()> liveTrendClock_;
+    std::function<QString()> liveTimeText_;
 };
 
 }  // namespace tuvik

@@ -80,7 +80,7 @@ QString MessageLog::TimeText(const QTime& time) const {
 }
 
 void MessageLog::AddMessage(const QString& inputStr) {
-    Add(inputStr, Column(inputStr) + QStringLiteral(";;;"));
+    Add(inputStr, Column(inputStr) + QStringLiteral(";;;"), true, Now());
 }
 
 void MessageLog::AddActuatorEvent(const QString& device, const QString& activity,
@@ -88,11 +88,12 @@ void MessageLog::AddActuatorEvent(const QString& device, const QString& activity
     const QChar sep = QLatin1Char(';');
     Add(device + sep + activity + sep + clock + sep + state,
         Column(device) + sep + Column(activity) + sep + Column(clock) + sep + Column(state),
-        !holdDeviceEvents_);
+        !holdDeviceEvents_, deviceClock_ ? deviceClock_() : Now());
 }
 
-void MessageLog::Add(const QString& screenText, const QString& columns, bool toFile) {
-    const QString screenLine = TimeText(Now().time()) + QLatin1Char(' ') + screenText +
+void MessageLog::Add(const QString& screenText, const QString& columns, bool toFile,
+                     const QDateTime& now) {
+    const QString screenLine = TimeText(now.time()) + QLatin1Char(' ') + screenText +
                                QLatin1Char('\t') + QStringLiteral(" Tg:") + readings_.tgas +
                                QStringLiteral(" Tw:") + readings_.twater + QStringLiteral("\r\n");
     logText_.prepend(screenLine);
@@ -109,7 +110,6 @@ void MessageLog::Add(const QString& screenText, const QString& columns, bool toF
         return;
     }
 
-    const QDateTime now = Now();
     pending_.append(DateText(now.date()) + QLatin1Char(';') + TimeText(now.time()) +
                     QLatin1Char(';') + columns + QStringLiteral("; Tg:;") + Column(readings_.tgas) +
                     QStringLiteral("; Tw:;") + Column(readings_.twater) + QStringLiteral("; IR:;") +

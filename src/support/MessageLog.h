@@ -45,6 +45,7 @@ class MessageLog : public QObject {
     void setLocale(const QLocale& locale) { locale_ = locale; }
     // The readings the next lines carry.
     void setReadings(const LogReadings& readings) { readings_ = readings; }
+    const LogReadings& readings() const { return readings_; }
 
     // A note in words (a write, a backup, a lost link): shown on top of the
     // screen text and appended to today's file before returning, the text in
@@ -56,6 +57,9 @@ class MessageLog : public QObject {
     // While held, device events are shown on the screen but not written to
     // the day's file: a replayed recording's events did not happen today.
     void setHoldDeviceEventsFromFile(bool on) { holdDeviceEvents_ = on; }
+    // When the device's events happened (a replay's recorded time); an
+    // empty clock: now, as the program's own notes.
+    void setDeviceEventClock(Clock clock) { deviceClock_ = std::move(clock); }
     void AddActuatorEvent(const QString& device, const QString& activity, const QString& clock,
                           const QString& state);
 
@@ -88,11 +92,13 @@ class MessageLog : public QObject {
 
   private:
     QDateTime Now() const { return clock_(); }
-    // The screen line and the file line; columns are the file's columns 3 to 6.
-    void Add(const QString& screenText, const QString& columns, bool toFile = true);
+    // The screen line and the file line at `now`; columns are the file's
+    // columns 3 to 6.
+    void Add(const QString& screenText, const QString& columns, bool toFile, const QDateTime& now);
 
     QString folder_;
     Clock clock_;
+    Clock deviceClock_;
     QLocale locale_;
     LogReadings readings_;
     QString logText_;

@@ -4,6 +4,7 @@
 #include <chrono>
 #include <cmath>
 #include <limits>
+#include <utility>
 
 #include "support/Numbers.h"
 
@@ -48,8 +49,9 @@ double TrendNow() {
     return TrendClock()();
 }
 
-void SetTrendClock(std::function<double()> clock) {
-    TrendClock() = clock ? std::move(clock) : std::function<double()>(SteadySeconds);
+std::function<double()> SetTrendClock(std::function<double()> clock) {
+    return std::exchange(TrendClock(),
+                         clock ? std::move(clock) : std::function<double()>(SteadySeconds));
 }
 
 std::optional<double> TrendCell::toNumber() const {
@@ -167,6 +169,17 @@ bool TrendArray::stamped() const {
 void TrendArray::Clear() {
     for (auto& s : series_) {
         s = Series{};
+    }
+    times_.clear();
+    timeHead_ = 0;
+}
+
+void TrendArray::ClearSamples() {
+    for (auto& s : series_) {
+        Series fresh;
+        fresh.name = std::move(s.name);
+        fresh.unit = std::move(s.unit);
+        s = std::move(fresh);
     }
     times_.clear();
     timeHead_ = 0;

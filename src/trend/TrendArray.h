@@ -105,6 +105,8 @@ class TrendArray {
 
     // Empties every cell and stamp.
     void Clear();
+    // Empties the samples and their stamps; names and units stay.
+    void ClearSamples();
 
   private:
     static constexpr int kRing = kPoints - kFirstSample;  // 399 samples
@@ -129,9 +131,11 @@ class TrendArray {
     int timeHead_ = 0;
 };
 
-// Seconds on the monotonic clock trend samples are stamped with.
+// Seconds on the clock trend samples are stamped with: the monotonic clock,
+// or the recorded time while a recording is replayed.
 double TrendNow();
-// Replaces that clock (tests); an empty function restores the monotonic one.
-void SetTrendClock(std::function<double()> clock);
+// Replaces that clock (a replay, tests); an empty function restores the
+// monotonic one. Returns the clock it replaced.
+std::function<double()> SetTrendClock(std::function<double()> clock);
 
 }  // namespace tuvik

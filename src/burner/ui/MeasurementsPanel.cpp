@@ -139,13 +139,28 @@ void MeasurementsPanel::ShowReadings(const BurnerMeasurements& readings) {
         readings_[static_cast<size_t>(i)]->setText(
             ReadingText(readings, static_cast<BurnerReading>(i)));
     }
-    if (const auto leds = readings.Leds()) {
-        for (int i = 0; i < BurnerMeasurements::kLeds; ++i) {
-            const LedState s = (*leds)[static_cast<size_t>(i)];
-            imgDev_[i]->setPicture(s == LedState::Green ? leds_.LedGreen
-                                   : s == LedState::Red ? leds_.LedRed
-                                                        : leds_.LedGrey);
-        }
+    // Readings without a device state (put back from before any) show none lit.
+    const auto leds = readings.Leds().value_or(std::array<LedState, BurnerMeasurements::kLeds>{});
+    for (int i = 0; i < BurnerMeasurements::kLeds; ++i) {
+        const LedState s = leds[static_cast<size_t>(i)];
+        imgDev_[i]->setPicture(s == LedState::Green ? leds_.LedGreen
+                               : s == LedState::Red ? leds_.LedRed
+                                                    : leds_.LedGrey);
+    }
+}
+
+MeasurementsPanel::UsageTexts MeasurementsPanel::usageTexts() const {
+    UsageTexts texts;
+    for (int i = 0; i < kUsageCount; ++i) {
+        texts[static_cast<size_t>(i)] = {lblUsageTime_[i]->text(), lblUsageTime_[i]->toolTip()};
+    }
+    return texts;
+}
+
+void MeasurementsPanel::ShowUsageTexts(const UsageTexts& texts) {
+    for (int i = 0; i < kUsageCount; ++i) {
+        lblUsageTime_[i]->setText(texts[static_cast<size_t>(i)].first);
+        lblUsageTime_[i]->setToolTip(texts[static_cast<size_t>(i)].second);
     }
 }
 

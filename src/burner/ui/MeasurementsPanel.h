@@ -7,6 +7,7 @@
 #include <QGroupBox>
 
 #include <array>
+#include <utility>
 
 #include "burner/BurnerMeasurements.h"
 #include "support/ui/LedWidget.h"
@@ -29,6 +30,11 @@ class MeasurementsPanel : public QGroupBox {
     void ShowReadings(const BurnerMeasurements& readings);
     // The counters the reply held.
     void ShowUsageTimes(const BurnerUsageTimes& u);
+    // The usage-time captions and tool tips as shown, to be shown again
+    // (after a replay).
+    using UsageTexts = std::array<std::pair<QString, QString>, kUsageCount>;
+    UsageTexts usageTexts() const;
+    void ShowUsageTexts(const UsageTexts& texts);
 
   signals:
     void savingToggled(bool on);

@@ -98,6 +98,14 @@ QStringList ParamSetPanel::BoxTexts() const {
     return texts;
 }
 
+void ParamSetPanel::Show(const Shown& shown) {
+    edits_.setLastRead(shown.read);
+    for (int i = 0; i < kParamBoxCount && i < shown.boxes.size(); ++i) {
+        txtFlamoraParams_[i]->setText(shown.boxes.at(i));
+    }
+    UpdateMarks();
+}
+
 void ParamSetPanel::ParamSetReceived(std::span<const uint8_t> data) {
     // The read of a send's check is not shown in the boxes.
     if (safeSend_.reader().OfferParamSet(data)) {

@@ -36,6 +36,14 @@ class ParamSetPanel : public QGroupBox {
     // A parameter-set reply: the check of a send takes it, or the boxes do.
     void ParamSetReceived(std::span<const uint8_t> data);
     QStringList BoxTexts() const;
+    // The boxes and the values they are marked against, as a replay found
+    // them and as they are put back when it stops.
+    struct Shown {
+        QStringList boxes;
+        ParamSetEdits::LastRead read;
+    };
+    Shown shown() const { return {BoxTexts(), edits_.lastRead()}; }
+    void Show(const Shown& shown);
 
     ParamSetUpload& upload() { return upload_; }
     ParamSetSafeSend& safeSend() { return safeSend_; }

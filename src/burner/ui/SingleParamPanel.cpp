@@ -116,6 +116,10 @@ void SingleParamPanel::SetValueText(const QString& text) {
     txtValue_->setText(text);
 }
 
+QString SingleParamPanel::valueText() const {
+    return txtValue_->text();
+}
+
 void SingleParamPanel::ValueRead(int32_t value, int32_t address, bool word) {
     // The old value or the read-back of a write is not shown in txtValue.
     if (!single_.reader().OfferValue(value, address, word)) {

@@ -27,6 +27,7 @@ class SingleParamPanel : public QGroupBox {
     void FillParameterList();
     // The value box txtValue.
     void SetValueText(const QString& text);
+    QString valueText() const;
     // A read reply: shown in txtValue unless a write's check was waiting for it.
     void ValueRead(int32_t value, int32_t address, bool word);
 

@@ -6,6 +6,8 @@
 #include <QScrollArea>
 #include <QVBoxLayout>
 
+#include <utility>
+
 #include "burner/BurnerIdentity.h"
 #include "burner/SingleParam.h"
 #include "burner/ui/frmAllParams.h"
@@ -67,6 +69,8 @@ frmFlamora::frmFlamora(Session& session, UserDialogs* dialogs, QWidget* parent)
         }
     });
     connect(&measLog_, &MeasLog::userNotice, &session_.ctx(), &AppContext::notifyUser);
+    connect(&session_.replay(), &ReplayController::replayingChanged, this,
+            &frmFlamora::ReplayingChanged);
     // The history keeps the same rows, with the loops' seconds.
     connect(&measLog_, &MeasLog::rowStored, &session_.history(), &HistoryStore::AddBurnerRow);
     connect(measurements_, &MeasurementsPanel::savingToggled, &measLog_, &MeasLog::setSaving);
@@ -181,7 +185,41 @@ void frmFlamora::ShowUsageTimes(const BurnerUsageTimes& u) {
 }
 
 void frmFlamora::MeasuresUpdated() {
-    measLog_.MeasuresUpdated(ReadingTexts(readings_));
+    // A replayed row is stamped as its history second is: in the recorded time.
+    if (session_.replay().replaying()) {
+        measLog_.MeasuresUpdated(ReadingTexts(readings_), session_.DeviceTime());
+    } else {
+        measLog_.MeasuresUpdated(ReadingTexts(readings_));
+    }
+}
+
+void frmFlamora::ReplayingChanged(bool on) {
+    // Replaying yesterday adds nothing to today's measurement file.
+    measLog_.setHeld(on);
+    if (on) {
+        if (!live_) {
+            live_ = Live{windowTitle(), readings_, measurements_->usageTexts(), paramSet_->shown(),
+                         singleParam_->valueText()};
+            if (allParams_) {
+                allParams_->model().HoldValues();
+            }
+        }
+        return;
+    }
+    if (!live_) {
+        return;
+    }
+    // Through the code that fills them, so that their marks follow.
+    const Live live = *std::exchange(live_, std::nullopt);
+    setWindowTitle(live.title);
+    readings_ = live.readings;
+    measurements_->ShowReadings(readings_);
+    measurements_->ShowUsageTexts(live.usage);
+    paramSet_->Show(live.paramSet);
+    singleParam_->SetValueText(live.value);
+    if (allParams_) {
+        allParams_->model().RestoreValues();
+    }
 }
 
 void frmFlamora::ParamSetReceived(std::span<const uint8_t> data) {

@@ -11,6 +11,8 @@
 #include <QTimer>
 #include <QWidget>
 
+#include <optional>
+
 #include "burner/BurnerMeasurements.h"
 #include "burner/BurnerPolling.h"
 #include "burner/MeasLog.h"
@@ -78,6 +80,9 @@ class frmFlamora : public QWidget, public BurnerWindowTarget {
   private:
     void Poll();
     void SendCommand(uint8_t command);
+    // A replay starts (the live boxes are kept aside, the measurement file
+    // held) or stops (they are put back).
+    void ReplayingChanged(bool on);
     void ShowWindow(QWidget* w);
 
     Session& session_;
@@ -93,6 +98,15 @@ class frmFlamora : public QWidget, public BurnerWindowTarget {
     ParamSetPanel* paramSet_ = nullptr;
     SingleParamPanel* singleParam_ = nullptr;
     QPointer<frmAllParams> allParams_;
+    // What the boxes showed when a replay started.
+    struct Live {
+        QString title;
+        BurnerMeasurements readings;
+        MeasurementsPanel::UsageTexts usage;
+        ParamSetPanel::Shown paramSet;
+        QString value;
+    };
+    std::optional<Live> live_;
     frmExtra* extras_ = nullptr;
 };
 

@@ -66,7 +66,7 @@ frmClient::frmClient(QWidget* parent) : QWidget(parent) {
 
     connect(txtRemoteIpAddress_, &QLineEdit::textChanged, this, &frmClient::relayHostEdited);
     connect(cmdConnect_, &QPushButton::clicked, this, &frmClient::connectClicked);
-    connect(cmdSendString_, &QPushButton::clicked, &link_, &TcpLink::SendRelayRefresh);
+    connect(cmdSendString_, &QPushButton::clicked, this, &frmClient::refreshClicked);
     connect(&link_, &TcpLink::remoteHostNameChanged, txtRemoteHostName_, &QLineEdit::setText);
     connect(&link_, &TcpLink::socketStatus, this, &frmClient::ShowStatus);
 }

@@ -29,6 +29,8 @@ class frmClient : public QWidget {
     void relayHostEdited(const QString& host);
     // cmdConnect was clicked: connect (again) to the relay.
     void connectClicked();
+    // cmdSendString ("Refresh data") was clicked: the relay's refresh command.
+    void refreshClicked();
     // The user closed the window with its own close button; it is only hidden.
     void closedByUser();
 

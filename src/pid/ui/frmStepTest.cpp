@@ -46,6 +46,8 @@ frmStepTest::frmStepTest(Session& session, PidEditorWidget& editor, UserDialogs&
     connect(&controller_, &StepTestController::marked, this, [this](int loop, const QString& text) {
         session_.history().AddEvent(loop, QStringLiteral("steptest"), text);
     });
+    // A replay would feed the test recorded values and take its link away.
+    session.replay().AddLiveWork(this, [this] { return controller_.LiveWork(); });
     lblStatus_->setText(StepTestRun::StateText(StepTestRun::State::Idle));
     ShowSuggestions();
 }

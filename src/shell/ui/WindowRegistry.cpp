@@ -100,6 +100,8 @@ TcpLink& WindowRegistry::NewTcpLink(const QString& relayHost) {
     TcpLink* link = &client_->link();
     connect(client_.get(), &frmClient::connectClicked, &connection,
             [&connection, link] { connection.OpenRelay(*link); });
+    connect(client_.get(), &frmClient::refreshClicked, &connection,
+            [&connection, link] { connection.RefreshRelay(*link); });
     if (prepareClient_) {
         prepareClient_(*client_);
     }

@@ -99,6 +99,15 @@ frmPID::frmPID(Session& session, Options options, QWidget* parent)
     connect(editor_, &PidEditorWidget::quitRequested, this, &frmPID::close);
     connect(editor_, &PidEditorWidget::selectedLoopChanged, this, &frmPID::ShowLiveValues);
     connect(&session_.dispatcher(), &ReplyDispatcher::liveUpdated, this, &frmPID::LiveUpdated);
+    // The loops cleared for the replay, or as they were before it: shown at
+    // once, and after it the editor filled from them, so that no recorded
+    // value waits in a box for the next "Apply changes".
+    connect(&session_.replay(), &ReplayController::replayingChanged, this, [this](bool on) {
+        ShowLiveValues();
+        if (!on) {
+            editor_->controller().ShowLoopSettings();
+        }
+    });
     connect(editor_, &PidEditorWidget::stepTestRequested, this,
             [this] { windows_.ShowStepTest(*editor_, *dialogs_); });
 
