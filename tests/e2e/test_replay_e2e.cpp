@@ -352,7 +352,7 @@ TEST_P(ReplayBesideLiveE2E, AReplayLeavesTheLiveControllerAndItsStateAlone) {
     session->history().Sync();
     {
         QSqlDatabase db = QSqlDatabase::addDatabase("QSQLITE", "replay");
-        db.setDatabaseName(dir.filePath("rec.pcapng.zst.history.sqlite"));
+        db.setDatabaseName(session->history().databasePath());
         ASSERT_TRUE(db.open());
         QSqlQuery q("SELECT t, row FROM burner", db);
         int n = 0, agree = 0;
