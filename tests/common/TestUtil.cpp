@@ -5,9 +5,13 @@
 #include <QElapsedTimer>
 #include <QFile>
 #include <QFileInfo>
+#include <QSqlQuery>
+#include <QSqlRecord>
 #include <QThread>
 
 #include <cstring>
+
+#include "trend/HistoryDb.h"
 
 namespace tuvik::test {
 
@@ -54,6 +58,21 @@ std::vector<uint8_t> LiveSingles(float out, float meas, float sp, float fw) {
         std::memcpy(d.data() + 4 * i++, &v, 4);
     }
     return d;
+}
+
+QStringList HistoryRows(const QString& path, const QString& sql) {
+    HistoryDb db(QStringLiteral("rows"));
+    QStringList rows{db.OpenForReading(path)};
+    QSqlQuery q(db.database());
+    if (rows[0].isEmpty() && q.exec(sql)) {
+        for (rows.clear(); q.next(); rows.back() = rows.back().trimmed()) {
+            rows << QString();
+            for (int i = 0; i < q.record().count(); ++i) {
+                rows.back() += q.value(i).toString() + QLatin1Char(' ');
+            }
+        }
+    }
+    return rows;
 }
 
 }  // namespace tuvik::test

@@ -1,8 +1,12 @@
 #pragma once
 // Helpers shared by the test suites.
 
+#include <QAbstractButton>
 #include <QByteArray>
 #include <QString>
+#include <QTest>
+
+#include <gtest/gtest.h>
 
 #include <algorithm>
 #include <chrono>
@@ -23,6 +27,20 @@ inline void PrintTo(const QString& s, std::ostream* os) {
 QT_END_NAMESPACE
 
 namespace tuvik::test {
+
+// A control by its object name; a missing one fails the test.
+template <typename T>
+T* Find(const QObject* in, const QString& name) {
+    T* w = in->findChild<T*>(name);
+    EXPECT_NE(w, nullptr) << name.toStdString();
+    return w;
+}
+
+inline void Click(const QObject* in, const QString& name) {
+    if (auto* b = Find<QAbstractButton>(in, name)) {
+        QTest::mouseClick(b, Qt::LeftButton);
+    }
+}
 
 // Runs the event loop until pred() holds or the time runs out; returns pred().
 bool WaitUntil(const std::function<bool()>& pred,
@@ -56,6 +74,9 @@ QByteArray LiveValues(uint8_t trailer);
 // The data of a live-values reply (0x92 or 0x96): four singles in the order
 // they come on the wire.
 std::vector<uint8_t> LiveSingles(float out, float meas, float sp, float fw);
+// What a query on a history file returns: a row a text, its fields between
+// spaces; the reason instead when the file cannot be read.
+QStringList HistoryRows(const QString& path, const QString& sql);
 
 // Puts the program's decimal separator back as it was when the guard ends;
 // the second form also sets it for the guard's lifetime.

@@ -41,19 +41,6 @@ inline std::string ViaParamName(const ::testing::TestParamInfo<Via>& info) {
     return info.param == Via::Pty ? "Pty" : "Tcp";
 }
 
-template <class T>
-T* Find(const QObject* in, const QString& name) {
-    T* w = in->findChild<T*>(name);
-    EXPECT_NE(w, nullptr) << name.toStdString();
-    return w;
-}
-
-inline void Click(const QObject* in, const QString& name) {
-    if (auto* b = Find<QAbstractButton>(in, name)) {
-        QTest::mouseClick(b, Qt::LeftButton);
-    }
-}
-
 inline const QDateTime kNow(QDate(2026, 12, 5), QTime(8, 0, 0));
 
 class ProgramE2E : public ::testing::TestWithParam<Via> {

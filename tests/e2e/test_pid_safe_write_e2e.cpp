@@ -4,7 +4,6 @@
 // a controller that acknowledges but keeps other values.
 #include <gtest/gtest.h>
 
-#include <QComboBox>
 #include <QDir>
 #include <QSet>
 

@@ -3,8 +3,6 @@
 // nothing an operator does meanwhile reaches the device (each attempt is
 // told once).
 #include <QComboBox>
-#include <QSqlDatabase>
-#include <QSqlQuery>
 
 #include <cmath>
 
@@ -107,18 +105,11 @@ TEST_P(ReplayE2E, ARecordedSessionReplaysToWhatItShowedAndNothingIsSent) {
                            ".history.sqlite");
     EXPECT_TRUE(session->recorder().WouldRemove(0).isEmpty());
     session->history().Sync();
-    {
-        QSqlDatabase db = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), QStringLiteral("r"));
-        db.setDatabaseName(history);
-        ASSERT_TRUE(db.open());
-        QSqlQuery q(QStringLiteral("SELECT count(*), max(t) FROM sec"), db);
-        ASSERT_TRUE(q.next());
-        EXPECT_GT(q.value(0).toInt(), 0);
-        const qint64 end = (replay->info().startUtcMs + replay->lengthUs() / 1000) / 1000;
-        EXPECT_LE(q.value(1).toLongLong(), end);
-        EXPECT_GT(q.value(1).toLongLong(), end - 5);
-    }
-    QSqlDatabase::removeDatabase(QStringLiteral("r"));
+    const qint64 end = (replay->info().startUtcMs + replay->lengthUs() / 1000) / 1000;
+    // Rows, and the newest second within the last five of the recording.
+    EXPECT_EQ(HistoryRows(history, QStringLiteral("SELECT count(*) > 0, max(t) BETWEEN %1 AND %2 "
+                                                  "FROM sec").arg(end - 4).arg(end)),
+              QStringList{"1 1"});
     const QString event =
         shown.filter(QStringLiteral("log ")).first().section(u' ', 1).section(u'\t', 0, 0);
     QFile today(session->log().DailyFilePath(kNow.date()));
@@ -350,19 +341,14 @@ TEST_P(ReplayBesideLiveE2E, AReplayLeavesTheLiveControllerAndItsStateAlone) {
     burner->measLog().setSaving(false);
     EXPECT_EQ(QFileInfo(measFile).size(), measSize);
     session->history().Sync();
-    {
-        QSqlDatabase db = QSqlDatabase::addDatabase("QSQLITE", "replay");
-        db.setDatabaseName(session->history().databasePath());
-        ASSERT_TRUE(db.open());
-        QSqlQuery q("SELECT t, row FROM burner", db);
-        int n = 0, agree = 0;
-        while (q.next() && ++n) {
-            const QDateTime t = QDateTime::fromSecsSinceEpoch(q.value(0).toLongLong());
-            agree += q.value(1).toString().startsWith(t.toString("HH:mm.ss")) && t >= kRecorded;
-        }
-        EXPECT_EQ(std::pair(n, agree), std::pair(240, 240));
+    int agree = 0;
+    const QStringList burnerRows = HistoryRows(session->history().databasePath(),
+                                               "SELECT t, substr(row, 1, 8) FROM burner");
+    for (const QString& r : burnerRows) {
+        const QDateTime t = QDateTime::fromSecsSinceEpoch(r.section(u' ', 0, 0).toLongLong());
+        agree += r.section(u' ', 1) == t.toString("HH:mm.ss") && t >= kRecorded;
     }
-    QSqlDatabase::removeDatabase("replay");
+    EXPECT_EQ(std::pair(burnerRows.size(), agree), std::pair(qsizetype(240), 240));
 
     // After Stop: not connected, nothing polls, the live state as it was.
     ASSERT_NE(State(), before);  // the recording did change what the windows show

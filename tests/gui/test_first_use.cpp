@@ -7,7 +7,6 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
-#include <QSettings>
 #include <QSignalSpy>
 #include <QTest>
 
@@ -26,13 +25,6 @@ using namespace tuvik::test;
 namespace {
 
 const QByteArray kParams = "#define A 4\n#define B 17\n#define C 300\n";
-
-template <class T>
-T* Find(QWidget* w, const QString& name) {
-    T* c = w->findChild<T*>(name);
-    EXPECT_NE(c, nullptr) << name.toStdString();
-    return c;
-}
 
 // An identification followed by the 19 boxes' bytes at addresses 4..35.
 std::vector<uint8_t> ParamSetReply(uint8_t fill) {

@@ -35,11 +35,7 @@ class FlamoraTest : public ::testing::Test {
         s.session->log().setClock([] { return kNow; });
     }
     template <class T>
-    T* Find(const QString& name) {
-        T* w = form->findChild<T*>(name);
-        EXPECT_NE(w, nullptr) << name.toStdString();
-        return w;
-    }
+    T* Find(const QString& name) { return test::Find<T>(form.get(), name); }
     QString Text(const QString& name) { return Find<QLabel>(name)->text(); }
     QLineEdit* Edit(const QString& name) { return Find<QLineEdit>(name); }
     void Click(const QString& name) { QTest::mouseClick(Find<QPushButton>(name), Qt::LeftButton); }

@@ -7,7 +7,6 @@
 #include <QSettings>
 #include <QSignalSpy>
 #include <QSpinBox>
-#include <QSqlQuery>
 #include <QTest>
 #include <QTimeZone>
 #include <QWheelEvent>
@@ -100,11 +99,8 @@ TEST(HistoryWindow, DuringAReplayShowsItsHistoryUpToItsPositionAndSaysSo) {
         << status->text().toStdString();
     // The replay's rows stay whatever their age: they go with the recording.
     session.history().Sync();
-    HistoryDb reader(QStringLiteral("replayed"));
-    ASSERT_EQ(reader.OpenForReading(replayed), QString());
-    QSqlQuery q(reader.database());
-    EXPECT_TRUE(q.exec("SELECT COUNT(*) FROM sec WHERE meas_max <= 27") && q.next());
-    EXPECT_EQ(q.value(0).toInt(), 4);
+    EXPECT_EQ(HistoryRows(replayed, "SELECT COUNT(*) FROM sec WHERE meas_max <= 27"),
+              QStringList{"4"});
 }
 
 // The "Keep" box: applied once typed (Enter or leaving the box), and a

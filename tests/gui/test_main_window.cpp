@@ -53,9 +53,7 @@ class MainWindow : public ::testing::Test {
     }
     template <typename T>
     T* Find(const char* name) {
-        T* c = w->findChild<T*>(QString::fromLatin1(name));
-        EXPECT_NE(c, nullptr) << name;
-        return c;
+        return test::Find<T>(w.get(), QString::fromLatin1(name));
     }
     QLineEdit* Box(int i) {
         return w->findChild<QLineEdit*>(QStringLiteral("TextAutoPID_%1").arg(i));

@@ -2,7 +2,6 @@
 // messages, and the burner windows' language.
 #include <gtest/gtest.h>
 
-#include <QCheckBox>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPlainTextEdit>
@@ -33,16 +32,6 @@
 
 using namespace tuvik;
 using namespace tuvik::test;
-
-namespace {
-
-void Click(QWidget& w, const char* name) {
-    auto* b = w.findChild<QAbstractButton*>(QString::fromLatin1(name));
-    ASSERT_NE(b, nullptr) << name;
-    QTest::mouseClick(b, Qt::LeftButton);
-}
-
-}  // namespace
 
 TEST(AnalogWindow, TakesThePollingOverDrawsTheRepliesAndGivesItBack) {
     BurnerSession s("");
@@ -75,13 +64,13 @@ TEST(HistogramWindow, ReadsOneCellAtATimeAndListsTheReplies) {
     form.histogram().setSpacingMs(1);
     auto* text = form.findChild<QPlainTextEdit*>(QStringLiteral("txtHistoData"));
     auto* read = form.findChild<QPushButton*>(QStringLiteral("btnReadHistogram"));
-    Click(form, "btnReadHistogram");
+    Click(&form, "btnReadHistogram");
     EXPECT_FALSE(read->isEnabled());
     ASSERT_TRUE(WaitUntil([&] { return read->isEnabled(); }));
     EXPECT_EQ(s.link.packets.size(), 122);
     s.feeder->Reply(Cmd::ReadWord, {125, 0, 0xA0, 0x06});
     EXPECT_EQ(text->toPlainText(), QStringLiteral("\nIRavg: 12.5 oso 1696"));
-    Click(form, "btnClear");
+    Click(&form, "btnClear");
     EXPECT_TRUE(text->toPlainText().isEmpty());
 }
 
@@ -98,9 +87,9 @@ TEST(AllParamsWindow, TakesByteRepliesWhileOpenAndSendsOnlyWhenConfirmed) {
     form.findChild<QLineEdit*>(QStringLiteral("txtFilter"))->clear();
     s.feeder->Reply(Cmd::ByteValue, {42, 0x2C, 0x01});
     EXPECT_EQ(m.valueText(1), QStringLiteral("42"));
-    Click(form, "chkAll");
+    Click(&form, "chkAll");
     s.dialogs.answerYes = false;
-    Click(form, "Command3");
+    Click(&form, "Command3");
     EXPECT_FALSE(form.findChild<QPushButton*>(QStringLiteral("Command2"))->isEnabled());
     ASSERT_TRUE(WaitUntil([&] { return !form.safeSend().running(); }));
     // Nothing answered the read, so no backup: asked first, and No sends nothing.
@@ -111,7 +100,7 @@ TEST(AllParamsWindow, TakesByteRepliesWhileOpenAndSendsOnlyWhenConfirmed) {
     s.dialogs.answerYes = true;
     m.setValueText(0, QStringLiteral("-1"));
     s.link.Clear();
-    Click(form, "Command3");
+    Click(&form, "Command3");
     ASSERT_TRUE(WaitUntil([&] { return !form.safeSend().running(); }));
     EXPECT_EQ(s.link.HexPackets().mid(2, 2),
               (QStringList{"85 03 11 00 FF 7A", "85 03 2C 01 2A 7A"}));
@@ -136,7 +125,7 @@ TEST(MessageWindow, ShowsTheLogClearEmptiesTheScreenAndCloseOnlyHides) {
         EXPECT_EQ(text->toPlainText(), QString(log.logText()).remove(QLatin1Char('\r'))) << i;
     }
     EXPECT_LT(log.logText().size(), 100000);
-    Click(form, "Command1");
+    Click(&form, "Command1");
     EXPECT_TRUE(text->toPlainText().isEmpty());
     form.show();
     EXPECT_FALSE(form.close());
@@ -185,9 +174,9 @@ TEST(RecordingsWindow, ListsMarksLimitsAndHandsTheChosenPathOn) {
     QObject::connect(&form, &RecordingsDialog::recordingChosen,
                      [&](const QString& p) { chosen << p; });
     table->setCurrentCell(0, 0);
-    Click(form, "btnRecordingOpen");
+    Click(&form, "btnRecordingOpen");
     dialogs.files.push_back("/elsewhere/r.pcapng.zst");
-    Click(form, "btnRecordingBrowse");
+    Click(&form, "btnRecordingBrowse");
     EXPECT_EQ(chosen, QStringList({dir.filePath("20261201-080000_a.pcapng.zst"),
                                    "/elsewhere/r.pcapng.zst"}));
 }

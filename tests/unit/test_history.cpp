@@ -2,9 +2,7 @@
 // per-column query, the clock axis, marks, retention and refused files.
 
 #include <QDateTime>
-#include <QSignalSpy>
 #include <QSqlQuery>
-#include <QSqlRecord>
 #include <QTemporaryDir>
 #include <QTimeZone>
 
@@ -27,29 +25,13 @@
 
 using namespace tuvik;
 using tuvik::test::LiveSingles;
+const auto Rows = tuvik::test::HistoryRows;
 using tuvik::test::ReadFile;
 using tuvik::test::SecondStats;
 using tuvik::test::StatsOf;
 using tuvik::test::WriteFile;
 
 namespace {
-
-// What a query on the history file returns: a row a text, its fields
-// between spaces.
-QStringList Rows(const QString& path, const QString& sql) {
-    HistoryDb db(QStringLiteral("rows"));
-    QStringList rows{db.OpenForReading(path)};
-    QSqlQuery q(db.database());
-    if (rows[0].isEmpty() && q.exec(sql)) {
-        for (rows.clear(); q.next(); rows.back() = rows.back().trimmed()) {
-            rows << QString();
-            for (int i = 0; i < q.record().count(); ++i) {
-                rows.back() += q.value(i).toString() + QLatin1Char(' ');
-            }
-        }
-    }
-    return rows;
-}
 
 struct HistoryFixture : ::testing::Test {
     QTemporaryDir dir;

@@ -10,7 +10,6 @@
 #include <QTemporaryDir>
 #include <array>
 
-#include <cmath>
 
 #include "link/Packet.h"
 #include "pid/PidWriteCheck.h"

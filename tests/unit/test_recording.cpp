@@ -3,8 +3,6 @@
 #include <gtest/gtest.h>
 #include <zstd.h>
 
-#include <QDir>
-#include <QFile>
 #include <QTemporaryDir>
 #include <QtEndian>
 
