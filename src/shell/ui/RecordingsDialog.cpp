@@ -120,14 +120,8 @@ void RecordingsDialog::LimitEdited() {
     if (mb == old || asking_) {
         return;
     }
-    if (const auto question = recorder_.LimitQuestion(mb)) {
-        asking_ = true;
-        const bool yes = dialogs_.AskYesNo(windowTitle(), *question);
-        asking_ = false;
-        if (!yes) {
-            limit_->setValue(old);
-            return;
-        }
+    if (!ConfirmLimit(dialogs_, windowTitle(), limit_, old, recorder_.LimitQuestion(mb), asking_)) {
+        return;
     }
     recorder_.setLimitMb(mb);
     Refresh();

@@ -1,7 +1,9 @@
 #include "support/ui/Controls.h"
 
 #include <QPalette>
+#include <QSpinBox>
 
+#include "support/UserDialogs.h"
 #include "support/WriteCheck.h"
 
 namespace tuvik {
@@ -24,6 +26,20 @@ void ShowEditedMark(QWidget* w, const std::optional<QString>& tipLine, const QSt
     w->setToolTip(!tipLine           ? ownTip
                   : ownTip.isEmpty() ? *tipLine
                                      : ownTip + QLatin1Char('\n') + *tipLine);
+}
+
+bool ConfirmLimit(UserDialogs& dialogs, const QString& title, QSpinBox* box, int old,
+                  const std::optional<QString>& question, bool& asking) {
+    if (!question) {
+        return true;
+    }
+    asking = true;
+    const bool yes = dialogs.AskYesNo(title, *question);
+    asking = false;
+    if (!yes) {
+        box->setValue(old);
+    }
+    return yes;
 }
 
 }  // namespace tuvik

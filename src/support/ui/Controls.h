@@ -8,7 +8,11 @@
 
 #include <optional>
 
+class QSpinBox;
+
 namespace tuvik {
+
+class UserDialogs;
 
 // Gives w its object name and hands it back, so a control is made and named
 // in one expression.
@@ -34,5 +38,13 @@ inline QString Indexed(const char* name, int i) {
 // field's base.
 void ShowEditedMark(QWidget* w, const std::optional<QString>& tipLine, const QString& ownTip,
                     bool wholeControl);
+
+// A limit the operator has finished typing into `box` that would remove
+// data: asks `question` (none: nothing goes, nothing to ask), No being the
+// default; No puts `old` back. True when the limit is to be applied.
+// `asking` is set meanwhile: the question's box takes the focus, and the
+// box's own end of editing must not ask again.
+bool ConfirmLimit(UserDialogs& dialogs, const QString& title, QSpinBox* box, int old,
+                  const std::optional<QString>& question, bool& asking);
 
 }  // namespace tuvik

@@ -142,14 +142,10 @@ void frmHistory::RetentionEdited() {
             ? HistoryOldestEnd(live.database())
             : std::nullopt;
     live.Close();
-    if (const auto question = RetentionQuestion(days, oldest, QDateTime::currentSecsSinceEpoch())) {
-        asking_ = true;
-        const bool yes = dialogs_.AskYesNo(windowTitle(), *question);
-        asking_ = false;
-        if (!yes) {
-            days_->setValue(old);
-            return;
-        }
+    if (!ConfirmLimit(dialogs_, windowTitle(), days_, old,
+                      RetentionQuestion(days, oldest, QDateTime::currentSecsSinceEpoch()),
+                      asking_)) {
+        return;
     }
     session_.history().setRetentionDays(days);
     if (const std::unique_ptr<QSettings> store = session_.connection().settingsOpener()()) {
