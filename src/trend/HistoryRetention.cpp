@@ -51,4 +51,12 @@ std::optional<QString> RetentionQuestion(int days, std::optional<qint64> oldestE
         .arg(QLocale::c().toString(date, QStringLiteral("d MMM yyyy")));
 }
 
+std::optional<QString> RetentionQuestionFor(const QString& path, const QString& connection,
+                                            int days, qint64 nowSec) {
+    HistoryDb db(connection);
+    return RetentionQuestion(
+        days, db.OpenForReading(path).isEmpty() ? HistoryOldestEnd(db.database()) : std::nullopt,
+        nowSec);
+}
+
 }  // namespace tuvik

@@ -19,5 +19,10 @@ std::optional<qint64> HistoryOldestEnd(const QSqlDatabase& db);
 // "Remove the history older than 30 days (before 8 Nov 2026)?"; none when
 // nothing kept is that old (oldestEnd as HistoryOldestEnd gives it).
 std::optional<QString> RetentionQuestion(int days, std::optional<qint64> oldestEnd, qint64 nowSec);
+// The same question for the history file at `path`, read through a
+// connection of its own named `connection` (the store may be writing
+// another file meanwhile); a file that cannot be read asks nothing.
+std::optional<QString> RetentionQuestionFor(const QString& path, const QString& connection,
+                                            int days, qint64 nowSec);
 
 }  // namespace tuvik

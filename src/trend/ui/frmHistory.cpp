@@ -134,16 +134,10 @@ void frmHistory::RetentionEdited() {
     if (days == old || asking_) {
         return;
     }
-    // The live history's oldest row, read through a connection of its own
-    // (during a replay the store writes the replay's file).
-    HistoryDb live(ReaderName());
-    const std::optional<qint64> oldest =
-        live.OpenForReading(session_.paths().HistoryPath()).isEmpty()
-            ? HistoryOldestEnd(live.database())
-            : std::nullopt;
-    live.Close();
+    // The retention is the live history's, also during a replay.
     if (!ConfirmLimit(dialogs_, windowTitle(), days_, old,
-                      RetentionQuestion(days, oldest, QDateTime::currentSecsSinceEpoch()),
+                      RetentionQuestionFor(session_.paths().HistoryPath(), ReaderName(), days,
+                                           QDateTime::currentSecsSinceEpoch()),
                       asking_)) {
         return;
     }
