@@ -16,28 +16,6 @@
 
 namespace tuvik {
 
-std::optional<ParFields> ParseParLine(const QString& raw) {
-    const QString line = TrimBlanks(raw);
-    const qsizetype s1 = line.indexOf(QLatin1Char(' '));
-    if (s1 < 0) {
-        return std::nullopt;
-    }
-    const std::optional<int32_t> address = RoundToInt32(TextToNumber(line.left(s1 + 1)));
-    const QString rest = TrimBlanks(line.mid(s1 + 1));
-    const qsizetype s2 = rest.indexOf(QLatin1Char(' '));
-    if (!address || s2 < 0) {
-        return std::nullopt;
-    }
-    const QString valueField = TrimBlanks(rest.mid(s2 + 1));
-    const qsizetype s3 = valueField.indexOf(QLatin1Char(' '));
-    const std::optional<int32_t> value =
-        RoundToInt32(TextToNumber(s3 < 0 ? valueField : valueField.left(s3)));
-    if (!value) {
-        return std::nullopt;
-    }
-    return ParFields{*address, rest.left(s2), *value};
-}
-
 const QString AllParamsModel::kPlaceholderAddress = QStringLiteral("9999");
 const QString AllParamsModel::kPlaceholderName = QStringLiteral("Label1");
 const QString AllParamsModel::kFileNotFoundText = QStringLiteral("File not found:");
@@ -373,42 +351,40 @@ int AllParamsModel::LoadParFile(const QString& path, QString* error) {
         }
         return 0;
     }
-    return LoadParData(*bytes);
+    QList<int> skipped;
+    const int lines = LoadParData(*bytes, &skipped);
+    if (error && !skipped.isEmpty()) {
+        QStringList numbers;
+        for (int n : skipped) {
+            numbers << QString::number(n);
+        }
+        *error = QStringLiteral(
+                     "Error loadparData: these lines could not be read and were "
+                     "passed over: ") +
+                 numbers.join(QStringLiteral(", "));
+    }
+    return lines;
 }
 
-int AllParamsModel::LoadParData(const QByteArray& bytes) {
+int AllParamsModel::LoadParData(const QByteArray& bytes, QList<int>* skipped) {
     if (locked_) {
         return 0;
     }
-    const qsizetype n = bytes.size();
-    qsizetype start = 0;
-    int lines = 0;
-    while (start < n) {
-        qsizetype end = start;
-        while (end < n && bytes.at(end) != '\r' && bytes.at(end) != '\n') {
-            ++end;
-        }
-        qsizetype next = end + 1;
-        if (end < n && bytes.at(end) == '\r' && next < n && bytes.at(next) == '\n') {
-            ++next;
-        }
-        const std::optional<ParFields> f =
-            ParseParLine(QString::fromLatin1(bytes.constData() + start, end - start));
-        if (!f) {
-            break;
-        }
-        ++lines;
-        const QString text = QString::number(f->value);
+    const ParFileRead read = ReadParData(bytes);
+    for (const ParFields& f : read.lines) {
+        const QString text = QString::number(f.value);
         for (int i = 0; i < rows(); ++i) {
             const Row& r = rows_[static_cast<size_t>(i)];
-            if (r.address == f->address && r.name.contains(f->name, Qt::CaseSensitive)) {
+            if (r.address == f.address && r.name.contains(f.name, Qt::CaseSensitive)) {
                 rows_[static_cast<size_t>(i)].reference = text;
                 setValueText(i, text);
             }
         }
-        start = next;
     }
-    return lines;
+    if (skipped) {
+        *skipped = read.skipped;
+    }
+    return static_cast<int>(read.lines.size());
 }
 
 }  // namespace tuvik

@@ -14,20 +14,12 @@
 #include <span>
 #include <vector>
 
+#include "burner/ParFile.h"
 #include "burner/ParamTable.h"
 
 namespace tuvik {
 
 class DeviceLink;
-
-// One *.par line: address, the name's first word, value; nothing when it has
-// fewer than three fields or a number does not fit 32 bits.
-struct ParFields {
-    int32_t address;
-    QString name;
-    int32_t value;
-};
-std::optional<ParFields> ParseParLine(const QString& line);
 
 class AllParamsModel : public QAbstractTableModel {
     Q_OBJECT
@@ -126,12 +118,12 @@ class AllParamsModel : public QAbstractTableModel {
     // Larger *.par files are refused unread (a thousand rows take under 100
     // kB, so this leaves room for well over a hundred saves appended).
     static constexpr qint64 kMaxParFileBytes = 16 * 1024 * 1024;
-    // Fills value boxes from a *.par file. A line that cannot be read (fewer
-    // than three fields) ends the loading; what was filled stays. Returns the
-    // number of lines read. A file too large is refused, no box changed, and
-    // *error says so.
+    // Fills value boxes from a *.par file, read as ReadParData reads it.
+    // Returns the number of lines read. A file too large is refused, no box
+    // changed, and *error says so; so it does, after loading, when lines
+    // were passed over.
     int LoadParFile(const QString& path, QString* error = nullptr);
-    int LoadParData(const QByteArray& bytes);
+    int LoadParData(const QByteArray& bytes, QList<int>* skipped = nullptr);
 
   signals:
     void lockedChanged(bool locked);

@@ -11,6 +11,7 @@
 #include <functional>
 
 #include "burner/AllParamsModel.h"
+#include "burner/ParFile.h"
 #include "burner/ParamTable.h"
 #include "burner/SingleParam.h"
 #include "link/DeviceLink.h"
@@ -100,14 +101,10 @@ int LoadParamSetPar(const QByteArray& bytes, QStringList& boxTexts) {
         boxTexts.append(QString::fromLatin1(kUnreadBoxText));
     }
     std::array<bool, kParamBoxCount> filled{};
-    for (const QByteArray& raw : bytes.split('\n')) {
-        const auto f = ParseParLine(QString::fromLatin1(raw).remove(QLatin1Char('\r')));
-        if (!f) {
-            continue;
-        }
+    for (const ParFields& f : ReadParData(bytes).lines) {
         for (int i = 0; i < kParamBoxCount; ++i) {
-            if (ParamBoxes()[i].address == f->address) {
-                boxTexts[i] = QString::number(f->value);
+            if (ParamBoxes()[i].address == f.address) {
+                boxTexts[i] = QString::number(f.value);
                 filled[static_cast<size_t>(i)] = true;
             }
         }

@@ -41,7 +41,8 @@ std::variant<WriteCheck, BadBox> ParamSetWriteCheck(const QStringList& boxTexts)
 // made "_" so that the file loads back), value.
 QByteArray ParamSetPar(const QStringList& boxTexts);
 // Fills the boxes whose addresses a *.par file names (4..35, a word box by
-// its first address). Returns the number of boxes filled.
+// its first address), read as ReadParData reads it. Returns the number of
+// boxes filled.
 int LoadParamSetPar(const QByteArray& bytes, QStringList& boxTexts);
 // The same from a file: the boxes as filled, or nothing when the file could
 // not be read or named none of them.

@@ -5,6 +5,7 @@
 #include <cmath>
 
 #include "burner/NumberText.h"
+#include "support/TextLines.h"
 
 namespace tuvik {
 
@@ -49,10 +50,8 @@ QString StringTablePath(Language language) {
 QHash<int, QString> ParseStringTable(const QByteArray& bytes) {
     QHash<int, QString> table;
     const QString text = QString::fromUtf8(bytes);
-    for (QStringView line : QStringView(text).split(QLatin1Char('\n'))) {
-        if (line.endsWith(QLatin1Char('\r'))) {
-            line.chop(1);
-        }
+    for (const TextLine<QStringView>& each : SplitLines(text)) {
+        const QStringView line = each.text;
         const qsizetype tab = line.indexOf(QLatin1Char('\t'));
         if (line.startsWith(QLatin1Char('#')) || tab <= 0) {
             continue;

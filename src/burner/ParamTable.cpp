@@ -6,6 +6,7 @@
 #include "support/CappedRead.h"
 #include "support/EventLog.h"
 #include "support/Numbers.h"
+#include "support/TextLines.h"
 
 namespace tuvik {
 
@@ -13,7 +14,6 @@ namespace {
 
 const QString kDefine = QStringLiteral("#define");
 const QString kComment = QStringLiteral("//");
-
 
 QString PadName(const QString& name) {
     return name.left(kParamNameWidth).leftJustified(kParamNameWidth, QLatin1Char(' '));
@@ -57,25 +57,13 @@ std::optional<ParamDef> ParseParamLine(const QString& line) {
 }
 
 void ForEachParamDef(const QByteArray& bytes, const std::function<bool(ParamDef&&)>& sink) {
-    const qsizetype n = bytes.size();
-    qsizetype start = 0;
-    while (start < n) {
-        qsizetype end = start;
-        while (end < n && bytes.at(end) != '\r' && bytes.at(end) != '\n') {
-            ++end;
-        }
-        qsizetype next = end + 1;
-        if (end < n && bytes.at(end) == '\r' && next < n && bytes.at(next) == '\n') {
-            ++next;
-        }
+    for (const TextLine<QByteArrayView>& line : SplitLines(bytes)) {
         // The header is 8-bit text; every byte maps to one character.
-        const QString line = QString::fromLatin1(bytes.constData() + start, end - start);
-        if (std::optional<ParamDef> def = ParseParamLine(line)) {
+        if (std::optional<ParamDef> def = ParseParamLine(QString::fromLatin1(line.text))) {
             if (!sink(std::move(*def))) {
                 return;
             }
         }
-        start = next;
     }
 }
 

@@ -81,7 +81,7 @@ void DeviceLink::OnPacket(uint8_t command, std::span<const uint8_t> data) {
 void DeviceLink::OnBrokenPacket(uint8_t command, int length, uint8_t trailer) {
     ++traffic_.broken;
     BrokenPacketSeen();
-    QString text = TimeText(Now()) + QStringLiteral(" Broken packet: ") +
+    QString text = LocaleTimeOfDay(Now()) + QStringLiteral(" Broken packet: ") +
                    QString::number(command, 16).toUpper() + u' ' + QString::number(length);
     if (brokenText_ == BrokenPacketText::SerialEnd) {
         const uint16_t notTrailer = static_cast<uint16_t>(~static_cast<uint16_t>(trailer));

@@ -227,7 +227,7 @@ QString ReplayLink::SpeedText(int speed) {
                                       : QString::number(speed) + QStringLiteral("×");
 }
 
-QString ReplayLink::TimeText(qint64 us, qint64 lengthUs) {
+QString ReplayLink::ElapsedText(qint64 us, qint64 lengthUs) {
     const qint64 s = us / 1000000;
     const QString mmss = QStringLiteral("%1:%2")
                              .arg(lengthUs >= 3600LL * 1000000 ? (s / 60) % 60 : s / 60,
@@ -238,8 +238,9 @@ QString ReplayLink::TimeText(qint64 us, qint64 lengthUs) {
 
 QString ReplayLink::StatusText() const {
     QString text = QStringLiteral("Replaying ") + name_ + QStringLiteral(" at ") +
-                   SpeedText(speed_) + QStringLiteral(", ") + TimeText(positionUs(), lengthUs()) +
-                   QStringLiteral(" of ") + TimeText(lengthUs(), lengthUs());
+                   SpeedText(speed_) + QStringLiteral(", ") +
+                   ElapsedText(positionUs(), lengthUs()) + QStringLiteral(" of ") +
+                   ElapsedText(lengthUs(), lengthUs());
     if (ended_) {
         const QString why = stopReason();
         text += why.isEmpty() ? QStringLiteral(" (end of recording)")

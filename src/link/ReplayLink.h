@@ -76,7 +76,7 @@ class ReplayLink : public DeviceLink {
     QString StatusText() const;
     static QString SpeedText(int speed);
     // m:ss, or h:mm:ss when `lengthUs` is an hour or more.
-    static QString TimeText(qint64 us, qint64 lengthUs);
+    static QString ElapsedText(qint64 us, qint64 lengthUs);
 
     // DeviceLink
     bool PortOpen() const override { return open_; }

@@ -91,7 +91,7 @@ void SerialLink::SetWindowCaption(const QString& text) {
 }
 
 QString SerialLink::ErrorCaption(const QString& description) const {
-    return TimeText(Now()) + QStringLiteral("  Error ") + description;
+    return LocaleTimeOfDay(Now()) + QStringLiteral("  Error ") + description;
 }
 
 void SerialLink::BrokenPacketSeen() {

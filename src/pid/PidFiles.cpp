@@ -7,6 +7,7 @@
 
 #include "pid/PidValidation.h"
 #include "support/Numbers.h"
+#include "support/TextLines.h"
 
 namespace tuvik {
 
@@ -27,21 +28,20 @@ QByteArray Encode(const QString& text) {
     return out;
 }
 
-// Splits the file into its lines. Lines end with CR LF; the last may end
-// without it. A lone CR or LF, or a NUL byte, is not part of the format.
-std::optional<QStringList> SplitLines(const QByteArray& bytes, QString* why) {
+// The file's first lines. Lines end with CR LF; the last may end without
+// it. A lone CR or LF, or a NUL byte, is not part of the format; what
+// follows the last line is not read.
+std::optional<QStringList> PidLines(const QByteArray& bytes, QString* why) {
     QStringList lines;
-    qsizetype start = 0;
-    while (start < bytes.size() && lines.size() < PidFile::kLines) {
-        const qsizetype crlf = bytes.indexOf("\r\n", start);
-        const qsizetype end = crlf < 0 ? bytes.size() : crlf;
-        const QByteArray line = bytes.mid(start, end - start);
-        if (line.contains('\r') || line.contains('\n') || line.contains('\0')) {
+    for (const TextLine<QByteArrayView>& line : SplitLines(bytes)) {
+        if (lines.size() == PidFile::kLines) {
+            break;
+        }
+        if ((line.end != LineEnd::CrLf && line.end != LineEnd::None) || line.text.contains('\0')) {
             *why = kBadFormat;
             return std::nullopt;
         }
-        lines.append(QString::fromLatin1(line));
-        start = crlf < 0 ? bytes.size() : crlf + 2;
+        lines.append(QString::fromLatin1(line.text));
     }
     if (lines.size() < PidFile::kLines) {
         *why = kPastEnd;
@@ -124,7 +124,7 @@ PidFileRead ParsePidFile(const QByteArray& bytes) {
         return r;
     }
     QString why;
-    const auto lines = SplitLines(bytes, &why);
+    const auto lines = PidLines(bytes, &why);
     if (!lines) {
         r.error = why;
         return r;

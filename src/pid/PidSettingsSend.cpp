@@ -131,7 +131,8 @@ std::array<PidSettingsSend::Write, PidSettingsSend::kWrites> PidSettingsSend::Pa
 
 QString PidSettingsSend::SuccessCaption() {
     return QLocale::system().toString(QDate::currentDate(), QLocale::ShortFormat) +
-           QStringLiteral(" ") + TimeText() + QStringLiteral(" PID settings sent successfully!");
+           QStringLiteral(" ") + LocaleTimeOfDayNow() +
+           QStringLiteral(" PID settings sent successfully!");
 }
 
 PidSettingsSend::PidSettingsSend(int16_t* writeAckCount, QObject* parent,

@@ -5,6 +5,9 @@
 
 #include <cmath>
 
+#include "support/CsvWriter.h"
+#include "support/TextLines.h"
+
 namespace tuvik {
 
 namespace {
@@ -36,29 +39,26 @@ std::optional<StepRecord> Refuse(QString* error, const QString& why) {
 QString StepRecordToCsv(const StepRecord& r) {
     QString name = r.loopName;
     name.replace(QLatin1Char('\r'), QLatin1Char(' ')).replace(QLatin1Char('\n'), QLatin1Char(' '));
-    QString out;
-    out.reserve(64 * static_cast<int>(r.samples.size()) + 256);
-    out += kMagic + QLatin1Char('\n');
+    // Keys, numbers and the name, which the reader takes to the line's end.
+    CsvWriter csv(QLatin1Char(';'), CsvQuoting::None, QStringLiteral("\n"));
+    csv.Add({kMagic});
     // The loop as the operator counts them, from 1.
-    out += QStringLiteral("loop;%1\n").arg(r.loop + 1);
-    out += QStringLiteral("name;%1\n").arg(name);
-    out += QStringLiteral("started;%1\n").arg(r.started.toUTC().toString(Qt::ISODateWithMs));
-    out += QStringLiteral("output before;%1\n").arg(Num(r.outputBefore));
-    out += QStringLiteral("output after;%1\n").arg(Num(r.outputAfter));
-    out += kColumns + QLatin1Char('\n');
+    csv.Add({QStringLiteral("loop"), QString::number(r.loop + 1)});
+    csv.Add({QStringLiteral("name"), name});
+    csv.Add({QStringLiteral("started"), r.started.toUTC().toString(Qt::ISODateWithMs)});
+    csv.Add({QStringLiteral("output before"), Num(r.outputBefore)});
+    csv.Add({QStringLiteral("output after"), Num(r.outputAfter)});
+    csv.Add({kColumns});
     for (const StepSample& s : r.samples) {
-        out += Num(s.t) + QLatin1Char(';') + Num(s.output) + QLatin1Char(';') + Num(s.measurement) +
-               QLatin1Char('\n');
+        csv.Add({Num(s.t), Num(s.output), Num(s.measurement)});
     }
-    return out;
+    return csv.text();
 }
 
 std::optional<StepRecord> StepRecordFromCsv(const QString& text, QString* error) {
-    QStringList lines = text.split(QLatin1Char('\n'));
-    for (QString& l : lines) {
-        if (l.endsWith(QLatin1Char('\r'))) {
-            l.chop(1);
-        }
+    QStringList lines;
+    for (const TextLine<QStringView>& line : SplitLines(text)) {
+        lines.append(line.text.toString());
     }
     while (!lines.isEmpty() && lines.last().trimmed().isEmpty()) {
         lines.removeLast();

@@ -8,6 +8,7 @@
 #include "link/Packet.h"
 #include "link/RxState.h"
 #include "pid/clsPID.h"
+#include "support/CsvWriter.h"
 
 namespace tuvik {
 
@@ -219,7 +220,7 @@ QString Hex(const QByteArray& b) {
     return QString::fromLatin1(b.toHex(' ')).toUpper();
 }
 
-QString TimeText(qint64 us) {
+QString SecondsText(qint64 us) {
     const QString sign = us < 0 ? QStringLiteral("-") : QString();
     // Unsigned, so that the most negative time (a hostile stamp) has a magnitude.
     const quint64 a = us < 0 ? 0 - static_cast<quint64>(us) : static_cast<quint64>(us);
@@ -231,14 +232,6 @@ QString CommandText(int command) {
     return command < 0 ? QStringLiteral("-")
                        : QStringLiteral("0x") +
                              QStringLiteral("%1").arg(command, 2, 16, QLatin1Char('0')).toUpper();
-}
-
-QString Csv(QString s) {
-    if (s.contains(u',') || s.contains(u'"')) {
-        s.replace(QStringLiteral("\""), QStringLiteral("\"\""));
-        return u'"' + s + u'"';
-    }
-    return s;
 }
 
 }  // namespace
@@ -267,7 +260,7 @@ qint64 DumpRecording(RecordedChunkSource& source, const std::function<void(const
 
 QString DumpRowText(const DumpRow& row) {
     QString s =
-        TimeText(row.timeUs) + u' ' +
+        SecondsText(row.timeUs) + u' ' +
         (row.direction == ChunkDirection::Received ? QStringLiteral("rx") : QStringLiteral("tx")) +
         u' ' + CommandText(row.command) + u' ' + Hex(row.bytes);
     if (!row.meaning.isEmpty()) {
@@ -281,10 +274,12 @@ QString DumpCsvHeader() {
 }
 
 QString DumpRowCsv(const DumpRow& row) {
-    return TimeText(row.timeUs) + u',' +
-           (row.direction == ChunkDirection::Received ? QStringLiteral("rx")
-                                                      : QStringLiteral("tx")) +
-           u',' + CommandText(row.command) + u',' + Hex(row.bytes) + u',' + Csv(row.meaning);
+    // A meaning may hold a comma.
+    static const CsvWriter csv(u',', CsvQuoting::WhenNeeded);
+    return csv.Row(
+        {SecondsText(row.timeUs),
+         row.direction == ChunkDirection::Received ? QStringLiteral("rx") : QStringLiteral("tx"),
+         CommandText(row.command), Hex(row.bytes), row.meaning});
 }
 
 }  // namespace tuvik

@@ -20,10 +20,10 @@ bool Has(std::span<const uint8_t> d, size_t first, size_t count) {
 }  // namespace
 
 ReplyDispatcher::ReplyDispatcher(PidLoops& loops, DispatchState& state)
-    : loops_(loops), state_(state), timeText_([] { return TimeText(); }) {}
+    : loops_(loops), state_(state), timeText_([] { return LocaleTimeOfDayNow(); }) {}
 
 void ReplyDispatcher::SetTimeTextSource(std::function<QString()> fn) {
-    timeText_ = fn ? std::move(fn) : std::function<QString()>([] { return TimeText(); });
+    timeText_ = fn ? std::move(fn) : std::function<QString()>([] { return LocaleTimeOfDayNow(); });
 }
 
 void ReplyDispatcher::HandleReply(uint8_t command, std::span<const uint8_t> data) {

@@ -93,7 +93,7 @@ void Session::ReplayingChanged(bool on) {
         // At 20x a two-minute swing still spans two minutes of the chart.
         liveTrendClock_ = SetTrendClock([recordedMs] { return recordedMs() / 1000.0; });
         liveTimeText_ = dispatcher_.timeTextSource();
-        dispatcher_.SetTimeTextSource([this] { return TimeText(DeviceTime().time()); });
+        dispatcher_.SetTimeTextSource([this] { return LocaleTimeOfDay(DeviceTime().time()); });
         log_->setDeviceEventClock([this] { return DeviceTime(); });
     } else {
         UseHistory(paths_.HistoryPath());

@@ -24,16 +24,16 @@ QString WithoutZone(const QString& format) {
 
 }  // namespace
 
-QString TimeText(const QTime& t, const QLocale& locale) {
+QString LocaleTimeOfDay(const QTime& t, const QLocale& locale) {
     return locale.toString(t, WithoutZone(locale.timeFormat(QLocale::LongFormat)));
 }
 
-QString TimeText(const QTime& t) {
-    return TimeText(t, QLocale::system());
+QString LocaleTimeOfDay(const QTime& t) {
+    return LocaleTimeOfDay(t, QLocale::system());
 }
 
-QString TimeText() {
-    return TimeText(QTime::currentTime());
+QString LocaleTimeOfDayNow() {
+    return LocaleTimeOfDay(QTime::currentTime());
 }
 
 }  // namespace tuvik

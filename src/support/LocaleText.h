@@ -9,10 +9,10 @@ namespace tuvik {
 
 // Hours, minutes and seconds in the locale's long time format, without the
 // time zone that Qt's long format appends ("12:00:00", "12.00.00", "12:00:00 PM").
-QString TimeText(const QTime& t, const QLocale& locale);
+QString LocaleTimeOfDay(const QTime& t, const QLocale& locale);
 // The same in the system locale.
-QString TimeText(const QTime& t);
+QString LocaleTimeOfDay(const QTime& t);
 // The current time of day in the system locale.
-QString TimeText();
+QString LocaleTimeOfDayNow();
 
 }  // namespace tuvik

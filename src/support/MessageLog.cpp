@@ -3,6 +3,8 @@
 #include <QDir>
 #include <QFile>
 
+#include "support/CsvWriter.h"
+
 namespace tuvik {
 
 const QString MessageLog::kHeader = QStringLiteral(
@@ -12,18 +14,8 @@ namespace {
 
 const QByteArray kLineEnd("\r\n");
 
-// One column of the file: a ";" in a text would start a new column and a line
-// break a new line, so in the file they become "," and a blank.
-QString Column(QString text) {
-    for (QChar& c : text) {
-        if (c == QLatin1Char(';')) {
-            c = QLatin1Char(',');
-        } else if (c == QLatin1Char('\r') || c == QLatin1Char('\n')) {
-            c = QLatin1Char(' ');
-        }
-    }
-    return text;
-}
+// A ";" in a text would start a new column and a line break a new line.
+const CsvWriter kColumns(QLatin1Char(';'), CsvQuoting::Replace);
 
 }  // namespace
 
@@ -52,7 +44,7 @@ QString MessageLog::DateText(const QDate& date) const {
     return locale_.toString(date, QLocale::ShortFormat);
 }
 
-QString MessageLog::TimeText(const QTime& time) const {
+QString MessageLog::LogTimeOfDay(const QTime& time) const {
     // The locale's short time form, with seconds added where it has none:
     // events a few seconds apart must stay apart.
     QString format = locale_.timeFormat(QLocale::ShortFormat);
@@ -80,20 +72,19 @@ QString MessageLog::TimeText(const QTime& time) const {
 }
 
 void MessageLog::AddMessage(const QString& inputStr) {
-    Add(inputStr, Column(inputStr) + QStringLiteral(";;;"), true, Now());
+    Add(inputStr, {inputStr, QString(), QString(), QString()}, true, Now());
 }
 
 void MessageLog::AddActuatorEvent(const QString& device, const QString& activity,
                                   const QString& clock, const QString& state) {
     const QChar sep = QLatin1Char(';');
-    Add(device + sep + activity + sep + clock + sep + state,
-        Column(device) + sep + Column(activity) + sep + Column(clock) + sep + Column(state),
+    Add(device + sep + activity + sep + clock + sep + state, {device, activity, clock, state},
         !holdDeviceEvents_, deviceClock_ ? deviceClock_() : Now());
 }
 
-void MessageLog::Add(const QString& screenText, const QString& columns, bool toFile,
+void MessageLog::Add(const QString& screenText, const QStringList& columns, bool toFile,
                      const QDateTime& now) {
-    const QString screenLine = TimeText(now.time()) + QLatin1Char(' ') + screenText +
+    const QString screenLine = LogTimeOfDay(now.time()) + QLatin1Char(' ') + screenText +
                                QLatin1Char('\t') + QStringLiteral(" Tg:") + readings_.tgas +
                                QStringLiteral(" Tw:") + readings_.twater + QStringLiteral("\r\n");
     logText_.prepend(screenLine);
@@ -110,10 +101,11 @@ void MessageLog::Add(const QString& screenText, const QString& columns, bool toF
         return;
     }
 
-    pending_.append(DateText(now.date()) + QLatin1Char(';') + TimeText(now.time()) +
-                    QLatin1Char(';') + columns + QStringLiteral("; Tg:;") + Column(readings_.tgas) +
-                    QStringLiteral("; Tw:;") + Column(readings_.twater) + QStringLiteral("; IR:;") +
-                    Column(readings_.irSig) + QStringLiteral("; VFD:;") + Column(readings_.vfd));
+    pending_.append(
+        kColumns.Row(QStringList{DateText(now.date()), LogTimeOfDay(now.time())} + columns +
+                     QStringList{QStringLiteral(" Tg:"), readings_.tgas, QStringLiteral(" Tw:"),
+                                 readings_.twater, QStringLiteral(" IR:"), readings_.irSig,
+                                 QStringLiteral(" VFD:"), readings_.vfd}));
     saveLogData();
 }
 

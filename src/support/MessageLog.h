@@ -84,7 +84,7 @@ class MessageLog : public QObject {
     QString DailyFilePath(const QDate& day) const;
     // Date and time as they appear in both the screen and the file lines.
     QString DateText(const QDate& date) const;
-    QString TimeText(const QTime& time) const;
+    QString LogTimeOfDay(const QTime& time) const;
 
   signals:
     void logTextChanged(const QString& text);
@@ -94,7 +94,8 @@ class MessageLog : public QObject {
     QDateTime Now() const { return clock_(); }
     // The screen line and the file line at `now`; columns are the file's
     // columns 3 to 6.
-    void Add(const QString& screenText, const QString& columns, bool toFile, const QDateTime& now);
+    void Add(const QString& screenText, const QStringList& columns, bool toFile,
+             const QDateTime& now);
 
     QString folder_;
     Clock clock_;

@@ -8,6 +8,8 @@
 #include <algorithm>
 #include <limits>
 
+#include "support/CsvWriter.h"
+
 namespace tuvik {
 
 namespace {
@@ -22,7 +24,7 @@ QString Number(double v) {
 
 // With the clock's offset from UTC: the hour repeated when the clocks go
 // back reads as two different times.
-QString HistoryTimeText(qint64 t, const QTimeZone& zone) {
+QString LocalDateTimeWithOffset(qint64 t, const QTimeZone& zone) {
     const QDateTime local = QDateTime::fromSecsSinceEpoch(t, zone);
     const int offset = local.offsetFromUtc();
     return local.toString(QStringLiteral("yyyy-MM-dd HH:mm:ss")) +
@@ -213,7 +215,7 @@ QStringList HistoryView::Readout(double fraction) const {
         return {};
     }
     const Row& row = rows_[static_cast<size_t>(k)];
-    QStringList lines{HistoryTimeText(row.t, zone_)};
+    QStringList lines{LocalDateTimeWithOffset(row.t, zone_)};
     static const char* kLabels[] = {"Measurement", "Setpoint", "Output", "y_fw"};
     for (int v = 0; v < kHistoryValues; ++v) {
         const double mean = row.v[static_cast<size_t>(3 * v)];
@@ -232,15 +234,17 @@ QStringList HistoryView::Readout(double fraction) const {
 }
 
 QByteArray HistoryView::Csv() const {
-    QStringList lines{QStringLiteral("time,") + ResultColumns().join(QLatin1Char(','))};
+    // Times, numbers and column names: nothing to quote.
+    CsvWriter csv(QLatin1Char(','), CsvQuoting::None);
+    csv.Add(QStringList{QStringLiteral("time")} + ResultColumns());
     for (auto it = rows_.rbegin(); it != rows_.rend(); ++it) {
-        QStringList fields{HistoryTimeText(it->t, zone_)};
+        QStringList fields{LocalDateTimeWithOffset(it->t, zone_)};
         for (double v : it->v) {
             fields << Number(v);
         }
-        lines << fields.join(QLatin1Char(','));
+        csv.Add(fields);
     }
-    return (lines.join(QStringLiteral("\r\n")) + QStringLiteral("\r\n")).toUtf8();
+    return csv.text().toUtf8();
 }
 
 QString HistoryView::KindCaption(const QString& kind) {
@@ -283,8 +287,8 @@ QString HistoryView::MarkTextAt(double fraction, double tolerance) const {
     if (best == nullptr) {
         return {};
     }
-    return HistoryTimeText(best->t, zone_) + QStringLiteral("  ") + KindCaption(best->kind) +
-           QStringLiteral(": ") + best->text;
+    return LocalDateTimeWithOffset(best->t, zone_) + QStringLiteral("  ") +
+           KindCaption(best->kind) + QStringLiteral(": ") + best->text;
 }
 
 }  // namespace tuvik

@@ -32,7 +32,7 @@ const HistoryDb::Tier& HistoryTierFor(qint64 span, int columns);
 QString HistorySql(int loop, qint64 t0, qint64 t1, int columns);
 // A time as the read-out, the CSV and the marks give it: local date and time
 // with the offset from UTC ("2025-10-26 03:30:00+02:00").
-QString HistoryTimeText(qint64 t, const QTimeZone& zone);
+QString LocalDateTimeWithOffset(qint64 t, const QTimeZone& zone);
 
 class HistoryView : public DatabaseChartTools {
   public:

@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cmath>
 
+#include "support/CsvWriter.h"
 #include "support/Numbers.h"
 
 namespace tuvik {
@@ -14,14 +15,6 @@ QString CellText(const TrendCell& c) {
         return DoubleText(c.number(), QLatin1Char('.'));
     }
     return c.isText() ? c.text().trimmed() : QString();
-}
-
-QString CsvField(QString s) {
-    if (s.contains(QLatin1Char(',')) || s.contains(QLatin1Char('"'))) {
-        s.replace(QLatin1Char('"'), QStringLiteral("\"\""));
-        return QLatin1Char('"') + s + QLatin1Char('"');
-    }
-    return s;
 }
 
 // The legend's unit text: point 1 of the series, trimmed.
@@ -168,10 +161,12 @@ QByteArray TrendView::Csv(const TrendArray& arr, double perUnit, const QString& 
     for (int s = 0; s < arr.seriesCount(); ++s) {
         if (!arr.at(s, 0).isBlank() && !hidden(s)) {
             series << s;
-            header << CsvField(SeriesTitle(arr, s));
+            header << SeriesTitle(arr, s);
         }
     }
-    QByteArray out = header.join(QLatin1Char(',')).toUtf8() + "\r\n";
+    // A legend's title may hold a comma.
+    CsvWriter csv(QLatin1Char(','), CsvQuoting::WhenNeeded);
+    csv.Add(header);
     const int last = std::min(span() - 1, TrendArray::kLastPoint - offset_);
     for (int p = last; p >= TrendArray::kFirstSample; --p) {
         const int k = offset_ + p - TrendArray::kFirstSample;
@@ -181,11 +176,11 @@ QByteArray TrendView::Csv(const TrendArray& arr, double perUnit, const QString& 
         }
         QStringList fields{std::isfinite(time) ? DoubleText(time, QLatin1Char('.')) : QString()};
         for (int s : series) {
-            fields << CsvField(CellText(arr.at(s, TrendArray::kFirstSample + k)));
+            fields << CellText(arr.at(s, TrendArray::kFirstSample + k));
         }
-        out += fields.join(QLatin1Char(',')).toUtf8() + "\r\n";
+        csv.Add(fields);
     }
-    return out;
+    return csv.text().toUtf8();
 }
 
 std::pair<double, QString> TrendView::TimeUnit(const cTrendline& live,

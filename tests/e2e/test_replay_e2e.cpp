@@ -332,9 +332,10 @@ TEST_P(ReplayBesideLiveE2E, AReplayLeavesTheLiveControllerAndItsStateAlone) {
     // captions and the message log's lines.
     EXPECT_NEAR(StampedSpan(session->loops().Selected()->getTrendData()), 119.8, 0.5);
     EXPECT_NEAR(StampedSpan(session->state().AnalogTrend1), 119.5, 0.5);
-    EXPECT_EQ(main->windowTitle(), "Device started (3) " + TimeText(kRecorded.time().addSecs(2)));
+    EXPECT_EQ(main->windowTitle(),
+              "Device started (3) " + LocaleTimeOfDay(kRecorded.time().addSecs(2)));
     EXPECT_TRUE(session->log().logText().startsWith(
-        session->log().TimeText(kRecorded.time().addSecs(1)) + u' '));
+        session->log().LogTimeOfDay(kRecorded.time().addSecs(1)) + u' '));
 
     // The measurement file is held; the replay's history has the rows in
     // the recorded time, each row's time text its second's.

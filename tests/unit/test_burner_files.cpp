@@ -11,6 +11,7 @@
 #include "TestUtil.h"
 #include "burner/AllParamsFilter.h"
 #include "burner/AllParamsModel.h"
+#include "burner/ParFile.h"
 #include "burner/ParamTable.h"
 #include "support/EventLog.h"
 
@@ -152,6 +153,29 @@ TEST(AllParamsModel, RepliesFillEveryRowOfTheAddressCheckedRowsAreReadAndSent) {
     EXPECT_EQ(link.HexPackets(), QStringList{"85 03 11 00 02 7A"});
 }
 
+TEST(ParFile, LineEndsAlikeABadLinePassedOverAndNamed) {
+    struct Case {
+        QByteArray bytes;
+        QList<int> skipped;
+    };
+    const Case cases[] = {
+        {"4 A_b 1\r\n-5 B -2.5 x\r\n", {}},
+        {"4 A_b 1\n-5 B -2.5 x\n", {}},
+        {"4 A_b 1\r-5 B -2.5 x\r", {}},
+        // Too few fields, a blank line, a number past 32 bits.
+        {"4 A_b 1\r\n20 Q\n\r\n17 P 99999999999\r-5 B -2.5 x", {2, 4}},
+    };
+    for (const Case& c : cases) {
+        const ParFileRead read = ReadParData(c.bytes);
+        ASSERT_EQ(read.lines.size(), 2u) << c.bytes.toStdString();
+        EXPECT_EQ(QList<int>({read.lines[0].address, read.lines[0].value, read.lines[1].address,
+                              read.lines[1].value}),
+                  QList<int>({4, 1, -5, -2}));
+        EXPECT_EQ(QStringList({read.lines[0].name, read.lines[1].name}), QStringList({"A_b", "B"}));
+        EXPECT_EQ(read.skipped, c.skipped) << c.bytes.toStdString();
+    }
+}
+
 TEST(AllParamsModel, ParFilesWrittenExactlyAndReadLineByLine) {
     QTemporaryDir dir;
     const QString path = dir.filePath(QStringLiteral("set.par"));
@@ -175,14 +199,18 @@ TEST(AllParamsModel, ParFilesWrittenExactlyAndReadLineByLine) {
     EXPECT_EQ(m.LoadParData(kLineP + "17 P 3.5\r20  Q   -2 junk\n21 NEG 2.5"), 4);
     EXPECT_EQ(QStringList({m.valueText(0), m.valueText(1), m.valueText(2), m.valueText(3)}),
               QStringList({"4", "4", "-2", "2"}));
-    // Case and address must match; a line of fewer than three fields ends it.
+    // Case and address must match; a line that cannot be read costs only itself.
     EXPECT_EQ(m.LoadParData("17 p 9\r\n20 P 9\r\n"), 2);
-    EXPECT_EQ(m.LoadParData("17 P 5\r\n20 Q\r\n20 Q 9\r\n"), 1);
-    EXPECT_EQ(QStringList({m.valueText(0), m.valueText(2)}), QStringList({"5", "-2"}));
-    EXPECT_EQ(m.LoadParData("17 P 99999999999\r\n17 P 6\r\n"), 0);
-    ASSERT_TRUE(test::WriteFile(path, "21 NEG -7 \r\n"));
-    EXPECT_EQ(m.LoadParFile(path), 1);
+    QList<int> skipped;
+    EXPECT_EQ(m.LoadParData("17 P 5\r\n20 Q\r\n20 Q 9\r\n", &skipped), 2);
+    EXPECT_EQ(skipped, QList<int>{2});
+    EXPECT_EQ(QStringList({m.valueText(0), m.valueText(2)}), QStringList({"5", "9"}));
+    ASSERT_TRUE(test::WriteFile(path, "21 NEG -7 \r\n17 P\r\n"));
+    QString passedOver;
+    EXPECT_EQ(m.LoadParFile(path, &passedOver), 1);
     EXPECT_EQ(m.valueText(3), QStringLiteral("-7"));
+    EXPECT_EQ(passedOver,
+              "Error loadparData: these lines could not be read and were passed over: 2");
     EXPECT_EQ(m.LoadParFile(dir.filePath(QStringLiteral("missing.par"))), 0);
     ASSERT_TRUE(QFile::resize(path, 50 * 1024 * 1024));  // refused unread, no box changed
     QString error;

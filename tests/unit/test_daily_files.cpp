@@ -38,12 +38,12 @@ class MessageLogTest : public ::testing::Test {
     QByteArray Line(const char* columns,
                     const char* readings = " Tg:;300; Tw:;55.0; IR:;80; VFD:;45") {
         return (QLocale::c().toString(now.date(), QLocale::ShortFormat) + ';' +
-                log->TimeText(now.time()) + ';' + QString::fromLatin1(columns) + ';' + readings)
+                log->LogTimeOfDay(now.time()) + ';' + QString::fromLatin1(columns) + ';' + readings)
                    .toLatin1() +
                "\r\n";
     }
     QString Screen(const QString& text, const QString& tg = QStringLiteral("300")) {
-        return log->TimeText(now.time()) + ' ' + text + "\t Tg:" + tg + " Tw:55.0\r\n";
+        return log->LogTimeOfDay(now.time()) + ' ' + text + "\t Tg:" + tg + " Tw:55.0\r\n";
     }
 
     QTemporaryDir dir;
@@ -90,14 +90,14 @@ TEST_F(MessageLogTest, ScreenNewestFirstAndFileLinesOfTheHeadersFourteenColumns)
     log->Clear();          // only the screen
     log->setReadings({});  // without a burner window the readings are empty
     log->AddMessage(QStringLiteral("D"));
-    EXPECT_EQ(log->logText(), log->TimeText(now.time()) + " D\t Tg: Tw:\r\n");
+    EXPECT_EQ(log->logText(), log->LogTimeOfDay(now.time()) + " D\t Tg: Tw:\r\n");
     EXPECT_TRUE(ReadFile(Today()).endsWith(Line("D;;;", " Tg:;; Tw:;; IR:;; VFD:;")));
     EXPECT_EQ(ReadFile(Today()).count("\r\n"), 8);
 }
 
 TEST_F(MessageLogTest, ScreenTextIsCutTo90000PastTheLimit) {
     log->setReadings({});
-    const qsizetype line = (log->TimeText(now.time()) + " \t Tg: Tw:\r\n").size();
+    const qsizetype line = (log->LogTimeOfDay(now.time()) + " \t Tg: Tw:\r\n").size();
     log->AddMessage(QString(100000 - line, QLatin1Char('x')));
     ASSERT_EQ(log->logText().size(), 100000);  // exactly the limit stays whole
     log->Clear();
@@ -146,13 +146,13 @@ TEST_F(MessageLogTest, LinesThatCouldNotBeWrittenWaitAndTheUserIsToldOnce) {
     EXPECT_EQ(ReadFile(blocker + "/logs/Flamorifier_2026_12_05.csv"), kHeaderLine + d);
 }
 
-TEST(MessageLogTimeText, TheLocalesShortTimeWithSecondsAdded) {
+TEST(MessageLogTimeOfDay, TheLocalesShortTimeWithSecondsAdded) {
     MessageLog log(QStringLiteral("/nonexistent"));
     const QTime t(14, 5, 9);
     for (const char* name : {"fi_FI", "de_DE", "en_US", "C"}) {
         const QLocale l(QString::fromLatin1(name));
         log.setLocale(l);
-        QString text = log.TimeText(t);
+        QString text = log.LogTimeOfDay(t);
         const QString shortText = l.toString(t, QLocale::ShortFormat);
         if (!l.timeFormat(QLocale::ShortFormat).contains(u's')) {  // without the added seconds
             ASSERT_TRUE(text.contains(QStringLiteral("09"))) << name;

@@ -106,7 +106,8 @@ TEST_F(SerialFixture, OpensAtTheTypedSpeedPollsWritesByteExactAndFramesReplies) 
     ASSERT_EQ(rec.replies.size(), 2u);
     EXPECT_EQ(rec.replies[0].second.size(), 16u);
     EXPECT_EQ(rec.replies[1], std::make_pair(uint8_t{0x8B}, std::vector<uint8_t>{7, 0x2C, 1}));
-    EXPECT_EQ(captions, QStringList{TimeText(QTime(12, 0, 0)) + " Broken packet: 92 16 end ~FF93"});
+    EXPECT_EQ(captions,
+              QStringList{LocaleTimeOfDay(QTime(12, 0, 0)) + " Broken packet: 92 16 end ~FF93"});
     link->Disconnect();
     EXPECT_TRUE(Closed() && !link->Send(0x41));
 }
@@ -172,7 +173,8 @@ TEST_F(SerialFixture, AFailedOpenLeavesThePortClosed) {
     settings.port = QStringLiteral("/dev/tuvik-no-such-port");
     const auto err = Open();
     ASSERT_TRUE(err.has_value());
-    EXPECT_EQ(link->windowCaption(), TimeText(QTime(12, 0, 0)) + "  Error " + err->description);
+    EXPECT_EQ(link->windowCaption(),
+              LocaleTimeOfDay(QTime(12, 0, 0)) + "  Error " + err->description);
     EXPECT_TRUE(Closed());
     Pty again;
     settings = {again.path(), 0, 50};
@@ -288,7 +290,7 @@ TEST_F(TcpFixture, ConnectsPollsWritesByteExactAndFramesAcrossArrivals) {
     ASSERT_TRUE(WaitUntil([&] { return !captions.isEmpty(); }));
     ASSERT_EQ(rec.replies.size(), 2u);
     EXPECT_EQ(rec.replies[1].second, (std::vector<uint8_t>{0x34, 0x12, 0xA0, 0x06}));
-    EXPECT_EQ(captions, QStringList{TimeText(QTime(12, 0, 0)) + " Broken packet: 92 16 6C"});
+    EXPECT_EQ(captions, QStringList{LocaleTimeOfDay(QTime(12, 0, 0)) + " Broken packet: 92 16 6C"});
 }
 
 TEST_F(TcpFixture, PeerCloseEndsTheConnectionOwnDisconnectIsNoPeerCloseTheWatcherGivesUp) {
@@ -426,7 +428,7 @@ TEST(QuietTime, HoldsUntilTheSecondMovesOnAndNeverBeyondOneSecond) {
 TEST(LinkTexts, TimesWithoutTheZoneAndPortNames) {
     const QTime t(13, 5, 7);
     for (const QLocale& l : {QLocale::c(), QLocale(QLocale::English, QLocale::UnitedStates)}) {
-        const QString text = TimeText(t, l);
+        const QString text = LocaleTimeOfDay(t, l);
         const QString withZone = l.toString(t, QLocale::LongFormat);
         EXPECT_TRUE(text.contains(QStringLiteral("05:07")) && withZone.startsWith(text) &&
                     withZone.size() > text.size())

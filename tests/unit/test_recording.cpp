@@ -328,6 +328,9 @@ TEST(SessionRecorderTest, ALinkWithoutAKindIsNotRecorded) {
     const QByteArray live = Hex("00 00 C0 3F 00 00 20 41 00 00 48 42 00 00 80 BF");
     EXPECT_EQ(PacketMeaning(ChunkDirection::Received, 0x92, test::Bytes(live)),
               "live values: out 1.5, measurement 10, setpoint 50, y_fw -1");
+    // The dump as CSV: only a meaning holding a comma or a quote is quoted.
+    EXPECT_EQ(DumpRowCsv({12'000'001, ChunkDirection::Sent, 0x92, Hex("92 6D"), "a, \"b\""}),
+              "12.000001,tx,0x92,92 6D,\"a, \"\"b\"\"\"");
 }
 
 }  // namespace

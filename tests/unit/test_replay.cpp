@@ -117,9 +117,9 @@ TEST_F(ReplayFixture, AsFastAsPossibleTellsTheEndOrDamageAndTheRecordedTime) {
         // The broken packet's line carries the recorded time of day.
         ASSERT_EQ(captions.size(), 1);
         EXPECT_TRUE(
-            captions[0].startsWith(TimeText(QTime(10, 20, 32)) + QStringLiteral(" Broken")));
+            captions[0].startsWith(LocaleTimeOfDay(QTime(10, 20, 32)) + QStringLiteral(" Broken")));
     }
     EXPECT_EQ(rec.values, std::vector<int>({1, 2, 3, 1, 2, 3}));
-    EXPECT_EQ(ReplayLink::TimeText(3'725'000'000, 3'600'000'000), QStringLiteral("1:02:05"));
+    EXPECT_EQ(ReplayLink::ElapsedText(3'725'000'000, 3'600'000'000), QStringLiteral("1:02:05"));
     EXPECT_FALSE(link->SendPacket(Cmd::DataRequest) || link->Send(0x91));
 }
