@@ -14,6 +14,7 @@
 #include "BurnerFixture.h"
 #include "MemorySource.h"
 #include "TestUtil.h"
+#include "shell/ui/TrendWindows.h"
 #include "trend/ui/TrendChartWidget.h"
 #include "trend/ui/frmHistory.h"
 
@@ -34,7 +35,8 @@ TEST(HistoryWindow, DrawsTheReceivedSecondsWithMarksAndItsToolsQueryAgain) {
     // Drawn at once: the window's thread does not wait for the writer (nor
     // take its answers), and draws the seconds once they are committed.
     QSignalSpy commits(&s.session->history(), &HistoryStore::committed);
-    frmHistory w(*s.session);
+    const std::unique_ptr<frmHistory> window(NewHistoryWindow(*s.session));
+    frmHistory& w = *window;
     EXPECT_EQ(commits.count(), 0);
     w.show();
     ASSERT_TRUE(QTest::qWaitForWindowExposed(&w));
@@ -80,7 +82,8 @@ TEST(HistoryWindow, DuringAReplayShowsItsHistoryUpToItsPositionAndSaysSo) {
         const std::vector<uint8_t> d = LiveSingles(30, float(20 + i), 25, 0);
         src->Add(i * 500'000, EncodePacket(Cmd::LiveValues, std::span<const uint8_t>(d)));
     }
-    frmHistory w(session);
+    const std::unique_ptr<frmHistory> window(NewHistoryWindow(session));
+    frmHistory& w = *window;
     w.show();
     auto* status = w.findChild<QLabel*>(QStringLiteral("lblHistoryStatus"));
     ASSERT_EQ(session.replay().Start(std::move(src), QStringLiteral("old.rec"),
@@ -115,7 +118,8 @@ TEST(HistoryWindow, TheKeepBoxAppliesWhenTypedAndNoLeavesEverything) {
     history.AddLive(0, {1, 2, 3, 4}, 1, 0);
     history.setClock([] { return QDateTime::currentMSecsSinceEpoch(); });
     history.Sync();
-    frmHistory w(*s.session, nullptr, &s.dialogs);
+    const std::unique_ptr<frmHistory> window(NewHistoryWindow(*s.session, nullptr, &s.dialogs));
+    frmHistory& w = *window;
     w.show();
     auto* keep = w.findChild<QSpinBox*>(QStringLiteral("txtHistoryDays"));
     const auto type = [&](const char* days, bool yes) {

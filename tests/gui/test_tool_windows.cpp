@@ -24,6 +24,7 @@
 #include "shell/AppContext.h"
 #include "shell/SessionRecorder.h"
 #include "shell/ui/RecordingsDialog.h"
+#include "shell/ui/TrendWindows.h"
 #include "support/MessageLog.h"
 #include "support/ui/LabelBoxWidget.h"
 #include "support/ui/frmMessage.h"
@@ -36,7 +37,7 @@ using namespace tuvik::test;
 TEST(AnalogWindow, TakesThePollingOverDrawsTheRepliesAndGivesItBack) {
     BurnerSession s("");
     s.session->connection().setTexts({"2", "57600", "20"});
-    auto w = std::make_unique<frmADinputs>(*s.session);
+    std::unique_ptr<frmADinputs> w(NewAnalogWindow(*s.session));
     w->show();
     EXPECT_EQ(s.link.refreshCalls, QList<bool>{false});
     ASSERT_TRUE(WaitUntil([&] { return s.link.bytes.count(Hex("88 00 77")) >= 2; }));

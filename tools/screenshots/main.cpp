@@ -42,6 +42,7 @@
 #include "pid/ui/PidEditorWidget.h"
 #include "pid/ui/frmStepTest.h"
 #include "shell/Session.h"
+#include "shell/ui/TrendWindows.h"
 #include "shell/ui/frmPID.h"
 #include "support/MessageLog.h"
 #include "support/ui/frmMessage.h"
@@ -361,7 +362,8 @@ void AnalogInputs(const QString& dir) {
         Fail("analog inputs: TCP link not connected");
         return;
     }
-    frmADinputs analog(session);
+    const std::unique_ptr<frmADinputs> window(NewAnalogWindow(session));
+    frmADinputs& analog = *window;
     analog.show();
     WaitUntil([&] { return session.state().AnalogTrend2.at(3, 301).isNumber(); }, 30000);
     Pump(1200);
@@ -417,7 +419,8 @@ void HistoryWindow(const QString& dir) {
     }
     Session session(AppPaths(dir, dir, {}));
     session.history().UseDatabase(path);
-    frmHistory w(session);
+    const std::unique_ptr<frmHistory> window(NewHistoryWindow(session));
+    frmHistory& w = *window;
     w.resize(980, 440);
     w.findChild<QDateTimeEdit*>(QStringLiteral("dtHistoryFrom"))
         ->setDateTime(QDateTime::fromSecsSinceEpoch(start));

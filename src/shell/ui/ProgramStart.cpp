@@ -7,6 +7,7 @@
 #include "burner/BurnerTables.h"
 #include "burner/ui/frmFlamora.h"
 #include "shell/Session.h"
+#include "shell/ui/TrendWindows.h"
 #include "shell/ui/frmPID.h"
 #include "trend/ui/frmADinputs.h"
 
@@ -26,7 +27,7 @@ void AttachToolWindows(Session& session, frmPID& main, UserDialogs* dialogs) {
         }
     });
     windows.setAnalogWindowFactory(
-        [&session, &main]() -> QWidget* { return new frmADinputs(session, &main); });
+        [&session, &main]() -> QWidget* { return NewAnalogWindow(session, &main); });
 }
 
 // Step 4: the end of Form_Load.

@@ -4,6 +4,7 @@
 
 #include "pid/ui/frmStepTest.h"
 #include "shell/Session.h"
+#include "shell/ui/TrendWindows.h"
 #include "trend/ui/frmHistory.h"
 
 namespace tuvik {
@@ -66,7 +67,7 @@ void WindowRegistry::ShowAnalogWindow() {
 
 void WindowRegistry::ShowHistory(UserDialogs* dialogs) {
     if (!history_) {
-        history_ = new frmHistory(session_, &main_, dialogs);
+        history_ = NewHistoryWindow(session_, &main_, dialogs);
     } else {
         static_cast<frmHistory*>(history_.data())->Show();
     }

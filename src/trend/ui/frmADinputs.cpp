@@ -7,7 +7,6 @@
 
 #include <cmath>
 
-#include "shell/Session.h"
 #include "trend/AnalogPolling.h"
 #include "trend/ui/TrendChartWidget.h"
 
@@ -25,13 +24,12 @@ int ToPixels(double twips, int dpi) {
 }
 }  // namespace
 
-frmADinputs::frmADinputs(Session& session, QWidget* parent)
-    : QWidget(parent, Qt::Window), session_(session) {
+frmADinputs::frmADinputs(AnalogWindowInputs inputs, QWidget* parent)
+    : QWidget(parent, Qt::Window), inputs_(std::move(inputs)) {
     setObjectName(QStringLiteral("frmADinputs"));
     setWindowTitle(QStringLiteral("ADinput[]"));
 
-    polling_ = new AnalogPolling([&ctx = session.ctx()] { return ctx.activeLink(); },
-                                 session.state().AnalogTrend1, session.state().AnalogTrend2, this);
+    polling_ = new AnalogPolling(inputs_.activeLink, inputs_.inputs0to3, inputs_.inputs4to7, this);
 
     inputs0to3Chart_ = new TrendChartWidget(this);
     inputs0to3Chart_->setObjectName(QStringLiteral("Picture1"));
@@ -93,8 +91,7 @@ void frmADinputs::Load() {
 
     // A period of 0 would make the timer fire whenever the event loop is
     // idle; no period means no requests.
-    requestTimer_->setInterval(
-        AnalogPolling::RequestInterval(session_.connection().texts().refresh));
+    requestTimer_->setInterval(AnalogPolling::RequestInterval(inputs_.refreshText()));
     if (requestTimer_->interval() > 0) {
         requestTimer_->start();
     }
@@ -109,8 +106,8 @@ void frmADinputs::Unload() {
 }
 
 void frmADinputs::Redraw() {
-    inputs0to3Chart_->DrawTrend(session_.state().AnalogTrend1, false);
-    inputs4to7Chart_->DrawTrend(session_.state().AnalogTrend2, false);
+    inputs0to3Chart_->DrawTrend(inputs_.inputs0to3, false);
+    inputs4to7Chart_->DrawTrend(inputs_.inputs4to7, false);
 }
 
 }  // namespace tuvik

@@ -6,22 +6,35 @@
 // Showing the window loads it; closing it unloads it and only hides it, so
 // the object can be shown again (the samples live in the session's tables
 // and carry over). Destroying an open window unloads it first. The window
-// must not outlive the session it was given.
+// must not outlive the tables it was given.
 
+#include <QString>
 #include <QWidget>
+
+#include <functional>
 
 class QTimer;
 
 namespace tuvik {
 
 class AnalogPolling;
-class Session;
+class DeviceLink;
+class TrendArray;
 class TrendChartWidget;
+
+// What the window polls with and shows.
+struct AnalogWindowInputs {
+    std::function<DeviceLink*()> activeLink;
+    TrendArray& inputs0to3;
+    TrendArray& inputs4to7;
+    // The refresh box's text, read at each load.
+    std::function<QString()> refreshText;
+};
 
 class frmADinputs : public QWidget {
     Q_OBJECT
   public:
-    explicit frmADinputs(Session& session, QWidget* parent = nullptr);
+    explicit frmADinputs(AnalogWindowInputs inputs, QWidget* parent = nullptr);
     ~frmADinputs() override;
 
     // True between a load and the next unload.
@@ -36,7 +49,7 @@ class frmADinputs : public QWidget {
     void Unload();
     void Redraw();
 
-    Session& session_;
+    AnalogWindowInputs inputs_;
     AnalogPolling* polling_ = nullptr;
     TrendChartWidget* inputs0to3Chart_ = nullptr;
     TrendChartWidget* inputs4to7Chart_ = nullptr;

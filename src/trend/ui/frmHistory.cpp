@@ -6,7 +6,6 @@
 #include <QGridLayout>
 #include <QLabel>
 #include <QPushButton>
-#include <QSettings>
 #include <QSpinBox>
 #include <QTimer>
 
@@ -14,12 +13,11 @@
 #include <atomic>
 #include <cmath>
 
-#include "shell/ConnectionSettings.h"
-#include "shell/Session.h"
 #include "support/UserDialogs.h"
 #include "support/ui/Controls.h"
 #include "support/ui/StandardDialogsWidget.h"
 #include "trend/HistoryRetention.h"
+#include "trend/HistoryStore.h"
 #include "trend/SqlRecordSet.h"
 #include "trend/ui/TrendChartWidget.h"
 
@@ -41,9 +39,9 @@ qint64 FloorDiv(qint64 a, qint64 b) {
 
 }  // namespace
 
-frmHistory::frmHistory(Session& session, QWidget* parent, UserDialogs* dialogs)
+frmHistory::frmHistory(HistorySource source, QWidget* parent, UserDialogs* dialogs)
     : QWidget(parent, Qt::Window),
-      session_(session),
+      source_(std::move(source)),
       dialogs_(dialogs ? *dialogs : DefaultDialogs()),
       reader_(std::make_unique<HistoryDb>(ReaderName())) {
     setObjectName(QStringLiteral("History"));
@@ -51,10 +49,8 @@ frmHistory::frmHistory(Session& session, QWidget* parent, UserDialogs* dialogs)
 
     loop_ = Named(new QComboBox(this), "cboHistoryLoop");
     // The loops the main window's selector offers, under its names.
-    for (int i = 0; i < kChosenLoops; ++i) {
-        loop_->addItem(session.loops()[i].GetDesc());
-    }
-    loop_->setCurrentIndex(std::clamp(session.loops().selectedIndex(), 0, kChosenLoops - 1));
+    loop_->addItems(source_.loopNames.mid(0, kChosenLoops));
+    loop_->setCurrentIndex(std::clamp(source_.selectedLoop, 0, kChosenLoops - 1));
     span_ = Named(new QComboBox(this), "cboHistorySpan");
     span_->addItems({QStringLiteral("Last hour"), QStringLiteral("Last day"),
                      QStringLiteral("Last week"), QStringLiteral("Last month"),
@@ -71,7 +67,7 @@ frmHistory::frmHistory(Session& session, QWidget* parent, UserDialogs* dialogs)
     days_ = Named(new QSpinBox(this), "txtHistoryDays");
     days_->setRange(1, 36600);
     days_->setSuffix(QStringLiteral(" days"));
-    days_->setValue(session.history().retentionDays());
+    days_->setValue(source_.history.retentionDays());
     status_ = Named(new QLabel(this), "lblHistoryStatus");
     status_->setWordWrap(true);
     chart_ = Named(new TrendChartWidget(this), "picHistory");
@@ -110,7 +106,7 @@ frmHistory::frmHistory(Session& session, QWidget* parent, UserDialogs* dialogs)
     view_.setOnChanged([this] { Draw(); });
     // What the writer has committed is drawn when it comes; a chosen span
     // up to now moves on with it unless the tools have moved it.
-    connect(&session.history(), &HistoryStore::committed, this, [this] {
+    connect(&source_.history, &HistoryStore::committed, this, [this] {
         if (!isVisible()) {
             return;
         }
@@ -119,8 +115,6 @@ frmHistory::frmHistory(Session& session, QWidget* parent, UserDialogs* dialogs)
         }
         resized_->start(0);
     });
-    // A replay starting or ending changes the history shown.
-    connect(&session.replay(), &ReplayController::replayingChanged, this, &frmHistory::Show);
     Show();
 }
 
@@ -129,30 +123,27 @@ frmHistory::~frmHistory() {
 }
 
 void frmHistory::RetentionEdited() {
-    const int old = session_.history().retentionDays();
+    const int old = source_.history.retentionDays();
     const int days = days_->value();
     if (days == old || asking_) {
         return;
     }
     // The retention is the live history's, also during a replay.
     if (!ConfirmLimit(dialogs_, windowTitle(), days_, old,
-                      RetentionQuestionFor(session_.paths().HistoryPath(), ReaderName(), days,
+                      RetentionQuestionFor(source_.livePath(), ReaderName(), days,
                                            QDateTime::currentSecsSinceEpoch()),
                       asking_)) {
         return;
     }
-    session_.history().setRetentionDays(days);
-    if (const std::unique_ptr<QSettings> store = session_.connection().settingsOpener()()) {
-        store->setValue(QStringLiteral("Settings/") + QLatin1String(Session::kHistoryDaysKey),
-                        days);
-    }
+    source_.history.setRetentionDays(days);
+    source_.saveRetentionDays(days);
 }
 
 void frmHistory::Show() {
     Choose();
     // Drawn at once from what is committed; what the writer is given now is
     // drawn when it has been committed.
-    session_.history().Commit();
+    source_.history.Commit();
     Draw();
 }
 
@@ -163,14 +154,14 @@ void frmHistory::Choose() {
                      to_->dateTime().toSecsSinceEpoch());
     } else {
         // Up to the history's now: a replay's position while one plays.
-        const qint64 now = FloorDiv(session_.history().nowMs(), 1000);
+        const qint64 now = FloorDiv(source_.history.nowMs(), 1000);
         view_.Choose(loop_->currentIndex(), now - kSpanSeconds[span], now);
     }
 }
 
 QString frmHistory::SourceText() const {
-    const ReplayLink* replay = session_.replay().link();
-    return replay ? QStringLiteral("Replay of %1").arg(replay->Endpoint()) : QStringLiteral("Live");
+    const std::optional<QString> replay = source_.replayName();
+    return replay ? QStringLiteral("Replay of %1").arg(*replay) : QStringLiteral("Live");
 }
 
 void frmHistory::resizeEvent(QResizeEvent* event) {
@@ -179,7 +170,7 @@ void frmHistory::resizeEvent(QResizeEvent* event) {
 }
 
 void frmHistory::Draw() {
-    const QString path = session_.history().databasePath();
+    const QString path = source_.history.databasePath();
     if (!reader_->isOpen() || reader_->database().databaseName() != path) {
         if (const QString error = reader_->OpenForReading(path); !error.isEmpty()) {
             status_->setText(SourceText() + QStringLiteral(": ") + error);

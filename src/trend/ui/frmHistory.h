@@ -8,7 +8,11 @@
 
 #include <QWidget>
 
+#include <QStringList>
+
+#include <functional>
 #include <memory>
+#include <optional>
 
 #include "trend/HistoryDb.h"
 #include "trend/HistoryView.h"
@@ -21,9 +25,24 @@ class QTimer;
 
 namespace tuvik {
 
-class Session;
+class HistoryStore;
 class TrendChartWidget;
 class UserDialogs;
+
+// What the window shows and changes.
+struct HistorySource {
+    HistoryStore& history;
+    // The loops by name; the window offers the first two, as the main
+    // window's selector does.
+    QStringList loopNames;
+    int selectedLoop = 0;
+    // The live history's file, which the retention question names.
+    std::function<QString()> livePath;
+    // The replay's name while one plays.
+    std::function<std::optional<QString>()> replayName;
+    // Keeps the retention for the next start.
+    std::function<void(int days)> saveRetentionDays;
+};
 
 class frmHistory : public QWidget {
     Q_OBJECT
@@ -32,12 +51,12 @@ class frmHistory : public QWidget {
 
     // dialogs: where the retention question is asked; the program's boxes
     // when null.
-    explicit frmHistory(Session& session, QWidget* parent = nullptr,
+    explicit frmHistory(HistorySource source, QWidget* parent = nullptr,
                         UserDialogs* dialogs = nullptr);
     ~frmHistory() override;
 
     // Queries and draws the chosen loop and span again (the chosen span
-    // ends at the history's now).
+    // ends at the history's now); also when a replay starts or ends.
     void Show();
     const HistoryView& view() const { return view_; }
     TrendChartWidget* chart() const { return chart_; }
@@ -52,7 +71,7 @@ class frmHistory : public QWidget {
     // Which history is shown: the live one or a replay's.
     QString SourceText() const;
 
-    Session& session_;
+    HistorySource source_;
     UserDialogs& dialogs_;
     HistoryView view_;
     std::unique_ptr<HistoryDb> reader_;
