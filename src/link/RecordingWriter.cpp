@@ -8,17 +8,12 @@
 #include <atomic>
 #include <cerrno>
 #include <chrono>
-#include <condition_variable>
 #include <cstring>
-#include <mutex>
 
 #include "link/RecordingLayout.h"
 
 #ifdef Q_OS_UNIX
 #include <unistd.h>
-#endif
-#ifdef Q_OS_LINUX
-#include <pthread.h>
 #endif
 
 namespace tuvik {
@@ -130,23 +125,15 @@ void AppendPacketBlock(QByteArray& out, ChunkDirection direction, std::span<cons
     EndBlock(out, b);
 }
 
-// What the writer thread works on: shared with the RecordingWriter until it
-// is finished, and kept by the thread alone after Finish().
+// The file and what its frames are made with: shared with the writer
+// thread, and kept by it alone after Finish().
 struct RecordingWriter::State {
     QFile file;
     RecordingInfo info;
     qint64 monoStartUs = 0;
-    int flushMs = kFlushMs;
     std::function<void(const QString&)> onEnd;
     ZSTD_CCtx* cctx = nullptr;  // used by one thread at a time
-
-    std::mutex mutex;
-    std::condition_variable wake;
-    std::vector<char> queued;  // records: time (8), direction (1), length (4), bytes
-    bool stop = false;
-    bool failed = false;
-    bool ended = false;     // the thread has closed the file
-    bool detached = false;  // counted in Finishing() until it has
+    QString failure;            // written on the writer thread
 
     ~State() { ZSTD_freeCCtx(cctx); }
     bool WriteFrame(const std::vector<char>& records, bool header, QString* why);
@@ -163,18 +150,6 @@ int SystemSync(int fd) {
     (void)fd;
     return 0;
 #endif
-}
-
-// The writers handed Finish() that have not closed their files yet.
-struct Finishing {
-    std::mutex mutex;
-    std::condition_variable done;
-    int count = 0;
-};
-
-Finishing& Unfinished() {
-    static Finishing f;
-    return f;
 }
 
 }  // namespace
@@ -197,7 +172,6 @@ std::optional<QString> RecordingWriter::Open(const QString& path, const Recordin
     auto s = std::make_shared<State>();
     s->info = info;
     s->monoStartUs = monoStartUs;
-    s->flushMs = flushMs;
     s->onEnd = onEnd_;
     s->cctx = ZSTD_createCCtx();
     ZSTD_CCtx_setParameter(s->cctx, ZSTD_c_compressionLevel, kLevel);
@@ -214,7 +188,15 @@ std::optional<QString> RecordingWriter::Open(const QString& path, const Recordin
         s->file.close();
         return why;
     }
-    thread_ = std::thread([s] { Run(s); });
+    writer_.Start(
+        "tuvik-recorder", std::chrono::milliseconds(flushMs),
+        [s](std::vector<char>& records) { return s->WriteFrame(records, false, &s->failure); },
+        [s] {
+            s->file.close();
+            if (s->onEnd) {
+                s->onEnd(s->failure);
+            }
+        });
     return std::nullopt;
 }
 
@@ -225,69 +207,21 @@ void RecordingWriter::Chunk(ChunkDirection direction, std::span<const uint8_t> b
     }
     State& s = *state_;
     const qint64 t = std::max<qint64>(0, monoUs - s.monoStartUs);
-    std::lock_guard lock(s.mutex);
-    if (s.failed || s.stop || !thread_.joinable()) {
-        return;
-    }
-    while (!bytes.empty()) {
-        const auto n = std::min<size_t>(bytes.size(), kMaxChunk);
-        const size_t at = s.queued.size();
-        s.queued.resize(at + kRecordHead + n);
-        char* p = s.queued.data() + at;
-        std::memcpy(p, &t, 8);
-        p[8] = static_cast<char>(direction);
-        const auto len = static_cast<uint32_t>(n);
-        std::memcpy(p + 9, &len, 4);
-        std::memcpy(p + kRecordHead, bytes.data(), n);
-        bytes = bytes.subspan(n);
-    }
-    if (s.queued.size() >= kEarlyFlushBytes) {
-        s.wake.notify_one();
-    }
-}
-
-void RecordingWriter::Run(const std::shared_ptr<State>& state) {
-#ifdef Q_OS_LINUX
-    // Named, so that its share of the processor can be told apart.
-    pthread_setname_np(pthread_self(), "tuvik-recorder");
-#endif
-    State& s = *state;
-    std::vector<char> taken;
-    QString failure;
-    for (;;) {
-        bool last = false;
-        {
-            std::unique_lock lock(s.mutex);
-            s.wake.wait_for(lock, std::chrono::milliseconds(s.flushMs),
-                            [&s] { return s.stop || s.queued.size() >= kEarlyFlushBytes; });
-            last = s.stop;
-            taken.swap(s.queued);
-            s.queued.clear();
+    writer_.Put([&](std::vector<char>& queued) {
+        while (!bytes.empty()) {
+            const auto n = std::min<size_t>(bytes.size(), kMaxChunk);
+            const size_t at = queued.size();
+            queued.resize(at + kRecordHead + n);
+            char* p = queued.data() + at;
+            std::memcpy(p, &t, 8);
+            p[8] = static_cast<char>(direction);
+            const auto len = static_cast<uint32_t>(n);
+            std::memcpy(p + 9, &len, 4);
+            std::memcpy(p + kRecordHead, bytes.data(), n);
+            bytes = bytes.subspan(n);
         }
-        if (!taken.empty() && !s.WriteFrame(taken, false, &failure)) {
-            std::lock_guard lock(s.mutex);
-            s.failed = true;
-            s.queued.clear();
-            s.queued.shrink_to_fit();
-            break;
-        }
-        taken.clear();
-        if (last) {
-            break;
-        }
-    }
-    s.file.close();
-    if (s.onEnd) {
-        s.onEnd(failure);
-    }
-    std::lock_guard lock(s.mutex);
-    s.ended = true;
-    if (s.detached) {
-        Finishing& f = Unfinished();
-        std::lock_guard count(f.mutex);
-        --f.count;
-        f.done.notify_all();
-    }
+        return queued.size() >= kEarlyFlushBytes;
+    });
 }
 
 // The records (after the header blocks when asked) as one complete zstd
@@ -338,43 +272,16 @@ bool RecordingWriter::State::WriteFrame(const std::vector<char>& records, bool h
 }
 
 void RecordingWriter::Close() {
-    if (!thread_.joinable()) {
-        return;
-    }
-    {
-        std::lock_guard lock(state_->mutex);
-        state_->stop = true;
-    }
-    state_->wake.notify_one();
-    thread_.join();
-    std::lock_guard lock(state_->mutex);
-    state_->queued.clear();
+    writer_.Stop();
 }
 
 void RecordingWriter::Finish() {
-    if (!thread_.joinable()) {
-        return;
-    }
-    {
-        std::lock_guard lock(state_->mutex);
-        state_->stop = true;
-        if (!state_->ended) {
-            state_->detached = true;
-            Finishing& f = Unfinished();
-            std::lock_guard count(f.mutex);
-            ++f.count;
-        }
-    }
-    state_->wake.notify_one();
-    thread_.detach();
+    writer_.Detach();
     state_.reset();
 }
 
 bool RecordingWriter::WaitForFinished(int timeoutMs) {
-    Finishing& f = Unfinished();
-    std::unique_lock lock(f.mutex);
-    return f.done.wait_for(lock, std::chrono::milliseconds(timeoutMs),
-                           [&f] { return f.count == 0; });
+    return background::WaitForDetached(timeoutMs);
 }
 
 }  // namespace tuvik

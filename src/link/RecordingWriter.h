@@ -12,10 +12,10 @@
 #include <memory>
 #include <optional>
 #include <span>
-#include <thread>
 #include <vector>
 
 #include "link/RecordedChunk.h"
+#include "support/BackgroundWriter.h"
 
 namespace tuvik {
 
@@ -41,7 +41,7 @@ class RecordingWriter {
     // the file cannot be made or written.
     std::optional<QString> Open(const QString& path, const RecordingInfo& info, qint64 monoStartUs,
                                 int flushMs = kFlushMs);
-    bool isOpen() const { return thread_.joinable(); }
+    bool isOpen() const { return writer_.running(); }
 
     // Called on the writer thread, once, when the file is closed (set before
     // Open): with the
@@ -65,11 +65,11 @@ class RecordingWriter {
 
   private:
     struct State;
-    static void Run(const std::shared_ptr<State>& state);
 
     std::function<void(const QString&)> onEnd_;
     std::shared_ptr<State> state_;
-    std::thread thread_;
+    BackgroundWriter<std::vector<char>>
+        writer_;  // records: time (8), direction (1), length (4), bytes
 };
 
 // The pcapng bytes of a recording's header (section and interface blocks).

@@ -23,12 +23,17 @@ qint64 FloorDiv(qint64 a, qint64 b) {
 
 HistoryStore::HistoryStore(QObject* parent)
     : QObject(parent),
-      worker_(new QObject),
       db_(std::make_shared<HistoryDb>(NextConnectionName())),
       clock_([] { return QDateTime::currentMSecsSinceEpoch(); }) {
-    thread_.setObjectName(QStringLiteral("history writer"));
-    worker_->moveToThread(&thread_);
-    thread_.start(QThread::LowPriority);
+    // The jobs come in their own time (the commit timer is here), so the
+    // writer takes them as they come.
+    writer_.Start("history writer", std::chrono::milliseconds(0),
+                  [](std::vector<std::function<void()>>& jobs) {
+                      for (const std::function<void()>& job : jobs) {
+                          job();
+                      }
+                      return true;
+                  });
     commitTimer_.setInterval(kCommitMs);
     connect(&commitTimer_, &QTimer::timeout, this, &HistoryStore::Commit);
 }
@@ -37,11 +42,15 @@ HistoryStore::~HistoryStore() {
     recording_ = false;
     open_.clear();  // a second not yet complete is not written as if it were
     Sync();
-    QMetaObject::invokeMethod(
-        worker_, [db = db_] { db->Close(); }, Qt::BlockingQueuedConnection);
-    thread_.quit();
-    thread_.wait();
-    delete worker_;
+    Post([db = db_] { db->Close(); });
+    writer_.Stop();
+}
+
+void HistoryStore::Post(std::function<void()> job) {
+    writer_.Put([&job](std::vector<std::function<void()>>& jobs) {
+        jobs.push_back(std::move(job));
+        return true;
+    });
 }
 
 void HistoryStore::setCommitInterval(int ms) {
@@ -53,22 +62,19 @@ void HistoryStore::UseDatabase(const QString& path) {
     path_ = path;
     failure_.clear();
     const int generation = ++generation_;
-    QMetaObject::invokeMethod(
-        worker_,
-        [this, db = db_, path, generation] {
-            const QString error = db->Open(path);
-            if (!error.isEmpty()) {
-                QMetaObject::invokeMethod(
-                    this,
-                    [this, error, generation] {
-                        if (generation == generation_) {
-                            Fail(error);
-                        }
-                    },
-                    Qt::QueuedConnection);
-            }
-        },
-        Qt::QueuedConnection);
+    Post([this, db = db_, path, generation] {
+        const QString error = db->Open(path);
+        if (!error.isEmpty()) {
+            QMetaObject::invokeMethod(
+                this,
+                [this, error, generation] {
+                    if (generation == generation_) {
+                        Fail(error);
+                    }
+                },
+                Qt::QueuedConnection);
+        }
+    });
     commitTimer_.start();
 }
 
@@ -154,40 +160,36 @@ void HistoryStore::Commit() {
 void HistoryStore::Send(HistoryBatch batch, bool prune) {
     const int generation = generation_;
     const qint64 before = FloorDiv(NowMs(), 1000) - qint64(retentionDays_) * 86400;
-    QMetaObject::invokeMethod(
-        worker_,
-        [this, db = db_, batch = std::move(batch), prune, before, generation] {
-            if (!db->isOpen()) {
-                return;  // the open failed and said so
-            }
-            QString error = batch.empty() ? QString() : db->Write(batch);
-            int deleted = 0;
-            if (error.isEmpty() && prune) {
-                error = db->Prune(before, kPruneBatch, &deleted);
-            }
-            const int seconds = static_cast<int>(batch.seconds.size());
-            QMetaObject::invokeMethod(
-                this,
-                [this, error, generation, seconds, backlog = deleted >= kPruneBatch] {
-                    if (generation != generation_) {
-                        return;
-                    }
-                    pruneBacklog_ = backlog;
-                    if (!error.isEmpty()) {
-                        Fail(error);
-                    } else {
-                        emit committed(seconds);
-                    }
-                },
-                Qt::QueuedConnection);
-        },
-        Qt::QueuedConnection);
+    Post([this, db = db_, batch = std::move(batch), prune, before, generation] {
+        if (!db->isOpen()) {
+            return;  // the open failed and said so
+        }
+        QString error = batch.empty() ? QString() : db->Write(batch);
+        int deleted = 0;
+        if (error.isEmpty() && prune) {
+            error = db->Prune(before, kPruneBatch, &deleted);
+        }
+        const int seconds = static_cast<int>(batch.seconds.size());
+        QMetaObject::invokeMethod(
+            this,
+            [this, error, generation, seconds, backlog = deleted >= kPruneBatch] {
+                if (generation != generation_) {
+                    return;
+                }
+                pruneBacklog_ = backlog;
+                if (!error.isEmpty()) {
+                    Fail(error);
+                } else {
+                    emit committed(seconds);
+                }
+            },
+            Qt::QueuedConnection);
+    });
 }
 
 void HistoryStore::Sync() {
     Commit();
-    QMetaObject::invokeMethod(
-        worker_, [] {}, Qt::BlockingQueuedConnection);
+    writer_.Drain();
     // The writer's answers are waiting in this thread's queue: take them now.
     QCoreApplication::sendPostedEvents(this, QEvent::MetaCall);
 }

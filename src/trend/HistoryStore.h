@@ -12,14 +12,15 @@
 
 #include <QObject>
 #include <QString>
-#include <QThread>
 #include <QTimer>
 
 #include <array>
 #include <functional>
 #include <map>
 #include <memory>
+#include <vector>
 
+#include "support/BackgroundWriter.h"
 #include "trend/HistoryDb.h"
 
 namespace tuvik {
@@ -88,9 +89,11 @@ class HistoryStore : public QObject {
     void Fail(const QString& reason);
     void Send(HistoryBatch batch, bool prune);
 
-    QThread thread_;
-    QObject* worker_ = nullptr;  // lives on thread_: the writer's calls run there
-    // Used on thread_ only.
+    // Runs the job on the writer's thread, after those before it.
+    void Post(std::function<void()> job);
+
+    BackgroundWriter<std::vector<std::function<void()>>> writer_;
+    // Used on the writer's thread only.
     std::shared_ptr<HistoryDb> db_;
     QTimer commitTimer_;
     Clock clock_;
