@@ -20,14 +20,15 @@ class CsvWriter {
   public:
     CsvWriter(QChar separator, CsvQuoting quoting, QString lineEnd = QStringLiteral("\r\n"));
 
-    QString Field(QString text) const;
-    // The fields as Field writes them, joined, without the line end.
+    // The fields, each as the quoting has it, joined, without the line end.
     QString Row(const QStringList& fields) const;
     // Adds a row with its line end to text().
     void Add(const QStringList& fields);
     const QString& text() const { return text_; }
 
   private:
+    QString Field(QString text) const;
+
     QChar separator_;
     CsvQuoting quoting_;
     QString lineEnd_;

@@ -11,6 +11,8 @@
 #include <QTimeZone>
 #include <QWheelEvent>
 
+#include <algorithm>
+
 #include "BurnerFixture.h"
 #include "MemorySource.h"
 #include "TestUtil.h"
@@ -42,17 +44,11 @@ TEST(HistoryWindow, DrawsTheReceivedSecondsWithMarksAndItsToolsQueryAgain) {
     ASSERT_TRUE(QTest::qWaitForWindowExposed(&w));
     ASSERT_TRUE(WaitUntil([&] { return !w.view().Marks().empty(); }));
     TrendChartWidget* chart = w.chart();
-    int filled = 0;
-    for (const HistoryView::Row& row : w.view().rows()) {
-        if (!std::isnan(row.v[0])) {
-            ++filled;
-            EXPECT_EQ(row.v[1], 20.5);  // the first second: 20.5, 21.5, 40
-            EXPECT_EQ(row.v[2], 40.0);
-            EXPECT_DOUBLE_EQ(row.v[0], 82.0 / 3);
-            EXPECT_EQ(row.v[6], 30.0);
-        }
-    }
-    EXPECT_EQ(filled, 1) << "one second at this width";
+    // The second's values themselves are the history's and its query's tests.
+    const std::vector<HistoryView::Row>& rows = w.view().rows();
+    EXPECT_EQ(std::count_if(rows.begin(), rows.end(), [](auto& r) { return !std::isnan(r.v[0]); }),
+              1)
+        << "one second at this width";
     ASSERT_EQ(w.view().Marks().size(), 1u);
     const int x = static_cast<int>(chart->XAt(w.view().Marks()[0].fraction));
     QTest::mouseClick(chart, Qt::LeftButton, {}, QPoint(x + 2, chart->height() / 2));
