@@ -134,9 +134,8 @@ QString PidSettingsSend::SuccessCaption() {
            QStringLiteral(" ") + TimeText() + QStringLiteral(" PID settings sent successfully!");
 }
 
-PidSettingsSend::PidSettingsSend(int16_t* writeAckCount, QObject* parent,
-                                 int16_t* writeRefusedCount)
-    : QObject(parent), sequence_(writeAckCount, writeRefusedCount) {
+PidSettingsSend::PidSettingsSend(const DeviceAnswers* answers, QObject* parent)
+    : QObject(parent), sequence_(answers) {
     connect(&sequence_, &AckedWriteSequence::progress, this, &PidSettingsSend::progress);
     connect(&sequence_, &AckedWriteSequence::finished, this, &PidSettingsSend::Ended);
 }

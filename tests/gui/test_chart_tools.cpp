@@ -149,13 +149,13 @@ TEST(ChartTools, ExportsWriteTheVisibleSpanAndThePicture) {
 TEST(ChartTools, HistogramChartFollowsTheReadAndClear) {
     QTemporaryDir dir;
     Session session(AppPaths(dir.path(), dir.path(), {}));
-    frmExtra w(session);
+    frmExtra w(session.burner());
     auto* chart = w.findChild<HistogramChartWidget*>("chartHistogram");
     ASSERT_NE(chart, nullptr);
     EXPECT_TRUE(chart->BarRect(1).isEmpty());
-    w.addHistogramEntry(125, 1696);
-    w.addHistogramEntry(17, 1702);
-    w.addHistogramEntry(34, 1704);
+    w.histogram().addHistogramEntry(125, 1696);
+    w.histogram().addHistogramEntry(17, 1702);
+    w.histogram().addHistogramEntry(34, 1704);
     EXPECT_EQ(chart->Caption(), "IR average: 12.5 (1696), - (1698)");
     EXPECT_DOUBLE_EQ(chart->BarRect(2).height(), 2 * chart->BarRect(1).height());
     EXPECT_LT(chart->BarRect(1).left(), chart->BarRect(2).left());

@@ -41,7 +41,7 @@ std::vector<uint8_t> ParamSetReply(uint8_t fill) {
 TEST(BurnerWindow, LoadsOnceAndAReconnectKeepsWhatTheOperatorChanged) {
     BurnerSession s(kParams);
     ASSERT_TRUE(s.ok);
-    frmFlamora form(*s.session, &s.dialogs);
+    frmFlamora form(s.session->burnerScope(), &s.dialogs);
     const QByteArray request = Hex("83 00 7C");
 
     form.Load();
@@ -74,8 +74,8 @@ TEST(BurnerWindow, LoadsOnceAndAReconnectKeepsWhatTheOperatorChanged) {
     for (const auto& [sent, answered] : steps) {
         edited->setText("777");
         s.link.open = sent;
-        QSignalSpy expired(&form.overwriteWait(), &QTimer::timeout);
-        form.overwriteWait().setInterval(answered ? 60000 : 0);
+        QSignalSpy expired(&form.model().edits().overwriteWait(), &QTimer::timeout);
+        form.model().edits().overwriteWait().setInterval(answered ? 60000 : 0);
         QTest::mouseClick(Find<QPushButton>(&form, "btnGetvalues"), Qt::LeftButton);
         s.link.open = true;
         ASSERT_TRUE(answered || !sent || WaitUntil([&] { return expired.size() == 1; }));
@@ -87,7 +87,7 @@ TEST(BurnerWindow, LoadsOnceAndAReconnectKeepsWhatTheOperatorChanged) {
 TEST(BurnerWindow, CommandsWithoutAnOpenLinkSayTheyWereNotSent) {
     BurnerSession s(kParams);
     ASSERT_TRUE(s.ok);
-    frmFlamora form(*s.session, &s.dialogs);
+    frmFlamora form(s.session->burnerScope(), &s.dialogs);
     s.link.open = false;
     for (const char* name : {"btnCalLambda", "Command1"}) {
         SCOPED_TRACE(name);
@@ -108,7 +108,7 @@ TEST(BurnerWindow, NoParamsHeaderIsExplainedOnceInTheLogAndTheWindow) {
     EXPECT_EQ(session.log().logText().count(notice), 1);
 
     RecordingDialogs dialogs;
-    frmFlamora form(session, &dialogs);
+    frmFlamora form(session.burnerScope(), &dialogs);
     form.Load();
     auto* label = Find<QLabel>(&form, "lblParamsMissing");
     EXPECT_FALSE(label->isHidden());
@@ -119,7 +119,7 @@ TEST(BurnerWindow, NoParamsHeaderIsExplainedOnceInTheLogAndTheWindow) {
     // With the firmware's file in place, nothing is said.
     BurnerSession s(kParams);
     EXPECT_FALSE(s.session->log().logText().contains("PARAMS.h"));
-    frmFlamora withParams(*s.session, &s.dialogs);
+    frmFlamora withParams(s.session->burnerScope(), &s.dialogs);
     withParams.Load();
     EXPECT_TRUE(Find<QLabel>(&withParams, "lblParamsMissing")->isHidden());
 }

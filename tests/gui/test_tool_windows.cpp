@@ -60,7 +60,7 @@ TEST(AnalogWindow, TakesThePollingOverDrawsTheRepliesAndGivesItBack) {
 
 TEST(HistogramWindow, ReadsOneCellAtATimeAndListsTheReplies) {
     BurnerSession s("");
-    frmExtra form(*s.session, &s.dialogs);
+    frmExtra form(s.session->burner(), &s.dialogs);
     form.histogram().setSpacingMs(1);
     auto* text = form.findChild<QPlainTextEdit*>(QStringLiteral("txtHistoData"));
     auto* read = form.findChild<QPushButton*>(QStringLiteral("btnReadHistogram"));
@@ -76,7 +76,7 @@ TEST(HistogramWindow, ReadsOneCellAtATimeAndListsTheReplies) {
 
 TEST(AllParamsWindow, TakesByteRepliesWhileOpenAndSendsOnlyWhenConfirmed) {
     BurnerSession s("#define A 17\r\n#define B 300\r\n");
-    frmAllParams form(*s.session, &s.dialogs);
+    frmAllParams form(s.session->burnerScope(), &s.dialogs);
     form.safeSend().reader().setTimeoutMs(5);  // the reads before a send go unanswered
     form.show();
     AllParamsModel& m = form.model();
@@ -251,7 +251,7 @@ TEST(BurnerLanguage, FinnishUnderAFinnishLocaleEnglishOtherwise) {
     for (const auto& [locale, burner, all] : cases) {
         QLocale::setDefault(locale);
         BurnerSession s("#define A 1\r\n");
-        frmFlamora form(*s.session, &s.dialogs);
+        frmFlamora form(s.session->burnerScope(), &s.dialogs);
         form.Load();
         EXPECT_EQ(captions(form, {"Label9_0", "Label9_3", "CheckSaveMeas"}),
                   QString::fromUtf8(burner));
