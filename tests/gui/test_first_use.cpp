@@ -1,6 +1,6 @@
 // What an operator meets first: a burner window that loads once however often
-// the link comes back, buttons that say when nothing went out, a missing
-// PARAMS.h explained, and the program's icon on every window.
+// the link comes back, a missing PARAMS.h explained, and the program's icon on
+// every window.
 #include <gtest/gtest.h>
 
 #include <QComboBox>
@@ -13,7 +13,6 @@
 #include "BurnerFixture.h"
 #include "ScratchOptions.h"
 #include "TestUtil.h"
-#include "burner/SingleParam.h"
 #include "burner/ui/frmFlamora.h"
 #include "shell/ui/ProgramStart.h"
 #include "shell/ui/frmPID.h"
@@ -82,21 +81,6 @@ TEST(BurnerWindow, LoadsOnceAndAReconnectKeepsWhatTheOperatorChanged) {
         s.feeder->Reply(0x84, ParamSetReply(2));
         EXPECT_EQ(edited->text(), sent && answered ? untouched->text() : "777") << sent;
     }
-}
-
-TEST(BurnerWindow, CommandsWithoutAnOpenLinkSayTheyWereNotSent) {
-    BurnerSession s(kParams);
-    ASSERT_TRUE(s.ok);
-    frmFlamora form(s.session->burnerScope(), &s.dialogs);
-    s.link.open = false;
-    for (const char* name : {"btnCalLambda", "Command1"}) {
-        SCOPED_TRACE(name);
-        const auto before = s.dialogs.messages.size();
-        QTest::mouseClick(Find<QPushButton>(&form, name), Qt::LeftButton);
-        ASSERT_EQ(s.dialogs.messages.size(), before + 1);
-        EXPECT_EQ(s.dialogs.messages.back().text, NotSentMessage());
-    }
-    EXPECT_TRUE(s.link.packets.isEmpty());
 }
 
 TEST(BurnerWindow, NoParamsHeaderIsExplainedOnceInTheLogAndTheWindow) {

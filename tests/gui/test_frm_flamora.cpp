@@ -1,5 +1,6 @@
 // The burner window's wiring: replies land in their controls, buttons send
-// their requests, long exchanges end in their message box. The decoding and
+// their requests or say that nothing went out, long exchanges end in their
+// message box. The decoding and
 // the rules behind them are pinned in the unit tests.
 #include <gtest/gtest.h>
 
@@ -14,6 +15,7 @@
 #include "TestUtil.h"
 #include "burner/ui/frmAllParams.h"
 #include "burner/ui/frmExtra.h"
+#include "burner/SingleParam.h"
 #include "burner/ui/frmFlamora.h"
 
 using namespace tuvik;
@@ -107,6 +109,14 @@ TEST_F(FlamoraTest, LoadButtonsAndTheSingleParameterPanel) {
     QTest::keyClicks(combo->lineEdit(), QStringLiteral("300"));
     EXPECT_EQ(Edit("txtOso")->text(), QStringLiteral("300"));
     s.link.Clear();
+    s.link.open = false;  // each says that it sent nothing
+    Click("btnCalLambda");
+    Click("Command1");
+    EXPECT_EQ(std::tuple(s.dialogs.messages.size(), s.dialogs.messages.value(0).text,
+                         s.dialogs.messages.value(1).text),
+              std::tuple(qsizetype{2}, NotSentMessage(), NotSentMessage()));
+    s.link.open = true;
+    s.dialogs.messages.clear();
     Click("btnCalLambda");
     Click("Command1");
     Edit("txtValue")->setText(QStringLiteral("256"));

@@ -149,6 +149,19 @@ TEST_F(UploadTest, TwoAcknowledgementsOrALostLinkFailAndNothingFollows) {
     EXPECT_FALSE(ExchangeGuard::Busy() || upload.pauseTimer().isActive());
 }
 
+// The count stops at 32767 rather than wrapping round into a failure.
+TEST_F(UploadTest, AcknowledgementsPastTheCountsEndStillCount) {
+    upload.setPauseMs(1);
+    link.onPacket = [this](const QByteArray&) {
+        for (int i = 0; i < (link.packets.size() == 1 ? 32768 : 0); ++i) {
+            emit answers.writeAcknowledged(true);
+        }
+    };
+    ASSERT_EQ(upload.start(&link, GoodSet()), ParamSetUpload::Start::Started);
+    ASSERT_TRUE(Finished());
+    EXPECT_TRUE(results[0].first);
+}
+
 TEST_F(UploadTest, UnreadOrBadSetsAndBusyOrClosedLinksSendNothing) {
     EXPECT_EQ(upload.start(&link, QStringList(10, "0") + GoodSet().mid(10)),
               ParamSetUpload::Start::GetInstead);

@@ -2,8 +2,6 @@
 // dispatcher, all against literal bytes as they are on the wire.
 #include <gtest/gtest.h>
 
-#include <QSignalSpy>
-
 #include <algorithm>
 #include <cmath>
 #include <set>
@@ -162,12 +160,9 @@ TEST_F(DispatcherTest, StatusRecordsAcknowledgementsAndMemoryReads) {
          {"7D 00 9F 06", "7D 00 A0 06", "40 9C 93 07", "7D 00 94 07", "01 02 03"}) {
         Reply(0x55, word);  // 125 at 1695, 1696, 40000 at 1939, 125 at 1940, too short
     }
-    EXPECT_EQ(rec.values, (std::vector<std::tuple<int32_t, int32_t, bool>>{{200, 300, false},
-                                                                           {7, 300, false},
-                                                                           {125, 1695, true},
-                                                                           {125, 1696, true},
-                                                                           {40000, 1939, true},
-                                                                           {125, 1940, true}}));
+    using Values = std::vector<std::tuple<int32_t, int32_t, bool>>;
+    EXPECT_EQ(rec.values, (Values{{200, 300, false}, {7, 300, false}, {125, 1695, true},
+                                  {125, 1696, true}, {40000, 1939, true}, {125, 1940, true}}));
     EXPECT_EQ(rec.histogram,
               (std::vector<std::pair<int32_t, int32_t>>{{125, 1696}, {40000, 1939}}));
 }
@@ -236,9 +231,7 @@ TEST_F(DispatcherTest, MeasurementsInTheOldLayoutTakeWhatTheReplyHolds) {
         readings.Merge(Meas());  // what a short reply leaves out stays as it was
         EXPECT_EQ(ReadingTexts(readings), texts) << size;
     }
-    EXPECT_EQ(std::count_if(rec.measurements.begin(), rec.measurements.end(),
-                            [](const BurnerMeasurements& m) { return m.complete; }),
-              4);
+    EXPECT_EQ(std::ranges::count(rec.measurements, true, &BurnerMeasurements::complete), 4);
     readings = {};
     readings.Merge(Meas());
     EXPECT_EQ(ReadingText(readings, BurnerReading::Tgas), texts[0]);
@@ -292,7 +285,7 @@ TEST_F(DispatcherTest, UsageCountersAndTheParameterSet) {
     EXPECT_EQ(rec.paramSets, std::vector<std::vector<uint8_t>>{set});
 }
 
-TEST_F(DispatcherTest, RepliesWithoutActionAndMissingOrFailingWindows) {
+TEST_F(DispatcherTest, RepliesWithoutActionAndFailingListeners) {
     for (uint8_t c : {0x80, 0x81, 0x85, 0x88, 0x8E, 0x8F, 0x91, 0x93, 0x95, 0x99, 0x83, 0x8A}) {
         Reply(c, "00 00 80 3F 00 00 00 40 00 00 40 40 00 00 80 40");
     }
@@ -311,10 +304,4 @@ TEST_F(DispatcherTest, RepliesWithoutActionAndMissingOrFailingWindows) {
                            "reply are not reported.",
                            "Handling of reply 0x55 failed (unknown error); later failures of this "
                            "reply are not reported."}));
-    ReplyDispatcher bare(loops, state);  // nothing listens
-    QSignalSpy acks(&bare, &DeviceAnswers::writeAcknowledged);
-    for (uint8_t c : {0x92, 0x82, 0x8B, 0x55, 0x8C, 0xAA, 0x94, 0x97, 0x5C, 0x84, 0x86}) {
-        bare.HandleReply(c, std::vector<uint8_t>(88, 1));
-    }
-    EXPECT_EQ(acks.count(), 1);
 }
