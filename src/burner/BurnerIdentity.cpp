@@ -4,7 +4,7 @@
 
 namespace tuvik {
 
-QString ApplyIdentification(BurnerIdentity& id, std::span<const uint8_t> d) {
+void ApplyIdentification(BurnerIdentity& id, std::span<const uint8_t> d) {
     if (d.size() >= 2) {
         const auto v = static_cast<int16_t>(d[0] | (d[1] << 8));
         id.BurnerHwVersion = static_cast<float>(v) / 1000.0f;
@@ -15,7 +15,6 @@ QString ApplyIdentification(BurnerIdentity& id, std::span<const uint8_t> d) {
     if (d.size() >= 4) {
         id.BurnerDevType = d[3];
     }
-    return IdentificationTitle(id);
 }
 
 QString IdentificationTitle(const BurnerIdentity& id) {

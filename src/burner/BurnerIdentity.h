@@ -33,12 +33,11 @@ struct BurnerIdentity {
 };
 
 // Takes the identification from the start of a 0x84 reply, field by field:
-// a field the reply is too short to hold keeps its earlier value. Returns the
-// burner window's title, for example
-// "FlamoraBurner, hw_ver 1506 feat 3 devType:100".
-QString ApplyIdentification(BurnerIdentity& id, std::span<const uint8_t> d);
+// a field the reply is too short to hold keeps its earlier value.
+void ApplyIdentification(BurnerIdentity& id, std::span<const uint8_t> d);
 
-// The title for an identification as it stands.
+// The burner window's title for an identification as it stands, for example
+// "FlamoraBurner, hw_ver 1506 feat 3 devType:100".
 QString IdentificationTitle(const BurnerIdentity& id);
 
 }  // namespace tuvik

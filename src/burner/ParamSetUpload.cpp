@@ -10,8 +10,8 @@ const QString ParamSetUpload::kOkText = QStringLiteral("Flamora parameters uploa
 const QString ParamSetUpload::kFailText = QStringLiteral("Parameters upload FAILLED!!");
 const QString ParamSetUpload::kExchangeName = QStringLiteral("parameter set upload");
 
-ParamSetUpload::ParamSetUpload(int16_t* writeAckCount, QObject* parent)
-    : QObject(parent), sequence_(writeAckCount) {
+ParamSetUpload::ParamSetUpload(const DeviceAnswers* answers, QObject* parent)
+    : QObject(parent), sequence_(answers) {
     connect(&sequence_, &AckedWriteSequence::progress, this, &ParamSetUpload::progress);
     connect(&sequence_, &AckedWriteSequence::finished, this,
             [this](AckedWriteSequence::Outcome outcome) {

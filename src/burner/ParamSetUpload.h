@@ -41,15 +41,11 @@ class ParamSetUpload : public QObject {
         Refused,     // nothing was sent; the reason says why
     };
 
-    // writeAckCount: the shared acknowledgement counter (not owned).
-    explicit ParamSetUpload(int16_t* writeAckCount = nullptr, QObject* parent = nullptr);
+    // answers: where the reply dispatcher announces the acknowledgements; any
+    // refusal fails the upload, whatever the count of positive ones.
+    explicit ParamSetUpload(const DeviceAnswers* answers = nullptr, QObject* parent = nullptr);
     // A running upload is abandoned quietly: the refresh request is put back.
     ~ParamSetUpload() override;
-
-    void setWriteAckCounter(int16_t* counter) { sequence_.setAckCounter(counter); }
-    // The counter of refused acknowledgements: any refusal fails the upload,
-    // whatever the count of positive ones.
-    void setWriteRefusedCounter(int16_t* counter) { sequence_.setRefusedCounter(counter); }
     void setPauseMs(int ms) { pauseMs_ = ms; }
     int pauseMs() const { return pauseMs_; }
     // The pause under way, for tests that note its length and cut it short.

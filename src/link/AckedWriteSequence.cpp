@@ -1,5 +1,8 @@
 #include "link/AckedWriteSequence.h"
 
+#include <limits>
+
+#include "link/DeviceAnswers.h"
 #include "link/DeviceLink.h"
 #include "link/SerialSpeed.h"
 
@@ -29,10 +32,21 @@ AckedWriteSequence::Step AckedWriteSequence::RefreshBack() {
     return {Step::Kind::RefreshBack, 0, {}, {}};
 }
 
-AckedWriteSequence::AckedWriteSequence(int16_t* acks, int16_t* refused, QObject* parent)
-    : QObject(parent), acks_(acks), refused_(refused) {
+AckedWriteSequence::AckedWriteSequence(const DeviceAnswers* answers, QObject* parent)
+    : QObject(parent) {
     timer_.setSingleShot(true);
     connect(&timer_, &QTimer::timeout, this, &AckedWriteSequence::Run);
+    if (answers) {
+        connect(answers, &DeviceAnswers::writeAcknowledged, this,
+                &AckedWriteSequence::Acknowledged);
+    }
+}
+
+void AckedWriteSequence::Acknowledged(bool accepted) {
+    int16_t& count = accepted ? acks_ : refused_;
+    if (running_ && count < std::numeric_limits<int16_t>::max()) {
+        ++count;
+    }
 }
 
 AckedWriteSequence::~AckedWriteSequence() {
@@ -60,13 +74,8 @@ AckedWriteSequence::Start AckedWriteSequence::start(DeviceLink* link, Plan plan,
     if (!link || !link->PortOpen()) {
         Fail(kTextPortNotOpen);
     } else {
-        ownAcks_ = 0;
-        if (acks_) {
-            *acks_ = 0;
-        }
-        if (refused_) {
-            *refused_ = 0;
-        }
+        acks_ = 0;
+        refused_ = 0;
         Run();
     }
     starting_ = false;
@@ -111,10 +120,8 @@ void AckedWriteSequence::Run() {
     if (!running_) {
         return;
     }
-    const int16_t acks = acks_ ? *acks_ : ownAcks_;
-    const bool refused = refused_ && *refused_ > 0;
-    Finish(plan_.accept && plan_.accept(acks) && !refused ? Outcome::Accepted
-                                                          : Outcome::NotAcknowledged,
+    Finish(plan_.accept && plan_.accept(acks_) && refused_ == 0 ? Outcome::Accepted
+                                                                : Outcome::NotAcknowledged,
            QString());
 }
 

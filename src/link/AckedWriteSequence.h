@@ -5,9 +5,9 @@
 // acknowledgements counted meanwhile, and on success the command that tells
 // the device to take the new values into use.
 //
-// The run goes on a timer so that the window stays responsive and the reply
-// dispatcher counts the acknowledgements as they arrive (into counters owned
-// elsewhere: positive and refused ones). Only one long exchange with the
+// The run goes on a timer so that the window stays responsive; it counts the
+// acknowledgements the reply dispatcher announces while it runs (positive and
+// refused ones). Only one long exchange with the
 // device runs at a time; a link that goes away ends the run as failed. The
 // data request comes back however the run ends: on, or as it was before.
 
@@ -24,6 +24,7 @@
 
 namespace tuvik {
 
+class DeviceAnswers;
 class DeviceLink;
 
 class AckedWriteSequence : public QObject {
@@ -70,21 +71,13 @@ class AckedWriteSequence : public QObject {
         NotSent,  // it failed before its first pause; it is over, no signal follows
     };
 
-    // acks, refused: the dispatcher's counters (not owned); without the
-    // first no run is accepted, without the second none is refused.
-    explicit AckedWriteSequence(int16_t* acks = nullptr, int16_t* refused = nullptr,
-                                QObject* parent = nullptr);
+    // answers: where the acknowledgements are announced (not owned); without
+    // them no run is accepted.
+    explicit AckedWriteSequence(const DeviceAnswers* answers = nullptr, QObject* parent = nullptr);
     // A running sequence is abandoned.
     ~AckedWriteSequence() override;
 
-    void setCounters(int16_t* acks, int16_t* refused) {
-        acks_ = acks;
-        refused_ = refused;
-    }
-    void setAckCounter(int16_t* acks) { acks_ = acks; }
-    void setRefusedCounter(int16_t* refused) { refused_ = refused; }
-
-    // The counters are set to 0 once the link is found open. notSent, when
+    // The count starts at 0 once the link is found open. notSent, when
     // given, says why a run that ended before its first pause failed.
     Start start(DeviceLink* link, Plan plan, QString* notSent = nullptr);
     bool running() const { return running_; }
@@ -100,15 +93,17 @@ class AckedWriteSequence : public QObject {
     void finished(tuvik::AckedWriteSequence::Outcome outcome, const QString& why);
 
   private:
+    // One acknowledgement; counted while a run is under way, each count
+    // stopping at 32767 rather than wrapping.
+    void Acknowledged(bool accepted);
     void Run();
     void Fail(const QString& why);
     void Finish(Outcome outcome, const QString& why);
     void RestoreRefresh();
     void Stop();
 
-    int16_t* acks_;
-    int16_t* refused_;
-    int16_t ownAcks_ = 0;  // stands in when no shared counter is given
+    int16_t acks_ = 0;
+    int16_t refused_ = 0;
     Plan plan_;
     size_t next_ = 0;
     QPointer<DeviceLink> link_;

@@ -33,7 +33,7 @@ PidEditorController::PidEditorController(const PidEditorContext& context, PidEdi
       ctx_(context),
       view_(view),
       safeSend_(context, view),
-      currentValues_(context.loops, context.statusRecords) {
+      currentValues_(context.loops, context.answers) {
     connect(&currentValues_, &PidStatusRead::finished, this,
             &PidEditorController::CurrentValuesRead);
     connect(&safeSend_, &PidSafeSend::busyChanged, this, &PidEditorController::locksChanged);

@@ -14,6 +14,7 @@
 
 namespace tuvik {
 
+class DeviceAnswers;
 class DeviceLink;
 class MessageLog;
 class PidLoops;
@@ -39,9 +40,8 @@ struct PidEditorContext {
     PidLoops& loops;
     UserDialogs& dialogs;
     MessageLog& log;
-    // The shared counters of positive and refused write acknowledgements.
-    int16_t* writeAckCount = nullptr;
-    int16_t* writeRefusedCount = nullptr;
+    // Where the write acknowledgements and the status records are announced.
+    const DeviceAnswers* answers = nullptr;
     // The active link (may be none).
     std::function<DeviceLink*()> link;
     // Whether sends and reads go through the TCP relay (they wait longer).
@@ -49,8 +49,6 @@ struct PidEditorContext {
     // The main window's title now, and a new one.
     std::function<QString()> caption;
     std::function<void(const QString&)> setCaption;
-    // Status records the selected loop has taken so far (the dispatcher counts them).
-    std::function<uint64_t()> statusRecords;
     // Where the backups before a send go.
     std::function<QString()> backupDir;
     // The path of a data file (the default *.PID files) from its relative path.

@@ -17,8 +17,8 @@ PidSafeSend::PidSafeSend(const PidEditorContext& context, PidEditorView& view, Q
     : QObject(parent),
       ctx_(context),
       view_(view),
-      send_(context.writeAckCount, nullptr, context.writeRefusedCount),
-      statusRead_(context.loops, context.statusRecords) {
+      send_(context.answers),
+      statusRead_(context.loops, context.answers) {
     connect(&statusRead_, &PidStatusRead::finished, this, &PidSafeSend::ReadFinished);
     connect(&send_, &PidSettingsSend::progress, this, &PidSafeSend::progress);
     connect(&send_, &PidSettingsSend::finished, this, &PidSafeSend::SendFinished);

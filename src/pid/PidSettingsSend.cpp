@@ -135,9 +135,8 @@ QString PidSettingsSend::SuccessCaption() {
            QStringLiteral(" PID settings sent successfully!");
 }
 
-PidSettingsSend::PidSettingsSend(int16_t* writeAckCount, QObject* parent,
-                                 int16_t* writeRefusedCount)
-    : QObject(parent), sequence_(writeAckCount, writeRefusedCount) {
+PidSettingsSend::PidSettingsSend(const DeviceAnswers* answers, QObject* parent)
+    : QObject(parent), sequence_(answers) {
     connect(&sequence_, &AckedWriteSequence::progress, this, &PidSettingsSend::progress);
     connect(&sequence_, &AckedWriteSequence::finished, this, &PidSettingsSend::Ended);
 }

@@ -70,10 +70,8 @@ class PidSettingsSend : public QObject {
     };
     static std::array<Write, kWrites> ParameterWrites(const clsPID& T);
 
-    // writeAckCount, writeRefusedCount: the counters of positive and refused
-    // acknowledgements the reply dispatcher raises (the second may be absent).
-    explicit PidSettingsSend(int16_t* writeAckCount, QObject* parent = nullptr,
-                             int16_t* writeRefusedCount = nullptr);
+    // answers: where the reply dispatcher announces the acknowledgements.
+    explicit PidSettingsSend(const DeviceAnswers* answers, QObject* parent = nullptr);
     // A running send is abandoned quietly; the data request is put back on.
     ~PidSettingsSend() override;
 

@@ -1,5 +1,6 @@
 #include "pid/PidStatusRead.h"
 
+#include "link/DeviceAnswers.h"
 #include "link/DeviceLink.h"
 #include "link/Packet.h"
 #include "pid/PidLoops.h"
@@ -9,19 +10,21 @@ namespace tuvik {
 
 const QString PidStatusRead::kExchangeName = QStringLiteral("PID settings check");
 
-PidStatusRead::PidStatusRead(PidLoops& loops, std::function<uint64_t()> statusRecords,
-                             QObject* parent)
-    : QObject(parent),
-      loops_(loops),
-      statusRecords_(std::move(statusRecords)),
-      read_(kExchangeName) {
-    poll_.setInterval(kPollMs);
-    connect(&poll_, &QTimer::timeout, this, [this] {
-        if (Answered()) {
-            read_.Answered(1);
-        }
-    });
+PidStatusRead::PidStatusRead(PidLoops& loops, const DeviceAnswers* answers, QObject* parent)
+    : QObject(parent), loops_(loops), read_(kExchangeName) {
+    if (answers) {
+        connect(answers, &DeviceAnswers::statusRecordTaken, this, &PidStatusRead::RecordTaken);
+    }
     connect(&read_, &DeviceRead::finished, this, &PidStatusRead::Ended);
+}
+
+void PidStatusRead::RecordTaken() {
+    if (!running()) {
+        return;
+    }
+    answered_ = true;
+    // A check ends with the record; "Get current values" lasts its whole time.
+    read_.Answered(1);
 }
 
 bool PidStatusRead::start(DeviceLink* link, bool overTcp, Kind kind) {
@@ -30,7 +33,6 @@ bool PidStatusRead::start(DeviceLink* link, bool overTcp, Kind kind) {
         return false;
     }
     const PidSettings held = loop->Settings();
-    const uint64_t records = statusRecords_();
     const int ms = kind == Kind::Show ? kShowMs : readMs_ + (overTcp ? tcpExtraMs_ : 0);
     const bool started = read_.Start(
         link, 1, ms,
@@ -46,17 +48,13 @@ bool PidStatusRead::start(DeviceLink* link, bool overTcp, Kind kind) {
     }
     kind_ = kind;
     held_ = held;
-    recordsAtStart_ = records;
-    if (kind == Kind::Check) {
-        poll_.start();
-    }
+    answered_ = false;
     return true;
 }
 
 void PidStatusRead::abandon() {
     if (running()) {
         read_.Abandon();
-        poll_.stop();
         if (kind_ == Kind::Check) {
             if (clsPID* loop = loops_.Selected()) {
                 loop->SetSettings(held_);
@@ -66,12 +64,11 @@ void PidStatusRead::abandon() {
 }
 
 void PidStatusRead::Ended() {
-    poll_.stop();
     std::optional<PidSettings> device;
     if (clsPID* loop = loops_.Selected()) {
         // A check whose link went away has no answer to judge by; values
         // shown to the operator are shown whenever they came.
-        if (Answered() && (kind_ == Kind::Show || !read_.lost())) {
+        if (answered_ && (kind_ == Kind::Show || !read_.lost())) {
             device = PidStatusSettings(loop->StatusBytes());
         }
         if (kind_ == Kind::Check) {

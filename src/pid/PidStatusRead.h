@@ -1,6 +1,6 @@
 #pragma once
 // One read of the selected loop's status record (0x81 -> 0x82), as a
-// DeviceRead: the request, the record counted by the reply dispatcher, a
+// DeviceRead: the request, the record the reply dispatcher announces, a
 // bounded wait, one exchange at a time. Two kinds:
 //
 //  - Check, the reads just before a send's confirmation and after the send:
@@ -20,8 +20,6 @@
 #include <QObject>
 #include <QTimer>
 
-#include <cstdint>
-#include <functional>
 #include <optional>
 
 #include "link/DeviceRead.h"
@@ -30,26 +28,25 @@
 
 namespace tuvik {
 
+class DeviceAnswers;
 class DeviceLink;
 class PidLoops;
 
 class PidStatusRead : public QObject {
     Q_OBJECT
   public:
-    // The check's normal time, what the TCP relay adds, and how often the
-    // arrival of the record is looked for; the time of "Get current values".
+    // The check's normal time and what the TCP relay adds; the time of "Get
+    // current values".
     static constexpr int kReadMs = 300;
     static constexpr int kTcpExtraMs = PidSettingsSend::kTcpExtraMs;
-    static constexpr int kPollMs = 10;
     static constexpr int kShowMs = 300;
     static const QString kExchangeName;
 
     enum class Kind { Check, Show };
 
-    // statusRecords: how many status records the selected loop has taken so
-    // far (the dispatcher counts them); a read that saw none got no answer.
-    PidStatusRead(PidLoops& loops, std::function<uint64_t()> statusRecords,
-                  QObject* parent = nullptr);
+    // answers: where the dispatcher announces the records the selected loop
+    // took; a read that heard none got no answer.
+    PidStatusRead(PidLoops& loops, const DeviceAnswers* answers, QObject* parent = nullptr);
 
     void setTimes(int readMs, int tcpExtraMs) {
         readMs_ = readMs;
@@ -70,17 +67,15 @@ class PidStatusRead : public QObject {
     void finished(std::optional<tuvik::PidSettings> device);
 
   private:
-    bool Answered() const { return statusRecords_() != recordsAtStart_; }
+    void RecordTaken();
     void Ended();
 
     PidLoops& loops_;
-    std::function<uint64_t()> statusRecords_;
     DeviceRead read_;
-    QTimer poll_;
     int readMs_ = kReadMs;
     int tcpExtraMs_ = kTcpExtraMs;
     Kind kind_ = Kind::Check;
-    uint64_t recordsAtStart_ = 0;
+    bool answered_ = false;
     PidSettings held_;
 };
 

@@ -6,6 +6,7 @@
 
 #include "burner/BurnerTables.h"
 #include "link/Packet.h"
+#include "link/ReplyLayouts.h"
 #include "link/RxState.h"
 #include "pid/clsPID.h"
 #include "support/CsvWriter.h"
@@ -53,51 +54,50 @@ QString Received(uint8_t cmd, std::span<const uint8_t> d, size_t n) {
     switch (cmd) {
         case Cmd::LiveValues:
         case Cmd::LiveValuesQuiet:
-            if (n >= 16) {
+            if (LiveSingle(d, kLiveSingles - 1)) {
                 QStringList v;
                 for (size_t i = 0; i < clsPID::kLiveReplyOrder.size(); ++i) {
                     v << LiveFieldName(clsPID::kLiveReplyOrder[i]) + u' ' +
-                             Number(GetSingle(d, 4 * i));
+                             Number(*LiveSingle(d, i));
                 }
                 return QStringLiteral("live values: ") + v.join(QStringLiteral(", "));
             }
             return QStringLiteral("live values (short)");
         case Cmd::WriteAck:
-            return d[0] != 0 ? QStringLiteral("write acknowledged")
-                             : QStringLiteral("write refused");
+            return WriteAccepted(d) ? QStringLiteral("write acknowledged")
+                                    : QStringLiteral("write refused");
         case Cmd::ByteValue:
-            if (n >= 3) {
-                return QStringLiteral("memory byte at %1 = %2").arg(U16(d, 1)).arg(d[0]);
+            if (const auto v = DecodeByteValue(d)) {
+                return QStringLiteral("memory byte at %1 = %2").arg(v->address).arg(v->value);
             }
             break;
         case Cmd::ReadWord:
-            if (n >= 4) {
-                return QStringLiteral("memory word at %1 = %2").arg(U16(d, 2)).arg(U16(d, 0));
+            if (const auto v = DecodeWordValue(d)) {
+                return QStringLiteral("memory word at %1 = %2").arg(v->address).arg(v->value);
             }
             break;
         case Cmd::AnalogValues:
-            if (n >= 16) {
+            if (const auto inputs = DecodeAnalogInputs(d)) {
                 QStringList v;
-                for (size_t k = 0; k < 8; ++k) {
-                    v << QString::number(U16(d, 2 * k));
+                for (const uint16_t input : *inputs) {
+                    v << QString::number(input);
                 }
                 return QStringLiteral("analog inputs: ") + v.join(QStringLiteral(", "));
             }
             break;
         case Cmd::ActuatorEvent:
-            if (n >= 5 && d[0] < kActivityNameCount) {
-                const uint32_t tenths = d[2] | (d[3] << 8) | (d[4] << 16);
-                return ActivityNames()[d[0]].trimmed() +
-                       ((d[1] & 0x80) ? QStringLiteral(" started at ")
-                                      : QStringLiteral(" stopped at ")) +
-                       QString::number(tenths / 10.0) + QStringLiteral(" s, state ") +
-                       StateNames()[d[1] & 0x7F];
+            if (const auto r = DecodeActuatorReport(d)) {
+                return ActivityNames()[r->actuator].trimmed() +
+                       (r->started ? QStringLiteral(" started at ")
+                                   : QStringLiteral(" stopped at ")) +
+                       QString::number(r->tenths / 10.0) + QStringLiteral(" s, state ") +
+                       StateNames()[r->state];
             }
             break;
         case Cmd::StatusRecord:
             return QStringLiteral("loop status record (%1 bytes)").arg(n);
         case Cmd::Alarm:
-            return d[0] != 0 ? QStringLiteral("alarm on") : QStringLiteral("alarm off");
+            return AlarmOn(d) ? QStringLiteral("alarm on") : QStringLiteral("alarm off");
         case Cmd::DeviceStarted:
             return QStringLiteral("device started (%1)").arg(d[0]);
         case Cmd::Measurements:

@@ -1,23 +1,17 @@
 #include "shell/ReplyDispatcher.h"
 
 #include <exception>
-#include <limits>
 
 #include "burner/BurnerTables.h"
 #include "link/Packet.h"
+#include "link/ReplyLayouts.h"
 #include "support/EventLog.h"
 #include "support/LocaleText.h"
 #include "support/Numbers.h"
 
 namespace tuvik {
 
-namespace {
-
-bool Has(std::span<const uint8_t> d, size_t first, size_t count) {
-    return first + count <= d.size();
-}
-
-}  // namespace
+static_assert(kActuators == kActivityNameCount, "every actuator has its name");
 
 ReplyDispatcher::ReplyDispatcher(PidLoops& loops, DispatchState& state)
     : loops_(loops), state_(state), timeText_([] { return LocaleTimeOfDayNow(); }) {}
@@ -65,15 +59,12 @@ void ReplyDispatcher::Dispatch(uint8_t command, std::span<const uint8_t> d) {
             emit loopSelected(d[0]);
             break;
         case Cmd::WriteAck:
-            if (d[0] != 0 && state_.WriteAckCount < std::numeric_limits<int16_t>::max()) {
-                ++state_.WriteAckCount;
-            } else if (d[0] == 0 &&
-                       state_.WriteRefusedCount < std::numeric_limits<int16_t>::max()) {
-                ++state_.WriteRefusedCount;
-            }
+            emit writeAcknowledged(WriteAccepted(d));
             break;
         case Cmd::ByteValue:
-            ByteRead(d);
+            if (const auto v = DecodeByteValue(d)) {
+                emit memoryValue(v->value, v->address, false);
+            }
             break;
         case Cmd::ReadWord:
             WordRead(d);
@@ -85,36 +76,24 @@ void ReplyDispatcher::Dispatch(uint8_t command, std::span<const uint8_t> d) {
             ActuatorEvent(d);
             break;
         case Cmd::DeviceStarted:
-            Caption(QStringLiteral("Device started (") + QString::number(d[0]) +
-                    QStringLiteral(") ") + timeText_());
+            emit captionLine(QStringLiteral("Device started (") + QString::number(d[0]) +
+                             QStringLiteral(") ") + timeText_());
             break;
         case Cmd::Alarm:
-            if (main_) {
-                main_->SetAlarm(d[0] != 0);
-            }
-            if ((d[0] != 0) != alarm_) {
-                alarm_ = d[0] != 0;
+            emit alarmShown(AlarmOn(d));
+            if (AlarmOn(d) != alarm_) {
+                alarm_ = AlarmOn(d);
                 emit alarmChanged(alarm_);
             }
             break;
         case Cmd::Measurements:
-            if (burner_) {
-                const BurnerMeasurements m = DecodeBurnerMeasurements(d, state_.burner);
-                burner_->ShowMeasurements(m);
-                if (m.complete) {
-                    burner_->MeasuresUpdated();
-                }
-            }
+            emit burnerMeasurements(d);
             break;
         case Cmd::UsageReply:
-            if (burner_) {
-                burner_->ShowUsageTimes(DecodeBurnerUsageTimes(d));
-            }
+            emit usageCounters(DecodeBurnerUsageTimes(d));
             break;
         case Cmd::ParamSet:
-            if (burner_) {
-                burner_->ParamSetReceived(d);
-            }
+            emit parameterSet(d);
             break;
         default:
             // 0x81, 0x85, 0x88, 0x8E, 0x8F, 0x91, 0x93, 0x95, 0x99 are
@@ -123,26 +102,22 @@ void ReplyDispatcher::Dispatch(uint8_t command, std::span<const uint8_t> d) {
     }
 }
 
-void ReplyDispatcher::Caption(const QString& text) {
-    if (main_) {
-        main_->SetCaption(text);
-    }
-}
-
 void ReplyDispatcher::StatusRecord(std::span<const uint8_t> d) {
-    Caption(QStringLiteral("PID luku onnistui ") + timeText_());
+    emit captionLine(QStringLiteral("PID luku onnistui ") + timeText_());
     // A refused record answers no read: the loop still holds the previous one.
     if (clsPID* loop = loops_.Selected(); loop && loop->SetStatusData(d)) {
-        ++statusRecords_;
+        emit statusRecordTaken(loops_.selectedIndex());
     }
 }
 
 void ReplyDispatcher::LiveValues(std::span<const uint8_t> d, bool refresh) {
     const auto& kOrder = clsPID::kLiveReplyOrder;
+    static_assert(clsPID::kLiveReplyOrder.size() == kLiveSingles);
     for (size_t i = 0; i < kOrder.size(); ++i) {
         // The selected loop is looked up again before every step.
         clsPID* loop = loops_.Selected();
-        if (!loop || !Has(d, 4 * i, 4) || !loop->WriteLiveSingle(kOrder[i], GetSingle(d, 4 * i))) {
+        const std::optional<float> v = LiveSingle(d, i);
+        if (!loop || !v || !loop->WriteLiveSingle(kOrder[i], *v)) {
             return;
         }
     }
@@ -157,41 +132,25 @@ void ReplyDispatcher::LiveValues(std::span<const uint8_t> d, bool refresh) {
     }
 }
 
-void ReplyDispatcher::ByteRead(std::span<const uint8_t> d) {
-    if (!Has(d, 0, 3)) {
-        return;
-    }
-    const int32_t value = d[0];
-    const int32_t address = U16(d, 1);
-    if (burner_) {
-        burner_->ValueRead(value, address, false);
-    }
-    if (allParams_ && allParams_->AllParamsOpen()) {
-        allParams_->DataUpdate(value, address);
-    }
-}
-
 void ReplyDispatcher::WordRead(std::span<const uint8_t> d) {
-    if (!Has(d, 0, 4)) {
+    const auto v = DecodeWordValue(d);
+    if (!v) {
         return;
     }
-    const int32_t value = U16(d, 0);
-    const int32_t address = U16(d, 2);
-    if (burner_) {
-        burner_->ValueRead(value, address, true);
-    }
+    emit memoryValue(v->value, v->address, true);
     // Counters above 32767 are passed on as read rather than lost.
-    if (histogram_ && address >= kHistogramFirst && address < kHistogramEnd) {
-        histogram_->addHistogramEntry(value, address);
+    if (v->address >= kHistogramFirst && v->address < kHistogramEnd) {
+        emit histogramPart(v->value, v->address);
     }
 }
 
 void ReplyDispatcher::AnalogInputs(std::span<const uint8_t> d) {
-    if (!Has(d, 0, 16)) {
+    const auto inputs = DecodeAnalogInputs(d);
+    if (!inputs) {
         return;
     }
     for (int k = 0; k < 8; ++k) {
-        const auto v = static_cast<float>(U16(d, static_cast<size_t>(2 * k)));
+        const auto v = static_cast<float>((*inputs)[static_cast<size_t>(k)]);
         TrendArray& arr = k < 4 ? state_.AnalogTrend1 : state_.AnalogTrend2;
         arr.PushValue(k % 4, v, kAnalogCeiling, true);
     }
@@ -201,16 +160,14 @@ void ReplyDispatcher::AnalogInputs(std::span<const uint8_t> d) {
 }
 
 void ReplyDispatcher::ActuatorEvent(std::span<const uint8_t> d) {
-    if (!Has(d, 0, 5) || d[0] >= kActivityCount || !messages_) {
+    const auto r = DecodeActuatorReport(d);
+    if (!r) {
         return;
     }
-    const uint8_t s = d[1];
-    const uint32_t u24 = d[2] | (d[3] << 8) | (d[4] << 16);
-    const auto value = static_cast<float>(u24 / 10.0);
-    messages_->ActuatorEvent(
-        ActivityNames()[d[0]],
-        ((s & 0x80) ? QStringLiteral(" started ") : QStringLiteral(" stopped ")), SingleText(value),
-        StateNames()[s & 0x7F]);
+    const auto value = static_cast<float>(r->tenths / 10.0);
+    emit actuatorEvent(ActivityNames()[r->actuator],
+                       r->started ? QStringLiteral(" started ") : QStringLiteral(" stopped "),
+                       SingleText(value), StateNames()[r->state]);
 }
 
 }  // namespace tuvik

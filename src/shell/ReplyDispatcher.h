@@ -1,15 +1,15 @@
 #pragma once
-// Routes every complete reply from either link: live values and status
-// records to the selected loop, burner measurements and counters to the
-// burner window, memory reads to the parameter and histogram windows,
-// actuator events to the message log, acknowledgements to the write counter
-// and a few status lines to the main window. It keeps nothing of its own
-// between replies. A reply too short for what a case reads does what its
-// bytes allow and stops there; nothing is read past the data and nothing is
-// thrown out of HandleReply: a window that fails on a reply is reported in
-// the event log (once per reply kind) and the link goes on.
+// Routes every complete reply from either link and announces what arrived:
+// live values and status records go into the selected loop, analog inputs
+// into their trends; everything else is announced with its decoded values
+// for the models that keep it (the burner model, the message log, the
+// acknowledged write sequence, the main window). It calls no window and
+// keeps nothing of its own between replies but the alarm. A reply too short
+// for what a case reads does what its bytes allow and stops there; nothing
+// is read past the data and nothing is thrown out of HandleReply: a listener
+// that fails on a reply is reported in the event log (once per reply kind)
+// and the link goes on.
 
-#include <QObject>
 #include <QString>
 
 #include <bitset>
@@ -17,51 +17,38 @@
 #include <functional>
 #include <span>
 
+#include "burner/BurnerMeasurements.h"
+#include "link/DeviceAnswers.h"
 #include "link/DeviceLink.h"
 #include "pid/PidLoops.h"
 #include "shell/DispatchState.h"
-#include "shell/DispatchTargets.h"
 #include "trend/TrendArray.h"
 
 namespace tuvik {
 
-class ReplyDispatcher final : public QObject, public ReplyReceiver {
+class ReplyDispatcher final : public DeviceAnswers, public ReplyReceiver {
     Q_OBJECT
   public:
     // Addresses of the histogram words in the burner's memory: [first, end).
     static constexpr int kHistogramFirst = 1696;
     static constexpr int kHistogramEnd = 1940;
-    // Actuator numbers at or above this are not events we know.
-    static constexpr int kActivityCount = 11;
     static constexpr double kAnalogCeiling = 30000.0;
 
     ReplyDispatcher(PidLoops& loops, DispatchState& state);
 
-    void SetMainWindow(MainWindowTarget* t) { main_ = t; }
-    void SetBurnerWindow(BurnerWindowTarget* t) { burner_ = t; }
-    void SetAllParams(AllParamsTarget* t) { allParams_ = t; }
-    void SetHistogram(HistogramTarget* t) { histogram_ = t; }
-    void SetMessageLog(MessageLogTarget* t) { messages_ = t; }
     // The time of day in captions; the locale's time of now unless replaced.
     void SetTimeTextSource(std::function<QString()> fn);
     const std::function<QString()>& timeTextSource() const { return timeText_; }
 
     void HandleReply(uint8_t command, std::span<const uint8_t> data) override;
 
-    PidLoops& loops() { return loops_; }
-    DispatchState& state() { return state_; }
-    // Loop status records the selected loop has taken so far: a read that saw
-    // none did not happen.
-    uint64_t statusRecords() const { return statusRecords_; }
     // The controller's alarm as last reported.
     bool alarm() const { return alarm_; }
     // The alarm as the live controller last reported it, shown again after
     // a replay showed a recorded one (not an alarm that came or went).
     void PutBackAlarm(bool on) {
         alarm_ = on;
-        if (main_) {
-            main_->SetAlarm(on);
-        }
+        emit alarmShown(on);
     }
 
   signals:
@@ -77,26 +64,37 @@ class ReplyDispatcher final : public QObject, public ReplyReceiver {
     void loopSelected(int index);
     // The controller's alarm (0x94) came on or went off.
     void alarmChanged(bool on);
+    // The alarm as the main window shows it: every report (0x94), and the
+    // live one put back after a replay.
+    void alarmShown(bool on);
+    // A line for the main window's title bar (a status record, the device's start).
+    void captionLine(const QString& text);
+    // The burner's measurement reply (0x97), whose layout its identification decides.
+    void burnerMeasurements(std::span<const uint8_t> data);
+    // The usage counters (0x5C) the reply held.
+    void usageCounters(const tuvik::BurnerUsageTimes& usage);
+    // The parameter-set reply (0x84): the identification, then the parameter block.
+    void parameterSet(std::span<const uint8_t> data);
+    // A byte (0x8B) or word (0x55) of the burner's memory, with its address.
+    void memoryValue(int32_t value, int32_t address, bool word);
+    // A word of the histogram's range, the value as read (0..65535).
+    void histogramPart(int32_t value, int32_t address);
+    // An actuator's report (0x8C): actuator name, " started " or " stopped ",
+    // its clock and the program state, one column each in the daily file.
+    void actuatorEvent(const QString& device, const QString& activity, const QString& clock,
+                       const QString& state);
 
   private:
     void Dispatch(uint8_t command, std::span<const uint8_t> d);
     void LiveValues(std::span<const uint8_t> d, bool refresh);
     void StatusRecord(std::span<const uint8_t> d);
-    void ByteRead(std::span<const uint8_t> d);
     void WordRead(std::span<const uint8_t> d);
     void AnalogInputs(std::span<const uint8_t> d);
     void ActuatorEvent(std::span<const uint8_t> d);
-    void Caption(const QString& text);
 
     PidLoops& loops_;
     DispatchState& state_;
-    MainWindowTarget* main_ = nullptr;
-    BurnerWindowTarget* burner_ = nullptr;
-    AllParamsTarget* allParams_ = nullptr;
-    HistogramTarget* histogram_ = nullptr;
-    MessageLogTarget* messages_ = nullptr;
     std::function<QString()> timeText_;
-    uint64_t statusRecords_ = 0;
     bool alarm_ = false;
     // Reply kinds whose handling has failed once: the first failure of each
     // goes to the event log, repeats stay quiet.

@@ -14,31 +14,16 @@ namespace tuvik {
 // write or a file once the live link is back.
 struct Session::LiveState {
     std::array<clsPID, PidLoops::kCount> loops;
-    BurnerIdentity burner;
     LogReadings readings;
     TrendArray analog1;
     TrendArray analog2;
     bool alarm = false;
 };
 
-// Actuator events from the dispatcher become log messages.
-class Session::LogTarget : public MessageLogTarget {
-  public:
-    explicit LogTarget(MessageLog& log) : log_(log) {}
-    void ActuatorEvent(const QString& device, const QString& activity, const QString& clock,
-                       const QString& state) override {
-        log_.AddActuatorEvent(device, activity, clock, state);
-    }
-
-  private:
-    MessageLog& log_;
-};
-
 Session::Session(const AppPaths& paths, QObject* parent)
     : QObject(parent),
       paths_(paths),
       log_(std::make_unique<MessageLog>(paths.DailyDir())),
-      logTarget_(std::make_unique<LogTarget>(*log_)),
       connection_(std::make_unique<ConnectionController>(ctx_, *log_)),
       replay_(std::make_unique<ReplayController>(ctx_, *connection_)),
       recorder_(std::make_unique<SessionRecorder>(
@@ -60,6 +45,28 @@ Session::Session(const AppPaths& paths, QObject* parent)
     connect(&history_, &HistoryStore::failed, this, [this] {
         ctx_.setStatusNote(QStringLiteral("history"), QStringLiteral("history off"));
     });
+    WireBurner();
+}
+
+BurnerScope Session::burnerScope() {
+    return {
+        *burner_, params_, [this] { return paths_.ParamsHeaderPath(); },
+        [this] { return paths_.HasParamsHeader() ? QString() : NoParamsHeaderMessage(paths_); }};
+}
+
+void Session::WireBurner() {
+    burner_ = std::make_unique<BurnerModel>(
+        paths_.DailyDir(), *log_, [this] { return ctx_.activeLink(); }, &dispatcher_);
+    BurnerModel* b = burner_.get();
+    connect(&ctx_, &AppContext::linkConnectedChanged, b, &BurnerModel::LinkConnectedChanged);
+    connect(&b->measLog(), &MeasLog::userNotice, &ctx_, &AppContext::notifyUser);
+    // The history keeps the same rows, with the loops' seconds.
+    connect(&b->measLog(), &MeasLog::rowStored, &history_, &HistoryStore::AddBurnerRow);
+    connect(&dispatcher_, &ReplyDispatcher::burnerMeasurements, b, &BurnerModel::Measurements);
+    connect(&dispatcher_, &ReplyDispatcher::usageCounters, b, &BurnerModel::UsageCounters);
+    connect(&dispatcher_, &ReplyDispatcher::parameterSet, b, &BurnerModel::ParameterSet);
+    connect(&dispatcher_, &ReplyDispatcher::memoryValue, b, &BurnerModel::MemoryValue);
+    connect(&dispatcher_, &ReplyDispatcher::histogramPart, b, &BurnerModel::HistogramPart);
 }
 
 void Session::ReplayingChanged(bool on) {
@@ -108,6 +115,7 @@ void Session::ReplayingChanged(bool on) {
         log_->setDeviceEventClock({});
         RestoreLiveState();
     }
+    burner_->ReplayingChanged(on, [this] { return DeviceTime(); });
 }
 
 QDateTime Session::DeviceTime() const {
@@ -125,7 +133,6 @@ void Session::HoldLiveState() {
         // The replay's samples carry another clock: they do not continue these.
         loops_[i].ClearTrend();
     }
-    live_->burner = state_.burner;
     live_->readings = log_->readings();
     live_->analog1 = state_.AnalogTrend1;
     live_->analog2 = state_.AnalogTrend2;
@@ -142,7 +149,6 @@ void Session::RestoreLiveState() {
     for (int i = 0; i < PidLoops::kCount; ++i) {
         loops_[i] = live->loops[static_cast<size_t>(i)];
     }
-    state_.burner = live->burner;
     log_->setReadings(live->readings);
     state_.AnalogTrend1 = live->analog1;
     state_.AnalogTrend2 = live->analog2;
@@ -218,7 +224,6 @@ Session::~Session() {
     // history, whose replay clock asks the controller.
     replay_->Stop();
     replay_.reset();
-    dispatcher_.SetMessageLog(nullptr);
 }
 
 void Session::Start() {
@@ -227,7 +232,9 @@ void Session::Start() {
     if (!paths_.HasParamsHeader()) {
         log_->AddMessage(NoParamsHeaderMessage(paths_));
     }
-    dispatcher_.SetMessageLog(logTarget_.get());
+    // Actuator events become log messages from now on.
+    connect(&dispatcher_, &ReplyDispatcher::actuatorEvent, log_.get(),
+            &MessageLog::AddActuatorEvent, Qt::UniqueConnection);
     ctx_.setReplyReceiver(&dispatcher_);
     if (paths_.HasParamsHeader()) {
         recorder_->setParamsFile(paths_.ParamsHeaderPath());

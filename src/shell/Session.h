@@ -1,8 +1,8 @@
 #pragma once
 // Everything the program keeps for the whole run that is not a window: the
 // application context (active link, LinkConnected), the connection
-// controller, the four loops, the reply dispatcher with the state replies
-// feed, the parameter table, the folders and the message log. The windows
+// controller, the four loops, the burner model, the reply dispatcher with the
+// state replies feed, the parameter table, the folders and the message log. The windows
 // are given a Session and hook themselves onto it; tests build one without
 // any window.
 
@@ -13,6 +13,7 @@
 #include <memory>
 #include <optional>
 
+#include "burner/BurnerModel.h"
 #include "burner/ParamTable.h"
 #include "pid/PidLoops.h"
 #include "shell/AppContext.h"
@@ -47,6 +48,9 @@ class Session : public QObject {
     PidLoops& loops() { return loops_; }
     DispatchState& state() { return state_; }
     ReplyDispatcher& dispatcher() { return dispatcher_; }
+    BurnerModel& burner() { return *burner_; }
+    // What the burner windows show and read.
+    BurnerScope burnerScope();
     ParamTable& params() { return params_; }
     MessageLog& log() { return *log_; }
     SessionRecorder& recorder() { return *recorder_; }
@@ -59,8 +63,8 @@ class Session : public QObject {
     // While a recording is replayed: its history beside it, its device
     // events on the screen only, the trends, captions and the message log's
     // lines in the recorded time; what the replay changes of the loops, the
-    // burner's identification, the analog inputs, the alarm and the log's
-    // readings is put back as it was when the replay stops.
+    // burner model, the analog inputs, the alarm and the log's readings is
+    // put back as it was when the replay stops.
     void ReplayingChanged(bool on);
     // The time the device's replies are from: the recorded time while a
     // recording is replayed, now otherwise.
@@ -75,7 +79,6 @@ class Session : public QObject {
     static constexpr int kLoopSettleDefaultPeriodMs = 500;
 
   private:
-    class LogTarget;
     struct LiveState;
     void HoldLiveState();
     void RestoreLiveState();
@@ -83,6 +86,7 @@ class Session : public QObject {
     void LoopAcknowledged(int index);
     void LoopChanged(int index);
     void WatchLink(DeviceLink* link);
+    void WireBurner();
 
     AppPaths paths_;
     AppContext ctx_;
@@ -91,11 +95,11 @@ class Session : public QObject {
     ReplyDispatcher dispatcher_{loops_, state_};
     ParamTable params_;
     std::unique_ptr<MessageLog> log_;
-    std::unique_ptr<LogTarget> logTarget_;
     std::unique_ptr<ConnectionController> connection_;
     std::unique_ptr<ReplayController> replay_;
     std::unique_ptr<SessionRecorder> recorder_;
     HistoryStore history_;
+    std::unique_ptr<BurnerModel> burner_;
     QList<QMetaObject::Connection> linkWatch_;
     int historyLoop_ = PidLoops::kNone;    // whose live values the history takes
     std::optional<qint64> settleUntilMs_;  // in the history's time; none: settled

@@ -54,7 +54,7 @@ void BM_AllParamsOpen(benchmark::State& state) {
     }
 
     for (auto _ : state) {
-        auto w = std::make_unique<tuvik::frmAllParams>(session);
+        auto w = std::make_unique<tuvik::frmAllParams>(session.burnerScope());
         PaintSpy spy;
         w->grid()->viewport()->installEventFilter(&spy);
         w->show();

@@ -18,11 +18,6 @@ struct DispatchSink : tuvik::RxSink {
     void OnBrokenPacket(uint8_t, int, uint8_t) override {}
 };
 
-struct QuietMainWindow : tuvik::MainWindowTarget {
-    void SetCaption(const QString&) override {}
-    void SetAlarm(bool) override {}
-};
-
 QByteArray LiveReply(float out, float meas, float sp, float fw) {
     std::vector<uint8_t> d(16);
     tuvik::PutSingle(d, 0, out);
@@ -38,8 +33,6 @@ void BM_DispatchLiveValues(benchmark::State& state) {
     loops.SetSelectedIndex(0);
     tuvik::DispatchState shared;
     tuvik::ReplyDispatcher dispatcher(loops, shared);
-    QuietMainWindow main;
-    dispatcher.SetMainWindow(&main);
     int refreshes = 0;
     QObject::connect(&dispatcher, &tuvik::ReplyDispatcher::liveUpdated, [&](int) { ++refreshes; });
     DispatchSink sink;

@@ -77,9 +77,9 @@ class ProgramE2E : public ::testing::TestWithParam<Via> {
         ASSERT_NE(burner, nullptr);
         // The day's files of the logs: a fixed clock, whatever the date.
         session->log().setClock([] { return kNow; });
-        burner->measLog().setClock([] { return kNow; });
+        burner->model().measLog().setClock([] { return kNow; });
         main->editor().sender().setPauses(20, 200, 100);
-        burner->pollTimer().setInterval(50);
+        burner->model().pollTimer().setInterval(50);
         burner->paramSetUpload().setPauseMs(150);
         burner->safeSend().reader().setTimeoutMs(500);
         Find<QLineEdit>(main.get(), "txtRefresh")->setText("100");

@@ -218,7 +218,7 @@ class OperatorWalk : public ProgramE2E {
     }
 
     void MeasurementFile() {
-        MeasLog& log = burner->measLog();
+        MeasLog& log = burner->model().measLog();
         auto* save = Find<QCheckBox>(burner, "CheckSaveMeas");
         save->setChecked(true);
         ASSERT_TRUE(WaitUntil([&] { return log.measPlace() >= 3; }));

@@ -246,7 +246,7 @@ class ReplayBesideLiveE2E : public ProgramE2E {
         }
         session->log().AddMessage("readings");  // a line carries them
         s.texts << QString::number(session->dispatcher().alarm())
-                << IdentificationTitle(session->state().burner) << burner->windowTitle()
+                << IdentificationTitle(session->burner().identity()) << burner->windowTitle()
                 << Edit("txtValue")->text() << burner->ParamBoxTexts()
                 << session->log().logText().section("\r\n", 0, 0).section(u'\t', 1);
         for (const QLabel* l : burner->findChild<MeasurementsPanel*>()->findChildren<QLabel*>()) {
@@ -266,7 +266,8 @@ class ReplayBesideLiveE2E : public ProgramE2E {
 
 // Each row fails on a program whose replay and live controller meet.
 TEST_P(ReplayBesideLiveE2E, AReplayLeavesTheLiveControllerAndItsStateAlone) {
-    QSignalSpy rows(&burner->measLog(), &MeasLog::rowStored);
+    QSignalSpy rows(&burner->model().measLog(), &MeasLog::rowStored);
+    QSignalSpy records(&session->dispatcher(), &DeviceAnswers::statusRecordTaken);
     ASSERT_TRUE(Connect());
     burner->allParams()->show();
     const int address = grid().addressText(0).toInt();
@@ -275,7 +276,7 @@ TEST_P(ReplayBesideLiveE2E, AReplayLeavesTheLiveControllerAndItsStateAlone) {
     main->editor().setDeviceReadTimes(300, 300);
     Click(main.get(), "btnGetCurrentValues");  // the output limits the step stays within
     ASSERT_TRUE(WaitUntil([&] {
-        return session->dispatcher().statusRecords() > 0 &&
+        return records.count() > 0 &&
                Find<QPushButton>(main.get(), "btnGetCurrentValues")->isEnabled();
     }));
     Click(main.get(), "btnStepTest");
@@ -311,7 +312,7 @@ TEST_P(ReplayBesideLiveE2E, AReplayLeavesTheLiveControllerAndItsStateAlone) {
     const uint64_t requests = AllRequests();
     EXPECT_EQ(std::tuple(tcp.State(), tcp.reconnecting(), tcp.receiver()),
               std::tuple(TcpLink::kStateClosed, false, static_cast<ReplyReceiver*>(nullptr)));
-    const QString measFile = burner->measLog().FilePath(kNow.date());
+    const QString measFile = burner->model().measLog().FilePath(kNow.date());
     const qint64 measSize = QFileInfo(measFile).size();
 
     // The TCP window's buttons send nothing while it plays.
@@ -339,7 +340,7 @@ TEST_P(ReplayBesideLiveE2E, AReplayLeavesTheLiveControllerAndItsStateAlone) {
 
     // The measurement file is held; the replay's history has the rows in
     // the recorded time, each row's time text its second's.
-    burner->measLog().setSaving(false);
+    burner->model().measLog().setSaving(false);
     EXPECT_EQ(QFileInfo(measFile).size(), measSize);
     session->history().Sync();
     int agree = 0;

@@ -47,26 +47,14 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     loops.InitialiseStartupLoops();
     loops.SetSelectedIndex(static_cast<int>(data[0] % 6) - 1);
     tuvik::DispatchState state;
-    state.burner.BurnerHwVersion = kVersions[data[1] % 6];
-    state.burner.BurnerDevType = (data[1] & 0x10) ? 100 : data[1];
     const QChar savedSeparator = tuvik::DecimalSeparator();
     tuvik::SetDecimalSeparator((data[1] & 0x20) ? QLatin1Char(',') : QLatin1Char('.'));
 
     tuvik::ReplyDispatcher dispatcher(loops, state);
     dispatcher.SetTimeTextSource([] { return QStringLiteral("00:00:00"); });
-    tuvik::test::RecordingMainWindow main;
-    tuvik::test::RecordingBurnerWindow burner;
-    tuvik::test::RecordingAllParams allParams;
-    tuvik::test::RecordingHistogram histogram;
-    tuvik::test::RecordingMessageLog messages;
-    allParams.open = (data[1] & 0x40) != 0;
-    dispatcher.SetMainWindow(&main);
-    dispatcher.SetBurnerWindow(&burner);
-    dispatcher.SetAllParams(&allParams);
-    dispatcher.SetHistogram(&histogram);
-    if ((data[1] & 0x80) == 0) {
-        dispatcher.SetMessageLog(&messages);
-    }
+    tuvik::test::DispatchRecorder rec(dispatcher);
+    rec.identity.BurnerHwVersion = kVersions[data[1] % 6];
+    rec.identity.BurnerDevType = (data[1] & 0x10) ? 100 : data[1];
 
     DispatchSink sink;
     sink.receiver = &dispatcher;
@@ -82,11 +70,10 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     }
     CheckTrend(state.AnalogTrend1, 4);
     CheckTrend(state.AnalogTrend2, 4);
-    Check(state.WriteAckCount >= 0);
-    for (const auto& [value, address] : histogram.entries) {
+    for (const auto& [value, address] : rec.histogram) {
         Check(address >= 1696 && address < 1940 && value >= 0 && value <= 65535);
     }
-    for (const auto& m : burner.measurements) {
+    for (const auto& m : rec.measurements) {
         Check(!m.complete || m.twaterTenths.has_value());
     }
     tuvik::SetDecimalSeparator(savedSeparator);

@@ -1,18 +1,14 @@
 // The chart tools' wiring: wheel, legend click, space bar, pause holding the
-// picture still, export through the file dialog, and the histogram chart.
+// picture still, export through the file dialog.
 #include <gtest/gtest.h>
 
 #include <QFile>
-#include <QPushButton>
 #include <QTemporaryDir>
 #include <QTest>
 #include <QTimer>
 #include <QWheelEvent>
 
 #include "TestUtil.h"
-#include "burner/ui/HistogramChartWidget.h"
-#include "burner/ui/frmExtra.h"
-#include "shell/Session.h"
 #include "trend/ui/TrendChartWidget.h"
 
 using namespace tuvik;
@@ -144,21 +140,4 @@ TEST(ChartTools, ExportsWriteTheVisibleSpanAndThePicture) {
     EXPECT_EQ(QImage(next).size(), c.w.size());
     EXPECT_EQ(asked.size(), 3);
     EXPECT_TRUE(asked.last().contains("*.png"));
-}
-
-TEST(ChartTools, HistogramChartFollowsTheReadAndClear) {
-    QTemporaryDir dir;
-    Session session(AppPaths(dir.path(), dir.path(), {}));
-    frmExtra w(session);
-    auto* chart = w.findChild<HistogramChartWidget*>("chartHistogram");
-    ASSERT_NE(chart, nullptr);
-    EXPECT_TRUE(chart->BarRect(1).isEmpty());
-    w.addHistogramEntry(125, 1696);
-    w.addHistogramEntry(17, 1702);
-    w.addHistogramEntry(34, 1704);
-    EXPECT_EQ(chart->Caption(), "IR average: 12.5 (1696), - (1698)");
-    EXPECT_DOUBLE_EQ(chart->BarRect(2).height(), 2 * chart->BarRect(1).height());
-    EXPECT_LT(chart->BarRect(1).left(), chart->BarRect(2).left());
-    QTest::mouseClick(w.findChild<QPushButton*>("btnClear"), Qt::LeftButton);
-    EXPECT_TRUE(chart->BarRect(1).isEmpty());
 }

@@ -1,6 +1,6 @@
 // What an operator meets first: a burner window that loads once however often
-// the link comes back, buttons that say when nothing went out, a missing
-// PARAMS.h explained, and the program's icon on every window.
+// the link comes back, a missing PARAMS.h explained, and the program's icon on
+// every window.
 #include <gtest/gtest.h>
 
 #include <QComboBox>
@@ -13,7 +13,6 @@
 #include "BurnerFixture.h"
 #include "ScratchOptions.h"
 #include "TestUtil.h"
-#include "burner/SingleParam.h"
 #include "burner/ui/frmFlamora.h"
 #include "shell/ui/ProgramStart.h"
 #include "shell/ui/frmPID.h"
@@ -41,7 +40,7 @@ std::vector<uint8_t> ParamSetReply(uint8_t fill) {
 TEST(BurnerWindow, LoadsOnceAndAReconnectKeepsWhatTheOperatorChanged) {
     BurnerSession s(kParams);
     ASSERT_TRUE(s.ok);
-    frmFlamora form(*s.session, &s.dialogs);
+    frmFlamora form(s.session->burnerScope(), &s.dialogs);
     const QByteArray request = Hex("83 00 7C");
 
     form.Load();
@@ -74,29 +73,14 @@ TEST(BurnerWindow, LoadsOnceAndAReconnectKeepsWhatTheOperatorChanged) {
     for (const auto& [sent, answered] : steps) {
         edited->setText("777");
         s.link.open = sent;
-        QSignalSpy expired(&form.overwriteWait(), &QTimer::timeout);
-        form.overwriteWait().setInterval(answered ? 60000 : 0);
+        QSignalSpy expired(&form.model().edits().overwriteWait(), &QTimer::timeout);
+        form.model().edits().overwriteWait().setInterval(answered ? 60000 : 0);
         QTest::mouseClick(Find<QPushButton>(&form, "btnGetvalues"), Qt::LeftButton);
         s.link.open = true;
         ASSERT_TRUE(answered || !sent || WaitUntil([&] { return expired.size() == 1; }));
         s.feeder->Reply(0x84, ParamSetReply(2));
         EXPECT_EQ(edited->text(), sent && answered ? untouched->text() : "777") << sent;
     }
-}
-
-TEST(BurnerWindow, CommandsWithoutAnOpenLinkSayTheyWereNotSent) {
-    BurnerSession s(kParams);
-    ASSERT_TRUE(s.ok);
-    frmFlamora form(*s.session, &s.dialogs);
-    s.link.open = false;
-    for (const char* name : {"btnCalLambda", "Command1"}) {
-        SCOPED_TRACE(name);
-        const auto before = s.dialogs.messages.size();
-        QTest::mouseClick(Find<QPushButton>(&form, name), Qt::LeftButton);
-        ASSERT_EQ(s.dialogs.messages.size(), before + 1);
-        EXPECT_EQ(s.dialogs.messages.back().text, NotSentMessage());
-    }
-    EXPECT_TRUE(s.link.packets.isEmpty());
 }
 
 TEST(BurnerWindow, NoParamsHeaderIsExplainedOnceInTheLogAndTheWindow) {
@@ -108,7 +92,7 @@ TEST(BurnerWindow, NoParamsHeaderIsExplainedOnceInTheLogAndTheWindow) {
     EXPECT_EQ(session.log().logText().count(notice), 1);
 
     RecordingDialogs dialogs;
-    frmFlamora form(session, &dialogs);
+    frmFlamora form(session.burnerScope(), &dialogs);
     form.Load();
     auto* label = Find<QLabel>(&form, "lblParamsMissing");
     EXPECT_FALSE(label->isHidden());
@@ -119,7 +103,7 @@ TEST(BurnerWindow, NoParamsHeaderIsExplainedOnceInTheLogAndTheWindow) {
     // With the firmware's file in place, nothing is said.
     BurnerSession s(kParams);
     EXPECT_FALSE(s.session->log().logText().contains("PARAMS.h"));
-    frmFlamora withParams(*s.session, &s.dialogs);
+    frmFlamora withParams(s.session->burnerScope(), &s.dialogs);
     withParams.Load();
     EXPECT_TRUE(Find<QLabel>(&withParams, "lblParamsMissing")->isHidden());
 }

@@ -1,4 +1,4 @@
-// The smaller windows' wiring: analog inputs, histogram, all parameters,
+// The smaller windows' wiring: analog inputs, histogram and its chart, all parameters,
 // messages, and the burner windows' language.
 #include <gtest/gtest.h>
 
@@ -18,6 +18,7 @@
 #include "BurnerFixture.h"
 #include "RecordingDialogs.h"
 #include "TestUtil.h"
+#include "burner/ui/HistogramChartWidget.h"
 #include "burner/ui/frmAllParams.h"
 #include "burner/ui/frmExtra.h"
 #include "burner/ui/frmFlamora.h"
@@ -59,25 +60,32 @@ TEST(AnalogWindow, TakesThePollingOverDrawsTheRepliesAndGivesItBack) {
     EXPECT_EQ(s.link.refreshCalls, (QList<bool>{false, true, false, true}));
 }
 
-TEST(HistogramWindow, ReadsOneCellAtATimeAndListsTheReplies) {
+TEST(HistogramWindow, ReadsOneCellAtATimeListsAndChartsTheReplies) {
     BurnerSession s("");
-    frmExtra form(*s.session, &s.dialogs);
+    frmExtra form(s.session->burner(), &s.dialogs);
     form.histogram().setSpacingMs(1);
     auto* text = form.findChild<QPlainTextEdit*>(QStringLiteral("txtHistoData"));
     auto* read = form.findChild<QPushButton*>(QStringLiteral("btnReadHistogram"));
+    auto* chart = form.findChild<HistogramChartWidget*>("chartHistogram");
+    ASSERT_TRUE(chart && chart->BarRect(1).isEmpty());
     Click(&form, "btnReadHistogram");
     EXPECT_FALSE(read->isEnabled());
     ASSERT_TRUE(WaitUntil([&] { return read->isEnabled(); }));
     EXPECT_EQ(s.link.packets.size(), 122);
     s.feeder->Reply(Cmd::ReadWord, {125, 0, 0xA0, 0x06});
     EXPECT_EQ(text->toPlainText(), QStringLiteral("\nIRavg: 12.5 oso 1696"));
+    s.feeder->Reply(Cmd::ReadWord, {17, 0, 0xA6, 0x06});  // at 1702
+    s.feeder->Reply(Cmd::ReadWord, {34, 0, 0xA8, 0x06});  // at 1704
+    EXPECT_EQ(chart->Caption(), "IR average: 12.5 (1696), - (1698)");
+    EXPECT_DOUBLE_EQ(chart->BarRect(2).height(), 2 * chart->BarRect(1).height());
+    EXPECT_LT(chart->BarRect(1).left(), chart->BarRect(2).left());
     Click(&form, "btnClear");
-    EXPECT_TRUE(text->toPlainText().isEmpty());
+    EXPECT_TRUE(text->toPlainText().isEmpty() && chart->BarRect(1).isEmpty());
 }
 
 TEST(AllParamsWindow, TakesByteRepliesWhileOpenAndSendsOnlyWhenConfirmed) {
     BurnerSession s("#define A 17\r\n#define B 300\r\n");
-    frmAllParams form(*s.session, &s.dialogs);
+    frmAllParams form(s.session->burnerScope(), &s.dialogs);
     form.safeSend().reader().setTimeoutMs(5);  // the reads before a send go unanswered
     form.show();
     AllParamsModel& m = form.model();
@@ -252,7 +260,7 @@ TEST(BurnerLanguage, FinnishUnderAFinnishLocaleEnglishOtherwise) {
     for (const auto& [locale, burner, all] : cases) {
         QLocale::setDefault(locale);
         BurnerSession s("#define A 1\r\n");
-        frmFlamora form(*s.session, &s.dialogs);
+        frmFlamora form(s.session->burnerScope(), &s.dialogs);
         form.Load();
         EXPECT_EQ(captions(form, {"Label9_0", "Label9_3", "CheckSaveMeas"}),
                   QString::fromUtf8(burner));

@@ -17,17 +17,18 @@ using tuvik::test::WaitUntil;
 
 TEST(BurnerIdentity, FieldsTheReplyHoldsAndNoOthers) {
     BurnerIdentity id;
-    EXPECT_EQ(ApplyIdentification(id, std::vector<uint8_t>{0xE2, 0x05, 3, 100, 0x2C, 0x01}),
-              QStringLiteral("FlamoraBurner, hw_ver 1506 feat 3 devType:100"));
+    ApplyIdentification(id, std::vector<uint8_t>{0xE2, 0x05, 3, 100, 0x2C, 0x01});
+    EXPECT_EQ(IdentificationTitle(id), "FlamoraBurner, hw_ver 1506 feat 3 devType:100");
     EXPECT_FLOAT_EQ(id.BurnerHwVersion, 1.506f);
     // Three bytes: the device type keeps its value; one byte changes nothing.
     for (const std::vector<uint8_t>& reply : {std::vector<uint8_t>{0xDD, 0x05, 7}, {0x01}}) {
-        EXPECT_EQ(ApplyIdentification(id, reply), "FlamoraBurner, hw_ver 1501 feat 7 devType:100");
+        ApplyIdentification(id, reply);
+        EXPECT_EQ(IdentificationTitle(id), "FlamoraBurner, hw_ver 1501 feat 7 devType:100");
     }
     // The version word is signed; feature and type bytes are not.
     BurnerIdentity neg;
-    EXPECT_EQ(ApplyIdentification(neg, std::vector<uint8_t>{0xFF, 0xFF, 0xFF, 0xFF}),
-              QStringLiteral("FlamoraBurner, hw_ver -1 feat 255 devType:255"));
+    ApplyIdentification(neg, std::vector<uint8_t>{0xFF, 0xFF, 0xFF, 0xFF});
+    EXPECT_EQ(IdentificationTitle(neg), "FlamoraBurner, hw_ver -1 feat 255 devType:255");
 }
 
 TEST(BurnerPolling, MeasurementsEveryTickUsageEveryTwentiethFromTheFifth) {

@@ -7,6 +7,7 @@
 
 #include "RecordingLink.h"
 #include "TestUtil.h"
+#include "link/DeviceAnswers.h"
 #include "burner/Histogram.h"
 #include "burner/ParamSet.h"
 #include "burner/ParamSetUpload.h"
@@ -85,7 +86,7 @@ class UploadTest : public ::testing::Test {
         link.onPacket = [this](const QByteArray& p) {
             if (p.at(0) == char(0x85) && acks > 0) {
                 --acks;
-                ++writeAckCount;
+                emit answers.writeAcknowledged(true);
             }
         };
     }
@@ -95,8 +96,8 @@ class UploadTest : public ::testing::Test {
 
     test::RecordingLink link;
     int acks = 3;
-    int16_t writeAckCount = 5;
-    ParamSetUpload upload{&writeAckCount};
+    DeviceAnswers answers;
+    ParamSetUpload upload{&answers};
     QList<QPair<bool, QString>> results;
 };
 
@@ -148,6 +149,19 @@ TEST_F(UploadTest, TwoAcknowledgementsOrALostLinkFailAndNothingFollows) {
     EXPECT_FALSE(ExchangeGuard::Busy() || upload.pauseTimer().isActive());
 }
 
+// The count stops at 32767 rather than wrapping round into a failure.
+TEST_F(UploadTest, AcknowledgementsPastTheCountsEndStillCount) {
+    upload.setPauseMs(1);
+    link.onPacket = [this](const QByteArray&) {
+        for (int i = 0; i < (link.packets.size() == 1 ? 32768 : 0); ++i) {
+            emit answers.writeAcknowledged(true);
+        }
+    };
+    ASSERT_EQ(upload.start(&link, GoodSet()), ParamSetUpload::Start::Started);
+    ASSERT_TRUE(Finished());
+    EXPECT_TRUE(results[0].first);
+}
+
 TEST_F(UploadTest, UnreadOrBadSetsAndBusyOrClosedLinksSendNothing) {
     EXPECT_EQ(upload.start(&link, QStringList(10, "0") + GoodSet().mid(10)),
               ParamSetUpload::Start::GetInstead);
@@ -165,7 +179,7 @@ TEST_F(UploadTest, UnreadOrBadSetsAndBusyOrClosedLinksSendNothing) {
     }
     link.open = false;
     EXPECT_EQ(upload.start(&link, GoodSet()), ParamSetUpload::Start::Refused);
-    EXPECT_TRUE(link.packets.isEmpty() && link.refreshCalls.isEmpty() && writeAckCount == 5);
+    EXPECT_TRUE(link.packets.isEmpty() && link.refreshCalls.isEmpty());
     link.open = true;  // while it runs, nothing else may start
     ASSERT_EQ(upload.start(&link, GoodSet()), ParamSetUpload::Start::Started);
     EXPECT_TRUE(Histogram().ReadHistogram(&link).has_value());

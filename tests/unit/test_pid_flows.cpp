@@ -12,6 +12,7 @@
 #include "RecordingDialogs.h"
 #include "RecordingLink.h"
 #include "TestUtil.h"
+#include "link/DeviceAnswers.h"
 #include "link/Packet.h"
 #include "pid/PidEditorController.h"
 #include "pid/PidLoops.h"
@@ -55,7 +56,7 @@ struct PidFlows : ::testing::Test {
         PutSingle(record, 12, 12.0f);
         PutSingle(record, 16, 7.5f);
         ASSERT_TRUE(loops[0].SetStatusData(record));
-        ++records;
+        emit answers.statusRecordTaken(0);
     }
     // Loop 0 from its default file, with the boxes the file does not hold set.
     void LoadDefaults() {
@@ -72,20 +73,17 @@ struct PidFlows : ::testing::Test {
     RecordingDialogs dialogs;
     MessageLog log{dir.path()};
     RecordingLink link;
-    int16_t acks = 0, refused = 0;
-    uint64_t records = 0;
+    DeviceAnswers answers;
     FakeEditor view;
     PidEditorController editor{
         PidEditorContext{.loops = loops,
                          .dialogs = dialogs,
                          .log = log,
-                         .writeAckCount = &acks,
-                         .writeRefusedCount = &refused,
+                         .answers = &answers,
                          .link = [this] { return &link; },
                          .overTcp = [] { return false; },
                          .caption = [] { return QString(); },
                          .setCaption = [](const QString&) {},
-                         .statusRecords = [this] { return records; },
                          .backupDir = [this] { return dir.path(); },
                          .findDataFile =
                              [](const QString& p) {

@@ -8,6 +8,7 @@
 
 #include "RecordingLink.h"
 #include "TestUtil.h"
+#include "link/DeviceAnswers.h"
 #include "pid/PidFiles.h"
 #include "pid/PidSettingsSend.h"
 #include "shell/AppPaths.h"
@@ -38,16 +39,16 @@ QString Hexed(const std::vector<uint8_t>& v) {
 }
 
 // The controller acknowledges every memory write (positively unless `refuse`
-// names its place) a moment later, feeding the counter as the dispatcher would.
+// names its place) a moment later, announced as the dispatcher would.
 struct AckingLink : RecordingLink {
-    int16_t acks = 0;
+    DeviceAnswers answers;
     int writes = 0;
     int refuse = -1;
     AckingLink() {
         onPacket = [this](const QByteArray& p) {
             if (p[0] == char(0x85) && writes++ != refuse) {
                 QMetaObject::invokeMethod(
-                    this, [this] { ++acks; }, Qt::QueuedConnection);
+                    this, [this] { emit answers.writeAcknowledged(true); }, Qt::QueuedConnection);
             }
         };
     }
@@ -56,7 +57,7 @@ struct AckingLink : RecordingLink {
 struct PidSendSequence : ::testing::Test {
     SeparatorGuard sep{QLatin1Char('.')};
     AckingLink link;
-    PidSettingsSend send{&link.acks};
+    PidSettingsSend send{&link.answers};
     QSignalSpy finished{&send, &PidSettingsSend::finished};
     RecordingEventLog events;
     ScopedEventLog scopedLog{events};
@@ -151,7 +152,9 @@ TEST_F(PidSendSequence, ARefusedOrAnExtraAcknowledgementIsNoSuccess) {
     link.Clear();
     link.onPacket = [this, acking = link.onPacket](const QByteArray& p) {
         acking(p);
-        link.acks += link.packets.size() == 3 ? 1 : 0;  // a stray one counted meanwhile
+        if (link.packets.size() == 3) {
+            emit link.answers.writeAcknowledged(true);  // a stray one counted meanwhile
+        }
     };
     ASSERT_TRUE(Start(1));
     ASSERT_TRUE(WaitUntil([&] { return finished.count() == 2; }));

@@ -2,8 +2,8 @@
 // dispatcher, all against literal bytes as they are on the wire.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cmath>
-#include <limits>
 #include <set>
 #include <stdexcept>
 
@@ -85,18 +85,13 @@ class DispatcherTest : public ::testing::Test {
     DispatcherTest() {
         loops.InitialiseStartupLoops();
         loops.SetSelectedIndex(0);
-        d.SetMainWindow(&main);
-        d.SetBurnerWindow(&burner);
-        d.SetAllParams(&allParams);
-        d.SetHistogram(&histogram);
-        d.SetMessageLog(&messages);
         d.SetTimeTextSource([] { return QStringLiteral("12:34:56"); });
         QObject::connect(&d, &ReplyDispatcher::liveUpdated,
                          [this](int loop) { live.push_back(loop); });
     }
     void Reply(uint8_t cmd, const char* hex) { d.HandleReply(cmd, Bytes(Hex(hex))); }
     void Reply(uint8_t cmd, const std::vector<uint8_t>& data) { d.HandleReply(cmd, data); }
-    const BurnerMeasurements& Meas() const { return burner.measurements.back(); }
+    const BurnerMeasurements& Meas() const { return rec.measurements.back(); }
     QString Text(BurnerReading r) const { return ReadingText(Meas(), r); }
 
     SeparatorGuard dot{QLatin1Char('.')};
@@ -105,11 +100,7 @@ class DispatcherTest : public ::testing::Test {
     PidLoops loops;
     DispatchState state;
     ReplyDispatcher d{loops, state};
-    RecordingMainWindow main;
-    RecordingBurnerWindow burner;
-    RecordingAllParams allParams;
-    RecordingHistogram histogram;
-    RecordingMessageLog messages;
+    DispatchRecorder rec{d};
     std::vector<int> live;  // the liveUpdated announcements
 };
 
@@ -152,30 +143,27 @@ TEST_F(DispatcherTest, StatusRecordsAcknowledgementsAndMemoryReads) {
     PutSingle(record, 16, 9.0f);
     Reply(0x82, record);
     EXPECT_EQ(std::tuple(loops[0].K(), loops[0].AutoSetPoint()), std::tuple(QString("2.5"), 1));
-    EXPECT_EQ(main.captions, QStringList(2, "PID luku onnistui 12:34:56"));
-    EXPECT_EQ(d.statusRecords(), 1u) << "the refused record answers no read";
+    EXPECT_EQ(rec.captions, QStringList(2, "PID luku onnistui 12:34:56"));
+    EXPECT_EQ(rec.statusRecords, std::vector<int>{0}) << "the refused record answers no read";
     EXPECT_EQ(log.texts(),
               QStringList{"PIDstatus error: PID 1 status record of 40 bytes, 88 expected"});
 
     for (const char* ack : {"00", "01", "01", "FF 00"}) {
         Reply(0x86, ack);
     }
-    EXPECT_EQ(std::tuple(state.WriteAckCount, state.WriteRefusedCount), std::tuple(3, 1));
-    state.WriteAckCount = std::numeric_limits<int16_t>::max();
-    Reply(0x86, "01");
-    EXPECT_EQ(state.WriteAckCount, std::numeric_limits<int16_t>::max());
+    EXPECT_EQ(std::tuple(rec.acks, rec.refused), std::tuple(3, 1));
 
-    Reply(0x8B, "C8 2C 01");  // 200 at 300, the all-parameters window closed
-    allParams.open = true;
+    Reply(0x8B, "C8 2C 01");  // 200 at 300
     Reply(0x8B, "07 2C 01");
     Reply(0x8B, "09 2C");
-    EXPECT_EQ(allParams.updates, (std::vector<std::pair<int32_t, int32_t>>{{7, 300}}));
     for (const char* word :
          {"7D 00 9F 06", "7D 00 A0 06", "40 9C 93 07", "7D 00 94 07", "01 02 03"}) {
         Reply(0x55, word);  // 125 at 1695, 1696, 40000 at 1939, 125 at 1940, too short
     }
-    EXPECT_EQ(burner.valueTexts, (QStringList{"200", "7", "125", "125", "40000", "125"}));
-    EXPECT_EQ(histogram.entries,
+    using Values = std::vector<std::tuple<int32_t, int32_t, bool>>;
+    EXPECT_EQ(rec.values, (Values{{200, 300, false}, {7, 300, false}, {125, 1695, true},
+                                  {125, 1696, true}, {40000, 1939, true}, {125, 1940, true}}));
+    EXPECT_EQ(rec.histogram,
               (std::vector<std::pair<int32_t, int32_t>>{{125, 1696}, {40000, 1939}}));
 }
 
@@ -204,14 +192,14 @@ TEST_F(DispatcherTest, ActuatorEventsCaptionsAndAlarm) {
     SetDecimalSeparator(QLatin1Char(','));
     Reply(0x8C, "00 95 39 30 00");  // 12345 tenths, state 21
     EXPECT_EQ(
-        messages.messages,
+        rec.messages,
         (QStringList{"Fuel   ; started ;12.3; Running     ", "Air    ; stopped ;1000; Running     ",
                      "; stopped ;0.5; Error_state ", "Grate  ; started ;1234,5;21"}));
     Reply(0xAA, "05");
     Reply(0x94, "01");
     Reply(0x94, "00");
-    EXPECT_EQ(main.captions, QStringList{"Device started (5) 12:34:56"});
-    EXPECT_EQ(main.alarms, (std::vector<bool>{true, false}));
+    EXPECT_EQ(rec.captions, QStringList{"Device started (5) 12:34:56"});
+    EXPECT_EQ(rec.alarms, (std::vector<bool>{true, false}));
 }
 
 TEST_F(DispatcherTest, MeasurementsInTheOldLayoutTakeWhatTheReplyHolds) {
@@ -243,7 +231,7 @@ TEST_F(DispatcherTest, MeasurementsInTheOldLayoutTakeWhatTheReplyHolds) {
         readings.Merge(Meas());  // what a short reply leaves out stays as it was
         EXPECT_EQ(ReadingTexts(readings), texts) << size;
     }
-    EXPECT_EQ(burner.measuresUpdated, 4);
+    EXPECT_EQ(std::ranges::count(rec.measurements, true, &BurnerMeasurements::complete), 4);
     readings = {};
     readings.Merge(Meas());
     EXPECT_EQ(ReadingText(readings, BurnerReading::Tgas), texts[0]);
@@ -259,15 +247,15 @@ TEST_F(DispatcherTest, MeasurementsNewLayoutFollowsTheIdentification) {
         {1.499f, 100, false, "65.5"}, {1.498f, 100, false, "655.0"}};
     // clang-format on
     for (const auto& [version, type, words, twater] : cases) {
-        state.burner.BurnerHwVersion = version;
-        state.burner.BurnerDevType = static_cast<uint8_t>(type);
+        rec.identity.BurnerHwVersion = version;
+        rec.identity.BurnerDevType = static_cast<uint8_t>(type);
         Reply(0x97, reply);
         EXPECT_EQ(Text(BurnerReading::Twater), twater) << version;
         EXPECT_EQ(Text(BurnerReading::Tgas),
                   words ? "300" : "1.586951E-37");  // the bytes as a single
         EXPECT_EQ(Text(BurnerReading::Heater), words ? "600" : "");
     }
-    state.burner.BurnerHwVersion = 1.506f;
+    rec.identity.BurnerHwVersion = 1.506f;
     SetDecimalSeparator(QLatin1Char(','));
     Reply(0x97, reply);
     EXPECT_EQ(QStringList({Text(BurnerReading::Lambda), Text(BurnerReading::Twater),
@@ -286,35 +274,29 @@ TEST_F(DispatcherTest, UsageCountersAndTheParameterSet) {
     Reply(0x5C, "EA 0B 00 00 9F 05 00 00 A0 05 00 00 00 00 00 00 FF FF FF FF");
     Reply(0x5C, "EA 0B 00 00 9F 05 00 00 A0");
     QStringList captions;
-    for (const auto& minutes : burner.usageTimes.at(0).minutes) {
+    for (const auto& minutes : rec.usageTimes.at(0).minutes) {
         captions << UsageTimeCaption(*minutes);
     }
     EXPECT_EQ(captions, QStringList({"2 d 2:50", "0 d 23:59", "1 d 0:0", "0 d 0:0", "-1 d 23:59"}));
-    EXPECT_EQ(UsageTimeTooltip(*burner.usageTimes[0].minutes[4]), QStringLiteral("-1"));
-    EXPECT_TRUE(burner.usageTimes.at(1).minutes[1] && !burner.usageTimes[1].minutes[2]);
+    EXPECT_EQ(UsageTimeTooltip(*rec.usageTimes[0].minutes[4]), QStringLiteral("-1"));
+    EXPECT_TRUE(rec.usageTimes.at(1).minutes[1] && !rec.usageTimes[1].minutes[2]);
     const std::vector<uint8_t> set(36, 7);
     Reply(0x84, set);
-    EXPECT_EQ(burner.paramSets, std::vector<std::vector<uint8_t>>{set});
+    EXPECT_EQ(rec.paramSets, std::vector<std::vector<uint8_t>>{set});
 }
 
-TEST_F(DispatcherTest, RepliesWithoutActionAndMissingOrFailingWindows) {
+TEST_F(DispatcherTest, RepliesWithoutActionAndFailingListeners) {
     for (uint8_t c : {0x80, 0x81, 0x85, 0x88, 0x8E, 0x8F, 0x91, 0x93, 0x95, 0x99, 0x83, 0x8A}) {
         Reply(c, "00 00 80 3F 00 00 00 40 00 00 40 40 00 00 80 40");
     }
-    EXPECT_TRUE(main.captions.isEmpty() && burner.valueTexts.isEmpty() &&
-                histogram.entries.empty());
+    EXPECT_TRUE(rec.captions.isEmpty() && rec.values.empty() && rec.histogram.empty());
     EXPECT_EQ(loops[0].ControllerOut(), "0");
-    struct Throwing : RecordingMainWindow {
-        void SetCaption(const QString&) override { throw std::runtime_error("window gone"); }
-    } throwing;
-    d.SetMainWindow(&throwing);
+    QObject::connect(&d, &ReplyDispatcher::captionLine,
+                     [](const QString&) { throw std::runtime_error("window gone"); });
     EXPECT_NO_THROW(Reply(0x82, std::vector<uint8_t>(88, 1)));
-    EXPECT_EQ(loops[0].Enable(), 0) << "the case ends where the window failed";
+    EXPECT_EQ(loops[0].Enable(), 0) << "the case ends where the listener failed";
     // The first failure of each reply kind is logged with its command byte.
-    struct ThrowingBurner : RecordingBurnerWindow {
-        void SetValueText(const QString&) override { throw 1; }
-    } failing;
-    d.SetBurnerWindow(&failing);
+    QObject::connect(&d, &ReplyDispatcher::memoryValue, [](int32_t, int32_t, bool) { throw 1; });
     Reply(0x82, std::vector<uint8_t>(88, 1));
     Reply(0x55, {1, 0, 0xA0, 0x06});
     EXPECT_EQ(log.texts(),
@@ -322,9 +304,4 @@ TEST_F(DispatcherTest, RepliesWithoutActionAndMissingOrFailingWindows) {
                            "reply are not reported.",
                            "Handling of reply 0x55 failed (unknown error); later failures of this "
                            "reply are not reported."}));
-    ReplyDispatcher bare(loops, state);  // no windows at all
-    for (uint8_t c : {0x92, 0x82, 0x8B, 0x55, 0x8C, 0xAA, 0x94, 0x97, 0x5C, 0x84, 0x86}) {
-        bare.HandleReply(c, std::vector<uint8_t>(88, 1));
-    }
-    EXPECT_EQ(state.WriteAckCount, 1);
 }

@@ -296,8 +296,8 @@ void BurnerWindows(const QString& dir) {
         return;
     }
     {
-        frmFlamora form(session, &dialogs);
-        form.pollTimer().setInterval(200);
+        frmFlamora form(session.burnerScope(), &dialogs);
+        form.model().pollTimer().setInterval(200);
         form.Load();
         form.resize(form.findChild<QWidget*>(QStringLiteral("Frame1"))->sizeHint() + QSize(24, 24));
         form.show();
@@ -335,7 +335,7 @@ void BurnerWindows(const QString& dir) {
         WaitUntil([&] { return text->toPlainText().count(QLatin1Char('\n')) >= 122; });
         Save(*extras, "histogram.png");
         extras->close();
-        form.Unload();
+        form.model().pollTimer().stop();
     }
     session.ctx().setActiveLink(nullptr);
 }

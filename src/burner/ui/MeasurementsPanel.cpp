@@ -149,27 +149,11 @@ void MeasurementsPanel::ShowReadings(const BurnerMeasurements& readings) {
     }
 }
 
-MeasurementsPanel::UsageTexts MeasurementsPanel::usageTexts() const {
-    UsageTexts texts;
-    for (int i = 0; i < kUsageCount; ++i) {
-        texts[static_cast<size_t>(i)] = {lblUsageTime_[i]->text(), lblUsageTime_[i]->toolTip()};
-    }
-    return texts;
-}
-
-void MeasurementsPanel::ShowUsageTexts(const UsageTexts& texts) {
-    for (int i = 0; i < kUsageCount; ++i) {
-        lblUsageTime_[i]->setText(texts[static_cast<size_t>(i)].first);
-        lblUsageTime_[i]->setToolTip(texts[static_cast<size_t>(i)].second);
-    }
-}
-
 void MeasurementsPanel::ShowUsageTimes(const BurnerUsageTimes& u) {
     for (int i = 0; i < kUsageCount; ++i) {
-        if (const auto& minutes = u.minutes[static_cast<size_t>(i)]) {
-            lblUsageTime_[i]->setText(UsageTimeCaption(*minutes));
-            lblUsageTime_[i]->setToolTip(UsageTimeTooltip(*minutes));
-        }
+        const auto& minutes = u.minutes[static_cast<size_t>(i)];
+        lblUsageTime_[i]->setText(minutes ? UsageTimeCaption(*minutes) : QString());
+        lblUsageTime_[i]->setToolTip(minutes ? UsageTimeTooltip(*minutes) : QString());
     }
 }
 

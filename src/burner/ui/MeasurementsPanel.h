@@ -7,7 +7,6 @@
 #include <QGroupBox>
 
 #include <array>
-#include <utility>
 
 #include "burner/BurnerMeasurements.h"
 #include "support/ui/LedWidget.h"
@@ -28,13 +27,8 @@ class MeasurementsPanel : public QGroupBox {
     // The readings so far; a label no reply has filled stays empty, the LEDs
     // stay as they are until a reply holds the device state.
     void ShowReadings(const BurnerMeasurements& readings);
-    // The counters the reply held.
+    // The counters so far; one no reply has held stays empty.
     void ShowUsageTimes(const BurnerUsageTimes& u);
-    // The usage-time captions and tool tips as shown, to be shown again
-    // (after a replay).
-    using UsageTexts = std::array<std::pair<QString, QString>, kUsageCount>;
-    UsageTexts usageTexts() const;
-    void ShowUsageTexts(const UsageTexts& texts);
 
   signals:
     void savingToggled(bool on);

@@ -7,21 +7,21 @@
 #include <QProgressBar>
 #include <QPushButton>
 
+#include "burner/BurnerModel.h"
 #include "burner/SingleParam.h"
-#include "shell/Session.h"
-#include "support/ExchangeGuard.h"
+#include "link/DeviceLink.h"
+#include "support/MessageLog.h"
 #include "support/ui/Controls.h"
 
 namespace tuvik {
 
-ParamSetPanel::ParamSetPanel(Session& session, UserDialogs& dialogs, QWidget* parent)
+ParamSetPanel::ParamSetPanel(BurnerModel& model, UserDialogs& dialogs, QWidget* parent)
     : QGroupBox(parent),
-      session_(session),
+      model_(model),
+      edits_(model.edits()),
       dialogs_(dialogs),
-      upload_(&session.state().WriteAckCount),
-      safeSend_(upload_, session.paths().DailyDir()) {
-    upload_.setWriteRefusedCounter(&session.state().WriteRefusedCount);
-
+      upload_(model.answers()),
+      safeSend_(upload_, model.dailyDir()) {
     auto* grid = new QGridLayout(this);
     const auto& defs = ParamBoxes();
     for (int i = 0; i < kParamBoxCount; ++i) {
@@ -55,7 +55,11 @@ ParamSetPanel::ParamSetPanel(Session& session, UserDialogs& dialogs, QWidget* pa
         connect(box, &QLineEdit::textChanged, this, &ParamSetPanel::UpdateMarks);
     }
     // The operator asked for the device's values: they replace every box.
-    connect(btnGetvalues_, &QPushButton::clicked, this, [this] { RequestParamSet(false, true); });
+    connect(btnGetvalues_, &QPushButton::clicked, this, [this] {
+        if (const QString why = model_.RequestParamSet(true); !why.isEmpty()) {
+            Tell(why, UserDialogs::Icon::Warning);
+        }
+    });
     connect(btnSendValues_, &QPushButton::clicked, this, &ParamSetPanel::SendValues);
 
     // The reads around the upload show as a busy bar (range 0..0).
@@ -70,24 +74,17 @@ ParamSetPanel::ParamSetPanel(Session& session, UserDialogs& dialogs, QWidget* pa
     connect(&safeSend_, &ParamSetSafeSend::mismatch, this, [this](const QString& text) {
         dialogs_.Message(SafeWriteText::MismatchTitle(), text, UserDialogs::Icon::Warning);
     });
-    connect(&safeSend_, &ParamSetSafeSend::logLine, this,
-            [this](const QString& line) { session_.log().AddMessage(line); });
+    connect(&safeSend_, &ParamSetSafeSend::logLine, &model_.log(), &MessageLog::AddMessage);
+    model_.setParamSetRead(&safeSend_.reader());
+    connect(&model_, &BurnerModel::paramSetShown, this, &ParamSetPanel::ParamSetReceived);
 }
 
 void ParamSetPanel::Tell(const QString& text, UserDialogs::Icon icon) {
     dialogs_.Message(window()->windowTitle(), text, icon);
 }
 
-void ParamSetPanel::RequestParamSet(bool quiet, bool overwrite) {
-    if (const QString why = ExchangeGuard::SendingRefused(); !why.isEmpty()) {
-        if (!quiet) {
-            Tell(why, UserDialogs::Icon::Warning);
-        }
-        return;
-    }
-    if (!edits_.Request(session_.ctx().activeLink(), overwrite) && !quiet) {
-        Tell(NotSentMessage(), UserDialogs::Icon::Warning);
-    }
+ParamSetPanel::Shown ParamSetPanel::shown() const {
+    return {BoxTexts(), edits_.lastRead()};
 }
 
 QStringList ParamSetPanel::BoxTexts() const {
@@ -107,10 +104,6 @@ void ParamSetPanel::Show(const Shown& shown) {
 }
 
 void ParamSetPanel::ParamSetReceived(std::span<const uint8_t> data) {
-    // The read of a send's check is not shown in the boxes.
-    if (safeSend_.reader().OfferParamSet(data)) {
-        return;
-    }
     const auto replaced = edits_.Received(data, BoxTexts());
     for (int i = 0; i < kParamBoxCount; ++i) {
         if (const auto& text = replaced[static_cast<size_t>(i)]) {
@@ -122,8 +115,7 @@ void ParamSetPanel::ParamSetReceived(std::span<const uint8_t> data) {
 
 void ParamSetPanel::SendValues() {
     QString reason;
-    const ParamSetUpload::Start s =
-        safeSend_.start(session_.ctx().activeLink(), BoxTexts(), &reason);
+    const ParamSetUpload::Start s = safeSend_.start(model_.link(), BoxTexts(), &reason);
     if (s == ParamSetUpload::Start::Refused) {
         Tell(reason, UserDialogs::Icon::Critical);
     } else if (s == ParamSetUpload::Start::Started) {

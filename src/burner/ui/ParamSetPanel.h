@@ -22,19 +22,13 @@ class QPushButton;
 
 namespace tuvik {
 
-class Session;
+class BurnerModel;
 
 class ParamSetPanel : public QGroupBox {
     Q_OBJECT
   public:
-    ParamSetPanel(Session& session, UserDialogs& dialogs, QWidget* parent = nullptr);
+    ParamSetPanel(BurnerModel& model, UserDialogs& dialogs, QWidget* parent = nullptr);
 
-    // The parameter-set request. quiet: a request that could not go out is
-    // not reported (the load's and the connect's); overwrite: the reply
-    // replaces the boxes the operator has edited ("Get values").
-    void RequestParamSet(bool quiet, bool overwrite = false);
-    // A parameter-set reply: the check of a send takes it, or the boxes do.
-    void ParamSetReceived(std::span<const uint8_t> data);
     QStringList BoxTexts() const;
     // The boxes and the values they are marked against, as a replay found
     // them and as they are put back when it stops.
@@ -42,25 +36,26 @@ class ParamSetPanel : public QGroupBox {
         QStringList boxes;
         ParamSetEdits::LastRead read;
     };
-    Shown shown() const { return {BoxTexts(), edits_.lastRead()}; }
+    Shown shown() const;
     void Show(const Shown& shown);
 
     ParamSetUpload& upload() { return upload_; }
     ParamSetSafeSend& safeSend() { return safeSend_; }
-    ParamSetEdits& edits() { return edits_; }
 
   private:
     void Tell(const QString& text, UserDialogs::Icon icon);
+    // A parameter set no read waited for.
+    void ParamSetReceived(std::span<const uint8_t> data);
     void SendValues();
     void UploadFinished(const std::optional<QStringList>& deviceTexts);
     void UpdateMarks();
     void LoadBackup();
 
-    Session& session_;
+    BurnerModel& model_;
+    ParamSetEdits& edits_;
     UserDialogs& dialogs_;
     ParamSetUpload upload_;
     ParamSetSafeSend safeSend_;
-    ParamSetEdits edits_;
 
     std::array<QLineEdit*, kParamBoxCount> txtFlamoraParams_{};
     QPushButton* btnGetvalues_ = nullptr;

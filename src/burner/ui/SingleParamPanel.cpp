@@ -6,17 +6,19 @@
 #include <QLineEdit>
 #include <QPushButton>
 
+#include "burner/BurnerModel.h"
 #include "burner/ParamTable.h"
 #include "burner/SingleParam.h"
 #include "burner/ui/frmLocalise.h"
-#include "shell/Session.h"
+#include "link/DeviceLink.h"
 #include "support/ExchangeGuard.h"
+#include "support/MessageLog.h"
 #include "support/ui/Controls.h"
 
 namespace tuvik {
 
-SingleParamPanel::SingleParamPanel(Session& session, UserDialogs& dialogs, QWidget* parent)
-    : QGroupBox(parent), session_(session), dialogs_(dialogs) {
+SingleParamPanel::SingleParamPanel(const BurnerScope& scope, UserDialogs& dialogs, QWidget* parent)
+    : QGroupBox(parent), scope_(scope), dialogs_(dialogs) {
     auto* grid = new QGridLayout(this);
     ComboParameters_ = Named(new QComboBox, "ComboParameters");
     ComboParameters_->setEditable(true);
@@ -70,8 +72,10 @@ SingleParamPanel::SingleParamPanel(Session& session, UserDialogs& dialogs, QWidg
     connect(&single_, &SingleSafeWrite::failed, this, [this](const QString& text) {
         dialogs_.Message(window()->windowTitle(), text, UserDialogs::Icon::Warning);
     });
-    connect(&single_, &SingleSafeWrite::logLine, this,
-            [this](const QString& line) { session_.log().AddMessage(line); });
+    connect(&single_, &SingleSafeWrite::logLine, &scope_.model.log(), &MessageLog::AddMessage);
+    scope_.model.setValueRead(&single_.reader());
+    connect(&scope_.model, &BurnerModel::valueShown, this,
+            [this](int32_t value) { SetValueText(QString::number(value)); });
 }
 
 void SingleParamPanel::ComboToAddress() {
@@ -79,7 +83,7 @@ void SingleParamPanel::ComboToAddress() {
 }
 
 void SingleParamPanel::Run(Action action) {
-    DeviceLink* link = session_.ctx().activeLink();
+    DeviceLink* link = scope_.model.link();
     std::optional<QString> error;
     if (const QString why = ExchangeGuard::SendingRefused(); !why.isEmpty()) {
         error = why;
@@ -101,11 +105,11 @@ void SingleParamPanel::Run(Action action) {
 void SingleParamPanel::FillParameterList() {
     const QSignalBlocker quiet(ComboParameters_);
     ComboParameters_->clear();
-    const QStringList items = ReadParameterListItems(session_.paths().ParamsHeaderPath());
+    const QStringList items = ReadParameterListItems(scope_.paramsHeaderPath());
     ComboParameters_->addItems(items);
-    const bool missing = !session_.paths().HasParamsHeader();
-    lblParamsMissing_->setText(missing ? NoParamsHeaderMessage(session_.paths()) : QString());
-    lblParamsMissing_->setVisible(missing);
+    const QString missing = scope_.paramsHeaderMissing();
+    lblParamsMissing_->setText(missing);
+    lblParamsMissing_->setVisible(!missing.isEmpty());
     if (!items.isEmpty()) {
         ComboParameters_->setCurrentIndex(0);
         ComboToAddress();
@@ -118,13 +122,6 @@ void SingleParamPanel::SetValueText(const QString& text) {
 
 QString SingleParamPanel::valueText() const {
     return txtValue_->text();
-}
-
-void SingleParamPanel::ValueRead(int32_t value, int32_t address, bool word) {
-    // The old value or the read-back of a write is not shown in txtValue.
-    if (!single_.reader().OfferValue(value, address, word)) {
-        SetValueText(QString::number(value));
-    }
 }
 
 }  // namespace tuvik

@@ -5,8 +5,6 @@
 
 #include <QGroupBox>
 
-#include <cstdint>
-
 #include "burner/BurnerSafeWrite.h"
 #include "support/UserDialogs.h"
 
@@ -16,20 +14,18 @@ class QLineEdit;
 
 namespace tuvik {
 
-class Session;
+struct BurnerScope;
 
 class SingleParamPanel : public QGroupBox {
     Q_OBJECT
   public:
-    SingleParamPanel(Session& session, UserDialogs& dialogs, QWidget* parent = nullptr);
+    SingleParamPanel(const BurnerScope& scope, UserDialogs& dialogs, QWidget* parent = nullptr);
 
     // The list from PARAMS.h, or why it is empty.
     void FillParameterList();
     // The value box txtValue.
     void SetValueText(const QString& text);
     QString valueText() const;
-    // A read reply: shown in txtValue unless a write's check was waiting for it.
-    void ValueRead(int32_t value, int32_t address, bool word);
 
     SingleSafeWrite& singleWrite() { return single_; }
 
@@ -38,7 +34,7 @@ class SingleParamPanel : public QGroupBox {
     void Run(Action action);
     void ComboToAddress();
 
-    Session& session_;
+    const BurnerScope& scope_;
     UserDialogs& dialogs_;
     SingleSafeWrite single_;
 

@@ -12,8 +12,9 @@
 #include <QVBoxLayout>
 
 #include "burner/ui/frmLocalise.h"
-#include "shell/Session.h"
+#include "link/DeviceLink.h"
 #include "support/ExchangeGuard.h"
+#include "support/MessageLog.h"
 
 namespace tuvik {
 
@@ -33,11 +34,13 @@ QPushButton* Button(QWidget* parent, const char* name, const QString& text, cons
 
 }  // namespace
 
-frmAllParams::frmAllParams(Session& session, UserDialogs* dialogs, QWidget* parent)
+frmAllParams::frmAllParams(const BurnerScope& scope, UserDialogs* dialogs, QWidget* parent)
     : QWidget(parent, Qt::Window),
-      session_(session),
+      burner_(scope.model),
+      params_(scope.params),
       dialogs_(dialogs ? *dialogs : DefaultDialogs()),
-      safeSend_(model_, session.paths().DailyDir()) {
+      model_(scope.model.grid()),
+      safeSend_(model_, scope.model.dailyDir()) {
     setObjectName(QStringLiteral("frmAllParams"));
     setWindowTitle(QStringLiteral("All Parameters"));
 
@@ -127,31 +130,31 @@ frmAllParams::frmAllParams(Session& session, UserDialogs* dialogs, QWidget* pare
         }
     });
     connect(&safeSend_, &AllParamsSafeSend::status, lblStatus, &QLabel::setText);
-    connect(&safeSend_, &AllParamsSafeSend::logLine, this,
-            [this](const QString& line) { session_.log().AddMessage(line); });
+    connect(&safeSend_, &AllParamsSafeSend::logLine, &burner_.log(), &MessageLog::AddMessage);
     connect(&safeSend_, &AllParamsSafeSend::mismatch, this, [this](const QString& text) {
         dialogs_.Message(SafeWriteText::MismatchTitle(), text, UserDialogs::Icon::Warning);
     });
 
-    session_.dispatcher().SetAllParams(this);
+    burner_.setGridRead(&safeSend_.reader());
 }
 
 frmAllParams::~frmAllParams() {
     Unload();
-    session_.dispatcher().SetAllParams(nullptr);
 }
 
 void frmAllParams::Load() {
     loaded_ = true;
+    burner_.setGridOpen(true);
     LocaliseCaptions(this);
     if (!built_) {
-        model_.Build(session_.params());
+        model_.Build(params_);
         built_ = true;
     }
 }
 
 void frmAllParams::Unload() {
     loaded_ = false;
+    burner_.setGridOpen(false);
 }
 
 void frmAllParams::showEvent(QShowEvent* event) {
@@ -164,13 +167,6 @@ void frmAllParams::showEvent(QShowEvent* event) {
 void frmAllParams::closeEvent(QCloseEvent* event) {
     Unload();
     QWidget::closeEvent(event);
-}
-
-void frmAllParams::DataUpdate(int32_t value, int32_t address) {
-    // The reads around a send go to its check, not into the value boxes.
-    if (!safeSend_.reader().OfferValue(value, address, false)) {
-        model_.DataUpdate(value, address);
-    }
 }
 
 void frmAllParams::Tell(const QString& text, UserDialogs::Icon icon) {
@@ -190,7 +186,7 @@ DeviceLink* frmAllParams::OpenLinkOrTell() {
         Tell(why, UserDialogs::Icon::Warning);
         return nullptr;
     }
-    DeviceLink* link = session_.ctx().activeLink();
+    DeviceLink* link = burner_.link();
     if (!link || !link->PortOpen()) {
         Tell(NotConnectedText(), UserDialogs::Icon::Warning);
         return nullptr;

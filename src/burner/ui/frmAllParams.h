@@ -9,8 +9,8 @@
 
 #include "burner/AllParamsFilter.h"
 #include "burner/AllParamsModel.h"
+#include "burner/BurnerModel.h"
 #include "burner/BurnerSafeWrite.h"
-#include "shell/DispatchTargets.h"
 #include "support/ui/StandardDialogsWidget.h"
 
 class QCheckBox;
@@ -21,31 +21,25 @@ class QTableView;
 
 namespace tuvik {
 
-class Session;
-
-class frmAllParams : public QWidget, public AllParamsTarget {
+class frmAllParams : public QWidget {
     Q_OBJECT
   public:
     static const QString kConfirmText;   // "Haluatko varmasti lähettää arvoja polttimeen?"
     static const QString kConfirmTitle;  // "Varoitus"
     static const QString kParFilter;     // "All Files (*.par)"
 
-    // Registers with the session's dispatcher; the rows are built on Load
-    // (the first show). dialogs: nullptr for the real boxes and file dialogs.
-    explicit frmAllParams(Session& session, UserDialogs* dialogs = nullptr,
+    // Shows the burner model's grid; the rows are built on Load (the first
+    // show). dialogs: nullptr for the real boxes and file dialogs.
+    explicit frmAllParams(const BurnerScope& scope, UserDialogs* dialogs = nullptr,
                           QWidget* parent = nullptr);
     ~frmAllParams() override;
 
-    // The load handling: open for byte-read replies, captions in the
-    // interface language, the rows from the parameter table (once per run;
-    // what the boxes hold survives a close).
+    // The load handling: the grid open for byte-read replies, captions in
+    // the interface language, the rows from the parameter table (once per
+    // window; what the boxes hold survives a close).
     void Load();
     // Closed: byte-read replies no longer reach the grid.
     void Unload();
-
-    // AllParamsTarget
-    bool AllParamsOpen() const override { return loaded_; }
-    void DataUpdate(int32_t value, int32_t address) override;
 
     AllParamsModel& model() { return model_; }
     AllParamsSafeSend& safeSend() { return safeSend_; }
@@ -66,9 +60,10 @@ class frmAllParams : public QWidget, public AllParamsTarget {
     void Tell(const QString& text, UserDialogs::Icon icon);
     void AskAndSend();
 
-    Session& session_;
+    BurnerModel& burner_;
+    const ParamTable& params_;
     UserDialogs& dialogs_;
-    AllParamsModel model_;
+    AllParamsModel& model_;
     AllParamsFilter filter_{model_};
     AllParamsSafeSend safeSend_;
     bool built_ = false;

@@ -6,15 +6,17 @@
 #include <QPushButton>
 #include <QVBoxLayout>
 
+#include "burner/BurnerModel.h"
 #include "burner/ui/HistogramChartWidget.h"
-#include "shell/Session.h"
+#include "link/DeviceLink.h"
 
 namespace tuvik {
 
-frmExtra::frmExtra(Session& session, UserDialogs* dialogs, QWidget* parent)
+frmExtra::frmExtra(BurnerModel& model, UserDialogs* dialogs, QWidget* parent)
     : QWidget(parent, Qt::Window),
-      session_(session),
-      dialogs_(dialogs ? *dialogs : DefaultDialogs()) {
+      model_(model),
+      dialogs_(dialogs ? *dialogs : DefaultDialogs()),
+      histogram_(model.histogram()) {
     setObjectName(QStringLiteral("frmExtra"));
     setWindowTitle(QStringLiteral("Extras"));
 
@@ -57,20 +59,11 @@ frmExtra::frmExtra(Session& session, UserDialogs* dialogs, QWidget* parent)
             dialogs_.Message(windowTitle(), message, UserDialogs::Icon::Warning);
         }
     });
-
-    session_.dispatcher().SetHistogram(this);
-}
-
-frmExtra::~frmExtra() {
-    session_.dispatcher().SetHistogram(nullptr);
-}
-
-void frmExtra::addHistogramEntry(int32_t value, int32_t address) {
-    histogram_.addHistogramEntry(static_cast<uint16_t>(value), address);
+    ShowText(histogram_.text());
 }
 
 void frmExtra::ReadHistogram() {
-    if (const std::optional<QString> why = histogram_.ReadHistogram(session_.ctx().activeLink())) {
+    if (const std::optional<QString> why = histogram_.ReadHistogram(model_.link())) {
         dialogs_.Message(windowTitle(), *why, UserDialogs::Icon::Warning);
         return;
     }

@@ -5,7 +5,6 @@
 #include <QWidget>
 
 #include "burner/Histogram.h"
-#include "shell/DispatchTargets.h"
 #include "support/ui/StandardDialogsWidget.h"
 
 class QGroupBox;
@@ -17,18 +16,15 @@ class QPushButton;
 
 namespace tuvik {
 
-class Session;
+class BurnerModel;
 
-class frmExtra : public QWidget, public HistogramTarget {
+class frmExtra : public QWidget {
     Q_OBJECT
   public:
-    // Registers with the session's dispatcher; the text box starts empty.
-    // dialogs: nullptr for the real message boxes.
-    explicit frmExtra(Session& session, UserDialogs* dialogs = nullptr, QWidget* parent = nullptr);
-    ~frmExtra() override;
-
-    // HistogramTarget
-    void addHistogramEntry(int32_t value, int32_t address) override;
+    // Shows the burner model's histogram. dialogs: nullptr for the real
+    // message boxes.
+    explicit frmExtra(BurnerModel& model, UserDialogs* dialogs = nullptr,
+                      QWidget* parent = nullptr);
 
     // btnReadHistogram: the 122 reads go out one spacing apart.
     void ReadHistogram();
@@ -37,9 +33,9 @@ class frmExtra : public QWidget, public HistogramTarget {
   private:
     void ShowText(const QString& text);
 
-    Session& session_;
+    BurnerModel& model_;
     UserDialogs& dialogs_;
-    Histogram histogram_;
+    Histogram& histogram_;
 
     QGroupBox* histogramBox_ = nullptr;
     QPlainTextEdit* txtHistoData = nullptr;

@@ -39,14 +39,12 @@ PidEditorWidget::PidEditorWidget(Session& session, UserDialogs& dialogs, QWidget
         .loops = session.loops(),
         .dialogs = dialogs,
         .log = session.log(),
-        .writeAckCount = &session.state().WriteAckCount,
-        .writeRefusedCount = &session.state().WriteRefusedCount,
+        .answers = &session.dispatcher(),
         .link = [&session] { return session.ctx().activeLink(); },
         .overTcp = [this] { return useTcp_ && useTcp_(); },
         // A status record retitles the window; the reads around a send put it back.
         .caption = [this] { return window()->windowTitle(); },
         .setCaption = [&session](const QString& t) { session.ctx().setMainCaption(t); },
-        .statusRecords = [&session] { return session.dispatcher().statusRecords(); },
         .backupDir = [&session] { return session.paths().DailyDir(); },
         .findDataFile = [&session](const QString& p) { return session.paths().FindDataFile(p); },
     };

@@ -18,10 +18,11 @@ void AttachToolWindows(Session& session, frmPID& main, UserDialogs* dialogs) {
     WindowRegistry& windows = main.windows();
     auto burner = std::make_shared<QPointer<frmFlamora>>();
     windows.setBurnerWindowFactory([&session, &main, burner, dialogs]() -> QWidget* {
-        *burner = new frmFlamora(session, dialogs, &main);
+        *burner = new frmFlamora(session.burnerScope(), dialogs, &main);
         return burner->data();
     });
-    windows.setBurnerLoader([burner] {
+    windows.setBurnerLoader([&session, burner] {
+        session.burner().Load();
         if (*burner) {
             (*burner)->Load();
         }
@@ -34,7 +35,9 @@ void AttachToolWindows(Session& session, frmPID& main, UserDialogs* dialogs) {
 void Main_new(Session& session, frmPID& main) {
     WindowRegistry& windows = main.windows();
     session.Start();
-    session.dispatcher().SetMainWindow(&main);
+    QObject::connect(&session.dispatcher(), &ReplyDispatcher::captionLine, &main,
+                     &frmPID::SetCaption);
+    QObject::connect(&session.dispatcher(), &ReplyDispatcher::alarmShown, &main, &frmPID::SetAlarm);
 
     windows.CreateMessageLog();
     windows.CreateSerialWindow();

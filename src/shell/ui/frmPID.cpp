@@ -119,7 +119,9 @@ frmPID::frmPID(Session& session, Options options, QWidget* parent)
 
 frmPID::~frmPID() {
     editor_->Unload();
-    session_.dispatcher().SetMainWindow(nullptr);
+    // The replies that come while the other windows close change nothing here.
+    disconnect(&session_.dispatcher(), &ReplyDispatcher::captionLine, this, nullptr);
+    disconnect(&session_.dispatcher(), &ReplyDispatcher::alarmShown, this, nullptr);
     ConnectionController& connection = session_.connection();
     if (connection.windows() == &windows_) {
         connection.setWindows(nullptr);

@@ -13,7 +13,6 @@
 #include <memory>
 
 #include "shell/ConnectionSettings.h"
-#include "shell/DispatchTargets.h"
 #include "shell/ui/WindowRegistry.h"
 #include "support/FrameThrottle.h"
 
@@ -40,7 +39,7 @@ struct MainWindowOptions {
     std::function<void(frmClient&)> prepareClient;
 };
 
-class frmPID : public QWidget, public MainWindowTarget {
+class frmPID : public QWidget {
     Q_OBJECT
   public:
     static constexpr int kFirstDrawMs = 500;
@@ -60,9 +59,10 @@ class frmPID : public QWidget, public MainWindowTarget {
     // "PID settings, ver " + major + "." + minor + revision.
     static QString VersionCaption();
 
-    // MainWindowTarget
-    void SetCaption(const QString& text) override;
-    void SetAlarm(bool on) override;
+    // The title bar line.
+    void SetCaption(const QString& text);
+    // Frame1 red while the controller reports an alarm, the normal colour otherwise.
+    void SetAlarm(bool on);
     // Shows the selected loop's live values and trend now.
     void ShowLiveValues();
 
