@@ -160,7 +160,7 @@ TEST_F(PidFlows, ApplyRefusesOrAsksFirstAndCancelWritesNothing) {
     editor.Apply();
     ASSERT_TRUE(WaitUntil([&] { return ended.size() == 3; }));
     EXPECT_EQ(dialogs.questions, QStringList{AppTitle() + "|" + SafeWriteText::WriteWithoutBackup()});
-    EXPECT_EQ(ended[2][0].value<PidSafeSend::End>(), PidSafeSend::End::NotSent);
+    EXPECT_EQ(ended[2][0].value<SafeWrite::Outcome>(), SafeWrite::Outcome::NotSent);
     EXPECT_TRUE(link.packets.isEmpty());
 }
 
