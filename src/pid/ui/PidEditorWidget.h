@@ -44,8 +44,6 @@ class PidEditorWidget : public QWidget, public PidEditorView {
     void setDeviceReadTimes(int readMs, int tcpExtraMs) {
         controller_->safeSend().setDeviceReadTimes(readMs, tcpExtraMs);
     }
-    // The backup written before the last send; empty when none was written.
-    QString lastBackup() const { return controller_->safeSend().lastBackup(); }
 
     // The window is closing: timers stop, a running send is abandoned.
     void Unload() { controller_->Unload(); }
