@@ -3,7 +3,10 @@
 #   cmake -DSRC=<absolute src dir> -P cmake/CheckLayers.cmake
 # (registered as the CTest "layers").
 # Folders, lowest first: support <- link <- trend, pid, burner <- shell.
-# Window files live in <folder>/ui/ and may include anything below them.
+# Window files live in <folder>/ui/ and may include anything below them;
+# the windows of the folders in _shell_free_windows include nothing from
+# shell/ either: they take what they show, not the session.
+cmake_policy(SET CMP0057 NEW)  # if(... IN_LIST ...)
 if(NOT SRC)
   message(FATAL_ERROR "usage: cmake -DSRC=<src dir> -P CheckLayers.cmake")
 endif()
@@ -13,6 +16,7 @@ set(_rank_trend 2)
 set(_rank_pid 2)
 set(_rank_burner 2)
 set(_rank_shell 3)
+set(_shell_free_windows pid)
 
 file(GLOB_RECURSE _files RELATIVE ${SRC} ${SRC}/*.h ${SRC}/*.cpp)
 set(_bad "")
@@ -38,6 +42,8 @@ foreach(_f ${_files})
       list(APPEND _bad "${_f} includes the window header ${_dir}/${_rest}")
     elseif(NOT _window AND _rank_${_dir} GREATER _rank_${_own})
       list(APPEND _bad "${_f} includes ${_dir}/${_rest} from a higher folder")
+    elseif(_window AND _dir STREQUAL "shell" AND _own IN_LIST _shell_free_windows)
+      list(APPEND _bad "${_f} includes ${_dir}/${_rest}: its windows take what they show")
     elseif(_window AND _rest MATCHES "^ui/" AND _rank_${_dir} GREATER _rank_${_own})
       # A window may use any core header, but windows of a lower folder
       # know nothing of the windows above them.

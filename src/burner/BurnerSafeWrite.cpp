@@ -442,7 +442,7 @@ std::optional<QString> AllParamsSafeSend::NotRead() {
     if (req_.addresses.empty()) {
         return std::nullopt;  // nothing to read: straight to the question
     }
-    return ExchangeGuard::Busy() ? ExchangeGuard::BusyMessage() : NotSentMessage();
+    return NotSentMessage();
 }
 
 void AllParamsSafeSend::TakeRead(WriteCheck& check, bool readBack) {
