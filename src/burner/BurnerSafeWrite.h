@@ -110,6 +110,7 @@ class ParamSetSafeSend : public QObject, private SafeWriteFlow {
     AskWithoutBackup askWithoutBackup_;
     BurnerDeviceRead reader_;
     SafeWrite safe_{*this};
+    // A start() while a write runs is checked without touching the running one.
     Request next_;  // as start() was called
     Request req_;   // of the running write
     // How start() answers when the checks of the upload answered instead.
@@ -163,6 +164,7 @@ class SingleSafeWrite : public QObject, private SafeWriteFlow {
     BurnerDeviceRead reader_;
     AskWithoutBackup askWithoutBackup_;
     SafeWrite safe_{*this};
+    // A start() while a write runs is checked without touching the running one.
     Request next_;  // as start() was called
     Request req_;   // of the running write
     std::optional<QString> before_;
