@@ -3,7 +3,9 @@
 #   cmake -DSRC=<absolute src dir> -P cmake/CheckLayers.cmake
 # (registered as the CTest "layers").
 # Folders, lowest first: support <- link <- trend, pid, burner <- shell.
-# Window files live in <folder>/ui/ and may include anything below them.
+# Window files live in <folder>/ui/ and keep the same order: a window
+# includes its own folder and the folders below it, so no window outside
+# shell/ui knows the session; it takes what it shows.
 if(NOT SRC)
   message(FATAL_ERROR "usage: cmake -DSRC=<src dir> -P CheckLayers.cmake")
 endif()
@@ -36,12 +38,8 @@ foreach(_f ${_files})
     endif()
     if(NOT _window AND _rest MATCHES "^ui/")
       list(APPEND _bad "${_f} includes the window header ${_dir}/${_rest}")
-    elseif(NOT _window AND _rank_${_dir} GREATER _rank_${_own})
+    elseif(_rank_${_dir} GREATER _rank_${_own})
       list(APPEND _bad "${_f} includes ${_dir}/${_rest} from a higher folder")
-    elseif(_window AND _rest MATCHES "^ui/" AND _rank_${_dir} GREATER _rank_${_own})
-      # A window may use any core header, but windows of a lower folder
-      # know nothing of the windows above them.
-      list(APPEND _bad "${_f} includes the window header ${_dir}/${_rest} from a higher folder")
     endif()
   endforeach()
 endforeach()

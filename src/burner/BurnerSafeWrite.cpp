@@ -27,8 +27,8 @@ QString Paragraph(const QString& text) {
 
 // Backs the device's values up and says so in the log; the line for the
 // result message.
-QString BackUp(const QString& path, const std::optional<QByteArray>& data,
-               const std::function<void(const QString&)>& log) {
+QString BackUpAndLog(const QString& path, const std::optional<QByteArray>& data,
+                     const std::function<void(const QString&)>& log) {
     QString line;
     if (!data) {
         line = SafeWriteText::BackupFailed(SafeWriteText::NotRead());
@@ -147,7 +147,7 @@ QString NothingSentText() {
 
 ParamSetSafeSend::ParamSetSafeSend(ParamSetUpload& upload, QString dataDir, QObject* parent)
     : QObject(parent), upload_(upload), dataDir_(std::move(dataDir)) {
-    connect(&reader_, &BurnerDeviceRead::finished, this, &ParamSetSafeSend::ReadFinished);
+    connect(&reader_, &BurnerDeviceRead::finished, this, [this] { safe_.ReadEnded(); });
     connect(&reader_, &BurnerDeviceRead::progress, this, [this] { emit progress(0, 0); });
     connect(&upload_, &ParamSetUpload::progress, this, &ParamSetSafeSend::progress);
     connect(&upload_, &ParamSetUpload::finished, this, &ParamSetSafeSend::UploadFinished);
@@ -155,102 +155,96 @@ ParamSetSafeSend::ParamSetSafeSend(ParamSetUpload& upload, QString dataDir, QObj
 
 ParamSetUpload::Start ParamSetSafeSend::start(DeviceLink* link, const QStringList& boxTexts,
                                               QString* reason) {
-    auto refuse = [&](const QString& why) {
-        if (reason) {
-            *reason = why;
-        }
-        return ParamSetUpload::Start::Refused;
-    };
-    if (const QString why = ExchangeGuard::SendingRefused(); !why.isEmpty()) {
-        return refuse(why);
+    next_ = {link, boxTexts};
+    instead_.reset();
+    const std::optional<QString> why = safe_.Start();
+    if (!why) {
+        return ParamSetUpload::Start::Started;
     }
-    if (running() || upload_.running() || !link || !link->PortOpen() ||
-        ParamSetLooksUnread(boxTexts)) {
-        // Refused, or the read instead of the upload, exactly as before.
-        return upload_.start(link, boxTexts, reason);
+    const ParamSetUpload::Start start = instead_.value_or(ParamSetUpload::Start::Refused);
+    if (reason && start == ParamSetUpload::Start::Refused) {
+        *reason = *why;
     }
-    auto built = ParamSetWriteCheck(boxTexts);
-    if (const BadBox* bad = std::get_if<BadBox>(&built)) {
-        return refuse(bad->message + QStringLiteral(" Nothing was sent."));
-    }
-    if (ExchangeGuard::Busy()) {
-        return refuse(ExchangeGuard::BusyMessage());
-    }
-    check_ = std::get<WriteCheck>(std::move(built));
-    boxes_ = boxTexts;
-    link_ = link;
-    backupPath_.clear();
-    if (!reader_.Start(link, BurnerDeviceRead::What::ParamSet)) {
-        return refuse(NotSentMessage());
-    }
-    stage_ = Stage::Before;
-    return ParamSetUpload::Start::Started;
+    return start;
 }
 
-void ParamSetSafeSend::ReadFinished() {
-    const std::optional<QStringList>& read = reader_.paramSet();
-    if (stage_ == Stage::Before) {
-        if (reader_.lost()) {
-            message_ = ParamSetUpload::kFailText;
-            ok_ = false;
-            emit reported(false, message_);
-            Finish();
-            return;
-        }
-        if (!read && !Asked(askWithoutBackup_)) {
-            emit logLine(NothingSentText());
-            Finish();
-            return;
-        }
-        if (read) {
-            for (int i = 0; i < kParamBoxCount; ++i) {
-                check_.SetDevice(i, read->at(i));
-            }
-        }
-        backupPath_ = BackupPath(dataDir_, QStringLiteral("burner"), QStringLiteral("par"),
-                                 QDateTime::currentDateTime());
-        backupLine_ =
-            BackUp(backupPath_, read ? std::optional<QByteArray>(ParamSetPar(*read)) : std::nullopt,
-                   [this](const QString& l) { emit logLine(l); });
-        if (!read) {
-            backupPath_.clear();
-        }
-        stage_ = Stage::Upload;
+std::optional<QString> ParamSetSafeSend::Check(WriteCheck& check) {
+    if (running() || upload_.running() || !next_.link || !next_.link->PortOpen() ||
+        ParamSetLooksUnread(next_.boxes)) {
+        // Refused, or the read instead of the upload, exactly as before.
         QString why;
-        if (upload_.start(link_, boxes_, &why) != ParamSetUpload::Start::Started) {
-            emit reported(false, why);
-            Finish();
-        }
-        return;
+        instead_ = upload_.start(next_.link, next_.boxes, &why);
+        return why;
     }
-    if (stage_ != Stage::After) {
-        return;
+    auto built = ParamSetWriteCheck(next_.boxes);
+    if (const BadBox* bad = std::get_if<BadBox>(&built)) {
+        return bad->message + QStringLiteral(" Nothing was sent.");
     }
-    check_.ClearReadBack();
-    if (read && readBack_) {
+    check = std::get<WriteCheck>(std::move(built));
+    return std::nullopt;
+}
+
+bool ParamSetSafeSend::Prepare(WriteCheck&) {
+    req_ = next_;
+    backupPath_.clear();
+    return true;
+}
+
+bool ParamSetSafeSend::StartRead(bool readBack) {
+    const bool started = reader_.Start(req_.link, BurnerDeviceRead::What::ParamSet);
+    readBack_ = readBack && started;
+    return started;
+}
+
+std::optional<QString> ParamSetSafeSend::NotRead() {
+    return NotSentMessage();
+}
+
+void ParamSetSafeSend::TakeRead(WriteCheck& check, bool readBack) {
+    if (const std::optional<QStringList>& read = reader_.paramSet()) {
         for (int i = 0; i < kParamBoxCount; ++i) {
-            check_.SetReadBack(i, read->at(i));
+            readBack ? check.SetReadBack(i, read->at(i)) : check.SetDevice(i, read->at(i));
         }
     }
-    if (ok_) {
-        const bool verified = check_.Verified();
-        emit reported(true, message_ +
-                                (verified ? Paragraph(SafeWriteText::Verified()) : QString()) +
-                                Paragraph(backupLine_));
-        emit logLine(verified ? SafeWriteText::Verified() : MismatchLog(check_));
-        if (!verified) {
-            emit mismatch(SafeWriteText::Mismatch(check_.DifferencesText()));
-        }
-    } else if (read && readBack_ && !check_.Verified()) {
-        // The failure was reported already; this shows what the burner holds now.
-        emit logLine(MismatchLog(check_));
-        emit mismatch(SafeWriteText::Mismatch(check_.DifferencesText()));
+}
+
+void ParamSetSafeSend::Ask(const WriteCheck&) {
+    if (reader_.lost()) {
+        message_ = ParamSetUpload::kFailText;
+        ok_ = false;
+        emit reported(false, message_);
+        safe_.Confirmed(false);
+    } else if (!reader_.paramSet() && !Asked(askWithoutBackup_)) {
+        emit logLine(NothingSentText());
+        safe_.Confirmed(false);
+    } else {
+        safe_.Confirmed(true);
     }
-    Finish();
+}
+
+bool ParamSetSafeSend::BackUp(const WriteCheck&) {
+    const std::optional<QStringList>& read = reader_.paramSet();
+    backupPath_ = BackupPath(dataDir_, QStringLiteral("burner"), QStringLiteral("par"),
+                             QDateTime::currentDateTime());
+    backupLine_ = BackUpAndLog(backupPath_,
+                               read ? std::optional<QByteArray>(ParamSetPar(*read)) : std::nullopt,
+                               [this](const QString& l) { emit logLine(l); });
+    if (!read) {
+        backupPath_.clear();
+    }
+    return true;
+}
+
+void ParamSetSafeSend::Write() {
+    QString why;
+    if (upload_.start(req_.link, req_.boxes, &why) != ParamSetUpload::Start::Started) {
+        emit reported(false, why);
+        safe_.WriteEnded(SafeWrite::Outcome::NotSent);
+    }
 }
 
 void ParamSetSafeSend::UploadFinished(bool ok, const QString& message) {
-    if (stage_ != Stage::Upload) {
+    if (!safe_.writing()) {
         return;
     }
     ok_ = ok;
@@ -258,122 +252,140 @@ void ParamSetSafeSend::UploadFinished(bool ok, const QString& message) {
     if (!ok) {
         emit reported(false, message + Paragraph(backupLine_));
     }
-    stage_ = Stage::After;
-    readBack_ = reader_.Start(link_, BurnerDeviceRead::What::ParamSet);
-    if (!readBack_) {
-        // No read-back possible: judged as unanswered.
-        ReadFinished();
+    safe_.WriteEnded(ok ? SafeWrite::Outcome::Sent : SafeWrite::Outcome::NotAcknowledged);
+}
+
+void ParamSetSafeSend::Judge(const WriteCheck& check, bool readBack) {
+    if (ok_) {
+        const bool verified = check.Verified();
+        emit reported(true, message_ +
+                                (verified ? Paragraph(SafeWriteText::Verified()) : QString()) +
+                                Paragraph(backupLine_));
+        emit logLine(verified ? SafeWriteText::Verified() : MismatchLog(check));
+        if (!verified) {
+            emit mismatch(SafeWriteText::Mismatch(check.DifferencesText()));
+        }
+    } else if (readBack && reader_.paramSet() && !check.Verified()) {
+        // The failure was reported already; this shows what the burner holds now.
+        emit logLine(MismatchLog(check));
+        emit mismatch(SafeWriteText::Mismatch(check.DifferencesText()));
     }
 }
 
-void ParamSetSafeSend::Finish() {
-    const std::optional<QStringList> read =
-        stage_ == Stage::After && readBack_ ? reader_.paramSet() : std::nullopt;
+void ParamSetSafeSend::Ended(SafeWrite::Outcome) {
+    const std::optional<QStringList> read = readBack_ ? reader_.paramSet() : std::nullopt;
     readBack_ = false;
-    stage_ = Stage::Idle;
-    link_.clear();
+    req_ = {};
     emit done(read);
 }
 
 // ---------------------------------------------------------------------------
 
 SingleSafeWrite::SingleSafeWrite(QObject* parent) : QObject(parent) {
-    connect(&reader_, &BurnerDeviceRead::finished, this, &SingleSafeWrite::ReadFinished);
+    connect(&reader_, &BurnerDeviceRead::finished, this, [this] { safe_.ReadEnded(); });
 }
 
 std::optional<QString> SingleSafeWrite::start(DeviceLink* link, const QString& addressText,
                                               const QString& valueText, bool word) {
+    next_ = {link, addressText, valueText, word, 0};
+    const std::optional<QString> why = safe_.Start();
+    // A plain write in its place that went out has nothing to say.
+    return why && why->isEmpty() ? std::nullopt : why;
+}
+
+std::optional<QString> SingleSafeWrite::Check(WriteCheck& check) {
     // Checked in the order the plain write checks, with its texts.
     QString written;
-    if (word) {
-        const Checked<int16_t> v = WordValue(valueText);
+    if (next_.word) {
+        const Checked<int16_t> v = WordValue(next_.valueText);
         if (const QString* e = std::get_if<QString>(&v)) {
             return *e;
         }
         written = QString::number(std::get<int16_t>(v));
     } else {
-        const Checked<uint8_t> v = ByteValue(valueText);
+        const Checked<uint8_t> v = ByteValue(next_.valueText);
         if (const QString* e = std::get_if<QString>(&v)) {
             return *e;
         }
         written = QString::number(std::get<uint8_t>(v));
     }
-    const Checked<int32_t> a = WriteAddress(addressText);
+    const Checked<int32_t> a = WriteAddress(next_.addressText);
     if (const QString* e = std::get_if<QString>(&a)) {
         return *e;
     }
-    if (running() || ExchangeGuard::Busy()) {
-        return ExchangeGuard::BusyMessage();
-    }
-    address_ = std::get<int32_t>(a);
-    word_ = word;
-    addressText_ = addressText;
-    valueText_ = valueText;
-    link_ = link;
-    before_.reset();
-    check_ = WriteCheck();
-    check_.Add(QStringLiteral("Address %1").arg(address_), written);
-    const auto what = word ? BurnerDeviceRead::What::Word : BurnerDeviceRead::What::Bytes;
-    if (!reader_.Start(link, what, {address_})) {
-        // Not open: the plain write says so.
-        return link ? (word ? WriteParam16(*link, addressText, valueText)
-                            : WriteParam(*link, addressText, valueText))
-                    : NotSentMessage();
-    }
-    stage_ = 1;
+    next_.address = std::get<int32_t>(a);
+    check.Add(QStringLiteral("Address %1").arg(next_.address), written);
     return std::nullopt;
 }
 
+bool SingleSafeWrite::Prepare(WriteCheck&) {
+    req_ = next_;
+    before_.reset();
+    return true;
+}
+
+bool SingleSafeWrite::StartRead(bool) {
+    const auto what = req_.word ? BurnerDeviceRead::What::Word : BurnerDeviceRead::What::Bytes;
+    return reader_.Start(req_.link, what, {req_.address});
+}
+
+std::optional<QString> SingleSafeWrite::NotRead() {
+    // Not open: the plain write says so.
+    return req_.link ? PlainWrite(req_).value_or(QString()) : NotSentMessage();
+}
+
+std::optional<QString> SingleSafeWrite::PlainWrite(const Request& r) {
+    return r.word ? WriteParam16(*r.link, r.addressText, r.valueText)
+                  : WriteParam(*r.link, r.addressText, r.valueText);
+}
+
 std::optional<QString> SingleSafeWrite::ReadValue() const {
-    const std::optional<int32_t> v = reader_.value(address_);
+    const std::optional<int32_t> v = reader_.value(req_.address);
     if (!v) {
         return std::nullopt;
     }
-    return word_ ? WordText(*v) : QString::number(*v);
+    return req_.word ? WordText(*v) : QString::number(*v);
 }
 
-void SingleSafeWrite::ReadFinished() {
-    if (stage_ == 1) {
-        before_ = ReadValue();
-        if (before_) {
-            check_.SetDevice(0, *before_);
-        }
-        std::optional<QString> error;
-        if (reader_.lost() || !link_) {
-            error = NotSentMessage();
-        } else if (!before_ && !Asked(askWithoutBackup_)) {
-            // The old value, which the log keeps as the backup, is unknown.
-            stage_ = 0;
-            emit logLine(QStringLiteral("Parameter %1: ").arg(address_) + NothingSentText());
-            return;
-        } else {
-            error = word_ ? WriteParam16(*link_, addressText_, valueText_)
-                          : WriteParam(*link_, addressText_, valueText_);
-        }
-        if (error) {
-            stage_ = 0;
-            emit failed(*error);
-            return;
-        }
-        stage_ = 2;
-        const auto what = word_ ? BurnerDeviceRead::What::Word : BurnerDeviceRead::What::Bytes;
-        if (reader_.Start(link_, what, {address_})) {
-            return;
-        }
-        stage_ = 0;  // no read-back: judged as unanswered
-    } else if (stage_ == 2) {
-        stage_ = 0;
-        if (const std::optional<QString> now = ReadValue()) {
-            check_.SetReadBack(0, *now);
-        }
+void SingleSafeWrite::TakeRead(WriteCheck& check, bool readBack) {
+    const std::optional<QString> value = ReadValue();
+    if (!readBack) {
+        before_ = value;
+    }
+    if (value) {
+        readBack ? check.SetReadBack(0, *value) : check.SetDevice(0, *value);
+    }
+}
+
+void SingleSafeWrite::Ask(const WriteCheck&) {
+    if (reader_.lost() || !req_.link) {
+        safe_.Confirmed(false);
+        emit failed(NotSentMessage());
+    } else if (!before_ && !Asked(askWithoutBackup_)) {
+        // The old value, which the log keeps as the backup, is unknown.
+        safe_.Confirmed(false);
+        emit logLine(QStringLiteral("Parameter %1: ").arg(req_.address) + NothingSentText());
     } else {
+        safe_.Confirmed(true);
+    }
+}
+
+void SingleSafeWrite::Write() {
+    if (const std::optional<QString> error = PlainWrite(req_)) {
+        safe_.WriteEnded(SafeWrite::Outcome::NotSent);
+        emit failed(*error);
         return;
     }
-    const WriteField& field = check_.fields()[0];
-    emit logLine(SafeWriteText::SingleWriteLog(address_, before_, field.toWrite, field.readBack));
-    if (!check_.Verified()) {
-        emit logLine(MismatchLog(check_));
-        emit mismatch(SafeWriteText::Mismatch(check_.DifferencesText()));
+    safe_.WriteEnded(SafeWrite::Outcome::Sent);
+}
+
+void SingleSafeWrite::Judge(const WriteCheck& check, bool) {
+    const WriteField& field = check.fields()[0];
+    emit logLine(
+        SafeWriteText::SingleWriteLog(req_.address, before_, field.toWrite, field.readBack));
+    if (!check.Verified()) {
+        emit logLine(MismatchLog(check));
+        emit mismatch(SafeWriteText::Mismatch(check.DifferencesText()));
     }
 }
 
@@ -381,7 +393,7 @@ void SingleSafeWrite::ReadFinished() {
 
 AllParamsSafeSend::AllParamsSafeSend(AllParamsModel& model, QString dataDir, QObject* parent)
     : QObject(parent), model_(model), dataDir_(std::move(dataDir)) {
-    connect(&reader_, &BurnerDeviceRead::finished, this, &AllParamsSafeSend::ReadFinished);
+    connect(&reader_, &BurnerDeviceRead::finished, this, [this] { safe_.ReadEnded(); });
     connect(&reader_, &BurnerDeviceRead::progress, this, [this](int answered, int total) {
         emit status(
             QStringLiteral("Reading the device's values: %1 of %2").arg(answered).arg(total));
@@ -389,98 +401,135 @@ AllParamsSafeSend::AllParamsSafeSend(AllParamsModel& model, QString dataDir, QOb
 }
 
 std::optional<QString> AllParamsSafeSend::ReadBefore(DeviceLink* link) {
-    if (running()) {
-        return ExchangeGuard::BusyMessage();
-    }
-    if (!link || !link->PortOpen()) {
+    next_ = {link, {}, {}};
+    return safe_.Start();
+}
+
+std::optional<QString> AllParamsSafeSend::Check(WriteCheck& check) {
+    if (!next_.link || !next_.link->PortOpen()) {
         return NotSentMessage();
     }
-    check_ = WriteCheck();
-    addresses_.clear();
-    rows_.clear();
-    lost_ = false;
     for (const AllParamsModel::Sendable& s : model_.SendableRows()) {
-        check_.Add(s.field, QString::number(s.byte));
-        addresses_.push_back(s.address);
-        rows_.push_back(s.row);
+        check.Add(s.field, QString::number(s.byte));
+        next_.addresses.push_back(s.address);
+        next_.rows.push_back(s.row);
     }
-    if (addresses_.empty()) {
-        SetStage(2);
-        emit readyToAsk();
-        return std::nullopt;
-    }
-    if (!reader_.Start(link, BurnerDeviceRead::What::Bytes, addresses_)) {
-        return ExchangeGuard::Busy() ? ExchangeGuard::BusyMessage() : NotSentMessage();
-    }
-    SetStage(1);
     return std::nullopt;
 }
 
-bool AllParamsSafeSend::nothingRead() const {
-    return std::none_of(check_.fields().begin(), check_.fields().end(),
-                        [](const WriteField& f) { return f.device.has_value(); }) &&
-           !check_.empty();
+bool AllParamsSafeSend::Prepare(WriteCheck&) {
+    req_ = std::move(next_);
+    lost_ = false;
+    return true;
 }
 
-void AllParamsSafeSend::SetStage(int stage) {
-    stage_ = stage;
-    model_.setLocked(stage != 0);
+bool AllParamsSafeSend::StartRead(bool readBack) {
+    const bool none = req_.addresses.empty();
+    if (readBack) {
+        return !none && reader_.Start(req_.link, BurnerDeviceRead::What::Bytes, req_.addresses);
+    }
+    // From the read before to the end of the read-back nothing moves the rows sent.
+    const bool locked =
+        none || reader_.Start(req_.link, BurnerDeviceRead::What::Bytes, req_.addresses);
+    model_.setLocked(locked);
+    return !none && locked;
 }
 
-void AllParamsSafeSend::ReadFinished() {
-    if (stage_ == 1) {
-        lost_ = reader_.lost();
-        for (int i = 0; i < check_.size(); ++i) {
-            if (const auto v = reader_.value(addresses_[static_cast<size_t>(i)])) {
-                check_.SetDevice(i, QString::number(*v));
-                model_.SetDeviceValue(addresses_[static_cast<size_t>(i)], *v);
-            }
-        }
-        emit status(QString());
-        SetStage(2);
-        emit readyToAsk();
-        return;
+std::optional<QString> AllParamsSafeSend::NotRead() {
+    if (req_.addresses.empty()) {
+        return std::nullopt;  // nothing to read: straight to the question
     }
-    if (stage_ != 3) {
-        return;
-    }
-    SetStage(0);
-    check_.ClearReadBack();
-    for (int i = 0; i < check_.size(); ++i) {
-        if (const auto v = reader_.value(addresses_[static_cast<size_t>(i)])) {
-            check_.SetReadBack(i, QString::number(*v));
-            model_.SetDeviceValue(addresses_[static_cast<size_t>(i)], *v);
-        }
-    }
-    if (check_.Verified()) {
-        emit status(SafeWriteText::Verified());
-        emit logLine(SafeWriteText::Verified());
+    return NotSentMessage();
+}
+
+void AllParamsSafeSend::TakeRead(WriteCheck& check, bool readBack) {
+    if (readBack) {
+        model_.setLocked(false);
     } else {
-        emit status(SafeWriteText::MismatchTitle());
-        emit logLine(MismatchLog(check_));
-        emit mismatch(SafeWriteText::Mismatch(check_.DifferencesText()));
+        lost_ = reader_.lost();
     }
+    for (int i = 0; i < check.size(); ++i) {
+        const int32_t address = req_.addresses[static_cast<size_t>(i)];
+        if (const auto v = reader_.value(address)) {
+            readBack ? check.SetReadBack(i, QString::number(*v))
+                     : check.SetDevice(i, QString::number(*v));
+            model_.SetDeviceValue(address, *v);
+        }
+    }
+    if (!readBack) {
+        emit status(QString());
+    }
+}
+
+bool AllParamsSafeSend::nothingRead() const {
+    const WriteCheck& check = safe_.check();
+    return std::none_of(check.fields().begin(), check.fields().end(),
+                        [](const WriteField& f) { return f.device.has_value(); }) &&
+           !check.empty();
+}
+
+QString AllParamsSafeSend::Detail() const {
+    return safe_.check().empty() ? QString() : safe_.check().DiffText();
 }
 
 void AllParamsSafeSend::Cancel(const QString& why) {
-    SetStage(0);
+    safe_.Confirmed(false);
     if (!why.isEmpty()) {
         emit status(why);
         emit logLine(why);
     }
 }
 
-QString AllParamsSafeSend::BackUpRead() {
+QStringList AllParamsSafeSend::Write(DeviceLink& link) {
+    req_.link = &link;
+    refused_.clear();
+    safe_.Confirmed(true);
+    return refused_;
+}
+
+bool AllParamsSafeSend::BackUp(const WriteCheck& check) {
+    if (!check.empty()) {
+        emit status(BackUpRead(check));
+    }
+    return true;
+}
+
+void AllParamsSafeSend::Write() {
+    for (const AllParamsModel::NotSent& n : model_.SendChecked(*req_.link)) {
+        refused_ << n.reason;
+    }
+    safe_.WriteEnded(SafeWrite::Outcome::Sent);
+}
+
+void AllParamsSafeSend::Judge(const WriteCheck& check, bool readBack) {
+    if (!readBack) {
+        return;
+    }
+    if (check.Verified()) {
+        emit status(SafeWriteText::Verified());
+        emit logLine(SafeWriteText::Verified());
+    } else {
+        emit status(SafeWriteText::MismatchTitle());
+        emit logLine(MismatchLog(check));
+        emit mismatch(SafeWriteText::Mismatch(check.DifferencesText()));
+    }
+}
+
+void AllParamsSafeSend::Ended(SafeWrite::Outcome) {
+    model_.setLocked(false);
+}
+
+QString AllParamsSafeSend::BackUpRead(const WriteCheck& check) {
     // The rows that answered are backed up; the others are named.
     QByteArray data;
     QStringList missing;
-    for (int i = 0; i < check_.size(); ++i) {
-        const WriteField& f = check_.fields()[static_cast<size_t>(i)];
+    for (int i = 0; i < check.size(); ++i) {
+        const WriteField& f = check.fields()[static_cast<size_t>(i)];
         if (!f.device) {
             missing << f.name;
             continue;
         }
-        const int row = rows_[static_cast<size_t>(i)];
+        const int row = req_.rows[static_cast<size_t>(i)];
         data += AllParamsModel::ParLine(model_.addressText(row), model_.name(row), *f.device)
                     .toLatin1() +
                 "\r\n";
@@ -488,7 +537,7 @@ QString AllParamsSafeSend::BackUpRead() {
     const QString path = BackupPath(dataDir_, QStringLiteral("allparams"), QStringLiteral("par"),
                                     QDateTime::currentDateTime());
     const auto log = [this](const QString& l) { emit logLine(l); };
-    QString line = BackUp(path, data.isEmpty() ? std::nullopt : std::optional(data), log);
+    QString line = BackUpAndLog(path, data.isEmpty() ? std::nullopt : std::optional(data), log);
     if (!data.isEmpty() && !missing.isEmpty()) {
         const QString notRead = QStringLiteral("Not in the backup (the device did not answer): ") +
                                 missing.join(QStringLiteral(", "));
@@ -496,21 +545,6 @@ QString AllParamsSafeSend::BackUpRead() {
         line += QLatin1Char('\n') + notRead;
     }
     return line;
-}
-
-QStringList AllParamsSafeSend::Write(DeviceLink& link) {
-    if (!check_.empty()) {
-        emit status(BackUpRead());
-    }
-    QStringList refused;
-    for (const AllParamsModel::NotSent& n : model_.SendChecked(link)) {
-        refused << n.reason;
-    }
-    SetStage(3);
-    if (check_.empty() || !reader_.Start(&link, BurnerDeviceRead::What::Bytes, addresses_)) {
-        SetStage(0);
-    }
-    return refused;
 }
 
 }  // namespace tuvik

@@ -1,10 +1,10 @@
 #pragma once
-// Safe writes of the burner windows: the device's values are read before a
-// write, saved as a *.par backup before the first write byte, and read back
-// after it to tell whether the burner holds what was sent. The writes
-// themselves go out exactly as they always have (ParamSetUpload, the
-// single-parameter requests, AllParamsModel::SendChecked); these sequences
-// only put the reads and the verdict around them.
+// Safe writes of the burner windows, each a description for SafeWrite: the
+// device's values are read before a write (BurnerDeviceRead), saved as a
+// *.par backup before the first write byte, and read back after it to tell
+// whether the burner holds what was sent. The writes themselves go out
+// exactly as they always have (ParamSetUpload, the single-parameter
+// requests, AllParamsModel::SendChecked).
 
 #include <QByteArray>
 #include <QColor>
@@ -21,6 +21,7 @@
 #include "burner/BurnerDeviceRead.h"
 #include "burner/ParamSet.h"
 #include "burner/ParamSetUpload.h"
+#include "support/SafeWrite.h"
 #include "support/WriteCheck.h"
 
 namespace tuvik {
@@ -60,7 +61,7 @@ using AskWithoutBackup = std::function<bool()>;
 QString NothingSentText();
 
 // "Send Values": read the set, back it up, upload it, read it back.
-class ParamSetSafeSend : public QObject {
+class ParamSetSafeSend : public QObject, private SafeWriteFlow {
     Q_OBJECT
   public:
     ParamSetSafeSend(ParamSetUpload& upload, QString dataDir, QObject* parent = nullptr);
@@ -71,9 +72,8 @@ class ParamSetSafeSend : public QObject {
     ParamSetUpload::Start start(DeviceLink* link, const QStringList& boxTexts,
                                 QString* reason = nullptr);
     void setAskWithoutBackup(AskWithoutBackup ask) { askWithoutBackup_ = std::move(ask); }
-    bool running() const { return stage_ != Stage::Idle; }
+    bool running() const { return safe_.running(); }
     BurnerDeviceRead& reader() { return reader_; }
-    const WriteCheck& check() const { return check_; }
     QString backupPath() const { return backupPath_; }
 
   signals:
@@ -88,28 +88,43 @@ class ParamSetSafeSend : public QObject {
     void done(const std::optional<QStringList>& deviceTexts);
 
   private:
-    enum class Stage { Idle, Before, Upload, After };
-    void ReadFinished();
-    void UploadFinished(bool ok, const QString& message);
-    void Finish();
+    // SafeWriteFlow
+    std::optional<QString> Check(WriteCheck& check) override;
+    bool Prepare(WriteCheck& check) override;
+    bool StartRead(bool readBack) override;
+    std::optional<QString> NotRead() override;
+    void TakeRead(WriteCheck& check, bool readBack) override;
+    void Ask(const WriteCheck& check) override;
+    bool BackUp(const WriteCheck& check) override;
+    void Write() override;
+    void Judge(const WriteCheck& check, bool readBack) override;
+    void Ended(SafeWrite::Outcome outcome) override;
 
+    void UploadFinished(bool ok, const QString& message);
+
+    struct Request {
+        QPointer<DeviceLink> link;
+        QStringList boxes;
+    };
     ParamSetUpload& upload_;
     QString dataDir_;
     AskWithoutBackup askWithoutBackup_;
     BurnerDeviceRead reader_;
-    QPointer<DeviceLink> link_;
-    QStringList boxes_;
-    WriteCheck check_;
+    SafeWrite safe_{*this};
+    // A start() while a write runs is checked without touching the running one.
+    Request next_;  // as start() was called
+    Request req_;   // of the running write
+    // How start() answers when the checks of the upload answered instead.
+    std::optional<ParamSetUpload::Start> instead_;
     QString backupPath_;
     QString backupLine_;
     QString message_;
     bool ok_ = false;
     bool readBack_ = false;  // the read after the upload went out
-    Stage stage_ = Stage::Idle;
 };
 
 // "Write" / "Write 16bit": read the old value, write as before, read back.
-class SingleSafeWrite : public QObject {
+class SingleSafeWrite : public QObject, private SafeWriteFlow {
     Q_OBJECT
   public:
     explicit SingleSafeWrite(QObject* parent = nullptr);
@@ -117,7 +132,7 @@ class SingleSafeWrite : public QObject {
     std::optional<QString> start(DeviceLink* link, const QString& addressText,
                                  const QString& valueText, bool word);
     void setAskWithoutBackup(AskWithoutBackup ask) { askWithoutBackup_ = std::move(ask); }
-    bool running() const { return stage_ != 0; }
+    bool running() const { return safe_.running(); }
     BurnerDeviceRead& reader() { return reader_; }
 
   signals:
@@ -126,25 +141,40 @@ class SingleSafeWrite : public QObject {
     void logLine(const QString& text);
 
   private:
-    void ReadFinished();
+    // SafeWriteFlow
+    std::optional<QString> Check(WriteCheck& check) override;
+    bool Prepare(WriteCheck& check) override;
+    bool StartRead(bool readBack) override;
+    std::optional<QString> NotRead() override;
+    void TakeRead(WriteCheck& check, bool readBack) override;
+    void Ask(const WriteCheck& check) override;
+    bool BackUp(const WriteCheck&) override { return true; }  // the log keeps the old value
+    void Write() override;
+    void Judge(const WriteCheck& check, bool readBack) override;
+
     std::optional<QString> ReadValue() const;
 
+    struct Request {
+        QPointer<DeviceLink> link;
+        QString addressText;
+        QString valueText;
+        bool word = false;
+        int32_t address = 0;
+    };
+    static std::optional<QString> PlainWrite(const Request& r);
     BurnerDeviceRead reader_;
     AskWithoutBackup askWithoutBackup_;
-    QPointer<DeviceLink> link_;
-    QString addressText_;
-    QString valueText_;
-    int32_t address_ = 0;
-    bool word_ = false;
-    WriteCheck check_;
+    SafeWrite safe_{*this};
+    // A start() while a write runs is checked without touching the running one.
+    Request next_;  // as start() was called
+    Request req_;   // of the running write
     std::optional<QString> before_;
-    int stage_ = 0;  // 1 reading before, 2 reading back
 };
 
 // "Send params" of the all-parameters window: read the checked rows, ask
 // (the window does, with the diff), back up, send as before, read back. The
 // grid is locked from the read before to the end of the read-back.
-class AllParamsSafeSend : public QObject {
+class AllParamsSafeSend : public QObject, private SafeWriteFlow {
     Q_OBJECT
   public:
     AllParamsSafeSend(AllParamsModel& model, QString dataDir, QObject* parent = nullptr);
@@ -161,10 +191,9 @@ class AllParamsSafeSend : public QObject {
     QStringList Write(DeviceLink& link);
     // After a No; why, when given, goes to the status and the log.
     void Cancel(const QString& why = {});
-    bool running() const { return stage_ != 0; }
-    const WriteCheck& check() const { return check_; }
+    bool running() const { return safe_.running(); }
     // The detail of the confirmation: the diff, or nothing when no row is checked.
-    QString Detail() const { return check_.empty() ? QString() : check_.DiffText(); }
+    QString Detail() const;
     BurnerDeviceRead& reader() { return reader_; }
 
   signals:
@@ -174,19 +203,35 @@ class AllParamsSafeSend : public QObject {
     void logLine(const QString& text);
 
   private:
-    void ReadFinished();
-    void SetStage(int stage);
+    // SafeWriteFlow
+    std::optional<QString> Check(WriteCheck& check) override;
+    bool TakesTurn(const WriteCheck& check) const override { return !check.empty(); }
+    bool Prepare(WriteCheck& check) override;
+    bool StartRead(bool readBack) override;
+    std::optional<QString> NotRead() override;
+    void TakeRead(WriteCheck& check, bool readBack) override;
+    void Ask(const WriteCheck&) override { emit readyToAsk(); }
+    bool BackUp(const WriteCheck& check) override;
+    void Write() override;
+    void Judge(const WriteCheck& check, bool readBack) override;
+    void Ended(SafeWrite::Outcome) override;
+
     // The backup of the rows that answered, and the line saying where it is.
-    QString BackUpRead();
+    QString BackUpRead(const WriteCheck& check);
 
     AllParamsModel& model_;
     QString dataDir_;
     BurnerDeviceRead reader_;
-    WriteCheck check_;
-    std::vector<int32_t> addresses_;  // of check_'s fields
-    std::vector<int> rows_;           // of check_'s fields
+    SafeWrite safe_{*this};
+    struct Request {
+        DeviceLink* link = nullptr;
+        std::vector<int32_t> addresses;  // of the check's fields
+        std::vector<int> rows;           // of the check's fields
+    };
+    Request next_;         // as ReadBefore() was called
+    Request req_;          // of the running send
+    QStringList refused_;  // the rows the last send did not carry
     bool lost_ = false;
-    int stage_ = 0;  // 1 reading before, 2 asking, 3 reading back
 };
 
 }  // namespace tuvik

@@ -38,78 +38,125 @@ bool PidSafeSend::ValidateEditor() {
 }
 
 void PidSafeSend::Apply() {
-    if (busy() || ExchangeGuard::Busy()) {
-        ctx_.dialogs.Message(AppTitle(), ExchangeGuard::BusyMessage());
-        emit ended(End::NotSent);
-        return;
-    }
-    if (!ValidateEditor()) {
-        emit ended(End::NotSent);
-        return;
-    }
-    // From here to the verdict the loop, its list entry and the editor stay
-    // as they are: the read-back judges the loop that was sent.
-    applying_ = true;
-    emit busyChanged();
-    // The controller's values go beside the confirmation; the box opens when
-    // they are in or the read's time is up.
-    if (!StartRead(Read::BeforeSend)) {
-        ConfirmAndSend(std::nullopt);
-    }
-}
-
-void PidSafeSend::EndApply(End end) {
-    applying_ = false;
-    emit busyChanged();
-    emit ended(end);
-}
-
-void PidSafeSend::ConfirmAndSend(const std::optional<PidSettings>& device) {
-    const int index = ctx_.loops.selectedIndex();
-    const PidSettingsSend::Built built =
-        PidSettingsSend::BuildLoop(view_.EditorValues(), index, ctx_.link());
-    sent_.reset();
-    QString detail;
-    if (built.loop) {
-        WriteCheck check = MakePidWriteCheck(built.loop->Settings());
-        if (device) {
-            SetPidDeviceValues(check, *device);
+    if (const std::optional<QString> why = safe_.Start()) {
+        if (!why->isEmpty()) {
+            ctx_.dialogs.Message(AppTitle(), *why);
         }
-        detail = PidConfirmDetail(index, check);
+        emit ended(SafeWrite::Outcome::NotSent);
     }
+}
+
+bool PidSafeSend::Prepare(WriteCheck& check) {
+    if (!ValidateEditor()) {
+        return false;
+    }
+    // The check of what the editor sends; an editor that makes no loop
+    // sends nothing, which the send says once the question is answered.
+    const PidSettingsSend::Built built =
+        PidSettingsSend::BuildLoop(view_.EditorValues(), ctx_.loops.selectedIndex(), ctx_.link());
+    built_ = built.loop.has_value();
+    if (built_) {
+        check = MakePidWriteCheck(built.loop->Settings());
+    }
+    before_.reset();
+    lastSendOk_ = false;
+    return true;
+}
+
+void PidSafeSend::Ended(SafeWrite::Outcome outcome) {
+    emit busyChanged();
+    emit ended(outcome);
+}
+
+// ---- reads around a send ----------------------------------------------------
+
+bool PidSafeSend::StartRead(bool readBack) {
+    if (!readBack) {
+        // From here to the verdict the loop, its list entry and the editor
+        // stay as they are: the read-back judges the loop that was sent.
+        emit busyChanged();
+    }
+    const int index = ctx_.loops.selectedIndex();
+    if (!PidStatusReportsLoop(index)) {
+        return false;
+    }
+    readBack_ = readBack;
+    readIndex_ = index;
+    // A status record retitles the window; these reads leave the title as it was.
+    captionAtRead_ = ctx_.caption();
+    emit reading(true);
+    emit status(readBack ? PidSafeWriteText::ReadingAfter() : PidSafeWriteText::ReadingBefore());
+    if (!statusRead_.start(ctx_.link(), ctx_.overTcp())) {
+        emit reading(false);
+        emit status(QString());
+        return false;
+    }
+    emit busyChanged();
+    return true;
+}
+
+void PidSafeSend::ReadFinished(const std::optional<PidSettings>& device) {
+    if (!safe_.running()) {
+        return;
+    }
+    read_ = device;
+    emit reading(false);
+    emit status(QString());
+    if (device) {
+        ctx_.setCaption(captionAtRead_);
+        emit deviceRead(readIndex_, *device);
+    }
+    const bool before = !readBack_;
+    safe_.ReadEnded();
+    if (before) {
+        emit marksChanged();
+    }
+}
+
+void PidSafeSend::TakeRead(WriteCheck& check, bool readBack) {
+    if (!read_) {
+        return;
+    }
+    if (readBack) {
+        SetPidReadBack(check, *read_);
+    } else {
+        before_ = read_;
+        if (built_) {
+            SetPidDeviceValues(check, *read_);
+        }
+    }
+}
+
+// ---- the question, the backup, the send ----------------------------------------
+
+void PidSafeSend::Ask(const WriteCheck& check) {
+    const QString detail = built_ ? PidConfirmDetail(ctx_.loops.selectedIndex(), check) : QString();
     const QString text = QStringLiteral("    Confirm current settings ! ") + QStringLiteral("\n") +
                          QStringLiteral("You are now changing systems PID-regulation settings!");
-    if (!ctx_.dialogs.Confirm(QStringLiteral("PID control settings confirmation."), text,
-                              UserDialogs::Icon::None, detail)) {
-        EndApply(End::NotSent);
-        return;
-    }
-    emit status(QString());
-    lastBackup_.clear();
-    if (built.loop && !WriteBackup(index, device)) {
-        EndApply(End::NotSent);
-        return;
-    }
-    if (built.loop) {
-        sent_ = built.loop->Settings();
-    }
-    Send();
+    safe_.Confirmed(ctx_.dialogs.Confirm(QStringLiteral("PID control settings confirmation."), text,
+                                         UserDialogs::Icon::None, detail));
 }
 
-bool PidSafeSend::WriteBackup(int index, const std::optional<PidSettings>& device) {
+bool PidSafeSend::BackUp(const WriteCheck&) {
+    emit status(QString());
+    lastBackup_.clear();
+    if (!built_) {
+        return true;  // the send says why nothing goes out
+    }
+    const int index = ctx_.loops.selectedIndex();
     const QString name = ctx_.loops[index].GetName();
     std::optional<QString> failure;
-    if (device) {
+    if (before_) {
         const PidBackup backup =
-            SavePidBackup(ctx_.backupDir(), name, index, *device, QDateTime::currentDateTime());
+            SavePidBackup(ctx_.backupDir(), name, index, *before_, QDateTime::currentDateTime());
         failure = backup.error;
         lastBackup_ = failure ? QString() : backup.path;
     }
     const bool reported = PidStatusReportsLoop(index);
-    const QString line = !reported ? PidSafeWriteText::NotReported()
-                         : !device ? SafeWriteText::BackupFailed(SafeWriteText::NotRead())
-                         : failure ? SafeWriteText::BackupFailed(*failure)
-                                   : SafeWriteText::BackupSaved(lastBackup_);
+    const QString line = !reported  ? PidSafeWriteText::NotReported()
+                         : !before_ ? SafeWriteText::BackupFailed(SafeWriteText::NotRead())
+                         : failure  ? SafeWriteText::BackupFailed(*failure)
+                                    : SafeWriteText::BackupSaved(lastBackup_);
     ctx_.log.AddMessage(PidSafeWriteText::LogLine(name, line));
     emit status(line);
     // Without a backup only when the operator says so.
@@ -121,13 +168,13 @@ bool PidSafeSend::WriteBackup(int index, const std::optional<PidSettings>& devic
                                                 : SafeWriteText::WriteWithoutBackup());
 }
 
-void PidSafeSend::Send() {
+void PidSafeSend::Write() {
     const int index = ctx_.loops.selectedIndex();
     DeviceLink* link = ctx_.link();
     PidSettingsSend::Built built = PidSettingsSend::BuildLoop(view_.EditorValues(), index, link);
     if (!built.loop) {
         ctx_.dialogs.Message(AppTitle(), QStringLiteral(" Error SendPIDSettings ") + built.error);
-        EndApply(End::NotSent);
+        safe_.WriteEnded(SafeWrite::Outcome::NotSent);
         return;
     }
     const clsPID* selected = ctx_.loops.Selected();
@@ -136,16 +183,18 @@ void PidSafeSend::Send() {
     if (!send_.start(std::move(*built.loop), autoSetPoint, link, ctx_.overTcp())) {
         emit sending(false);
         ctx_.dialogs.Message(AppTitle(), ExchangeGuard::BusyMessage());
-        EndApply(End::NotSent);
+        safe_.WriteEnded(SafeWrite::Outcome::NotSent);
     }
     emit busyChanged();
 }
 
 void PidSafeSend::SendFinished(PidSettingsSend::Outcome outcome, const QString& detail) {
     emit sending(false);
+    SafeWrite::Outcome end = SafeWrite::Outcome::NotAcknowledged;
     switch (outcome) {
         case PidSettingsSend::Outcome::Sent:
             ctx_.setCaption(detail);
+            end = SafeWrite::Outcome::Sent;
             break;
         case PidSettingsSend::Outcome::NotAcknowledged:
             ctx_.dialogs.Message(QStringLiteral("PID error"),
@@ -153,109 +202,41 @@ void PidSafeSend::SendFinished(PidSettingsSend::Outcome outcome, const QString& 
                                  UserDialogs::Icon::Critical);
             break;
         case PidSettingsSend::Outcome::Failed:
-            // The answer does not matter: the user is only warned.
+            // The answer does not matter: the user is only warned. A send
+            // that could not be carried out has no controller to ask.
             ctx_.dialogs.Confirm(AppTitle(),
                                  QStringLiteral("ERROR sending parameters! Please try again. False "
                                                 "parameters may drive the system unstable!"));
+            end = SafeWrite::Outcome::Failed;
             break;
     }
-    // Whatever the acknowledgements said, the operator learns what the
-    // controller now holds; a send that could not be carried out has no
-    // controller to ask.
-    lastSendOk_ = outcome == PidSettingsSend::Outcome::Sent;
-    sendEnd_ = lastSendOk_                                   ? End::Sent
-               : outcome == PidSettingsSend::Outcome::Failed ? End::Failed
-                                                             : End::NotAcknowledged;
-    if (outcome == PidSettingsSend::Outcome::Failed || !sent_ || !StartRead(Read::AfterSend)) {
-        sent_.reset();
-        EndApply(sendEnd_);
-    }
+    lastSendOk_ = end == SafeWrite::Outcome::Sent;
+    safe_.WriteEnded(end);
 }
 
-// ---- reads around a send ----------------------------------------------------
-
-bool PidSafeSend::StartRead(Read which) {
-    const int index = ctx_.loops.selectedIndex();
-    if (!PidStatusReportsLoop(index)) {
-        return false;
-    }
-    // Set before the request goes out: a link that fails on it ends the read
-    // at once.
-    read_ = which;
-    readIndex_ = index;
-    // A status record retitles the window; these reads leave the title as it was.
-    captionAtRead_ = ctx_.caption();
-    emit reading(true);
-    emit status(which == Read::BeforeSend ? PidSafeWriteText::ReadingBefore()
-                                          : PidSafeWriteText::ReadingAfter());
-    if (!statusRead_.start(ctx_.link(), ctx_.overTcp())) {
-        read_ = Read::None;
-        emit reading(false);
-        emit status(QString());
-        return false;
-    }
-    emit busyChanged();
-    return true;
-}
-
-void PidSafeSend::ReadFinished(const std::optional<PidSettings>& device) {
-    const Read which = std::exchange(read_, Read::None);
-    if (which == Read::None) {
-        return;
-    }
-    emit reading(false);
-    emit status(QString());
-    if (device) {
-        ctx_.setCaption(captionAtRead_);
-        emit deviceRead(readIndex_, *device);
-    }
-    if (which == Read::BeforeSend) {
-        ConfirmAndSend(device);
-    } else {
-        ReportReadBack(device);
-    }
-    emit marksChanged();
-    if (which == Read::AfterSend) {
-        EndApply(sendEnd_);
-    }
-}
-
-void PidSafeSend::ReportReadBack(const std::optional<PidSettings>& device) {
-    if (!sent_) {
-        return;
-    }
-    WriteCheck check = MakePidWriteCheck(*std::exchange(sent_, std::nullopt));
-    if (device) {
-        SetPidReadBack(check, *device);
+void PidSafeSend::Judge(const WriteCheck& check, bool readBack) {
+    if (!readBack) {
+        return;  // no verdict without a controller to ask
     }
     const PidReadBackVerdict verdict =
         JudgeReadBack(ctx_.loops[readIndex_].GetName(), check, lastBackup_);
     ctx_.log.AddMessage(verdict.logLine);
     emit status(verdict.status);
-    QStringList changed;
-    for (const QString& line : check.DiffText().split(QLatin1Char('\n'))) {
-        if (line.contains(QLatin1Char('*'))) {
-            changed << line.simplified();
-        }
-    }
-    emit judged(readIndex_, changed.isEmpty() ? verdict.logLine
-                                              : verdict.logLine + QStringLiteral(" | ") +
-                                                    changed.join(QStringLiteral("; ")));
+    emit judged(readIndex_, verdict.logLine);
     // A send already reported as failed gets no second box for a controller
     // that did not answer: only what it now holds is news.
-    if (!verdict.verified && (lastSendOk_ || device)) {
+    if (!verdict.verified && (lastSendOk_ || read_)) {
         ctx_.dialogs.Message(SafeWriteText::MismatchTitle(),
                              SafeWriteText::Mismatch(check.DifferencesText()),
                              UserDialogs::Icon::Warning);
     }
+    emit marksChanged();
 }
 
 void PidSafeSend::Abandon() {
     send_.abandon();
-    read_ = Read::None;
     statusRead_.abandon();
-    sent_.reset();
-    applying_ = false;
+    safe_.Abandon();
 }
 
 }  // namespace tuvik

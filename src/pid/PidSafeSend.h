@@ -1,12 +1,12 @@
 #pragma once
-// "Apply changes" as a safe write, the PID loop's counterpart of
-// ParamSetSafeSend: the editor is checked, the controller's values are read
-// (the status record), the confirmation shows the difference (and says so
-// when the read failed), the controller's values are saved as a *.PID
-// backup before the first write byte (the operator is asked before a send
-// without one), the settings go out (PidSettingsSend), and the status record
-// is read back and judged. From the start to the verdict the loop, its list
-// entry and the editor stay as they are (see busy()).
+// "Apply changes" as a safe write (SafeWrite): the editor is checked, the
+// controller's values are read (the status record), the confirmation shows
+// the difference (and says so when the read failed), the controller's values
+// are saved as a *.PID backup before the first write byte (the operator is
+// asked before a send without one), the settings go out (PidSettingsSend),
+// and the status record is read back and judged. From the start to the
+// verdict the loop, its list entry and the editor stay as they are (see
+// busy()).
 //
 // The step test sends its steps through the same path.
 
@@ -18,17 +18,13 @@
 #include "pid/PidEditorView.h"
 #include "pid/PidSettingsSend.h"
 #include "pid/PidStatusRead.h"
+#include "support/SafeWrite.h"
 
 namespace tuvik {
 
-class PidSafeSend : public QObject {
+class PidSafeSend : public QObject, private SafeWriteFlow {
     Q_OBJECT
   public:
-    // How an "Apply changes" ended: declined or refused before anything went
-    // out (NotSent), or the send's outcome once its read-back is over.
-    enum class End { NotSent, Sent, NotAcknowledged, Failed };
-    Q_ENUM(End)
-
     PidSafeSend(const PidEditorContext& context, PidEditorView& view, QObject* parent = nullptr);
     ~PidSafeSend() override;
 
@@ -39,7 +35,7 @@ class PidSafeSend : public QObject {
     // failure. False on a failure.
     bool ValidateEditor();
     // From Apply to its end: a read, the confirmation, the send or the read-back.
-    bool busy() const { return applying_ || send_.running() || read_ != Read::None; }
+    bool busy() const { return safe_.running(); }
     // The window is closing: a running send or read is abandoned, nothing reported.
     void Abandon();
 
@@ -65,36 +61,39 @@ class PidSafeSend : public QObject {
     void deviceRead(int listIndex, const tuvik::PidSettings& device);
     // The editor's marks are to be shown again.
     void marksChanged();
-    void ended(tuvik::PidSafeSend::End end);
-    // A send's read-back was judged: the loop's list index, the verdict and
-    // the changed fields, on one line.
+    void ended(tuvik::SafeWrite::Outcome outcome);
+    // A send's read-back was judged: the loop's list index and the verdict
+    // on one line.
     void judged(int listIndex, const QString& text);
 
   private:
-    enum class Read { None, BeforeSend, AfterSend };
-    bool StartRead(Read which);
+    // SafeWriteFlow
+    std::optional<QString> Check(WriteCheck&) override { return std::nullopt; }
+    bool Prepare(WriteCheck& check) override;
+    bool StartRead(bool readBack) override;
+    std::optional<QString> NotRead() override { return std::nullopt; }
+    void TakeRead(WriteCheck& check, bool readBack) override;
+    void Ask(const WriteCheck& check) override;
+    bool BackUp(const WriteCheck& check) override;
+    void Write() override;
+    void Judge(const WriteCheck& check, bool readBack) override;
+    void Ended(SafeWrite::Outcome outcome) override;
+
     void ReadFinished(const std::optional<PidSettings>& device);
-    void ConfirmAndSend(const std::optional<PidSettings>& device);
-    // The controller's values saved before the send; false when the send
-    // must not go out (no backup, and the operator said no).
-    bool WriteBackup(int index, const std::optional<PidSettings>& device);
-    void Send();
     void SendFinished(PidSettingsSend::Outcome outcome, const QString& detail);
-    void ReportReadBack(const std::optional<PidSettings>& device);
-    void EndApply(End end);
 
     PidEditorContext ctx_;
     PidEditorView& view_;
     PidSettingsSend send_;
     PidStatusRead statusRead_;
-    bool applying_ = false;  // from "Apply changes" to the end of its read-back
-    Read read_ = Read::None;
+    SafeWrite safe_{*this};
     int readIndex_ = 0;
+    bool built_ = false;  // the editor made a loop to send
+    bool readBack_ = false;
     QString captionAtRead_;
-    // What the running send carries, from the confirmation to the read-back.
-    std::optional<PidSettings> sent_;
+    std::optional<PidSettings> read_;    // the last read's answer
+    std::optional<PidSettings> before_;  // the controller's values before the send
     bool lastSendOk_ = false;
-    End sendEnd_ = End::NotSent;  // told once the read-back is over
     QString lastBackup_;
 };
 

@@ -232,15 +232,15 @@ void StepTestController::SendProgress(int done) {
     }
 }
 
-void StepTestController::ApplyEnded(PidSafeSend::End end) {
+void StepTestController::ApplyEnded(SafeWrite::Outcome end) {
     const Waiting was = std::exchange(waiting_, Waiting::None);
-    const bool sent = end == PidSafeSend::End::Sent;
+    const bool sent = end == SafeWrite::Outcome::Sent;
     if (was == Waiting::Step) {
         if (run_.state() == StepTestRun::State::Stepping) {
             run_.StepNotSent();
             editor_.ShowManualOutput(static_cast<int>(run_.record().outputBefore));
             Status(QStringLiteral("The step was not sent."), false);
-        } else if (end == PidSafeSend::End::Failed && run_.running()) {
+        } else if (end == SafeWrite::Outcome::Failed && run_.running()) {
             run_.End(StepTestRun::State::LinkLost);
             Finish();
         }

@@ -114,7 +114,7 @@ class StepTestController : public QObject {
     void DefaultStep();
     void Changed();
     void SendProgress(int done);
-    void ApplyEnded(PidSafeSend::End end);
+    void ApplyEnded(SafeWrite::Outcome end);
     void Tick();
     void Finish();
     void ReturnOutput();

@@ -62,12 +62,6 @@ void WriteCheck::SetReadBack(int i, const QString& value) {
     fields_.at(static_cast<size_t>(i)).readBack = value;
 }
 
-void WriteCheck::ClearReadBack() {
-    for (WriteField& f : fields_) {
-        f.readBack.reset();
-    }
-}
-
 bool WriteCheck::DeviceRead() const {
     bool any = false;
     for (const WriteField& f : fields_) {

@@ -49,7 +49,6 @@ class WriteCheck {
 
     void SetDevice(int i, const QString& value);
     void SetReadBack(int i, const QString& value);
-    void ClearReadBack();
 
     // Every readable field was read from the device before the write.
     bool DeviceRead() const;

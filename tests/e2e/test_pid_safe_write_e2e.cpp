@@ -146,10 +146,6 @@ TEST_P(PidSafeWriteE2E, DiffBackupAndReadBackVerdict) {
             EXPECT_TRUE(Backups().isEmpty());
             EXPECT_TRUE(log.contains(SafeWriteText::BackupFailed(SafeWriteText::NotRead())));
         }
-        // Without a backup only because the operator said so.
-        EXPECT_EQ(dialogs.questions,
-                  readBefore ? QStringList()
-                             : QStringList{"VUD_OV|" + SafeWriteText::WriteWithoutBackup()});
 
         // The send went out and was judged by its acknowledgements as before.
         EXPECT_TRUE(main->windowTitle().endsWith(" PID settings sent successfully!"));

@@ -158,12 +158,13 @@ TEST_F(PidFlows, ApplyRefusesOrAsksFirstAndCancelWritesNothing) {
     editor.Apply();
     ASSERT_TRUE(WaitUntil([&] { return ended.size() == 3; }));
     EXPECT_EQ(dialogs.questions, QStringList{AppTitle() + "|" + SafeWriteText::WriteWithoutBackup()});
-    EXPECT_EQ(ended[2][0].value<PidSafeSend::End>(), PidSafeSend::End::NotSent);
+    EXPECT_EQ(ended[2][0].value<SafeWrite::Outcome>(), SafeWrite::Outcome::NotSent);
     EXPECT_TRUE(link.packets.isEmpty());
 }
 
 // Get current values waits its 300 ms whatever comes, then shows what the
-// loop holds; no record is told. Like every device read it waits its turn.
+// loop holds; no record is told. Like every device read it waits its turn,
+// and so does Apply changes, before the editor is even checked.
 TEST_F(PidFlows, GetCurrentValuesWaitsItsTimeAndItsTurn) {
     editor.SelectFirstLoop();
     link.Clear();
@@ -188,8 +189,9 @@ TEST_F(PidFlows, GetCurrentValuesWaitsItsTimeAndItsTurn) {
     }
     ExchangeLock other(QStringLiteral("parameter set upload"));
     editor.GetCurrentValues();
+    editor.Apply();
     EXPECT_TRUE(link.bytes.isEmpty() && link.refreshCalls.isEmpty());
-    EXPECT_EQ(dialogs.texts(), QStringList{ExchangeGuard::BusyMessage()});
+    EXPECT_EQ(dialogs.texts(), QStringList(2, ExchangeGuard::BusyMessage()));
 }
 
 // The step line says where the step goes from, and a suggestion goes only

@@ -10,7 +10,6 @@
 #include <QTemporaryDir>
 #include <array>
 
-
 #include "link/Packet.h"
 #include "pid/PidWriteCheck.h"
 #include "support/WriteCheck.h"
@@ -55,7 +54,6 @@ TEST(PidWriteCheck, AStatusRecordGivesEveryReportedFieldUnderTheEditorsName) {
     for (int box : {PidBox::MeasureScale, PidBox::ForwardScale, PidBox::SetpointScale}) {
         EXPECT_EQ(PidFieldOfBox(box), -1);
     }
-    EXPECT_FALSE(PidStatusSettings(std::span<const uint8_t>(Record()).first(87)));
     // Only the first two selector entries are the loops the record reports.
     EXPECT_TRUE(PidStatusReportsLoop(0) && PidStatusReportsLoop(1));
     EXPECT_FALSE(PidStatusReportsLoop(2) || PidStatusReportsLoop(3));
@@ -121,16 +119,15 @@ TEST(PidWriteCheck, TheDiffTheReadBackVerdictAndTheBackupsName) {
                   PidSafeWriteText::LogLine("PID 1", logged + notRead).replace("\n", "; "));
     }
 
-    // Backups of the two loops named "PID 1" get names of their own, and
-    // the file name tells which loop a backup was made of.
-    const QDateTime when(QDate(2026, 1, 2), QTime(3, 4, 5));
+    // Backups of the two loops named "PID 1" get names of their own (loop
+    // 1's is the flows' test), and the file name tells which loop a backup
+    // was made of.
     QTemporaryDir dir;
-    const PidBackup lambda = SavePidBackup(dir.path(), "PID 1", 0, device, when);
-    const PidBackup temperature = SavePidBackup(dir.path(), "PID 1", 1, device, when);
-    ASSERT_FALSE(lambda.error || temperature.error);
+    const PidBackup temperature =
+        SavePidBackup(dir.path(), "PID 1", 1, device, QDateTime(QDate(2026, 1, 2), QTime(3, 4, 5)));
+    ASSERT_FALSE(temperature.error);
     EXPECT_TRUE(temperature.path.endsWith("/backups/2026-01-02_03-04-05_PID_1_loop_2.PID"));
-    EXPECT_EQ(std::pair(PidBackupLoop(lambda.path), PidBackupLoop(temperature.path)),
-              std::pair(std::optional(0), std::optional(1)));
+    EXPECT_EQ(PidBackupLoop(temperature.path), 1);
     EXPECT_EQ(PidBackupLoop("/b/PID_1_loop_2.PID"), std::nullopt) << "no backup's name";
 }
 
@@ -196,7 +193,7 @@ TEST(WriteCheck, ComparesAtSinglePrecisionAndFlagsChangesAndZeroes) {
     EXPECT_EQ(check.ChangedCount(), 4);
 }
 
-TEST(WriteCheck, DiffTableAndReadBackVerdict) {
+TEST(WriteCheck, DiffTableReadBackVerdictAndBackupPath) {
     WriteCheck check;
     check.Add("K", "2.5");
     check.Add("Ti", "0");
@@ -214,16 +211,13 @@ TEST(WriteCheck, DiffTableAndReadBackVerdict) {
 
     EXPECT_FALSE(check.Verified()) << "nothing read back yet";
     check.SetReadBack(0, "2.5");
-    check.SetReadBack(1, "0");
-    check.SetReadBack(2, "1.0");
-    EXPECT_TRUE(check.Verified());
-    check.SetReadBack(1, "30");
-    check.ClearReadBack();
-    check.SetReadBack(0, "2.5");
     check.SetReadBack(1, "30");
     ASSERT_EQ(check.Differences().size(), 2u);
     EXPECT_EQ(check.DifferencesText(),
               "Ti: sent 0, now in the device 30\nTd: sent 1, now in the device (no answer)");
+    check.SetReadBack(1, "0");
+    check.SetReadBack(2, "1.0");
+    EXPECT_TRUE(check.Verified());
 
     // A field the device never reports is never verified (the PID scales show
     // how such fields are listed): with nothing else, nothing is.
@@ -231,9 +225,7 @@ TEST(WriteCheck, DiffTableAndReadBackVerdict) {
     unreadable.Add("Scale", "1.5", false);
     EXPECT_FALSE(unreadable.Verified()) << "nothing compared is nothing verified";
     EXPECT_FALSE(unreadable.DeviceRead());
-}
-
-TEST(WriteCheck, BackupPathIsDatedUnderBackupsWithASafeName) {
+    // Backups are dated, under backups/, with a name safe for any file system.
     const QDateTime when(QDate(2026, 12, 7), QTime(9, 5, 3));
     EXPECT_EQ(BackupPath("/data", "Lambda loop/1", "PID", when),
               "/data/backups/2026-12-07_09-05-03_Lambda_loop_1.PID");

@@ -13,8 +13,8 @@
 #include <utility>
 
 #include "link/Packet.h"
+#include "pid/PidLoops.h"
 #include "pid/ui/PidSettingsForm.h"
-#include "shell/Session.h"
 #include "support/ui/Controls.h"
 
 namespace tuvik {
@@ -32,22 +32,9 @@ QPushButton* Button(const char* name, const QString& text, QWidget* parent,
 
 }  // namespace
 
-PidEditorWidget::PidEditorWidget(Session& session, UserDialogs& dialogs, QWidget* parent)
-    : QWidget(parent), session_(session) {
+PidEditorWidget::PidEditorWidget(const PidEditorContext& context, QWidget* parent)
+    : QWidget(parent), loops_(context.loops) {
     setObjectName(QStringLiteral("PidEditor"));
-    const PidEditorContext context{
-        .loops = session.loops(),
-        .dialogs = dialogs,
-        .log = session.log(),
-        .answers = &session.dispatcher(),
-        .link = [&session] { return session.ctx().activeLink(); },
-        .overTcp = [this] { return useTcp_ && useTcp_(); },
-        // A status record retitles the window; the reads around a send put it back.
-        .caption = [this] { return window()->windowTitle(); },
-        .setCaption = [&session](const QString& t) { session.ctx().setMainCaption(t); },
-        .backupDir = [&session] { return session.paths().DailyDir(); },
-        .findDataFile = [&session](const QString& p) { return session.paths().FindDataFile(p); },
-    };
     controller_ = std::make_unique<PidEditorController>(context, *this);
 
     auto* top = new QVBoxLayout(this);
@@ -62,9 +49,6 @@ PidEditorWidget::PidEditorWidget(Session& session, UserDialogs& dialogs, QWidget
     top->addWidget(BuildButtons());
 
     PidSafeSend& send = controller_->safeSend();
-    connect(&send, &PidSafeSend::judged, this, [this](int loop, const QString& text) {
-        session_.history().AddEvent(loop, QStringLiteral("send"), text);
-    });
     connect(form_, &PidSettingsForm::edited, this, &PidEditorWidget::UpdateMarks);
     connect(controller_.get(), &PidEditorController::marksChanged, this,
             &PidEditorWidget::UpdateMarks);
@@ -200,7 +184,7 @@ void PidEditorWidget::LoopChosen(int index) {
     if (!controller_->SelectLoop(index)) {
         // Set from code while the list is locked: the loop stays.
         const QSignalBlocker block(comboPID_);
-        comboPID_->setCurrentIndex(session_.loops().selectedIndex());
+        comboPID_->setCurrentIndex(loops_.selectedIndex());
     }
 }
 

@@ -8,7 +8,6 @@
 #include <QWidget>
 
 #include <array>
-#include <functional>
 #include <memory>
 
 #include "pid/PidEditorController.h"
@@ -23,13 +22,13 @@ class QRadioButton;
 namespace tuvik {
 
 class PidSettingsForm;
-class Session;
-class UserDialogs;
 
 class PidEditorWidget : public QWidget, public PidEditorView {
     Q_OBJECT
   public:
-    PidEditorWidget(Session& session, UserDialogs& dialogs, QWidget* parent = nullptr);
+    // context: the loops, the dialogs and the rest of the running program
+    // the editor's flows work with.
+    explicit PidEditorWidget(const PidEditorContext& context, QWidget* parent = nullptr);
     ~PidEditorWidget() override;
 
     // comboPID gets the descriptions of loops 0 and 1; loop 0 is selected.
@@ -45,10 +44,6 @@ class PidEditorWidget : public QWidget, public PidEditorView {
     void setDeviceReadTimes(int readMs, int tcpExtraMs) {
         controller_->safeSend().setDeviceReadTimes(readMs, tcpExtraMs);
     }
-    // The backup written before the last send; empty when none was written.
-    QString lastBackup() const { return controller_->safeSend().lastBackup(); }
-    // Whether sends and reads go over the TCP relay (they wait longer then).
-    void setUseTcpSource(std::function<bool()> f) { useTcp_ = std::move(f); }
 
     // The window is closing: timers stop, a running send is abandoned.
     void Unload() { controller_->Unload(); }
@@ -80,8 +75,7 @@ class PidEditorWidget : public QWidget, public PidEditorView {
     void UpdateLocks();
     void UpdateMarks();
 
-    Session& session_;
-    std::function<bool()> useTcp_;
+    PidLoops& loops_;
     PidSettingsForm* form_ = nullptr;
     std::unique_ptr<PidEditorController> controller_;
 

@@ -11,9 +11,7 @@
 #include <QSpinBox>
 #include <QVBoxLayout>
 
-#include "pid/ui/PidEditorWidget.h"
 #include "pid/ui/StepChartWidget.h"
-#include "shell/Session.h"
 #include "support/ui/Controls.h"
 
 namespace tuvik {
@@ -25,29 +23,20 @@ const char* const kColumns[] = {"K", "Ti", "Td", "Overshoot", "Settling"};
 
 }  // namespace
 
-frmStepTest::frmStepTest(Session& session, PidEditorWidget& editor, UserDialogs& dialogs,
-                         QWidget* parent)
+frmStepTest::frmStepTest(PidLoops& loops, PidEditorController& editor, UserDialogs& dialogs,
+                         MessageLog& log, std::function<bool()> linkConnected, QWidget* parent)
     : QWidget(parent, Qt::Window),
-      session_(session),
-      controller_(session.loops(), editor.controller(), dialogs, session.log(),
-                  [&session] { return session.ctx().LinkConnected(); }) {
+      loops_(loops),
+      controller_(loops, editor, dialogs, log, std::move(linkConnected)) {
     setObjectName(QStringLiteral("frmStepTest"));
     setWindowTitle(QStringLiteral("Step test"));
     auto* top = new QHBoxLayout(this);
     top->addWidget(BuildTest());
     top->addWidget(BuildAnalysis(), 1);
     connect(&controller_, &StepTestController::changed, this, &frmStepTest::ShowTest);
-    // The test records every live reply, not only the ones drawn.
-    connect(&session.dispatcher(), &ReplyDispatcher::liveUpdated, &controller_,
-            &StepTestController::LiveSample);
     connect(&controller_, &StepTestController::stepChosen, spinStep_, &QSpinBox::setValue);
     connect(&controller_, &StepTestController::status, lblStatus_, &QLabel::setText);
     connect(&controller_, &StepTestController::analysed, this, &frmStepTest::ShowAnalysis);
-    connect(&controller_, &StepTestController::marked, this, [this](int loop, const QString& text) {
-        session_.history().AddEvent(loop, QStringLiteral("steptest"), text);
-    });
-    // A replay would feed the test recorded values and take its link away.
-    session.replay().AddLiveWork(this, [this] { return controller_.LiveWork(); });
     lblStatus_->setText(StepTestRun::StateText(StepTestRun::State::Idle));
     ShowSuggestions();
 }
@@ -213,14 +202,14 @@ void frmStepTest::ShowTest() {
 
 void frmStepTest::ShowAnalysis() {
     const StepTestAnalysis& a = controller_.analysis();
-    lblFit_->setText(a.FitText(session_.loops()));
+    lblFit_->setText(a.FitText(loops_));
     chartRecord_->SetSeries(a.RecordSeries());
     ShowSuggestions();
 }
 
 void frmStepTest::ShowSuggestions() {
     const StepTestAnalysis::Suggestions s =
-        controller_.analysis().Suggest(session_.loops(), sliderKnob_->value());
+        controller_.analysis().Suggest(loops_, sliderKnob_->value());
     btnUse_->setEnabled(s.usable);
     for (int r = 0; r < StepTestAnalysis::kRows; ++r) {
         for (int c = 0; c < StepTestAnalysis::kColumns; ++c) {

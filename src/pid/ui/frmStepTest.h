@@ -8,6 +8,7 @@
 #include <QWidget>
 
 #include <array>
+#include <functional>
 
 #include "pid/StepTestController.h"
 
@@ -20,8 +21,9 @@ class QSpinBox;
 
 namespace tuvik {
 
-class PidEditorWidget;
-class Session;
+class MessageLog;
+class PidEditorController;
+class PidLoops;
 class StepChartWidget;
 class UserDialogs;
 
@@ -30,8 +32,11 @@ class frmStepTest : public QWidget {
   public:
     static constexpr int kDefaultKnob = 40;  // of 0 (fast) .. 100 (robust)
 
-    frmStepTest(Session& session, PidEditorWidget& editor, UserDialogs& dialogs,
-                QWidget* parent = nullptr);
+    // The test of the selected loop of `loops`, sent through the editor;
+    // linkConnected: whether a link is connected (a test ends without one).
+    // The live samples are handed to controller().LiveSample.
+    frmStepTest(PidLoops& loops, PidEditorController& editor, UserDialogs& dialogs, MessageLog& log,
+                std::function<bool()> linkConnected, QWidget* parent = nullptr);
 
     StepTestController& controller() { return controller_; }
     const StepTestRun& run() const { return controller_.run(); }
@@ -49,7 +54,7 @@ class frmStepTest : public QWidget {
     void ShowAnalysis();
     void ShowSuggestions();
 
-    Session& session_;
+    PidLoops& loops_;
     StepTestController controller_;
 
     QLabel* lblLoop_ = nullptr;

@@ -2,6 +2,7 @@
 
 #include <QCoreApplication>
 
+#include "pid/ui/PidEditorWidget.h"
 #include "pid/ui/frmStepTest.h"
 #include "shell/Session.h"
 #include "shell/ui/TrendWindows.h"
@@ -76,7 +77,19 @@ void WindowRegistry::ShowHistory(UserDialogs* dialogs) {
 
 void WindowRegistry::ShowStepTest(PidEditorWidget& editor, UserDialogs& dialogs) {
     if (stepTest_ == nullptr) {
-        stepTest_ = new frmStepTest(session_, editor, dialogs, &main_);
+        Session& s = session_;
+        stepTest_ = new frmStepTest(
+            s.loops(), editor.controller(), dialogs, s.log(),
+            [&s] { return s.ctx().LinkConnected(); }, &main_);
+        StepTestController& test = stepTest_->controller();
+        // The test records every live reply, not only the ones drawn.
+        connect(&s.dispatcher(), &ReplyDispatcher::liveUpdated, &test,
+                &StepTestController::LiveSample);
+        connect(&test, &StepTestController::marked, stepTest_, [&s](int loop, const QString& text) {
+            s.history().AddEvent(loop, QStringLiteral("steptest"), text);
+        });
+        // A replay would feed the test recorded values and take its link away.
+        s.replay().AddLiveWork(stepTest_, [&test] { return test.LiveWork(); });
     }
     ShowInFront(stepTest_);
 }

@@ -55,11 +55,29 @@ frmPID::frmPID(Session& session, Options options, QWidget* parent)
     timerExit_.setInterval(kTimerExitMs);
     timerExit_.setSingleShot(true);
 
-    editor_ = new PidEditorWidget(session_, *dialogs_, this);
+    ConnectionController& connection = session_.connection();
+    Session& s = session_;
+    editor_ = new PidEditorWidget(
+        PidEditorContext{
+            .loops = s.loops(),
+            .dialogs = *dialogs_,
+            .log = s.log(),
+            .answers = &s.dispatcher(),
+            .link = [&s] { return s.ctx().activeLink(); },
+            .overTcp = [&connection] { return connection.useTcp(); },
+            // A status record retitles the window; the reads around a send put it back.
+            .caption = [this] { return windowTitle(); },
+            .setCaption = [&s](const QString& t) { s.ctx().setMainCaption(t); },
+            .backupDir = [&s] { return s.paths().DailyDir(); },
+            .findDataFile = [&s](const QString& p) { return s.paths().FindDataFile(p); },
+        },
+        this);
     // The editor keeps its natural width; the chart takes what is left.
     editor_->setSizePolicy(QSizePolicy::Maximum, QSizePolicy::Preferred);
-    ConnectionController& connection = session_.connection();
-    editor_->setUseTcpSource([&connection] { return connection.useTcp(); });
+    connect(&editor_->controller().safeSend(), &PidSafeSend::judged, this,
+            [&s](int loop, const QString& text) {
+                s.history().AddEvent(loop, QStringLiteral("send"), text);
+            });
     session_.recorder().setSettingsOpener(options.openSettings);
     connection.setSettingsOpener(std::move(options.openSettings));
     if (const std::unique_ptr<QSettings> store = connection.settingsOpener()()) {
