@@ -96,6 +96,9 @@ class DeviceLink : public QObject, private RxSink {
     const LinkTraffic& traffic() const { return traffic_; }
     // The port or relay address the link uses, for the status line.
     virtual QString Endpoint() const { return {}; }
+    // The device is reached through a relay, which adds a delay of its own:
+    // exchanges over such a link wait longer.
+    virtual bool relayed() const { return false; }
     // The receive framing's state, for tests.
     const RxState& rxState() const { return rx_; }
 
@@ -130,8 +133,6 @@ class DeviceLink : public QObject, private RxSink {
     void linkLost(const QString& reason);
     // A line meant for the main window's title bar (broken packets).
     void captionRequested(const QString& text);
-    // Something the operator must be told in a message box.
-    void userNotice(const QString& text);
     // Retrying after a lost link started (true) or ended (false: back, or
     // given up by Disconnect).
     void reconnectingChanged(bool on);

@@ -6,8 +6,6 @@
 #include <algorithm>
 #include <chrono>
 
-#include "support/FrameThrottle.h"
-
 namespace tuvik {
 
 namespace {
@@ -37,11 +35,7 @@ ReplayLink::ReplayLink(std::unique_ptr<RecordedChunkSource> source, QObject* par
     });
 }
 
-ReplayLink::~ReplayLink() {
-    if (seekTo_) {
-        FrameThrottle::SetSuspended(false);
-    }
-}
+ReplayLink::~ReplayLink() = default;
 
 void ReplayLink::setClock(Clock clock) {
     clock_ = clock ? std::move(clock) : Clock(&SteadyUs);
@@ -183,10 +177,11 @@ void ReplayLink::Seek(qint64 positionUs) {
     if (target < playedUs_) {
         Restart();
     }
-    if (!seekTo_) {
-        FrameThrottle::SetSuspended(true);
-    }
+    const bool started = !seekTo_;
     seekTo_ = target;
+    if (started) {
+        emit seekingChanged(true);
+    }
     Schedule();
 }
 
@@ -194,7 +189,7 @@ void ReplayLink::EndSeek() {
     const qint64 target = *seekTo_;
     seekTo_.reset();
     Anchor(target);
-    FrameThrottle::SetSuspended(false);
+    emit seekingChanged(false);
 }
 
 // ---- the link's surface ---------------------------------------------------------
@@ -203,7 +198,7 @@ void ReplayLink::Disconnect() {
     timer_.stop();
     if (seekTo_) {
         seekTo_.reset();
-        FrameThrottle::SetSuspended(false);
+        emit seekingChanged(false);
     }
     if (open_) {
         Anchor(positionUs());
@@ -218,36 +213,6 @@ bool ReplayLink::Send(int, bool) {
 
 bool ReplayLink::WritePacket(const QByteArray&) {
     return false;
-}
-
-// ---- the status line ------------------------------------------------------------
-
-QString ReplayLink::SpeedText(int speed) {
-    return speed == kAsFastAsPossible ? QStringLiteral("as fast as possible")
-                                      : QString::number(speed) + QStringLiteral("×");
-}
-
-QString ReplayLink::TimeText(qint64 us, qint64 lengthUs) {
-    const qint64 s = us / 1000000;
-    const QString mmss = QStringLiteral("%1:%2")
-                             .arg(lengthUs >= 3600LL * 1000000 ? (s / 60) % 60 : s / 60,
-                                  lengthUs >= 3600LL * 1000000 ? 2 : 1, 10, QChar(u'0'))
-                             .arg(s % 60, 2, 10, QChar(u'0'));
-    return lengthUs >= 3600LL * 1000000 ? QString::number(s / 3600) + u':' + mmss : mmss;
-}
-
-QString ReplayLink::StatusText() const {
-    QString text = QStringLiteral("Replaying ") + name_ + QStringLiteral(" at ") +
-                   SpeedText(speed_) + QStringLiteral(", ") + TimeText(positionUs(), lengthUs()) +
-                   QStringLiteral(" of ") + TimeText(lengthUs(), lengthUs());
-    if (ended_) {
-        const QString why = stopReason();
-        text += why.isEmpty() ? QStringLiteral(" (end of recording)")
-                              : QStringLiteral(" (recording damaged: ") + why + u')';
-    } else if (paused_) {
-        text += QStringLiteral(" (paused)");
-    }
-    return text;
 }
 
 }  // namespace tuvik

@@ -6,13 +6,12 @@
 // the program sent at the time are in the recording only to be read; they
 // are skipped.
 //
-// A seek forward plays the span in between as fast as possible with the
-// screen's repaints held back (FrameThrottle::SetSuspended); a seek back
+// A seek forward plays the span in between as fast as possible (the shell
+// holds the screen's repaints back meanwhile: seekingChanged); a seek back
 // starts again from the beginning and plays forward the same way. Long
 // stretches go in batches, yielding to the event loop between them, so the
 // windows stay responsive.
 
-#include <QElapsedTimer>
 #include <QTimer>
 
 #include <functional>
@@ -72,12 +71,6 @@ class ReplayLink : public DeviceLink {
     // The delay the play timer was last armed with (ms), -1 when idle.
     int scheduledMs() const { return timer_.isActive() ? timer_.interval() : -1; }
 
-    // "Replaying <name> at <speed>, <position> of <length>".
-    QString StatusText() const;
-    static QString SpeedText(int speed);
-    // m:ss, or h:mm:ss when `lengthUs` is an hour or more.
-    static QString TimeText(qint64 us, qint64 lengthUs);
-
     // DeviceLink
     bool PortOpen() const override { return open_; }
     void Disconnect() override;
@@ -89,6 +82,8 @@ class ReplayLink : public DeviceLink {
     // The last readable chunk was played; reason as stopReason().
     void endReached(const QString& reason);
     void pausedChanged(bool paused);
+    // A seek started (true) or ended, or was cut off by Disconnect (false).
+    void seekingChanged(bool seeking);
 
   protected:
     bool WritePacket(const QByteArray& bytes) override;

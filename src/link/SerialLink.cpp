@@ -15,7 +15,6 @@
 
 #include "link/Packet.h"
 #include "link/SerialSpeed.h"
-#include "support/LocaleText.h"
 
 namespace tuvik {
 
@@ -85,15 +84,6 @@ void SerialLink::ApplyLineSettings() {
     port_.setFlowControl(QSerialPort::NoFlowControl);
 }
 
-void SerialLink::SetWindowCaption(const QString& text) {
-    caption_ = text;
-    emit windowCaptionChanged(text);
-}
-
-QString SerialLink::ErrorCaption(const QString& description) const {
-    return TimeText(Now()) + QStringLiteral("  Error ") + description;
-}
-
 void SerialLink::BrokenPacketSeen() {
     quiet_.MarkBroken();
 }
@@ -127,7 +117,7 @@ std::optional<LinkError> SerialLink::OpenFailed() {
     }
     SetRefreshTimer(false);
     ReportConnected(false);
-    SetWindowCaption(ErrorCaption(e.description));
+    emit portStateChanged(false, e.description);
     return e;
 }
 
@@ -149,8 +139,7 @@ std::optional<LinkError> SerialLink::TogglePort(bool poll) {
         port_.close();
         SetRefreshTimer(false);
     }
-    SetWindowCaption(QStringLiteral("Connect ") +
-                     (port_.isOpen() ? QStringLiteral("True") : QStringLiteral("False")));
+    emit portStateChanged(port_.isOpen(), {});
     return std::nullopt;
 }
 
@@ -173,7 +162,7 @@ std::optional<LinkError> SerialLink::Open(bool poll) {
     if (auto err = SetPortBaudRate(port_, settings_.speed)) {
         // The port is left closed rather than running at a speed nobody asked for.
         TogglePort();
-        SetWindowCaption(ErrorCaption(err->description));
+        emit portStateChanged(false, err->description);
         return err;
     }
     (void)GetPortBaudRate(port_);
@@ -223,7 +212,7 @@ void SerialLink::OnPortError(QSerialPort::SerialPortError error) {
     // the reconnect.
     PauseRequestTimer();
     ReportConnected(false);
-    SetWindowCaption(ErrorCaption(why));
+    emit portStateChanged(false, why);
     emit linkLost(why);
     StartReconnecting();
 }

@@ -133,7 +133,7 @@ void PidSafeSend::Send() {
     const clsPID* selected = ctx_.loops.Selected();
     const uint8_t autoSetPoint = selected && selected->Settings().AutoSetPoint ? 1 : 0;
     emit sending(true);
-    if (!send_.start(std::move(*built.loop), autoSetPoint, link, ctx_.overTcp())) {
+    if (!send_.start(std::move(*built.loop), autoSetPoint, link)) {
         emit sending(false);
         ctx_.dialogs.Message(AppTitle(), ExchangeGuard::BusyMessage());
         EndApply(End::NotSent);
@@ -188,7 +188,7 @@ bool PidSafeSend::StartRead(Read which) {
     emit reading(true);
     emit status(which == Read::BeforeSend ? PidSafeWriteText::ReadingBefore()
                                           : PidSafeWriteText::ReadingAfter());
-    if (!statusRead_.start(ctx_.link(), ctx_.overTcp())) {
+    if (!statusRead_.start(ctx_.link())) {
         read_ = Read::None;
         emit reading(false);
         emit status(QString());

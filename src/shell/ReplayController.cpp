@@ -6,6 +6,7 @@
 #include "shell/AppContext.h"
 #include "shell/ConnectionController.h"
 #include "support/ExchangeGuard.h"
+#include "support/FrameThrottle.h"
 
 namespace tuvik {
 
@@ -66,6 +67,9 @@ std::optional<QString> ReplayController::Start(std::unique_ptr<RecordedChunkSour
             Stop();
         }
     });
+    // A seek plays through a stretch nobody watches: the screen's repaints
+    // wait until it ends.
+    connect(link, &ReplayLink::seekingChanged, this, &FrameThrottle::SetSuspended);
     connect(link, &ReplayLink::endReached, this, [this](const QString& reason) {
         if (!reason.isEmpty()) {
             ctx_.notifyUser(QStringLiteral("The replay stopped before the end of the recording: ") +

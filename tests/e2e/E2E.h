@@ -67,8 +67,10 @@ class ProgramE2E : public ::testing::TestWithParam<Via> {
             return std::make_unique<QSettings>(dir.filePath("store.ini"), QSettings::IniFormat);
         };
         opts.dialogs = &dialogs;
-        session->connection().setRelayPort(sim->TcpPort());
-        opts.prepareClient = [](frmClient& c) { c.link().TimerConnectionMaker().setInterval(20); };
+        TcpSettings relay;
+        relay.port = sim->TcpPort();
+        relay.watchMs = 20;
+        session->connection().setRelay(relay);
         main = std::make_unique<frmPID>(*session, std::move(opts));
         AttachToolWindows(*session, *main, &dialogs);
         unloaded = std::make_unique<QSignalSpy>(main.get(), &frmPID::unloaded);

@@ -21,6 +21,7 @@
 #include "link/TcpLink.h"
 #include "shell/AppContext.h"
 #include "shell/ConnectionController.h"
+#include "shell/LinkTexts.h"
 #include "support/LocaleText.h"
 #include "support/MessageLog.h"
 
@@ -61,11 +62,16 @@ struct LinkFixture : ::testing::Test {
 struct SerialFixture : LinkFixture<SerialLink> {
     Pty pty;
     SerialSettings settings;
+    std::pair<bool, QString> portState;  // as last told
 
     void SetUp() override {
         ASSERT_TRUE(pty.ok());
         settings = {pty.path(), 76800, 50};
         Make();
+        QObject::connect(link.get(), &SerialLink::portStateChanged,
+                         [this](bool open, const QString& error) {
+                             portState = {open, error};
+                         });
     }
     std::optional<LinkError> Open() { return link->OpenPort(settings); }
     bool Closed() const {
@@ -79,7 +85,7 @@ struct SerialFixture : LinkFixture<SerialLink> {
 TEST_F(SerialFixture, OpensAtTheTypedSpeedPollsWritesByteExactAndFramesReplies) {
     ASSERT_FALSE(Open().has_value());
     EXPECT_TRUE(link->PortOpen() && connected);
-    EXPECT_EQ(link->windowCaption(), QStringLiteral("Connect True"));
+    EXPECT_EQ(portState, std::pair(true, QString()));
     // A pseudo-terminal ignores these; the port object holds what was applied.
     const QSerialPort& port = link->port();
     EXPECT_EQ(std::tuple(port.dataBits(), port.parity(), port.stopBits(), port.flowControl()),
@@ -172,7 +178,7 @@ TEST_F(SerialFixture, AFailedOpenLeavesThePortClosed) {
     settings.port = QStringLiteral("/dev/tuvik-no-such-port");
     const auto err = Open();
     ASSERT_TRUE(err.has_value());
-    EXPECT_EQ(link->windowCaption(), TimeText(QTime(12, 0, 0)) + "  Error " + err->description);
+    EXPECT_EQ(portState, std::pair(false, err->description));
     EXPECT_TRUE(Closed());
     Pty again;
     settings = {again.path(), 0, 50};
@@ -241,7 +247,7 @@ struct TcpFixture : LinkFixture<TcpLink> {
                   "127.0.0.1:10001 5000");
         settings.port = server.serverPort();
         settings.refreshMs = 40;
-        link->TimerConnectionMaker().setInterval(20);
+        settings.watchMs = 20;
         link->statusTimer().setInterval(10);
     }
     void ConnectAndAccept() {
@@ -263,7 +269,9 @@ TEST_F(TcpFixture, ConnectsPollsWritesByteExactAndFramesAcrossArrivals) {
     ConnectAndAccept();
     ASSERT_TRUE(WaitUntil([&] { return state.count() > 0; }));  // the watcher reports, then stops
     EXPECT_TRUE(state.at(0).at(0).toBool() && !link->TimerConnectionMaker().isActive());
-    EXPECT_EQ(std::tuple(link->State(), link->requestTimer().interval()), std::tuple(7, 40));
+    EXPECT_EQ(std::tuple(LinkTexts::SocketStateNumber(link->socketState(), link->errored()),
+                         link->requestTimer().interval()),
+              std::tuple(7, 40));
     const QByteArray polled = TakeAtLeast(9);
     EXPECT_EQ(polled.count(kRequest) * 3, polled.size()) << polled.toHex(' ').toStdString();
     link->Connect(settings);  // again while connected: no second connection
@@ -302,8 +310,10 @@ TEST_F(TcpFixture, PeerCloseEndsTheConnectionOwnDisconnectIsNoPeerCloseTheWatche
     peer->close();
     ASSERT_TRUE(WaitUntil([&] { return state.count() == 2; }));
     EXPECT_FALSE(state.at(1).at(0).toBool() || connected || link->PortOpen());
-    EXPECT_EQ(std::tuple(lost.count(), link->State(), rec.replies.size()),
-              std::tuple(qsizetype{1}, 0, size_t{1}));
+    EXPECT_EQ(
+        std::tuple(lost.count(), LinkTexts::SocketStateNumber(link->socketState(), link->errored()),
+                   rec.replies.size()),
+        std::tuple(qsizetype{1}, 0, size_t{1}));
     // Back by itself, polling still off as it was at the loss.
     ASSERT_TRUE(WaitUntil([&] { return server.hasPendingConnections() && connected; }));
     EXPECT_FALSE(link->RefreshTimerEnabled() || link->requestTimer().isActive());
@@ -318,31 +328,21 @@ TEST_F(TcpFixture, PeerCloseEndsTheConnectionOwnDisconnectIsNoPeerCloseTheWatche
 
     // Nothing listens: the watcher counts eleven ticks, gives up on the
     // twelfth and says so once.
-    const quint16 port = server.serverPort();
     server.close();
-    QStringList told;
-    QObject::connect(link.get(), &DeviceLink::userNotice, [&](const QString& t) { told << t; });
+    QSignalSpy told(link.get(), &TcpLink::relayNotFound);
     QSignalSpy watched(&link->TimerConnectionMaker(), &QTimer::timeout);
     link->Connect(settings);
     ASSERT_TRUE(WaitUntil([&] { return !link->TimerConnectionMaker().isActive(); }));
-    EXPECT_EQ(std::tuple(watched.count(), told),
-              std::tuple(qsizetype{12}, QStringList{TcpLink::NoRelayText("127.0.0.1", port)}));
+    EXPECT_EQ(std::tuple(watched.count(), told.count()), std::tuple(qsizetype{12}, qsizetype{1}));
 }
 
 namespace {
 
-// The windows that own the links, as the connect button's controller sees them.
+// The windows, as the connect button's controller sees them.
 struct LinkWindows : ConnectionWindows {
-    SerialLink serial;
-    std::unique_ptr<TcpLink> tcp;
     QStringList relayHosts;  // shown in each new TCP window
     int burnerLoads = 0;
-    SerialLink* serialLink() override { return &serial; }
-    TcpLink& NewTcpLink(const QString& host) override {
-        relayHosts << host;
-        tcp = std::make_unique<TcpLink>();
-        return *tcp;
-    }
+    void ShowTcpLink(TcpLink&, const QString& host) override { relayHosts << host; }
     void LoadBurnerWindow() override { ++burnerLoads; }
 };
 
@@ -359,7 +359,7 @@ TEST(ConnectionController, OpensTheChosenLinkWithTheBoxesAndTheCaptionFollows) {
     ConnectionController c(ctx, log);
     LinkWindows w;
     c.setWindows(&w);
-    c.Attach(w.serial);
+    SerialLink& serial = *c.serialLink();
     const QString ini = dir.filePath("store.ini");
     c.setSettingsOpener([&] { return std::make_unique<QSettings>(ini, QSettings::IniFormat); });
     QStringList told;
@@ -373,13 +373,13 @@ TEST(ConnectionController, OpensTheChosenLinkWithTheBoxesAndTheCaptionFollows) {
     EXPECT_TRUE(told[0].startsWith("Error OpenPort: ") &&
                 told[0].contains("/dev/tuvik-no-such-port"));
     EXPECT_EQ(told[1], "Error OpenPort: " + kTextCannotSetRate + " (" + pty.path() + ")");
-    EXPECT_FALSE(ctx.LinkConnected() || w.serial.PortOpen());
+    EXPECT_FALSE(ctx.LinkConnected() || serial.PortOpen());
     EXPECT_EQ(c.buttonCaption(), "Connect");
 
     c.setTexts({pty.path(), "57600 baud", " 250ms"});
     c.Toggle();
-    EXPECT_TRUE(ctx.activeLink() == &w.serial && ctx.LinkConnected() && told.size() == 2);
-    EXPECT_EQ(std::tuple(c.buttonCaption(), w.burnerLoads, w.serial.requestTimer().interval()),
+    EXPECT_TRUE(ctx.activeLink() == &serial && ctx.LinkConnected() && told.size() == 2);
+    EXPECT_EQ(std::tuple(c.buttonCaption(), w.burnerLoads, serial.requestTimer().interval()),
               std::tuple(QString("Disconnect"), 3, 250));
     QSettings store(ini, QSettings::IniFormat);
     EXPECT_EQ(QStringList({store.value("Settings/ComPort").toString(),
@@ -387,22 +387,25 @@ TEST(ConnectionController, OpensTheChosenLinkWithTheBoxesAndTheCaptionFollows) {
                            store.value("Settings/RefreshRate").toString()}),
               QStringList({pty.path(), "57600", "250"}));
     c.Toggle();
-    EXPECT_FALSE(ctx.LinkConnected() || w.serial.PortOpen());
+    EXPECT_FALSE(ctx.LinkConnected() || serial.PortOpen());
     EXPECT_EQ(c.buttonCaption(), "Connect");
 
     // Over TCP: a new window showing the relay typed before (the default once
     // emptied), made active and connected with the refresh period.
     QTcpServer relay;
     ASSERT_TRUE(relay.listen(QHostAddress::LocalHost, 0));
-    c.setRelayPort(relay.serverPort());
+    TcpSettings relaySettings;
+    relaySettings.port = relay.serverPort();
+    c.setRelay(relaySettings);
     c.setRelayHost("");
     c.setUseTcp(true);
     c.Toggle();
     ASSERT_EQ(w.relayHosts, QStringList{"127.0.0.1"});
-    EXPECT_EQ(ctx.activeLink(), w.tcp.get());
-    EXPECT_EQ(w.tcp->Endpoint(), "127.0.0.1:" + QString::number(relay.serverPort()));
-    EXPECT_EQ(std::tuple(w.tcp->requestTimer().interval(), w.burnerLoads), std::tuple(250, 4));
-    c.Attach(*w.tcp);
+    ASSERT_NE(c.tcpLink(), nullptr);
+    EXPECT_EQ(ctx.activeLink(), c.tcpLink());
+    EXPECT_EQ(c.tcpLink()->Endpoint(), "127.0.0.1:" + QString::number(relay.serverPort()));
+    EXPECT_EQ(std::tuple(c.tcpLink()->requestTimer().interval(), w.burnerLoads),
+              std::tuple(250, 4));
     EXPECT_TRUE(WaitUntil([&] { return c.buttonCaption() == "Disconnect"; }));
 }
 
@@ -423,7 +426,7 @@ TEST(QuietTime, HoldsUntilTheSecondMovesOnAndNeverBeyondOneSecond) {
     EXPECT_FALSE(q.Holding());
 }
 
-TEST(LinkTexts, TimesWithoutTheZoneAndPortNames) {
+TEST(LinkTexts, TimesWithoutTheZonePortNamesAndWhatTheLinkWindowsShow) {
     const QTime t(13, 5, 7);
     for (const QLocale& l : {QLocale::c(), QLocale(QLocale::English, QLocale::UnitedStates)}) {
         const QString text = TimeText(t, l);
@@ -433,4 +436,20 @@ TEST(LinkTexts, TimesWithoutTheZoneAndPortNames) {
             << text.toStdString() << " / " << withZone.toStdString();
     }
     EXPECT_EQ(SerialLink::PortNameFor(QStringLiteral(" 2 ")), QStringLiteral("/dev/ttyS1"));
+    EXPECT_EQ(
+        QStringList({LinkTexts::SerialCaption(true, {}, t), LinkTexts::SerialCaption(false, {}, t),
+                     LinkTexts::SerialCaption(false, "gone", t),
+                     LinkTexts::NoRelayText("127.0.0.1", 10001)}),
+        QStringList({"Connect True", "Connect False", TimeText(t) + "  Error gone",
+                     "No connection to the TCP relay at 127.0.0.1:10001. Check the relay "
+                     "and connect again."}));
+    using S = QAbstractSocket;
+    const std::tuple<S::SocketState, bool, int> states[] = {
+        {S::UnconnectedState, false, 0}, {S::UnconnectedState, true, 9},
+        {S::BoundState, false, 1},       {S::ListeningState, false, 2},
+        {S::HostLookupState, false, 4},  {S::ConnectingState, false, 6},
+        {S::ConnectedState, false, 7},   {S::ClosingState, false, 8}};
+    for (const auto& [state, errored, number] : states) {
+        EXPECT_EQ(LinkTexts::SocketStateNumber(state, errored), number) << state;
+    }
 }

@@ -82,7 +82,6 @@ struct PidFlows : ::testing::Test {
                          .writeAckCount = &acks,
                          .writeRefusedCount = &refused,
                          .link = [this] { return &link; },
-                         .overTcp = [] { return false; },
                          .caption = [] { return QString(); },
                          .setCaption = [](const QString&) {},
                          .statusRecords = [this] { return records; },

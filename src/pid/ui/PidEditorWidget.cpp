@@ -42,7 +42,6 @@ PidEditorWidget::PidEditorWidget(Session& session, UserDialogs& dialogs, QWidget
         .writeAckCount = &session.state().WriteAckCount,
         .writeRefusedCount = &session.state().WriteRefusedCount,
         .link = [&session] { return session.ctx().activeLink(); },
-        .overTcp = [this] { return useTcp_ && useTcp_(); },
         // A status record retitles the window; the reads around a send put it back.
         .caption = [this] { return window()->windowTitle(); },
         .setCaption = [&session](const QString& t) { session.ctx().setMainCaption(t); },

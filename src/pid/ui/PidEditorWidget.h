@@ -47,8 +47,6 @@ class PidEditorWidget : public QWidget, public PidEditorView {
     }
     // The backup written before the last send; empty when none was written.
     QString lastBackup() const { return controller_->safeSend().lastBackup(); }
-    // Whether sends and reads go over the TCP relay (they wait longer then).
-    void setUseTcpSource(std::function<bool()> f) { useTcp_ = std::move(f); }
 
     // The window is closing: timers stop, a running send is abandoned.
     void Unload() { controller_->Unload(); }
@@ -81,7 +79,6 @@ class PidEditorWidget : public QWidget, public PidEditorView {
     void UpdateMarks();
 
     Session& session_;
-    std::function<bool()> useTcp_;
     PidSettingsForm* form_ = nullptr;
     std::unique_ptr<PidEditorController> controller_;
 

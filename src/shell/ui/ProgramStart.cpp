@@ -37,7 +37,7 @@ void Main_new(Session& session, frmPID& main) {
 
     windows.CreateMessageLog();
     windows.CreateSerialWindow();
-    session.ctx().setActiveLink(windows.serialLink());
+    session.ctx().setActiveLink(session.connection().serialLink());
 
     main.show();
 

@@ -59,7 +59,6 @@ frmPID::frmPID(Session& session, Options options, QWidget* parent)
     // The editor keeps its natural width; the chart takes what is left.
     editor_->setSizePolicy(QSizePolicy::Maximum, QSizePolicy::Preferred);
     ConnectionController& connection = session_.connection();
-    editor_->setUseTcpSource([&connection] { return connection.useTcp(); });
     session_.recorder().setSettingsOpener(options.openSettings);
     connection.setSettingsOpener(std::move(options.openSettings));
     if (const std::unique_ptr<QSettings> store = connection.settingsOpener()()) {
@@ -73,7 +72,6 @@ frmPID::frmPID(Session& session, Options options, QWidget* parent)
         }
     }
     connection.setWindows(&windows_);
-    windows_.setClientPreparation(std::move(options.prepareClient));
     connectionPanel_ = new ConnectionPanel(connection, this);
 
     auto* right = new QVBoxLayout;
