@@ -1,10 +1,12 @@
 #pragma once
 // Helpers shared by the test suites.
 
-#include <QAbstractButton>
 #include <QByteArray>
 #include <QString>
+#ifndef TUVIK_TEST_NO_WIDGETS
+#include <QAbstractButton>
 #include <QTest>
+#endif
 
 #include <gtest/gtest.h>
 
@@ -28,6 +30,7 @@ QT_END_NAMESPACE
 
 namespace tuvik::test {
 
+#ifndef TUVIK_TEST_NO_WIDGETS
 // A control by its object name; a missing one fails the test.
 template <typename T>
 T* Find(const QObject* in, const QString& name) {
@@ -41,6 +44,7 @@ inline void Click(const QObject* in, const QString& name) {
         QTest::mouseClick(b, Qt::LeftButton);
     }
 }
+#endif
 
 // Runs the event loop until pred() holds or the time runs out; returns pred().
 bool WaitUntil(const std::function<bool()>& pred,
