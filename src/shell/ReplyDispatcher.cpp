@@ -20,11 +20,7 @@ bool Has(std::span<const uint8_t> d, size_t first, size_t count) {
 }  // namespace
 
 ReplyDispatcher::ReplyDispatcher(PidLoops& loops, DispatchState& state)
-    : loops_(loops), state_(state), timeText_([] { return TimeText(); }) {}
-
-void ReplyDispatcher::SetTimeTextSource(std::function<QString()> fn) {
-    timeText_ = fn ? std::move(fn) : std::function<QString()>([] { return TimeText(); });
-}
+    : loops_(loops), state_(state) {}
 
 void ReplyDispatcher::HandleReply(uint8_t command, std::span<const uint8_t> data) {
     // The framing runs inside the link's receive event: whatever a window
@@ -86,7 +82,7 @@ void ReplyDispatcher::Dispatch(uint8_t command, std::span<const uint8_t> d) {
             break;
         case Cmd::DeviceStarted:
             Caption(QStringLiteral("Device started (") + QString::number(d[0]) +
-                    QStringLiteral(") ") + timeText_());
+                    QStringLiteral(") ") + TimeText(clock_->TimeOfDay()));
             break;
         case Cmd::Alarm:
             if (main_) {
@@ -130,7 +126,7 @@ void ReplyDispatcher::Caption(const QString& text) {
 }
 
 void ReplyDispatcher::StatusRecord(std::span<const uint8_t> d) {
-    Caption(QStringLiteral("PID luku onnistui ") + timeText_());
+    Caption(QStringLiteral("PID luku onnistui ") + TimeText(clock_->TimeOfDay()));
     // A refused record answers no read: the loop still holds the previous one.
     if (clsPID* loop = loops_.Selected(); loop && loop->SetStatusData(d)) {
         ++statusRecords_;

@@ -21,6 +21,7 @@
 #include "pid/PidLoops.h"
 #include "shell/DispatchState.h"
 #include "shell/DispatchTargets.h"
+#include "support/Clock.h"
 #include "trend/TrendArray.h"
 
 namespace tuvik {
@@ -43,8 +44,9 @@ class ReplyDispatcher final : public QObject, public ReplyReceiver {
     void SetHistogram(HistogramTarget* t) { histogram_ = t; }
     void SetMessageLog(MessageLogTarget* t) { messages_ = t; }
     // The time of day in captions; the locale's time of now unless replaced.
-    void SetTimeTextSource(std::function<QString()> fn);
-    const std::function<QString()>& timeTextSource() const { return timeText_; }
+    // The time of day captions carry is the clock's (a replay's recorded
+    // time while one plays). Not owned; the system's clock until set.
+    void setClock(const Clock& clock) { clock_ = &clock; }
 
     void HandleReply(uint8_t command, std::span<const uint8_t> data) override;
 
@@ -95,7 +97,7 @@ class ReplyDispatcher final : public QObject, public ReplyReceiver {
     AllParamsTarget* allParams_ = nullptr;
     HistogramTarget* histogram_ = nullptr;
     MessageLogTarget* messages_ = nullptr;
-    std::function<QString()> timeText_;
+    const Clock* clock_ = &Clock::System();
     uint64_t statusRecords_ = 0;
     bool alarm_ = false;
     // Reply kinds whose handling has failed once: the first failure of each

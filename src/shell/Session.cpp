@@ -43,6 +43,10 @@ Session::Session(const AppPaths& paths, QObject* parent)
       replay_(std::make_unique<ReplayController>(ctx_, *connection_)),
       recorder_(std::make_unique<SessionRecorder>(
           ctx_, *log_, paths.DailyFilePath(QStringLiteral("recordings")))) {
+    log_->setClock(clock_);
+    history_.setClock(clock_);
+    dispatcher_.setClock(clock_);
+    UseTrendClock(&clock_);
     connect(log_.get(), &MessageLog::userNotice, &ctx_, &AppContext::notifyUser);
     connect(&dispatcher_, &ReplyDispatcher::liveSampled, this, &Session::KeepLive);
     connect(&dispatcher_, &ReplyDispatcher::loopSelected, this, &Session::LoopAcknowledged);
@@ -85,34 +89,17 @@ void Session::ReplayingChanged(bool on) {
             QDir().mkpath(QFileInfo(history).path());
         }
         UseHistory(history);
-        const auto recordedMs = [this] {
+        // From here on the session's wall time is the recorded time.
+        clock_.setRecorded([this] {
             const ReplayLink* link = replay_->link();
-            return link ? link->recordedMs() : QDateTime::currentMSecsSinceEpoch();
-        };
-        history_.setClock(recordedMs);
-        // At 20x a two-minute swing still spans two minutes of the chart.
-        liveTrendClock_ = SetTrendClock([recordedMs] { return recordedMs() / 1000.0; });
-        liveTimeText_ = dispatcher_.timeTextSource();
-        dispatcher_.SetTimeTextSource([this] { return TimeText(DeviceTime().time()); });
-        log_->setDeviceEventClock([this] { return DeviceTime(); });
+            return link ? link->recordedMs() : clock_.SystemMs();
+        });
     } else {
         UseHistory(paths_.HistoryPath());
-        history_.setClock([] { return QDateTime::currentMSecsSinceEpoch(); });
+        clock_.setRecorded({});
         history_.setKeepAll(false);
-        if (liveTrendClock_) {
-            SetTrendClock(std::exchange(liveTrendClock_, {}));
-        }
-        if (liveTimeText_) {
-            dispatcher_.SetTimeTextSource(std::exchange(liveTimeText_, {}));
-        }
-        log_->setDeviceEventClock({});
         RestoreLiveState();
     }
-}
-
-QDateTime Session::DeviceTime() const {
-    const ReplayLink* link = replay_->link();
-    return link ? QDateTime::fromMSecsSinceEpoch(link->recordedMs()) : QDateTime::currentDateTime();
 }
 
 void Session::HoldLiveState() {
@@ -219,6 +206,7 @@ Session::~Session() {
     replay_->Stop();
     replay_.reset();
     dispatcher_.SetMessageLog(nullptr);
+    UseTrendClock(nullptr);
 }
 
 void Session::Start() {

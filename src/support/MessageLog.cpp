@@ -27,8 +27,7 @@ QString Column(QString text) {
 
 }  // namespace
 
-MessageLog::MessageLog(const QString& folder, QObject* parent)
-    : QObject(parent), folder_(folder), clock_([] { return QDateTime::currentDateTime(); }) {}
+MessageLog::MessageLog(const QString& folder, QObject* parent) : QObject(parent), folder_(folder) {}
 
 MessageLog::~MessageLog() {
     if (!pending_.isEmpty()) {
@@ -36,10 +35,6 @@ MessageLog::~MessageLog() {
         const QSignalBlocker quiet(this);
         saveLogData();
     }
-}
-
-void MessageLog::setClock(Clock clock) {
-    clock_ = clock ? std::move(clock) : Clock([] { return QDateTime::currentDateTime(); });
 }
 
 QString MessageLog::DailyFilePath(const QDate& day) const {
@@ -88,7 +83,7 @@ void MessageLog::AddActuatorEvent(const QString& device, const QString& activity
     const QChar sep = QLatin1Char(';');
     Add(device + sep + activity + sep + clock + sep + state,
         Column(device) + sep + Column(activity) + sep + Column(clock) + sep + Column(state),
-        !holdDeviceEvents_, deviceClock_ ? deviceClock_() : Now());
+        !holdDeviceEvents_, clock_->Now());
 }
 
 void MessageLog::Add(const QString& screenText, const QString& columns, bool toFile,

@@ -24,8 +24,7 @@ qint64 FloorDiv(qint64 a, qint64 b) {
 HistoryStore::HistoryStore(QObject* parent)
     : QObject(parent),
       worker_(new QObject),
-      db_(std::make_shared<HistoryDb>(NextConnectionName())),
-      clock_([] { return QDateTime::currentMSecsSinceEpoch(); }) {
+      db_(std::make_shared<HistoryDb>(NextConnectionName())) {
     thread_.setObjectName(QStringLiteral("history writer"));
     worker_->moveToThread(&thread_);
     thread_.start(QThread::LowPriority);

@@ -19,6 +19,7 @@
 #include <vector>
 
 #include "link/DeviceLink.h"
+#include "support/Clock.h"
 #include "support/Numbers.h"
 
 // Readable QString values in test failure messages.
@@ -45,6 +46,14 @@ inline void Click(const QObject* in, const QString& name) {
     }
 }
 #endif
+
+// A clock's time that runs on from `start` as the machine's does: the day's
+// files are that day's, whatever the date.
+inline Clock::Source RunningFrom(const QDateTime& start) {
+    return [start = start.toMSecsSinceEpoch(), at = QDateTime::currentMSecsSinceEpoch()] {
+        return start + (QDateTime::currentMSecsSinceEpoch() - at);
+    };
+}
 
 // Runs the event loop until pred() holds or the time runs out; returns pred().
 bool WaitUntil(const std::function<bool()>& pred,

@@ -45,7 +45,8 @@ class CoreSession : public ::testing::TestWithParam<Via> {
         };
         session->connection().setSettingsOpener(store);
         session->recorder().setSettingsOpener(store);
-        session->log().setClock([] { return kNow; });  // the day's file, whatever the date
+        // The day's file, whatever the date; the history's time of each reply noted.
+        session->clock().setSystem([this, now = RunningFrom(kNow)] { return stamped = now(); });
         session->Start();
         // What the main window's loop selector does at start-up.
         session->loops().InitialiseStartupLoops();
@@ -93,7 +94,7 @@ class CoreSession : public ::testing::TestWithParam<Via> {
     QTemporaryDir dir;
     std::unique_ptr<sim::SimServer> sim;
     std::unique_ptr<Session> session;
-    qint64 stamped = 0;  // the history's time of the reply being handled
+    qint64 stamped = 0;  // the session's time last read: the history's of the reply handled
 };
 
 }  // namespace
@@ -105,7 +106,6 @@ class CoreSession : public ::testing::TestWithParam<Via> {
 TEST_P(CoreSession, PollsKeepsTheFilesComesBackAfterALossAndEndsCleanly) {
     ASSERT_FALSE(QCoreApplication::instance()->inherits("QGuiApplication"));
     HistoryStore& history = session->history();
-    history.setClock([this] { return stamped = QDateTime::currentMSecsSinceEpoch(); });
     std::map<std::pair<int, qint64>, std::array<std::vector<float>, 4>> seen;
     // Connected after the session's own handler: it sees the values the
     // store has just taken, at the time the store stamped.

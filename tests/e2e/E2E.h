@@ -77,8 +77,8 @@ class ProgramE2E : public ::testing::TestWithParam<Via> {
         main->Form_Load();
         burner = qobject_cast<frmFlamora*>(main->windows().burner());
         ASSERT_NE(burner, nullptr);
-        // The day's files of the logs: a fixed clock, whatever the date.
-        session->log().setClock([] { return kNow; });
+        // The day's files of the logs: that day's, whatever the date.
+        session->clock().setSystem(RunningFrom(kNow));
         burner->measLog().setClock([] { return kNow; });
         main->editor().sender().setPauses(20, 200, 100);
         burner->pollTimer().setInterval(50);

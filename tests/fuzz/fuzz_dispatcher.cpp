@@ -53,7 +53,9 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     tuvik::SetDecimalSeparator((data[1] & 0x20) ? QLatin1Char(',') : QLatin1Char('.'));
 
     tuvik::ReplyDispatcher dispatcher(loops, state);
-    dispatcher.SetTimeTextSource([] { return QStringLiteral("00:00:00"); });
+    tuvik::Clock clock;  // captions at one time of day
+    clock.setSystem([] { return qint64{0}; });
+    dispatcher.setClock(clock);
     tuvik::test::RecordingMainWindow main;
     tuvik::test::RecordingBurnerWindow burner;
     tuvik::test::RecordingAllParams allParams;

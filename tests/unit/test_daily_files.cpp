@@ -27,7 +27,8 @@ class MessageLogTest : public ::testing::Test {
     void SetUp() override {
         log = std::make_unique<MessageLog>(dir.path());
         log->setLocale(QLocale::c());
-        log->setClock([this] { return now; });
+        clock.setSystem([this] { return now.toMSecsSinceEpoch(); });
+        log->setClock(clock);
         log->setReadings(readings);
         QObject::connect(log.get(), &MessageLog::userNotice,
                          [this](const QString& t) { notices << t; });
@@ -48,6 +49,7 @@ class MessageLogTest : public ::testing::Test {
 
     QTemporaryDir dir;
     QDateTime now{QDate(2026, 12, 5), QTime(14, 5, 9)};
+    Clock clock;
     LogReadings readings{"300", "55.0", "80", "45"};
     std::unique_ptr<MessageLog> log;
     QStringList notices;

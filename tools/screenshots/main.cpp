@@ -103,8 +103,12 @@ void MessageLogWindow() {
     log.setReadings({QStringLiteral("270"), QStringLiteral("50.6"), QStringLiteral("756"),
                      QStringLiteral("70")});
     int second = 0;
-    log.setClock(
-        [&second] { return QDateTime(QDate(2026, 12, 5), QTime(8, 0, 0).addSecs(7 * second++)); });
+    Clock clock;
+    clock.setSystem([&second] {
+        return QDateTime(QDate(2026, 12, 5), QTime(8, 0, 0).addSecs(7 * second++))
+            .toMSecsSinceEpoch();
+    });
+    log.setClock(clock);
     // Activity reports as the burner sends them: name; started/stopped; clock; state.
     log.AddMessage(QStringLiteral("Fuel   ; started ;12.5; Startup     "));
     log.AddMessage(QStringLiteral("Ign    ; started ;12.5; Startup     "));

@@ -34,10 +34,11 @@ void WindowRegistry::CreateSerialWindow() {
     serial_ = std::make_unique<frmRS232>();
     if (SerialLink* link = session_.connection().serialLink()) {
         frmRS232* window = serial_.get();
-        connect(
-            link, &SerialLink::portStateChanged, window, [window](bool open, const QString& error) {
-                window->ShowCaption(LinkTexts::SerialCaption(open, error, QTime::currentTime()));
-            });
+        const Clock& clock = session_.clock();
+        connect(link, &SerialLink::portStateChanged, window,
+                [window, &clock](bool open, const QString& error) {
+                    window->ShowCaption(LinkTexts::SerialCaption(open, error, clock.TimeOfDay()));
+                });
     }
 }
 
