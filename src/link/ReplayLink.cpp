@@ -1,20 +1,12 @@
 #include "link/ReplayLink.h"
 
-#include <QDateTime>
 #include <QPointer>
 
 #include <algorithm>
-#include <chrono>
 
 namespace tuvik {
 
 namespace {
-
-qint64 SteadyUs() {
-    return std::chrono::duration_cast<std::chrono::microseconds>(
-               std::chrono::steady_clock::now().time_since_epoch())
-        .count();
-}
 
 std::span<const uint8_t> Bytes(const QByteArray& b) {
     return {reinterpret_cast<const uint8_t*>(b.constData()), static_cast<size_t>(b.size())};
@@ -23,24 +15,15 @@ std::span<const uint8_t> Bytes(const QByteArray& b) {
 }  // namespace
 
 ReplayLink::ReplayLink(std::unique_ptr<RecordedChunkSource> source, QObject* parent)
-    : DeviceLink(parent), source_(std::move(source)), clock_(&SteadyUs), timer_(this) {
+    : DeviceLink(parent), source_(std::move(source)), timer_(this) {
     setObjectName(QStringLiteral("replayLink"));
     // Nothing is ever requested: the request timer never ticks.
     SetDefaultRequestPeriod(0, QStringLiteral("TimerReqData"));
     timer_.setSingleShot(true);
     connect(&timer_, &QTimer::timeout, this, &ReplayLink::PlayDue);
-    // Captions (a broken packet's line) read as at the time of the recording.
-    SetClock([this] {
-        return QDateTime::fromMSecsSinceEpoch(info().startUtcMs + playedUs_ / 1000).time();
-    });
 }
 
 ReplayLink::~ReplayLink() = default;
-
-void ReplayLink::setClock(Clock clock) {
-    clock_ = clock ? std::move(clock) : Clock(&SteadyUs);
-    Anchor(positionUs());
-}
 
 qint64 ReplayLink::positionUs() const {
     if (ended_ || seekTo_ || speed_ == kAsFastAsPossible) {
@@ -50,7 +33,7 @@ qint64 ReplayLink::positionUs() const {
         return anchorPosUs_;
     }
     // Between chunks the position runs on with the clock, up to the next one.
-    const qint64 byClock = anchorPosUs_ + (clock_() - anchorClockUs_) * speed_;
+    const qint64 byClock = anchorPosUs_ + (clock().MonotonicUs() - anchorClockUs_) * speed_;
     const qint64 limit = pending_ ? pending_->timeUs : lengthUs();
     return std::max(playedUs_, std::min(byClock, limit));
 }
@@ -61,7 +44,7 @@ qint64 ReplayLink::recordedMs() const {
 
 void ReplayLink::Anchor(qint64 positionUs) {
     anchorPosUs_ = positionUs;
-    anchorClockUs_ = clock_();
+    anchorClockUs_ = clock().MonotonicUs();
 }
 
 // ---- playing --------------------------------------------------------------------
@@ -142,7 +125,7 @@ void ReplayLink::Schedule() {
         return;
     }
     const qint64 dueUs = anchorClockUs_ + (pending_->timeUs - anchorPosUs_) / speed_;
-    const qint64 waitUs = std::max<qint64>(0, dueUs - clock_());
+    const qint64 waitUs = std::max<qint64>(0, dueUs - clock().MonotonicUs());
     timer_.start(static_cast<int>(std::min<qint64>((waitUs + 999) / 1000, 24 * 3600 * 1000)));
 }
 

@@ -33,9 +33,6 @@ class ReplayLink : public DeviceLink {
     // possible or seeking.
     static constexpr int kBatchChunks = 4096;
 
-    // Monotonic time in µs; tests give their own.
-    using Clock = std::function<qint64()>;
-
     explicit ReplayLink(std::unique_ptr<RecordedChunkSource> source, QObject* parent = nullptr);
     ~ReplayLink() override;
 
@@ -49,8 +46,6 @@ class ReplayLink : public DeviceLink {
     // What the status line names the recording by.
     void setName(const QString& name) { name_ = name; }
     QString Endpoint() const override { return name_; }
-
-    void setClock(Clock clock);
 
     // Reports the link connected and starts playing from the beginning.
     void Start();
@@ -97,7 +92,6 @@ class ReplayLink : public DeviceLink {
     void Restart();
 
     std::unique_ptr<RecordedChunkSource> source_;
-    Clock clock_;
     QTimer timer_;
     QString name_;
     std::optional<RecordedChunk> pending_;

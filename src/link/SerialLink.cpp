@@ -38,8 +38,7 @@ bool IsWholeNumber(const QString& t) {
 
 }  // namespace
 
-SerialLink::SerialLink(QObject* parent)
-    : DeviceLink(parent), port_(this), quiet_([this] { return Now(); }, nullptr) {
+SerialLink::SerialLink(QObject* parent) : DeviceLink(parent), port_(this) {
     setObjectName(QStringLiteral("serialLink"));
     port_.setObjectName(QStringLiteral("MSComm1"));
     SetDefaultRequestPeriod(kInitialRequestMs, QStringLiteral("TimerRequestData"));
@@ -85,7 +84,7 @@ void SerialLink::ApplyLineSettings() {
 }
 
 void SerialLink::BrokenPacketSeen() {
-    quiet_.MarkBroken();
+    quiet_.MarkBroken(clock());
 }
 
 // ---- the periodic request -----------------------------------------------------
@@ -268,13 +267,13 @@ bool SerialLink::WriteBytes(const QByteArray& bytes) {
 // Waits, handling events, while the quiet time after a broken packet holds.
 // Returns false when the link went away meanwhile.
 bool SerialLink::WaitQuiet() {
-    if (!quiet_.Holding()) {
+    if (!quiet_.Holding(clock())) {
         return true;
     }
     QPointer<SerialLink> self(this);
     QElapsedTimer guard;
     guard.start();
-    while (quiet_.Holding() && guard.elapsed() < kQuietWaitLimitMs) {
+    while (quiet_.Holding(clock()) && guard.elapsed() < kQuietWaitLimitMs) {
         QEventLoop loop;
         QTimer::singleShot(kQuietPollMs, &loop, &QEventLoop::quit);
         loop.exec();

@@ -61,8 +61,8 @@ class SerialLink : public DeviceLink {
     // other text is taken as a device path.
     static QString PortNameFor(const QString& text);
 
-    // The hold after a broken packet; its wall clock is the link's clock.
-    QuietTime& quietTime() { return quiet_; }
+    // The hold after a broken packet, by the link's clock.
+    const QuietTime& quietTime() const { return quiet_; }
     QSerialPort& port() { return port_; }
 
   signals:

@@ -13,10 +13,12 @@ const QString kDisconnect = QStringLiteral("Disconnect");
 const QString kConnect = QStringLiteral("Connect");
 }  // namespace
 
-ConnectionController::ConnectionController(AppContext& ctx, MessageLog& log, QObject* parent)
+ConnectionController::ConnectionController(AppContext& ctx, MessageLog& log, const Clock& clock,
+                                           QObject* parent)
     : QObject(parent),
       ctx_(ctx),
       log_(log),
+      clock_(clock),
       openSettings_(DefaultSettingsOpener()),
       caption_(kConnect),
       serial_(std::make_unique<SerialLink>()) {
@@ -72,6 +74,7 @@ TcpSettings ConnectionController::Relay() const {
 }
 
 void ConnectionController::Attach(DeviceLink& link, bool live) {
+    link.setClock(clock_);
     connect(&link, &DeviceLink::connectionChanged, &ctx_, &AppContext::setLinkConnected);
     connect(&link, &DeviceLink::captionRequested, &ctx_, &AppContext::setMainCaption);
     if (live) {

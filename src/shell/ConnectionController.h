@@ -41,7 +41,9 @@ class ConnectionWindows {
 class ConnectionController : public QObject {
     Q_OBJECT
   public:
-    ConnectionController(AppContext& ctx, MessageLog& log, QObject* parent = nullptr);
+    // clock: the session's, given to every link attached.
+    ConnectionController(AppContext& ctx, MessageLog& log, const Clock& clock,
+                         QObject* parent = nullptr);
     ~ConnectionController() override;
 
     // The serial link, from the start to EndLinks.
@@ -78,7 +80,8 @@ class ConnectionController : public QObject {
     SerialSettings Serial() const;
     TcpSettings Relay() const;
 
-    // A link's reports go to the shell from now on: whether it is connected
+    // A link goes by the session's clock and its reports go to the shell
+    // from now on: whether it is connected
     // (LinkConnected), its title-bar lines, its notices for a message box.
     // A live link (one to the device, not a replay) is also remembered, so
     // that CloseLiveLinks finds it.
@@ -113,6 +116,7 @@ class ConnectionController : public QObject {
 
     AppContext& ctx_;
     MessageLog& log_;
+    const Clock& clock_;
     ConnectionWindows* windows_ = nullptr;
     SettingsOpener openSettings_;
     ConnectionTexts texts_;

@@ -39,7 +39,7 @@ Session::Session(const AppPaths& paths, QObject* parent)
       paths_(paths),
       log_(std::make_unique<MessageLog>(paths.DailyDir())),
       logTarget_(std::make_unique<LogTarget>(*log_)),
-      connection_(std::make_unique<ConnectionController>(ctx_, *log_)),
+      connection_(std::make_unique<ConnectionController>(ctx_, *log_, clock_)),
       replay_(std::make_unique<ReplayController>(ctx_, *connection_)),
       recorder_(std::make_unique<SessionRecorder>(
           ctx_, *log_, paths.DailyFilePath(QStringLiteral("recordings")))) {

@@ -43,15 +43,19 @@ struct RecordingReceiver : ReplyReceiver {
 // and whether the link last reported itself connected.
 template <class Link>
 struct LinkFixture : ::testing::Test {
+    // The wall clock stands at 12:00:00 until a test moves it.
+    qint64 wallMs = QDateTime(QDate(2026, 12, 5), QTime(12, 0, 0)).toMSecsSinceEpoch();
+    Clock clock;
     std::unique_ptr<Link> link;
     RecordingReceiver rec;
     QStringList captions;
     bool connected = false;
 
     void Make() {
+        clock.setSystem([this] { return wallMs; });
         link = std::make_unique<Link>();
         link->SetReceiver(&rec);
-        link->SetClock([] { return QTime(12, 0, 0); });
+        link->setClock(clock);
         QObject::connect(link.get(), &DeviceLink::captionRequested,
                          [this](const QString& s) { captions << s; });
         QObject::connect(link.get(), &DeviceLink::connectionChanged,
@@ -121,14 +125,13 @@ TEST_F(SerialFixture, OpensAtTheTypedSpeedPollsWritesByteExactAndFramesReplies) 
 // periodic request and the word read go out meanwhile.
 TEST_F(SerialFixture, QuietTimeHoldsWritesButNotTheTimerNorTheWordRead) {
     ASSERT_FALSE(Open().has_value());
-    QTime wall(12, 0, 0);
-    link->quietTime().SetClocks([&] { return wall; }, [] { return int64_t{5000}; });
+    clock.setMonotonic([] { return qint64{5'000'000}; });
     const std::pair<std::function<bool()>, QByteArray> writes[] = {
         {[&] { return link->Send(0x41); }, Hex("41")},
         {[&] { return link->SendPacket(0x83); }, Hex("83 00 7C")}};
     for (const auto& [write, bytes] : writes) {
         pty.Write(LiveValues(0x6C));
-        ASSERT_TRUE(WaitUntil([&] { return link->quietTime().Holding(); }));
+        ASSERT_TRUE(WaitUntil([&] { return link->quietTime().Holding(clock); }));
         pty.Take();
         QByteArray held;
         QTimer::singleShot(0, link.get(), [&] {  // runs inside the write's wait
@@ -137,7 +140,7 @@ TEST_F(SerialFixture, QuietTimeHoldsWritesButNotTheTimerNorTheWordRead) {
                 held += pty.Take();
                 return held.contains(Hex("55 02 2C 01 AA")) && held.contains(kRequest);
             });
-            wall = wall.addSecs(1);
+            wallMs += 1000;
         });
         EXPECT_TRUE(write());
         ASSERT_TRUE(pty.WaitFor(bytes.size()));
@@ -356,7 +359,7 @@ TEST(ConnectionController, OpensTheChosenLinkWithTheBoxesAndTheCaptionFollows) {
     QTemporaryDir dir;
     AppContext ctx;
     MessageLog log(dir.path());
-    ConnectionController c(ctx, log);
+    ConnectionController c(ctx, log, Clock::System());
     LinkWindows w;
     c.setWindows(&w);
     SerialLink& serial = *c.serialLink();
@@ -410,20 +413,23 @@ TEST(ConnectionController, OpensTheChosenLinkWithTheBoxesAndTheCaptionFollows) {
 }
 
 TEST(QuietTime, HoldsUntilTheSecondMovesOnAndNeverBeyondOneSecond) {
-    QTime wall(12, 0, 0, 100);
+    QDateTime wall(QDate(2026, 12, 5), QTime(12, 0, 0, 100));
     int64_t mono = 100000;
-    QuietTime q([&] { return wall; }, [&] { return mono; });
-    EXPECT_FALSE(q.Holding()) << "nothing discarded yet";
-    q.MarkBroken();
-    wall = QTime(12, 0, 0, 999);
-    EXPECT_TRUE(q.Holding()) << "same second";
-    wall = QTime(0, 0, 0, 0);
-    EXPECT_FALSE(q.Holding()) << "midnight moves the second on too";
-    q.MarkBroken();  // a wall clock that stands still: the monotonic limit ends the hold
+    Clock c;
+    c.setSystem([&] { return wall.toMSecsSinceEpoch(); });
+    c.setMonotonic([&] { return mono * 1000; });
+    QuietTime q;
+    EXPECT_FALSE(q.Holding(c)) << "nothing discarded yet";
+    q.MarkBroken(c);
+    wall.setTime(QTime(12, 0, 0, 999));
+    EXPECT_TRUE(q.Holding(c)) << "same second";
+    wall = QDateTime(QDate(2026, 12, 6), QTime(0, 0, 0, 0));
+    EXPECT_FALSE(q.Holding(c)) << "midnight moves the second on too";
+    q.MarkBroken(c);  // a wall clock that stands still: the monotonic limit ends the hold
     mono += QuietTime::kMaxHoldMs - 1;
-    EXPECT_TRUE(q.Holding());
+    EXPECT_TRUE(q.Holding(c));
     mono += 1;
-    EXPECT_FALSE(q.Holding());
+    EXPECT_FALSE(q.Holding(c));
 }
 
 TEST(LinkTexts, TimesWithoutTheZonePortNamesAndWhatTheLinkWindowsShow) {

@@ -43,7 +43,8 @@ struct ReplayFixture : ::testing::Test {
     QTemporaryDir dir;
     AppContext ctx;
     MessageLog log{dir.path()};
-    ConnectionController connection{ctx, log};
+    Clock clock;
+    ConnectionController connection{ctx, log, clock};
     ReplayController replay{ctx, connection};
     ReplayLink* link = nullptr;
 
@@ -60,9 +61,11 @@ struct ReplayFixture : ::testing::Test {
         src->Add(2'500'000, reply(3) + QByteArray::fromHex("94010700"));
         src->damage = damage;
         ctx.setReplyReceiver(&rec);
+        clock.setMonotonic([this] { return now; });
         ASSERT_EQ(replay.Start(std::move(src), QStringLiteral("r.pcapng.zst")), std::nullopt);
         link = replay.link();
-        link->setClock([this] { return now; });
+        // The recorded time, as the session's clock reads it during a replay.
+        clock.setRecorded([this] { return link->recordedMs(); });
     }
 };
 
