@@ -144,7 +144,7 @@ int main(int argc, char** argv) {
             out.write(QStringLiteral("replies %1\nbroken_packets %2\nmessages %3\n"
                                      "chart_paints %4\nchart_paint_us %5\nchart_backgrounds %6\n")
                           .arg(counter->replies)
-                          .arg(main.windows().BrokenPackets())
+                          .arg(session.connection().BrokenPackets())
                           .arg(messages)
                           .arg(main.chart().paintCount())
                           .arg(main.chart().paintNanoseconds() / 1000)

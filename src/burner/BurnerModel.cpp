@@ -66,12 +66,9 @@ void BurnerModel::Measurements(std::span<const uint8_t> d) {
     if (!m.complete) {
         return;
     }
-    // A replayed row is stamped as its history second is: in the recorded time.
-    if (deviceTime_) {
-        measLog_.MeasuresUpdated(ReadingTexts(readings_), deviceTime_());
-    } else {
-        measLog_.MeasuresUpdated(ReadingTexts(readings_));
-    }
+    // A replayed row is stamped as its history second is: in the recorded
+    // time, which the session's clock reads while a replay plays.
+    measLog_.MeasuresUpdated(ReadingTexts(readings_));
 }
 
 void BurnerModel::UsageCounters(const BurnerUsageTimes& u) {
@@ -111,10 +108,9 @@ void BurnerModel::HistogramPart(int32_t value, int32_t address) {
     histogram_.addHistogramEntry(static_cast<uint16_t>(value), address);
 }
 
-void BurnerModel::ReplayingChanged(bool on, Clock deviceTime) {
+void BurnerModel::ReplayingChanged(bool on) {
     // Replaying yesterday adds nothing to today's measurement file.
     measLog_.setHeld(on);
-    deviceTime_ = on ? std::move(deviceTime) : Clock();
     if (on) {
         if (!live_) {
             live_ = Live{identity_, identified_, readings_, usage_, edits_.lastRead()};

@@ -38,7 +38,6 @@ class BurnerModel : public QObject {
     Q_OBJECT
   public:
     using LinkSource = std::function<DeviceLink*()>;
-    using Clock = std::function<QDateTime()>;
 
     // dailyDir: the measurement file's and the backups' folder; log: the
     // message log whose lines carry the readings; link: the active link;
@@ -62,7 +61,7 @@ class BurnerModel : public QObject {
     void LinkConnectedChanged(bool connected);
     // A replay starts (the live state is kept aside and the measurement
     // file held; rows are stamped by deviceTime) or stops (it is put back).
-    void ReplayingChanged(bool on, Clock deviceTime = {});
+    void ReplayingChanged(bool on);
 
     // Replies, as the dispatcher announces them.
     void Measurements(std::span<const uint8_t> d);
@@ -127,7 +126,6 @@ class BurnerModel : public QObject {
     QPointer<BurnerDeviceRead> valueRead_;
     QPointer<BurnerDeviceRead> paramSetRead_;
     QPointer<BurnerDeviceRead> gridRead_;
-    Clock deviceTime_;
     // What a replay overwrites, as it was when the replay started.
     struct Live {
         BurnerIdentity identity;

@@ -21,7 +21,7 @@ QString Zones(const std::array<QString, MeasLog::kColumns>& f) {
 }  // namespace
 
 MeasLog::MeasLog(const QString& folder, QObject* parent)
-    : QObject(parent), folder_(folder), clock_([] { return QDateTime::currentDateTime(); }) {
+    : QObject(parent), folder_(folder) {
     for (Row& row : rows_) {
         row.fill(QString(kFieldWidth, QLatin1Char(' ')));
     }
@@ -35,9 +35,6 @@ MeasLog::~MeasLog() {
     }
 }
 
-void MeasLog::setClock(Clock clock) {
-    clock_ = clock ? std::move(clock) : Clock([] { return QDateTime::currentDateTime(); });
-}
 
 void MeasLog::setSaving(bool on) {
     if (saving_ == on) {
@@ -76,10 +73,6 @@ QString MeasLog::FilePath(const QDate& day) const {
                                   QStringLiteral(".txt"));
 }
 
-void MeasLog::MeasuresUpdated(const BurnerReadingTexts& readings) {
-    MeasuresUpdated(readings, Now());
-}
-
 void MeasLog::setHeld(bool on) {
     if (on && !held_) {
         SaveMeasToFile();
@@ -87,7 +80,8 @@ void MeasLog::setHeld(bool on) {
     held_ = on;
 }
 
-void MeasLog::MeasuresUpdated(const BurnerReadingTexts& readings, const QDateTime& now) {
+void MeasLog::MeasuresUpdated(const BurnerReadingTexts& readings) {
+    const QDateTime now = clock_->Now();
     const bool toFile = saving_ && !held_;
     Row unfiled = rows_[0];
     Row& row = toFile ? rows_[static_cast<size_t>(measPlace_)] : unfiled;
@@ -137,7 +131,7 @@ bool MeasLog::SaveMeasToFile() {
         return true;
     }
 
-    const QDateTime now = Now();
+    const QDateTime now = clock_->SystemNow();
     if (now.date().year() <= 2000) {
         ReportFailure(QStringLiteral("Measurements are not saved: the computer's date (") +
                       now.date().toString(Qt::ISODate) + QStringLiteral(") is not set."));

@@ -21,6 +21,7 @@
 #include <functional>
 
 #include "burner/BurnerMeasurements.h"
+#include "support/Clock.h"
 
 namespace tuvik {
 
@@ -36,7 +37,6 @@ class MeasLog : public QObject {
     // About an hour of rows at two replies a second.
     static constexpr int kDefaultPendingLimit = 7200;
 
-    using Clock = std::function<QDateTime()>;
     using Row = std::array<QString, kColumns>;
 
     // Files go into the given folder (the daily-files folder), created when missing.
@@ -46,7 +46,9 @@ class MeasLog : public QObject {
 
     QString folder() const { return folder_; }
     void setFolder(const QString& folder) { folder_ = folder; }
-    void setClock(Clock clock);
+    // Rows are stamped with the clock's wall time (a replay's recorded time
+    // while one plays); the machine's own time names and dates the files.
+    void setClock(const Clock& clock) { clock_ = &clock; }
     void setPendingLimit(int rows) { pendingLimit_ = rows > 0 ? rows : 1; }
     int pendingLimit() const { return pendingLimit_; }
 
@@ -64,7 +66,6 @@ class MeasLog : public QObject {
     // file when logging is on and not held; the 182nd row of a batch sends
     // the batch to the file.
     void MeasuresUpdated(const BurnerReadingTexts& readings);
-    void MeasuresUpdated(const BurnerReadingTexts& readings, const QDateTime& now);
 
     // Appends the buffered rows, and any left from a failed attempt, to the
     // file of the day of writing. True when every row is on disk. Nothing is
@@ -95,12 +96,11 @@ class MeasLog : public QObject {
     void rowStored(const QString& line);
 
   private:
-    QDateTime Now() const { return clock_(); }
     void MoveToPending(int count);
     void ReportFailure(const QString& text);
 
     QString folder_;
-    Clock clock_;
+    const Clock* clock_ = &Clock::System();
     std::array<Row, kRows> rows_;
     int measPlace_ = 0;
     bool saving_ = false;

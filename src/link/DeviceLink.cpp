@@ -2,8 +2,6 @@
 
 #include <QPointer>
 
-#include <chrono>
-
 #include "link/Packet.h"
 #include "support/LocaleText.h"
 
@@ -23,28 +21,11 @@ LinkTraffic LinkTraffic::Since(const LinkTraffic& base) const {
             newReplies > 0 ? lastReplyMs : -1};
 }
 
-qint64 LinkClockMs() {
-    return std::chrono::duration_cast<std::chrono::milliseconds>(
-               std::chrono::steady_clock::now().time_since_epoch())
-        .count();
-}
-
-qint64 LinkClockUs() {
-    return std::chrono::duration_cast<std::chrono::microseconds>(
-               std::chrono::steady_clock::now().time_since_epoch())
-        .count();
-}
-
-DeviceLink::DeviceLink(QObject* parent)
-    : QObject(parent), clock_(&QTime::currentTime), requestTimer_(this) {
+DeviceLink::DeviceLink(QObject* parent) : QObject(parent), requestTimer_(this) {
     requestTimer_.setInterval(defaultRequestMs_);
     connect(&requestTimer_, &QTimer::timeout, this, [this] { OnRequestTick(); });
     reconnectTimer_.setInterval(kReconnectMs);
     connect(&reconnectTimer_, &QTimer::timeout, this, [this] { TryReopen(); });
-}
-
-void DeviceLink::SetClock(std::function<QTime()> clock) {
-    clock_ = clock ? std::move(clock) : std::function<QTime()>(&QTime::currentTime);
 }
 
 // ---- receiving ----------------------------------------------------------------
@@ -59,7 +40,7 @@ bool DeviceLink::ReceiveLoop(const std::function<std::span<const uint8_t>()>& ne
         traffic_.bytes += bytes.size();
         // As read, before the framing: a recording holds broken packets too.
         if (tap_) {
-            tap_->Chunk(ChunkDirection::Received, bytes, LinkClockUs());
+            tap_->Chunk(ChunkDirection::Received, bytes, clock_->MonotonicUs());
         }
         rx_.Feed(bytes, *this);
         if (!self) {
@@ -72,7 +53,7 @@ bool DeviceLink::ReceiveLoop(const std::function<std::span<const uint8_t>()>& ne
 
 void DeviceLink::OnPacket(uint8_t command, std::span<const uint8_t> data) {
     ++traffic_.replies;
-    traffic_.lastReplyMs = LinkClockMs();
+    traffic_.lastReplyMs = clock_->MonotonicUs() / 1000;
     if (receiver_) {
         receiver_->HandleReply(command, data);
     }

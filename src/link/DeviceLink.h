@@ -17,12 +17,13 @@
 
 #include "link/RecordedChunk.h"
 #include "link/RxState.h"
+#include "support/Clock.h"
 
 namespace tuvik {
 
 // What has come in over a link since it was made: the bytes read, the
-// replies framed, the broken packets, and when the last reply came (ms on a
-// monotonic clock, -1 none).
+// replies framed, the broken packets, and when the last reply came (ms on
+// the link clock's monotonic time, -1 none).
 struct LinkTraffic {
     quint64 bytes = 0;
     quint64 replies = 0;
@@ -32,11 +33,6 @@ struct LinkTraffic {
     // What came in after `base` was taken (the last reply only if one did).
     LinkTraffic Since(const LinkTraffic& base) const;
 };
-
-// The monotonic clock the traffic counts use, in ms, and the same clock in
-// microseconds for the chunks a tap is told.
-qint64 LinkClockMs();
-qint64 LinkClockUs();
 
 // Where complete replies go: the reply dispatcher in the running program, a
 // recorder in tests.
@@ -96,6 +92,9 @@ class DeviceLink : public QObject, private RxSink {
     const LinkTraffic& traffic() const { return traffic_; }
     // The port or relay address the link uses, for the status line.
     virtual QString Endpoint() const { return {}; }
+    // The device is reached through a relay, which adds a delay of its own:
+    // exchanges over such a link wait longer.
+    virtual bool relayed() const { return false; }
     // The receive framing's state, for tests.
     const RxState& rxState() const { return rx_; }
 
@@ -108,9 +107,11 @@ class DeviceLink : public QObject, private RxSink {
     // kind for a link that is not recorded (a replayed recording).
     virtual RecordingInfo ConnectionInfo() const { return {}; }
 
-    // Time of day used for captions (and the serial link's quiet time);
-    // tests fix it.
-    void SetClock(std::function<QTime()> clock);
+    // The clock of the traffic counts, the chunks a tap is told, the
+    // replay's pacing, the time of day of captions and the serial link's
+    // quiet time: the session's. Not owned; the system's clock until set.
+    void setClock(const Clock& clock) { clock_ = &clock; }
+    const Clock& clock() const { return *clock_; }
 
     // After the device went away (linkLost), try the same port or relay
     // again once a second until it is back or Disconnect is called. An
@@ -130,8 +131,6 @@ class DeviceLink : public QObject, private RxSink {
     void linkLost(const QString& reason);
     // A line meant for the main window's title bar (broken packets).
     void captionRequested(const QString& text);
-    // Something the operator must be told in a message box.
-    void userNotice(const QString& text);
     // Retrying after a lost link started (true) or ended (false: back, or
     // given up by Disconnect).
     void reconnectingChanged(bool on);
@@ -153,7 +152,7 @@ class DeviceLink : public QObject, private RxSink {
     // Bytes the link has handed to the device, for the tap.
     void TapSent(std::span<const uint8_t> bytes) {
         if (tap_ && !bytes.empty()) {
-            tap_->Chunk(ChunkDirection::Sent, bytes, LinkClockUs());
+            tap_->Chunk(ChunkDirection::Sent, bytes, clock_->MonotonicUs());
         }
     }
     void TapSent(const char* bytes, qint64 n) {
@@ -181,7 +180,7 @@ class DeviceLink : public QObject, private RxSink {
     void KeepRefreshWanted(bool on) { refreshEnabled_ = on; }
 
     void ReportConnected(bool connected) { emit connectionChanged(connected); }
-    QTime Now() const { return clock_(); }
+    QTime Now() const { return clock_->TimeOfDay(); }
 
     // For the links: start retrying after a loss (when asked to), stop.
     void StartReconnecting();
@@ -199,7 +198,7 @@ class DeviceLink : public QObject, private RxSink {
     RxState rx_;
     bool inReceive_ = false;
     BrokenPacketText brokenText_ = BrokenPacketText::SerialEnd;
-    std::function<QTime()> clock_;
+    const Clock* clock_ = &Clock::System();
     QTimer requestTimer_;
     int defaultRequestMs_ = 500;
     int requestPeriodMs_ = 500;

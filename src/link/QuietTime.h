@@ -5,34 +5,22 @@
 // which the packet was discarded, and never longer than one second of
 // monotonic time (so a clock set back, or midnight, cannot stretch it).
 
-#include <QTime>
-
 #include <cstdint>
-#include <functional>
+
+#include "support/Clock.h"
 
 namespace tuvik {
 
 class QuietTime {
   public:
-    using WallClock = std::function<QTime()>;    // time of day
-    using MonoClock = std::function<int64_t()>;  // milliseconds, never going back
-
     static constexpr int64_t kMaxHoldMs = 1000;
 
-    QuietTime();  // the system clocks
-    QuietTime(WallClock wall, MonoClock mono);
-
-    void SetClocks(WallClock wall, MonoClock mono);
-    void SetWallClock(WallClock wall);
-
-    // A packet was discarded now.
-    void MarkBroken();
+    // A packet was discarded now, by the clock's time of day and monotonic time.
+    void MarkBroken(const Clock& clock);
     // Whether writes must still wait.
-    bool Holding() const;
+    bool Holding(const Clock& clock) const;
 
   private:
-    WallClock wall_;
-    MonoClock mono_;
     int brokenSecond_ = -1;  // second of the day of the last discarded packet; -1 = none
     int64_t brokenAtMs_ = 0;
 };

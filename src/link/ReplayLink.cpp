@@ -1,22 +1,12 @@
 #include "link/ReplayLink.h"
 
-#include <QDateTime>
 #include <QPointer>
 
 #include <algorithm>
-#include <chrono>
-
-#include "support/FrameThrottle.h"
 
 namespace tuvik {
 
 namespace {
-
-qint64 SteadyUs() {
-    return std::chrono::duration_cast<std::chrono::microseconds>(
-               std::chrono::steady_clock::now().time_since_epoch())
-        .count();
-}
 
 std::span<const uint8_t> Bytes(const QByteArray& b) {
     return {reinterpret_cast<const uint8_t*>(b.constData()), static_cast<size_t>(b.size())};
@@ -25,28 +15,15 @@ std::span<const uint8_t> Bytes(const QByteArray& b) {
 }  // namespace
 
 ReplayLink::ReplayLink(std::unique_ptr<RecordedChunkSource> source, QObject* parent)
-    : DeviceLink(parent), source_(std::move(source)), clock_(&SteadyUs), timer_(this) {
+    : DeviceLink(parent), source_(std::move(source)), timer_(this) {
     setObjectName(QStringLiteral("replayLink"));
     // Nothing is ever requested: the request timer never ticks.
     SetDefaultRequestPeriod(0, QStringLiteral("TimerReqData"));
     timer_.setSingleShot(true);
     connect(&timer_, &QTimer::timeout, this, &ReplayLink::PlayDue);
-    // Captions (a broken packet's line) read as at the time of the recording.
-    SetClock([this] {
-        return QDateTime::fromMSecsSinceEpoch(info().startUtcMs + playedUs_ / 1000).time();
-    });
 }
 
-ReplayLink::~ReplayLink() {
-    if (seekTo_) {
-        FrameThrottle::SetSuspended(false);
-    }
-}
-
-void ReplayLink::setClock(Clock clock) {
-    clock_ = clock ? std::move(clock) : Clock(&SteadyUs);
-    Anchor(positionUs());
-}
+ReplayLink::~ReplayLink() = default;
 
 qint64 ReplayLink::positionUs() const {
     if (ended_ || seekTo_ || speed_ == kAsFastAsPossible) {
@@ -56,7 +33,7 @@ qint64 ReplayLink::positionUs() const {
         return anchorPosUs_;
     }
     // Between chunks the position runs on with the clock, up to the next one.
-    const qint64 byClock = anchorPosUs_ + (clock_() - anchorClockUs_) * speed_;
+    const qint64 byClock = anchorPosUs_ + (clock().MonotonicUs() - anchorClockUs_) * speed_;
     const qint64 limit = pending_ ? pending_->timeUs : lengthUs();
     return std::max(playedUs_, std::min(byClock, limit));
 }
@@ -67,7 +44,7 @@ qint64 ReplayLink::recordedMs() const {
 
 void ReplayLink::Anchor(qint64 positionUs) {
     anchorPosUs_ = positionUs;
-    anchorClockUs_ = clock_();
+    anchorClockUs_ = clock().MonotonicUs();
 }
 
 // ---- playing --------------------------------------------------------------------
@@ -148,7 +125,7 @@ void ReplayLink::Schedule() {
         return;
     }
     const qint64 dueUs = anchorClockUs_ + (pending_->timeUs - anchorPosUs_) / speed_;
-    const qint64 waitUs = std::max<qint64>(0, dueUs - clock_());
+    const qint64 waitUs = std::max<qint64>(0, dueUs - clock().MonotonicUs());
     timer_.start(static_cast<int>(std::min<qint64>((waitUs + 999) / 1000, 24 * 3600 * 1000)));
 }
 
@@ -183,10 +160,11 @@ void ReplayLink::Seek(qint64 positionUs) {
     if (target < playedUs_) {
         Restart();
     }
-    if (!seekTo_) {
-        FrameThrottle::SetSuspended(true);
-    }
+    const bool started = !seekTo_;
     seekTo_ = target;
+    if (started) {
+        emit seekingChanged(true);
+    }
     Schedule();
 }
 
@@ -194,7 +172,7 @@ void ReplayLink::EndSeek() {
     const qint64 target = *seekTo_;
     seekTo_.reset();
     Anchor(target);
-    FrameThrottle::SetSuspended(false);
+    emit seekingChanged(false);
 }
 
 // ---- the link's surface ---------------------------------------------------------
@@ -203,7 +181,7 @@ void ReplayLink::Disconnect() {
     timer_.stop();
     if (seekTo_) {
         seekTo_.reset();
-        FrameThrottle::SetSuspended(false);
+        emit seekingChanged(false);
     }
     if (open_) {
         Anchor(positionUs());
@@ -218,37 +196,6 @@ bool ReplayLink::Send(int, bool) {
 
 bool ReplayLink::WritePacket(const QByteArray&) {
     return false;
-}
-
-// ---- the status line ------------------------------------------------------------
-
-QString ReplayLink::SpeedText(int speed) {
-    return speed == kAsFastAsPossible ? QStringLiteral("as fast as possible")
-                                      : QString::number(speed) + QStringLiteral("×");
-}
-
-QString ReplayLink::ElapsedText(qint64 us, qint64 lengthUs) {
-    const qint64 s = us / 1000000;
-    const QString mmss = QStringLiteral("%1:%2")
-                             .arg(lengthUs >= 3600LL * 1000000 ? (s / 60) % 60 : s / 60,
-                                  lengthUs >= 3600LL * 1000000 ? 2 : 1, 10, QChar(u'0'))
-                             .arg(s % 60, 2, 10, QChar(u'0'));
-    return lengthUs >= 3600LL * 1000000 ? QString::number(s / 3600) + u':' + mmss : mmss;
-}
-
-QString ReplayLink::StatusText() const {
-    QString text = QStringLiteral("Replaying ") + name_ + QStringLiteral(" at ") +
-                   SpeedText(speed_) + QStringLiteral(", ") +
-                   ElapsedText(positionUs(), lengthUs()) + QStringLiteral(" of ") +
-                   ElapsedText(lengthUs(), lengthUs());
-    if (ended_) {
-        const QString why = stopReason();
-        text += why.isEmpty() ? QStringLiteral(" (end of recording)")
-                              : QStringLiteral(" (recording damaged: ") + why + u')';
-    } else if (paused_) {
-        text += QStringLiteral(" (paused)");
-    }
-    return text;
 }
 
 }  // namespace tuvik

@@ -6,13 +6,12 @@
 // the program sent at the time are in the recording only to be read; they
 // are skipped.
 //
-// A seek forward plays the span in between as fast as possible with the
-// screen's repaints held back (FrameThrottle::SetSuspended); a seek back
+// A seek forward plays the span in between as fast as possible (the shell
+// holds the screen's repaints back meanwhile: seekingChanged); a seek back
 // starts again from the beginning and plays forward the same way. Long
 // stretches go in batches, yielding to the event loop between them, so the
 // windows stay responsive.
 
-#include <QElapsedTimer>
 #include <QTimer>
 
 #include <functional>
@@ -34,9 +33,6 @@ class ReplayLink : public DeviceLink {
     // possible or seeking.
     static constexpr int kBatchChunks = 4096;
 
-    // Monotonic time in µs; tests give their own.
-    using Clock = std::function<qint64()>;
-
     explicit ReplayLink(std::unique_ptr<RecordedChunkSource> source, QObject* parent = nullptr);
     ~ReplayLink() override;
 
@@ -50,8 +46,6 @@ class ReplayLink : public DeviceLink {
     // What the status line names the recording by.
     void setName(const QString& name) { name_ = name; }
     QString Endpoint() const override { return name_; }
-
-    void setClock(Clock clock);
 
     // Reports the link connected and starts playing from the beginning.
     void Start();
@@ -72,12 +66,6 @@ class ReplayLink : public DeviceLink {
     // The delay the play timer was last armed with (ms), -1 when idle.
     int scheduledMs() const { return timer_.isActive() ? timer_.interval() : -1; }
 
-    // "Replaying <name> at <speed>, <position> of <length>".
-    QString StatusText() const;
-    static QString SpeedText(int speed);
-    // m:ss, or h:mm:ss when `lengthUs` is an hour or more.
-    static QString ElapsedText(qint64 us, qint64 lengthUs);
-
     // DeviceLink
     bool PortOpen() const override { return open_; }
     void Disconnect() override;
@@ -89,6 +77,8 @@ class ReplayLink : public DeviceLink {
     // The last readable chunk was played; reason as stopReason().
     void endReached(const QString& reason);
     void pausedChanged(bool paused);
+    // A seek started (true) or ended, or was cut off by Disconnect (false).
+    void seekingChanged(bool seeking);
 
   protected:
     bool WritePacket(const QByteArray& bytes) override;
@@ -102,7 +92,6 @@ class ReplayLink : public DeviceLink {
     void Restart();
 
     std::unique_ptr<RecordedChunkSource> source_;
-    Clock clock_;
     QTimer timer_;
     QString name_;
     std::optional<RecordedChunk> pending_;

@@ -15,7 +15,6 @@
 
 #include "link/Packet.h"
 #include "link/SerialSpeed.h"
-#include "support/LocaleText.h"
 
 namespace tuvik {
 
@@ -39,8 +38,7 @@ bool IsWholeNumber(const QString& t) {
 
 }  // namespace
 
-SerialLink::SerialLink(QObject* parent)
-    : DeviceLink(parent), port_(this), quiet_([this] { return Now(); }, nullptr) {
+SerialLink::SerialLink(QObject* parent) : DeviceLink(parent), port_(this) {
     setObjectName(QStringLiteral("serialLink"));
     port_.setObjectName(QStringLiteral("MSComm1"));
     SetDefaultRequestPeriod(kInitialRequestMs, QStringLiteral("TimerRequestData"));
@@ -85,17 +83,8 @@ void SerialLink::ApplyLineSettings() {
     port_.setFlowControl(QSerialPort::NoFlowControl);
 }
 
-void SerialLink::SetWindowCaption(const QString& text) {
-    caption_ = text;
-    emit windowCaptionChanged(text);
-}
-
-QString SerialLink::ErrorCaption(const QString& description) const {
-    return LocaleTimeOfDay(Now()) + QStringLiteral("  Error ") + description;
-}
-
 void SerialLink::BrokenPacketSeen() {
-    quiet_.MarkBroken();
+    quiet_.MarkBroken(clock());
 }
 
 // ---- the periodic request -----------------------------------------------------
@@ -127,7 +116,7 @@ std::optional<LinkError> SerialLink::OpenFailed() {
     }
     SetRefreshTimer(false);
     ReportConnected(false);
-    SetWindowCaption(ErrorCaption(e.description));
+    emit portStateChanged(false, e.description);
     return e;
 }
 
@@ -149,8 +138,7 @@ std::optional<LinkError> SerialLink::TogglePort(bool poll) {
         port_.close();
         SetRefreshTimer(false);
     }
-    SetWindowCaption(QStringLiteral("Connect ") +
-                     (port_.isOpen() ? QStringLiteral("True") : QStringLiteral("False")));
+    emit portStateChanged(port_.isOpen(), {});
     return std::nullopt;
 }
 
@@ -173,7 +161,7 @@ std::optional<LinkError> SerialLink::Open(bool poll) {
     if (auto err = SetPortBaudRate(port_, settings_.speed)) {
         // The port is left closed rather than running at a speed nobody asked for.
         TogglePort();
-        SetWindowCaption(ErrorCaption(err->description));
+        emit portStateChanged(false, err->description);
         return err;
     }
     (void)GetPortBaudRate(port_);
@@ -223,7 +211,7 @@ void SerialLink::OnPortError(QSerialPort::SerialPortError error) {
     // the reconnect.
     PauseRequestTimer();
     ReportConnected(false);
-    SetWindowCaption(ErrorCaption(why));
+    emit portStateChanged(false, why);
     emit linkLost(why);
     StartReconnecting();
 }
@@ -279,13 +267,13 @@ bool SerialLink::WriteBytes(const QByteArray& bytes) {
 // Waits, handling events, while the quiet time after a broken packet holds.
 // Returns false when the link went away meanwhile.
 bool SerialLink::WaitQuiet() {
-    if (!quiet_.Holding()) {
+    if (!quiet_.Holding(clock())) {
         return true;
     }
     QPointer<SerialLink> self(this);
     QElapsedTimer guard;
     guard.start();
-    while (quiet_.Holding() && guard.elapsed() < kQuietWaitLimitMs) {
+    while (quiet_.Holding(clock()) && guard.elapsed() < kQuietWaitLimitMs) {
         QEventLoop loop;
         QTimer::singleShot(kQuietPollMs, &loop, &QEventLoop::quit);
         loop.exec();

@@ -57,20 +57,18 @@ class SerialLink : public DeviceLink {
     // Replies are being taken at the request ticks.
     bool readsAtTicks() const { return tickRead_; }
 
-    // "Connect True", "Connect False" or the last open error: the serial
-    // link window's caption.
-    QString windowCaption() const { return caption_; }
-
     // A whole number N is the platform's port N (COMN, /dev/ttyS<N-1>); any
     // other text is taken as a device path.
     static QString PortNameFor(const QString& text);
 
-    // The hold after a broken packet; its wall clock is the link's clock.
-    QuietTime& quietTime() { return quiet_; }
+    // The hold after a broken packet, by the link's clock.
+    const QuietTime& quietTime() const { return quiet_; }
     QSerialPort& port() { return port_; }
 
   signals:
-    void windowCaptionChanged(const QString& caption);
+    // After every open, close, failed open and loss: whether the port is
+    // open, and the error's text when one made it fail or go away.
+    void portStateChanged(bool open, const QString& error);
 
   protected:
     // After the quiet time; nothing when the port is closed.
@@ -86,8 +84,6 @@ class SerialLink : public DeviceLink {
     std::optional<LinkError> Open(bool poll);
     std::optional<LinkError> OpenFailed();
     void ApplyLineSettings();
-    void SetWindowCaption(const QString& text);
-    QString ErrorCaption(const QString& description) const;
     bool WaitQuiet();
     bool WriteBytes(const QByteArray& bytes);
     void OnReadyRead();
@@ -99,7 +95,6 @@ class SerialLink : public DeviceLink {
     QSerialPort port_;
     QuietTime quiet_;
     SerialSettings settings_;
-    QString caption_;
     int speed_ = kOpenSpeed;
     bool opening_ = false;
     // At a request period of kTickReadMaxMs or less the replies are taken

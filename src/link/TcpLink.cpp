@@ -21,7 +21,7 @@ TcpLink::TcpLink(QObject* parent)
     watcher_.setObjectName(QStringLiteral("TimerConnectionMaker"));
     statusTimer_.setObjectName(QStringLiteral("Timer1"));
 
-    watcher_.setInterval(kConnectionWatchMs);
+    watcher_.setInterval(TcpSettings::kConnectionWatchMs);
     statusTimer_.setInterval(kStatusMs);
 
     connect(&watcher_, &QTimer::timeout, this, &TcpLink::OnWatcherTick);
@@ -45,42 +45,12 @@ TcpLink::~TcpLink() {
 
 // ---- state ------------------------------------------------------------------
 
-int TcpLink::StateNumber(QAbstractSocket::SocketState state, bool errored) {
-    switch (state) {
-        case QAbstractSocket::UnconnectedState:
-            return errored ? kStateError : kStateClosed;
-        case QAbstractSocket::HostLookupState:
-            return kStateResolving;
-        case QAbstractSocket::ConnectingState:
-            return kStateConnecting;
-        case QAbstractSocket::ConnectedState:
-            return kStateConnected;
-        case QAbstractSocket::BoundState:
-            return kStateOpen;
-        case QAbstractSocket::ListeningState:
-            return kStateListening;
-        case QAbstractSocket::ClosingState:
-            return kStateClosing;
-    }
-    return kStateClosed;
-}
-
-QString TcpLink::NoRelayText(const QString& host, quint16 port) {
-    const QString text = QStringLiteral("No connection to the TCP relay at %1:%2. ") +
-                         QStringLiteral("Check the relay and connect again.");
-    return text.arg(host).arg(port);
-}
-
-int TcpLink::State() const {
-    return StateNumber(socket_.state(), errored_);
-}
-
 bool TcpLink::PortOpen() const {
-    return State() == kStateConnected;
+    return socket_.state() == QAbstractSocket::ConnectedState;
 }
 
 void TcpLink::OnRequestTick() {
-    if (State() != kStateConnected) {
+    if (!PortOpen()) {
         return;
     }
     // Handed to the socket now rather than on a later pass of the event loop.
@@ -92,6 +62,7 @@ void TcpLink::OnRequestTick() {
 // ---- connecting -------------------------------------------------------------
 
 void TcpLink::Connect(const TcpSettings& settings) {
+    watcher_.setInterval(settings.watchMs);
     watcher_.start();
     Open(settings);
 }
@@ -100,7 +71,7 @@ void TcpLink::Open(const TcpSettings& settings) {
     settings_ = settings;
     SetRequestPeriod(settings_.refreshMs);
     SetRefreshTimer(true);
-    if (State() != kStateClosed) {
+    if (socket_.state() != QAbstractSocket::UnconnectedState || errored_) {
         return;
     }
     tellNoRelay_ = true;
@@ -116,13 +87,13 @@ void TcpLink::OnConnected() {
 }
 
 void TcpLink::OnWatcherTick() {
-    switch (State()) {
-        case kStateConnected:
+    switch (socket_.state()) {
+        case QAbstractSocket::ConnectedState:
             watcher_.stop();
             emit ConnectionStateChanged(true);
             retryCount_ = 0;
             break;
-        case kStateConnecting:
+        case QAbstractSocket::ConnectingState:
             ++retryCount_;
             break;
         default:
@@ -132,7 +103,7 @@ void TcpLink::OnWatcherTick() {
                 // silently never came up.
                 if (tellNoRelay_) {
                     tellNoRelay_ = false;
-                    emit userNotice(NoRelayText(settings_.host, settings_.port));
+                    emit relayNotFound();
                 }
             }
             ++retryCount_;
@@ -141,9 +112,10 @@ void TcpLink::OnWatcherTick() {
 }
 
 void TcpLink::OnStatusTick() {
-    const int state = State();
-    emit socketStatus(state, settings_.port);
-    if (state == kStateError || state == kStateClosing) {
+    const QAbstractSocket::SocketState state = socket_.state();
+    emit socketStatus(state, errored_, settings_.port);
+    if ((state == QAbstractSocket::UnconnectedState && errored_) ||
+        state == QAbstractSocket::ClosingState) {
         CloseSocket(false);
     }
 }
@@ -163,7 +135,7 @@ void TcpLink::Disconnect() {
     SetRequestPeriod(settings_.refreshMs);
     SetRefreshTimer(false);
     tellNoRelay_ = false;  // the operator gave up first
-    if (State() != kStateClosed) {
+    if (socket_.state() != QAbstractSocket::UnconnectedState || errored_) {
         CloseSocket(true);
     }
     ReportConnected(false);
@@ -202,7 +174,7 @@ void TcpLink::TryReopen() {
 // ---- writing ----------------------------------------------------------------
 
 bool TcpLink::Send(int value, bool invert) {
-    if (value < 0 || value > 255 || State() != kStateConnected) {
+    if (value < 0 || value > 255 || !PortOpen()) {
         return false;
     }
     const char c = static_cast<char>(invert ? value ^ 0xFF : value);
@@ -210,14 +182,14 @@ bool TcpLink::Send(int value, bool invert) {
 }
 
 bool TcpLink::WritePacket(const QByteArray& bytes) {
-    if (State() != kStateConnected) {
+    if (!PortOpen()) {
         return false;
     }
     return Write(bytes.constData(), bytes.size());
 }
 
 bool TcpLink::SendRelayRefresh() {
-    if (State() != kStateConnected) {
+    if (!PortOpen()) {
         return false;
     }
     const char dg[2] = {static_cast<char>(Cmd::RelayRefreshD),

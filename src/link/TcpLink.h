@@ -15,33 +15,25 @@
 
 namespace tuvik {
 
-// What the TCP link connects with: the relay's address and port, and the
-// period of the data request in ms (0 or less: none).
+// What the TCP link connects with: the relay's address and port, the
+// period of the data request in ms (0 or less: none) and how often the
+// connection watcher looks.
 struct TcpSettings {
     static constexpr quint16 kRelayPort = 10001;
+    static constexpr int kConnectionWatchMs = 5000;
 
     QString host = QStringLiteral("127.0.0.1");
     quint16 port = kRelayPort;
     int refreshMs = 0;
+    int watchMs = kConnectionWatchMs;
 };
 
 class TcpLink : public DeviceLink {
     Q_OBJECT
   public:
     static constexpr int kRequestMs = 500;  // until a period is given
-    static constexpr int kConnectionWatchMs = 5000;
     static constexpr int kStatusMs = 1000;
     static constexpr int kMaxRetries = 11;  // the watcher gives up after these
-
-    // Socket states as shown to the operator.
-    static constexpr int kStateClosed = 0;
-    static constexpr int kStateOpen = 1;
-    static constexpr int kStateListening = 2;
-    static constexpr int kStateResolving = 4;
-    static constexpr int kStateConnecting = 6;
-    static constexpr int kStateConnected = 7;
-    static constexpr int kStateClosing = 8;
-    static constexpr int kStateError = 9;
 
     explicit TcpLink(QObject* parent = nullptr);
     ~TcpLink() override;
@@ -51,7 +43,8 @@ class TcpLink : public DeviceLink {
     void Disconnect() override;
     bool Send(int value, bool invert = false) override;  // only while connected
 
-    // Starts the connection watcher, then opens as Open does.
+    // Starts the connection watcher (at the settings' period), then opens
+    // as Open does.
     void Connect(const TcpSettings& settings);
     // Takes the request period and starts the request timer; when the socket
     // is closed, starts connecting to the relay. A reconnect after a loss
@@ -60,16 +53,17 @@ class TcpLink : public DeviceLink {
     // The relay's own refresh command, D and G in one send.
     bool SendRelayRefresh();
 
-    int State() const;  // kStateClosed .. kStateError
-    static int StateNumber(QAbstractSocket::SocketState state, bool errored);
-    // Told once the watcher gives up on a connection that was asked for.
-    static QString NoRelayText(const QString& host, quint16 port);
+    QAbstractSocket::SocketState socketState() const { return socket_.state(); }
+    // The last attempt or connection failed (until the next attempt).
+    bool errored() const { return errored_; }
+    const TcpSettings& settings() const { return settings_; }
 
     QString Endpoint() const override {
         return settings_.host + QLatin1Char(':') + QString::number(settings_.port);
     }
 
     RecordingInfo ConnectionInfo() const override;
+    bool relayed() const override { return true; }
 
     // Timers, reachable so that tests can shorten or read them.
     QTimer& TimerConnectionMaker() { return watcher_; }
@@ -78,8 +72,10 @@ class TcpLink : public DeviceLink {
   signals:
     // True when the watcher sees the connection made, false when the server closed it.
     void ConnectionStateChanged(bool connected);
-    // Every status tick: the socket state and the remote port.
-    void socketStatus(int state, quint16 remotePort);
+    // Every status tick: the socket state, whether it failed, and the remote port.
+    void socketStatus(QAbstractSocket::SocketState state, bool errored, quint16 remotePort);
+    // The watcher gave up on a connection that was asked for.
+    void relayNotFound();
     // The remote host as the socket reports it once a connection was started.
     void remoteHostNameChanged(const QString& name);
 
@@ -107,7 +103,7 @@ class TcpLink : public DeviceLink {
     TcpSettings settings_;
     int retryCount_ = 0;        // the watcher's count; reset when it sees the connection
     bool tellNoRelay_ = false;  // a connect was asked for and not yet given up
-    bool errored_ = false;      // the last attempt or connection failed; shown as state 9
+    bool errored_ = false;      // the last attempt or connection failed
     bool closingByUs_ = false;  // our own close, not the peer's
 };
 

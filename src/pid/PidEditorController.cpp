@@ -93,7 +93,7 @@ void PidEditorController::GetCurrentValues() {
     }
     // The periodic request pauses even when the port is closed.
     link->SetRefreshTimer(false);
-    if (link->PortOpen() && currentValues_.start(link, ctx_.overTcp(), PidStatusRead::Kind::Show)) {
+    if (link->PortOpen() && currentValues_.start(link, PidStatusRead::Kind::Show)) {
         emit locksChanged();
         ShowLoopSettings();
     }

@@ -44,8 +44,6 @@ struct PidEditorContext {
     const DeviceAnswers* answers = nullptr;
     // The active link (may be none).
     std::function<DeviceLink*()> link;
-    // Whether sends and reads go through the TCP relay (they wait longer).
-    std::function<bool()> overTcp;
     // The main window's title now, and a new one.
     std::function<QString()> caption;
     std::function<void(const QString&)> setCaption;

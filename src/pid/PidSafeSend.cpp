@@ -86,7 +86,7 @@ bool PidSafeSend::StartRead(bool readBack) {
     captionAtRead_ = ctx_.caption();
     emit reading(true);
     emit status(readBack ? PidSafeWriteText::ReadingAfter() : PidSafeWriteText::ReadingBefore());
-    if (!statusRead_.start(ctx_.link(), ctx_.overTcp())) {
+    if (!statusRead_.start(ctx_.link())) {
         emit reading(false);
         emit status(QString());
         return false;
@@ -180,7 +180,7 @@ void PidSafeSend::Write() {
     const clsPID* selected = ctx_.loops.Selected();
     const uint8_t autoSetPoint = selected && selected->Settings().AutoSetPoint ? 1 : 0;
     emit sending(true);
-    if (!send_.start(std::move(*built.loop), autoSetPoint, link, ctx_.overTcp())) {
+    if (!send_.start(std::move(*built.loop), autoSetPoint, link)) {
         emit sending(false);
         ctx_.dialogs.Message(AppTitle(), ExchangeGuard::BusyMessage());
         safe_.WriteEnded(SafeWrite::Outcome::NotSent);

@@ -156,7 +156,7 @@ void PidSettingsSend::setPauses(int writeMs, int settleMs, int tcpExtraMs) {
     tcpExtraMs_ = tcpExtraMs;
 }
 
-bool PidSettingsSend::start(clsPID T, uint8_t autoSetPoint, DeviceLink* link, bool overTcp) {
+bool PidSettingsSend::start(clsPID T, uint8_t autoSetPoint, DeviceLink* link) {
     if (running()) {
         return false;
     }
@@ -179,7 +179,7 @@ bool PidSettingsSend::start(clsPID T, uint8_t autoSetPoint, DeviceLink* link, bo
         plan.steps.push_back(AckedWriteSequence::Pause(writePauseMs_));
     }
     plan.steps.push_back(AckedWriteSequence::Pause(settleMs_));
-    if (overTcp) {
+    if (link && link->relayed()) {
         plan.steps.push_back(AckedWriteSequence::Pause(tcpExtraMs_));  // the relay's own delay
     }
     QString why;

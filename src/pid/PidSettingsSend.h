@@ -80,9 +80,9 @@ class PidSettingsSend : public QObject {
     QTimer& pauseTimer() { return sequence_.pauseTimer(); }
 
     // Starts the send of T (built by BuildLoop) through link. autoSetPoint is
-    // the selected loop's flag, written first. overTcp lengthens the last
-    // pause. Returns false, sending nothing, while another exchange runs.
-    bool start(clsPID T, uint8_t autoSetPoint, DeviceLink* link, bool overTcp);
+    // the selected loop's flag, written first. A relayed link lengthens the
+    // last pause. Returns false, sending nothing, while another exchange runs.
+    bool start(clsPID T, uint8_t autoSetPoint, DeviceLink* link);
     bool running() const { return sequence_.running(); }
     // Ends a running send without a verdict (the window is closing): the
     // data request is put back on and nothing is reported.

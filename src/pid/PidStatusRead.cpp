@@ -27,13 +27,14 @@ void PidStatusRead::RecordTaken() {
     read_.Answered(1);
 }
 
-bool PidStatusRead::start(DeviceLink* link, bool overTcp, Kind kind) {
+bool PidStatusRead::start(DeviceLink* link, Kind kind) {
     const clsPID* loop = loops_.Selected();
     if (running() || loop == nullptr) {
         return false;
     }
     const PidSettings held = loop->Settings();
-    const int ms = kind == Kind::Show ? kShowMs : readMs_ + (overTcp ? tcpExtraMs_ : 0);
+    const int ms =
+        kind == Kind::Show ? kShowMs : readMs_ + (link && link->relayed() ? tcpExtraMs_ : 0);
     const bool started = read_.Start(
         link, 1, ms,
         [kind](DeviceLink& l) {

@@ -53,8 +53,9 @@ class PidStatusRead : public QObject {
         tcpExtraMs_ = tcpExtraMs;
     }
     // Sends the request; false, sending nothing, without an open link or a
-    // selected loop, or while another exchange runs.
-    bool start(DeviceLink* link, bool overTcp, Kind kind = Kind::Check);
+    // selected loop, or while another exchange runs. A relayed link is
+    // given longer to answer.
+    bool start(DeviceLink* link, Kind kind = Kind::Check);
     bool running() const { return read_.pending(); }
     // Ends a running read without a result.
     void abandon();

@@ -1,6 +1,7 @@
 #include "shell/ConnectionController.h"
 
 #include "shell/AppContext.h"
+#include "shell/LinkTexts.h"
 #include "support/ExchangeGuard.h"
 #include "support/MessageLog.h"
 #include "support/Numbers.h"
@@ -12,15 +13,43 @@ const QString kDisconnect = QStringLiteral("Disconnect");
 const QString kConnect = QStringLiteral("Connect");
 }  // namespace
 
-ConnectionController::ConnectionController(AppContext& ctx, MessageLog& log, QObject* parent)
+ConnectionController::ConnectionController(AppContext& ctx, MessageLog& log, const Clock& clock,
+                                           QObject* parent)
     : QObject(parent),
       ctx_(ctx),
       log_(log),
+      clock_(clock),
       openSettings_(DefaultSettingsOpener()),
-      caption_(kConnect) {
+      caption_(kConnect),
+      serial_(std::make_unique<SerialLink>()) {
+    Attach(*serial_);
     connect(&ctx_, &AppContext::linkConnectedChanged, this, &ConnectionController::UpdateCaption);
     connect(&ctx_, &AppContext::activeLinkChanged, this, &ConnectionController::WatchActiveLink);
     WatchActiveLink(ctx_.activeLink());
+}
+
+ConnectionController::~ConnectionController() = default;
+
+void ConnectionController::Retire(const DeviceLink* link) {
+    if (link) {
+        brokenOfGoneLinks_ += link->traffic().broken;
+    }
+}
+
+void ConnectionController::EndLinks() {
+    Retire(tcp_.get());
+    tcp_.reset();
+    Retire(serial_.get());
+    serial_.reset();
+}
+
+quint64 ConnectionController::BrokenPackets() const {
+    quint64 n = brokenOfGoneLinks_;
+    for (const DeviceLink* link : {static_cast<const DeviceLink*>(serial_.get()),
+                                   static_cast<const DeviceLink*>(tcp_.get())}) {
+        n += link ? link->traffic().broken : 0;
+    }
+    return n;
 }
 
 void ConnectionController::setSettingsOpener(SettingsOpener open) {
@@ -45,9 +74,9 @@ TcpSettings ConnectionController::Relay() const {
 }
 
 void ConnectionController::Attach(DeviceLink& link, bool live) {
+    link.setClock(clock_);
     connect(&link, &DeviceLink::connectionChanged, &ctx_, &AppContext::setLinkConnected);
     connect(&link, &DeviceLink::captionRequested, &ctx_, &AppContext::setMainCaption);
-    connect(&link, &DeviceLink::userNotice, &ctx_, &AppContext::notifyUser);
     if (live) {
         live_.removeAll(nullptr);
         live_.append(&link);
@@ -77,15 +106,15 @@ bool ConnectionController::Refused() {
     return false;
 }
 
-void ConnectionController::OpenRelay(TcpLink& link) {
-    if (!Refused()) {
-        link.Open(Relay());
+void ConnectionController::OpenRelay() {
+    if (!Refused() && tcp_) {
+        tcp_->Open(Relay());
     }
 }
 
-void ConnectionController::RefreshRelay(TcpLink& link) {
-    if (!Refused()) {
-        link.SendRelayRefresh();
+void ConnectionController::RefreshRelay() {
+    if (!Refused() && tcp_) {
+        tcp_->SendRelayRefresh();
     }
 }
 
@@ -95,17 +124,26 @@ void ConnectionController::Toggle() {
             return;
         }
         if (useTcp_) {
-            if (windows_) {
-                // The address typed into the previous window carries over,
-                // unless it was emptied.
-                if (relay_.host.isEmpty()) {
-                    relay_.host = TcpSettings{}.host;
-                }
-                TcpLink& link = windows_->NewTcpLink(relay_.host);
-                ctx_.setActiveLink(&link);
-                link.Connect(Relay());
+            // The address typed into the previous window carries over,
+            // unless it was emptied.
+            if (relay_.host.isEmpty()) {
+                relay_.host = TcpSettings{}.host;
             }
-        } else if (SerialLink* link = windows_ ? windows_->serialLink() : nullptr) {
+            Retire(tcp_.get());
+            tcp_.reset();
+            tcp_ = std::make_unique<TcpLink>();
+            Attach(*tcp_);
+            TcpLink* link = tcp_.get();
+            connect(link, &TcpLink::relayNotFound, &ctx_, [this, link] {
+                ctx_.notifyUser(
+                    LinkTexts::NoRelayText(link->settings().host, link->settings().port));
+            });
+            if (windows_) {
+                windows_->ShowTcpLink(*tcp_, relay_.host);
+            }
+            ctx_.setActiveLink(tcp_.get());
+            tcp_->Connect(Relay());
+        } else if (SerialLink* link = serial_.get()) {
             if (const std::unique_ptr<QSettings> store = openSettings_()) {
                 SaveConnectionSettings(*store, texts_);
             }
@@ -116,13 +154,18 @@ void ConnectionController::Toggle() {
                                 QStringLiteral(")"));
             }
         }
-        if (windows_) {
-            windows_->LoadBurnerWindow();
-        }
+        LoadBurner();
     } else if (DeviceLink* link = ctx_.activeLink()) {
         link->Disconnect();
     }
     UpdateCaption();
+}
+
+void ConnectionController::LoadBurner() {
+    emit burnerLoading();
+    if (windows_) {
+        windows_->LoadBurnerWindow();
+    }
 }
 
 void ConnectionController::UpdateCaption() {

@@ -1,19 +1,22 @@
 #pragma once
-// What the connection panel decides, without a widget: which link the
-// connect button opens and with which settings, what it stores, that the
-// burner window is loaded after a connect, and the button's caption. It
-// also keeps the active link retrying after a loss (with a line in the
-// message log for the loss and for the return) and routes every link's
-// reports to the shell: LinkConnected, the title bar, message boxes.
+// The links to the device and what the connection panel decides, without a
+// widget: the controller makes the serial link (for the whole run) and a TCP
+// link at every TCP connect, opens and closes them and makes one active;
+// which link the connect button opens and with which settings, what it
+// stores, that the burner window is loaded after a connect, and the button's
+// caption. It also keeps the active link retrying after a loss (with a line
+// in the message log for the loss and for the return) and routes every
+// link's reports to the shell: LinkConnected, the title bar, message boxes.
 //
-// The links themselves belong to their windows; the controller reaches them
-// through ConnectionWindows, which the window registry implements.
+// The links' windows only show them; what a window does for a connect it is
+// told through ConnectionWindows, which the window registry implements.
 
 #include <QMetaObject>
 #include <QObject>
 #include <QPointer>
 #include <QString>
 
+#include <memory>
 #include <optional>
 
 #include "link/SerialLink.h"
@@ -28,11 +31,9 @@ class MessageLog;
 class ConnectionWindows {
   public:
     virtual ~ConnectionWindows() = default;
-    // The serial link, whose window lives from start-up on; null before.
-    virtual SerialLink* serialLink() = 0;
-    // A new TCP link window in place of the previous one, showing the relay
-    // address, shown; its link.
-    virtual TcpLink& NewTcpLink(const QString& relayHost) = 0;
+    // A new TCP link window in place of the previous one, showing the link
+    // and the relay address, shown.
+    virtual void ShowTcpLink(TcpLink& link, const QString& relayHost) = 0;
     // The burner window loaded (not shown), as after every connect.
     virtual void LoadBurnerWindow() = 0;
 };
@@ -40,7 +41,19 @@ class ConnectionWindows {
 class ConnectionController : public QObject {
     Q_OBJECT
   public:
-    ConnectionController(AppContext& ctx, MessageLog& log, QObject* parent = nullptr);
+    // clock: the session's, given to every link attached.
+    ConnectionController(AppContext& ctx, MessageLog& log, const Clock& clock,
+                         QObject* parent = nullptr);
+    ~ConnectionController() override;
+
+    // The serial link, from the start to EndLinks.
+    SerialLink* serialLink() const { return serial_.get(); }
+    // The TCP link of the latest TCP connect; null before the first.
+    TcpLink* tcpLink() const { return tcp_.get(); }
+    // The end of the program: the links go (an open port is closed).
+    void EndLinks();
+    // Broken packets over every link of the run, those already gone included.
+    quint64 BrokenPackets() const;
 
     void setWindows(ConnectionWindows* windows) { windows_ = windows; }
     ConnectionWindows* windows() const { return windows_; }
@@ -56,8 +69,9 @@ class ConnectionController : public QObject {
     // The relay address typed into the TCP link window; kept for the next one.
     const QString& relayHost() const { return relay_.host; }
     void setRelayHost(const QString& host) { relay_.host = host; }
-    // The relay's port is fixed; tests point it at their own relay.
-    void setRelayPort(quint16 port) { relay_.port = port; }
+    // The relay's port and watch period are fixed; tests point them at their
+    // own relay.
+    void setRelay(const TcpSettings& relay) { relay_ = relay; }
 
     // The texts in the settings store, each missing one given its default;
     // nothing when there is no store.
@@ -66,7 +80,8 @@ class ConnectionController : public QObject {
     SerialSettings Serial() const;
     TcpSettings Relay() const;
 
-    // A link's reports go to the shell from now on: whether it is connected
+    // A link goes by the session's clock and its reports go to the shell
+    // from now on: whether it is connected
     // (LinkConnected), its title-bar lines, its notices for a message box.
     // A live link (one to the device, not a replay) is also remembered, so
     // that CloseLiveLinks finds it.
@@ -76,15 +91,19 @@ class ConnectionController : public QObject {
     void CloseLiveLinks();
 
     // The connect button: with the caption "Connect", the TCP link (a new
-    // window) or the serial link (the boxes stored first) is made the active
-    // link and opened, and the burner window is loaded; with "Disconnect",
-    // the active link is disconnected.
+    // one, in a new window) or the serial link (the boxes stored first) is
+    // made the active link and opened, and the burner window is loaded; with
+    // "Disconnect", the active link is disconnected.
     void Toggle();
+    // The burner loaded, as after every connect and at the start of a
+    // replay: burnerLoading for the session's burner model, then the
+    // burner window.
+    void LoadBurner();
     // The TCP link window's own buttons: connect, and the relay's refresh.
     // While sending is refused (a replay) the operator is told why and
     // nothing is opened or sent.
-    void OpenRelay(TcpLink& link);
-    void RefreshRelay(TcpLink& link);
+    void OpenRelay();
+    void RefreshRelay();
 
     // "Disconnect" while LinkConnected or while a lost link is retried (the
     // button then stops the retries), else "Connect".
@@ -92,14 +111,17 @@ class ConnectionController : public QObject {
 
   signals:
     void buttonCaptionChanged(const QString& caption);
+    void burnerLoading();
 
   private:
     void WatchActiveLink(DeviceLink* link);
     void UpdateCaption();
     bool Refused();
+    void Retire(const DeviceLink* link);
 
     AppContext& ctx_;
     MessageLog& log_;
+    const Clock& clock_;
     ConnectionWindows* windows_ = nullptr;
     SettingsOpener openSettings_;
     ConnectionTexts texts_;
@@ -108,6 +130,9 @@ class ConnectionController : public QObject {
     QString caption_;
     QList<QMetaObject::Connection> activeWatch_;
     QList<QPointer<DeviceLink>> live_;
+    std::unique_ptr<SerialLink> serial_;
+    std::unique_ptr<TcpLink> tcp_;  // a new one at every TCP connect
+    quint64 brokenOfGoneLinks_ = 0;
 };
 
 }  // namespace tuvik

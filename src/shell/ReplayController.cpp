@@ -6,6 +6,7 @@
 #include "shell/AppContext.h"
 #include "shell/ConnectionController.h"
 #include "support/ExchangeGuard.h"
+#include "support/FrameThrottle.h"
 
 namespace tuvik {
 
@@ -66,6 +67,9 @@ std::optional<QString> ReplayController::Start(std::unique_ptr<RecordedChunkSour
             Stop();
         }
     });
+    // A seek plays through a stretch nobody watches: the screen's repaints
+    // wait until it ends.
+    connect(link, &ReplayLink::seekingChanged, this, &FrameThrottle::SetSuspended);
     connect(link, &ReplayLink::endReached, this, [this](const QString& reason) {
         if (!reason.isEmpty()) {
             ctx_.notifyUser(QStringLiteral("The replay stopped before the end of the recording: ") +
@@ -73,9 +77,7 @@ std::optional<QString> ReplayController::Start(std::unique_ptr<RecordedChunkSour
         }
     });
     // The burner window takes the recorded measurements as it takes live ones.
-    if (ConnectionWindows* windows = connection_.windows()) {
-        windows->LoadBurnerWindow();
-    }
+    connection_.LoadBurner();
     emit replayingChanged(true);
     link->Start();
     return std::nullopt;

@@ -14,11 +14,7 @@ namespace tuvik {
 static_assert(kActuators == kActivityNameCount, "every actuator has its name");
 
 ReplyDispatcher::ReplyDispatcher(PidLoops& loops, DispatchState& state)
-    : loops_(loops), state_(state), timeText_([] { return LocaleTimeOfDayNow(); }) {}
-
-void ReplyDispatcher::SetTimeTextSource(std::function<QString()> fn) {
-    timeText_ = fn ? std::move(fn) : std::function<QString()>([] { return LocaleTimeOfDayNow(); });
-}
+    : loops_(loops), state_(state) {}
 
 void ReplyDispatcher::HandleReply(uint8_t command, std::span<const uint8_t> data) {
     // The framing runs inside the link's receive event: whatever a window
@@ -77,7 +73,7 @@ void ReplyDispatcher::Dispatch(uint8_t command, std::span<const uint8_t> d) {
             break;
         case Cmd::DeviceStarted:
             emit captionLine(QStringLiteral("Device started (") + QString::number(d[0]) +
-                             QStringLiteral(") ") + timeText_());
+                             QStringLiteral(") ") + LocaleTimeOfDay(clock_->TimeOfDay()));
             break;
         case Cmd::Alarm:
             emit alarmShown(AlarmOn(d));
@@ -103,7 +99,7 @@ void ReplyDispatcher::Dispatch(uint8_t command, std::span<const uint8_t> d) {
 }
 
 void ReplyDispatcher::StatusRecord(std::span<const uint8_t> d) {
-    emit captionLine(QStringLiteral("PID luku onnistui ") + timeText_());
+    emit captionLine(QStringLiteral("PID luku onnistui ") + LocaleTimeOfDay(clock_->TimeOfDay()));
     // A refused record answers no read: the loop still holds the previous one.
     if (clsPID* loop = loops_.Selected(); loop && loop->SetStatusData(d)) {
         emit statusRecordTaken(loops_.selectedIndex());

@@ -22,6 +22,7 @@
 #include "link/DeviceLink.h"
 #include "pid/PidLoops.h"
 #include "shell/DispatchState.h"
+#include "support/Clock.h"
 #include "trend/TrendArray.h"
 
 namespace tuvik {
@@ -37,8 +38,9 @@ class ReplyDispatcher final : public DeviceAnswers, public ReplyReceiver {
     ReplyDispatcher(PidLoops& loops, DispatchState& state);
 
     // The time of day in captions; the locale's time of now unless replaced.
-    void SetTimeTextSource(std::function<QString()> fn);
-    const std::function<QString()>& timeTextSource() const { return timeText_; }
+    // The time of day captions carry is the clock's (a replay's recorded
+    // time while one plays). Not owned; the system's clock until set.
+    void setClock(const Clock& clock) { clock_ = &clock; }
 
     void HandleReply(uint8_t command, std::span<const uint8_t> data) override;
 
@@ -94,7 +96,7 @@ class ReplyDispatcher final : public DeviceAnswers, public ReplyReceiver {
 
     PidLoops& loops_;
     DispatchState& state_;
-    std::function<QString()> timeText_;
+    const Clock* clock_ = &Clock::System();
     bool alarm_ = false;
     // Reply kinds whose handling has failed once: the first failure of each
     // goes to the event log, repeats stay quiet.

@@ -24,10 +24,14 @@ Session::Session(const AppPaths& paths, QObject* parent)
     : QObject(parent),
       paths_(paths),
       log_(std::make_unique<MessageLog>(paths.DailyDir())),
-      connection_(std::make_unique<ConnectionController>(ctx_, *log_)),
+      connection_(std::make_unique<ConnectionController>(ctx_, *log_, clock_)),
       replay_(std::make_unique<ReplayController>(ctx_, *connection_)),
       recorder_(std::make_unique<SessionRecorder>(
           ctx_, *log_, paths.DailyFilePath(QStringLiteral("recordings")))) {
+    log_->setClock(clock_);
+    history_.setClock(clock_);
+    dispatcher_.setClock(clock_);
+    UseTrendClock(&clock_);
     connect(log_.get(), &MessageLog::userNotice, &ctx_, &AppContext::notifyUser);
     connect(&dispatcher_, &ReplyDispatcher::liveSampled, this, &Session::KeepLive);
     connect(&dispatcher_, &ReplyDispatcher::loopSelected, this, &Session::LoopAcknowledged);
@@ -58,6 +62,8 @@ void Session::WireBurner() {
     burner_ = std::make_unique<BurnerModel>(
         paths_.DailyDir(), *log_, [this] { return ctx_.activeLink(); }, &dispatcher_);
     BurnerModel* b = burner_.get();
+    b->measLog().setClock(clock_);
+    connect(connection_.get(), &ConnectionController::burnerLoading, b, &BurnerModel::Load);
     connect(&ctx_, &AppContext::linkConnectedChanged, b, &BurnerModel::LinkConnectedChanged);
     connect(&b->measLog(), &MeasLog::userNotice, &ctx_, &AppContext::notifyUser);
     // The history keeps the same rows, with the loops' seconds.
@@ -92,35 +98,18 @@ void Session::ReplayingChanged(bool on) {
             QDir().mkpath(QFileInfo(history).path());
         }
         UseHistory(history);
-        const auto recordedMs = [this] {
+        // From here on the session's wall time is the recorded time.
+        clock_.setRecorded([this] {
             const ReplayLink* link = replay_->link();
-            return link ? link->recordedMs() : QDateTime::currentMSecsSinceEpoch();
-        };
-        history_.setClock(recordedMs);
-        // At 20x a two-minute swing still spans two minutes of the chart.
-        liveTrendClock_ = SetTrendClock([recordedMs] { return recordedMs() / 1000.0; });
-        liveTimeText_ = dispatcher_.timeTextSource();
-        dispatcher_.SetTimeTextSource([this] { return LocaleTimeOfDay(DeviceTime().time()); });
-        log_->setDeviceEventClock([this] { return DeviceTime(); });
+            return link ? link->recordedMs() : clock_.SystemMs();
+        });
     } else {
         UseHistory(paths_.HistoryPath());
-        history_.setClock([] { return QDateTime::currentMSecsSinceEpoch(); });
+        clock_.setRecorded({});
         history_.setKeepAll(false);
-        if (liveTrendClock_) {
-            SetTrendClock(std::exchange(liveTrendClock_, {}));
-        }
-        if (liveTimeText_) {
-            dispatcher_.SetTimeTextSource(std::exchange(liveTimeText_, {}));
-        }
-        log_->setDeviceEventClock({});
         RestoreLiveState();
     }
-    burner_->ReplayingChanged(on, [this] { return DeviceTime(); });
-}
-
-QDateTime Session::DeviceTime() const {
-    const ReplayLink* link = replay_->link();
-    return link ? QDateTime::fromMSecsSinceEpoch(link->recordedMs()) : QDateTime::currentDateTime();
+    burner_->ReplayingChanged(on);
 }
 
 void Session::HoldLiveState() {
@@ -224,6 +213,7 @@ Session::~Session() {
     // history, whose replay clock asks the controller.
     replay_->Stop();
     replay_.reset();
+    UseTrendClock(nullptr);
 }
 
 void Session::Start() {

@@ -23,6 +23,7 @@
 #include "shell/ReplayController.h"
 #include "shell/ReplyDispatcher.h"
 #include "shell/SessionRecorder.h"
+#include "support/Clock.h"
 #include "support/MessageLog.h"
 #include "trend/HistoryStore.h"
 
@@ -41,6 +42,9 @@ class Session : public QObject {
     void Start();
 
     AppContext& ctx() { return ctx_; }
+    // The one clock of the session: the history, the message log, the
+    // trends and the captions go by it.
+    Clock& clock() { return clock_; }
     ConnectionController& connection() { return *connection_; }
     // A recording played in place of the live link.
     ReplayController& replay() { return *replay_; }
@@ -68,7 +72,7 @@ class Session : public QObject {
     void ReplayingChanged(bool on);
     // The time the device's replies are from: the recorded time while a
     // recording is replayed, now otherwise.
-    QDateTime DeviceTime() const;
+    QDateTime DeviceTime() const { return clock_.Now(); }
     // Settings key (group "Settings") of the history's retention in days.
     static constexpr const char* kHistoryDaysKey = "HistoryDays";
     // After the loop selection changes, live values still on their way are
@@ -89,6 +93,7 @@ class Session : public QObject {
     void WireBurner();
 
     AppPaths paths_;
+    Clock clock_;
     AppContext ctx_;
     PidLoops loops_;
     DispatchState state_;
@@ -103,9 +108,7 @@ class Session : public QObject {
     QList<QMetaObject::Connection> linkWatch_;
     int historyLoop_ = PidLoops::kNone;    // whose live values the history takes
     std::optional<qint64> settleUntilMs_;  // in the history's time; none: settled
-    std::unique_ptr<LiveState> live_;  // as it was before the replay
-    std::function<double()> liveTrendClock_;
-    std::function<QString()> liveTimeText_;
+    std::unique_ptr<LiveState> live_;      // as it was before the replay
 };
 
 }  // namespace tuvik

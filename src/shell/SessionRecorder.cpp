@@ -152,7 +152,7 @@ void SessionRecorder::Start(DeviceLink& link) {
     }
     const QDateTime now = QDateTime::currentDateTime();
     info.startUtcMs = now.toMSecsSinceEpoch();
-    const qint64 monoStart = LinkClockUs();
+    const qint64 monoStart = link.clock().MonotonicUs();
 
     const QString path = folder_.NewPath(now, info.endpoint);
     auto writer = std::make_unique<RecordingWriter>();

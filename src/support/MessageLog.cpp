@@ -19,8 +19,7 @@ const CsvWriter kColumns(QLatin1Char(';'), CsvQuoting::Replace);
 
 }  // namespace
 
-MessageLog::MessageLog(const QString& folder, QObject* parent)
-    : QObject(parent), folder_(folder), clock_([] { return QDateTime::currentDateTime(); }) {}
+MessageLog::MessageLog(const QString& folder, QObject* parent) : QObject(parent), folder_(folder) {}
 
 MessageLog::~MessageLog() {
     if (!pending_.isEmpty()) {
@@ -28,10 +27,6 @@ MessageLog::~MessageLog() {
         const QSignalBlocker quiet(this);
         saveLogData();
     }
-}
-
-void MessageLog::setClock(Clock clock) {
-    clock_ = clock ? std::move(clock) : Clock([] { return QDateTime::currentDateTime(); });
 }
 
 QString MessageLog::DailyFilePath(const QDate& day) const {
@@ -79,7 +74,7 @@ void MessageLog::AddActuatorEvent(const QString& device, const QString& activity
                                   const QString& clock, const QString& state) {
     const QChar sep = QLatin1Char(';');
     Add(device + sep + activity + sep + clock + sep + state, {device, activity, clock, state},
-        !holdDeviceEvents_, deviceClock_ ? deviceClock_() : Now());
+        !holdDeviceEvents_, clock_->Now());
 }
 
 void MessageLog::Add(const QString& screenText, const QStringList& columns, bool toFile,

@@ -13,6 +13,8 @@
 
 #include <functional>
 
+#include "support/Clock.h"
+
 namespace tuvik {
 
 // The burner's four readings that go with every line, as its window shows
@@ -32,8 +34,6 @@ class MessageLog : public QObject {
     static constexpr qsizetype kLogTextKeep = 90000;
     static const QString kHeader;
 
-    using Clock = std::function<QDateTime()>;
-
     // Daily files go into the given folder, which is created when missing.
     explicit MessageLog(const QString& folder, QObject* parent = nullptr);
     // Lines that could not be written yet get one more try.
@@ -41,7 +41,10 @@ class MessageLog : public QObject {
 
     QString folder() const { return folder_; }
     void setFolder(const QString& folder) { folder_ = folder; }
-    void setClock(Clock clock);
+    // The program's own notes and the day's file go by the clock's system
+    // time, the device's events by its wall time (a replay's recorded time).
+    // Not owned; the system's clock until set.
+    void setClock(const Clock& clock) { clock_ = &clock; }
     void setLocale(const QLocale& locale) { locale_ = locale; }
     // The readings the next lines carry.
     void setReadings(const LogReadings& readings) { readings_ = readings; }
@@ -57,9 +60,6 @@ class MessageLog : public QObject {
     // While held, device events are shown on the screen but not written to
     // the day's file: a replayed recording's events did not happen today.
     void setHoldDeviceEventsFromFile(bool on) { holdDeviceEvents_ = on; }
-    // When the device's events happened (a replay's recorded time); an
-    // empty clock: now, as the program's own notes.
-    void setDeviceEventClock(Clock clock) { deviceClock_ = std::move(clock); }
     void AddActuatorEvent(const QString& device, const QString& activity, const QString& clock,
                           const QString& state);
 
@@ -91,15 +91,14 @@ class MessageLog : public QObject {
     void userNotice(const QString& text);
 
   private:
-    QDateTime Now() const { return clock_(); }
+    QDateTime Now() const { return clock_->SystemNow(); }
     // The screen line and the file line at `now`; columns are the file's
     // columns 3 to 6.
     void Add(const QString& screenText, const QStringList& columns, bool toFile,
              const QDateTime& now);
 
     QString folder_;
-    Clock clock_;
-    Clock deviceClock_;
+    const Clock* clock_ = &Clock::System();
     QLocale locale_;
     LogReadings readings_;
     QString logText_;

@@ -23,8 +23,7 @@ qint64 FloorDiv(qint64 a, qint64 b) {
 
 HistoryStore::HistoryStore(QObject* parent)
     : QObject(parent),
-      db_(std::make_shared<HistoryDb>(NextConnectionName())),
-      clock_([] { return QDateTime::currentMSecsSinceEpoch(); }) {
+      db_(std::make_shared<HistoryDb>(NextConnectionName())) {
     // The jobs come in their own time (the commit timer is here), so the
     // writer takes them as they come.
     writer_.Start("history writer", std::chrono::milliseconds(0),

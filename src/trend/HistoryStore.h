@@ -21,6 +21,7 @@
 #include <vector>
 
 #include "support/BackgroundWriter.h"
+#include "support/Clock.h"
 #include "trend/HistoryDb.h"
 
 namespace tuvik {
@@ -36,8 +37,6 @@ class HistoryStore : public QObject {
     // How often old rows are looked for; while a batch comes back full, the
     // next commit goes on deleting.
     static constexpr int kPruneEveryMs = 60000;
-
-    using Clock = std::function<qint64()>;  // UTC milliseconds since 1970
 
     explicit HistoryStore(QObject* parent = nullptr);
     // Hands what is left to the writer and waits until it is committed.
@@ -58,10 +57,11 @@ class HistoryStore : public QObject {
     void setCommitInterval(int ms);
     void setRetentionDays(int days) { retentionDays_ = days; }
     int retentionDays() const { return retentionDays_; }
-    void setClock(Clock clock) { clock_ = std::move(clock); }
-    // The time the history stamps with now (a replay's position while one
-    // plays), UTC milliseconds.
-    qint64 nowMs() const { return clock_(); }
+    // Stamps by the clock's wall time (a replay's position while one plays).
+    // Not owned; the system's clock until set.
+    void setClock(const Clock& clock) { clock_ = &clock; }
+    // The time the history stamps with now, UTC milliseconds.
+    qint64 nowMs() const { return clock_->WallMs(); }
     // Keeps every row whatever its age: a replay's rows are as old as the
     // recording and go with it, not with the retention.
     void setKeepAll(bool on) { keepAll_ = on; }
@@ -84,7 +84,7 @@ class HistoryStore : public QObject {
     void committed(int seconds);
 
   private:
-    qint64 NowMs() const { return clock_(); }
+    qint64 NowMs() const { return clock_->WallMs(); }
     void CloseSecondsBefore(qint64 t);
     void Fail(const QString& reason);
     void Send(HistoryBatch batch, bool prune);
@@ -96,7 +96,7 @@ class HistoryStore : public QObject {
     // Used on the writer's thread only.
     std::shared_ptr<HistoryDb> db_;
     QTimer commitTimer_;
-    Clock clock_;
+    const Clock* clock_ = &Clock::System();
     QString path_;
     QString failure_;
     bool recording_ = false;

@@ -1,7 +1,6 @@
 #include "trend/TrendArray.h"
 
 #include <algorithm>
-#include <chrono>
 #include <cmath>
 #include <limits>
 #include <utility>
@@ -34,24 +33,18 @@ namespace {
 const TrendCell kEmptyCell;
 constexpr double kNoTime = std::numeric_limits<double>::quiet_NaN();
 
-double SteadySeconds() {
-    return std::chrono::duration<double>(std::chrono::steady_clock::now().time_since_epoch())
-        .count();
-}
-
-std::function<double()>& TrendClock() {
-    static std::function<double()> clock = SteadySeconds;
+const Clock*& TrendClock() {
+    static const Clock* clock = &Clock::System();
     return clock;
 }
 }  // namespace
 
 double TrendNow() {
-    return TrendClock()();
+    return TrendClock()->TrendSeconds();
 }
 
-std::function<double()> SetTrendClock(std::function<double()> clock) {
-    return std::exchange(TrendClock(),
-                         clock ? std::move(clock) : std::function<double()>(SteadySeconds));
+void UseTrendClock(const Clock* clock) {
+    TrendClock() = clock ? clock : &Clock::System();
 }
 
 std::optional<double> TrendCell::toNumber() const {

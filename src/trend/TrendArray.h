@@ -13,6 +13,8 @@
 #include <optional>
 #include <vector>
 
+#include "support/Clock.h"
+
 namespace tuvik {
 
 // The trend sample of a value: its single hundredfold rounded to a whole
@@ -131,11 +133,11 @@ class TrendArray {
     int timeHead_ = 0;
 };
 
-// Seconds on the clock trend samples are stamped with: the monotonic clock,
-// or the recorded time while a recording is replayed.
+// Seconds trend samples are stamped with: the trend clock's TrendSeconds
+// (the monotonic clock, or the recorded time while a recording is replayed).
 double TrendNow();
-// Replaces that clock (a replay, tests); an empty function restores the
-// monotonic one. Returns the clock it replaced.
-std::function<double()> SetTrendClock(std::function<double()> clock);
+// The clock trend samples are stamped by (the session's); null puts the
+// system's back. Not owned.
+void UseTrendClock(const Clock* clock);
 
 }  // namespace tuvik

@@ -28,6 +28,8 @@ class RecordingLink : public DeviceLink {
     // While false the link is closed: PortOpen is false and nothing is written.
     bool open = true;
     bool refreshOn = true;
+    // Whether the link stands for one through the TCP relay.
+    bool relay = false;
     // Called after each packet is recorded (for example to answer it or to
     // drop the link in the middle of an exchange).
     std::function<void(const QByteArray&)> onPacket;
@@ -39,6 +41,7 @@ class RecordingLink : public DeviceLink {
         refreshOn = enabled;
     }
     bool RefreshTimerEnabled() const override { return refreshOn; }
+    bool relayed() const override { return relay; }
     bool Send(int value, bool invert = false) override {
         if (!open || value < 0 || value > 255) {
             return false;

@@ -1,10 +1,12 @@
 #pragma once
 // Helpers shared by the test suites.
 
-#include <QAbstractButton>
 #include <QByteArray>
 #include <QString>
+#ifndef TUVIK_TEST_NO_WIDGETS
+#include <QAbstractButton>
 #include <QTest>
+#endif
 
 #include <gtest/gtest.h>
 
@@ -17,6 +19,7 @@
 #include <vector>
 
 #include "link/DeviceLink.h"
+#include "support/Clock.h"
 #include "support/Numbers.h"
 
 // Readable QString values in test failure messages.
@@ -28,6 +31,7 @@ QT_END_NAMESPACE
 
 namespace tuvik::test {
 
+#ifndef TUVIK_TEST_NO_WIDGETS
 // A control by its object name; a missing one fails the test.
 template <typename T>
 T* Find(const QObject* in, const QString& name) {
@@ -40,6 +44,15 @@ inline void Click(const QObject* in, const QString& name) {
     if (auto* b = Find<QAbstractButton>(in, name)) {
         QTest::mouseClick(b, Qt::LeftButton);
     }
+}
+#endif
+
+// A clock's time that runs on from `start` as the machine's does: the day's
+// files are that day's, whatever the date.
+inline Clock::Source RunningFrom(const QDateTime& start) {
+    return [start = start.toMSecsSinceEpoch(), at = QDateTime::currentMSecsSinceEpoch()] {
+        return start + (QDateTime::currentMSecsSinceEpoch() - at);
+    };
 }
 
 // Runs the event loop until pred() holds or the time runs out; returns pred().

@@ -67,17 +67,18 @@ class ProgramE2E : public ::testing::TestWithParam<Via> {
             return std::make_unique<QSettings>(dir.filePath("store.ini"), QSettings::IniFormat);
         };
         opts.dialogs = &dialogs;
-        session->connection().setRelayPort(sim->TcpPort());
-        opts.prepareClient = [](frmClient& c) { c.link().TimerConnectionMaker().setInterval(20); };
+        TcpSettings relay;
+        relay.port = sim->TcpPort();
+        relay.watchMs = 20;
+        session->connection().setRelay(relay);
         main = std::make_unique<frmPID>(*session, std::move(opts));
         AttachToolWindows(*session, *main, &dialogs);
         unloaded = std::make_unique<QSignalSpy>(main.get(), &frmPID::unloaded);
         main->Form_Load();
         burner = qobject_cast<frmFlamora*>(main->windows().burner());
         ASSERT_NE(burner, nullptr);
-        // The day's files of the logs: a fixed clock, whatever the date.
-        session->log().setClock([] { return kNow; });
-        burner->model().measLog().setClock([] { return kNow; });
+        // The day's files of the logs: that day's, whatever the date.
+        session->clock().setSystem(RunningFrom(kNow));
         main->editor().sender().setPauses(20, 200, 100);
         burner->model().pollTimer().setInterval(50);
         burner->paramSetUpload().setPauseMs(150);

@@ -307,11 +307,12 @@ TEST_P(ReplayBesideLiveE2E, AReplayLeavesTheLiveControllerAndItsStateAlone) {
     Find<QCheckBox>(burner, "CheckSaveMeas")->setChecked(true);
     const LiveState before = State();
     Click(main.get(), "btnCon");
-    TcpLink& tcp = main->windows().client()->link();
+    TcpLink& tcp = *session->connection().tcpLink();
     ASSERT_EQ(Replay(RecordedDevice(address)), std::nullopt);
     const uint64_t requests = AllRequests();
-    EXPECT_EQ(std::tuple(tcp.State(), tcp.reconnecting(), tcp.receiver()),
-              std::tuple(TcpLink::kStateClosed, false, static_cast<ReplyReceiver*>(nullptr)));
+    EXPECT_EQ(std::tuple(tcp.socketState(), tcp.errored(), tcp.reconnecting(), tcp.receiver()),
+              std::tuple(QAbstractSocket::UnconnectedState, false, false,
+                         static_cast<ReplyReceiver*>(nullptr)));
     const QString measFile = burner->model().measLog().FilePath(kNow.date());
     const qint64 measSize = QFileInfo(measFile).size();
 

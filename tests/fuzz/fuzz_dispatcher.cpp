@@ -51,7 +51,9 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     tuvik::SetDecimalSeparator((data[1] & 0x20) ? QLatin1Char(',') : QLatin1Char('.'));
 
     tuvik::ReplyDispatcher dispatcher(loops, state);
-    dispatcher.SetTimeTextSource([] { return QStringLiteral("00:00:00"); });
+    tuvik::Clock clock;  // captions at one time of day
+    clock.setSystem([] { return qint64{0}; });
+    dispatcher.setClock(clock);
     tuvik::test::DispatchRecorder rec(dispatcher);
     rec.identity.BurnerHwVersion = kVersions[data[1] % 6];
     rec.identity.BurnerDevType = (data[1] & 0x10) ? 100 : data[1];

@@ -34,7 +34,7 @@ class FlamoraTest : public ::testing::Test {
         // Nothing answers the reads around a write here.
         form->safeSend().reader().setTimeoutMs(5);
         form->singleWrite().reader().setTimeoutMs(5);
-        s.session->log().setClock([] { return kNow; });
+        s.session->clock().setSystem(RunningFrom(kNow));
     }
     template <class T>
     T* Find(const QString& name) { return test::Find<T>(form.get(), name); }

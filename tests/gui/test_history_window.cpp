@@ -27,7 +27,7 @@ TEST(HistoryWindow, DrawsTheReceivedSecondsWithMarksAndItsToolsQueryAgain) {
     BurnerSession s("");
     s.session->loops().SetSelectedIndex(1);
     qint64 nowMs = (QDateTime::currentSecsSinceEpoch() - 120) * 1000;
-    s.session->history().setClock([&] { return nowMs; });
+    s.session->clock().setSystem([&] { return nowMs; });
     for (const float meas : {20.5f, 21.5f, 40.f}) {
         s.feeder->Reply(Cmd::LiveValues, LiveSingles(30, meas, 25, 0));
         nowMs += 400;
@@ -110,9 +110,10 @@ TEST(HistoryWindow, TheKeepBoxAppliesWhenTypedAndNoLeavesEverything) {
     s.session->connection().setSettingsOpener(
         [ini] { return std::make_unique<QSettings>(ini, QSettings::IniFormat); });
     HistoryStore& history = s.session->history();
-    history.setClock([] { return (QDateTime::currentSecsSinceEpoch() - 40 * 86400) * 1000; });
+    s.session->clock().setSystem(
+        [] { return (QDateTime::currentSecsSinceEpoch() - 40 * 86400) * 1000; });
     history.AddLive(0, {1, 2, 3, 4}, 1, 0);
-    history.setClock([] { return QDateTime::currentMSecsSinceEpoch(); });
+    s.session->clock().setSystem({});
     history.Sync();
     const std::unique_ptr<frmHistory> window(NewHistoryWindow(*s.session, nullptr, &s.dialogs));
     frmHistory& w = *window;

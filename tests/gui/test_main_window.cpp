@@ -106,8 +106,9 @@ TEST_F(MainWindow, SerialConnectStoresTheBoxesPollsAndTheButtonFollowsTheLink) {
 
     QByteArray got;
     ASSERT_TRUE(WaitUntil([&] { return (got += pty.Take()).contains(Hex("91 00 6E")); }));
+    EXPECT_EQ(w->windows().serial()->windowTitle(), "Connect True");
     Click("btnCon");
-    EXPECT_FALSE(w->windows().serial()->link().PortOpen());
+    EXPECT_FALSE(session->connection().serialLink()->PortOpen());
     EXPECT_EQ(Text("btnCon"), QStringLiteral("Connect"));
 }
 

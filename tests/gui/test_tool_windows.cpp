@@ -125,7 +125,10 @@ TEST(AllParamsWindow, TakesByteRepliesWhileOpenAndSendsOnlyWhenConfirmed) {
 TEST(MessageWindow, ShowsTheLogClearEmptiesTheScreenAndCloseOnlyHides) {
     QTemporaryDir dir;
     MessageLog log(dir.path());
-    log.setClock([] { return QDateTime(QDate(2026, 12, 5), QTime(8, 0, 0)); });
+    Clock clock;
+    clock.setSystem(
+        [] { return QDateTime(QDate(2026, 12, 5), QTime(8, 0, 0)).toMSecsSinceEpoch(); });
+    log.setClock(clock);
     frmMessage form(&log);
     auto* text = form.findChild<QPlainTextEdit*>(QStringLiteral("Text1"));
     // The screen is the log's text, newest first, past the log's limit too.

@@ -27,7 +27,8 @@ class MessageLogTest : public ::testing::Test {
     void SetUp() override {
         log = std::make_unique<MessageLog>(dir.path());
         log->setLocale(QLocale::c());
-        log->setClock([this] { return now; });
+        clock.setSystem([this] { return now.toMSecsSinceEpoch(); });
+        log->setClock(clock);
         log->setReadings(readings);
         QObject::connect(log.get(), &MessageLog::userNotice,
                          [this](const QString& t) { notices << t; });
@@ -48,6 +49,7 @@ class MessageLogTest : public ::testing::Test {
 
     QTemporaryDir dir;
     QDateTime now{QDate(2026, 12, 5), QTime(14, 5, 9)};
+    Clock clock;
     LogReadings readings{"300", "55.0", "80", "45"};
     std::unique_ptr<MessageLog> log;
     QStringList notices;
@@ -181,7 +183,8 @@ class MeasLogTest : public ::testing::Test {
   protected:
     void SetUp() override {
         log = std::make_unique<MeasLog>(dir.path());
-        log->setClock([this] { return now; });
+        clock.setSystem([this] { return now.toMSecsSinceEpoch(); });
+        log->setClock(clock);
         QObject::connect(log.get(), &MeasLog::userNotice,
                          [this](const QString& t) { notices << t; });
     }
@@ -195,6 +198,7 @@ class MeasLogTest : public ::testing::Test {
     }
 
     QTemporaryDir dir;
+    Clock clock;
     QDateTime now{QDate(2012, 12, 19), QTime(14, 5, 9)};
     // A program state of 13 characters is cut to 10; the heater's text is 8-bit in the file.
     BurnerReadingTexts labels{"300", "21.5",          "55.0", "45", "30",

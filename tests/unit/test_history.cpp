@@ -37,9 +37,11 @@ struct HistoryFixture : ::testing::Test {
     QTemporaryDir dir;
     QString path = dir.filePath(QStringLiteral("history.sqlite"));
     qint64 nowMs = 1'700'000'000'000;
+    Clock clock;
     HistoryStore store;
     void SetUp() override {
-        store.setClock([this] { return nowMs; });
+        clock.setSystem([this] { return nowMs; });
+        store.setClock(clock);
         store.UseDatabase(path);
         store.setRecording(true);
     }
@@ -205,7 +207,7 @@ TEST(History, BothLiveRepliesCountForTheSelectedLoopOnceTheyAreItsOwn) {
     session.Start();
     const qint64 t0 = 1'700'000'000;
     qint64 nowMs = t0 * 1000;
-    session.history().setClock([&] { return nowMs; });
+    session.clock().setSystem([&] { return nowMs; });
     session.ctx().setLinkConnected(true);
     session.loops().SetSelectedIndex(0);
     enum Kind { Live, Quiet, Ack, Select };

@@ -21,6 +21,7 @@
 #include "link/TcpLink.h"
 #include "shell/AppContext.h"
 #include "shell/ConnectionController.h"
+#include "shell/LinkTexts.h"
 #include "support/LocaleText.h"
 #include "support/MessageLog.h"
 
@@ -42,15 +43,19 @@ struct RecordingReceiver : ReplyReceiver {
 // and whether the link last reported itself connected.
 template <class Link>
 struct LinkFixture : ::testing::Test {
+    // The wall clock stands at 12:00:00 until a test moves it.
+    qint64 wallMs = QDateTime(QDate(2026, 12, 5), QTime(12, 0, 0)).toMSecsSinceEpoch();
+    Clock clock;
     std::unique_ptr<Link> link;
     RecordingReceiver rec;
     QStringList captions;
     bool connected = false;
 
     void Make() {
+        clock.setSystem([this] { return wallMs; });
         link = std::make_unique<Link>();
         link->SetReceiver(&rec);
-        link->SetClock([] { return QTime(12, 0, 0); });
+        link->setClock(clock);
         QObject::connect(link.get(), &DeviceLink::captionRequested,
                          [this](const QString& s) { captions << s; });
         QObject::connect(link.get(), &DeviceLink::connectionChanged,
@@ -61,11 +66,16 @@ struct LinkFixture : ::testing::Test {
 struct SerialFixture : LinkFixture<SerialLink> {
     Pty pty;
     SerialSettings settings;
+    std::pair<bool, QString> portState;  // as last told
 
     void SetUp() override {
         ASSERT_TRUE(pty.ok());
         settings = {pty.path(), 76800, 50};
         Make();
+        QObject::connect(link.get(), &SerialLink::portStateChanged,
+                         [this](bool open, const QString& error) {
+                             portState = {open, error};
+                         });
     }
     std::optional<LinkError> Open() { return link->OpenPort(settings); }
     bool Closed() const {
@@ -79,7 +89,7 @@ struct SerialFixture : LinkFixture<SerialLink> {
 TEST_F(SerialFixture, OpensAtTheTypedSpeedPollsWritesByteExactAndFramesReplies) {
     ASSERT_FALSE(Open().has_value());
     EXPECT_TRUE(link->PortOpen() && connected);
-    EXPECT_EQ(link->windowCaption(), QStringLiteral("Connect True"));
+    EXPECT_EQ(portState, std::pair(true, QString()));
     // A pseudo-terminal ignores these; the port object holds what was applied.
     const QSerialPort& port = link->port();
     EXPECT_EQ(std::tuple(port.dataBits(), port.parity(), port.stopBits(), port.flowControl()),
@@ -116,14 +126,13 @@ TEST_F(SerialFixture, OpensAtTheTypedSpeedPollsWritesByteExactAndFramesReplies) 
 // periodic request and the word read go out meanwhile.
 TEST_F(SerialFixture, QuietTimeHoldsWritesButNotTheTimerNorTheWordRead) {
     ASSERT_FALSE(Open().has_value());
-    QTime wall(12, 0, 0);
-    link->quietTime().SetClocks([&] { return wall; }, [] { return int64_t{5000}; });
+    clock.setMonotonic([] { return qint64{5'000'000}; });
     const std::pair<std::function<bool()>, QByteArray> writes[] = {
         {[&] { return link->Send(0x41); }, Hex("41")},
         {[&] { return link->SendPacket(0x83); }, Hex("83 00 7C")}};
     for (const auto& [write, bytes] : writes) {
         pty.Write(LiveValues(0x6C));
-        ASSERT_TRUE(WaitUntil([&] { return link->quietTime().Holding(); }));
+        ASSERT_TRUE(WaitUntil([&] { return link->quietTime().Holding(clock); }));
         pty.Take();
         QByteArray held;
         QTimer::singleShot(0, link.get(), [&] {  // runs inside the write's wait
@@ -132,7 +141,7 @@ TEST_F(SerialFixture, QuietTimeHoldsWritesButNotTheTimerNorTheWordRead) {
                 held += pty.Take();
                 return held.contains(Hex("55 02 2C 01 AA")) && held.contains(kRequest);
             });
-            wall = wall.addSecs(1);
+            wallMs += 1000;
         });
         EXPECT_TRUE(write());
         ASSERT_TRUE(pty.WaitFor(bytes.size()));
@@ -173,8 +182,7 @@ TEST_F(SerialFixture, AFailedOpenLeavesThePortClosed) {
     settings.port = QStringLiteral("/dev/tuvik-no-such-port");
     const auto err = Open();
     ASSERT_TRUE(err.has_value());
-    EXPECT_EQ(link->windowCaption(),
-              LocaleTimeOfDay(QTime(12, 0, 0)) + "  Error " + err->description);
+    EXPECT_EQ(portState, std::pair(false, err->description));
     EXPECT_TRUE(Closed());
     Pty again;
     settings = {again.path(), 0, 50};
@@ -243,7 +251,7 @@ struct TcpFixture : LinkFixture<TcpLink> {
                   "127.0.0.1:10001 5000");
         settings.port = server.serverPort();
         settings.refreshMs = 40;
-        link->TimerConnectionMaker().setInterval(20);
+        settings.watchMs = 20;
         link->statusTimer().setInterval(10);
     }
     void ConnectAndAccept() {
@@ -265,7 +273,9 @@ TEST_F(TcpFixture, ConnectsPollsWritesByteExactAndFramesAcrossArrivals) {
     ConnectAndAccept();
     ASSERT_TRUE(WaitUntil([&] { return state.count() > 0; }));  // the watcher reports, then stops
     EXPECT_TRUE(state.at(0).at(0).toBool() && !link->TimerConnectionMaker().isActive());
-    EXPECT_EQ(std::tuple(link->State(), link->requestTimer().interval()), std::tuple(7, 40));
+    EXPECT_EQ(std::tuple(LinkTexts::SocketStateNumber(link->socketState(), link->errored()),
+                         link->requestTimer().interval()),
+              std::tuple(7, 40));
     const QByteArray polled = TakeAtLeast(9);
     EXPECT_EQ(polled.count(kRequest) * 3, polled.size()) << polled.toHex(' ').toStdString();
     link->Connect(settings);  // again while connected: no second connection
@@ -304,8 +314,10 @@ TEST_F(TcpFixture, PeerCloseEndsTheConnectionOwnDisconnectIsNoPeerCloseTheWatche
     peer->close();
     ASSERT_TRUE(WaitUntil([&] { return state.count() == 2; }));
     EXPECT_FALSE(state.at(1).at(0).toBool() || connected || link->PortOpen());
-    EXPECT_EQ(std::tuple(lost.count(), link->State(), rec.replies.size()),
-              std::tuple(qsizetype{1}, 0, size_t{1}));
+    EXPECT_EQ(
+        std::tuple(lost.count(), LinkTexts::SocketStateNumber(link->socketState(), link->errored()),
+                   rec.replies.size()),
+        std::tuple(qsizetype{1}, 0, size_t{1}));
     // Back by itself, polling still off as it was at the loss.
     ASSERT_TRUE(WaitUntil([&] { return server.hasPendingConnections() && connected; }));
     EXPECT_FALSE(link->RefreshTimerEnabled() || link->requestTimer().isActive());
@@ -320,31 +332,21 @@ TEST_F(TcpFixture, PeerCloseEndsTheConnectionOwnDisconnectIsNoPeerCloseTheWatche
 
     // Nothing listens: the watcher counts eleven ticks, gives up on the
     // twelfth and says so once.
-    const quint16 port = server.serverPort();
     server.close();
-    QStringList told;
-    QObject::connect(link.get(), &DeviceLink::userNotice, [&](const QString& t) { told << t; });
+    QSignalSpy told(link.get(), &TcpLink::relayNotFound);
     QSignalSpy watched(&link->TimerConnectionMaker(), &QTimer::timeout);
     link->Connect(settings);
     ASSERT_TRUE(WaitUntil([&] { return !link->TimerConnectionMaker().isActive(); }));
-    EXPECT_EQ(std::tuple(watched.count(), told),
-              std::tuple(qsizetype{12}, QStringList{TcpLink::NoRelayText("127.0.0.1", port)}));
+    EXPECT_EQ(std::tuple(watched.count(), told.count()), std::tuple(qsizetype{12}, qsizetype{1}));
 }
 
 namespace {
 
-// The windows that own the links, as the connect button's controller sees them.
+// The windows, as the connect button's controller sees them.
 struct LinkWindows : ConnectionWindows {
-    SerialLink serial;
-    std::unique_ptr<TcpLink> tcp;
     QStringList relayHosts;  // shown in each new TCP window
     int burnerLoads = 0;
-    SerialLink* serialLink() override { return &serial; }
-    TcpLink& NewTcpLink(const QString& host) override {
-        relayHosts << host;
-        tcp = std::make_unique<TcpLink>();
-        return *tcp;
-    }
+    void ShowTcpLink(TcpLink&, const QString& host) override { relayHosts << host; }
     void LoadBurnerWindow() override { ++burnerLoads; }
 };
 
@@ -358,10 +360,10 @@ TEST(ConnectionController, OpensTheChosenLinkWithTheBoxesAndTheCaptionFollows) {
     QTemporaryDir dir;
     AppContext ctx;
     MessageLog log(dir.path());
-    ConnectionController c(ctx, log);
+    ConnectionController c(ctx, log, Clock::System());
     LinkWindows w;
     c.setWindows(&w);
-    c.Attach(w.serial);
+    SerialLink& serial = *c.serialLink();
     const QString ini = dir.filePath("store.ini");
     c.setSettingsOpener([&] { return std::make_unique<QSettings>(ini, QSettings::IniFormat); });
     QStringList told;
@@ -375,13 +377,13 @@ TEST(ConnectionController, OpensTheChosenLinkWithTheBoxesAndTheCaptionFollows) {
     EXPECT_TRUE(told[0].startsWith("Error OpenPort: ") &&
                 told[0].contains("/dev/tuvik-no-such-port"));
     EXPECT_EQ(told[1], "Error OpenPort: " + kTextCannotSetRate + " (" + pty.path() + ")");
-    EXPECT_FALSE(ctx.LinkConnected() || w.serial.PortOpen());
+    EXPECT_FALSE(ctx.LinkConnected() || serial.PortOpen());
     EXPECT_EQ(c.buttonCaption(), "Connect");
 
     c.setTexts({pty.path(), "57600 baud", " 250ms"});
     c.Toggle();
-    EXPECT_TRUE(ctx.activeLink() == &w.serial && ctx.LinkConnected() && told.size() == 2);
-    EXPECT_EQ(std::tuple(c.buttonCaption(), w.burnerLoads, w.serial.requestTimer().interval()),
+    EXPECT_TRUE(ctx.activeLink() == &serial && ctx.LinkConnected() && told.size() == 2);
+    EXPECT_EQ(std::tuple(c.buttonCaption(), w.burnerLoads, serial.requestTimer().interval()),
               std::tuple(QString("Disconnect"), 3, 250));
     QSettings store(ini, QSettings::IniFormat);
     EXPECT_EQ(QStringList({store.value("Settings/ComPort").toString(),
@@ -389,43 +391,49 @@ TEST(ConnectionController, OpensTheChosenLinkWithTheBoxesAndTheCaptionFollows) {
                            store.value("Settings/RefreshRate").toString()}),
               QStringList({pty.path(), "57600", "250"}));
     c.Toggle();
-    EXPECT_FALSE(ctx.LinkConnected() || w.serial.PortOpen());
+    EXPECT_FALSE(ctx.LinkConnected() || serial.PortOpen());
     EXPECT_EQ(c.buttonCaption(), "Connect");
 
     // Over TCP: a new window showing the relay typed before (the default once
     // emptied), made active and connected with the refresh period.
     QTcpServer relay;
     ASSERT_TRUE(relay.listen(QHostAddress::LocalHost, 0));
-    c.setRelayPort(relay.serverPort());
+    TcpSettings relaySettings;
+    relaySettings.port = relay.serverPort();
+    c.setRelay(relaySettings);
     c.setRelayHost("");
     c.setUseTcp(true);
     c.Toggle();
     ASSERT_EQ(w.relayHosts, QStringList{"127.0.0.1"});
-    EXPECT_EQ(ctx.activeLink(), w.tcp.get());
-    EXPECT_EQ(w.tcp->Endpoint(), "127.0.0.1:" + QString::number(relay.serverPort()));
-    EXPECT_EQ(std::tuple(w.tcp->requestTimer().interval(), w.burnerLoads), std::tuple(250, 4));
-    c.Attach(*w.tcp);
+    ASSERT_NE(c.tcpLink(), nullptr);
+    EXPECT_EQ(ctx.activeLink(), c.tcpLink());
+    EXPECT_EQ(c.tcpLink()->Endpoint(), "127.0.0.1:" + QString::number(relay.serverPort()));
+    EXPECT_EQ(std::tuple(c.tcpLink()->requestTimer().interval(), w.burnerLoads),
+              std::tuple(250, 4));
     EXPECT_TRUE(WaitUntil([&] { return c.buttonCaption() == "Disconnect"; }));
 }
 
 TEST(QuietTime, HoldsUntilTheSecondMovesOnAndNeverBeyondOneSecond) {
-    QTime wall(12, 0, 0, 100);
+    QDateTime wall(QDate(2026, 12, 5), QTime(12, 0, 0, 100));
     int64_t mono = 100000;
-    QuietTime q([&] { return wall; }, [&] { return mono; });
-    EXPECT_FALSE(q.Holding()) << "nothing discarded yet";
-    q.MarkBroken();
-    wall = QTime(12, 0, 0, 999);
-    EXPECT_TRUE(q.Holding()) << "same second";
-    wall = QTime(0, 0, 0, 0);
-    EXPECT_FALSE(q.Holding()) << "midnight moves the second on too";
-    q.MarkBroken();  // a wall clock that stands still: the monotonic limit ends the hold
+    Clock c;
+    c.setSystem([&] { return wall.toMSecsSinceEpoch(); });
+    c.setMonotonic([&] { return mono * 1000; });
+    QuietTime q;
+    EXPECT_FALSE(q.Holding(c)) << "nothing discarded yet";
+    q.MarkBroken(c);
+    wall.setTime(QTime(12, 0, 0, 999));
+    EXPECT_TRUE(q.Holding(c)) << "same second";
+    wall = QDateTime(QDate(2026, 12, 6), QTime(0, 0, 0, 0));
+    EXPECT_FALSE(q.Holding(c)) << "midnight moves the second on too";
+    q.MarkBroken(c);  // a wall clock that stands still: the monotonic limit ends the hold
     mono += QuietTime::kMaxHoldMs - 1;
-    EXPECT_TRUE(q.Holding());
+    EXPECT_TRUE(q.Holding(c));
     mono += 1;
-    EXPECT_FALSE(q.Holding());
+    EXPECT_FALSE(q.Holding(c));
 }
 
-TEST(LinkTexts, TimesWithoutTheZoneAndPortNames) {
+TEST(LinkTexts, TimesWithoutTheZonePortNamesAndWhatTheLinkWindowsShow) {
     const QTime t(13, 5, 7);
     for (const QLocale& l : {QLocale::c(), QLocale(QLocale::English, QLocale::UnitedStates)}) {
         const QString text = LocaleTimeOfDay(t, l);
@@ -435,4 +443,20 @@ TEST(LinkTexts, TimesWithoutTheZoneAndPortNames) {
             << text.toStdString() << " / " << withZone.toStdString();
     }
     EXPECT_EQ(SerialLink::PortNameFor(QStringLiteral(" 2 ")), QStringLiteral("/dev/ttyS1"));
+    EXPECT_EQ(
+        QStringList({LinkTexts::SerialCaption(true, {}, t), LinkTexts::SerialCaption(false, {}, t),
+                     LinkTexts::SerialCaption(false, "gone", t),
+                     LinkTexts::NoRelayText("127.0.0.1", 10001)}),
+        QStringList({"Connect True", "Connect False", LocaleTimeOfDay(t) + "  Error gone",
+                     "No connection to the TCP relay at 127.0.0.1:10001. Check the relay "
+                     "and connect again."}));
+    using S = QAbstractSocket;
+    const std::tuple<S::SocketState, bool, int> states[] = {
+        {S::UnconnectedState, false, 0}, {S::UnconnectedState, true, 9},
+        {S::BoundState, false, 1},       {S::ListeningState, false, 2},
+        {S::HostLookupState, false, 4},  {S::ConnectingState, false, 6},
+        {S::ConnectedState, false, 7},   {S::ClosingState, false, 8}};
+    for (const auto& [state, errored, number] : states) {
+        EXPECT_EQ(LinkTexts::SocketStateNumber(state, errored), number) << state;
+    }
 }

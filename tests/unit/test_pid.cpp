@@ -116,12 +116,14 @@ TEST_F(PidLoopTest, TrendSamplesRoundHoldAgeAndAreHandedOver) {
               std::tuple(-1e6, 45.68, 7.0, -2.0));
 
     clsPID q;
-    SetTrendClock([t = 0.0]() mutable { return t += 0.5; });  // each sample half a second on
+    Clock clock;
+    clock.setMonotonic([t = qint64{0}]() mutable { return t += 500'000; });
+    UseTrendClock(&clock);  // each sample half a second on
     for (int i = 1; i <= 400; ++i) {
         q.Measurement(QString::number(i));
         q.AddTrendSample();
     }
-    SetTrendClock({});
+    UseTrendClock(nullptr);
     EXPECT_EQ(Sample(q, 0, 400), 2);
     EXPECT_EQ(std::tuple(q.getTrendData().timeAt(2), q.getTrendData().timeAt(400)),
               std::tuple(200.0, 1.0));

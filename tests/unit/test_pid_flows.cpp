@@ -81,7 +81,6 @@ struct PidFlows : ::testing::Test {
                          .log = log,
                          .answers = &answers,
                          .link = [this] { return &link; },
-                         .overTcp = [] { return false; },
                          .caption = [] { return QString(); },
                          .setCaption = [](const QString&) {},
                          .backupDir = [this] { return dir.path(); },

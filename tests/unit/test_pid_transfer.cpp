@@ -62,11 +62,10 @@ struct PidSendSequence : ::testing::Test {
     RecordingEventLog events;
     ScopedEventLog scopedLog{events};
 
-    bool Start(int listIndex, uint8_t autoSetPoint = 0, bool tcp = false,
-               DeviceLink* to = nullptr) {
+    bool Start(int listIndex, uint8_t autoSetPoint = 0, DeviceLink* to = nullptr) {
         to = to ? to : &link;
         return send.start(std::move(*PidSettingsSend::BuildLoop(Editor(), listIndex, to).loop),
-                          autoSetPoint, to, tcp);
+                          autoSetPoint, to);
     }
     PidSettingsSend::Outcome Outcome() const {
         return finished.last().at(0).value<PidSettingsSend::Outcome>();
@@ -133,7 +132,8 @@ TEST_F(PidSendSequence, SixAcknowledgementsAfterTheirPausesSendTheCommit) {
     EXPECT_FALSE(ExchangeGuard::Busy() || !events.entries.empty());
 
     link.Clear();  // over the relay the last pause is twice as long; a clear flag writes 0
-    ASSERT_TRUE(Start(3, 0, /*tcp=*/true));
+    link.relay = true;
+    ASSERT_TRUE(Start(3));
     EXPECT_EQ(RunPauses(),
               (Pauses{{200, 2}, {200, 3}, {200, 4}, {200, 5}, {200, 6}, {1000, 6}, {1000, 6}}));
     EXPECT_EQ(link.HexPackets().first(), QStringLiteral("85 03 E8 03 00 7A"));

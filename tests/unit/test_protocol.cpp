@@ -12,6 +12,7 @@
 #include "link/Packet.h"
 #include "shell/ReplyDispatcher.h"
 #include "support/EventLog.h"
+#include "support/LocaleText.h"
 
 using namespace tuvik;
 using namespace tuvik::test;
@@ -85,7 +86,9 @@ class DispatcherTest : public ::testing::Test {
     DispatcherTest() {
         loops.InitialiseStartupLoops();
         loops.SetSelectedIndex(0);
-        d.SetTimeTextSource([] { return QStringLiteral("12:34:56"); });
+        clock.setSystem(
+            [] { return QDateTime(QDate(2026, 12, 5), QTime(12, 34, 56)).toMSecsSinceEpoch(); });
+        d.setClock(clock);
         QObject::connect(&d, &ReplyDispatcher::liveUpdated,
                          [this](int loop) { live.push_back(loop); });
     }
@@ -99,6 +102,7 @@ class DispatcherTest : public ::testing::Test {
     ScopedEventLog scopedLog{log};
     PidLoops loops;
     DispatchState state;
+    Clock clock;
     ReplyDispatcher d{loops, state};
     DispatchRecorder rec{d};
     std::vector<int> live;  // the liveUpdated announcements
@@ -143,7 +147,8 @@ TEST_F(DispatcherTest, StatusRecordsAcknowledgementsAndMemoryReads) {
     PutSingle(record, 16, 9.0f);
     Reply(0x82, record);
     EXPECT_EQ(std::tuple(loops[0].K(), loops[0].AutoSetPoint()), std::tuple(QString("2.5"), 1));
-    EXPECT_EQ(rec.captions, QStringList(2, "PID luku onnistui 12:34:56"));
+    EXPECT_EQ(rec.captions,
+              QStringList(2, "PID luku onnistui " + LocaleTimeOfDay(QTime(12, 34, 56))));
     EXPECT_EQ(rec.statusRecords, std::vector<int>{0}) << "the refused record answers no read";
     EXPECT_EQ(log.texts(),
               QStringList{"PIDstatus error: PID 1 status record of 40 bytes, 88 expected"});
@@ -168,10 +173,11 @@ TEST_F(DispatcherTest, StatusRecordsAcknowledgementsAndMemoryReads) {
 }
 
 TEST_F(DispatcherTest, AnalogInputsFillBothTrendsHeldAtTheCeiling) {
-    SetTrendClock([t = 0.0]() mutable { return t += 0.5; });
+    clock.setMonotonic([t = qint64{0}]() mutable { return t += 500'000; });
+    UseTrendClock(&clock);
     Reply(0x89, "40 9C D2 04 00 00 03 00 04 00 05 00 06 00 FF FF");
     Reply(0x89, "01 00 02 00 03 00 04 00 05 00 06 00 07");  // not all eight: not taken
-    SetTrendClock({});
+    UseTrendClock(nullptr);
     EXPECT_EQ(std::tuple(state.AnalogTrend1.timeAt(2), state.AnalogTrend2.timeAt(2)),
               std::tuple(0.5, 0.5))
         << "one stamp a reply, for both charts";
@@ -198,7 +204,7 @@ TEST_F(DispatcherTest, ActuatorEventsCaptionsAndAlarm) {
     Reply(0xAA, "05");
     Reply(0x94, "01");
     Reply(0x94, "00");
-    EXPECT_EQ(rec.captions, QStringList{"Device started (5) 12:34:56"});
+    EXPECT_EQ(rec.captions, QStringList{"Device started (5) " + LocaleTimeOfDay(QTime(12, 34, 56))});
     EXPECT_EQ(rec.alarms, (std::vector<bool>{true, false}));
 }
 

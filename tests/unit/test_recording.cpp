@@ -240,7 +240,8 @@ TEST(SessionRecorderTest, AFailedWriteOrSyncIsToldOnceAndClosingNeverWaits) {
         getrlimit(RLIMIT_FSIZE, &old);
         const rlimit small{static_cast<rlim_t>(rec.folder().Entries().first().size), old.rlim_max};
         setrlimit(RLIMIT_FSIZE, c.fault == 'F' ? &small : &old);
-        rec.Chunk(ChunkDirection::Received, test::Bytes(QByteArray(4000, 'x')), LinkClockUs());
+        rec.Chunk(ChunkDirection::Received, test::Bytes(QByteArray(4000, 'x')),
+                  Clock::System().MonotonicUs());
         ctx.setLinkConnected(!c.dropLink);
         for (int i = 0; SyncSeam::hold && !SyncSeam::entered && i < 60000; ++i) {
             std::this_thread::sleep_for(std::chrono::milliseconds(1));

@@ -5,12 +5,19 @@
 #include <QDateTime>
 #include <QSignalSpy>
 
+#include <QTemporaryDir>
 #include "MemorySource.h"
-#include "link/LinkStatus.h"
+
 #include "link/Packet.h"
 #include "link/ReplayLink.h"
+#include "shell/AppContext.h"
+#include "shell/ConnectionController.h"
+#include "shell/LinkStatus.h"
+#include "shell/LinkTexts.h"
+#include "shell/ReplayController.h"
 #include "support/FrameThrottle.h"
 #include "support/LocaleText.h"
+#include "support/MessageLog.h"
 
 using namespace tuvik;
 using namespace tuvik::test;
@@ -28,10 +35,18 @@ struct Replies : ReplyReceiver {
     }
 };
 
+// Played as the program plays it: by the replay controller, in place of the
+// live links.
 struct ReplayFixture : ::testing::Test {
     qint64 now = 1'000'000;
     Replies rec;
-    std::unique_ptr<ReplayLink> link;
+    QTemporaryDir dir;
+    AppContext ctx;
+    MessageLog log{dir.path()};
+    Clock clock;
+    ConnectionController connection{ctx, log, clock};
+    ReplayController replay{ctx, connection};
+    ReplayLink* link = nullptr;
 
     // Replies 1, 2, 3 at 0 s, 2 s and 2.5 s (the last followed by a broken
     // packet), with a request of the time between them.
@@ -45,11 +60,12 @@ struct ReplayFixture : ::testing::Test {
         src->Add(2'000'000, reply(2));
         src->Add(2'500'000, reply(3) + QByteArray::fromHex("94010700"));
         src->damage = damage;
-        link = std::make_unique<ReplayLink>(std::move(src));
-        link->SetReceiver(&rec);
-        link->setClock([this] { return now; });
-        link->setName(QStringLiteral("r.pcapng.zst"));
-        link->Start();
+        ctx.setReplyReceiver(&rec);
+        clock.setMonotonic([this] { return now; });
+        ASSERT_EQ(replay.Start(std::move(src), QStringLiteral("r.pcapng.zst")), std::nullopt);
+        link = replay.link();
+        // The recorded time, as the session's clock reads it during a replay.
+        clock.setRecorded([this] { return link->recordedMs(); });
     }
 };
 
@@ -100,17 +116,17 @@ TEST_F(ReplayFixture, AsFastAsPossibleTellsTheEndOrDamageAndTheRecordedTime) {
     for (const QString damage : {QString(), QStringLiteral("bad block at byte 4096")}) {
         Make(damage);
         link->SetSpeed(5);
-        EXPECT_EQ(LinkStatus().Update(link.get(), true, false, 0).text,
+        EXPECT_EQ(LinkStatus().Update(link, true, false, 0).text,
                   QStringLiteral("Replaying r.pcapng.zst at 5×, 0:00 of 0:02"));
-        QSignalSpy ended(link.get(), &ReplayLink::endReached);
+        QSignalSpy ended(link, &ReplayLink::endReached);
         QStringList captions;
-        QObject::connect(link.get(), &DeviceLink::captionRequested,
+        QObject::connect(link, &DeviceLink::captionRequested,
                          [&](const QString& s) { captions << s; });
         link->SetSpeed(ReplayLink::kAsFastAsPossible);
         link->PlayDue();
         ASSERT_EQ(ended.count(), 1);
         EXPECT_EQ(ended.at(0).at(0).toString(), damage);
-        EXPECT_EQ(link->StatusText(),
+        EXPECT_EQ(LinkTexts::ReplayStatus(*link),
                   QStringLiteral("Replaying r.pcapng.zst at as fast as possible, 0:02 of 0:02 ") +
                       (damage.isEmpty() ? QStringLiteral("(end of recording)")
                                         : QStringLiteral("(recording damaged: ") + damage + ')'));
@@ -120,6 +136,6 @@ TEST_F(ReplayFixture, AsFastAsPossibleTellsTheEndOrDamageAndTheRecordedTime) {
             captions[0].startsWith(LocaleTimeOfDay(QTime(10, 20, 32)) + QStringLiteral(" Broken")));
     }
     EXPECT_EQ(rec.values, std::vector<int>({1, 2, 3, 1, 2, 3}));
-    EXPECT_EQ(ReplayLink::ElapsedText(3'725'000'000, 3'600'000'000), QStringLiteral("1:02:05"));
+    EXPECT_EQ(LinkTexts::ReplayTime(3'725'000'000, 3'600'000'000), QStringLiteral("1:02:05"));
     EXPECT_FALSE(link->SendPacket(Cmd::DataRequest) || link->Send(0x91));
 }

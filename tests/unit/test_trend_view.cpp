@@ -4,7 +4,7 @@
 #include <gtest/gtest.h>
 
 #include "burner/Histogram.h"
-#include "link/LinkStatus.h"
+#include "shell/LinkStatus.h"
 #include "trend/TrendView.h"
 
 using namespace tuvik;

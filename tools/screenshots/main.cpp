@@ -41,6 +41,7 @@
 #include "link/ui/frmRS232.h"
 #include "pid/ui/PidEditorWidget.h"
 #include "pid/ui/frmStepTest.h"
+#include "shell/LinkTexts.h"
 #include "shell/Session.h"
 #include "shell/ui/TrendWindows.h"
 #include "shell/ui/frmPID.h"
@@ -103,8 +104,12 @@ void MessageLogWindow() {
     log.setReadings({QStringLiteral("270"), QStringLiteral("50.6"), QStringLiteral("756"),
                      QStringLiteral("70")});
     int second = 0;
-    log.setClock(
-        [&second] { return QDateTime(QDate(2026, 12, 5), QTime(8, 0, 0).addSecs(7 * second++)); });
+    Clock clock;
+    clock.setSystem([&second] {
+        return QDateTime(QDate(2026, 12, 5), QTime(8, 0, 0).addSecs(7 * second++))
+            .toMSecsSinceEpoch();
+    });
+    log.setClock(clock);
     // Activity reports as the burner sends them: name; started/stopped; clock; state.
     log.AddMessage(QStringLiteral("Fuel   ; started ;12.5; Startup     "));
     log.AddMessage(QStringLiteral("Ign    ; started ;12.5; Startup     "));
@@ -120,17 +125,23 @@ void MessageLogWindow() {
 void LinkWindows(sim::SimServer& sim) {
     AppContext ctx;
     {
+        SerialLink link;
         frmRS232 w;
-        ctx.setActiveLink(&w.link());
-        if (w.link().OpenPort({sim.PtyPath(), 57600, 333}).has_value()) {
+        QObject::connect(
+            &link, &SerialLink::portStateChanged, &w, [&w](bool open, const QString& error) {
+                w.ShowCaption(LinkTexts::SerialCaption(open, error, QTime::currentTime()));
+            });
+        ctx.setActiveLink(&link);
+        if (link.OpenPort({sim.PtyPath(), 57600, 333}).has_value()) {
             Fail("serial port not opened");
         }
         w.resize(260, 80);
         Save(w, "serial-window.png");
-        w.link().Disconnect();
+        link.Disconnect();
         ctx.setActiveLink(nullptr);
     }
     frmClient w;
+    w.ShowStatus(QStringLiteral("0"), QString::number(TcpSettings::kRelayPort));
     w.resize(320, 220);
     Save(w, "tcp-window.png");
 }

@@ -62,13 +62,10 @@ frmClient::frmClient(QWidget* parent) : QWidget(parent) {
 
     txtRemoteIpAddress_->setText(TcpSettings{}.host);
     txtRemotePort_->setText(QString::number(TcpSettings::kRelayPort));
-    txtSocketStatus_->setText(QString::number(link_.State()));
 
     connect(txtRemoteIpAddress_, &QLineEdit::textChanged, this, &frmClient::relayHostEdited);
     connect(cmdConnect_, &QPushButton::clicked, this, &frmClient::connectClicked);
     connect(cmdSendString_, &QPushButton::clicked, this, &frmClient::refreshClicked);
-    connect(&link_, &TcpLink::remoteHostNameChanged, txtRemoteHostName_, &QLineEdit::setText);
-    connect(&link_, &TcpLink::socketStatus, this, &frmClient::ShowStatus);
 }
 
 frmClient::~frmClient() = default;
@@ -77,9 +74,13 @@ void frmClient::setRelayHost(const QString& host) {
     txtRemoteIpAddress_->setText(host);
 }
 
-void frmClient::ShowStatus(int state, quint16 remotePort) {
-    txtSocketStatus_->setText(QString::number(state));
-    txtRemotePort_->setText(QString::number(remotePort));
+void frmClient::ShowStatus(const QString& state, const QString& remotePort) {
+    txtSocketStatus_->setText(state);
+    txtRemotePort_->setText(remotePort);
+}
+
+void frmClient::ShowRemoteHostName(const QString& name) {
+    txtRemoteHostName_->setText(name);
 }
 
 void frmClient::closeEvent(QCloseEvent* event) {

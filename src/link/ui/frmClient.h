@@ -1,7 +1,7 @@
 #pragma once
 // The TCP client window: the relay server's address, the socket state and the
-// connect and refresh buttons. The connection itself lives in TcpLink; the
-// window owns it and shows what it reports.
+// connect and refresh buttons. The connection itself is the connection
+// controller's TcpLink; the window shows what it is told of it.
 
 #include <QWidget>
 
@@ -19,10 +19,11 @@ class frmClient : public QWidget {
     explicit frmClient(QWidget* parent = nullptr);
     ~frmClient() override;
 
-    TcpLink& link() { return link_; }
-
     // The relay address in txtRemoteIpAddress.
     void setRelayHost(const QString& host);
+    // The socket's state and the remote port, as they are shown.
+    void ShowStatus(const QString& state, const QString& remotePort);
+    void ShowRemoteHostName(const QString& name);
 
   signals:
     // The operator changed the relay address.
@@ -38,9 +39,6 @@ class frmClient : public QWidget {
     void closeEvent(QCloseEvent* event) override;
 
   private:
-    void ShowStatus(int state, quint16 remotePort);
-
-    TcpLink link_;
     QGroupBox* addressBox_;
     QLineEdit* txtRemoteIpAddress_;
     QLineEdit* txtRemoteHostName_;

@@ -18,8 +18,6 @@ frmRS232::frmRS232(QWidget* parent) : QWidget(parent) {
     inner->addWidget(lblState_);
     auto* top = new QVBoxLayout(this);
     top->addWidget(frame_);
-
-    connect(&link_, &SerialLink::windowCaptionChanged, this, &frmRS232::ShowCaption);
 }
 
 frmRS232::~frmRS232() = default;

@@ -1,10 +1,8 @@
 #pragma once
 // The serial link's window. It stays hidden while the program runs; its title
-// shows whether the port is connected or why opening failed.
+// shows whether the port is connected or why opening failed, as it is told.
 
 #include <QWidget>
-
-#include "link/SerialLink.h"
 
 class QGroupBox;
 class QLabel;
@@ -17,12 +15,10 @@ class frmRS232 : public QWidget {
     explicit frmRS232(QWidget* parent = nullptr);
     ~frmRS232() override;
 
-    SerialLink& link() { return link_; }
-
-  private:
+    // The caption in the title and in lblState.
     void ShowCaption(const QString& caption);
 
-    SerialLink link_;
+  private:
     QGroupBox* frame_;
     QLabel* lblState_;
 };

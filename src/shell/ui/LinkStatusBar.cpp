@@ -60,7 +60,7 @@ void LinkStatusBar::WatchLink(DeviceLink* link) {
 void LinkStatusBar::LinkConnectedChanged(bool connected) {
     DeviceLink* link = ctx_.activeLink();
     if (connected && link) {
-        status_.Restart(LinkClockMs(), link->traffic());
+        status_.Restart(link->clock().MonotonicUs() / 1000, link->traffic());
     }
     if (connected || (link && link->reconnecting())) {
         timer_.start();
@@ -72,7 +72,9 @@ void LinkStatusBar::LinkConnectedChanged(bool connected) {
 
 void LinkStatusBar::Update() {
     const DeviceLink* link = ctx_.activeLink();
-    LinkStatus::Line line = status_.Update(link, ctx_.LinkConnected(), alarm_, LinkClockMs());
+    const Clock& clock = link ? link->clock() : Clock::System();
+    LinkStatus::Line line =
+        status_.Update(link, ctx_.LinkConnected(), alarm_, clock.MonotonicUs() / 1000);
     if (!ctx_.statusNote().isEmpty()) {
         line.text += QStringLiteral("; ") + ctx_.statusNote();
         line.warning = true;

@@ -8,7 +8,7 @@
 #include <QMetaObject>
 #include <QTimer>
 
-#include "link/LinkStatus.h"
+#include "shell/LinkStatus.h"
 #include "support/ui/LabelBoxWidget.h"
 
 namespace tuvik {

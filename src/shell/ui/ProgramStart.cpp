@@ -21,8 +21,7 @@ void AttachToolWindows(Session& session, frmPID& main, UserDialogs* dialogs) {
         *burner = new frmFlamora(session.burnerScope(), dialogs, &main);
         return burner->data();
     });
-    windows.setBurnerLoader([&session, burner] {
-        session.burner().Load();
+    windows.setBurnerLoader([burner] {
         if (*burner) {
             (*burner)->Load();
         }
@@ -41,7 +40,7 @@ void Main_new(Session& session, frmPID& main) {
 
     windows.CreateMessageLog();
     windows.CreateSerialWindow();
-    session.ctx().setActiveLink(windows.serialLink());
+    session.ctx().setActiveLink(session.connection().serialLink());
 
     main.show();
 

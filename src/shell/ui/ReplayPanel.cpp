@@ -6,6 +6,7 @@
 #include <QSignalBlocker>
 #include <QSlider>
 
+#include "shell/LinkTexts.h"
 #include "shell/Session.h"
 #include "shell/ui/RecordingsDialog.h"
 #include "support/UserDialogs.h"
@@ -30,7 +31,7 @@ ReplayPanel::ReplayPanel(Session& session, UserDialogs& dialogs, QWidget* parent
     bar_ = Named(new QWidget(this), "fraReplay");
     speed_ = Named(new QComboBox(bar_), "cboReplaySpeed");
     for (const int s : ReplayLink::kSpeeds) {
-        speed_->addItem(ReplayLink::SpeedText(s), s);
+        speed_->addItem(LinkTexts::ReplaySpeed(s), s);
     }
     pause_ = Named(new QPushButton(QStringLiteral("Pause"), bar_), "cmdReplayPause");
     position_ = Named(new QSlider(Qt::Horizontal, bar_), "sldReplayPosition");

@@ -4,6 +4,7 @@
 
 #include "pid/ui/PidEditorWidget.h"
 #include "pid/ui/frmStepTest.h"
+#include "shell/LinkTexts.h"
 #include "shell/Session.h"
 #include "shell/ui/TrendWindows.h"
 #include "trend/ui/frmHistory.h"
@@ -33,7 +34,14 @@ void WindowRegistry::CreateMessageLog() {
 
 void WindowRegistry::CreateSerialWindow() {
     serial_ = std::make_unique<frmRS232>();
-    session_.connection().Attach(serial_->link());
+    if (SerialLink* link = session_.connection().serialLink()) {
+        frmRS232* window = serial_.get();
+        const Clock& clock = session_.clock();
+        connect(link, &SerialLink::portStateChanged, window,
+                [window, &clock](bool open, const QString& error) {
+                    window->ShowCaption(LinkTexts::SerialCaption(open, error, clock.TimeOfDay()));
+                });
+    }
 }
 
 void WindowRegistry::CreateBurnerWindow() {
@@ -96,48 +104,31 @@ void WindowRegistry::ShowStepTest(PidEditorWidget& editor, UserDialogs& dialogs)
 
 // ---- the links' windows -------------------------------------------------------------
 
-SerialLink* WindowRegistry::serialLink() {
-    return serial_ ? &serial_->link() : nullptr;
-}
-
-TcpLink& WindowRegistry::NewTcpLink(const QString& relayHost) {
-    if (client_) {
-        Retire(client_->link());
-    }
+void WindowRegistry::ShowTcpLink(TcpLink& link, const QString& relayHost) {
     client_.reset();
     client_ = std::make_unique<frmClient>();
+    frmClient* window = client_.get();
+    window->ShowStatus(
+        QString::number(LinkTexts::SocketStateNumber(link.socketState(), link.errored())),
+        QString::number(link.settings().port));
+    window->setRelayHost(relayHost);
     ConnectionController& connection = session_.connection();
-    connection.Attach(client_->link());
-    client_->setRelayHost(relayHost);
-    connect(client_.get(), &frmClient::relayHostEdited, &connection,
-            &ConnectionController::setRelayHost);
-    TcpLink* link = &client_->link();
-    connect(client_.get(), &frmClient::connectClicked, &connection,
-            [&connection, link] { connection.OpenRelay(*link); });
-    connect(client_.get(), &frmClient::refreshClicked, &connection,
-            [&connection, link] { connection.RefreshRelay(*link); });
-    if (prepareClient_) {
-        prepareClient_(*client_);
-    }
-    client_->show();
-    return *link;
+    connect(window, &frmClient::relayHostEdited, &connection, &ConnectionController::setRelayHost);
+    connect(window, &frmClient::connectClicked, &connection, &ConnectionController::OpenRelay);
+    connect(window, &frmClient::refreshClicked, &connection, &ConnectionController::RefreshRelay);
+    connect(&link, &TcpLink::remoteHostNameChanged, window, &frmClient::ShowRemoteHostName);
+    connect(&link, &TcpLink::socketStatus, window,
+            [window](QAbstractSocket::SocketState s, bool errored, quint16 port) {
+                window->ShowStatus(QString::number(LinkTexts::SocketStateNumber(s, errored)),
+                                   QString::number(port));
+            });
+    window->show();
 }
 
 void WindowRegistry::LoadBurnerWindow() {
     if (loadBurner_) {
         loadBurner_();
     }
-}
-
-quint64 WindowRegistry::BrokenPackets() const {
-    quint64 n = brokenOfGoneLinks_;
-    if (serial_) {
-        n += serial_->link().traffic().broken;
-    }
-    if (client_) {
-        n += client_->link().traffic().broken;
-    }
-    return n;
 }
 
 // ---- the end of the program -----------------------------------------------------------
@@ -156,14 +147,9 @@ void WindowRegistry::UnloadAll(bool processEvents) {
         delete analog_.data();
     }
     pump();
-    if (client_) {
-        Retire(client_->link());
-        client_.reset();
-    }
-    if (serial_) {
-        Retire(serial_->link());
-        serial_.reset();  // closes the port
-    }
+    client_.reset();
+    serial_.reset();
+    session_.connection().EndLinks();  // closes the port
     pump();
     if (message_) {
         message_->Unload();

@@ -1,7 +1,7 @@
 #pragma once
 // The lifetimes of the windows the main window keeps: the message log and
 // the serial link window (made at start-up, hidden), the TCP link window (a
-// new one at every TCP connect), the burner window (made at start-up by its
+// new one for every TCP link the connection makes), the burner window (made at start-up by its
 // factory, loaded at every connect), the analog inputs window (made on first
 // use by its factory) and the step test (made on first use). They all end
 // with the main window.
@@ -48,9 +48,6 @@ class WindowRegistry : public QObject, public ConnectionWindows {
     // What loading the burner window does (after every connect).
     void setBurnerLoader(std::function<void()> load) { loadBurner_ = std::move(load); }
     void setAnalogWindowFactory(std::function<QWidget*()> f) { analogFactory_ = std::move(f); }
-    // Adjusts each new TCP link window before it connects (tests point it at
-    // their own relay).
-    void setClientPreparation(std::function<void(frmClient&)> f) { prepareClient_ = std::move(f); }
 
     // The shell buttons: shown and brought to the front, made first if need be.
     void ShowBurnerWindow();
@@ -60,16 +57,12 @@ class WindowRegistry : public QObject, public ConnectionWindows {
     void ShowStepTest(PidEditorWidget& editor, UserDialogs& dialogs);
 
     // ConnectionWindows
-    SerialLink* serialLink() override;
-    TcpLink& NewTcpLink(const QString& relayHost) override;
+    void ShowTcpLink(TcpLink& link, const QString& relayHost) override;
     void LoadBurnerWindow() override;
 
     // The end of the program: every window closed and dropped, the events
     // they leave behind processed between the steps when asked.
     void UnloadAll(bool processEvents);
-
-    // Broken packets over every link of the run, those already gone included.
-    quint64 BrokenPackets() const;
 
     frmMessage* message() const { return message_.get(); }
     frmRS232* serial() const { return serial_.get(); }
@@ -79,13 +72,11 @@ class WindowRegistry : public QObject, public ConnectionWindows {
     frmStepTest* stepTest() const { return stepTest_; }
 
   private:
-    void Retire(DeviceLink& link) { brokenOfGoneLinks_ += link.traffic().broken; }
-
     Session& session_;
     QWidget& main_;
     std::unique_ptr<frmMessage> message_;  // hidden until Command6
     std::unique_ptr<frmRS232> serial_;     // always hidden
-    std::unique_ptr<frmClient> client_;    // a new one at every TCP connect
+    std::unique_ptr<frmClient> client_;    // a new one for every TCP link
     QPointer<QWidget> burner_;             // created by the burner window factory
     QPointer<QWidget> analog_;             // created on first use of bntADinputs
     QPointer<QWidget> history_;            // created on first use of cmdHistory
@@ -93,8 +84,6 @@ class WindowRegistry : public QObject, public ConnectionWindows {
     std::function<QWidget*()> burnerFactory_;
     std::function<void()> loadBurner_;
     std::function<QWidget*()> analogFactory_;
-    std::function<void(frmClient&)> prepareClient_;
-    quint64 brokenOfGoneLinks_ = 0;
 };
 
 }  // namespace tuvik

@@ -64,7 +64,6 @@ frmPID::frmPID(Session& session, Options options, QWidget* parent)
             .log = s.log(),
             .answers = &s.dispatcher(),
             .link = [&s] { return s.ctx().activeLink(); },
-            .overTcp = [&connection] { return connection.useTcp(); },
             // A status record retitles the window; the reads around a send put it back.
             .caption = [this] { return windowTitle(); },
             .setCaption = [&s](const QString& t) { s.ctx().setMainCaption(t); },
@@ -91,7 +90,6 @@ frmPID::frmPID(Session& session, Options options, QWidget* parent)
         }
     }
     connection.setWindows(&windows_);
-    windows_.setClientPreparation(std::move(options.prepareClient));
     connectionPanel_ = new ConnectionPanel(connection, this);
 
     auto* right = new QVBoxLayout;

@@ -34,9 +34,6 @@ struct MainWindowOptions {
     SettingsOpener openSettings;
     // Message boxes and file dialogs; modal boxes over the window when null.
     UserDialogs* dialogs = nullptr;
-    // Adjusts each new TCP link window before it connects (tests point it at
-    // their own relay).
-    std::function<void(frmClient&)> prepareClient;
 };
 
 class frmPID : public QWidget {

@@ -1,9 +1,10 @@
-#include "link/LinkStatus.h"
+#include "shell/LinkStatus.h"
 
 #include <cmath>
 
 #include "link/ReplayLink.h"
 #include "link/TcpLink.h"
+#include "shell/LinkTexts.h"
 
 namespace tuvik {
 
@@ -31,7 +32,7 @@ LinkStatus::Line LinkStatus::Update(const DeviceLink* link, bool connected, bool
                                     qint64 nowMs) {
     // A replay has no traffic to speak of: where it stands instead.
     if (const auto* replay = qobject_cast<const ReplayLink*>(link); replay && connected) {
-        Line line{replay->StatusText(), alarm};
+        Line line{LinkTexts::ReplayStatus(*replay), alarm};
         if (alarm) {
             line.text += QStringLiteral(" | ") + AlarmText();
         }

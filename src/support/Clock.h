@@ -1,0 +1,53 @@
+#pragma once
+// The session's clock. Monotonic time measures intervals; wall time stamps
+// what is kept (the history's seconds, the device's events in the message
+// log, the captions). While a recording is replayed the wall time reads the
+// recorded time, so that everything the replay shows and keeps is stamped as
+// when it happened; the machine's own time still names the day's files and
+// stamps the program's own notes, and the monotonic time stays real (the
+// replay paces itself on it).
+
+#include <QDateTime>
+#include <QTime>
+
+#include <functional>
+
+namespace tuvik {
+
+class Clock {
+  public:
+    using Source = std::function<qint64()>;
+
+    // The system's clocks.
+    Clock();
+
+    qint64 MonotonicUs() const { return mono_(); }
+    // This machine's time, UTC ms, and the same in local time.
+    qint64 SystemMs() const { return system_(); }
+    QDateTime SystemNow() const { return QDateTime::fromMSecsSinceEpoch(SystemMs()); }
+    // The recorded time while a recording is replayed, the machine's time otherwise.
+    qint64 WallMs() const { return recorded_ ? recorded_() : system_(); }
+    QDateTime Now() const { return QDateTime::fromMSecsSinceEpoch(WallMs()); }
+    QTime TimeOfDay() const { return Now().time(); }
+    // Seconds trend samples are stamped with: monotonic, or while a
+    // recording is replayed the recorded time (at 20x a two-minute swing
+    // still spans two minutes of the chart).
+    double TrendSeconds() const { return recorded_ ? recorded_() / 1000.0 : mono_() / 1e6; }
+
+    // Tests give their own sources; an empty one puts the system's back.
+    void setMonotonic(Source us);
+    void setSystem(Source utcMs);
+    // The recorded time (UTC ms) while a recording is replayed; empty when
+    // none is.
+    void setRecorded(Source utcMs) { recorded_ = std::move(utcMs); }
+
+    // The clock of a part used on its own, without a session.
+    static const Clock& System();
+
+  private:
+    Source mono_;
+    Source system_;
+    Source recorded_;
+};
+
+}  // namespace tuvik
