@@ -64,10 +64,8 @@ class ConnectionController : public QObject {
     // The three boxes and the TCP check box as the operator left them.
     const ConnectionTexts& texts() const { return texts_; }
     void setTexts(const ConnectionTexts& texts) { texts_ = texts; }
-    bool useTcp() const { return useTcp_; }
     void setUseTcp(bool on) { useTcp_ = on; }
     // The relay address typed into the TCP link window; kept for the next one.
-    const QString& relayHost() const { return relay_.host; }
     void setRelayHost(const QString& host) { relay_.host = host; }
     // The relay's port and watch period are fixed; tests point them at their
     // own relay.
