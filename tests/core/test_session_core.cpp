@@ -1,7 +1,8 @@
 // The device without a window: the session alone, under a QCoreApplication,
 // against the simulator over a pseudo-terminal and over a loopback relay. It
 // connects, polls the loops, keeps the daily log, the history and a
-// recording of each connection, comes back after the device dropped the link,
+// recording of each connection, polls the burner into its measurement file
+// and the history, comes back after the device dropped the link,
 // stops retrying when disconnected and ends cleanly.
 #include <gtest/gtest.h>
 
@@ -20,6 +21,7 @@
 #include "BurnerParams.h"
 #include "SimServer.h"
 #include "TestUtil.h"
+#include "burner/BurnerModel.h"
 #include "shell/Session.h"
 #include "trend/HistoryDb.h"
 
@@ -120,13 +122,16 @@ TEST_P(CoreSession, PollsKeepsTheFilesComesBackAfterALossAndEndsCleanly) {
             }
         });
     QSignalSpy recordings(&session->recorder(), &SessionRecorder::recordingStarted);
+    MeasLog& meas = session->burner().measLog();
+    meas.setSaving(true);
+    QSignalSpy burnerRows(&meas, &MeasLog::rowStored);
     session->connection().Toggle();
     ASSERT_TRUE(WaitUntil([&] { return Connected(); }, 15s));
     // Two whole seconds between the first and the last one seen.
     ASSERT_TRUE(WaitUntil([&] { return seen.size() >= 4; }, 20s));
     QObject::disconnect(capture);
-    // The burner's polling and its measurement file come with the core
-    // burner model; their check belongs here.
+    // The burner is polled with no window: whole measurement replies.
+    ASSERT_TRUE(WaitUntil([&] { return burnerRows.count() >= 2; }, 20s));
 
     // Back with polling: fresh replies counted on the same link.
     const quint64 before = link()->traffic().replies;
@@ -148,6 +153,11 @@ TEST_P(CoreSession, PollsKeepsTheFilesComesBackAfterALossAndEndsCleanly) {
     ASSERT_TRUE(WaitUntil([&] { return !session->recorder().recording(); }));
     history.Sync();
     ASSERT_FALSE(history.stopped()) << history.failure().toStdString();
+    // Every burner row in the history and, once the session ends, in the
+    // measurement file under its header.
+    const qsizetype rows = burnerRows.count();
+    EXPECT_EQ(HistoryRows(history.databasePath(), "SELECT row FROM burner").size(), rows);
+    const QString measFile = meas.FilePath(kNow.date());
 
     // The daily log: both losses and the one return.
     const QString log = QString::fromLatin1(ReadFile(session->log().DailyFilePath(kNow.date())));
@@ -188,6 +198,10 @@ TEST_P(CoreSession, PollsKeepsTheFilesComesBackAfterALossAndEndsCleanly) {
         EXPECT_GT(QFileInfo(r.at(0).toString()).size(), 0) << r.at(0).toString().toStdString();
     }
     session.reset();  // ends with nothing left running
+    const QStringList measLines =
+        QString::fromLatin1(ReadFile(measFile)).split(QStringLiteral("\r\n"), Qt::SkipEmptyParts);
+    ASSERT_EQ(measLines.size(), rows + 1) << measFile.toStdString();
+    EXPECT_TRUE(measLines[0].startsWith(QStringLiteral("aika "))) << measLines[0].toStdString();
 }
 
 INSTANTIATE_TEST_SUITE_P(Links, CoreSession, ::testing::Values(Via::Pty, Via::Tcp),
