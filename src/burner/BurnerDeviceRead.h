@@ -2,9 +2,8 @@
 // A read of the burner's current values around a write: the parameter set
 // (0x83 -> 0x84), the bytes of some addresses (0x8A -> 0x8B) or one word
 // (0x55 -> 0x55), as a DeviceRead: under the one-at-a-time guard, on a
-// timer, for a bounded time. While it waits, the window hands it every
-// matching reply first; a reply it takes does not go into the window's
-// boxes.
+// timer, for a bounded time. While it waits, the burner model hands it
+// every matching reply first; a reply it takes does not go into the boxes.
 
 #include <QObject>
 #include <QStringList>

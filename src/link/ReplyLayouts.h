@@ -24,7 +24,7 @@ struct MemoryValue {
 std::optional<MemoryValue> DecodeByteValue(std::span<const uint8_t> d);
 std::optional<MemoryValue> DecodeWordValue(std::span<const uint8_t> d);
 
-// 0x8A: the eight analog inputs as words, AD0 first.
+// 0x89: the eight analog inputs as words, AD0 first.
 inline constexpr size_t kAnalogInputs = 8;
 std::optional<std::array<uint16_t, kAnalogInputs>> DecodeAnalogInputs(std::span<const uint8_t> d);
 
@@ -41,7 +41,7 @@ struct ActuatorReport {
 };
 std::optional<ActuatorReport> DecodeActuatorReport(std::span<const uint8_t> d);
 
-// The one-byte replies: 0x86 (0 refuses the write), 0x94 (the alarm), 0x99
+// The one-byte replies: 0x86 (0 refuses the write), 0x94 (the alarm), 0xAA
 // (the device started, with its reason).
 inline bool WriteAccepted(std::span<const uint8_t> d) {
     return d[0] != 0;
