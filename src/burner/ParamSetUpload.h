@@ -47,7 +47,6 @@ class ParamSetUpload : public QObject {
     // A running upload is abandoned quietly: the refresh request is put back.
     ~ParamSetUpload() override;
     void setPauseMs(int ms) { pauseMs_ = ms; }
-    int pauseMs() const { return pauseMs_; }
     // The pause under way, for tests that note its length and cut it short.
     QTimer& pauseTimer() { return sequence_.pauseTimer(); }
 

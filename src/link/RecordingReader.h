@@ -35,9 +35,7 @@ class RecordingReader : public RecordedChunkSource {
     bool Restart() override;
     QString stopReason() const override { return stopReason_; }
 
-    // Chunks yielded since the start, and the chunks the whole recording
-    // holds up to its end or damage.
-    qint64 chunksRead() const { return chunks_; }
+    // The chunks the whole recording holds up to its end or damage.
     qint64 chunkCount() const { return chunkCount_; }
 
   private:

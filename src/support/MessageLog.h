@@ -70,7 +70,6 @@ class MessageLog : public QObject {
 
     // Lines not yet on disk.
     qsizetype pendingCount() const { return pending_.size(); }
-    const QStringList& pendingLines() const { return pending_; }
 
     // Appends the pending lines to today's file, writing the header first
     // when the file is new or shorter than 2 bytes. True when all of them

@@ -55,7 +55,6 @@ class HistoryStore : public QObject {
     bool stopped() const { return !failure_.isEmpty(); }
     QString failure() const { return failure_; }
 
-    void setCommitInterval(int ms);
     void setRetentionDays(int days) { retentionDays_ = days; }
     int retentionDays() const { return retentionDays_; }
     void setClock(Clock clock) { clock_ = std::move(clock); }

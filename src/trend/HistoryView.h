@@ -59,7 +59,6 @@ class HistoryView : public DatabaseChartTools {
     int columns() const { return columns_; }
     // The clock the times are read in (the system's unless set).
     void setTimeZone(const QTimeZone& zone) { zone_ = zone; }
-    const QTimeZone& timeZone() const { return zone_; }
     // The chart's maxX: the records lie at points 2 .. columns + 1.
     int ChartMaxX() const { return columns_ + 2; }
     cTrendline::ClockAxis Axis() const;
