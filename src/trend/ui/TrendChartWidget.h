@@ -105,7 +105,6 @@ class TrendChartWidget : public QWidget {
     double XAt(double fraction) const;
 
   signals:
-    void viewChanged();
     // A mark of a database drawing was clicked; its full text.
     void markClicked(const QString& text);
 
