@@ -46,7 +46,6 @@ class cTrendline {
     // to the time labels of a chart showing an older span: in samples, or in
     // seconds for a table with time stamps.
     void setHiddenSeries(uint8_t mask) { hidden_ = mask; }
-    double XTitleOffset() const { return xTitleOffset_; }
     void setXTitleOffset(double samples) { xTitleOffset_ = samples; }
 
     // A database drawing whose records are spans of clock time, newest
