@@ -44,7 +44,8 @@ class MeasLog : public QObject {
     // Rows not yet on disk get one more try.
     ~MeasLog() override;
 
-    QString folder() const { return folder_; }
+    // Tests move the folder somewhere unwritable and lower the bound on the
+    // rows kept for the next attempt.
     void setFolder(const QString& folder) { folder_ = folder; }
     void setClock(Clock clock);
     void setPendingLimit(int rows) { pendingLimit_ = rows > 0 ? rows : 1; }

@@ -46,6 +46,7 @@ class ParamSetUpload : public QObject {
     explicit ParamSetUpload(const DeviceAnswers* answers = nullptr, QObject* parent = nullptr);
     // A running upload is abandoned quietly: the refresh request is put back.
     ~ParamSetUpload() override;
+    // Tests shorten the pause between two writes.
     void setPauseMs(int ms) { pauseMs_ = ms; }
     // The pause under way, for tests that note its length and cut it short.
     QTimer& pauseTimer() { return sequence_.pauseTimer(); }

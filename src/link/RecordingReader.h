@@ -25,6 +25,7 @@ class RecordingReader : public RecordedChunkSource {
     // recording this program can read (another layout, another format
     // version, no header, a chunk stamped before the start).
     static std::unique_ptr<RecordingReader> Open(const QString& path, QString* error);
+    // The same from bytes in memory, for the fuzzer and the tests.
     static std::unique_ptr<RecordingReader> FromBytes(const QByteArray& bytes, QString* error);
 
     ~RecordingReader() override;

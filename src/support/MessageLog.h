@@ -39,7 +39,7 @@ class MessageLog : public QObject {
     // Lines that could not be written yet get one more try.
     ~MessageLog() override;
 
-    QString folder() const { return folder_; }
+    // Tests move it somewhere unwritable to make the next write fail.
     void setFolder(const QString& folder) { folder_ = folder; }
     void setClock(Clock clock);
     void setLocale(const QLocale& locale) { locale_ = locale; }

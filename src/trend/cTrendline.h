@@ -36,7 +36,7 @@ class cTrendline {
     int16_t maxX() const { return maxX_; }
     void setMaxX(int16_t v) { maxX_ = v; }
     bool ToRight() const { return toRight_; }
-    void setToRight(bool v) { toRight_ = v; }
+    void setToRight(bool v) { toRight_ = v; }  // no window runs time rightwards; tests do
     // A table without time stamps has a time line every XTitleScale samples,
     // labelled with the count of steps and XTitleEnd.
     static double XTitleScale() { return 60; }
