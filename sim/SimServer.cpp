@@ -83,12 +83,8 @@ class Endpoint : public QObject, public RxSink {
     void Connected() {
         ResetSession();
         ++server_.stats_.connections;
-        emit server_.clientConnected(name_);
     }
-    void Disconnected() {
-        ResetSession();
-        emit server_.clientDisconnected(name_);
-    }
+    void Disconnected() { ResetSession(); }
 
     SimServer& server_;
 

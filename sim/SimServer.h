@@ -80,8 +80,6 @@ class SimServer : public QObject {
     const Stats& stats() const { return stats_; }
 
   signals:
-    void clientConnected(const QString& transport);
-    void clientDisconnected(const QString& transport);
     // The pty was replaced after a close; path is the new slave.
     void ptyReopened(const QString& path);
 

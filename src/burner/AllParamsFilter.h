@@ -18,7 +18,6 @@ class AllParamsFilter : public QSortFilterProxyModel {
 
     void setText(const QString& text);
     void setChangedOnly(bool on);
-    bool changedOnly() const { return changedOnly_; }
 
   protected:
     bool filterAcceptsRow(int row, const QModelIndex& parent) const override;

@@ -168,14 +168,6 @@ void AllParamsModel::ValueChanged(int row) {
     emit dataChanged(i, i, {Qt::DisplayRole, Qt::EditRole, Qt::BackgroundRole, Qt::ToolTipRole});
 }
 
-int AllParamsModel::checkedCount() const {
-    int n = 0;
-    for (const Row& r : rows_) {
-        n += r.checked ? 1 : 0;
-    }
-    return n;
-}
-
 void AllParamsModel::chkAll(bool on) {
     if (locked_) {
         return;

@@ -66,7 +66,6 @@ class AllParamsModel : public QAbstractTableModel {
     QString name(int row) const { return rows_.at(static_cast<size_t>(row)).name; }
     QString valueText(int row) const { return rows_.at(static_cast<size_t>(row)).value; }
     void setValueText(int row, const QString& text);
-    int checkedCount() const;
 
     // "check all": every row's check box takes the given state (setChecked,
     // setValueText, chkAll and LoadParData change nothing while locked).

@@ -31,6 +31,7 @@ class BurnerDeviceRead : public QObject {
 
     explicit BurnerDeviceRead(QObject* parent = nullptr);
 
+    // Tests shorten the wait for the device's answer.
     void setTimeoutMs(int ms) { timeoutMs_ = ms; }
     int timeoutMs() const { return timeoutMs_; }
 

@@ -24,7 +24,6 @@ struct BurnerIdentity {
     static constexpr float kNewLayoutVersion = 1.506f;
     static constexpr int32_t kNewLayoutDevType = 100;
     static constexpr float kTenthsWaterVersion = 1.499f;
-    static constexpr float kUsageCounterVersion = 1.501f;
 
     bool UsesNewMeasurementLayout() const {
         return BurnerHwVersion >= kNewLayoutVersion && BurnerDevType == kNewLayoutDevType;

@@ -25,8 +25,6 @@ class BurnerPolling {
     // One tick: the request commands to send, in order (each without data).
     std::vector<uint8_t> Tick(bool linkConnected, float burnerHwVersion);
 
-    int16_t pollCount() const { return pollCount_; }
-
   private:
     int16_t pollCount_ = 0;
 };

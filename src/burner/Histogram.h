@@ -70,7 +70,6 @@ class Histogram : public QObject {
     // guard: the reason is returned.
     std::optional<QString> ReadHistogram(DeviceLink* link);
     bool reading() const { return next_ >= 0; }
-    int requestsSent() const { return sent_; }
 
   signals:
     void textChanged(const QString& text);

@@ -44,16 +44,15 @@ class MeasLog : public QObject {
     // Rows not yet on disk get one more try.
     ~MeasLog() override;
 
-    QString folder() const { return folder_; }
+    // Tests move the folder somewhere unwritable and lower the bound on the
+    // rows kept for the next attempt.
     void setFolder(const QString& folder) { folder_ = folder; }
     // Rows are stamped with the clock's wall time (a replay's recorded time
     // while one plays); the machine's own time names and dates the files.
     void setClock(const Clock& clock) { clock_ = &clock; }
     void setPendingLimit(int rows) { pendingLimit_ = rows > 0 ? rows : 1; }
-    int pendingLimit() const { return pendingLimit_; }
 
     // The check box: switching logging off writes the rows buffered so far.
-    bool saving() const { return saving_; }
     void setSaving(bool on);
 
     // While held (a replay: its rows did not happen today), rows go to
@@ -77,8 +76,6 @@ class MeasLog : public QObject {
 
     // The next row of the buffer, 0..181.
     int measPlace() const { return measPlace_; }
-    // One 10-character field of the buffer.
-    const QString& MeasRows(int row, int column) const { return rows_.at(row).at(column); }
     // Rows waiting for a write that failed, and rows dropped past the bound.
     qsizetype pendingCount() const { return static_cast<qsizetype>(pending_.size()); }
     qint64 droppedRows() const { return dropped_; }

@@ -46,8 +46,8 @@ class ParamSetUpload : public QObject {
     explicit ParamSetUpload(const DeviceAnswers* answers = nullptr, QObject* parent = nullptr);
     // A running upload is abandoned quietly: the refresh request is put back.
     ~ParamSetUpload() override;
+    // Tests shorten the pause between two writes.
     void setPauseMs(int ms) { pauseMs_ = ms; }
-    int pauseMs() const { return pauseMs_; }
     // The pause under way, for tests that note its length and cut it short.
     QTimer& pauseTimer() { return sequence_.pauseTimer(); }
 

@@ -25,6 +25,7 @@ class RecordingReader : public RecordedChunkSource {
     // recording this program can read (another layout, another format
     // version, no header, a chunk stamped before the start).
     static std::unique_ptr<RecordingReader> Open(const QString& path, QString* error);
+    // The same from bytes in memory, for the fuzzer and the tests.
     static std::unique_ptr<RecordingReader> FromBytes(const QByteArray& bytes, QString* error);
 
     ~RecordingReader() override;
@@ -35,9 +36,7 @@ class RecordingReader : public RecordedChunkSource {
     bool Restart() override;
     QString stopReason() const override { return stopReason_; }
 
-    // Chunks yielded since the start, and the chunks the whole recording
-    // holds up to its end or damage.
-    qint64 chunksRead() const { return chunks_; }
+    // The chunks the whole recording holds up to its end or damage.
     qint64 chunkCount() const { return chunkCount_; }
 
   private:

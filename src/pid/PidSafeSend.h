@@ -43,8 +43,6 @@ class PidSafeSend : public QObject, private SafeWriteFlow {
     void setDeviceReadTimes(int readMs, int tcpExtraMs) {
         statusRead_.setTimes(readMs, tcpExtraMs);
     }
-    // The backup written before the last send; empty when none was written.
-    QString lastBackup() const { return lastBackup_; }
     PidSettingsSend& sender() { return send_; }
 
   signals:

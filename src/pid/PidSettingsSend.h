@@ -75,6 +75,7 @@ class PidSettingsSend : public QObject {
     // A running send is abandoned quietly; the data request is put back on.
     ~PidSettingsSend() override;
 
+    // Tests shorten the pauses between the writes.
     void setPauses(int writeMs, int settleMs, int tcpExtraMs);
     // The pause under way, for tests that note its length and cut it short.
     QTimer& pauseTimer() { return sequence_.pauseTimer(); }

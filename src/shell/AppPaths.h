@@ -21,9 +21,6 @@ class AppPaths {
     // trailing separator.
     AppPaths(const QString& programDir, const QString& dailyDir, const QStringList& dataDirs);
 
-    // The program's folder followed by a separator.
-    QString AppPath() const { return programDir_ + QLatin1Char('/'); }
-    QString ProgramDir() const { return programDir_; }
     // The folder for the daily log and measurement files.
     QString DailyDir() const { return dailyDir_; }
     QString DailyFilePath(const QString& fileName) const {
@@ -31,8 +28,6 @@ class AppPaths {
     }
     // The history database, beside the daily files.
     QString HistoryPath() const { return DailyFilePath(QStringLiteral("history.sqlite")); }
-    // Folders searched for data files, the program's folder first.
-    QStringList DataDirs() const { return dataDirs_; }
 
     // The first existing file of that relative path (for example
     // "Settings/PID_def.PID") in the data folders; when none exists, the path

@@ -184,7 +184,6 @@ void SessionRecorder::Start(DeviceLink& link) {
     current_ = path;
     failed_ = false;
     ctx_.setStatusNote(QStringLiteral("recording"), {});
-    emit recordingStarted(current_);
     Prune();
     pruneTimer_.start();
 }
@@ -218,7 +217,6 @@ void SessionRecorder::TakeReports() {
         if (!r.failure.isEmpty()) {
             Stopped(r.path, r.failure);
         }
-        emit recordingEnded(r.path);
     }
     if (!taken.empty()) {
         Prune();

@@ -15,8 +15,7 @@
 //
 // Closing never waits for the writer thread (its sync may take seconds on a
 // slow stick): the thread writes the last frame and closes the file on its
-// own, and recordingEnded comes when it has. The end of the program waits
-// for that at most kExitWaitMs.
+// own. The end of the program waits for that at most kExitWaitMs.
 
 #include <QObject>
 #include <QPointer>
@@ -69,10 +68,6 @@ class SessionRecorder : public QObject, public LinkTap {
 
     // LinkTap
     void Chunk(ChunkDirection direction, std::span<const uint8_t> bytes, qint64 monoUs) override;
-
-  signals:
-    void recordingStarted(const QString& path);
-    void recordingEnded(const QString& path);
 
   private:
     struct Sink;

@@ -26,10 +26,6 @@ bool ExchangeGuard::Busy() {
     return g_busy || !g_refused.isEmpty();
 }
 
-QString ExchangeGuard::Holder() {
-    return g_holder;
-}
-
 QString ExchangeGuard::BusyMessage() {
     if (!g_refused.isEmpty()) {
         return g_refused;

@@ -18,8 +18,6 @@ class ExchangeGuard {
     // Gives the guard back; harmless when it is free.
     static void Release();
     static bool Busy();
-    // The name of the running exchange, empty when none runs.
-    static QString Holder();
     // What to tell a user whose exchange could not start.
     static QString BusyMessage();
 
@@ -50,7 +48,6 @@ class ExchangeLock {
         return *this;
     }
 
-    bool owns() const { return owns_; }
     explicit operator bool() const { return owns_; }
     // Takes the guard now (when not held already); false when it is busy.
     bool acquire(const QString& name) {

@@ -39,7 +39,7 @@ class MessageLog : public QObject {
     // Lines that could not be written yet get one more try.
     ~MessageLog() override;
 
-    QString folder() const { return folder_; }
+    // Tests move it somewhere unwritable to make the next write fail.
     void setFolder(const QString& folder) { folder_ = folder; }
     // The program's own notes and the day's file go by the clock's system
     // time, the device's events by its wall time (a replay's recorded time).
@@ -70,7 +70,6 @@ class MessageLog : public QObject {
 
     // Lines not yet on disk.
     qsizetype pendingCount() const { return pending_.size(); }
-    const QStringList& pendingLines() const { return pending_; }
 
     // Appends the pending lines to today's file, writing the header first
     // when the file is new or shorter than 2 bytes. True when all of them

@@ -22,10 +22,6 @@ inline constexpr SurfaceColor kMagenta = 0xFF00FF;
 // The system's button-face colour (frames of the charts).
 inline constexpr SurfaceColor kButtonFace = 0x8000000F;
 
-inline constexpr bool IsSystemColor(SurfaceColor c) {
-    return (c & 0x80000000u) != 0;
-}
-
 enum class LineForm : uint8_t {
     Segment,  // a straight line between the two points
     Box,      // the outline of the rectangle with these corners

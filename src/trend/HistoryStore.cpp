@@ -52,10 +52,6 @@ void HistoryStore::Post(std::function<void()> job) {
     });
 }
 
-void HistoryStore::setCommitInterval(int ms) {
-    commitTimer_.setInterval(ms);
-}
-
 void HistoryStore::UseDatabase(const QString& path) {
     Commit();
     path_ = path;

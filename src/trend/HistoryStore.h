@@ -54,7 +54,6 @@ class HistoryStore : public QObject {
     bool stopped() const { return !failure_.isEmpty(); }
     QString failure() const { return failure_; }
 
-    void setCommitInterval(int ms);
     void setRetentionDays(int days) { retentionDays_ = days; }
     int retentionDays() const { return retentionDays_; }
     // Stamps by the clock's wall time (a replay's position while one plays).

@@ -57,9 +57,8 @@ class HistoryView : public DatabaseChartTools {
     // Neither zoomed nor panned from the chosen span.
     bool atChosen() const { return t0_ == chosen0_ && t1_ == chosen1_; }
     int columns() const { return columns_; }
-    // The clock the times are read in (the system's unless set).
+    // The clock the times are read in (the system's; tests fix one).
     void setTimeZone(const QTimeZone& zone) { zone_ = zone; }
-    const QTimeZone& timeZone() const { return zone_; }
     // The chart's maxX: the records lie at points 2 .. columns + 1.
     int ChartMaxX() const { return columns_ + 2; }
     cTrendline::ClockAxis Axis() const;

@@ -82,9 +82,6 @@ class PainterSurface : public DrawSurface {
     void Print(const QString& text) override;
     void setFontBold(bool on) override;
 
-    // The colour used for kButtonFace (the application palette's button colour
-    // unless set).
-    void setButtonFace(const QColor& c) { buttonFace_ = c; }
     // Height of one text line in twips.
     double lineHeight() const { return lineHeightTw_; }
 
@@ -106,7 +103,7 @@ class PainterSurface : public DrawSurface {
     QSize size_;
     double pxPerTwX_;
     double pxPerTwY_;
-    QColor buttonFace_;
+    QColor buttonFace_;  // the application palette's button colour, for kButtonFace
     SurfaceColor back_ = kWhite;
     SurfaceColor fore_ = kBlack;
     double x_ = 0;

@@ -65,7 +65,6 @@ class RecordingSurface : public DrawSurface {
     const std::vector<PrintedText>& prints() const { return prints_; }
     const std::vector<DrawnLine>& lines() const { return lines_; }
     bool fontBold() const { return bold_; }
-    SurfaceColor backColor() const { return back_; }
 
     // Forgets every call (the size stays).
     void clear();

@@ -18,9 +18,6 @@ class SqlRecordSet : public RecordSet {
     void MoveNext() override;
     QVariant Fields(const QString& name) override;
 
-    // True past the last record (or on an empty result).
-    bool EndOfFile() const { return !query_.isValid(); }
-
   private:
     QSqlQuery query_;
     QSqlRecord columns_;  // names only, taken once

@@ -28,7 +28,6 @@ class TrendView {
 
     // The chart's own span (its maxX); the view returns to it on Reset.
     void setLiveSpan(int span);
-    int liveSpan() const { return liveSpan_; }
     int span() const { return span_ > 0 ? span_ : liveSpan_; }
     int offset() const { return offset_; }
     bool zoomed() const { return offset_ != 0 || span() != liveSpan_; }

@@ -32,29 +32,20 @@ class cTrendline {
     void setMaxY(int16_t v) { maxY_ = v; }
     int16_t minY() const { return minY_; }  // only its sign matters
     void setMinY(int16_t v) { minY_ = v; }
-    int16_t Resolution() const { return resolution_; }
     void setResolution(int16_t v) { resolution_ = v; }
     int16_t maxX() const { return maxX_; }
     void setMaxX(int16_t v) { maxX_ = v; }
-    bool ShowLimits() const { return showLimits_; }
-    void setShowLimits(bool v) { showLimits_ = v; }
     bool ToRight() const { return toRight_; }
-    void setToRight(bool v) { toRight_ = v; }
-    bool ShowValue() const { return showValue_; }
-    void setShowValue(bool v) { showValue_ = v; }
-    void setXTitleShow(bool v) { xTitleShow_ = v; }
-    void setXTitleScale(double v) { xTitleScale_ = v; }
-    void setXTitleEnd(const QString& v) { xTitleEnd_ = v; }
-    bool XTitleShow() const { return xTitleShow_; }
-    double XTitleScale() const { return xTitleScale_; }
-    const QString& XTitleEnd() const { return xTitleEnd_; }
+    void setToRight(bool v) { toRight_ = v; }  // no window runs time rightwards; tests do
+    // A table without time stamps has a time line every XTitleScale samples,
+    // labelled with the count of steps and XTitleEnd.
+    static double XTitleScale() { return 60; }
+    static QString XTitleEnd() { return QStringLiteral(" min"); }
     // Chart tools: series whose line is not drawn (bit s for series s; the
     // legend still names them), and the age of the newest point drawn, added
     // to the time labels of a chart showing an older span: in samples, or in
     // seconds for a table with time stamps.
-    uint8_t HiddenSeries() const { return hidden_; }
     void setHiddenSeries(uint8_t mask) { hidden_ = mask; }
-    double XTitleOffset() const { return xTitleOffset_; }
     void setXTitleOffset(double samples) { xTitleOffset_ = samples; }
 
     // A database drawing whose records are spans of clock time, newest
@@ -70,7 +61,6 @@ class cTrendline {
         bool operator==(const ClockAxis&) const = default;
     };
     void setClockAxis(std::optional<ClockAxis> axis) { clockAxis_ = axis; }
-    const std::optional<ClockAxis>& clockAxis() const { return clockAxis_; }
 
     // The surface drawn on; owned by whoever set it.
     DrawSurface* PicBox() const { return picBox_; }
@@ -111,8 +101,8 @@ class cTrendline {
     // The same settings (and the same surface and notifier).
     bool operator==(const cTrendline&) const = default;
 
-    // Colour of series s under the given colour scheme.
-    static SurfaceColor SeriesColor(int s, bool showLimits);
+    // Colour of series s.
+    static SurfaceColor SeriesColor(int s);
 
     // Layout of one redraw, in twips.
     struct Geometry {
@@ -180,12 +170,7 @@ class cTrendline {
     int16_t minY_ = 0;
     int16_t resolution_ = 10;
     int16_t maxX_ = 300;
-    bool showLimits_ = false;
     bool toRight_ = false;
-    bool showValue_ = true;
-    bool xTitleShow_ = true;
-    double xTitleScale_ = 60;
-    QString xTitleEnd_ = QStringLiteral(" min");
     DrawSurface* picBox_ = nullptr;
     UserNotifier* notifier_ = nullptr;
     uint8_t hidden_ = 0;

@@ -51,7 +51,8 @@ TEST(BurnerPolling, MeasurementsEveryTickUsageEveryTwentiethFromTheFifth) {
     for (int i = 0; i < 40000; ++i) {
         old.Tick(true, 1.5f);
     }
-    EXPECT_EQ(old.pollCount(), INT16_MAX);
+    EXPECT_EQ(old.Tick(true, 1.502f), (std::vector<uint8_t>{0x98, 0x5B}))
+        << "still due, not wrapped";
 }
 
 TEST(SingleParam, RequestsByteForByteAddressesRoundDownValuesHalfToEven) {

@@ -4,6 +4,7 @@
 // suggestion going only into its own loop.
 #include <gtest/gtest.h>
 
+#include <QDir>
 #include <QSignalSpy>
 #include <QTemporaryDir>
 
@@ -119,7 +120,10 @@ TEST_F(PidFlows, TheLoopStaysUntilTheVerdictAndItsBackupLoadsIntoItUnasked) {
 
     // The backup holds the controller's values and names loop 1: loading it
     // into loop 2 is asked first.
-    const QString backup = editor.safeSend().lastBackup();
+    const QDir backups(dir.filePath(QStringLiteral("backups")));
+    const QStringList saved = backups.entryList({QStringLiteral("*.PID")});
+    ASSERT_EQ(saved.size(), 1);
+    const QString backup = backups.filePath(saved[0]);
     EXPECT_TRUE(backup.endsWith("_PID_1_loop_1.PID")) << backup.toStdString();
     ASSERT_TRUE(editor.SelectLoop(1));
     for (bool yes : {false, true}) {

@@ -28,7 +28,6 @@ class frmFlamora : public QWidget {
     Q_OBJECT
   public:
     static const QString kDesignTitle;  // "Emberkin FlamoraBurner parameters"
-    static constexpr int kUsageCount = MeasurementsPanel::kUsageCount;
 
     // Shows the scope's model. Nothing is sent before Load. dialogs: nullptr
     // for the real message boxes.

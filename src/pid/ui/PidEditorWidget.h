@@ -51,7 +51,6 @@ class PidEditorWidget : public QWidget, public PidEditorView {
     PidEditorController& controller() { return *controller_; }
     PidSettingsSend& sender() { return controller_->safeSend().sender(); }
     QTimer& TimerGetCurrentValues() { return controller_->currentValuesTimer(); }
-    QComboBox* comboPID() const { return comboPID_; }
 
     // PidEditorView
     PidEditorValues EditorValues() const override;

@@ -67,10 +67,8 @@ class frmPID : public QWidget {
     WindowRegistry& windows() { return windows_; }
     PidEditorWidget& editor() { return *editor_; }
     TrendChartWidget& chart() { return *Picture1_; }
-    QTimer& firstDrawTimer() { return firstDraw_; }
     QTimer& TimerExit() { return timerExit_; }
     UserDialogs& dialogs() { return *dialogs_; }
-    ReplayPanel& replayPanel() { return *replayPanel_; }
 
   signals:
     // The main window has been unloaded: the program ends.

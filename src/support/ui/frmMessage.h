@@ -20,7 +20,6 @@ class frmMessage : public QWidget {
     // The final unload at the end of the program: writes what the log still
     // holds (creating today's file with its header) and closes for good.
     void Unload();
-    bool isUnloaded() const { return unloading_; }
 
   protected:
     void closeEvent(QCloseEvent* event) override;

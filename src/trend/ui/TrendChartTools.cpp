@@ -37,7 +37,6 @@ void TrendChartWidget::ViewChanged() {
     pauseButton_->adjustSize();
     ShowPauseButton();
     update();
-    emit viewChanged();
 }
 
 double TrendChartWidget::FractionAt(double xPixels) const {

@@ -57,7 +57,8 @@ class TrendChartWidget : public QWidget {
     void setNotifier(UserNotifier* n) { notifier_ = n; }
 
     // Shortest time between two repaints requested by DrawTrend, in ms; 0
-    // (the default) takes one refresh of the widget's screen.
+    // (the default) takes one refresh of the widget's screen. Tests fix it,
+    // so that their frames do not depend on the screen.
     void setMinFrameInterval(int ms) { frameMsOverride_ = ms; }
     int frameInterval() const;
 
@@ -91,7 +92,7 @@ class TrendChartWidget : public QWidget {
     QByteArray VisibleCsv() const;
     bool ExportCsv();
     bool ExportPng();
-    // The file dialog the exports use (the system's unless replaced):
+    // The file dialog the exports use (the system's unless a test answers):
     // title and filter in, the chosen path or "" out.
     using SaveDialog = std::function<QString(const QString& title, const QString& filter)>;
     void setSaveDialog(SaveDialog d) { saveDialog_ = std::move(d); }
@@ -105,7 +106,6 @@ class TrendChartWidget : public QWidget {
     double XAt(double fraction) const;
 
   signals:
-    void viewChanged();
     // A mark of a database drawing was clicked; its full text.
     void markClicked(const QString& text);
 
