@@ -139,9 +139,12 @@ void LiveBackground::KeepRegions(const ChartPixels& at) {
 
 // The legend's value lines, each with half a line to spare above and below:
 // a new value's text and the old one's ink both lie within.
-QRegion LiveBackground::LegendValueLines(const TrendArray& arr, double dpiY,
-                                         PainterTextCache& texts) const {
+QRegion LiveBackground::LegendValueLines(const cTrendline& chart, const TrendArray& arr,
+                                         double dpiY, PainterTextCache& texts) const {
     QRegion lines;
+    if (!chart.ShowValue()) {
+        return lines;
+    }
     const int line = texts.FontsFor(dpiY).lineHeight;
     const QRect& column = legend_;
     for (const std::optional<double>& top : cTrendline::LegendNameTops(arr, geometry_)) {
@@ -173,7 +176,7 @@ void LiveBackground::Painted(const QRegion& visible, const cTrendline& chart, co
             }
             legendShown_ = names;
         }
-        valuesDirty_ = (plot_ + LegendValueLines(arr, at_.dpiY, texts)).boundingRect();
+        valuesDirty_ = (plot_ + LegendValueLines(chart, arr, at_.dpiY, texts)).boundingRect();
     } else if (!LegendShows(arr) && visible.intersects(legend_)) {
         legendShown_.reset();
     }

@@ -86,7 +86,8 @@ class LiveBackground {
     bool Matches(const ChartPixels& at, bool percentAxis, const cTrendline& chart) const;
     bool LegendShows(const TrendArray& arr) const;
     void KeepRegions(const ChartPixels& at);
-    QRegion LegendValueLines(const TrendArray& arr, double dpiY, PainterTextCache& texts) const;
+    QRegion LegendValueLines(const cTrendline& chart, const TrendArray& arr, double dpiY,
+                             PainterTextCache& texts) const;
 
     // The calls, and what they were worked out from.
     std::unique_ptr<RecordingSurface> calls_;

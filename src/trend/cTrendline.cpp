@@ -13,7 +13,10 @@ namespace tuvik {
 
 namespace {
 
-constexpr SurfaceColor kColours[cTrendline::kSeries] = {kWhite, kYellow, kRed, kCyan, kMagenta};
+constexpr SurfaceColor kColours[2][cTrendline::kSeries] = {
+    {kWhite, kYellow, kRed, kCyan, kMagenta},
+    {kWhite, kRed, kMagenta, kRed, kMagenta},
+};
 
 // Labels sit this far left of / above the line they belong to.
 constexpr double kLabelOffset = cTrendline::kTimeLabelOffset;
@@ -141,11 +144,11 @@ QString PrintedNumber(double v) {
     return QLatin1Char(' ') + t + QLatin1Char(' ');
 }
 
-SurfaceColor cTrendline::SeriesColor(int s) {
+SurfaceColor cTrendline::SeriesColor(int s, bool showLimits) {
     if (s < 0 || s >= kSeries) {
         return kWhite;
     }
-    return kColours[s];
+    return kColours[showLimits ? 1 : 0][s];
 }
 
 cTrendline::Geometry cTrendline::ComputeGeometry(const DrawSurface& s, int16_t minY) {
@@ -258,7 +261,7 @@ double cTrendline::PaintGrid(DrawSurface& s, const Geometry& g, bool percentAxis
         return kLegendOffset;
     }
     // Percent axis for series 1, level with the value grid when minY is 0.
-    const SurfaceColor colour = SeriesColor(1);
+    const SurfaceColor colour = SeriesColor(1, showLimits_);
     auto label = [&](float v) {
         s.setForeColor(colour);
         s.setCurrentX(static_cast<double>(g.W) + kPercentLabelGap);
@@ -373,12 +376,14 @@ void cTrendline::PaintTimeGrid(DrawSurface& s, const Geometry& g, const TrendArr
             s.Line(l.x, g.B, l.x, g.T, kGrey, LineForm::Segment);
             s.setCurrentX(l.x - kLabelOffset);
             s.setCurrentY(static_cast<double>(g.B) + kLabelOffset);
-            s.Print(l.label);
+            if (xTitleShow_) {
+                s.Print(l.label);
+            }
         }
         return;
     }
     const Effective e = EffectiveSettings(maxY_, resolution_, maxX_);
-    const double scale = XTitleScale();
+    const double scale = xTitleScale_;
     // i is rounded after every step, so a step of half a sample or less never
     // moves it; from the right edge |i| grows whichever way it steps.
     const bool ends = std::isfinite(scale) && (toRight_ ? scale > 0.5 : std::fabs(scale) > 0.5);
@@ -389,10 +394,12 @@ void cTrendline::PaintTimeGrid(DrawSurface& s, const Geometry& g, const TrendArr
         s.Line(x, g.B, x, g.T, kGrey, LineForm::Segment);
         s.setCurrentX(x - kLabelOffset);
         s.setCurrentY(static_cast<double>(g.B) + kLabelOffset);
-        // A view of older samples labels their age to two decimals.
-        const double age = (std::fabs(i) + xTitleOffset_) / scale;
-        s.Print(DoubleText(xTitleOffset_ != 0 ? RoundHalfEven(age * 100) / 100 : age) +
-                XTitleEnd());
+        if (xTitleShow_) {
+            // A view of older samples labels their age to two decimals.
+            const double age = (std::fabs(i) + xTitleOffset_) / scale;
+            s.Print(DoubleText(xTitleOffset_ != 0 ? RoundHalfEven(age * 100) / 100 : age) +
+                    xTitleEnd_);
+        }
     };
     if (!toRight_) {
         for (double i = 0; std::fabs(i) <= e.maxX; i = RoundHalfEven(i - scale)) {
@@ -468,7 +475,7 @@ void cTrendline::PaintSeries(DrawSurface& s, const TrendArray& arr, bool Percent
         if (name.isBlank()) {
             continue;
         }
-        const SurfaceColor colour = SeriesColor(series);
+        const SurfaceColor colour = SeriesColor(series, showLimits_);
         const double top = legend.Next(series);
         s.setCurrentX(legendX);
         s.setCurrentY(top);
@@ -476,8 +483,10 @@ void cTrendline::PaintSeries(DrawSurface& s, const TrendArray& arr, bool Percent
         s.Print(PrintedCell(name));
         s.setCurrentX(legendX);
         s.setCurrentY(top + kLegendValueLine);
-        s.Print(QStringLiteral(" ( ") + JoinedText(arr.at(series, 2)) +
-                JoinedText(arr.at(series, 1)) + QStringLiteral(" )"));
+        if (showValue_) {
+            s.Print(QStringLiteral(" ( ") + JoinedText(arr.at(series, 2)) +
+                    JoinedText(arr.at(series, 1)) + QStringLiteral(" )"));
+        }
 
         const double divisor = (series == 1 && PercentAxis) ? 100.0 : e.maxY;
         auto heightOf = [&](int k) {
@@ -599,7 +608,7 @@ void cTrendline::DrawSQLTrendSteps(RecordSet& rs, QStringList& FieldNames, bool 
         if (name.isEmpty()) {
             continue;
         }
-        const SurfaceColor colour = SeriesColor(series);
+        const SurfaceColor colour = SeriesColor(series, showLimits_);
         const double top = legend.Next(series);
         s.setCurrentX(legendX);
         s.setCurrentY(top);

@@ -32,15 +32,22 @@ class cTrendline {
     void setMaxY(int16_t v) { maxY_ = v; }
     int16_t minY() const { return minY_; }  // only its sign matters
     void setMinY(int16_t v) { minY_ = v; }
+    int16_t Resolution() const { return resolution_; }
     void setResolution(int16_t v) { resolution_ = v; }
     int16_t maxX() const { return maxX_; }
     void setMaxX(int16_t v) { maxX_ = v; }
+    bool ShowLimits() const { return showLimits_; }
+    void setShowLimits(bool v) { showLimits_ = v; }
     bool ToRight() const { return toRight_; }
-    void setToRight(bool v) { toRight_ = v; }  // no window runs time rightwards; tests do
-    // A table without time stamps has a time line every XTitleScale samples,
-    // labelled with the count of steps and XTitleEnd.
-    static double XTitleScale() { return 60; }
-    static QString XTitleEnd() { return QStringLiteral(" min"); }
+    void setToRight(bool v) { toRight_ = v; }
+    bool ShowValue() const { return showValue_; }
+    void setShowValue(bool v) { showValue_ = v; }
+    void setXTitleShow(bool v) { xTitleShow_ = v; }
+    void setXTitleScale(double v) { xTitleScale_ = v; }
+    void setXTitleEnd(const QString& v) { xTitleEnd_ = v; }
+    bool XTitleShow() const { return xTitleShow_; }
+    double XTitleScale() const { return xTitleScale_; }
+    const QString& XTitleEnd() const { return xTitleEnd_; }
     // Chart tools: series whose line is not drawn (bit s for series s; the
     // legend still names them), and the age of the newest point drawn, added
     // to the time labels of a chart showing an older span: in samples, or in
@@ -101,8 +108,8 @@ class cTrendline {
     // The same settings (and the same surface and notifier).
     bool operator==(const cTrendline&) const = default;
 
-    // Colour of series s.
-    static SurfaceColor SeriesColor(int s);
+    // Colour of series s under the given colour scheme.
+    static SurfaceColor SeriesColor(int s, bool showLimits);
 
     // Layout of one redraw, in twips.
     struct Geometry {
@@ -170,7 +177,12 @@ class cTrendline {
     int16_t minY_ = 0;
     int16_t resolution_ = 10;
     int16_t maxX_ = 300;
+    bool showLimits_ = false;
     bool toRight_ = false;
+    bool showValue_ = true;
+    bool xTitleShow_ = true;
+    double xTitleScale_ = 60;
+    QString xTitleEnd_ = QStringLiteral(" min");
     DrawSurface* picBox_ = nullptr;
     UserNotifier* notifier_ = nullptr;
     uint8_t hidden_ = 0;
