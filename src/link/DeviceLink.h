@@ -120,7 +120,6 @@ class DeviceLink : public QObject, private RxSink {
     // it while the link was down.
     static constexpr int kReconnectMs = 1000;
     void setAutoReconnect(bool on);
-    bool autoReconnect() const { return autoReconnect_; }
     bool reconnecting() const { return reconnectTimer_.isActive(); }
 
   signals:

@@ -70,9 +70,6 @@ class Session : public QObject {
     // burner model, the analog inputs, the alarm and the log's readings is
     // put back as it was when the replay stops.
     void ReplayingChanged(bool on);
-    // The time the device's replies are from: the recorded time while a
-    // recording is replayed, now otherwise.
-    QDateTime DeviceTime() const { return clock_.Now(); }
     // Settings key (group "Settings") of the history's retention in days.
     static constexpr const char* kHistoryDaysKey = "HistoryDays";
     // After the loop selection changes, live values still on their way are
