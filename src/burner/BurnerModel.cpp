@@ -113,7 +113,8 @@ void BurnerModel::ReplayingChanged(bool on) {
     measLog_.setHeld(on);
     if (on) {
         if (!live_) {
-            live_ = Live{identity_, identified_, readings_, usage_, edits_.lastRead()};
+            live_ = Live{identity_, identified_, readings_, log_.readings(), usage_,
+                         edits_.lastRead()};
             grid_.HoldValues();
             emit replayingChanged(true);
         }
@@ -126,6 +127,7 @@ void BurnerModel::ReplayingChanged(bool on) {
     identity_ = live.identity;
     identified_ = live.identified;
     readings_ = live.readings;
+    log_.setReadings(live.logReadings);
     usage_ = live.usage;
     edits_.setLastRead(live.lastRead);
     grid_.RestoreValues();

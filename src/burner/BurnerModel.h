@@ -27,12 +27,12 @@
 #include "burner/MeasLog.h"
 #include "burner/ParamSetEdits.h"
 #include "burner/ParamTable.h"
+#include "support/MessageLog.h"
 
 namespace tuvik {
 
 class DeviceAnswers;
 class DeviceLink;
-class MessageLog;
 
 class BurnerModel : public QObject {
     Q_OBJECT
@@ -131,6 +131,7 @@ class BurnerModel : public QObject {
         BurnerIdentity identity;
         bool identified;
         BurnerMeasurements readings;
+        LogReadings logReadings;  // the message log's reading columns
         BurnerUsageTimes usage;
         ParamSetEdits::LastRead lastRead;
     };

@@ -14,7 +14,6 @@ namespace tuvik {
 // write or a file once the live link is back.
 struct Session::LiveState {
     std::array<clsPID, PidLoops::kCount> loops;
-    LogReadings readings;
     TrendArray analog1;
     TrendArray analog2;
     bool alarm = false;
@@ -122,7 +121,6 @@ void Session::HoldLiveState() {
         // The replay's samples carry another clock: they do not continue these.
         loops_[i].ClearTrend();
     }
-    live_->readings = log_->readings();
     live_->analog1 = state_.AnalogTrend1;
     live_->analog2 = state_.AnalogTrend2;
     live_->alarm = dispatcher_.alarm();
@@ -138,7 +136,6 @@ void Session::RestoreLiveState() {
     for (int i = 0; i < PidLoops::kCount; ++i) {
         loops_[i] = live->loops[static_cast<size_t>(i)];
     }
-    log_->setReadings(live->readings);
     state_.AnalogTrend1 = live->analog1;
     state_.AnalogTrend2 = live->analog2;
     dispatcher_.PutBackAlarm(live->alarm);
