@@ -2,7 +2,7 @@
 # folder, or when code outside the windows includes a window header.
 #   cmake -DSRC=<absolute src dir> -P cmake/CheckLayers.cmake
 # (registered as the CTest "layers").
-# Folders, lowest first: support <- link <- trend, pid, burner <- shell.
+# Folders, lowest first: support <- link <- trend, pid, burner <- shell <- monitor.
 # Window files live in <folder>/ui/ and keep the same order: a window
 # includes its own folder and the folders below it, so no window outside
 # shell/ui knows the session; it takes what it shows.
@@ -15,6 +15,7 @@ set(_rank_trend 2)
 set(_rank_pid 2)
 set(_rank_burner 2)
 set(_rank_shell 3)
+set(_rank_monitor 4)
 
 file(GLOB_RECURSE _files RELATIVE ${SRC} ${SRC}/*.h ${SRC}/*.cpp)
 set(_bad "")

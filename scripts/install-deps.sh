@@ -12,6 +12,7 @@ PACKAGES=(
   libzstd-dev
   sqlite3 tzdata
   xvfb xauth fonts-dejavu-core
+  libmosquitto-dev mosquitto mosquitto-clients libsystemd-dev systemd openssl
 )
 
 missing=()
