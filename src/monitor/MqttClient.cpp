@@ -138,6 +138,7 @@ void MqttClient::Attempt() {
         return;
     }
     attempting_ = true;
+    reported_ = false;
     retry_.start(kAttemptTimeoutMs);
     {
         std::lock_guard lock(mutex_);
@@ -150,24 +151,30 @@ void MqttClient::ConnectorMain() {
     const QByteArray host = Bytes(options_.host);
     for (;;) {
         bool ended = false;
+        bool attempt = false;
         {
             std::unique_lock lock(mutex_);
-            wake_.wait(lock, [this] { return attemptDue_ || quit_; });
+            wake_.wait(lock, [this] { return attemptDue_ || haltDue_ || quit_; });
             if (quit_) {
                 return;
             }
-            attemptDue_ = false;
+            attempt = std::exchange(attemptDue_, false);
+            haltDue_ = false;
             ended = loopEnded_;
             loopEnded_ = false;
         }
         if (loopRunning_) {
             // The last attempt's network thread: ended on its own after a
-            // disconnect, or stuck in an attempt that was given up.
+            // disconnect, or in an attempt given up (a failed handshake,
+            // after which the library would go on trying by itself).
             if (!ended) {
                 mosquitto_disconnect(mosq_);
             }
             mosquitto_loop_stop(mosq_, !ended);
             loopRunning_ = false;
+        }
+        if (!attempt) {
+            continue;
         }
         // The name look-up and the connect's first step happen here.
         const int rc = mosquitto_connect_async(mosq_, host.constData(), options_.port,
@@ -234,11 +241,14 @@ void MqttClient::OnLog(mosquitto*, void* self, int level, const char* text) {
     }
     auto* c = static_cast<MqttClient*>(self);
     const bool tls = line.contains(QLatin1String("OpenSSL")) ||
-                     line.contains(QLatin1String("TLS"), Qt::CaseInsensitive);
+                     line.contains(QLatin1String("TLS"), Qt::CaseInsensitive) ||
+                     line.contains(QLatin1String("verification"), Qt::CaseInsensitive) ||
+                     line.contains(QLatin1String("certificate"), Qt::CaseInsensitive);
     QMetaObject::invokeMethod(
         c,
         [c, line, tls] {
             if (tls) {
+                c->GiveUpAttempt();
                 c->Problem(QStringLiteral("tls"),
                            QStringLiteral("MQTT: TLS handshake with %1 failed: %2 "
                                           "(check mqtt.ca_file and that the broker's certificate "
@@ -278,19 +288,32 @@ void MqttClient::Connected(int rc) {
 
 void MqttClient::Disconnected(int rc) {
     const bool was = std::exchange(connected_, false);
-    attempting_ = false;
-    if (!running_) {
-        return;
+    if (!running_ || (!was && !attempting_)) {
+        return;  // stopped, or an attempt already given up
     }
+    attempting_ = false;
     if (was) {
         qInfo().noquote() << QStringLiteral("MQTT: connection to %1 lost (%2)")
                                  .arg(Where(), QString::fromUtf8(mosquitto_strerror(rc)));
         emit connectedChanged(false);
-    } else {
+    } else if (!reported_) {
         Problem(QStringLiteral("unreachable"),
                 QStringLiteral("MQTT: broker %1 not reached (%2)")
                     .arg(Where(), QString::fromUtf8(mosquitto_strerror(rc))));
     }
+    ScheduleRetry();
+}
+
+void MqttClient::GiveUpAttempt() {
+    if (!attempting_ || connected_) {
+        return;
+    }
+    attempting_ = false;
+    {
+        std::lock_guard lock(mutex_);
+        haltDue_ = true;
+    }
+    wake_.notify_all();
     ScheduleRetry();
 }
 
@@ -310,6 +333,7 @@ void MqttClient::ScheduleRetry() {
 }
 
 void MqttClient::Problem(const QString& key, const QString& line) {
+    reported_ = true;  // the attempt's end needs no second line
     throttle_.Log(key, line);
 }
 

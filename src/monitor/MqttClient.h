@@ -93,6 +93,8 @@ class MqttClient : public QObject {
     void Connected(int rc);
     void Disconnected(int rc);
     void AttemptFailed(const QString& reason);
+    // A failed handshake ends the attempt here: the library reports it only in its log.
+    void GiveUpAttempt();
     void ScheduleRetry();
     void Problem(const QString& key, const QString& line);
     QString Where() const;
@@ -104,12 +106,14 @@ class MqttClient : public QObject {
     bool running_ = false;
     bool connected_ = false;
     bool attempting_ = false;
+    bool reported_ = false;  // this attempt's failure has had its line
     LogThrottle throttle_;
 
     // Shared with the connector and the network thread.
     std::mutex mutex_;
     std::condition_variable wake_;
     bool attemptDue_ = false;
+    bool haltDue_ = false;  // end the network thread of an attempt given up
     bool quit_ = false;
     bool loopRunning_ = false;  // the connector's view: a loop thread to join first
     bool loopEnded_ = false;    // the network thread saw the disconnect and ends
