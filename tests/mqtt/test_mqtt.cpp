@@ -290,6 +290,20 @@ TEST_F(Mqtt, PublishesTheBurnerWithDiscoveryAndComesBackAfterTheBrokerRestarts) 
     }
     EXPECT_GE(seconds, 4 * 5);
 
+    // Retained: the state and the configs, never the per-second values or the readings.
+    QProcess retained;
+    retained.start("mosquitto_sub", {"-h", "127.0.0.1", "-p", QString::number(ports[0]), "-u", kUser,
+                                     "-P", kPassword, "-t", "#", "--retained-only", "-W", "2",
+                                     "-F", "%t"});
+    ASSERT_TRUE(retained.waitForFinished(10000));
+    const QString kept = QString::fromUtf8(retained.readAllStandardOutput());
+    for (const char* t : {"/status\n", "/link\n", "/alarm/text\n", "/burner/state\n",
+                          "/burner/led/error_led\n", "/burner/usage/run\n", "/loop/1/mode\n",
+                          "/identity\n", "/tgas/config\n"}) {
+        EXPECT_TRUE(kept.contains(t)) << t;
+    }
+    EXPECT_FALSE(kept.contains("/loop/1/measurement\n") || kept.contains("/burner/tgas\n"));
+
     // The broker loses everything: the configs and the state come back.
     broker.kill();
     broker.waitForFinished();
