@@ -65,7 +65,6 @@ MqttClient::MqttClient(MqttClientOptions options, QObject* parent)
     connect(&retry_, &QTimer::timeout, this, [this] {
         if (attempting_) {
             // The attempt hung (a handshake that never ends): count it as failed.
-            attempting_ = false;
             AttemptFailed(QStringLiteral("no answer"));
             return;
         }
@@ -318,12 +317,14 @@ void MqttClient::GiveUpAttempt() {
 }
 
 void MqttClient::AttemptFailed(const QString& reason) {
-    attempting_ = false;
-    if (!running_ || connected_) {
-        return;
+    if (!running_ || connected_ || !attempting_) {
+        return;  // stopped, or given up already (a failed handshake says so first)
     }
-    Problem(QStringLiteral("unreachable"),
-            QStringLiteral("MQTT: broker %1 not reached (%2)").arg(Where(), reason));
+    attempting_ = false;
+    if (!reported_) {
+        Problem(QStringLiteral("unreachable"),
+                QStringLiteral("MQTT: broker %1 not reached (%2)").arg(Where(), reason));
+    }
     ScheduleRetry();
 }
 
