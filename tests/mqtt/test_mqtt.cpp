@@ -168,8 +168,15 @@ class Mqtt : public ::testing::Test {
         }
         return std::nullopt;
     }
+    // The payload on the topic in a message from index `from` on (a pushed
+    // change may be polled back before it is looked for).
     bool Arrives(const QString& topic, const QByteArray& payload, size_t from = 0) {
-        return WaitUntil([&] { return Last(topic, from) == payload; }, 20s);
+        const QString t = topic.startsWith("homeassistant/") ? topic : "tuvik/" + kId + '/' + topic;
+        return WaitUntil([&] {
+            return std::any_of(got.begin() + qsizetype(from), got.end(), [&](const Message& m) {
+                return m.topic == t && m.payload == payload;
+            });
+        }, 20s);
     }
 
     QTemporaryDir dir;
