@@ -38,7 +38,7 @@ QByteArray OnOff(bool on) {
 enum class Kind { Temperature, Measurement, Plain, Duration, Binary, Problem, Enum, PerSecond };
 
 struct Entity {
-    QString key;    // unique_id is <device id>_<key>
+    QString key;  // unique_id is <device id>_<key>
     QString name;
     QString topic;  // below tuvik/<device id>/
     Kind kind;
@@ -68,16 +68,16 @@ QString LedTopic(int i) {
              QLatin1String(kLedNames[static_cast<size_t>(i)].key));
 }
 
-constexpr std::array<const char*, BurnerUsageTimes::kCounters> kUsageKeys = {
-    "power_on", "startup", "run", "idle", "off"};
+constexpr std::array<const char*, BurnerUsageTimes::kCounters> kUsageKeys = {"power_on", "startup",
+                                                                             "run", "idle", "off"};
 constexpr std::array<const char*, BurnerUsageTimes::kCounters> kUsageNames = {
     "Power on time", "Startup time", "Run time", "Idle time", "OFF time"};
 
 // The loop values in the history's column order, as topic and name.
 constexpr std::array<const char*, kHistoryValues> kLoopTopics = {"measurement", "setpoint",
                                                                  "output", "forward"};
-constexpr std::array<const char*, kHistoryValues> kLoopNames = {"measurement", "setpoint",
-                                                                "output", "forward"};
+constexpr std::array<const char*, kHistoryValues> kLoopNames = {"measurement", "setpoint", "output",
+                                                                "forward"};
 
 QString LoopTopic(int loop, const char* value) {
     return QStringLiteral("loop/%1/%2").arg(loop + 1).arg(QLatin1String(value));
@@ -113,17 +113,16 @@ std::vector<Entity> Entities(int watchedLoop) {
                      Kind::Binary});
     }
     for (size_t k = 0; k < kUsageKeys.size(); ++k) {
-        e.push_back({QStringLiteral("usage_") + QLatin1String(kUsageKeys[k]),
-                     QLatin1String(kUsageNames[k]),
-                     QStringLiteral("burner/usage/") + QLatin1String(kUsageKeys[k]),
-                     Kind::Duration});
+        e.push_back(
+            {QStringLiteral("usage_") + QLatin1String(kUsageKeys[k]), QLatin1String(kUsageNames[k]),
+             QStringLiteral("burner/usage/") + QLatin1String(kUsageKeys[k]), Kind::Duration});
     }
-    e.push_back({QStringLiteral("alarm"), QStringLiteral("Alarm"), QStringLiteral("alarm"),
-                 Kind::Problem});
+    e.push_back(
+        {QStringLiteral("alarm"), QStringLiteral("Alarm"), QStringLiteral("alarm"), Kind::Problem});
     e.push_back({QStringLiteral("alarm_text"), QStringLiteral("Alarm text"),
                  QStringLiteral("alarm/text"), Kind::Plain});
-    e.push_back({QStringLiteral("identity"), QStringLiteral("Identity"),
-                 QStringLiteral("identity"), Kind::Plain});
+    e.push_back({QStringLiteral("identity"), QStringLiteral("Identity"), QStringLiteral("identity"),
+                 Kind::Plain});
     return e;
 }
 
@@ -178,16 +177,17 @@ MqttBridge::MqttBridge(Session& session, const MonitorConfig& config, const QStr
     connect(&d, &ReplyDispatcher::alarmShown, this, &MqttBridge::Alarm);
     connect(&d, &ReplyDispatcher::usageCounters, this, &MqttBridge::UsageCounters);
     connect(&d, &ReplyDispatcher::actuatorEvent, this,
-            [this](const QString& device, const QString& activity, const QString&,
-                   const QString&) { ActuatorEvent(device, activity); });
+            [this](const QString& device, const QString& activity, const QString&, const QString&) {
+                ActuatorEvent(device, activity);
+            });
     BurnerModel& burner = session_.burner();
     connect(&burner, &BurnerModel::readingsChanged, this, &MqttBridge::ReadingsChanged);
     connect(&burner, &BurnerModel::identityChanged, this, &MqttBridge::IdentityChanged);
     connect(&session_.ctx(), &AppContext::linkConnectedChanged, this, [this](bool up) {
         Retain(QStringLiteral("link"), up ? QByteArrayLiteral("up") : QByteArrayLiteral("down"));
     });
-    Retain(QStringLiteral("link"), session_.ctx().LinkConnected() ? QByteArrayLiteral("up")
-                                                                  : QByteArrayLiteral("down"));
+    Retain(QStringLiteral("link"),
+           session_.ctx().LinkConnected() ? QByteArrayLiteral("up") : QByteArrayLiteral("down"));
     Retain(QStringLiteral("alarm"), OnOff(d.alarm()));
     Retain(QStringLiteral("alarm/text"), d.alarm() ? kAlarmOnText : kAlarmOffText);
     IdentityChanged();
@@ -265,9 +265,10 @@ void MqttBridge::PublishCurrent() {
 
 std::map<QString, QByteArray> MqttBridge::DiscoveryConfigs() const {
     std::map<QString, QByteArray> configs;
-    QJsonObject device{{QStringLiteral("identifiers"), QJsonArray{QStringLiteral("tuvik_") + deviceId_}},
-                       {QStringLiteral("name"), QStringLiteral("Flamora burner ") + deviceId_},
-                       {QStringLiteral("manufacturer"), QStringLiteral("Emberkin")}};
+    QJsonObject device{
+        {QStringLiteral("identifiers"), QJsonArray{QStringLiteral("tuvik_") + deviceId_}},
+        {QStringLiteral("name"), QStringLiteral("Flamora burner ") + deviceId_},
+        {QStringLiteral("manufacturer"), QStringLiteral("Emberkin")}};
     const BurnerIdentity& id = session_.burner().identity();
     if (identityKnown_) {
         device[QStringLiteral("model")] =
@@ -323,11 +324,11 @@ std::map<QString, QByteArray> MqttBridge::DiscoveryConfigs() const {
             c[QStringLiteral("payload_on")] = QStringLiteral("ON");
             c[QStringLiteral("payload_off")] = QStringLiteral("OFF");
         }
-        const QString config = QStringLiteral("%1/%2/%3/%4/config")
-                                   .arg(mqtt_.discoveryPrefix,
-                                        binary ? QStringLiteral("binary_sensor")
-                                               : QStringLiteral("sensor"),
-                                        deviceId_, e.key);
+        const QString config =
+            QStringLiteral("%1/%2/%3/%4/config")
+                .arg(mqtt_.discoveryPrefix,
+                     binary ? QStringLiteral("binary_sensor") : QStringLiteral("sensor"), deviceId_,
+                     e.key);
         configs[config] = QJsonDocument(c).toJson(QJsonDocument::Compact);
     }
     return configs;
@@ -363,7 +364,8 @@ void MqttBridge::PublishConfigs() {
     }
     QSaveFile f(ConfigListPath());
     if (!f.open(QIODevice::WriteOnly) || f.write(list) != list.size() || !f.commit()) {
-        qWarning().noquote() << QStringLiteral("MQTT: cannot keep the list of discovery configs in %1")
+        qWarning().noquote() << QStringLiteral(
+                                    "MQTT: cannot keep the list of discovery configs in %1")
                                     .arg(ConfigListPath());
     }
 }
@@ -432,8 +434,8 @@ void MqttBridge::PublishSecond(const HistorySecond& s) {
         return;
     }
     for (int v = 0; v < kHistoryValues; ++v) {
-        const QByteArray json = "{\"t\":" + QByteArray::number(s.t) +
-                                ",\"v\":" + NumberPayload(s.Mean(v)) + '}';
+        const QByteArray json =
+            "{\"t\":" + QByteArray::number(s.t) + ",\"v\":" + NumberPayload(s.Mean(v)) + '}';
         client_->Publish(topic(LoopTopic(s.loop, kLoopTopics[static_cast<size_t>(v)])), json, 0,
                          false);
     }

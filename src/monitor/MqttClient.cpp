@@ -176,20 +176,20 @@ void MqttClient::ConnectorMain() {
             continue;
         }
         // The name look-up and the connect's first step happen here.
-        const int rc = mosquitto_connect_async(mosq_, host.constData(), options_.port,
-                                               options_.keepAliveS);
+        const int rc =
+            mosquitto_connect_async(mosq_, host.constData(), options_.port, options_.keepAliveS);
         if (rc != MOSQ_ERR_SUCCESS) {
             const QString reason = rc == MOSQ_ERR_ERRNO ? QString::fromLocal8Bit(strerror(errno))
                                                         : QString::fromUtf8(mosquitto_strerror(rc));
-            QMetaObject::invokeMethod(this, [this, reason] { AttemptFailed(reason); },
-                                      Qt::QueuedConnection);
+            QMetaObject::invokeMethod(
+                this, [this, reason] { AttemptFailed(reason); }, Qt::QueuedConnection);
             continue;
         }
         const int loop = mosquitto_loop_start(mosq_);
         if (loop != MOSQ_ERR_SUCCESS) {
             const QString reason = QString::fromUtf8(mosquitto_strerror(loop));
-            QMetaObject::invokeMethod(this, [this, reason] { AttemptFailed(reason); },
-                                      Qt::QueuedConnection);
+            QMetaObject::invokeMethod(
+                this, [this, reason] { AttemptFailed(reason); }, Qt::QueuedConnection);
             continue;
         }
         loopRunning_ = true;
@@ -201,7 +201,8 @@ void MqttClient::OnConnect(mosquitto* m, void* self, int rc) {
     if (rc != 0) {
         mosquitto_disconnect(m);  // the library would try again on its own
     }
-    QMetaObject::invokeMethod(c, [c, rc] { c->Connected(rc); }, Qt::QueuedConnection);
+    QMetaObject::invokeMethod(
+        c, [c, rc] { c->Connected(rc); }, Qt::QueuedConnection);
 }
 
 void MqttClient::OnDisconnect(mosquitto* m, void* self, int rc) {
@@ -212,15 +213,16 @@ void MqttClient::OnDisconnect(mosquitto* m, void* self, int rc) {
         std::lock_guard lock(c->mutex_);
         c->loopEnded_ = true;
     }
-    QMetaObject::invokeMethod(c, [c, rc] { c->Disconnected(rc); }, Qt::QueuedConnection);
+    QMetaObject::invokeMethod(
+        c, [c, rc] { c->Disconnected(rc); }, Qt::QueuedConnection);
 }
 
 void MqttClient::OnMessage(mosquitto*, void* self, const mosquitto_message* m) {
     auto* c = static_cast<MqttClient*>(self);
     const QString topic = QString::fromUtf8(m->topic);
     const QByteArray payload(static_cast<const char*>(m->payload), m->payloadlen);
-    QMetaObject::invokeMethod(c, [c, topic, payload] { emit c->messageArrived(topic, payload); },
-                              Qt::QueuedConnection);
+    QMetaObject::invokeMethod(
+        c, [c, topic, payload] { emit c->messageArrived(topic, payload); }, Qt::QueuedConnection);
 }
 
 void MqttClient::OnPublish(mosquitto*, void* self, int mid) {

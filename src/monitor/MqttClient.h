@@ -36,7 +36,7 @@ struct MqttClientOptions {
     QString caFile;                   // set: TLS
     QString certFile;
     QString keyFile;
-    bool tlsInsecure = false;         // no host-name check
+    bool tlsInsecure = false;  // no host-name check
     // The last will, set before the first connect (retained, QoS 1).
     QString willTopic;
     QByteArray willPayload;
@@ -88,8 +88,8 @@ class MqttClient : public QObject {
     static void OnPublish(mosquitto*, void* self, int mid);
     static void OnLog(mosquitto*, void* self, int level, const char* text);
 
-    void Attempt();             // on the owner's thread: hands one attempt to the connector
-    void ConnectorMain();       // the connector thread
+    void Attempt();        // on the owner's thread: hands one attempt to the connector
+    void ConnectorMain();  // the connector thread
     void Connected(int rc);
     void Disconnected(int rc);
     void AttemptFailed(const QString& reason);

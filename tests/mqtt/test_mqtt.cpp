@@ -84,7 +84,8 @@ class Mqtt : public ::testing::Test {
         session->Start();
         session->loops().InitialiseStartupLoops();
         session->loops().SetSelectedIndex(0);
-        session->connection().setTexts({sim->PtyLink(), QStringLiteral("57600"), QStringLiteral("50")});
+        session->connection().setTexts(
+            {sim->PtyLink(), QStringLiteral("57600"), QStringLiteral("50")});
         config.mqtt.host = QStringLiteral("127.0.0.1");
         config.mqtt.port = ports[0];
         config.mqtt.user = kUser;
@@ -107,36 +108,38 @@ class Mqtt : public ::testing::Test {
         const QString ssl = QStringLiteral("openssl");
         const QStringList ec = {"-newkey", "ec", "-pkeyopt", "ec_paramgen_curve:prime256v1",
                                 "-nodes"};
-        ASSERT_TRUE(RunTool(ssl, QStringList{"req", "-x509", "-days", "2", "-subj", "/CN=test CA",
-                                         "-keyout", dir.filePath("ca.key"), "-out",
-                                         dir.filePath("ca.crt")} + ec));
-        for (const auto& [name, san] : {std::pair("good", "IP:127.0.0.1"),
-                                        std::pair("wrong", "DNS:wrong.example")}) {
+        ASSERT_TRUE(RunTool(
+            ssl, QStringList{"req", "-x509", "-days", "2", "-subj", "/CN=test CA", "-keyout",
+                             dir.filePath("ca.key"), "-out", dir.filePath("ca.crt")} +
+                     ec));
+        for (const auto& [name, san] :
+             {std::pair("good", "IP:127.0.0.1"), std::pair("wrong", "DNS:wrong.example")}) {
             const QString base = dir.filePath(QLatin1String(name));
             ASSERT_TRUE(WriteFile(base + ".ext", QByteArray("subjectAltName=") + san));
-            ASSERT_TRUE(RunTool(ssl, QStringList{"req", "-subj", "/CN=broker", "-keyout", base + ".key",
-                                             "-out", base + ".csr"} + ec));
-            ASSERT_TRUE(RunTool(ssl, {"x509", "-req", "-days", "2", "-in", base + ".csr", "-CA",
-                                  dir.filePath("ca.crt"), "-CAkey", dir.filePath("ca.key"),
-                                  "-CAcreateserial", "-extfile", base + ".ext", "-out",
-                                  base + ".crt"}));
+            ASSERT_TRUE(RunTool(ssl, QStringList{"req", "-subj", "/CN=broker", "-keyout",
+                                                 base + ".key", "-out", base + ".csr"} +
+                                         ec));
+            ASSERT_TRUE(RunTool(
+                ssl, {"x509", "-req", "-days", "2", "-in", base + ".csr", "-CA",
+                      dir.filePath("ca.crt"), "-CAkey", dir.filePath("ca.key"), "-CAcreateserial",
+                      "-extfile", base + ".ext", "-out", base + ".crt"}));
         }
-        ASSERT_TRUE(RunTool("mosquitto_passwd", {"-c", "-b", dir.filePath("passwd"), kUser, kPassword}));
-        QByteArray conf = "per_listener_settings true\npersistence false\nuser " +
-                          QByteArray(getpwuid(geteuid())->pw_name) + "\n";
-        conf += QStringLiteral("listener %1 127.0.0.1\nallow_anonymous false\npassword_file %2\n")
-                    .arg(ports[0])
-                    .arg(dir.filePath("passwd"))
-                    .toUtf8();
-        for (int i = 1; i < 3; ++i) {
-            const QString base = dir.filePath(i == 1 ? "good" : "wrong");
-            conf += QStringLiteral("listener %1 127.0.0.1\nallow_anonymous true\ncafile %2\n"
-                                   "certfile %3.crt\nkeyfile %3.key\n")
-                        .arg(ports[i])
-                        .arg(dir.filePath("ca.crt"), base)
-                        .toUtf8();
-        }
-        ASSERT_TRUE(WriteFile(dir.filePath("mosquitto.conf"), conf));
+        ASSERT_TRUE(
+            RunTool("mosquitto_passwd", {"-c", "-b", dir.filePath("passwd"), kUser, kPassword}));
+        const QString conf = QStringLiteral(
+            "per_listener_settings true\npersistence false\nuser %1\n"
+            "listener %2 127.0.0.1\nallow_anonymous false\npassword_file %5/passwd\n"
+            "listener %3 127.0.0.1\nallow_anonymous true\ncafile %5/ca.crt\ncertfile "
+            "%5/good.crt\nkeyfile %5/good.key\n"
+            "listener %4 127.0.0.1\nallow_anonymous true\ncafile %5/ca.crt\ncertfile "
+            "%5/wrong.crt\nkeyfile %5/wrong.key\n");
+        ASSERT_TRUE(WriteFile(dir.filePath("mosquitto.conf"),
+                              conf.arg(QString::fromLocal8Bit(getpwuid(geteuid())->pw_name))
+                                  .arg(ports[0])
+                                  .arg(ports[1])
+                                  .arg(ports[2])
+                                  .arg(dir.path())
+                                  .toUtf8()));
     }
     void StartBroker() {
         broker.setProcessChannelMode(QProcess::ForwardedErrorChannel);
@@ -155,28 +158,27 @@ class Mqtt : public ::testing::Test {
         ASSERT_TRUE(bridge->Start(&error)) << error.toStdString();
         bridge->client()->setLog([this](const QString& line) { lines << line; });
     }
-    // The last payload that arrived on a topic below tuvik/<id>/ (or a
-    // topic given whole); none yet: empty.
-    // Messages from index `from` on only.
-    std::optional<QByteArray> Last(const QString& topic, size_t from = 0) const {
+    // A topic below tuvik/<id>/, or one given whole.
+    static QString Full(const QString& topic) {
         const bool whole = topic.startsWith("homeassistant/") || topic.startsWith("tuvik/");
-        const QString t = whole ? topic : "tuvik/" + kId + '/' + topic;
-        for (size_t i = got.size(); i > from; --i) {
-            if (got[i - 1].topic == t) {
-                return got[i - 1].payload;
-            }
-        }
-        return std::nullopt;
+        return whole ? topic : "tuvik/" + kId + '/' + topic;
+    }
+    // The last payload that arrived on the topic; none yet: empty.
+    std::optional<QByteArray> Last(const QString& topic) const {
+        const auto it = std::find_if(got.rbegin(), got.rend(),
+                                     [t = Full(topic)](const Message& m) { return m.topic == t; });
+        return it == got.rend() ? std::nullopt : std::optional(it->payload);
     }
     // The payload on the topic in a message from index `from` on (a pushed
     // change may be polled back before it is looked for).
     bool Arrives(const QString& topic, const QByteArray& payload, size_t from = 0) {
-        const QString t = topic.startsWith("homeassistant/") ? topic : "tuvik/" + kId + '/' + topic;
-        return WaitUntil([&] {
-            return std::any_of(got.begin() + qsizetype(from), got.end(), [&](const Message& m) {
-                return m.topic == t && m.payload == payload;
-            });
-        }, 20s);
+        return WaitUntil(
+            [&, t = Full(topic)] {
+                return std::any_of(got.begin() + qsizetype(from), got.end(), [&](const Message& m) {
+                    return m.topic == t && m.payload == payload;
+                });
+            },
+            20s);
     }
 
     QTemporaryDir dir;
@@ -201,10 +203,7 @@ TEST_F(Mqtt, PublishesTheBurnerWithDiscoveryAndComesBackAfterTheBrokerRestarts) 
     const std::map<QString, QByteArray> configs = bridge->DiscoveryConfigs();
     // Every config as published, valid, and pointing at a topic that carries values.
     struct Expect {
-        const char* key;
-        const char* deviceClass;
-        const char* unit;
-        const char* stateClass;
+        const char *key, *deviceClass, *unit, *stateClass;
     };
     const Expect kinds[] = {{"tgas", "temperature", "°C", "measurement"},
                             {"loop1_measurement", "", "", "measurement"},
@@ -266,47 +265,46 @@ TEST_F(Mqtt, PublishesTheBurnerWithDiscoveryAndComesBackAfterTheBrokerRestarts) 
                 Arrives("burner/led/error_led", "ON", from));
 
     // Each second's means are the history's row for that second, exactly.
-    ASSERT_TRUE(WaitUntil([&] {
-        return std::count_if(got.begin(), got.end(), [](const Message& m) {
-                   return m.topic.endsWith("/loop/1/forward");
-               }) >= 5;
-    }, 20s));
+    ASSERT_TRUE(WaitUntil(
+        [&] {
+            return std::count_if(got.begin(), got.end(), [](const Message& m) {
+                       return m.topic.endsWith("/loop/1/forward");
+                   }) >= 5;
+        },
+        20s));
     session->history().Sync();
     HistoryDb reader(QStringLiteral("mqtt"));
     ASSERT_EQ(reader.OpenForReading(session->history().databasePath()), QString());
     QSqlQuery q(reader.database());
+    const std::map<QString, QString> columns = {
+        {"measurement", "meas"}, {"setpoint", "sp"}, {"output", "out"}, {"forward", "fw"}};
     int seconds = 0;
     for (const Message& msg : got) {
-        for (const auto& [topic, column] : {std::pair("measurement", "meas_avg"),
-                                            std::pair("setpoint", "sp_avg"),
-                                            std::pair("output", "out_avg"),
-                                            std::pair("forward", "fw_avg")}) {
-            if (msg.topic != "tuvik/" + kId + "/loop/1/" + topic) {
-                continue;
-            }
-            const QJsonObject o = QJsonDocument::fromJson(msg.payload).object();
-            ASSERT_TRUE(q.exec(QStringLiteral("SELECT %1 FROM sec WHERE loop = 0 AND t = %2")
-                                   .arg(column)
-                                   .arg(o["t"].toInteger())));
-            ASSERT_TRUE(q.next()) << msg.payload.toStdString();
-            EXPECT_EQ(std::strtod(msg.payload.mid(msg.payload.indexOf("\"v\":") + 4).data(), nullptr),
-                      q.value(0).toDouble())
-                << msg.payload.toStdString();
-            ++seconds;
+        const auto column = columns.find(msg.topic.section('/', -1));
+        if (!msg.topic.startsWith(Full("loop/1/")) || column == columns.end()) {
+            continue;
         }
+        ASSERT_TRUE(q.exec(QStringLiteral("SELECT %1_avg FROM sec WHERE loop = 0 AND t = %2")
+                               .arg(column->second)
+                               .arg(QJsonDocument::fromJson(msg.payload)["t"].toInteger())));
+        ASSERT_TRUE(q.next()) << msg.payload.toStdString();
+        EXPECT_EQ(std::strtod(msg.payload.mid(msg.payload.indexOf("\"v\":") + 4).data(), nullptr),
+                  q.value(0).toDouble())
+            << msg.payload.toStdString();
+        ++seconds;
     }
     EXPECT_GE(seconds, 4 * 5);
 
     // Retained: the state and the configs, never the per-second values or the readings.
     QProcess retained;
-    retained.start("mosquitto_sub", {"-h", "127.0.0.1", "-p", QString::number(ports[0]), "-u", kUser,
-                                     "-P", kPassword, "-t", "#", "--retained-only", "-W", "2",
-                                     "-F", "%t"});
+    retained.start("mosquitto_sub",
+                   {"-h", "127.0.0.1", "-p", QString::number(ports[0]), "-u", kUser, "-P",
+                    kPassword, "-t", "#", "--retained-only", "-W", "2", "-F", "%t"});
     ASSERT_TRUE(retained.waitForFinished(10000));
     const QString kept = QString::fromUtf8(retained.readAllStandardOutput());
-    for (const char* t : {"/status\n", "/link\n", "/alarm/text\n", "/burner/state\n",
-                          "/burner/led/error_led\n", "/burner/usage/run\n", "/loop/1/mode\n",
-                          "/identity\n", "/tgas/config\n"}) {
+    for (const char* t :
+         {"/status\n", "/link\n", "/alarm/text\n", "/burner/state\n", "/burner/led/error_led\n",
+          "/burner/usage/run\n", "/loop/1/mode\n", "/identity\n", "/tgas/config\n"}) {
         EXPECT_TRUE(kept.contains(t)) << t;
     }
     EXPECT_FALSE(kept.contains("/loop/1/measurement\n") || kept.contains("/burner/tgas\n"));
