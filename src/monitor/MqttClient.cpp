@@ -384,10 +384,15 @@ void MqttClient::Stop(const QString& topic, const QByteArray& payload) {
         connector_.join();
     }
     if (loopRunning_) {
+        bool ended = false;
+        {
+            std::lock_guard lock(mutex_);
+            ended = loopEnded_;
+        }
         mosquitto_disconnect(mosq_);
-        // A live connection ends at once with its DISCONNECT; one that never
-        // came up is not waited for.
-        mosquitto_loop_stop(mosq_, !connected_);
+        // A live connection ends at once with its DISCONNECT, an ended one
+        // is only joined; an attempt still under way is not waited for.
+        mosquitto_loop_stop(mosq_, !connected_ && !ended);
         loopRunning_ = false;
     }
     connected_ = false;

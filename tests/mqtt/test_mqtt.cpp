@@ -309,6 +309,13 @@ TEST_F(Mqtt, PublishesTheBurnerWithDiscoveryAndComesBackAfterTheBrokerRestarts) 
     }
     EXPECT_FALSE(kept.contains("/loop/1/measurement\n") || kept.contains("/burner/tgas\n"));
 
+    // Home Assistant restarted: the configs again.
+    got.clear();
+    ASSERT_TRUE(
+        RunTool("mosquitto_pub", {"-h", "127.0.0.1", "-p", QString::number(ports[0]), "-u", kUser,
+                                  "-P", kPassword, "-t", "homeassistant/status", "-m", "online"}));
+    EXPECT_TRUE(Arrives(configs.begin()->first, configs.begin()->second));
+
     // The broker loses everything: the configs and the state come back.
     broker.kill();
     broker.waitForFinished();
