@@ -127,7 +127,8 @@ class Mqtt : public ::testing::Test {
         ASSERT_TRUE(
             RunTool("mosquitto_passwd", {"-c", "-b", dir.filePath("passwd"), kUser, kPassword}));
         const QString conf = QStringLiteral(
-            "per_listener_settings true\npersistence false\nuser %1\n"
+            "per_listener_settings true\npersistence false\nlog_type error\nlog_type warning\nuser "
+            "%1\n"
             "listener %2 127.0.0.1\nallow_anonymous false\npassword_file %5/passwd\n"
             "listener %3 127.0.0.1\nallow_anonymous true\ncafile %5/ca.crt\ncertfile "
             "%5/good.crt\nkeyfile %5/good.key\n"
