@@ -108,6 +108,7 @@ void HistoryStore::AddLive(int loop, const std::array<float, kHistoryValues>& va
     s.mode = mode;
     s.alarm = std::max(s.alarm, alarm);  // an alarm anywhere in the second counts
     s.Add(values);
+    emit liveAdded(loop, t, values);
 }
 
 void HistoryStore::AddEvent(int loop, const QString& kind, const QString& text) {

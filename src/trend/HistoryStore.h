@@ -81,6 +81,10 @@ class HistoryStore : public QObject {
     void failed(const QString& reason);
     // The writer committed a batch (with that many seconds).
     void committed(int seconds);
+    // A live-value reply was summed into the loop's second t (UTC seconds),
+    // as AddLive took it: what follows the history's seconds outside it
+    // (the monitor's per-second values) sums the same samples.
+    void liveAdded(int loop, qint64 t, const std::array<float, kHistoryValues>& values);
 
   private:
     qint64 NowMs() const { return clock_->WallMs(); }
