@@ -14,6 +14,8 @@
 #include "RecordingDialogs.h"
 #include "SimServer.h"
 #include "TestUtil.h"
+#include "link/DeviceRead.h"
+#include "link/Packet.h"
 #include "link/RecordingReader.h"
 #include "monitor/RelayServer.h"
 #include "pid/PidEditorController.h"
@@ -152,8 +154,13 @@ TEST_F(Relay, TheNewestDesktopWinsAndStrangersGetNoByte) {
 
     QTcpSocket first;
     QTcpSocket second;
+    // A read of the monitor's own that waits for its answer ends first.
+    DeviceRead read("read");
+    ASSERT_TRUE(read.Start(monitor->ctx().activeLink(), 1, 300,
+                           [](DeviceLink& l) { return l.SendPacket(Cmd::ReadStatus); }));
     first.connectToHost(QHostAddress::LocalHost, relay->port());
     ASSERT_TRUE(WaitUntil([&] { return relay->lending(); }));
+    EXPECT_FALSE(read.pending());
     first.write(Hex("91 00 6E"));
     ASSERT_TRUE(WaitUntil([&] { return first.bytesAvailable() > 0; }));
     const quint16 firstPort = first.localPort();
