@@ -20,18 +20,6 @@ SimReply Empty(uint8_t cmd) {
     return SimReply{cmd, {}};
 }
 
-constexpr std::array<bool, 256> MakeRequestTable() {
-    std::array<bool, 256> t{};
-    for (uint8_t b : {Cmd::Plus, Cmd::Minus, Cmd::LetterE, Cmd::LetterW, Cmd::CalLambda,
-                      Cmd::Commit, Cmd::ReadWord, Cmd::UsageRequest, Cmd::SelectLoop,
-                      Cmd::ReadStatus, Cmd::ReadParamSet, Cmd::MemWrite, Cmd::AnalogRequest,
-                      Cmd::ReadByte, Cmd::DataRequest, Cmd::MeasRequest, Cmd::Boot}) {
-        t[b] = true;
-    }
-    return t;
-}
-constexpr std::array<bool, 256> kRequests = MakeRequestTable();
-
 }  // namespace
 
 SimDevice::SimDevice(const SimConfig& config)
@@ -40,7 +28,7 @@ SimDevice::SimDevice(const SimConfig& config)
       faults_(config.seed) {}
 
 bool SimDevice::IsRequest(uint8_t b) {
-    return kRequests[b];
+    return tuvik::IsRequest(b);
 }
 
 void SimDevice::Advance(double ms) {

@@ -69,9 +69,12 @@ class Endpoint : public QObject, public RxSink {
 
     void Feed(const char* p, qint64 n) {
         server_.stats_.bytesIn += static_cast<uint64_t>(n);
-        rx_.Feed(
-            std::span<const uint8_t>(reinterpret_cast<const uint8_t*>(p), static_cast<size_t>(n)),
-            *this);
+        const std::span<const uint8_t> bytes(reinterpret_cast<const uint8_t*>(p),
+                                             static_cast<size_t>(n));
+        if (server_.byteObserver_) {
+            server_.byteObserver_(bytes);
+        }
+        rx_.Feed(bytes, *this);
     }
     // A new client starts with a clean line.
     void ResetSession() {

@@ -61,6 +61,9 @@ class SimServer : public QObject {
     // Sees every request as it arrives, before the device handles it.
     using RequestObserver = std::function<void(uint8_t cmd, std::span<const uint8_t> data)>;
     void SetRequestObserver(RequestObserver observer) { requestObserver_ = std::move(observer); }
+    // Sees every byte a client sends, as it arrives, before the framing.
+    using ByteObserver = std::function<void(std::span<const uint8_t> bytes)>;
+    void SetByteObserver(ByteObserver observer) { byteObserver_ = std::move(observer); }
 
     // Sends one packet exactly as given to every connected client, past all faults.
     void PushReply(uint8_t cmd, std::span<const uint8_t> data);
@@ -101,6 +104,7 @@ class SimServer : public QObject {
     qint64 lastTickNs_ = 0;
     Stats stats_;
     RequestObserver requestObserver_;
+    ByteObserver byteObserver_;
 };
 
 }  // namespace tuvik::sim

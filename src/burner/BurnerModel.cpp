@@ -52,6 +52,11 @@ void BurnerModel::LinkConnectedChanged(bool connected) {
 }
 
 void BurnerModel::Poll() {
+    // A link lent to a desktop tool carries only the desktop's requests; the
+    // count goes on from where it was once the link is back.
+    if (const DeviceLink* l = link(); l && l->lentOut()) {
+        return;
+    }
     const std::vector<uint8_t> polls = polling_.Tick(linkConnected_, identity_.BurnerHwVersion);
     if (DeviceLink* l = link(); l && !polls.empty()) {
         SendPolls(*l, polls);

@@ -85,7 +85,7 @@ std::optional<QString> Histogram::ReadHistogram(DeviceLink* link) {
     if (!link || !link->PortOpen()) {
         return QStringLiteral("Not connected: the histogram cannot be read.");
     }
-    if (!lock_.acquire(kExchangeName)) {
+    if (!lock_.acquire(kExchangeName, link)) {
         return ExchangeGuard::BusyMessage();
     }
     link_ = link;

@@ -13,7 +13,7 @@
 #include <cstdint>
 #include <optional>
 
-#include "support/ExchangeGuard.h"
+#include "link/LinkExchangeLock.h"
 
 namespace tuvik {
 
@@ -84,7 +84,7 @@ class Histogram : public QObject {
     QString text_;
     HistogramBars bars_;
     QPointer<DeviceLink> link_;
-    ExchangeLock lock_;
+    LinkExchangeLock lock_;
     QTimer timer_;
     int spacingMs_ = kSpacingMs;
     int next_ = -1;  // index of the next request, -1 when no read runs

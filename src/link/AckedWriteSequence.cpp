@@ -54,7 +54,7 @@ AckedWriteSequence::~AckedWriteSequence() {
 }
 
 AckedWriteSequence::Start AckedWriteSequence::start(DeviceLink* link, Plan plan, QString* notSent) {
-    if (running_ || !lock_.acquire(plan.exchange)) {
+    if (running_ || !lock_.acquire(plan.exchange, link)) {
         return Start::Busy;
     }
     plan_ = std::move(plan);

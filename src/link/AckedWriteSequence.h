@@ -20,7 +20,7 @@
 #include <functional>
 #include <vector>
 
-#include "support/ExchangeGuard.h"
+#include "link/LinkExchangeLock.h"
 
 namespace tuvik {
 
@@ -107,7 +107,7 @@ class AckedWriteSequence : public QObject {
     Plan plan_;
     size_t next_ = 0;
     QPointer<DeviceLink> link_;
-    ExchangeLock lock_;
+    LinkExchangeLock lock_;
     QTimer timer_;
     QMetaObject::Connection lostConn_;
     QMetaObject::Connection goneConn_;

@@ -39,6 +39,9 @@ bool DeviceLink::ReceiveLoop(const std::function<std::span<const uint8_t>()>& ne
     for (std::span<const uint8_t> bytes = next(); !bytes.empty(); bytes = next()) {
         traffic_.bytes += bytes.size();
         // As read, before the framing: a recording holds broken packets too.
+        if (borrower_) {
+            borrower_->FromDevice(bytes);
+        }
         if (tap_) {
             tap_->Chunk(ChunkDirection::Received, bytes, clock_->MonotonicUs());
         }
@@ -91,7 +94,7 @@ void DeviceLink::SetRequestPeriod(int ms) {
 
 // A period of 0 or less means the timer never ticks, as with a stopped timer.
 void DeviceLink::ArmRequestTimer() {
-    if (refreshEnabled_ && requestPeriodMs_ > 0) {
+    if (refreshEnabled_ && requestPeriodMs_ > 0 && !lentOut()) {
         if (!requestTimer_.isActive()) {
             requestTimer_.start();
         }
@@ -134,42 +137,63 @@ void DeviceLink::StopReconnecting() {
     }
 }
 
+// ---- lending ------------------------------------------------------------------------
+
+void DeviceLink::Lend(LinkBorrower* to) {
+    borrower_ = to;
+    ArmRequestTimer();
+}
+
+bool DeviceLink::Forward(std::span<const uint8_t> bytes) {
+    if (!lentOut() || !PortOpen() || bytes.empty()) {
+        return false;
+    }
+    return WriteThrough(QByteArray(reinterpret_cast<const char*>(bytes.data()),
+                                   static_cast<qsizetype>(bytes.size())));
+}
+
 // ---- writing ----------------------------------------------------------------------
+
+// Every write member goes through here: while the link is lent out the
+// program's own packets stay home.
+bool DeviceLink::WriteOwn(const QByteArray& bytes) {
+    return !lentOut() && WritePacket(bytes);
+}
 
 bool DeviceLink::SendPacket(uint8_t cmd, std::span<const int> data) {
     const auto bytes = EncodePacket(cmd, data);
-    return bytes && WritePacket(*bytes);
+    return bytes && WriteOwn(*bytes);
 }
 
 bool DeviceLink::SendPacket(uint8_t cmd, std::span<const uint8_t> data) {
     if (data.size() > 255) {
         return false;
     }
-    return WritePacket(EncodePacket(cmd, data));
+    return WriteOwn(EncodePacket(cmd, data));
 }
 
 bool DeviceLink::SendPacket(uint8_t cmd) {
-    return WritePacket(EncodeRequest(cmd));
+    return WriteOwn(EncodeRequest(cmd));
 }
 
 bool DeviceLink::WriteMemory(int32_t address, std::span<const uint8_t> bytes) {
     const auto packet = EncodeMemWrite(address, static_cast<int>(bytes.size()), bytes);
-    return packet && WritePacket(*packet);
+    return packet && WriteOwn(*packet);
 }
 
 bool DeviceLink::ReadEE(int osote) {
-    return WritePacket(EncodeReadByte(static_cast<uint16_t>(osote)));
+    return WriteOwn(EncodeReadByte(static_cast<uint16_t>(osote)));
 }
 
 bool DeviceLink::ReadEE_16bit(int osote, bool paluu) {
     if (paluu || !PortOpen()) {
         return false;
     }
-    return WritePacket(EncodeReadWord(static_cast<uint16_t>(osote)));
+    return WriteOwn(EncodeReadWord(static_cast<uint16_t>(osote)));
 }
 
 bool DeviceLink::SendRequest(uint8_t cmd) {
-    return Send(cmd) && Send(0) && Send(cmd, true);
+    return !lentOut() && Send(cmd) && Send(0) && Send(cmd, true);
 }
 
 }  // namespace tuvik

@@ -7,6 +7,7 @@
 // sends through the active link (AppContext::activeLink) by these members.
 
 #include <QObject>
+#include <QPointer>
 #include <QString>
 #include <QTime>
 #include <QTimer>
@@ -32,6 +33,14 @@ struct LinkTraffic {
 
     // What came in after `base` was taken (the last reply only if one did).
     LinkTraffic Since(const LinkTraffic& base) const;
+};
+
+// Who the link is lent to (the monitor's relay for a desktop tool): it is
+// told every chunk read from the device while the link is lent, as read.
+class LinkBorrower {
+  public:
+    virtual ~LinkBorrower() = default;
+    virtual void FromDevice(std::span<const uint8_t> bytes) = 0;
 };
 
 // Where complete replies go: the reply dispatcher in the running program, a
@@ -113,6 +122,23 @@ class DeviceLink : public QObject, private RxSink {
     void setClock(const Clock& clock) { clock_ = &clock; }
     const Clock& clock() const { return *clock_; }
 
+    // Lent out to a borrower (null: taken back). While lent, nothing of the
+    // program's own goes to the device: every write member returns false
+    // having written nothing, and the periodic request holds (whether it is
+    // wanted is kept, as SetRefreshTimer sets it meanwhile). Only Forward
+    // writes. What comes in is still framed and handed on, and the borrower
+    // is told it too. Lend only when Idle(), or a write under way is cut.
+    void Lend(LinkBorrower* to);
+    bool lentOut() const { return borrower_ != nullptr; }
+    // The borrower's bytes, written to the device as they are: no quiet time,
+    // no waiting. False (nothing written) unless lent and open.
+    bool Forward(std::span<const uint8_t> bytes);
+    // No exchange holds the link (LinkExchangeLock) and no write is waiting
+    // for its turn: what the program writes next starts on a clean line.
+    bool Idle() const { return exchanges_ == 0 && writeWaits_ == 0; }
+    // Writes are held back now (the quiet time after a broken packet).
+    virtual bool WritesHeld() const { return false; }
+
     // After the device went away (linkLost), try the same port or relay
     // again once a second until it is back or Disconnect is called. An
     // exchange that was running stays failed; on return the periodic request
@@ -137,6 +163,24 @@ class DeviceLink : public QObject, private RxSink {
   protected:
     // Writes a whole encoded packet; the link decides how (one write or byte by byte).
     virtual bool WritePacket(const QByteArray& bytes) = 0;
+    // What Forward writes with: straight to the transport, never waiting.
+    virtual bool WriteThrough(const QByteArray& bytes) { return WritePacket(bytes); }
+    // A write waits for its turn (running the event loop meanwhile): the
+    // link is not Idle() until it has gone.
+    class WriteWait {
+      public:
+        explicit WriteWait(DeviceLink& link) : link_(&link) { ++link.writeWaits_; }
+        ~WriteWait() {
+            if (link_) {  // the wait may have outlived the link
+                --link_->writeWaits_;
+            }
+        }
+        WriteWait(const WriteWait&) = delete;
+        WriteWait& operator=(const WriteWait&) = delete;
+
+      private:
+        QPointer<DeviceLink> link_;
+    };
 
     // The receive loop. `next` reads once from the transport and returns the
     // bytes, or nothing when it holds no more. Each read goes through the
@@ -188,6 +232,8 @@ class DeviceLink : public QObject, private RxSink {
     virtual void TryReopen() {}
 
   private:
+    friend class LinkExchangeLock;
+    bool WriteOwn(const QByteArray& bytes);
     void OnPacket(uint8_t command, std::span<const uint8_t> data) override;
     void OnBrokenPacket(uint8_t command, int length, uint8_t trailer) override;
 
@@ -204,6 +250,9 @@ class DeviceLink : public QObject, private RxSink {
     bool refreshEnabled_ = false;
     bool autoReconnect_ = false;
     QTimer reconnectTimer_;
+    LinkBorrower* borrower_ = nullptr;
+    int exchanges_ = 0;
+    int writeWaits_ = 0;
 };
 
 }  // namespace tuvik

@@ -12,7 +12,7 @@ DeviceRead::DeviceRead(QString exchangeName, QObject* parent)
 
 bool DeviceRead::Start(DeviceLink* link, int expected, int timeoutMs, const Requests& requests,
                        bool wholeTime) {
-    if (pending_ || !link || !link->PortOpen() || !lock_.acquire(exchange_)) {
+    if (pending_ || !link || !link->PortOpen() || !lock_.acquire(exchange_, link)) {
         return false;
     }
     link_ = link;

@@ -13,7 +13,7 @@
 
 #include <functional>
 
-#include "support/ExchangeGuard.h"
+#include "link/LinkExchangeLock.h"
 
 namespace tuvik {
 
@@ -61,7 +61,7 @@ class DeviceRead : public QObject {
 
     QString exchange_;
     QPointer<DeviceLink> link_;
-    ExchangeLock lock_;
+    LinkExchangeLock lock_;
     QTimer timer_;
     QMetaObject::Connection lostConn_;
     int expected_ = 0;

@@ -18,9 +18,22 @@ constexpr std::array<bool, 256> MakeAcceptTable() {
     return t;
 }
 constexpr std::array<bool, 256> kAccept = MakeAcceptTable();
+
+constexpr std::array<bool, 256> MakeRequestTable() {
+    std::array<bool, 256> t{};
+    for (uint8_t b : {Cmd::Plus, Cmd::Minus, Cmd::LetterE, Cmd::LetterW, Cmd::CalLambda,
+                      Cmd::Commit, Cmd::ReadWord, Cmd::UsageRequest, Cmd::SelectLoop,
+                      Cmd::ReadStatus, Cmd::ReadParamSet, Cmd::MemWrite, Cmd::AnalogRequest,
+                      Cmd::ReadByte, Cmd::DataRequest, Cmd::MeasRequest, Cmd::Boot}) {
+        t[b] = true;
+    }
+    return t;
+}
+constexpr std::array<bool, 256> kRequests = MakeRequestTable();
 }  // namespace
 
 bool IsAcceptedReply(uint8_t b) { return kAccept[b]; }
+bool IsRequest(uint8_t b) { return kRequests[b]; }
 
 QByteArray EncodeRequest(uint8_t cmd) {
     QByteArray out(3, '\0');

@@ -48,6 +48,9 @@ inline constexpr uint8_t RelayRefreshG = 0x47;
 
 // The 25 reply command bytes that the receive framing accepts while hunting.
 bool IsAcceptedReply(uint8_t b);
+// The request command bytes the program sends: what starts a packet in the
+// stream towards the device (the device's framing, the monitor's relay).
+bool IsRequest(uint8_t b);
 
 constexpr uint8_t Trailer(uint8_t cmd) { return static_cast<uint8_t>(~cmd); }
 

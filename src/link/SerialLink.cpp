@@ -236,8 +236,8 @@ void SerialLink::TryReopen() {
 // away (the port's own path costs a buffer and a notifier switched on and
 // off for every request); whatever the driver does not take at once, and any
 // failure, goes the port's way, which reports errors as it always does.
-bool SerialLink::WriteBytes(const QByteArray& bytes) {
-    if (!port_.isOpen()) {
+bool SerialLink::WriteBytes(const QByteArray& bytes, bool through) {
+    if (!port_.isOpen() || (lentOut() && !through)) {
         return false;
     }
     qsizetype done = 0;
@@ -271,6 +271,7 @@ bool SerialLink::WaitQuiet() {
         return true;
     }
     QPointer<SerialLink> self(this);
+    const WriteWait waiting(*this);
     QElapsedTimer guard;
     guard.start();
     while (quiet_.Holding(clock()) && guard.elapsed() < kQuietWaitLimitMs) {
@@ -285,7 +286,7 @@ bool SerialLink::WaitQuiet() {
 }
 
 bool SerialLink::Send(int value, bool invert) {
-    if (value < 0 || value > 255 || !port_.isOpen()) {
+    if (value < 0 || value > 255 || !port_.isOpen() || lentOut()) {
         return false;
     }
     if (!WaitQuiet()) {
@@ -296,7 +297,7 @@ bool SerialLink::Send(int value, bool invert) {
 }
 
 bool SerialLink::WritePacket(const QByteArray& bytes) {
-    if (!port_.isOpen() || !WaitQuiet()) {
+    if (!port_.isOpen() || lentOut() || !WaitQuiet()) {
         return false;
     }
     return WriteBytes(bytes);

@@ -63,6 +63,7 @@ class SerialLink : public DeviceLink {
 
     // The hold after a broken packet, by the link's clock.
     const QuietTime& quietTime() const { return quiet_; }
+    bool WritesHeld() const override { return quiet_.Holding(clock()); }
     QSerialPort& port() { return port_; }
 
   signals:
@@ -73,6 +74,7 @@ class SerialLink : public DeviceLink {
   protected:
     // After the quiet time; nothing when the port is closed.
     bool WritePacket(const QByteArray& bytes) override;
+    bool WriteThrough(const QByteArray& bytes) override { return WriteBytes(bytes, true); }
     void TryReopen() override;
     void OnRequestTick() override;
     void RequestTimerArmed() override;
@@ -85,7 +87,8 @@ class SerialLink : public DeviceLink {
     std::optional<LinkError> OpenFailed();
     void ApplyLineSettings();
     bool WaitQuiet();
-    bool WriteBytes(const QByteArray& bytes);
+    // through: a borrower's bytes, which go while the link is lent out.
+    bool WriteBytes(const QByteArray& bytes, bool through = false);
     void OnReadyRead();
     void UpdateReadMode();
     void DrainPort();

@@ -197,7 +197,10 @@ bool TcpLink::SendRelayRefresh() {
     return Write(dg, 2);
 }
 
-bool TcpLink::Write(const char* bytes, qint64 n) {
+bool TcpLink::Write(const char* bytes, qint64 n, bool through) {
+    if (lentOut() && !through) {
+        return false;
+    }
     const qint64 written = socket_.write(bytes, n);
     if (written > 0) {
         TapSent(bytes, written);

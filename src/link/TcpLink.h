@@ -82,12 +82,16 @@ class TcpLink : public DeviceLink {
   protected:
     // The whole packet in one send; nothing unless connected.
     bool WritePacket(const QByteArray& bytes) override;
+    bool WriteThrough(const QByteArray& bytes) override {
+        return Write(bytes.constData(), bytes.size(), true);
+    }
     void TryReopen() override;
     void OnRequestTick() override;
 
   private:
-    // Hands the bytes to the socket and tells the tap what it took.
-    bool Write(const char* bytes, qint64 n);
+    // Hands the bytes to the socket and tells the tap what it took; through:
+    // a borrower's bytes, which go while the link is lent out.
+    bool Write(const char* bytes, qint64 n, bool through = false);
     void CloseSocket(bool flush);
     void OnWatcherTick();
     void OnStatusTick();
