@@ -50,7 +50,8 @@ QString ReadPasswordLine(const QString& path, QString* error) {
 MqttClient::MqttClient(MqttClientOptions options, QObject* parent)
     : QObject(parent),
       options_(std::move(options)),
-      throttle_([](const QString& line) { qWarning().noquote() << line; }) {
+      log_([](const QString& line) { qWarning().noquote() << line; }) {
+    sinceStart_.start();
     InitLibrary();
     mosq_ = mosquitto_new(Bytes(options_.clientId).constData(), true, this);
     if (mosq_) {
@@ -337,7 +338,9 @@ void MqttClient::ScheduleRetry() {
 
 void MqttClient::Problem(const QString& key, const QString& line) {
     reported_ = true;  // the attempt's end needs no second line
-    throttle_.Log(key, line);
+    if (throttle_.Allow(key, sinceStart_.elapsed()) && log_) {
+        log_(line);
+    }
 }
 
 bool MqttClient::Publish(const QString& topic, const QByteArray& payload, int qos, bool retain) {

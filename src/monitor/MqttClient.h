@@ -10,6 +10,7 @@
 #include <QByteArray>
 #include <QObject>
 #include <QString>
+#include <QElapsedTimer>
 #include <QTimer>
 
 #include <condition_variable>
@@ -19,7 +20,7 @@
 #include <optional>
 #include <thread>
 
-#include "monitor/LogThrottle.h"
+#include "support/LineThrottle.h"
 
 struct mosquitto;
 struct mosquitto_message;
@@ -72,7 +73,7 @@ class MqttClient : public QObject {
 
     // Where the connection's log lines go (qWarning until set): a refused
     // password or a failed TLS handshake at most once a minute each.
-    void setLog(LogThrottle::Sink sink) { throttle_.setSink(std::move(sink)); }
+    void setLog(std::function<void(const QString&)> log) { log_ = std::move(log); }
     // The retry delay that comes next (tests and the log).
     int retryMs() const { return retryMs_; }
     const MqttClientOptions& options() const { return options_; }
@@ -107,7 +108,9 @@ class MqttClient : public QObject {
     bool connected_ = false;
     bool attempting_ = false;
     bool reported_ = false;  // this attempt's failure has had its line
-    LogThrottle throttle_;
+    LineThrottle throttle_;
+    QElapsedTimer sinceStart_;
+    std::function<void(const QString&)> log_;
 
     // Shared with the connector and the network thread.
     std::mutex mutex_;
