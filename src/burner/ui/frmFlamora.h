@@ -38,6 +38,7 @@ class frmFlamora : public QWidget {
     // The load handling (on connect, or on the first show): the model's load,
     // captions in the interface language and the parameter list from PARAMS.h.
     void Load();
+    // Seam: tests see that a connect loaded the window, which changes nothing it shows.
     bool isLoaded() const { return loaded_; }
 
     // The secondary windows, created on first use.
@@ -45,6 +46,7 @@ class frmFlamora : public QWidget {
     frmExtra* extras() { return extras_; }
 
     BurnerModel& model() { return model_; }
+    // Seam: tests shorten the pause between the upload's writes, which the device needs.
     ParamSetUpload& paramSetUpload() { return paramSet_->upload(); }
     ParamSetSafeSend& safeSend() { return paramSet_->safeSend(); }
     SingleSafeWrite& singleWrite() { return singleParam_->singleWrite(); }
