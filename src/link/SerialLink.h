@@ -65,6 +65,7 @@ class SerialLink : public DeviceLink {
     // The hold after a broken packet, by the link's clock.
     // Seam: tests wait for the hold to begin before they send into it.
     const QuietTime& quietTime() const { return quiet_; }
+    // Seam: tests read the speed, framing and lines the port was opened with.
     QSerialPort& port() { return port_; }
 
   signals:
