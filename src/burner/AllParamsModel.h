@@ -84,6 +84,7 @@ class AllParamsModel : public QAbstractTableModel {
     // The row's value is not the one last read from the burner or loaded
     // from a file (a row never read nor loaded has not changed).
     bool changed(int row) const;
+    // Seam: tests tell a device read from a loaded file, which the grid shows only as a colour.
     std::optional<QString> deviceValue(int row) const {
         return rows_.at(static_cast<size_t>(row)).device;
     }

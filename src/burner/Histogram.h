@@ -55,7 +55,7 @@ class Histogram : public QObject {
     ~Histogram() override = default;
 
     void setSpacingMs(int ms) { spacingMs_ = ms; }
-    // The spacing under way, for tests that note its length and cut it short.
+    // Seam: tests note each spacing's length and cut it short, which no byte shows.
     QTimer& pauseTimer() { return timer_; }
 
     // Every line so far, each preceded by CR LF.

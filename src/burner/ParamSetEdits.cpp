@@ -6,31 +6,27 @@
 
 namespace tuvik {
 
-ParamSetEdits::ParamSetEdits(QObject* parent) : QObject(parent) {
-    // A reply that does not come in the time a device read waits for never arrives.
-    overwriteWait_.setSingleShot(true);
-    overwriteWait_.setInterval(BurnerDeviceRead::kTimeoutMs);
-    connect(&overwriteWait_, &QTimer::timeout, this, &ParamSetEdits::ForgetOverwrite);
-}
+ParamSetEdits::ParamSetEdits(QObject* parent) : QObject(parent) {}
 
 bool ParamSetEdits::Request(DeviceLink* link, bool overwrite) {
     const bool sent = link && link->PortOpen() && link->SendPacket(Cmd::ReadParamSet);
     if (overwrite) {
         overwrite_ = sent;
-        if (sent) {
-            overwriteWait_.start();
-        }
+        // A reply that does not come in the time a device read waits for never arrives.
+        overwriteUntilUs_ = clock_->MonotonicUs() + qint64{BurnerDeviceRead::kTimeoutMs} * 1000;
     }
     return sent;
 }
 
 void ParamSetEdits::ForgetOverwrite() {
     overwrite_ = false;
-    overwriteWait_.stop();
 }
 
 std::array<std::optional<QString>, kParamBoxCount> ParamSetEdits::Received(
     std::span<const uint8_t> data, const QStringList& boxes) {
+    if (overwrite_ && clock_->MonotonicUs() > overwriteUntilUs_) {
+        ForgetOverwrite();
+    }
     QStringList device = lastRead_;
     ApplyParamSet(data, device);
     std::array<std::optional<QString>, kParamBoxCount> replaced;

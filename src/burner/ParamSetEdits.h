@@ -7,7 +7,6 @@
 
 #include <QObject>
 #include <QStringList>
-#include <QTimer>
 
 #include <array>
 #include <cstdint>
@@ -15,6 +14,7 @@
 #include <span>
 
 #include "burner/ParamSet.h"
+#include "support/Clock.h"
 
 namespace tuvik {
 
@@ -53,15 +53,17 @@ class ParamSetEdits : public QObject {
         overwrite_ = false;
     }
 
-    // How long a "Get values" request may overwrite edited boxes.
-    QTimer& overwriteWait() { return overwriteWait_; }
+    // Times how long a "Get values" request may overwrite edited boxes by
+    // the clock's monotonic time. Not owned; the system's clock until set.
+    void setClock(const Clock& clock) { clock_ = &clock; }
 
   private:
     // "0" in every box before any read.
     QStringList lastRead_ = QStringList(kParamBoxCount, QString::fromLatin1(kUnreadBoxText));
     bool deviceRead_ = false;  // lastRead_ holds a read, not the start-up zeros
     bool overwrite_ = false;
-    QTimer overwriteWait_;
+    qint64 overwriteUntilUs_ = 0;  // a "Get values" reply after this overwrites nothing
+    const Clock* clock_ = &Clock::System();
 };
 
 }  // namespace tuvik

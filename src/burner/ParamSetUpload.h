@@ -48,7 +48,7 @@ class ParamSetUpload : public QObject {
     ~ParamSetUpload() override;
     // Tests shorten the pause between two writes.
     void setPauseMs(int ms) { pauseMs_ = ms; }
-    // The pause under way, for tests that note its length and cut it short.
+    // Seam: tests note each pause's length and cut it short, which no byte shows.
     QTimer& pauseTimer() { return sequence_.pauseTimer(); }
 
     // Takes the box texts as they stand now. Every box is checked before

@@ -84,7 +84,7 @@ class AckedWriteSequence : public QObject {
     // Ends a running sequence quietly: the data request comes back, nothing is reported.
     void abandon();
 
-    // The pause under way, for tests that note its length and cut it short.
+    // Seam: tests note each pause's length and cut it short, which no byte shows.
     QTimer& pauseTimer() { return timer_; }
 
   signals:

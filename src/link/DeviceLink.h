@@ -95,6 +95,7 @@ class DeviceLink : public QObject, private RxSink {
     bool SendRequest(uint8_t cmd);
 
     void SetReceiver(ReplyReceiver* r) { receiver_ = r; }
+    // Seam: tests see that a replay detached the TCP link from the replies.
     ReplyReceiver* receiver() const { return receiver_; }
 
     // Traffic counts for the status line and the run's statistics.
@@ -104,7 +105,7 @@ class DeviceLink : public QObject, private RxSink {
     // The device is reached through a relay, which adds a delay of its own:
     // exchanges over such a link wait longer.
     virtual bool relayed() const { return false; }
-    // The receive framing's state, for tests.
+    // Seam: tests see a packet half received, which shows nothing until it is whole.
     const RxState& rxState() const { return rx_; }
 
     // Where every chunk read from or written to the device is also told

@@ -64,6 +64,7 @@ class ReplayLink : public DeviceLink {
     // next chunk. The play timer calls it; tests with their own clock too.
     void PlayDue();
     // The delay the play timer was last armed with (ms), -1 when idle.
+    // Seam: tests check the pacing at each speed without waiting for it.
     int scheduledMs() const { return timer_.isActive() ? timer_.interval() : -1; }
 
     // DeviceLink

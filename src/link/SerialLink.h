@@ -55,6 +55,7 @@ class SerialLink : public DeviceLink {
 
     static constexpr int kTickReadMaxMs = 20;
     // Replies are being taken at the request ticks.
+    // Seam: tests see the switch to tick reads, which changes no byte on the wire.
     bool readsAtTicks() const { return tickRead_; }
 
     // A whole number N is the platform's port N (COMN, /dev/ttyS<N-1>); any
@@ -62,8 +63,10 @@ class SerialLink : public DeviceLink {
     static QString PortNameFor(const QString& text);
 
     // The hold after a broken packet, by the link's clock.
+    // Seam: tests wait for the hold to begin before they send into it.
     const QuietTime& quietTime() const { return quiet_; }
     bool WritesHeld() const override { return quiet_.Holding(clock()); }
+    // Seam: tests read the speed, framing and lines the port was opened with.
     QSerialPort& port() { return port_; }
 
   signals:

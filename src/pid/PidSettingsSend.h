@@ -77,7 +77,7 @@ class PidSettingsSend : public QObject {
 
     // Tests shorten the pauses between the writes.
     void setPauses(int writeMs, int settleMs, int tcpExtraMs);
-    // The pause under way, for tests that note its length and cut it short.
+    // Seam: tests note each pause's length and cut it short, which no byte shows.
     QTimer& pauseTimer() { return sequence_.pauseTimer(); }
 
     // Starts the send of T (built by BuildLoop) through link. autoSetPoint is

@@ -51,7 +51,6 @@ class ReplayController : public QObject {
     QString Running() const;
 
     ReplayLink* link() const { return link_; }
-    bool replaying() const { return link_ != nullptr; }
     // The file being replayed; empty for none or a recording not read from a file.
     const QString& path() const { return path_; }
 

@@ -62,6 +62,7 @@ void Session::WireBurner() {
         paths_.DailyDir(), *log_, [this] { return ctx_.activeLink(); }, &dispatcher_);
     BurnerModel* b = burner_.get();
     b->measLog().setClock(clock_);
+    b->edits().setClock(clock_);
     connect(connection_.get(), &ConnectionController::burnerLoading, b, &BurnerModel::Load);
     connect(&ctx_, &AppContext::linkConnectedChanged, b, &BurnerModel::LinkConnectedChanged);
     connect(&b->measLog(), &MeasLog::userNotice, &ctx_, &AppContext::notifyUser);

@@ -37,6 +37,7 @@ class FrameThrottle : public QObject {
     // a stretch nobody watches); each one asked meanwhile runs once when the
     // suspension ends.
     static void SetSuspended(bool on);
+    // Seam: tests see a replay hold the repaints and let them go, which no pixel shows at once.
     static bool suspended();
 
   private:

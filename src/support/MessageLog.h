@@ -69,6 +69,7 @@ class MessageLog : public QObject {
     void Clear();
 
     // Lines not yet on disk.
+    // Seam: tests see lines kept back from a file that cannot be written, which nothing shows.
     qsizetype pendingCount() const { return pending_.size(); }
 
     // Appends the pending lines to today's file, writing the header first

@@ -4,6 +4,7 @@
 #include <QSqlError>
 #include <QSqlQuery>
 #include <QStringList>
+#include <QUrl>
 #include <QVariant>
 
 #include <algorithm>
@@ -134,11 +135,19 @@ QString HistoryDb::OpenFile(const QString& path, bool readOnly) {
     }
     {
         QSqlDatabase db = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), name_);
-        db.setDatabaseName(path);
+        if (readOnly) {
+            // By URI with mode=ro: SQLite itself refuses every write.
+            QUrl uri = QUrl::fromLocalFile(QFileInfo(path).absoluteFilePath());
+            uri.setQuery(QStringLiteral("mode=ro"));
+            db.setDatabaseName(uri.toString(QUrl::FullyEncoded));
+        } else {
+            db.setDatabaseName(path);
+        }
         db.setConnectOptions(
             QStringLiteral("QSQLITE_BUSY_TIMEOUT=%1%2")
                 .arg(kBusyTimeoutMs)
-                .arg(readOnly ? QStringLiteral(";QSQLITE_OPEN_READONLY") : QString()));
+                .arg(readOnly ? QStringLiteral(";QSQLITE_OPEN_READONLY;QSQLITE_OPEN_URI")
+                              : QString()));
         if (!db.open()) {
             return Fail(QStringLiteral("cannot open"), db.lastError().text());
         }

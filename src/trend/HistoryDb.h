@@ -74,11 +74,14 @@ class HistoryDb {
     // Opens the file, creating it and its tables when new. A database of a
     // newer schema, or one that is not a database, is refused.
     QString Open(const QString& path);
-    // readOnly: for a window that only draws (the tables must exist).
+    // For a window that only draws (the tables must exist): read-only, also
+    // a file another program has open for writing; nothing is written to it.
     QString OpenForReading(const QString& path);
     void Close();
     bool isOpen() const;
     QSqlDatabase database() const;
+    // The file last opened.
+    const QString& path() const { return path_; }
 
     // The batch in one transaction, the rollups updated with it.
     QString Write(const HistoryBatch& batch);

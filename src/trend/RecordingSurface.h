@@ -64,6 +64,7 @@ class RecordingSurface : public DrawSurface {
     const std::vector<Call>& calls() const { return calls_; }
     const std::vector<PrintedText>& prints() const { return prints_; }
     const std::vector<DrawnLine>& lines() const { return lines_; }
+    // Seam: tests see the bold font the chart asked for, which the recorded calls do not carry.
     bool fontBold() const { return bold_; }
 
     // Forgets every call (the size stays).

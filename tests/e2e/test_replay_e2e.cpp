@@ -292,7 +292,7 @@ TEST_P(ReplayBesideLiveE2E, AReplayLeavesTheLiveControllerAndItsStateAlone) {
     }));
     EXPECT_TRUE(
         Replay(RecordedDevice(address)).value_or("").startsWith("A step test is running: "));
-    EXPECT_TRUE(link()->PortOpen() && !session->replay().replaying());
+    EXPECT_TRUE(link()->PortOpen() && !session->replay().link());
     Click(stepTest, "btnCancel");
     ASSERT_TRUE(WaitUntil([&] { return Find<QPushButton>(stepTest, "btnStart")->isEnabled(); },
                           std::chrono::seconds(15)));

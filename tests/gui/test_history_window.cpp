@@ -139,3 +139,35 @@ TEST(HistoryWindow, TheKeepBoxAppliesWhenTypedAndNoLeavesEverything) {
     EXPECT_EQ(history.retentionDays(), 36);
     EXPECT_EQ(QSettings(ini, QSettings::IniFormat).value(key), 36);
 }
+
+// "Open history file..." shows a history another program keeps open for
+// writing (its commits still in the journal), read-only: neither the file
+// nor its journal changes, and the retention waits for the live history.
+TEST(HistoryWindow, ShowsAnotherProgramsHistoryFileAndLeavesItAsItWas) {
+    BurnerSession s("");
+    QTemporaryDir other;
+    const QString path = other.filePath("monitor.sqlite");
+    HistoryStore writer;
+    writer.UseDatabase(path);
+    writer.setRecording(true);
+    writer.AddLive(0, {33, 2, 3, 4}, 1, 0);
+    writer.setRecording(false);  // the second is complete
+    writer.Sync();
+    const auto files = [&] { return ReadFile(path) + '|' + ReadFile(path + "-wal"); };
+    const QByteArray before = files();
+    ASSERT_GT(QFileInfo(path + "-wal").size(), 0);
+    // The window's spans end at its now: a minute on, the second is well inside.
+    s.session->clock().setSystem([] { return (QDateTime::currentSecsSinceEpoch() + 60) * 1000; });
+    const std::unique_ptr<frmHistory> w(NewHistoryWindow(*s.session, nullptr, &s.dialogs));
+    w->show();
+    auto* keep = w->findChild<QSpinBox*>("txtHistoryDays");
+    auto* status = w->findChild<QLabel*>("lblHistoryStatus");
+    s.dialogs.files.push_back(path);
+    Click(w.get(), "cmdHistoryOpen");
+    EXPECT_EQ(std::tuple(w->view().ValueRange().second, keep->isEnabled(), w->windowTitle()),
+              std::tuple(33.0, false, QStringLiteral("History - monitor.sqlite")));
+    EXPECT_TRUE(status->text().startsWith(QDir::toNativeSeparators(path) + ": "));
+    Click(w.get(), "cmdHistoryLive");
+    EXPECT_TRUE(keep->isEnabled() && status->text().startsWith("Live: "));
+    EXPECT_TRUE(files() == before) << "the chosen file or its journal was written";
+}

@@ -252,7 +252,6 @@ struct TcpFixture : LinkFixture<TcpLink> {
         settings.port = server.serverPort();
         settings.refreshMs = 40;
         settings.watchMs = 20;
-        link->statusTimer().setInterval(10);
     }
     void ConnectAndAccept() {
         link->Connect(settings);

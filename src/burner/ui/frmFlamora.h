@@ -38,16 +38,21 @@ class frmFlamora : public QWidget {
     // The load handling (on connect, or on the first show): the model's load,
     // captions in the interface language and the parameter list from PARAMS.h.
     void Load();
+    // Seam: tests see that a connect loaded the window, which changes nothing it shows.
     bool isLoaded() const { return loaded_; }
 
     // The secondary windows, created on first use.
     frmAllParams* allParams();
+    // Seam: tests see that the extras button shows the window it made.
     frmExtra* extras() { return extras_; }
 
     BurnerModel& model() { return model_; }
+    // Seam: tests shorten the pause between the upload's writes, which the device needs.
     ParamSetUpload& paramSetUpload() { return paramSet_->upload(); }
+    // Seam: tests shorten the reads' wait for a burner that does not answer, and see a send end.
     ParamSetSafeSend& safeSend() { return paramSet_->safeSend(); }
     SingleSafeWrite& singleWrite() { return singleParam_->singleWrite(); }
+    // Seam: tests read the 19 boxes as one list rather than each by its name.
     QStringList ParamBoxTexts() const { return paramSet_->BoxTexts(); }
 
   protected:

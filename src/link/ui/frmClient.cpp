@@ -85,8 +85,7 @@ void frmClient::ShowRemoteHostName(const QString& name) {
 
 void frmClient::closeEvent(QCloseEvent* event) {
     event->ignore();
-    hide();
-    emit closedByUser();
+    hide();  // closed with its own button: only hidden
 }
 
 }  // namespace tuvik

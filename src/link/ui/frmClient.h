@@ -32,8 +32,6 @@ class frmClient : public QWidget {
     void connectClicked();
     // cmdSendString ("Refresh data") was clicked: the relay's refresh command.
     void refreshClicked();
-    // The user closed the window with its own close button; it is only hidden.
-    void closedByUser();
 
   protected:
     void closeEvent(QCloseEvent* event) override;

@@ -44,6 +44,7 @@ class WindowRegistry : public QObject, public ConnectionWindows {
 
     // Hooks for the windows written elsewhere.
     void setBurnerWindowFactory(std::function<QWidget*()> f) { burnerFactory_ = std::move(f); }
+    // Seam: tests put a plain widget where the burner window goes, to see the button show it.
     void setBurnerWindow(QWidget* w) { burner_ = w; }
     // What loading the burner window does (after every connect).
     void setBurnerLoader(std::function<void()> load) { loadBurner_ = std::move(load); }
@@ -65,6 +66,7 @@ class WindowRegistry : public QObject, public ConnectionWindows {
     void UnloadAll(bool processEvents);
 
     frmMessage* message() const { return message_.get(); }
+    // Seam: tests click and read the link windows, which the program opens only from its menu.
     frmRS232* serial() const { return serial_.get(); }
     frmClient* client() const { return client_.get(); }
     QWidget* burner() const { return burner_; }

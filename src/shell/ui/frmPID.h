@@ -67,6 +67,7 @@ class frmPID : public QWidget {
     WindowRegistry& windows() { return windows_; }
     PidEditorWidget& editor() { return *editor_; }
     TrendChartWidget& chart() { return *Picture1_; }
+    // Seam: tests see that a quit while not connected leaves no delayed exit behind.
     QTimer& TimerExit() { return timerExit_; }
     UserDialogs& dialogs() { return *dialogs_; }
 

@@ -23,6 +23,7 @@ class LabelBoxWidget : public QWidget {
     QSize minimumSizeHint() const override;
 
     // "…" for each line of the text that is cut short; empty while it fits.
+    // Seam: tests read which lines are cut without comparing the painted glyphs.
     const QString& cutMarks() const { return marks_; }
 
   protected:

@@ -65,6 +65,7 @@ class TrendChartWidget : public QWidget {
     // Paint events handled so far.
     int paintCount() const { return paints_; }
     // The region the last paint event covered.
+    // Seam: tests see how much a tick repaints, which the pixels do not tell.
     const QRegion& lastPaintRegion() const { return lastPaintRegion_; }
     // How often the calls that draw the live chart's background were worked
     // out afresh.

@@ -37,9 +37,6 @@ class frmADinputs : public QWidget {
     explicit frmADinputs(AnalogWindowInputs inputs, QWidget* parent = nullptr);
     ~frmADinputs() override;
 
-    // True between a load and the next unload.
-    bool isLoaded() const { return loaded_; }
-
   protected:
     void showEvent(QShowEvent* event) override;
     void closeEvent(QCloseEvent* event) override;

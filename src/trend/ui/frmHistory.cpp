@@ -3,6 +3,8 @@
 #include <QComboBox>
 #include <QDateTime>
 #include <QDateTimeEdit>
+#include <QDir>
+#include <QFileInfo>
 #include <QGridLayout>
 #include <QLabel>
 #include <QPushButton>
@@ -73,6 +75,10 @@ frmHistory::frmHistory(HistorySource source, QWidget* parent, UserDialogs* dialo
     chart_ = Named(new TrendChartWidget(this), "picHistory");
     chart_->setMinimumSize(480, 240);
     chart_->setDatabaseTools(&view_);
+    auto* open =
+        Named(new QPushButton(QStringLiteral("Open history file..."), this), "cmdHistoryOpen");
+    live_ = Named(new QPushButton(QStringLiteral("Live history"), this), "cmdHistoryLive");
+    live_->setEnabled(false);
 
     auto* grid = new QGridLayout(this);
     grid->addWidget(new QLabel(QStringLiteral("Loop"), this), 0, 0);
@@ -85,7 +91,9 @@ frmHistory::frmHistory(HistorySource source, QWidget* parent, UserDialogs* dialo
     grid->addWidget(new QLabel(QStringLiteral("Keep"), this), 0, 7);
     grid->addWidget(days_, 0, 8);
     grid->addWidget(chart_, 1, 0, 1, 9);
-    grid->addWidget(status_, 2, 0, 1, 9);
+    grid->addWidget(status_, 2, 0, 1, 7);
+    grid->addWidget(open, 2, 7);
+    grid->addWidget(live_, 2, 8);
     grid->setRowStretch(1, 1);
     grid->setColumnStretch(1, 1);
     resize(900, 420);
@@ -100,6 +108,8 @@ frmHistory::frmHistory(HistorySource source, QWidget* parent, UserDialogs* dialo
     });
     connect(loop_, &QComboBox::currentIndexChanged, this, &frmHistory::Show);
     connect(show, &QPushButton::clicked, this, &frmHistory::Show);
+    connect(open, &QPushButton::clicked, this, &frmHistory::OpenFile);
+    connect(live_, &QPushButton::clicked, this, [this] { ShowFile({}); });
     // Enter or leaving the box: "365" typed over "400" never prunes to 3.
     connect(days_, &QSpinBox::editingFinished, this, &frmHistory::RetentionEdited);
     connect(chart_, &TrendChartWidget::markClicked, status_, &QLabel::setText);
@@ -107,7 +117,7 @@ frmHistory::frmHistory(HistorySource source, QWidget* parent, UserDialogs* dialo
     // What the writer has committed is drawn when it comes; a chosen span
     // up to now moves on with it unless the tools have moved it.
     connect(&source_.history, &HistoryStore::committed, this, [this] {
-        if (!isVisible()) {
+        if (!isVisible() || !file_.isEmpty()) {
             return;
         }
         if (span_->currentIndex() != FromTo && view_.atChosen()) {
@@ -125,7 +135,7 @@ frmHistory::~frmHistory() {
 void frmHistory::RetentionEdited() {
     const int old = source_.history.retentionDays();
     const int days = days_->value();
-    if (days == old || asking_) {
+    if (days == old || asking_ || !file_.isEmpty()) {
         return;
     }
     // The retention is the live history's, also during a replay.
@@ -143,8 +153,36 @@ void frmHistory::Show() {
     Choose();
     // Drawn at once from what is committed; what the writer is given now is
     // drawn when it has been committed.
-    source_.history.Commit();
+    if (file_.isEmpty()) {
+        source_.history.Commit();
+    }
     Draw();
+}
+
+void frmHistory::OpenFile() {
+    const QString path =
+        dialogs_.OpenFileNameIn(QStringLiteral("Open history file"),
+                                QStringLiteral("History files (*.sqlite *.db);;All files (*)"),
+                                QFileInfo(source_.livePath()).absolutePath());
+    if (!path.isEmpty()) {
+        ShowFile(path);
+    }
+}
+
+void frmHistory::ShowFile(const QString& path) {
+    file_ = path;
+    const bool live = path.isEmpty();
+    // The retention is the live history's; a chosen file is only read.
+    days_->setEnabled(live);
+    live_->setEnabled(!live);
+    setWindowTitle(live ? QStringLiteral("History")
+                        : QStringLiteral("History - %1").arg(QFileInfo(path).fileName()));
+    reader_->Close();
+    Show();
+}
+
+QString frmHistory::ShownPath() const {
+    return file_.isEmpty() ? source_.history.databasePath() : file_;
 }
 
 void frmHistory::Choose() {
@@ -160,6 +198,9 @@ void frmHistory::Choose() {
 }
 
 QString frmHistory::SourceText() const {
+    if (!file_.isEmpty()) {
+        return QDir::toNativeSeparators(file_);
+    }
     const std::optional<QString> replay = source_.replayName();
     return replay ? QStringLiteral("Replay of %1").arg(*replay) : QStringLiteral("Live");
 }
@@ -170,8 +211,8 @@ void frmHistory::resizeEvent(QResizeEvent* event) {
 }
 
 void frmHistory::Draw() {
-    const QString path = source_.history.databasePath();
-    if (!reader_->isOpen() || reader_->database().databaseName() != path) {
+    const QString path = ShownPath();
+    if (!reader_->isOpen() || reader_->path() != path) {
         if (const QString error = reader_->OpenForReading(path); !error.isEmpty()) {
             status_->setText(SourceText() + QStringLiteral(": ") + error);
             return;

@@ -5,6 +5,9 @@
 // cursor, export CSV and PNG, and show the text of a clicked mark. The
 // retention of the history is set here too, once the operator has finished
 // typing it, and a retention that would delete rows is asked first.
+// "Open history file..." shows a history file another program writes (the
+// monitor's, say) instead of the live one, read-only: nothing in it is
+// written or pruned, and the retention box waits until "Live history".
 
 #include <QWidget>
 
@@ -20,6 +23,7 @@
 class QComboBox;
 class QDateTimeEdit;
 class QLabel;
+class QPushButton;
 class QSpinBox;
 class QTimer;
 
@@ -49,8 +53,8 @@ class frmHistory : public QWidget {
   public:
     enum Span { LastHour, LastDay, LastWeek, LastMonth, FromTo };
 
-    // dialogs: where the retention question is asked; the program's boxes
-    // when null.
+    // dialogs: where the retention question is asked and the history file
+    // chosen; the program's boxes when null.
     explicit frmHistory(HistorySource source, QWidget* parent = nullptr,
                         UserDialogs* dialogs = nullptr);
     ~frmHistory() override;
@@ -68,8 +72,12 @@ class frmHistory : public QWidget {
     void Draw();
     void RetentionEdited();
     void Choose();
-    // Which history is shown: the live one or a replay's.
+    // Shows a history file chosen by the operator, or the live history again.
+    void OpenFile();
+    void ShowFile(const QString& path);
+    // Which history is shown: the live one, a replay's or a chosen file.
     QString SourceText() const;
+    QString ShownPath() const;
 
     HistorySource source_;
     UserDialogs& dialogs_;
@@ -81,9 +89,11 @@ class frmHistory : public QWidget {
     QDateTimeEdit* to_;
     QSpinBox* days_;
     QLabel* status_;
+    QPushButton* live_;
     TrendChartWidget* chart_;
     QTimer* resized_;
     bool asking_ = false;  // the question's box takes the focus: one question
+    QString file_;         // the chosen history file; empty while the live one is shown
 };
 
 }  // namespace tuvik
