@@ -16,16 +16,17 @@ struct LinkConfig {
     int speed = 57600;       // link.speed
     QString tcp;             // link.tcp: host:port of a relay; empty: the serial port
     int refreshMs = 50;      // link.refresh_ms
-    int loop = 1;            // link.loop: 1..4, the loop whose live values are watched
+    int loop = 1;            // link.loop: the controller's loop index (0 lambda, 1 temperature)
 };
 
 struct MqttConfig {
     QString host;            // mqtt.host; empty: no broker
     int port = 1883;         // mqtt.port (8883 is the usual TLS port; not implied)
     QString clientId;        // mqtt.client_id; empty: "tuvik-<device id>"
-    int keepAliveS = 30;     // mqtt.keepalive
+    int keepAliveS = 30;     // mqtt.keepalive (seconds)
     QString user;            // mqtt.user
-    QString passwordFile;    // mqtt.password_file (owner-only), or a systemd credential
+    QString passwordFile;    // mqtt.password_file (owner-only), or the systemd credential's file
+    QString password;        // read from passwordFile by the reader; never printed
     QString caFile;          // mqtt.ca_file; set: TLS
     QString certFile;        // mqtt.cert_file
     QString keyFile;         // mqtt.key_file
@@ -42,9 +43,10 @@ struct RelayConfig {
 };
 
 struct MonitorConfig {
+    static constexpr const char* kDefaultDataDir = "/var/lib/tuvik-monitor";
     LinkConfig link;
     QString deviceId;        // monitor.device_id; empty: derived (DeviceId.h)
-    QString dataDir;         // data.dir
+    QString dataDir;         // data.dir; empty: $STATE_DIRECTORY, else kDefaultDataDir
     QString paramsFile;      // --params; empty: found as the desktop finds it
     int historyKeepDays = 400;         // history.keep_days
     int recordingsLimitMb = 500;       // recordings.limit_mb
