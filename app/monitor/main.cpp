@@ -65,9 +65,8 @@ int main(int argc, char** argv) {
         QStringLiteral("check-config"),
         QStringLiteral("Print the configuration in force (secrets masked) and exit: 0 when it "
                        "is good, 2 naming the key that is wrong."));
-    const QCommandLineOption paramsOpt(QStringLiteral("params"),
-                                       QStringLiteral("The burner's PARAMS.h."),
-                                       QStringLiteral("file"));
+    const QCommandLineOption paramsOpt(
+        QStringLiteral("params"), QStringLiteral("The burner's PARAMS.h."), QStringLiteral("file"));
     const QCommandLineOption setOpt(
         QStringLiteral("set"),
         QStringLiteral("Overrides one key of the file, e.g. --set link.serial=/dev/ttyUSB0 "
@@ -133,8 +132,9 @@ int main(int argc, char** argv) {
             return;
         }
         stopNotifier.setEnabled(false);
-        MonitorService::Log(QStringLiteral("stopping on %1").arg(
-            info.ssi_signo == SIGTERM ? QStringLiteral("SIGTERM") : QStringLiteral("SIGINT")));
+        MonitorService::Log(QStringLiteral("stopping on %1")
+                                .arg(info.ssi_signo == SIGTERM ? QStringLiteral("SIGTERM")
+                                                               : QStringLiteral("SIGINT")));
         sd_notify(0, "STOPPING=1");
         service.Stop();
         app.quit();

@@ -34,7 +34,8 @@ QString StableLinkName(const LinkConfig& link, const QString& byIdDir) {
     }
     const QString target = info.canonicalFilePath();
     if (!target.isEmpty()) {
-        const QFileInfoList entries = QDir(byIdDir).entryInfoList(QDir::Files | QDir::System, QDir::Name);
+        const QFileInfoList entries =
+            QDir(byIdDir).entryInfoList(QDir::Files | QDir::System, QDir::Name);
         for (const QFileInfo& e : entries) {
             if (e.canonicalFilePath() == target) {
                 return e.fileName();

