@@ -4,6 +4,8 @@
 # every Qt plugin it loads at run time comes from a package the .deb depends
 # on: libraries found by the linker are declared by shlibdeps, plugins are
 # not, and a plugin missing on a bare desktop means no window at all.
+# The monitor's package (tuvik-monitor) is checked to depend on no Qt GUI
+# library or plugin and to hold the program, its unit and its configuration.
 # Usage: scripts/check-package.sh [build-dir]
 set -euo pipefail
 here="$(cd "$(dirname "$0")/.." && pwd)"
@@ -65,3 +67,19 @@ while read -r plugin; do
 done <"$work/plugins.txt"
 [ "$missing" -eq 0 ] || fail "run-time plugins not covered by the package's dependencies"
 echo "check-package.sh: every run-time plugin the tool loaded comes from a package it depends on"
+
+# The monitor's package: the service without the Qt GUI libraries and plugins.
+mdeb="$(find "$work/out" -maxdepth 1 -name 'tuvik-monitor_*.deb' | head -n 1)"
+[ -n "$mdeb" ] || fail "no tuvik-monitor package was built"
+mdepends="$(dpkg-deb -f "$mdeb" Depends)"
+echo "check-package.sh: $(basename "$mdeb") depends on: $mdepends"
+if grep -Eq 'libqt6gui|libqt6widgets|qt6-qpa-plugins|libqt6opengl' <<<"$mdepends"; then
+  fail "the monitor's package depends on a Qt GUI library or plugin"
+fi
+mfiles="$(dpkg-deb -c "$mdeb")"
+for f in ./usr/bin/tuvik-monitor ./usr/lib/systemd/system/tuvik-monitor.service ./etc/tuvik/monitor.conf; do
+  grep -q " $f\$" <<<"$mfiles" || fail "the monitor's package holds no $f"
+done
+dpkg-deb -I "$mdeb" postinst | grep -q 'adduser --system --group' ||
+  fail "the monitor's package makes no user tuvik"
+echo "check-package.sh: the monitor's package holds the program, its unit and configuration, and needs no Qt GUI"

@@ -161,7 +161,8 @@ class PtyEndpoint : public Endpoint {
     }
 
     bool Open(QString* error) {
-        fd_ = ::posix_openpt(O_RDWR | O_NOCTTY | O_NONBLOCK);
+        // Not inherited: a program the test starts must not keep the line up.
+        fd_ = ::posix_openpt(O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC);
         if (fd_ < 0 || ::grantpt(fd_) != 0 || ::unlockpt(fd_) != 0) {
             return Fail(error,
                         QStringLiteral("cannot create a pseudo-terminal: %1").arg(strerror(errno)));

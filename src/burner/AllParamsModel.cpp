@@ -1,7 +1,6 @@
 #include "burner/AllParamsModel.h"
 #include "support/WriteCheck.h"
 
-#include <QBrush>
 #include <QFile>
 
 #include <cmath>
@@ -15,6 +14,20 @@
 #include "support/Numbers.h"
 
 namespace tuvik {
+
+namespace {
+
+// The edited value's background as a brush. Made through the types' run-time
+// registration (QtGui's, present wherever a view asks for it), so that a
+// program that only polls, the monitor, need not load QtGui.
+QVariant EditedMarkBrush() {
+    const QColor colour = EditedMarkColour();
+    QVariant brush(QMetaType(QMetaType::QColor), &colour);
+    brush.convert(QMetaType(QMetaType::QBrush));
+    return brush;
+}
+
+}  // namespace
 
 const QString AllParamsModel::kPlaceholderAddress = QStringLiteral("9999");
 const QString AllParamsModel::kPlaceholderName = QStringLiteral("Label1");
@@ -83,7 +96,7 @@ QVariant AllParamsModel::data(const QModelIndex& index, int role) const {
             if (role == Qt::BackgroundRole || role == Qt::ToolTipRole) {
                 if (const auto mark = EditedMark(r.value, r.device)) {
                     return role == Qt::ToolTipRole ? QVariant(*mark)
-                                                   : QVariant(QBrush(EditedMarkColour()));
+                                                   : EditedMarkBrush();
                 }
             }
             return {};

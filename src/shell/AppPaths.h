@@ -33,7 +33,11 @@ class AppPaths {
     // "Settings/PID_def.PID") in the data folders; when none exists, the path
     // in the program's folder, so that a failure names the usual place.
     QString FindDataFile(const QString& relativePath) const;
-    QString ParamsHeaderPath() const { return FindDataFile(QStringLiteral("PARAMS.h")); }
+    QString ParamsHeaderPath() const {
+        return paramsHeader_.isEmpty() ? FindDataFile(QStringLiteral("PARAMS.h")) : paramsHeader_;
+    }
+    // A parameter definition file given by name, in place of the search.
+    void setParamsHeaderPath(const QString& path) { paramsHeader_ = path; }
     // Whether any data folder holds a PARAMS.h. The program ships none: the
     // burner's firmware defines its parameters, and a guessed map would read
     // and write the wrong addresses.
@@ -46,6 +50,7 @@ class AppPaths {
     QString programDir_;
     QString dailyDir_;
     QStringList dataDirs_;
+    QString paramsHeader_;
 };
 
 // The notice shown once when no PARAMS.h was found.

@@ -5,6 +5,7 @@
 
 #include <algorithm>
 #include <atomic>
+#include <cstdlib>
 
 namespace tuvik {
 
@@ -90,9 +91,34 @@ void HistoryStore::setRecording(bool on) {
     }
 }
 
+bool HistoryStore::Held() {
+    if (!clockGuard_ || keepAll_) {
+        return false;
+    }
+    const qint64 wall = clock_->SystemMs();
+    const qint64 mono = clock_->MonotonicUs() / 1000;
+    const qint64 offset = wall - mono;
+    if (!offsetKnown_ || std::abs(offset - offsetMs_) > kClockJumpMs) {
+        if (offsetKnown_) {
+            jumped_ = true;
+            steadySinceMs_ = mono;
+            open_.clear();  // summed under the time before the jump
+        }
+        offsetKnown_ = true;
+    }
+    offsetMs_ = offset;
+    const bool held =
+        wall < kEarliestTrustedMs || (jumped_ && mono - steadySinceMs_ < kClockSteadyMs);
+    if (held != held_) {
+        held_ = held;
+        emit clockHeldChanged(held);
+    }
+    return held;
+}
+
 void HistoryStore::AddLive(int loop, const std::array<float, kHistoryValues>& values, int mode,
                            int alarm) {
-    if (!recording_ || stopped() || path_.isEmpty()) {
+    if (!recording_ || stopped() || path_.isEmpty() || Held()) {
         return;
     }
     const qint64 t = FloorDiv(NowMs(), 1000);
@@ -112,14 +138,14 @@ void HistoryStore::AddLive(int loop, const std::array<float, kHistoryValues>& va
 }
 
 void HistoryStore::AddEvent(int loop, const QString& kind, const QString& text) {
-    if (stopped() || path_.isEmpty()) {
+    if (stopped() || path_.isEmpty() || Held()) {
         return;
     }
     pending_.events.push_back({FloorDiv(NowMs(), 1000), loop, kind, text});
 }
 
 void HistoryStore::AddBurnerRow(const QString& row) {
-    if (!recording_ || stopped() || path_.isEmpty()) {
+    if (!recording_ || stopped() || path_.isEmpty() || Held()) {
         return;
     }
     pending_.burner.push_back({FloorDiv(NowMs(), 1000), row});
@@ -137,12 +163,18 @@ void HistoryStore::CloseSecondsBefore(qint64 t) {
 }
 
 void HistoryStore::Commit() {
-    CloseSecondsBefore(FloorDiv(NowMs(), 1000));
+    const bool held = Held();
+    if (!held) {
+        CloseSecondsBefore(FloorDiv(NowMs(), 1000));
+    }
     if (stopped() || path_.isEmpty()) {
         pending_ = HistoryBatch{};
         return;
     }
-    const bool prune = !keepAll_ && retentionDays_ > 0 &&
+    if (held) {
+        return;  // what was taken waits for a clock that can be trusted
+    }
+    const bool prune = !keepAll_ && !pruneHeld_ && retentionDays_ > 0 &&
                        (pruneBacklog_ || NowMs() - lastPruneMs_ >= kPruneEveryMs);
     if (pending_.empty() && !prune) {
         return;

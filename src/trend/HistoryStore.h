@@ -38,6 +38,17 @@ class HistoryStore : public QObject {
     // next commit goes on deleting.
     static constexpr int kPruneEveryMs = 60000;
 
+    // The clock guard (setClockGuard): a machine time before this (2024-01-01
+    // 00:00 UTC) is a clock never set; a board without a real-time clock
+    // starts in 1970.
+    static constexpr qint64 kEarliestTrustedMs = 1704067200000;
+    // The machine's time moved this much more or less than the monotonic
+    // clock between two looks: a jump.
+    static constexpr qint64 kClockJumpMs = 2000;
+    // After a jump, the machine's time is trusted again once it has kept
+    // step with the monotonic clock this long.
+    static constexpr qint64 kClockSteadyMs = 10000;
+
     explicit HistoryStore(QObject* parent = nullptr);
     // Hands what is left to the writer and waits until it is committed.
     ~HistoryStore() override;
@@ -64,6 +75,16 @@ class HistoryStore : public QObject {
     // Keeps every row whatever its age: a replay's rows are as old as the
     // recording and go with it, not with the retention.
     void setKeepAll(bool on) { keepAll_ = on; }
+    // With the guard on, while the machine's time is before
+    // kEarliestTrustedMs or has jumped against the monotonic clock (until
+    // it has been steady for kClockSteadyMs), what comes in is dropped (it
+    // cannot be dated), what was taken before waits, and nothing is pruned.
+    // A replay's history (keepAll) goes by the recorded time and is not held.
+    void setClockGuard(bool on) { clockGuard_ = on; }
+    bool clockHeld() const { return held_; }
+    // From now on no prune starts: the end of the program, whose last
+    // commit must not wait for a batch of deletions.
+    void holdPruning() { pruneHeld_ = true; }
 
     // One live-value reply of a loop, in the order of kHistoryStems.
     void AddLive(int loop, const std::array<float, kHistoryValues>& values, int mode, int alarm);
@@ -77,6 +98,8 @@ class HistoryStore : public QObject {
     void Sync();
 
   signals:
+    // The clock guard started (true) or stopped (false) holding the history.
+    void clockHeldChanged(bool held);
     // The history stopped; the reason, once.
     void failed(const QString& reason);
     // The writer committed a batch (with that many seconds).
@@ -89,6 +112,8 @@ class HistoryStore : public QObject {
   private:
     qint64 NowMs() const { return clock_->WallMs(); }
     void CloseSecondsBefore(qint64 t);
+    // Looks at the machine's clock for the guard; true while it holds.
+    bool Held();
     void Fail(const QString& reason);
     void Send(HistoryBatch batch, bool prune);
 
@@ -110,6 +135,13 @@ class HistoryStore : public QObject {
     HistoryBatch pending_;
     qint64 lastPruneMs_ = 0;
     bool pruneBacklog_ = false;
+    bool pruneHeld_ = false;
+    bool clockGuard_ = false;
+    bool held_ = false;
+    bool offsetKnown_ = false;
+    qint64 offsetMs_ = 0;       // machine time minus monotonic time at the last look
+    qint64 steadySinceMs_ = 0;  // monotonic; since the last jump
+    bool jumped_ = false;
 };
 
 }  // namespace tuvik
