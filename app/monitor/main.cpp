@@ -17,10 +17,13 @@
 #include <unistd.h>
 
 #include <cstdio>
+#include <memory>
 
 #include "monitor/DeviceId.h"
 #include "monitor/MonitorConfigReader.h"
 #include "monitor/MonitorService.h"
+#include "monitor/MqttBridge.h"
+#include "monitor/RelayServer.h"
 
 using namespace tuvik;
 using namespace tuvik::monitor;
@@ -116,9 +119,27 @@ int main(int argc, char** argv) {
         return 1;
     }
 
-    // ---- The MQTT bridge and the relay server are made here, from `config`
-    // ---- and `service` (service.session(), service.deviceId()), before
-    // ---- READY=1: the relay's listener is part of being ready.
+    // The broker is reached in the background (never waited for); the
+    // relay's listener is part of being ready.
+    std::unique_ptr<MqttBridge> mqtt;
+    if (!config.mqtt.host.isEmpty()) {
+        mqtt = std::make_unique<MqttBridge>(service.session(), config, deviceId, config.dataDir);
+        if (!config.mqtt.password.isEmpty()) {
+            mqtt->setPassword(config.mqtt.password);
+        }
+        if (QString why; !mqtt->Start(&why)) {
+            MonitorService::Log(QStringLiteral("MQTT: ") + why);
+            return 1;
+        }
+    }
+    std::unique_ptr<RelayServer> relay;
+    if (config.relay.on) {
+        relay = std::make_unique<RelayServer>(service.session(), config.relay);
+        if (const auto why = relay->Start()) {
+            MonitorService::Log(*why);
+            return 1;
+        }
+    }
 
     const int sigFd = signalfd(-1, &stopSignals, SFD_NONBLOCK | SFD_CLOEXEC);
     if (sigFd < 0) {
@@ -136,6 +157,10 @@ int main(int argc, char** argv) {
                                 .arg(info.ssi_signo == SIGTERM ? QStringLiteral("SIGTERM")
                                                                : QStringLiteral("SIGINT")));
         sd_notify(0, "STOPPING=1");
+        relay.reset();
+        if (mqtt) {
+            mqtt->Stop();  // "offline", waited for at most half a second
+        }
         service.Stop();
         app.quit();
     });
