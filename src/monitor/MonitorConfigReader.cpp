@@ -1,5 +1,7 @@
 #include "monitor/MonitorConfigReader.h"
 
+#include "monitor/AllowList.h"
+
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
@@ -116,18 +118,11 @@ Problem Listen(const QString& v, RelayConfig& r) {
 }
 
 Problem Allow(const QString& v, QStringList& out) {
-    QStringList list;
-    for (const QString& e :
-         v.split(QRegularExpression(QStringLiteral("[,\\s]+")), Qt::SkipEmptyParts)) {
-        const bool valid = e.contains(QLatin1Char('/'))
-                               ? QHostAddress::parseSubnet(e).first.protocol() !=
-                                     QAbstractSocket::UnknownNetworkLayerProtocol
-                               : !QHostAddress(e).isNull();
-        if (!valid) {
-            return QStringLiteral("\"%1\" is neither an IP address nor an address/prefix range")
-                .arg(e);
-        }
-        list << e;
+    const QStringList list =
+        v.split(QRegularExpression(QStringLiteral("[,\\s]+")), Qt::SkipEmptyParts);
+    // The relay's own rules, so that what passes here is what it lets in.
+    if (const auto why = AllowList::Check(list)) {
+        return *why;
     }
     out = list;
     return std::nullopt;
@@ -290,13 +285,7 @@ std::optional<ConfigError> Apply(const QString& key, const QString& value, Monit
 }
 
 bool Loopback(const QString& host) {
-    QHostAddress a(host);
-    bool v4 = false;
-    const quint32 mapped = a.toIPv4Address(&v4);
-    if (v4) {
-        a = QHostAddress(mapped);
-    }
-    return a.isLoopback();
+    return AllowList::IsLoopback(QHostAddress(host));
 }
 
 }  // namespace

@@ -91,8 +91,8 @@ TEST(MonitorConfig, EveryRefusalNamesItsKey) {
         {"[relay]\nlisten = 0.0.0.0:10001", "relay.listen", "needs relay.allow", true},
         {"[relay]\nlisten = [::ffff:10.0.0.1]:1", "relay.listen", "needs relay.allow"},
         {"[relay]\nlisten = localhost:10001", "relay.listen", "not an IP address"},
-        {"[relay]\nlisten = on\nallow = 10.0.0.0/33", "relay.allow", "neither an IP"},
-        {"[relay]\nallow = 10.0.0.300", "relay.allow", "neither an IP"},
+        {"[relay]\nlisten = on\nallow = 10.0.0.0/33", "relay.allow", "prefix length"},
+        {"[relay]\nallow = 10.0.0.300", "relay.allow", "10.0.0.300"},
         // Taken, as the relay's listening address it shows.
         {"[relay]\nlisten = off", nullptr, "off"},
         {"[relay]\nlisten = on", nullptr, "127.0.0.1:10001"},
