@@ -8,9 +8,9 @@
 // library, so Stop() never waits for a back-off.
 
 #include <QByteArray>
+#include <QElapsedTimer>
 #include <QObject>
 #include <QString>
-#include <QElapsedTimer>
 #include <QTimer>
 
 #include <condition_variable>

@@ -6,6 +6,7 @@
 #include <gtest/gtest.h>
 
 #include <QCoreApplication>
+#include <QFile>
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
@@ -374,4 +375,37 @@ TEST_F(Mqtt, AWrongPasswordOrCertificateNameGivesOneClearLine) {
     }
     session->history().Sync();
     EXPECT_FALSE(HistoryRows(session->history().databasePath(), "SELECT t FROM sec").isEmpty());
+}
+
+TEST_F(Mqtt, TheProgramGoesOfflineByItsWillWhenKilledAndByItselfWhenStopped) {
+    const QString pass = dir.filePath("mqtt-pass");
+    ASSERT_TRUE(WriteFile(pass, kPassword.toUtf8() + '\n'));
+    QFile::setPermissions(pass, QFile::ReadOwner | QFile::WriteOwner);
+    const QString conf = QStringLiteral(
+        "[link]\nserial = %1\n[monitor]\ndevice_id = %2\n[data]\ndir = %3\n"
+        "[mqtt]\nhost = 127.0.0.1\nport = %4\nuser = %5\npassword_file = %6\n");
+    ASSERT_TRUE(
+        WriteFile(dir.filePath("monitor.conf"), conf.arg(sim->PtyLink(), kId, dir.filePath("data"))
+                                                    .arg(ports[0])
+                                                    .arg(kUser, pass)
+                                                    .toUtf8()));
+    for (const bool kill : {true, false}) {
+        SCOPED_TRACE(kill ? "SIGKILL" : "SIGTERM");
+        const size_t from = got.size();
+        QProcess monitor;
+        monitor.setProcessChannelMode(QProcess::ForwardedErrorChannel);
+        monitor.start(QStringLiteral(TUVIK_MONITOR_EXE), {"--config", dir.filePath("monitor.conf"),
+                                                          "--params", dir.filePath("PARAMS.h")});
+        ASSERT_TRUE(Arrives("status", "online", from));
+        ASSERT_TRUE(Arrives("link", "up", from));
+        const size_t online = got.size();
+        kill ? monitor.kill() : monitor.terminate();
+        EXPECT_TRUE(Arrives("status", "offline", online));
+        // Arrives runs the event loop, which may have seen the end already.
+        ASSERT_TRUE(monitor.state() == QProcess::NotRunning || monitor.waitForFinished(10000));
+        if (!kill) {
+            EXPECT_EQ(monitor.exitStatus(), QProcess::NormalExit);
+            EXPECT_EQ(monitor.exitCode(), 0);
+        }
+    }
 }
