@@ -1,1 +1,0 @@
-#include "monitor/MonitorConfig.h"
