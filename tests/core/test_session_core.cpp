@@ -19,6 +19,7 @@
 #include <string>
 
 #include "BurnerParams.h"
+#include "ScratchSession.h"
 #include "SimServer.h"
 #include "TestUtil.h"
 #include "burner/BurnerModel.h"
@@ -40,13 +41,7 @@ class CoreSession : public ::testing::TestWithParam<Via> {
     void SetUp() override {
         ASSERT_TRUE(WriteFile(dir.filePath("PARAMS.h"), sim::ParamsHeaderText()));
         StartDevice();
-        session = std::make_unique<Session>(
-            AppPaths(dir.path(), dir.path(), {dir.path(), QStringLiteral(TUVIK_SOURCE_DATA_DIR)}));
-        const SettingsOpener store = [this] {
-            return std::make_unique<QSettings>(dir.filePath("store.ini"), QSettings::IniFormat);
-        };
-        session->connection().setSettingsOpener(store);
-        session->recorder().setSettingsOpener(store);
+        session = ScratchSession(dir.path());
         // The day's file, whatever the date; the history's time of each reply noted.
         session->clock().setSystem([this, now = RunningFrom(kNow)] { return stamped = now(); });
         session->Start();

@@ -23,6 +23,7 @@
 #include <memory>
 
 #include "BurnerParams.h"
+#include "ScratchSession.h"
 #include "SimServer.h"
 #include "TestUtil.h"
 #include "monitor/MqttBridge.h"
@@ -75,13 +76,7 @@ class Mqtt : public ::testing::Test {
         o.tickMs = 10;
         sim = std::make_unique<sim::SimServer>(o);
         ASSERT_TRUE(sim->Start());
-        session = std::make_unique<Session>(
-            AppPaths(dir.path(), dir.path(), {dir.path(), QStringLiteral(TUVIK_SOURCE_DATA_DIR)}));
-        const SettingsOpener store = [this] {
-            return std::make_unique<QSettings>(dir.filePath("store.ini"), QSettings::IniFormat);
-        };
-        session->connection().setSettingsOpener(store);
-        session->recorder().setSettingsOpener(store);
+        session = ScratchSession(dir.path());
         session->Start();
         session->loops().InitialiseStartupLoops();
         session->loops().SetSelectedIndex(0);

@@ -12,6 +12,7 @@
 
 #include "FakeEditor.h"
 #include "RecordingDialogs.h"
+#include "ScratchSession.h"
 #include "SimServer.h"
 #include "TestUtil.h"
 #include "link/DeviceRead.h"
@@ -45,12 +46,7 @@ struct Relay : ::testing::Test {
     }
     std::unique_ptr<Session> MakeSession(const QString& name) {
         const QString p = dir.filePath(name);
-        auto s = std::make_unique<Session>(AppPaths(p, p, {p, TUVIK_SOURCE_DATA_DIR}));
-        const SettingsOpener store = [p] {
-            return std::make_unique<QSettings>(p + "/store.ini", QSettings::IniFormat);
-        };
-        s->connection().setSettingsOpener(store);
-        s->recorder().setSettingsOpener(store);
+        auto s = ScratchSession(p);
         s->Start();
         s->loops().InitialiseStartupLoops();
         s->loops().SetSelectedIndex(0);
