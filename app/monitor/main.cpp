@@ -131,10 +131,13 @@ int main(int argc, char** argv) {
             MonitorService::Log(QStringLiteral("MQTT: ") + why);
             return 1;
         }
+        // Its refusals on one line each, as every other event.
+        mqtt->client()->setLog(&MonitorService::Log);
     }
     std::unique_ptr<RelayServer> relay;
     if (config.relay.on) {
         relay = std::make_unique<RelayServer>(service.session(), config.relay);
+        relay->setLog(&MonitorService::Log);
         if (const auto why = relay->Start()) {
             MonitorService::Log(*why);
             return 1;
