@@ -85,23 +85,13 @@ cleanup() {
 }
 trap cleanup EXIT INT TERM
 
-# utime + stime in clock ticks (fields 14 and 15; the name in field 2 is in
-# parentheses and has no spaces for these programs).
-ticks() { awk '{print $14 + $15}' "/proc/$1/stat"; }
-rss_kb() { awk '/^VmRSS:/ {print $2}' "/proc/$1/status"; }
-# Voluntary context switches of every thread: how often the tool went to
-# sleep, i.e. its wake-ups.
-wakeups() { cat /proc/"$1"/task/*/status 2>/dev/null | awk '/^voluntary_ctxt_switches:/ {n += $2} END {print n + 0}'; }
+source "$here/scripts/soak-lib.sh"
 log_lines() { { cat "$(dirname "$tool")"/Flamorifier_*.csv 2>/dev/null || true; } | wc -l; }
 log_tail() { { cat "$(dirname "$tool")"/Flamorifier_*.csv 2>/dev/null || true; } | tail -n "$1"; }
 
 "$sim" --no-tcp --pty "$work/pty" --speed "$speed" --trace >"$work/sim.out" 2>"$work/sim.trace" &
 sim_pid=$!
-for _ in $(seq 100); do
-  grep -q "ready" "$work/sim.out" 2>/dev/null && break
-  sleep 0.1
-done
-if ! grep -q "ready" "$work/sim.out"; then
+if ! wait_for_text "$work/sim.out" ready; then
   echo "soak.sh: the simulator did not start" >&2
   cat "$work/sim.out" >&2
   exit 1

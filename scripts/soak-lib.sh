@@ -1,0 +1,19 @@
+# Shared by scripts/soak.sh and scripts/monitor-soak.sh (sourced, not run):
+# what /proc tells about a running program.
+
+# utime + stime in clock ticks (fields 14 and 15; the name in field 2 is in
+# parentheses and has no spaces for these programs).
+ticks() { awk '{print $14 + $15}' "/proc/$1/stat"; }
+rss_kb() { awk '/^VmRSS:/ {print $2}' "/proc/$1/status"; }
+hwm_kb() { awk '/^VmHWM:/ {print $2}' "/proc/$1/status"; }
+# Voluntary context switches of every thread: how often the program went to
+# sleep, i.e. its wake-ups.
+wakeups() { cat /proc/"$1"/task/*/status 2>/dev/null | awk '/^voluntary_ctxt_switches:/ {n += $2} END {print n + 0}'; }
+# Waits up to 10 s for TEXT to appear in FILE.
+wait_for_text() {
+  for _ in $(seq 100); do
+    grep -q "$2" "$1" 2>/dev/null && return 0
+    sleep 0.1
+  done
+  return 1
+}
