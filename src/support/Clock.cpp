@@ -23,6 +23,10 @@ qint64 SystemUtcMs() {
 
 Clock::Clock() : mono_(&SteadyUs), system_(&SystemUtcMs) {}
 
+Clock::Clock(ByHand) : Clock() {
+    DriveByHand();
+}
+
 void Clock::setMonotonic(Source us) {
     mono_ = us ? std::move(us) : Source(&SteadyUs);
 }

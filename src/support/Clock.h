@@ -23,6 +23,12 @@ class Clock {
 
     // The system's clocks.
     Clock();
+    // A clock whose monotonic time is driven by hand from the start (DriveByHand).
+    struct ByHand {};
+    explicit Clock(ByHand);
+    // Its sources may refer to the clock itself.
+    Clock(const Clock&) = delete;
+    Clock& operator=(const Clock&) = delete;
 
     qint64 MonotonicUs() const { return mono_(); }
     // This machine's time, UTC ms, and the same in local time.

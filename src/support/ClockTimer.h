@@ -6,9 +6,9 @@
 #include <QObject>
 #include <QTimer>
 
-namespace tuvik {
+#include "support/Clock.h"
 
-class Clock;
+namespace tuvik {
 
 class ClockTimer : public QObject {
     Q_OBJECT

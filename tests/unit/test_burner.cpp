@@ -10,7 +10,6 @@
 #include "burner/BurnerPolling.h"
 #include "burner/Histogram.h"
 #include "burner/SingleParam.h"
-#include "support/Clock.h"
 #include "support/ExchangeGuard.h"
 
 using namespace tuvik;
@@ -101,8 +100,7 @@ TEST(SingleParam, OutOfRangeIsRefusedWithTheAllowedRange) {
 // The burner answers every read at once; the read waits its spacing between
 // two requests, which the test notes before moving the clock on by it.
 TEST(Histogram, ReadsEveryCellOneSpacingApartAndListsTheReplies) {
-    Clock clock;
-    clock.DriveByHand();
+    Clock clock{Clock::ByHand{}};
     Histogram h;
     h.setClock(clock);
     test::RecordingLink link;

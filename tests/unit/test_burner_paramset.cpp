@@ -11,7 +11,6 @@
 #include "burner/Histogram.h"
 #include "burner/ParamSet.h"
 #include "burner/ParamSetUpload.h"
-#include "support/Clock.h"
 #include "support/ExchangeGuard.h"
 
 using namespace tuvik;
@@ -81,7 +80,6 @@ namespace {
 class UploadTest : public ::testing::Test {
   protected:
     void SetUp() override {
-        clock.DriveByHand();
         upload.setClock(clock);
         QObject::connect(&upload, &ParamSetUpload::finished,
                          [this](bool ok, const QString& m) { results.append(qMakePair(ok, m)); });
@@ -93,7 +91,7 @@ class UploadTest : public ::testing::Test {
             }
         };
     }
-    Clock clock;
+    Clock clock{Clock::ByHand{}};
     test::RecordingLink link;
     int acks = 3;
     DeviceAnswers answers;

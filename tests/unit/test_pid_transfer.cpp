@@ -12,7 +12,6 @@
 #include "pid/PidFiles.h"
 #include "pid/PidSettingsSend.h"
 #include "shell/AppPaths.h"
-#include "support/Clock.h"
 #include "support/EventLog.h"
 #include "support/ExchangeGuard.h"
 
@@ -57,16 +56,13 @@ struct AckingLink : RecordingLink {
 
 struct PidSendSequence : ::testing::Test {
     SeparatorGuard sep{QLatin1Char('.')};
-    Clock clock;
+    Clock clock{Clock::ByHand{}};
     AckingLink link;
     PidSettingsSend send{&link.answers};
     QSignalSpy finished{&send, &PidSettingsSend::finished};
     RecordingEventLog events;
     ScopedEventLog scopedLog{events};
-    PidSendSequence() {
-        clock.DriveByHand();
-        send.setClock(clock);
-    }
+    PidSendSequence() { send.setClock(clock); }
 
     bool Start(int listIndex, uint8_t autoSetPoint = 0, DeviceLink* to = nullptr) {
         to = to ? to : &link;
