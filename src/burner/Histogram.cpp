@@ -21,8 +21,7 @@ QString HistogramLine(uint16_t value, int32_t address) {
 }
 
 Histogram::Histogram(QObject* parent) : QObject(parent) {
-    timer_.setSingleShot(true);
-    connect(&timer_, &QTimer::timeout, this, &Histogram::SendNext);
+    connect(&timer_, &ClockTimer::timeout, this, &Histogram::SendNext);
 }
 
 bool HistogramBars::empty() const {

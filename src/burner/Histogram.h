@@ -7,13 +7,13 @@
 #include <QObject>
 #include <QPointer>
 #include <QString>
-#include <QTimer>
 
 #include <array>
 #include <cstdint>
 #include <optional>
 
 #include "link/LinkExchangeLock.h"
+#include "support/ClockTimer.h"
 
 namespace tuvik {
 
@@ -55,8 +55,8 @@ class Histogram : public QObject {
     ~Histogram() override = default;
 
     void setSpacingMs(int ms) { spacingMs_ = ms; }
-    // Seam: tests note each spacing's length and cut it short, which no byte shows.
-    QTimer& pauseTimer() { return timer_; }
+    // The clock the spacing is timed by (the system's unless a session gives its own).
+    void setClock(const Clock& clock) { timer_.setClock(clock); }
 
     // Every line so far, each preceded by CR LF.
     const QString& text() const { return text_; }
@@ -85,7 +85,7 @@ class Histogram : public QObject {
     HistogramBars bars_;
     QPointer<DeviceLink> link_;
     LinkExchangeLock lock_;
-    QTimer timer_;
+    ClockTimer timer_;
     int spacingMs_ = kSpacingMs;
     int next_ = -1;  // index of the next request, -1 when no read runs
     int sent_ = 0;

@@ -56,6 +56,7 @@ class ParamSetEdits : public QObject {
     // Times how long a "Get values" request may overwrite edited boxes by
     // the clock's monotonic time. Not owned; the system's clock until set.
     void setClock(const Clock& clock) { clock_ = &clock; }
+    const Clock& clock() const { return *clock_; }
 
   private:
     // "0" in every box before any read.

@@ -14,7 +14,6 @@
 #include <QObject>
 #include <QString>
 #include <QStringList>
-#include <QTimer>
 
 #include <cstdint>
 
@@ -48,8 +47,8 @@ class ParamSetUpload : public QObject {
     ~ParamSetUpload() override;
     // Tests shorten the pause between two writes.
     void setPauseMs(int ms) { pauseMs_ = ms; }
-    // Seam: tests note each pause's length and cut it short, which no byte shows.
-    QTimer& pauseTimer() { return sequence_.pauseTimer(); }
+    // The clock the pauses are timed by (the system's unless a session gives its own).
+    void setClock(const Clock& clock) { sequence_.setClock(clock); }
 
     // Takes the box texts as they stand now. Every box is checked before
     // anything is sent, so a bad box never leaves the burner with a partly

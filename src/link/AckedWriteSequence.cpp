@@ -34,8 +34,7 @@ AckedWriteSequence::Step AckedWriteSequence::RefreshBack() {
 
 AckedWriteSequence::AckedWriteSequence(const DeviceAnswers* answers, QObject* parent)
     : QObject(parent) {
-    timer_.setSingleShot(true);
-    connect(&timer_, &QTimer::timeout, this, &AckedWriteSequence::Run);
+    connect(&timer_, &ClockTimer::timeout, this, &AckedWriteSequence::Run);
     if (answers) {
         connect(answers, &DeviceAnswers::writeAcknowledged, this,
                 &AckedWriteSequence::Acknowledged);

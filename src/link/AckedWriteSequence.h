@@ -14,13 +14,13 @@
 #include <QObject>
 #include <QPointer>
 #include <QString>
-#include <QTimer>
 
 #include <cstdint>
 #include <functional>
 #include <vector>
 
 #include "link/LinkExchangeLock.h"
+#include "support/ClockTimer.h"
 
 namespace tuvik {
 
@@ -84,8 +84,8 @@ class AckedWriteSequence : public QObject {
     // Ends a running sequence quietly: the data request comes back, nothing is reported.
     void abandon();
 
-    // Seam: tests note each pause's length and cut it short, which no byte shows.
-    QTimer& pauseTimer() { return timer_; }
+    // The clock the pauses are timed by (the system's unless a session gives its own).
+    void setClock(const Clock& clock) { timer_.setClock(clock); }
 
   signals:
     void progress(int done, int total);
@@ -108,7 +108,7 @@ class AckedWriteSequence : public QObject {
     size_t next_ = 0;
     QPointer<DeviceLink> link_;
     LinkExchangeLock lock_;
-    QTimer timer_;
+    ClockTimer timer_;
     QMetaObject::Connection lostConn_;
     QMetaObject::Connection goneConn_;
     bool running_ = false;

@@ -11,6 +11,7 @@
 #include <functional>
 
 #include "pid/PidEditorModel.h"
+#include "support/Clock.h"
 
 namespace tuvik {
 
@@ -51,6 +52,8 @@ struct PidEditorContext {
     std::function<QString()> backupDir;
     // The path of a data file (the default *.PID files) from its relative path.
     std::function<QString(const QString&)> findDataFile;
+    // What times the send's pauses: the session's clock.
+    const Clock* clock = &Clock::System();
 };
 
 }  // namespace tuvik

@@ -19,6 +19,7 @@ PidSafeSend::PidSafeSend(const PidEditorContext& context, PidEditorView& view, Q
       view_(view),
       send_(context.answers),
       statusRead_(context.loops, context.answers) {
+    send_.setClock(*context.clock);
     connect(&statusRead_, &PidStatusRead::finished, this, &PidSafeSend::ReadFinished);
     connect(&send_, &PidSettingsSend::progress, this, &PidSafeSend::progress);
     connect(&send_, &PidSettingsSend::finished, this, &PidSafeSend::SendFinished);

@@ -13,7 +13,6 @@
 
 #include <QObject>
 #include <QString>
-#include <QTimer>
 
 #include <array>
 #include <cstdint>
@@ -77,8 +76,8 @@ class PidSettingsSend : public QObject {
 
     // Tests shorten the pauses between the writes.
     void setPauses(int writeMs, int settleMs, int tcpExtraMs);
-    // Seam: tests note each pause's length and cut it short, which no byte shows.
-    QTimer& pauseTimer() { return sequence_.pauseTimer(); }
+    // The clock the pauses are timed by (the system's unless a session gives its own).
+    void setClock(const Clock& clock) { sequence_.setClock(clock); }
 
     // Starts the send of T (built by BuildLoop) through link. autoSetPoint is
     // the selected loop's flag, written first. A relayed link lengthens the

@@ -12,6 +12,11 @@ QString SerialCaption(bool open, const QString& error, const QTime& at) {
     return QStringLiteral("Connect ") + (open ? QStringLiteral("True") : QStringLiteral("False"));
 }
 
+QString DeviceStartedCaption(int code, const QTime& at) {
+    return QStringLiteral("Device started (") + QString::number(code) + QStringLiteral(") ") +
+           LocaleTimeOfDay(at);
+}
+
 int SocketStateNumber(QAbstractSocket::SocketState state, bool errored) {
     switch (state) {
         case QAbstractSocket::UnconnectedState:

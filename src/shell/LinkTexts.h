@@ -22,6 +22,9 @@ QString SerialCaption(bool open, const QString& error, const QTime& at);
 // 2 listening, 4 resolving, 6 connecting, 7 connected, 8 closing, 9 error.
 int SocketStateNumber(QAbstractSocket::SocketState state, bool errored);
 
+// "Device started (<code>) " and the time of day, when the device reports its start.
+QString DeviceStartedCaption(int code, const QTime& at);
+
 // Told once the connection watcher gives up on a connection that was asked for.
 QString NoRelayText(const QString& host, quint16 port);
 

@@ -13,8 +13,7 @@ namespace tuvik {
 
 static_assert(kActuators == kActivityNameCount, "every actuator has its name");
 
-ReplyDispatcher::ReplyDispatcher(PidLoops& loops, DispatchState& state)
-    : loops_(loops), state_(state) {}
+ReplyDispatcher::ReplyDispatcher(PidLoops& loops) : loops_(loops) {}
 
 void ReplyDispatcher::HandleReply(uint8_t command, std::span<const uint8_t> data) {
     // The framing runs inside the link's receive event: whatever a window
@@ -66,14 +65,15 @@ void ReplyDispatcher::Dispatch(uint8_t command, std::span<const uint8_t> d) {
             WordRead(d);
             break;
         case Cmd::AnalogValues:
-            AnalogInputs(d);
+            if (const auto inputs = DecodeAnalogInputs(d)) {
+                emit analogSamples(*inputs);
+            }
             break;
         case Cmd::ActuatorEvent:
             ActuatorEvent(d);
             break;
         case Cmd::DeviceStarted:
-            emit captionLine(QStringLiteral("Device started (") + QString::number(d[0]) +
-                             QStringLiteral(") ") + LocaleTimeOfDay(clock_->TimeOfDay()));
+            emit deviceStarted(d[0]);
             break;
         case Cmd::Alarm:
             emit alarmShown(AlarmOn(d));
@@ -138,21 +138,6 @@ void ReplyDispatcher::WordRead(std::span<const uint8_t> d) {
     if (v->address >= kHistogramFirst && v->address < kHistogramEnd) {
         emit histogramPart(v->value, v->address);
     }
-}
-
-void ReplyDispatcher::AnalogInputs(std::span<const uint8_t> d) {
-    const auto inputs = DecodeAnalogInputs(d);
-    if (!inputs) {
-        return;
-    }
-    for (int k = 0; k < 8; ++k) {
-        const auto v = static_cast<float>((*inputs)[static_cast<size_t>(k)]);
-        TrendArray& arr = k < 4 ? state_.AnalogTrend1 : state_.AnalogTrend2;
-        arr.PushValue(k % 4, v, kAnalogCeiling, true);
-    }
-    const double now = TrendNow();
-    state_.AnalogTrend1.PushTime(now);
-    state_.AnalogTrend2.PushTime(now);
 }
 
 void ReplyDispatcher::ActuatorEvent(std::span<const uint8_t> d) {

@@ -1,9 +1,9 @@
 #pragma once
 // Routes every complete reply from either link and announces what arrived:
-// live values and status records go into the selected loop, analog inputs
-// into their trends; everything else is announced with its decoded values
-// for the models that keep it (the burner model, the message log, the
-// acknowledged write sequence, the main window). It calls no window and
+// live values and status records go into the selected loop; everything else
+// is announced with its decoded values for the parts that keep it (the analog
+// trends, the burner model, the message log, the acknowledged write
+// sequence, the main window). It calls no window and
 // keeps nothing of its own between replies but the alarm. A reply too short
 // for what a case reads does what its bytes allow and stops there; nothing
 // is read past the data and nothing is thrown out of HandleReply: a listener
@@ -12,6 +12,7 @@
 
 #include <QString>
 
+#include <array>
 #include <bitset>
 #include <cstdint>
 #include <functional>
@@ -20,10 +21,9 @@
 #include "burner/BurnerMeasurements.h"
 #include "link/DeviceAnswers.h"
 #include "link/DeviceLink.h"
+#include "link/ReplyLayouts.h"
 #include "pid/PidLoops.h"
-#include "shell/DispatchState.h"
 #include "support/Clock.h"
-#include "trend/TrendArray.h"
 
 namespace tuvik {
 
@@ -33,9 +33,8 @@ class ReplyDispatcher final : public DeviceAnswers, public ReplyReceiver {
     // Addresses of the histogram words in the burner's memory: [first, end).
     static constexpr int kHistogramFirst = 1696;
     static constexpr int kHistogramEnd = 1940;
-    static constexpr double kAnalogCeiling = 30000.0;
 
-    ReplyDispatcher(PidLoops& loops, DispatchState& state);
+    explicit ReplyDispatcher(PidLoops& loops);
 
     // The time of day in captions; the locale's time of now unless replaced.
     // The time of day captions carry is the clock's (a replay's recorded
@@ -69,8 +68,12 @@ class ReplyDispatcher final : public DeviceAnswers, public ReplyReceiver {
     // The alarm as the main window shows it: every report (0x94), and the
     // live one put back after a replay.
     void alarmShown(bool on);
-    // A line for the main window's title bar (a status record, the device's start).
+    // A line for the main window's title bar (a status record).
     void captionLine(const QString& text);
+    // The analog inputs' reply (0x89) with all eight inputs, as read.
+    void analogSamples(const std::array<uint16_t, tuvik::kAnalogInputs>& inputs);
+    // The device reported its start (0xAA), with the code it gave.
+    void deviceStarted(int code);
     // The burner's measurement reply (0x97), whose layout its identification decides.
     void burnerMeasurements(std::span<const uint8_t> data);
     // The usage counters (0x5C) the reply held.
@@ -91,11 +94,9 @@ class ReplyDispatcher final : public DeviceAnswers, public ReplyReceiver {
     void LiveValues(std::span<const uint8_t> d, bool refresh);
     void StatusRecord(std::span<const uint8_t> d);
     void WordRead(std::span<const uint8_t> d);
-    void AnalogInputs(std::span<const uint8_t> d);
     void ActuatorEvent(std::span<const uint8_t> d);
 
     PidLoops& loops_;
-    DispatchState& state_;
     const Clock* clock_ = &Clock::System();
     bool alarm_ = false;
     // Reply kinds whose handling has failed once: the first failure of each

@@ -5,6 +5,7 @@
 #include <QFileInfo>
 #include <QLocale>
 
+#include "shell/LinkTexts.h"
 #include "support/LocaleText.h"
 #include "support/Numbers.h"
 
@@ -34,6 +35,11 @@ Session::Session(const AppPaths& paths, QObject* parent)
     connect(log_.get(), &MessageLog::userNotice, &ctx_, &AppContext::notifyUser);
     connect(&dispatcher_, &ReplyDispatcher::liveSampled, this, &Session::KeepLive);
     connect(&dispatcher_, &ReplyDispatcher::loopSelected, this, &Session::LoopAcknowledged);
+    connect(&dispatcher_, &ReplyDispatcher::analogSamples, this,
+            [this](const auto& inputs) { state_.PushAnalog(inputs); });
+    connect(&dispatcher_, &ReplyDispatcher::deviceStarted, this, [this](int code) {
+        ctx_.setMainCaption(LinkTexts::DeviceStartedCaption(code, clock_.TimeOfDay()));
+    });
     connect(&dispatcher_, &ReplyDispatcher::alarmChanged, this, [this](bool on) {
         if (on) {
             history_.AddEvent(-1, QStringLiteral("alarm"), QStringLiteral("Controller alarm on"));
@@ -63,6 +69,7 @@ void Session::WireBurner() {
     BurnerModel* b = burner_.get();
     b->measLog().setClock(clock_);
     b->edits().setClock(clock_);
+    b->histogram().setClock(clock_);
     connect(connection_.get(), &ConnectionController::burnerLoading, b, &BurnerModel::Load);
     connect(&ctx_, &AppContext::linkConnectedChanged, b, &BurnerModel::LinkConnectedChanged);
     connect(&b->measLog(), &MeasLog::userNotice, &ctx_, &AppContext::notifyUser);

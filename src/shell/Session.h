@@ -94,7 +94,7 @@ class Session : public QObject {
     AppContext ctx_;
     PidLoops loops_;
     DispatchState state_;
-    ReplyDispatcher dispatcher_{loops_, state_};
+    ReplyDispatcher dispatcher_{loops_};
     ParamTable params_;
     std::unique_ptr<MessageLog> log_;
     std::unique_ptr<ConnectionController> connection_;

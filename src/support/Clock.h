@@ -11,8 +11,11 @@
 #include <QTime>
 
 #include <functional>
+#include <vector>
 
 namespace tuvik {
+
+class ClockTimer;
 
 class Clock {
   public:
@@ -20,6 +23,12 @@ class Clock {
 
     // The system's clocks.
     Clock();
+    // A clock whose monotonic time is driven by hand from the start (DriveByHand).
+    struct ByHand {};
+    explicit Clock(ByHand);
+    // Its sources may refer to the clock itself.
+    Clock(const Clock&) = delete;
+    Clock& operator=(const Clock&) = delete;
 
     qint64 MonotonicUs() const { return mono_(); }
     // This machine's time, UTC ms, and the same in local time.
@@ -44,7 +53,30 @@ class Clock {
     // The clock of a part used on its own, without a session.
     static const Clock& System();
 
+    // Tests drive the monotonic time by hand: it stands still from here on
+    // and the waits of ClockTimer end only as Advance moves it.
+    void DriveByHand();
+    bool byHand() const { return byHand_; }
+    // Moves the time on by ms, firing every wait that ends meanwhile in the
+    // order they end (those that end together in the order they were started),
+    // each at its own end's time; waits started by a firing one count too.
+    void Advance(qint64 ms);
+    // How long until the next wait ends; -1 when none waits.
+    qint64 NextDueMs() const;
+
   private:
+    friend class ClockTimer;
+    struct Wait {
+        qint64 dueUs;
+        ClockTimer* timer;
+    };
+    void Schedule(ClockTimer* timer, qint64 ms) const;
+    void Unschedule(ClockTimer* timer) const;
+
+    bool byHand_ = false;
+    qint64 handUs_ = 0;
+    // Kept in the order they end; the clock is handed to parts as const.
+    mutable std::vector<Wait> waits_;
     Source mono_;
     Source system_;
     Source recorded_;

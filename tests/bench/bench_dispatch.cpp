@@ -31,8 +31,7 @@ void BM_DispatchLiveValues(benchmark::State& state) {
     tuvik::PidLoops loops;
     loops.InitialiseStartupLoops();
     loops.SetSelectedIndex(0);
-    tuvik::DispatchState shared;
-    tuvik::ReplyDispatcher dispatcher(loops, shared);
+    tuvik::ReplyDispatcher dispatcher(loops);
     int refreshes = 0;
     QObject::connect(&dispatcher, &tuvik::ReplyDispatcher::liveUpdated, [&](int) { ++refreshes; });
     DispatchSink sink;

@@ -17,6 +17,7 @@ namespace tuvik::test {
 
 struct DispatchRecorder {
     QStringList captions;
+    std::vector<int> started;  // the device's start codes
     std::vector<bool> alarms;
     std::vector<int> statusRecords;  // the loop that took each
     int acks = 0;
@@ -32,6 +33,7 @@ struct DispatchRecorder {
     explicit DispatchRecorder(ReplyDispatcher& d) {
         using D = ReplyDispatcher;
         QObject::connect(&d, &D::captionLine, [this](const QString& t) { captions << t; });
+        QObject::connect(&d, &D::deviceStarted, [this](int code) { started.push_back(code); });
         QObject::connect(&d, &D::alarmShown, [this](bool on) { alarms.push_back(on); });
         QObject::connect(&d, &D::statusRecordTaken,
                          [this](int loop) { statusRecords.push_back(loop); });

@@ -8,6 +8,7 @@
 
 #include "../common/RecordingTargets.h"
 #include "FuzzUtil.h"
+#include "shell/DispatchState.h"
 #include "shell/ReplyDispatcher.h"
 #include "link/RxState.h"
 #include "support/EventLog.h"
@@ -50,7 +51,9 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     const QChar savedSeparator = tuvik::DecimalSeparator();
     tuvik::SetDecimalSeparator((data[1] & 0x20) ? QLatin1Char(',') : QLatin1Char('.'));
 
-    tuvik::ReplyDispatcher dispatcher(loops, state);
+    tuvik::ReplyDispatcher dispatcher(loops);
+    QObject::connect(&dispatcher, &tuvik::ReplyDispatcher::analogSamples,
+                     [&state](const auto& in) { state.PushAnalog(in); });
     tuvik::Clock clock;  // captions at one time of day
     clock.setSystem([] { return qint64{0}; });
     dispatcher.setClock(clock);

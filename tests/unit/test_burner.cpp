@@ -98,9 +98,11 @@ TEST(SingleParam, OutOfRangeIsRefusedWithTheAllowedRange) {
 }
 
 // The burner answers every read at once; the read waits its spacing between
-// two requests, which the test cuts short after noting it.
+// two requests, which the test notes before moving the clock on by it.
 TEST(Histogram, ReadsEveryCellOneSpacingApartAndListsTheReplies) {
+    Clock clock{Clock::ByHand{}};
     Histogram h;
+    h.setClock(clock);
     test::RecordingLink link;
     link.onPacket = [&h](const QByteArray& p) {
         const int address = static_cast<uint8_t>(p[2]) | (static_cast<uint8_t>(p[3]) << 8);
@@ -109,15 +111,13 @@ TEST(Histogram, ReadsEveryCellOneSpacingApartAndListsTheReplies) {
     QSignalSpy finished(&h, &Histogram::readFinished);
     ASSERT_EQ(h.ReadHistogram(&link), std::nullopt);
     EXPECT_TRUE(ExchangeGuard::Busy());
-    std::vector<int> spacing;
+    std::vector<qint64> spacing;
     for (int i = 0; i < 200 && h.reading(); ++i) {
         ASSERT_EQ(link.packets.size(), i + 1);
-        ASSERT_TRUE(h.pauseTimer().isActive());
-        spacing.push_back(h.pauseTimer().interval());
-        h.pauseTimer().start(0);
-        ASSERT_TRUE(WaitUntil([&] { return link.packets.size() > i + 1; }));
+        spacing.push_back(clock.NextDueMs());
+        clock.Advance(spacing.back());
     }
-    EXPECT_EQ(spacing, std::vector<int>(121, 5));
+    EXPECT_EQ(spacing, std::vector<qint64>(121, 5));
     ASSERT_EQ(finished.count(), 1);
     EXPECT_TRUE(finished.at(0).at(0).toBool() && !ExchangeGuard::Busy());
     const QStringList sent = link.HexPackets();
@@ -138,10 +138,7 @@ TEST(Histogram, ReadsEveryCellOneSpacingApartAndListsTheReplies) {
     link.onPacket = [&link](const QByteArray&) { link.open = link.packets.size() < 10; };
     ASSERT_EQ(h.ReadHistogram(&link), std::nullopt);
     EXPECT_TRUE(h.ReadHistogram(&link).has_value()) << "one read at a time";
-    for (int i = 0; i < 20 && h.reading(); ++i) {
-        h.pauseTimer().start(0);
-        WaitUntil([&] { return !h.reading() || h.pauseTimer().interval() != 0; });
-    }
+    clock.Advance(1000);  // every spacing that starts meanwhile ends too
     EXPECT_EQ(std::tuple(finished.count(), finished.last().at(0).toBool(), link.packets.size()),
               std::tuple(qsizetype{2}, false, qsizetype{10}));
     EXPECT_FALSE(ExchangeGuard::Busy());

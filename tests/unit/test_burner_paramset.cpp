@@ -80,6 +80,7 @@ namespace {
 class UploadTest : public ::testing::Test {
   protected:
     void SetUp() override {
+        upload.setClock(clock);
         QObject::connect(&upload, &ParamSetUpload::finished,
                          [this](bool ok, const QString& m) { results.append(qMakePair(ok, m)); });
         // The burner acknowledges the first `acks` writes while the upload waits.
@@ -90,10 +91,7 @@ class UploadTest : public ::testing::Test {
             }
         };
     }
-    bool Finished() {
-        return test::WaitUntil([this] { return !results.isEmpty(); });
-    }
-
+    Clock clock{Clock::ByHand{}};
     test::RecordingLink link;
     int acks = 3;
     DeviceAnswers answers;
@@ -103,20 +101,16 @@ class UploadTest : public ::testing::Test {
 
 }  // namespace
 
-// Every pause the upload waits is noted, then cut short.
+// Every pause the upload waits is noted, then the clock moved on by it.
 TEST_F(UploadTest, ThreeBlocksWithTheirPausesThenInitParams) {
-    QSignalSpy progress(&upload, &ParamSetUpload::progress);
     ASSERT_EQ(upload.start(&link, GoodSet()), ParamSetUpload::Start::Started);
     EXPECT_TRUE(ExchangeGuard::Busy());
-    std::vector<std::tuple<int, qsizetype, bool>> pauses;  // ms, packets sent, polling on
+    std::vector<std::tuple<qint64, qsizetype, bool>> pauses;  // ms, packets sent, polling on
     for (int i = 0; i < 10 && upload.running(); ++i) {
-        ASSERT_TRUE(upload.pauseTimer().isActive());
-        pauses.emplace_back(upload.pauseTimer().interval(), link.packets.size(), link.refreshOn);
-        const qsizetype before = progress.count();
-        upload.pauseTimer().start(0);
-        ASSERT_TRUE(test::WaitUntil([&] { return progress.count() > before; }));
+        pauses.emplace_back(clock.NextDueMs(), link.packets.size(), link.refreshOn);
+        clock.Advance(std::get<0>(pauses.back()));
     }
-    EXPECT_EQ(pauses, (std::vector<std::tuple<int, qsizetype, bool>>{
+    EXPECT_EQ(pauses, (std::vector<std::tuple<qint64, qsizetype, bool>>{
                           {700, 1, false}, {700, 3, false}, {700, 3, true}, {700, 3, true}}));
     ASSERT_EQ(results.size(), 1);
     EXPECT_EQ(results[0], qMakePair(true, QStringLiteral("Flamora parameters upload OK")));
@@ -132,7 +126,6 @@ TEST_F(UploadTest, ThreeBlocksWithTheirPausesThenInitParams) {
 // fails at once, after the first.
 TEST_F(UploadTest, TwoAcknowledgementsOrALostLinkFailAndNothingFollows) {
     acks = 2;
-    upload.setPauseMs(1);
     for (const bool lose : {false, true}) {
         link.Clear();
         results.clear();
@@ -140,25 +133,26 @@ TEST_F(UploadTest, TwoAcknowledgementsOrALostLinkFailAndNothingFollows) {
         if (lose) {
             link.Lose();
         }
-        ASSERT_TRUE(lose ? results.size() == 1 : Finished()) << "a lost link ends it at once";
+        clock.Advance(lose ? 0 : 2800);
+        ASSERT_EQ(results.size(), 1) << "a lost link ends it at once";
         EXPECT_EQ(results,
                   (QList{qMakePair(false, QStringLiteral("Parameters upload FAILLED!!"))}));
         EXPECT_EQ(std::tuple(link.packets.size(), link.refreshCalls),
                   std::tuple(qsizetype{lose ? 1 : 3}, QList<bool>{false, true}));
     }
-    EXPECT_FALSE(ExchangeGuard::Busy() || upload.pauseTimer().isActive());
+    EXPECT_FALSE(ExchangeGuard::Busy() || clock.NextDueMs() >= 0);
 }
 
 // The count stops at 32767 rather than wrapping round into a failure.
 TEST_F(UploadTest, AcknowledgementsPastTheCountsEndStillCount) {
-    upload.setPauseMs(1);
     link.onPacket = [this](const QByteArray&) {
         for (int i = 0; i < (link.packets.size() == 1 ? 32768 : 0); ++i) {
             emit answers.writeAcknowledged(true);
         }
     };
     ASSERT_EQ(upload.start(&link, GoodSet()), ParamSetUpload::Start::Started);
-    ASSERT_TRUE(Finished());
+    clock.Advance(2800);
+    ASSERT_EQ(results.size(), 1);
     EXPECT_TRUE(results[0].first);
 }
 

@@ -444,9 +444,10 @@ TEST(LinkTexts, TimesWithoutTheZonePortNamesAndWhatTheLinkWindowsShow) {
     EXPECT_EQ(SerialLink::PortNameFor(QStringLiteral(" 2 ")), QStringLiteral("/dev/ttyS1"));
     EXPECT_EQ(
         QStringList({LinkTexts::SerialCaption(true, {}, t), LinkTexts::SerialCaption(false, {}, t),
-                     LinkTexts::SerialCaption(false, "gone", t),
+                     LinkTexts::SerialCaption(false, "gone", t), LinkTexts::DeviceStartedCaption(5, t),
                      LinkTexts::NoRelayText("127.0.0.1", 10001)}),
         QStringList({"Connect True", "Connect False", LocaleTimeOfDay(t) + "  Error gone",
+                     "Device started (5) " + LocaleTimeOfDay(t),
                      "No connection to the TCP relay at 127.0.0.1:10001. Check the relay "
                      "and connect again."}));
     using S = QAbstractSocket;

@@ -56,11 +56,13 @@ struct AckingLink : RecordingLink {
 
 struct PidSendSequence : ::testing::Test {
     SeparatorGuard sep{QLatin1Char('.')};
+    Clock clock{Clock::ByHand{}};
     AckingLink link;
     PidSettingsSend send{&link.answers};
     QSignalSpy finished{&send, &PidSettingsSend::finished};
     RecordingEventLog events;
     ScopedEventLog scopedLog{events};
+    PidSendSequence() { send.setClock(clock); }
 
     bool Start(int listIndex, uint8_t autoSetPoint = 0, DeviceLink* to = nullptr) {
         to = to ? to : &link;
@@ -71,14 +73,13 @@ struct PidSendSequence : ::testing::Test {
         return finished.last().at(0).value<PidSettingsSend::Outcome>();
     }
     // Every pause the send waits (its length and the packets sent before it),
-    // each cut short once noted, until the send ends.
-    std::vector<std::pair<int, qsizetype>> RunPauses() {
-        std::vector<std::pair<int, qsizetype>> pauses;
-        QTimer& timer = send.pauseTimer();
-        for (int i = 0; i < 20 && send.running() && timer.isActive(); ++i) {
-            pauses.emplace_back(timer.interval(), link.packets.size());
-            timer.start(0);
-            EXPECT_TRUE(WaitUntil([&] { return !send.running() || timer.interval() != 0; }));
+    // the clock moved on by each, until the send ends.
+    std::vector<std::pair<qint64, qsizetype>> RunPauses() {
+        std::vector<std::pair<qint64, qsizetype>> pauses;
+        for (int i = 0; i < 20 && send.running(); ++i) {
+            QCoreApplication::processEvents();  // the acknowledgements, a moment after each write
+            pauses.emplace_back(clock.NextDueMs(), link.packets.size());
+            clock.Advance(pauses.back().first);
         }
         return pauses;
     }
@@ -111,7 +112,7 @@ TEST_F(PidSendSequence, SixAcknowledgementsAfterTheirPausesSendTheCommit) {
     SeparatorGuard comma(QLatin1Char(','));  // the boxes hold dots whatever the locale
     ASSERT_TRUE(Start(0, /*autoSetPoint=*/1));
     EXPECT_TRUE(ExchangeGuard::Busy());
-    using Pauses = std::vector<std::pair<int, qsizetype>>;
+    using Pauses = std::vector<std::pair<qint64, qsizetype>>;
     EXPECT_EQ(RunPauses(), (Pauses{{200, 2}, {200, 3}, {200, 4}, {200, 5}, {200, 6}, {1000, 6}}));
     EXPECT_EQ(Outcome(), PidSettingsSend::Outcome::Sent);
     EXPECT_TRUE(finished.last().at(1).toString().endsWith(" PID settings sent successfully!"));
@@ -141,10 +142,9 @@ TEST_F(PidSendSequence, SixAcknowledgementsAfterTheirPausesSendTheCommit) {
 }
 
 TEST_F(PidSendSequence, ARefusedOrAnExtraAcknowledgementIsNoSuccess) {
-    send.setPauses(0, 0, 0);
     link.refuse = 2;
     ASSERT_TRUE(Start(1));
-    ASSERT_TRUE(WaitUntil([&] { return finished.count() == 1; }));
+    ASSERT_EQ((RunPauses(), finished.count()), 1);
     EXPECT_EQ(Outcome(), PidSettingsSend::Outcome::NotAcknowledged);
     EXPECT_TRUE(link.bytes.isEmpty()) << "no 0x34";
     EXPECT_EQ(link.refreshCalls, (QList<bool>{false, true}));
@@ -157,19 +157,19 @@ TEST_F(PidSendSequence, ARefusedOrAnExtraAcknowledgementIsNoSuccess) {
         }
     };
     ASSERT_TRUE(Start(1));
-    ASSERT_TRUE(WaitUntil([&] { return finished.count() == 2; }));
+    ASSERT_EQ((RunPauses(), finished.count()), 2);
     EXPECT_EQ(Outcome(), PidSettingsSend::Outcome::NotAcknowledged);
     EXPECT_TRUE(link.bytes.isEmpty());
 }
 
 TEST_F(PidSendSequence, ALostClosedOrBusyLinkEndsOrRefusesTheSend) {
     ASSERT_TRUE(Start(0));
-    send.pauseTimer().start(0);
-    ASSERT_TRUE(WaitUntil([&] { return link.packets.size() == 3; }));
+    clock.Advance(200);
+    ASSERT_EQ(link.packets.size(), 3);
     link.Lose(QStringLiteral("device gone"));
     EXPECT_EQ(std::tuple(Outcome(), finished.last().at(1).toString()),
               std::tuple(PidSettingsSend::Outcome::Failed, QString("device gone")));
-    EXPECT_FALSE(send.pauseTimer().isActive() || ExchangeGuard::Busy()) << "nothing after the loss";
+    EXPECT_FALSE(clock.NextDueMs() >= 0 || ExchangeGuard::Busy()) << "nothing after the loss";
     EXPECT_EQ(link.refreshCalls, (QList<bool>{false, true}));
     EXPECT_EQ(events.texts(), QStringList{"Error Sendpid: device gone"});
     link.Clear();
@@ -186,7 +186,7 @@ TEST_F(PidSendSequence, ALostClosedOrBusyLinkEndsOrRefusesTheSend) {
     ExchangeGuard::Release();
     ASSERT_TRUE(Start(0));
     send.abandon();  // the window closes: polling back, nothing reported
-    EXPECT_FALSE(send.running() || ExchangeGuard::Busy() || send.pauseTimer().isActive());
+    EXPECT_FALSE(send.running() || ExchangeGuard::Busy() || clock.NextDueMs() >= 0);
     EXPECT_EQ(std::tuple(link.refreshCalls.last(), finished.count()),
               std::tuple(true, qsizetype{2}));
 }

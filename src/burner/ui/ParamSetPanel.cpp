@@ -22,6 +22,7 @@ ParamSetPanel::ParamSetPanel(BurnerModel& model, UserDialogs& dialogs, QWidget* 
       dialogs_(dialogs),
       upload_(model.answers()),
       safeSend_(upload_, model.dailyDir()) {
+    upload_.setClock(edits_.clock());  // the session's clock times the pauses too
     auto* grid = new QGridLayout(this);
     const auto& defs = ParamBoxes();
     for (int i = 0; i < kParamBoxCount; ++i) {

@@ -69,6 +69,7 @@ frmPID::frmPID(Session& session, Options options, QWidget* parent)
             .setCaption = [&s](const QString& t) { s.ctx().setMainCaption(t); },
             .backupDir = [&s] { return s.paths().DailyDir(); },
             .findDataFile = [&s](const QString& p) { return s.paths().FindDataFile(p); },
+            .clock = &s.clock(),
         },
         this);
     // The editor keeps its natural width; the chart takes what is left.
