@@ -163,7 +163,6 @@ TEST_F(PidFlows, GetCurrentValuesWaitsItsTimeAndItsTurn) {
         if (answered) {
             Answer();
         }
-        timer.start(0);
         ASSERT_TRUE(WaitUntil([&] { return editor.locks().getValues; }));
         EXPECT_EQ(link.refreshCalls, (QList<bool>{false, true}));
         EXPECT_EQ(dialogs.texts(),
