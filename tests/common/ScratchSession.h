@@ -21,4 +21,16 @@ inline std::unique_ptr<Session> ScratchSession(const QString& folder) {
     return s;
 }
 
+// A started scratch session with the loops at their start-up settings, the
+// first one selected, opening the serial link at port as the monitor does.
+inline std::unique_ptr<Session> SerialSession(const QString& folder, const QString& port) {
+    auto s = ScratchSession(folder);
+    s->Start();
+    s->loops().InitialiseStartupLoops();
+    s->loops().SetSelectedIndex(0);
+    s->connection().setTexts({port, QStringLiteral("57600"), QStringLiteral("50")});
+    s->connection().Toggle();
+    return s;
+}
+
 }  // namespace tuvik::test

@@ -28,12 +28,7 @@ class RelayE2E : public ProgramE2E {
         sim->SetByteObserver([this](std::span<const uint8_t> b) {
             seen.append(reinterpret_cast<const char*>(b.data()), static_cast<qsizetype>(b.size()));
         });
-        monitor = ScratchSession(dir.filePath("monitor"));
-        monitor->Start();
-        monitor->loops().InitialiseStartupLoops();
-        monitor->loops().SetSelectedIndex(0);
-        monitor->connection().setTexts({sim->PtyLink(), "57600", "50"});
-        monitor->connection().Toggle();
+        monitor = SerialSession(dir.filePath("monitor"), sim->PtyLink());
         ASSERT_TRUE(WaitUntil([&] { return monitor->ctx().LinkConnected(); }, 10s));
         relay = std::make_unique<monitor::RelayServer>(
             *monitor, monitor::RelayConfig{.on = true, .host = "127.0.0.1", .port = 0, .allow = {}});

@@ -29,12 +29,7 @@ struct Relay : ::testing::Test {
         o.tickMs = 10;
         sim = std::make_unique<sim::SimServer>(o);
         ASSERT_TRUE(sim->Start());
-        monitor = ScratchSession(dir.filePath("monitor"));
-        monitor->Start();
-        monitor->loops().InitialiseStartupLoops();
-        monitor->loops().SetSelectedIndex(0);
-        monitor->connection().setTexts({sim->PtyLink(), "57600", "50"});
-        monitor->connection().Toggle();
+        monitor = SerialSession(dir.filePath("monitor"), sim->PtyLink());
         ASSERT_TRUE(WaitUntil([&] { return monitor->ctx().LinkConnected(); }, 10s));
     }
     void Listen(const RelayConfig& config) {
