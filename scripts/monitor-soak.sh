@@ -4,9 +4,11 @@
 # Mosquitto on a free loopback port, with the history and the recording on.
 #
 #   scripts/monitor-soak.sh measure [seconds, default 60] [runs, default 3] [sim speed, default 10]
+#                                   [offscreen | xvfb, default offscreen]
 #     Each run starts a simulator, a broker and the monitor, and beside them a
 #     second simulator with the same settings and the desktop tool (offscreen,
-#     as scripts/soak.sh runs it), and samples both over the same window: CPU
+#     or on a private Xvfb as scripts/soak.sh runs it), and samples both over
+#     the same window: CPU
 #     share (utime + stime from /proc/<pid>/stat), the monitor's wake-ups
 #     (voluntary context switches, all threads), system calls (perf stat -e
 #     raw_syscalls:sys_enter, else n/a), VmRSS and VmHWM. The median run by
@@ -15,6 +17,12 @@
 #     as they are read) to a subscriber's arrival (mosquitto_sub -F %U) for
 #     the pushed alarm (0x94) and actuator events (0x8C), and for the polled
 #     program state and LEDs (0x97).
+#   scripts/monitor-soak.sh floor [seconds, default 60] [runs, default 3]
+#     What one wake-up per request costs on this machine whatever the program:
+#     a bare C loop (built here with cc) that sleeps to the next 5 ms, reads
+#     what the simulator answered and writes the next data request, against
+#     the same simulator over a pseudo-terminal; its CPU share from getrusage,
+#     the median run reported.
 #   scripts/monitor-soak.sh soak [seconds, default 600] [broker restart every N s, default 120]
 #     One long run with the broker restarted every N s: the monitor's VmRSS
 #     every 10 s, a persistent QoS 1 collector (mosquitto_sub -c -q 1 -i ...)
@@ -30,9 +38,14 @@ here="$(cd "$(dirname "$0")/.." && pwd)"
 source "$here/scripts/soak-lib.sh"
 mode="${1:-measure}"
 case "$mode" in
-  measure) secs="${2:-60}"; runs="${3:-3}"; speed="${4:-10}" ;;
+  measure) secs="${2:-60}"; runs="${3:-3}"; speed="${4:-10}"; platform="${5:-offscreen}" ;;
+  floor) secs="${2:-60}"; runs="${3:-3}"; speed=10 ;;
   soak) secs="${2:-600}"; every="${3:-120}"; speed=10 ;;
-  *) echo "usage: $0 measure [seconds] [runs] [speed] | soak [seconds] [restart every s]" >&2; exit 2 ;;
+  *) echo "usage: $0 measure [seconds] [runs] [speed] [offscreen|xvfb] | floor [seconds] [runs] | soak [seconds] [restart every s]" >&2; exit 2 ;;
+esac
+case "${platform:-offscreen}" in
+  offscreen | xvfb) ;;
+  *) echo "monitor-soak.sh: the platform is offscreen or xvfb, not $platform" >&2; exit 2 ;;
 esac
 if [ "${TUVIK_NO_BUILD:-}" = 1 ]; then
   dir="$here/build/release"
@@ -130,7 +143,68 @@ EOF
   pids+=("$mon_pid")
 }
 
+if [ "$mode" = floor ]; then
+  cat >"$work/floor.c" <<'EOF'
+#include <fcntl.h>
+#include <stdio.h>
+#include <stdlib.h>
+#include <sys/resource.h>
+#include <termios.h>
+#include <time.h>
+#include <unistd.h>
+int main(int argc, char** argv) {
+  int fd = open(argv[1], O_RDWR | O_NOCTTY | O_NONBLOCK);
+  if (fd < 0) { perror(argv[1]); return 1; }
+  struct termios t;
+  tcgetattr(fd, &t); cfmakeraw(&t); tcsetattr(fd, TCSANOW, &t);
+  const long ticks = atol(argv[2]) * 200;
+  static const char request[3] = {(char)0x91, 0x00, (char)0x6E};
+  char buf[4096];
+  long got = 0;
+  struct timespec next;
+  clock_gettime(CLOCK_MONOTONIC, &next);
+  for (long i = 0; i < ticks; ++i) {
+    next.tv_nsec += 5000000;
+    if (next.tv_nsec >= 1000000000) { next.tv_nsec -= 1000000000; next.tv_sec++; }
+    clock_nanosleep(CLOCK_MONOTONIC, TIMER_ABSTIME, &next, NULL);
+    ssize_t n;
+    while ((n = read(fd, buf, sizeof buf)) > 0) got += n;
+    if (write(fd, request, 3) != 3) { perror("write"); return 1; }
+  }
+  struct rusage u;
+  getrusage(RUSAGE_SELF, &u);
+  double cpu = u.ru_utime.tv_sec + u.ru_stime.tv_sec + (u.ru_utime.tv_usec + u.ru_stime.tv_usec) / 1e6;
+  printf("%.3f %ld %ld %ld\n", 100.0 * cpu / atol(argv[2]), got, u.ru_nvcsw, u.ru_nivcsw);
+  return 0;
+}
+EOF
+  cc -O2 -o "$work/floor" "$work/floor.c"
+  : >"$work/floor.txt"
+  for r in $(seq "$runs"); do
+    start_sim fsim
+    sleep 1
+    "$work/floor" "$work/fsim.pty" "$secs" >>"$work/floor.txt"
+    stop "$fsim_pid"
+    rm -f "$work"/fsim.fifo "$work"/fsim.trace
+  done
+  python3 - "$work/floor.txt" "$secs" <<'PY'
+import statistics, sys
+rows = [list(map(float, l.split())) for l in open(sys.argv[1])]
+secs = float(sys.argv[2])
+for i, (cpu, got, vol, invol) in enumerate(rows, 1):
+    print("floor run %d (%.0f s): %.2f %% of one core, %.0f bytes/s answered, %.0f voluntary and %.0f involuntary switches/s"
+          % (i, secs, cpu, got / secs, vol / secs, invol / secs))
+print("floor median: %.2f %% of one core" % statistics.median(r[0] for r in rows))
+PY
+  exit 0
+fi
+
 if [ "$mode" = measure ]; then
+  display_env=(QT_QPA_PLATFORM=offscreen)
+  if [ "$platform" = xvfb ]; then
+    start_xvfb "$work"
+    pids+=("$x_pid")
+  fi
   : >"$work/runs.txt"
   for r in $(seq "$runs"); do
     echo "== run $r of $runs"
@@ -142,7 +216,7 @@ if [ "$mode" = measure ]; then
     start_monitor
     mkdir -p "$work/desk-$r/data/tuvik"
     cp "$dir/sim/PARAMS.h" "$work/desk-$r/data/tuvik/PARAMS.h"
-    env XDG_CONFIG_HOME="$work/desk-$r/config" XDG_DATA_HOME="$work/desk-$r/data" QT_QPA_PLATFORM=offscreen \
+    env XDG_CONFIG_HOME="$work/desk-$r/config" XDG_DATA_HOME="$work/desk-$r/data" "${display_env[@]}" \
       TUVIK_AUTOCONNECT="serial:$work/dsim.pty:5" TUVIK_RUN_SECONDS="$((warm + secs + 5))" \
       TUVIK_STATS_FILE="$work/desk-$r/stats.txt" "$tool" >"$work/desk-$r/tool.out" 2>&1 &
     desk_pid=$!; pids+=("$desk_pid")

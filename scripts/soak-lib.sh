@@ -17,3 +17,19 @@ wait_for_text() {
   done
   return 1
 }
+
+# Starts a private X server for the desktop tool: start_xvfb WORKDIR sets
+# display_env (the environment that sends the tool to it) and x_pid.
+start_xvfb() {
+  command -v Xvfb >/dev/null || { echo "Xvfb is not installed (scripts/install-deps.sh installs it)" >&2; exit 1; }
+  local n=90
+  while [ -e "/tmp/.X11-unix/X$n" ] || [ -e "/tmp/.X$n-lock" ]; do n=$((n + 1)); done
+  Xvfb ":$n" -screen 0 1280x1024x24 -nolisten tcp >"$1/xvfb.out" 2>&1 &
+  x_pid=$!
+  for _ in $(seq 100); do
+    [ -e "/tmp/.X11-unix/X$n" ] && break
+    sleep 0.1
+  done
+  [ -e "/tmp/.X11-unix/X$n" ] || { echo "Xvfb did not start" >&2; cat "$1/xvfb.out" >&2; exit 1; }
+  display_env=(QT_QPA_PLATFORM=xcb DISPLAY=":$n")
+}

@@ -99,17 +99,7 @@ fi
 
 display_env=(QT_QPA_PLATFORM=offscreen)
 if [ "$platform" = xvfb ]; then
-  command -v Xvfb >/dev/null || { echo "soak.sh: Xvfb is not installed (scripts/install-deps.sh installs it)" >&2; exit 1; }
-  n=90
-  while [ -e "/tmp/.X11-unix/X$n" ] || [ -e "/tmp/.X$n-lock" ]; do n=$((n + 1)); done
-  Xvfb ":$n" -screen 0 1280x1024x24 -nolisten tcp >"$work/xvfb.out" 2>&1 &
-  x_pid=$!
-  for _ in $(seq 100); do
-    [ -e "/tmp/.X11-unix/X$n" ] && break
-    sleep 0.1
-  done
-  [ -e "/tmp/.X11-unix/X$n" ] || { echo "soak.sh: Xvfb did not start" >&2; cat "$work/xvfb.out" >&2; exit 1; }
-  display_env=(QT_QPA_PLATFORM=xcb DISPLAY=":$n")
+  start_xvfb "$work"
 fi
 
 lines_before="$(log_lines)"

@@ -442,10 +442,18 @@ void MqttBridge::PublishSecond(const HistorySecond& s) {
 }
 
 void MqttBridge::LoopSampled(int loop) {
-    if (const clsPID* l = session_.loops().at(loop)) {
-        Retain(LoopTopic(loop, "mode"),
-               l->AutoMode() ? QByteArrayLiteral("auto") : QByteArrayLiteral("manual"));
+    const clsPID* l = session_.loops().at(loop);
+    if (!l) {
+        return;
     }
+    const bool automatic = l->AutoMode();
+    const auto [it, added] = autoMode_.try_emplace(loop, automatic);
+    if (!added && it->second == automatic) {
+        return;
+    }
+    it->second = automatic;
+    Retain(LoopTopic(loop, "mode"),
+           automatic ? QByteArrayLiteral("auto") : QByteArrayLiteral("manual"));
 }
 
 void MqttBridge::ReadingsChanged() {

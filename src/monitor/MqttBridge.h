@@ -94,6 +94,9 @@ class MqttBridge : public QObject {
     // The readings as last sent (QoS 0); sent again after a reconnect.
     std::map<QString, QByteArray> readings_;
     std::map<int, HistorySecond> open_;  // per loop, the second being summed
+    // Per loop, whether it was last seen in automatic mode: every reply
+    // reports the mode, and the topic is only built when it changes.
+    std::map<int, bool> autoMode_;
     QTimer closeTimer_;
     bool identityKnown_ = false;
 };
