@@ -32,7 +32,8 @@
 #
 # Every process it starts is ended by its id; the data goes to a scratch
 # folder under /tmp, removed at the end unless TUVIK_KEEP=1.
-# TUVIK_NO_BUILD=1 uses build/release as it is.
+# TUVIK_NO_BUILD=1 uses build/release as it is. TUVIK_REFRESH_MS sets both
+# programs' refresh period (default 5 ms, the fastest).
 set -euo pipefail
 here="$(cd "$(dirname "$0")/.." && pwd)"
 source "$here/scripts/soak-lib.sh"
@@ -57,6 +58,7 @@ monitor="$dir/app/tuvik-monitor"
 tool="$dir/app/tuvik"
 warm=5
 hz="$(getconf CLK_TCK)"
+refresh="${TUVIK_REFRESH_MS:-5}"
 
 work="$(mktemp -d /tmp/tuvik-monitor-soak.XXXXXX)"
 pids=()
@@ -118,6 +120,7 @@ with open(sys.argv[2], "rb", buffering=0) as f:
             out.write(now + l + b"\n")
 out.close()' "$work/$1.trace" "$work/$1.fifo" &
   pids+=($!)
+  eval "$1_reader=$!"
   "$sim" --no-tcp --pty "$work/$1.pty" --speed "$speed" --trace >"$work/$1.out" 2>"$work/$1.fifo" &
   pids+=($!)
   eval "$1_pid=$!"
@@ -129,7 +132,7 @@ start_monitor() {
   cat >"$work/monitor.conf" <<EOF
 [link]
 serial = $work/msim.pty
-refresh_ms = 5
+refresh_ms = $refresh
 [monitor]
 device_id = soak
 [data]
@@ -217,7 +220,7 @@ if [ "$mode" = measure ]; then
     mkdir -p "$work/desk-$r/data/tuvik"
     cp "$dir/sim/PARAMS.h" "$work/desk-$r/data/tuvik/PARAMS.h"
     env XDG_CONFIG_HOME="$work/desk-$r/config" XDG_DATA_HOME="$work/desk-$r/data" "${display_env[@]}" \
-      TUVIK_AUTOCONNECT="serial:$work/dsim.pty:5" TUVIK_RUN_SECONDS="$((warm + secs + 5))" \
+      TUVIK_AUTOCONNECT="serial:$work/dsim.pty:$refresh" TUVIK_RUN_SECONDS="$((warm + secs + 5))" \
       TUVIK_STATS_FILE="$work/desk-$r/stats.txt" "$tool" >"$work/desk-$r/tool.out" 2>&1 &
     desk_pid=$!; pids+=("$desk_pid")
     sleep "$warm"
@@ -234,7 +237,8 @@ if [ "$mode" = measure ]; then
     stop "$desk_pid"; stop "$mon_pid"
     sleep 0.5
     stop "$sub_pid"; stop "$msim_pid"; stop "$dsim_pid"; stop "$broker_pid"
-    wait 2>/dev/null || true
+    # The trace readers end with their simulators (a private X server lives on).
+    wait "$msim_reader" "$dsim_reader" 2>/dev/null || true
     mv "$work/msim.trace" "$work/msim-$r.trace"
     rm -f "$work"/*sim.fifo "$work"/*sim.trace
   done
@@ -350,7 +354,7 @@ while :; do
   el=$(($(date +%s) - start))
   [ "$el" -ge "$secs" ] && break
   kill -0 "$mon_pid" 2>/dev/null || { echo "monitor-soak.sh: the monitor ended at $el s" >&2; break; }
-  echo "$el $(rss_kb "$mon_pid") $(hwm_kb "$mon_pid")" >>"$work/rss.txt"
+  echo "$el $(rss_kb "$mon_pid") $(hwm_kb "$mon_pid") $(anon_kb "$mon_pid")" >>"$work/rss.txt"
   if [ "$el" -ge "$next_restart" ]; then
     echo "== $el s: broker restart"
     stop "$broker_pid"
@@ -361,7 +365,7 @@ while :; do
   sleep 10
 done
 el=$(($(date +%s) - start))
-echo "$el $(rss_kb "$mon_pid") $(hwm_kb "$mon_pid")" >>"$work/rss.txt"
+echo "$el $(rss_kb "$mon_pid") $(hwm_kb "$mon_pid") $(anon_kb "$mon_pid")" >>"$work/rss.txt"
 kill "$mon_pid"
 rc=0
 wait "$mon_pid" || rc=$?
@@ -377,7 +381,10 @@ at = lambda s: min(rss, key=lambda x: abs(x[0] - s))
 a, b = at(every), rss[-1]
 print("monitor VmRSS: %d kB at %d s, %d kB at %d s (difference %+d kB); VmHWM %d kB at the end"
       % (a[1], a[0], b[1], b[0], b[1] - a[1], b[2]))
+print("monitor RssAnon: %d kB at %d s, %d kB at %d s (difference %+d kB)"
+      % (a[3], a[0], b[3], b[0], b[3] - a[3]))
 print("VmRSS every 10 s (kB): " + " ".join(str(x[1]) for x in rss))
+print("RssAnon every 10 s (kB): " + " ".join(str(x[3]) for x in rss))
 sent = collections.Counter()
 pat = re.compile(r"Received PUBLISH from tuvik-soak \(d\d, q1, r\d, m\d+, '([^']*)'")
 for log in sorted(glob.glob(os.path.join(work, "broker-*.log"))):

@@ -6,6 +6,9 @@
 ticks() { awk '{print $14 + $15}' "/proc/$1/stat"; }
 rss_kb() { awk '/^VmRSS:/ {print $2}' "/proc/$1/status"; }
 hwm_kb() { awk '/^VmHWM:/ {print $2}' "/proc/$1/status"; }
+# The anonymous part of VmRSS (the heap, SQLite's cache): the part that a leak
+# grows, where the rest is pages of the program and its libraries.
+anon_kb() { awk '/^RssAnon:/ {print $2}' "/proc/$1/status"; }
 # Voluntary context switches of every thread: how often the program went to
 # sleep, i.e. its wake-ups.
 wakeups() { cat /proc/"$1"/task/*/status 2>/dev/null | awk '/^voluntary_ctxt_switches:/ {n += $2} END {print n + 0}'; }
